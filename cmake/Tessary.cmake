@@ -1,0 +1,32 @@
+# Shared build helpers: one static library per source folder, one test binary per test folder.
+
+set(TESSARY_PCH_HEADERS <QtCore/QObject> <QtCore/QString> <QtCore/QVariant> <QtCore/QDateTime>
+    <QtCore/QList> <QtCore/QHash> <QtCore/QMap> <functional> <memory> <optional> <vector>)
+
+# tessary_library(NAME DEPS dep... [WIDGETS])
+function(tessary_library name)
+  cmake_parse_arguments(ARG "WIDGETS" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  add_library(${name} STATIC ${sources})
+  target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+  target_link_libraries(${name} PUBLIC Qt6::Core ${ARG_DEPS})
+  target_compile_options(${name} PRIVATE -Wall -Wextra)
+  target_compile_definitions(${name} PUBLIC TESSARY_VERSION="${PROJECT_VERSION}")
+  set(pch ${TESSARY_PCH_HEADERS})
+  if(ARG_WIDGETS)
+    list(APPEND pch <QtWidgets/QWidget> <QtGui/QPainter>)
+  endif()
+  target_precompile_headers(${name} PRIVATE ${pch})
+endfunction()
+
+# tessary_test(NAME SOURCES src... LIBS lib...)
+# Every test process runs with its own temporary HOME and XDG folders (see tests/support).
+function(tessary_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE tessary_test_support ${ARG_LIBS} GTest::gtest Qt6::Test)
+  target_precompile_headers(${name} PRIVATE ${TESSARY_PCH_HEADERS} <gtest/gtest.h>)
+  gtest_discover_tests(${name}
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TZ=Asia/Shanghai" TIMEOUT 300)
+endfunction()

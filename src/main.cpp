@@ -1,0 +1,18 @@
+#include "app/MainWindow.h"
+#include "platform/QuitSignals.h"
+#include "ui/Fonts.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Kelvara"));
+    QApplication::setApplicationVersion(QStringLiteral(TESSARY_VERSION));
+    Fonts::installApplicationFont();
+    QuitSignals::install();
+
+    MainWindow window;
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,49 @@
+#include "Paths.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace Paths {
+
+namespace {
+QString ensure(const QString& path)
+{
+    QDir().mkpath(path);
+    return path;
+}
+}
+
+QString dataDir()
+{
+    return ensure(QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/" + kProductFolder);
+}
+
+QString dataSubdir(const QString& name)
+{
+    return ensure(dataDir() + "/" + name);
+}
+
+QString configDir()
+{
+    return ensure(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/" + kProductFolder);
+}
+
+QString desktopDir()
+{
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    return desktop.isEmpty() ? QDir::homePath() : desktop;
+}
+
+void syncDirectory(const QString& dirPath)
+{
+    const int fd = ::open(QFile::encodeName(dirPath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+}

@@ -1,0 +1,452 @@
+#include "UserDefaults.h"
+
+#include "Log.h"
+#include "Paths.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSaveFile>
+#include <QUrl>
+
+#include <cmath>
+
+// File format: {"key": <tagged value>, ...} where a tagged value is
+// {"type": T, "value": V}. Lists and dictionaries hold tagged values too, so
+// every type survives a restart exactly. Bytes that are valid UTF-8 are kept
+// as readable text ("utf8"), other bytes as base64.
+
+namespace {
+
+bool isValidUtf8(const QByteArray& bytes)
+{
+    return QString::fromUtf8(bytes).toUtf8() == bytes;
+}
+
+std::optional<QJsonValue> encode(const QVariant& v)
+{
+    auto tagged = [](const char* type, const QJsonValue& value) {
+        return QJsonValue(QJsonObject{{"type", type}, {"value", value}});
+    };
+    switch (v.typeId()) {
+    case QMetaType::QString:
+        return tagged("string", v.toString());
+    case QMetaType::Bool:
+        return tagged("bool", v.toBool());
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::Long:
+    case QMetaType::Short:
+    case QMetaType::UShort:
+        // As text: a 64-bit integer does not fit a JSON double exactly.
+        return tagged("int", QString::number(v.toLongLong()));
+    case QMetaType::ULongLong:
+    case QMetaType::ULong:
+        if (v.toULongLong() > quint64(std::numeric_limits<qint64>::max()))
+            return std::nullopt;
+        return tagged("int", QString::number(v.toLongLong()));
+    case QMetaType::Double:
+    case QMetaType::Float: {
+        const double d = v.toDouble();
+        if (!std::isfinite(d))
+            return std::nullopt;
+        return tagged("double", d);
+    }
+    case QMetaType::QDateTime: {
+        const QDateTime dt = v.toDateTime();
+        if (!dt.isValid())
+            return std::nullopt;
+        return tagged("date", dt.toUTC().toString(Qt::ISODateWithMs));
+    }
+    case QMetaType::QByteArray: {
+        const QByteArray b = v.toByteArray();
+        if (isValidUtf8(b))
+            return tagged("utf8", QString::fromUtf8(b));
+        return tagged("data", QString::fromLatin1(b.toBase64()));
+    }
+    case QMetaType::QUrl:
+        return tagged("url", v.toUrl().toString(QUrl::FullyEncoded));
+    case QMetaType::QVariantList:
+    case QMetaType::QStringList: {
+        QJsonArray arr;
+        for (const QVariant& item : v.toList()) {
+            auto e = encode(item);
+            if (!e)
+                return std::nullopt;
+            arr.append(*e);
+        }
+        return tagged("list", arr);
+    }
+    case QMetaType::QVariantMap:
+    case QMetaType::QVariantHash: {
+        QJsonObject obj;
+        const QVariantMap map = v.toMap();
+        for (auto it = map.begin(); it != map.end(); ++it) {
+            auto e = encode(it.value());
+            if (!e)
+                return std::nullopt;
+            obj.insert(it.key(), *e);
+        }
+        return tagged("dict", obj);
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<QVariant> decode(const QJsonValue& j)
+{
+    if (!j.isObject())
+        return std::nullopt;
+    const QJsonObject o = j.toObject();
+    const QString type = o.value("type").toString();
+    const QJsonValue value = o.value("value");
+    if (type == "string" && value.isString())
+        return QVariant(value.toString());
+    if (type == "bool" && value.isBool())
+        return QVariant(value.toBool());
+    if (type == "int" && value.isString()) {
+        bool ok = false;
+        const qint64 n = value.toString().toLongLong(&ok);
+        if (!ok)
+            return std::nullopt;
+        return QVariant(n);
+    }
+    if (type == "double" && value.isDouble())
+        return QVariant(value.toDouble());
+    if (type == "date" && value.isString()) {
+        const QDateTime dt = QDateTime::fromString(value.toString(), Qt::ISODateWithMs);
+        if (!dt.isValid())
+            return std::nullopt;
+        return QVariant(dt);
+    }
+    if (type == "utf8" && value.isString())
+        return QVariant(value.toString().toUtf8());
+    if (type == "data" && value.isString()) {
+        auto r = QByteArray::fromBase64Encoding(value.toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+        if (!r)
+            return std::nullopt;
+        return QVariant(*r);
+    }
+    if (type == "url" && value.isString())
+        return QVariant(QUrl(value.toString()));
+    if (type == "list" && value.isArray()) {
+        QVariantList list;
+        for (const QJsonValue& item : value.toArray()) {
+            auto d = decode(item);
+            if (!d)
+                return std::nullopt;
+            list.append(*d);
+        }
+        return QVariant(list);
+    }
+    if (type == "dict" && value.isObject()) {
+        QVariantMap map;
+        const QJsonObject obj = value.toObject();
+        for (auto it = obj.begin(); it != obj.end(); ++it) {
+            auto d = decode(it.value());
+            if (!d)
+                return std::nullopt;
+            map.insert(it.key(), *d);
+        }
+        return QVariant(map);
+    }
+    return std::nullopt;
+}
+
+bool isNumber(const QVariant& v)
+{
+    switch (v.typeId()) {
+    case QMetaType::Int: case QMetaType::UInt: case QMetaType::LongLong: case QMetaType::ULongLong:
+    case QMetaType::Long: case QMetaType::ULong: case QMetaType::Short: case QMetaType::UShort:
+    case QMetaType::Double: case QMetaType::Float:
+        return true;
+    default:
+        return false;
+    }
+}
+
+}
+
+UserDefaults& UserDefaults::standard()
+{
+    static UserDefaults* instance = new UserDefaults(Paths::configDir() + "/defaults.json");
+    return *instance;
+}
+
+UserDefaults::UserDefaults(const QString& filePath, QObject* parent)
+    : QObject(parent)
+    , m_path(filePath)
+{
+    load();
+}
+
+void UserDefaults::load()
+{
+    QFile file(m_path);
+    if (!file.exists())
+        return;
+    QByteArray bytes;
+    bool readable = file.open(QIODevice::ReadOnly);
+    if (readable)
+        bytes = file.readAll();
+    file.close();
+
+    QJsonParseError err{};
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &err);
+    QVariantMap values;
+    bool ok = readable && err.error == QJsonParseError::NoError && doc.isObject();
+    if (ok) {
+        const QJsonObject root = doc.object();
+        for (auto it = root.begin(); it != root.end() && ok; ++it) {
+            auto v = decode(it.value());
+            if (v)
+                values.insert(it.key(), *v);
+            else
+                ok = false;
+        }
+    }
+    if (ok) {
+        m_values = values;
+        return;
+    }
+    // Never overwrite what we cannot read: keep it aside and start empty.
+    const QString aside = m_path + ".unreadable-" + QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss");
+    QFile::rename(m_path, aside);
+    Log::line(QString("⚠️ [设置] 无法读取设置文件，已另存为: %1").arg(aside));
+}
+
+QVariant UserDefaults::object(const QString& key) const
+{
+    QReadLocker lock(&m_lock);
+    auto it = m_values.constFind(key);
+    if (it != m_values.constEnd())
+        return *it;
+    return m_defaults.value(key);
+}
+
+bool UserDefaults::hasStoredValue(const QString& key) const
+{
+    QReadLocker lock(&m_lock);
+    return m_values.contains(key);
+}
+
+bool UserDefaults::toBool(const QVariant& v)
+{
+    if (v.typeId() == QMetaType::Bool)
+        return v.toBool();
+    if (isNumber(v))
+        return v.toDouble() != 0.0;
+    if (v.typeId() == QMetaType::QString) {
+        const QString s = v.toString().trimmed().toLower();
+        if (s == "yes" || s == "true")
+            return true;
+        bool ok = false;
+        const qint64 n = s.toLongLong(&ok);
+        return ok && n != 0;
+    }
+    return false;
+}
+
+qint64 UserDefaults::toInteger(const QVariant& v)
+{
+    if (v.typeId() == QMetaType::Bool)
+        return v.toBool() ? 1 : 0;
+    if (v.typeId() == QMetaType::Double || v.typeId() == QMetaType::Float) {
+        const double d = v.toDouble();
+        if (!std::isfinite(d) || d >= 9.2e18 || d <= -9.2e18)
+            return 0;
+        return qint64(d);
+    }
+    if (isNumber(v))
+        return v.toLongLong();
+    if (v.typeId() == QMetaType::QString) {
+        bool ok = false;
+        const qint64 n = v.toString().trimmed().toLongLong(&ok);
+        if (ok)
+            return n;
+        const double d = v.toString().trimmed().toDouble(&ok);
+        return ok && std::isfinite(d) && std::fabs(d) < 9.2e18 ? qint64(d) : 0;
+    }
+    return 0;
+}
+
+double UserDefaults::toDouble(const QVariant& v)
+{
+    if (v.typeId() == QMetaType::Bool)
+        return v.toBool() ? 1.0 : 0.0;
+    if (isNumber(v))
+        return v.toDouble();
+    if (v.typeId() == QMetaType::QString) {
+        bool ok = false;
+        const double d = v.toString().trimmed().toDouble(&ok);
+        return ok && std::isfinite(d) ? d : 0.0;
+    }
+    return 0.0;
+}
+
+std::optional<QString> UserDefaults::string(const QString& key) const
+{
+    const QVariant v = object(key);
+    if (v.typeId() == QMetaType::QString)
+        return v.toString();
+    if (v.typeId() == QMetaType::Double)
+        return QString::number(v.toDouble(), 'g', 17);
+    if (isNumber(v))
+        return QString::number(v.toLongLong());
+    return std::nullopt;
+}
+
+qint64 UserDefaults::integer(const QString& key) const { return toInteger(object(key)); }
+double UserDefaults::doubleValue(const QString& key) const { return toDouble(object(key)); }
+bool UserDefaults::boolean(const QString& key) const { return toBool(object(key)); }
+
+std::optional<QDateTime> UserDefaults::date(const QString& key) const
+{
+    const QVariant v = object(key);
+    if (v.typeId() == QMetaType::QDateTime)
+        return v.toDateTime();
+    return std::nullopt;
+}
+
+std::optional<QByteArray> UserDefaults::data(const QString& key) const
+{
+    const QVariant v = object(key);
+    if (v.typeId() == QMetaType::QByteArray)
+        return v.toByteArray();
+    return std::nullopt;
+}
+
+std::optional<QUrl> UserDefaults::url(const QString& key) const
+{
+    const QVariant v = object(key);
+    if (v.typeId() == QMetaType::QUrl)
+        return v.toUrl();
+    if (v.typeId() == QMetaType::QString) {
+        // A plain path reads as a file URL, as on the first platform.
+        const QString s = v.toString();
+        if (s.startsWith('/') || s.startsWith('~'))
+            return QUrl::fromLocalFile(s);
+        const QUrl u(s);
+        if (u.isValid() && !u.scheme().isEmpty())
+            return u;
+    }
+    return std::nullopt;
+}
+
+std::optional<QVariantList> UserDefaults::array(const QString& key) const
+{
+    const QVariant v = object(key);
+    if (v.typeId() == QMetaType::QVariantList || v.typeId() == QMetaType::QStringList)
+        return v.toList();
+    return std::nullopt;
+}
+
+std::optional<QVariantMap> UserDefaults::dictionary(const QString& key) const
+{
+    const QVariant v = object(key);
+    if (v.typeId() == QMetaType::QVariantMap || v.typeId() == QMetaType::QVariantHash)
+        return v.toMap();
+    return std::nullopt;
+}
+
+bool UserDefaults::set(const QString& key, const QVariant& value)
+{
+    if (!value.isValid()) {
+        remove(key);
+        return true;
+    }
+    if (!encode(value)) {
+        Log::line(QString("⚠️ [设置] 无法保存的值，已忽略: %1").arg(key));
+        return false;
+    }
+    QVariant normalized = value;
+    switch (value.typeId()) {
+    case QMetaType::Int: case QMetaType::UInt: case QMetaType::Long: case QMetaType::ULong:
+    case QMetaType::Short: case QMetaType::UShort: case QMetaType::ULongLong:
+        normalized = QVariant(value.toLongLong());
+        break;
+    case QMetaType::Float:
+        normalized = QVariant(value.toDouble());
+        break;
+    case QMetaType::QStringList:
+        normalized = QVariant(value.toList());
+        break;
+    case QMetaType::QVariantHash:
+        normalized = QVariant(value.toMap());
+        break;
+    default:
+        break;
+    }
+    {
+        QWriteLocker lock(&m_lock);
+        m_values.insert(key, normalized);
+        writeLocked();
+    }
+    Q_EMIT changed(key);
+    return true;
+}
+
+void UserDefaults::remove(const QString& key)
+{
+    {
+        QWriteLocker lock(&m_lock);
+        if (!m_values.contains(key))
+            return;
+        m_values.remove(key);
+        writeLocked();
+    }
+    Q_EMIT changed(key);
+}
+
+void UserDefaults::registerDefaults(const QVariantMap& defaults)
+{
+    QStringList keys;
+    {
+        QWriteLocker lock(&m_lock);
+        for (auto it = defaults.begin(); it != defaults.end(); ++it) {
+            m_defaults.insert(it.key(), it.value());
+            if (!m_values.contains(it.key()))
+                keys << it.key();
+        }
+    }
+    for (const QString& k : keys)
+        Q_EMIT changed(k);
+}
+
+QVariantMap UserDefaults::dictionaryRepresentation() const
+{
+    QReadLocker lock(&m_lock);
+    return m_values;
+}
+
+bool UserDefaults::lastWriteSucceeded() const
+{
+    QReadLocker lock(&m_lock);
+    return m_lastWriteOk;
+}
+
+bool UserDefaults::writeLocked()
+{
+    QJsonObject root;
+    for (auto it = m_values.begin(); it != m_values.end(); ++it)
+        root.insert(it.key(), *encode(it.value()));
+
+    const QFileInfo info(m_path);
+    QDir().mkpath(info.absolutePath());
+    QSaveFile file(m_path);
+    bool ok = file.open(QIODevice::WriteOnly)
+        && file.write(QJsonDocument(root).toJson(QJsonDocument::Indented)) >= 0
+        && file.commit();
+    if (ok)
+        Paths::syncDirectory(info.absolutePath());
+    else
+        Log::line(QString("⚠️ [设置] 写入设置文件失败: %1").arg(file.errorString()));
+    m_lastWriteOk = ok;
+    return ok;
+}

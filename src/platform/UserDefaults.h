@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QObject>
+#include <QReadWriteLock>
+#include <QVariant>
+
+#include <optional>
+
+class QDateTime;
+class QUrl;
+
+// The one store of every preference and stored list.
+//
+// Values are typed: text (QString), integer (qint64), double, bool, date
+// (QDateTime), bytes (QByteArray), URL (QUrl), list (QVariantList) and
+// dictionary (QVariantMap), nested freely. Every change is written at once to
+// one human-readable JSON file, atomically. Reads and writes are safe from any
+// thread; `changed` is emitted on the writing thread after the lock is gone.
+class UserDefaults : public QObject
+{
+    Q_OBJECT
+public:
+    // The store under the XDG config folder, made on first use.
+    static UserDefaults& standard();
+
+    // A store backed by `filePath` (tests, tools).
+    explicit UserDefaults(const QString& filePath, QObject* parent = nullptr);
+
+    QString filePath() const { return m_path; }
+
+    // The stored value, else the registered default, else an invalid QVariant.
+    QVariant object(const QString& key) const;
+    // True only for a value actually stored (registered defaults do not count).
+    bool hasStoredValue(const QString& key) const;
+
+    // Typed reads coerce as the first platform did.
+    std::optional<QString> string(const QString& key) const;
+    qint64 integer(const QString& key) const;        // absent or unreadable: 0
+    double doubleValue(const QString& key) const;    // absent or unreadable: 0
+    bool boolean(const QString& key) const;          // absent or unreadable: false
+    std::optional<QDateTime> date(const QString& key) const;
+    std::optional<QByteArray> data(const QString& key) const;
+    std::optional<QUrl> url(const QString& key) const;
+    std::optional<QVariantList> array(const QString& key) const;
+    std::optional<QVariantMap> dictionary(const QString& key) const;
+
+    // Stores `value`; an invalid QVariant removes the key. Returns false when
+    // the value has a type the store cannot hold (nothing changes then).
+    bool set(const QString& key, const QVariant& value);
+    void remove(const QString& key);
+
+    // Defaults every reader sees while nothing is stored under the key.
+    void registerDefaults(const QVariantMap& defaults);
+
+    // Every stored value (registered defaults excluded).
+    QVariantMap dictionaryRepresentation() const;
+
+    // Whether the last write reached the disk.
+    bool lastWriteSucceeded() const;
+
+    // Coercions, shared with callers that hold a QVariant already.
+    static bool toBool(const QVariant& v);
+    static qint64 toInteger(const QVariant& v);
+    static double toDouble(const QVariant& v);
+
+Q_SIGNALS:
+    void changed(const QString& key);
+
+private:
+    void load();
+    bool writeLocked();
+
+    QString m_path;
+    mutable QReadWriteLock m_lock;
+    QVariantMap m_values;
+    QVariantMap m_defaults;
+    bool m_lastWriteOk = true;
+};

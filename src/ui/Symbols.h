@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+
+// Symbol names of the screens ("gearshape.fill") drawn as Material Design
+// Icons glyphs, so they take any theme colour.
+namespace Symbols {
+// The glyph text for `name`; unknown names give a neutral fallback glyph.
+QString glyph(const QString& name);
+bool isKnown(const QString& name);
+QString fontFamily();
+// The icon font at a size in points (1 pt = 1 px).
+QFont font(qreal pointSize);
+}

@@ -1,0 +1,182 @@
+#include "platform/Log.h"
+#include "platform/UserDefaults.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimeZone>
+#include <QUrl>
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+class UserDefaultsTest : public ::testing::Test
+{
+protected:
+    QTemporaryDir dir;
+    QString path() const { return dir.path() + "/defaults.json"; }
+};
+
+TEST_F(UserDefaultsTest, EveryTypeSurvivesARestart)
+{
+    const QDateTime when = QDateTime::fromMSecsSinceEpoch(1790000000123, Qt::UTC);
+    const QByteArray binary("\x00\xff\xfe bytes", 9);
+    const QByteArray json = R"([{"id":"A"}])";
+    const QVariantMap nested{{"n", qint64(7)}, {"list", QVariantList{1.5, "x", true}}};
+    {
+        UserDefaults d(path());
+        d.set("text", "摄影师");
+        d.set("int", qint64(9007199254740993LL));
+        d.set("double", 0.1);
+        d.set("bool", true);
+        d.set("date", when);
+        d.set("bytes", binary);
+        d.set("json", json);
+        d.set("url", QUrl("file:///media/card/DCIM"));
+        d.set("list", QVariantList{qint64(1), "two", 3.0});
+        d.set("dict", nested);
+    }
+    UserDefaults d(path());
+    EXPECT_EQ(d.string("text"), QString("摄影师"));
+    EXPECT_EQ(d.integer("int"), 9007199254740993LL);
+    EXPECT_DOUBLE_EQ(d.doubleValue("double"), 0.1);
+    EXPECT_TRUE(d.boolean("bool"));
+    EXPECT_EQ(d.date("date"), when);
+    EXPECT_EQ(d.data("bytes"), binary);
+    EXPECT_EQ(d.data("json"), json);
+    EXPECT_EQ(d.url("url"), QUrl("file:///media/card/DCIM"));
+    EXPECT_EQ(d.array("list"), (QVariantList{qint64(1), "two", 3.0}));
+    EXPECT_EQ(d.dictionary("dict"), nested);
+    EXPECT_EQ(d.object("int").typeId(), QMetaType::LongLong);
+    EXPECT_EQ(d.object("double").typeId(), QMetaType::Double);
+}
+
+TEST_F(UserDefaultsTest, CoercionFollowsTheFirstPlatform)
+{
+    UserDefaults d(path());
+    d.set("one", 1);
+    d.set("zero", 0);
+    d.set("yes", true);
+    d.set("integralDouble", 42.0);
+    d.set("fraction", 2.9);
+    d.set("numberText", "17");
+    d.set("word", "hello");
+
+    EXPECT_TRUE(d.boolean("one"));
+    EXPECT_FALSE(d.boolean("zero"));
+    EXPECT_EQ(d.integer("yes"), 1);
+    EXPECT_EQ(d.integer("integralDouble"), 42);
+    EXPECT_EQ(d.integer("fraction"), 2);
+    EXPECT_DOUBLE_EQ(d.doubleValue("one"), 1.0);
+    EXPECT_EQ(d.integer("numberText"), 17);
+    EXPECT_EQ(d.integer("word"), 0);
+    EXPECT_FALSE(d.boolean("word"));
+
+    // Absent keys: 0 / false / no value.
+    EXPECT_EQ(d.integer("missing"), 0);
+    EXPECT_FALSE(d.boolean("missing"));
+    EXPECT_FALSE(d.string("missing").has_value());
+    EXPECT_FALSE(d.object("missing").isValid());
+    // A number read as text, a text is not a list.
+    EXPECT_EQ(d.string("one"), QString("1"));
+    EXPECT_FALSE(d.array("word").has_value());
+}
+
+TEST_F(UserDefaultsTest, RegisteredDefaultsAreSeenUntilAValueIsStored)
+{
+    UserDefaults d(path());
+    QSignalSpy spy(&d, &UserDefaults::changed);
+    d.registerDefaults({{"autoCheckUpdate", true}, {"ftpPort", 2121}});
+    EXPECT_TRUE(d.boolean("autoCheckUpdate"));
+    EXPECT_EQ(d.integer("ftpPort"), 2121);
+    EXPECT_FALSE(d.hasStoredValue("ftpPort"));
+
+    d.set("ftpPort", 2222);
+    EXPECT_EQ(d.integer("ftpPort"), 2222);
+    d.remove("ftpPort");
+    EXPECT_EQ(d.integer("ftpPort"), 2121);
+    EXPECT_FALSE(d.dictionaryRepresentation().contains("autoCheckUpdate"));
+    EXPECT_GE(spy.count(), 3);
+}
+
+TEST_F(UserDefaultsTest, UnstorableValuesChangeNothing)
+{
+    UserDefaults d(path());
+    d.set("amount", 10.0);
+    EXPECT_FALSE(d.set("amount", std::numeric_limits<double>::infinity()));
+    EXPECT_FALSE(d.set("list", QVariantList{std::nan("")}));
+    EXPECT_DOUBLE_EQ(d.doubleValue("amount"), 10.0);
+    EXPECT_FALSE(d.hasStoredValue("list"));
+}
+
+TEST_F(UserDefaultsTest, ATornFileIsKeptAsideAndTheStoreStartsEmpty)
+{
+    {
+        UserDefaults d(path());
+        d.set("big", QString(200000, QChar('x')));
+        d.set("keep", "me");
+    }
+    // Simulate a crash that tore the file half-way.
+    QFile f(path());
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    const QByteArray whole = f.readAll();
+    f.resize(whole.size() / 2);
+    f.close();
+
+    QStringList lines;
+    auto old = Log::setSink([&](const QString& l) { lines << l; });
+    UserDefaults d(path());
+    Log::setSink(old);
+
+    EXPECT_FALSE(d.hasStoredValue("keep"));
+    ASSERT_EQ(lines.size(), 1);
+    const QStringList aside = QDir(dir.path()).entryList({"defaults.json.unreadable-*"});
+    ASSERT_EQ(aside.size(), 1);
+    QFile kept(dir.path() + "/" + aside.first());
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), whole.left(whole.size() / 2));
+
+    // The next write makes a fresh file and leaves the kept copy alone.
+    d.set("fresh", 1);
+    EXPECT_EQ(QDir(dir.path()).entryList({"defaults.json.unreadable-*"}).size(), 1);
+    EXPECT_EQ(UserDefaults(path()).integer("fresh"), 1);
+}
+
+TEST_F(UserDefaultsTest, ConcurrentReadersAndWritersSeeWholeValues)
+{
+    UserDefaults d(path());
+    d.set("counter", 0);
+    std::atomic<bool> stop{false};
+    std::atomic<int> torn{0};
+    std::vector<std::thread> readers;
+    for (int i = 0; i < 4; ++i) {
+        readers.emplace_back([&] {
+            while (!stop) {
+                const auto list = d.array("pair").value_or(QVariantList{0, 0});
+                if (list.size() != 2 || list[0] != list[1])
+                    ++torn;
+                (void)d.integer("counter");
+            }
+        });
+    }
+    std::thread writer([&] {
+        for (int i = 0; i < 200; ++i) {
+            d.set("pair", QVariantList{i, i});
+            d.set("counter", i);
+        }
+    });
+    writer.join();
+    stop = true;
+    for (auto& t : readers)
+        t.join();
+    EXPECT_EQ(torn.load(), 0);
+    EXPECT_EQ(UserDefaults(path()).integer("counter"), 199);
+}
+
+}

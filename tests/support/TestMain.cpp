@@ -1,0 +1,37 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <cstdlib>
+
+int main(int argc, char** argv)
+{
+    // Isolate before Qt or any store resolves a path.
+    QTemporaryDir root(QDir::tempPath() + "/tessary-test-XXXXXX");
+    const QByteArray base = root.path().toUtf8();
+    const char* dirs[][2] = {{"HOME", "/home"}, {"XDG_CONFIG_HOME", "/config"},
+                             {"XDG_DATA_HOME", "/data"}, {"XDG_CACHE_HOME", "/cache"},
+                             {"XDG_STATE_HOME", "/state"}, {"XDG_RUNTIME_DIR", "/runtime"}};
+    for (const auto& d : dirs) {
+        const QByteArray path = base + d[1];
+        QDir().mkpath(QString::fromUtf8(path));
+        setenv(d[0], path.constData(), 1);
+    }
+    QFile::setPermissions(QString::fromUtf8(base + "/runtime"),
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    setenv("TESSARY_TEST_ROOT", base.constData(), 1);
+    setenv("XDG_DATA_DIRS", "/usr/share", 1);
+    if (!getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    if (!getenv("TZ"))
+        setenv("TZ", "Asia/Shanghai", 1);
+    // No real desktop session: a test that wants a bus starts its own.
+    unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    setenv("DBUS_SYSTEM_BUS_ADDRESS", ("unix:path=" + base + "/runtime/no-system-bus").constData(), 1);
+
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
