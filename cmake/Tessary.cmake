@@ -7,6 +7,13 @@ set(TESSARY_PCH_HEADERS <QtCore/QObject> <QtCore/QString> <QtCore/QVariant> <QtC
 function(tessary_library name)
   cmake_parse_arguments(ARG "WIDGETS" "" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  if(NOT sources)
+    # A folder whose classes are not written yet still links.
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${CMAKE_SOURCE_DIR}/src)
+    target_link_libraries(${name} INTERFACE Qt6::Core ${ARG_DEPS})
+    return()
+  endif()
   add_library(${name} STATIC ${sources})
   target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
   target_link_libraries(${name} PUBLIC Qt6::Core ${ARG_DEPS})
