@@ -159,6 +159,13 @@ std::optional<QVariant> decode(const QJsonValue& j)
     return std::nullopt;
 }
 
+// Compact JSON text of one value (QJsonDocument only takes arrays and objects).
+QByteArray jsonText(const QJsonValue& v)
+{
+    const QByteArray wrapped = QJsonDocument(QJsonArray{v}).toJson(QJsonDocument::Compact);
+    return wrapped.mid(1, wrapped.size() - 2);
+}
+
 bool isNumber(const QVariant& v)
 {
     switch (v.typeId()) {
@@ -201,8 +208,8 @@ void UserDefaults::load()
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &err);
     QVariantMap values;
     bool ok = readable && err.error == QJsonParseError::NoError && doc.isObject();
+    const QJsonObject root = doc.object();
     if (ok) {
-        const QJsonObject root = doc.object();
         for (auto it = root.begin(); it != root.end() && ok; ++it) {
             auto v = decode(it.value());
             if (v)
@@ -213,6 +220,8 @@ void UserDefaults::load()
     }
     if (ok) {
         m_values = values;
+        for (auto it = root.begin(); it != root.end(); ++it)
+            m_encoded.insert(it.key(), jsonText(it.value()));
         return;
     }
     // Never overwrite what we cannot read: keep it aside and start empty.
@@ -361,7 +370,8 @@ bool UserDefaults::set(const QString& key, const QVariant& value)
         remove(key);
         return true;
     }
-    if (!encode(value)) {
+    const std::optional<QJsonValue> encoded = encode(value);
+    if (!encoded) {
         Log::line(QString("⚠️ [设置] 无法保存的值，已忽略: %1").arg(key));
         return false;
     }
@@ -386,6 +396,7 @@ bool UserDefaults::set(const QString& key, const QVariant& value)
     {
         QWriteLocker lock(&m_lock);
         m_values.insert(key, normalized);
+        m_encoded.insert(key, jsonText(*encoded));
         writeLocked();
     }
     Q_EMIT changed(key);
@@ -399,6 +410,7 @@ void UserDefaults::remove(const QString& key)
         if (!m_values.contains(key))
             return;
         m_values.remove(key);
+        m_encoded.remove(key);
         writeLocked();
     }
     Q_EMIT changed(key);
@@ -433,15 +445,21 @@ bool UserDefaults::lastWriteSucceeded() const
 
 bool UserDefaults::writeLocked()
 {
-    QJsonObject root;
-    for (auto it = m_values.begin(); it != m_values.end(); ++it)
-        root.insert(it.key(), *encode(it.value()));
+    // One line per key, each value's text kept from when it was set: a change
+    // re-encodes only its own value, however large the other lists are.
+    QByteArray text = "{\n";
+    for (auto it = m_encoded.begin(); it != m_encoded.end(); ++it) {
+        if (it != m_encoded.begin())
+            text += ",\n";
+        text += "  " + jsonText(it.key()) + ": " + it.value();
+    }
+    text += "\n}\n";
 
     const QFileInfo info(m_path);
     QDir().mkpath(info.absolutePath());
     QSaveFile file(m_path);
     bool ok = file.open(QIODevice::WriteOnly)
-        && file.write(QJsonDocument(root).toJson(QJsonDocument::Indented)) >= 0
+        && file.write(text) == text.size()
         && file.commit();
     if (ok)
         Paths::syncDirectory(info.absolutePath());

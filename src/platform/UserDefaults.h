@@ -73,6 +73,7 @@ private:
     QString m_path;
     mutable QReadWriteLock m_lock;
     QVariantMap m_values;
+    QMap<QString, QByteArray> m_encoded; // JSON text of each stored value
     QVariantMap m_defaults;
     bool m_lastWriteOk = true;
 };

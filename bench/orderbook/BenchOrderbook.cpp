@@ -1,0 +1,145 @@
+// Times the order book at 1,000, 10,000 and 50,000 orders: load, one add and
+// one edit with their save, a 42-cell month of day figures, every revenue
+// figure and a year's CSV. Prints one "name: value" line per figure.
+
+#include "orderbook/OrderCodec.h"
+#include "orderbook/OrderManager.h"
+#include "platform/UserDefaults.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+double msSince(const QElapsedTimer& t)
+{
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+void print(const char* name, int n, double value)
+{
+    std::printf("%s_%d: %.3f\n", name, n, value);
+    std::fflush(stdout);
+}
+
+QList<Order> makeOrders(int n)
+{
+    QRandomGenerator rng(42);
+    const QDateTime start = QDateTime::currentDateTime().addMonths(-18);
+    const char* names[] = {"王女士", "李先生", "张三", "赵, 四", "陈\"五\""};
+    QList<Order> list;
+    list.reserve(n);
+    for (int i = 0; i < n; ++i) {
+        const QDateTime shoot = start.addSecs(qint64(rng.bounded(24 * 30 * 86400)));
+        QList<PaymentRecord> payments;
+        const int count = rng.bounded(3);
+        for (int p = 0; p < count; ++p)
+            payments.append(PaymentRecord(500 + rng.bounded(2000), shoot.addDays(-rng.bounded(60)), "定金"));
+        Order o(QString::fromUtf8(names[i % 5]), "13800138000", "标准套系", shoot, shoot, ShootTimeSlot::morning,
+                1000 + rng.bounded(5000), 300, payments, "备注 " + QString::number(i),
+                count ? OrderStatus::pendingShoot : OrderStatus::pendingDeposit, true, QString("提前1天"),
+                "外滩", false);
+        if (i % 3 == 0)
+            o.calendarEventIdentifier = "EV" + QString::number(i);
+        list.append(o);
+    }
+    return list;
+}
+
+void run(int n, const QString& dir)
+{
+    const QList<Order> orders = makeOrders(n);
+    UserDefaults store(dir + QStringLiteral("/defaults-%1.json").arg(n));
+
+    QElapsedTimer t;
+    t.start();
+    const QByteArray bytes = *OrderCodec::encodeOrders(orders);
+    print("encode_ms", n, msSince(t));
+    print("stored_kib", n, bytes.size() / 1024.0);
+    store.set(OrderManager::ordersKey, bytes);
+
+    t.restart();
+    UserDefaults reopened(store.filePath());
+    print("defaults_file_load_ms", n, msSince(t));
+
+    t.restart();
+    OrderManager manager(reopened);
+    print("load_ms", n, msSince(t));
+
+    t.restart();
+    const QByteArray again = *OrderCodec::encodeOrders(manager.orders());
+    print("encode_loaded_ms", n, msSince(t));
+    t.restart();
+    reopened.set(QStringLiteral("bench_copy"), again);
+    print("defaults_set_same_size_ms", n, msSince(t));
+    reopened.remove(QStringLiteral("bench_copy"));
+
+    t.restart();
+    Order extra = orders.first();
+    extra.id = QUuid::createUuid();
+    manager.addOrder(extra);
+    print("add_with_save_ms", n, msSince(t));
+
+    t.restart();
+    extra.note = "改过";
+    manager.updateOrder(extra);
+    print("edit_with_save_ms", n, msSince(t));
+
+    const QDate first = QDate::currentDate().addDays(1 - QDate::currentDate().day());
+    const QDate gridStart = first.addDays(1 - first.dayOfWeek());
+    auto month = [&] {
+        int found = 0;
+        double revenue = 0;
+        for (int cell = 0; cell < 42; ++cell) {
+            const QDate day = gridStart.addDays(cell);
+            found += int(manager.ordersFor(day).size());
+            revenue += manager.totalRevenue(day);
+            found += manager.isDayFull(day) ? 1 : 0;
+            found += manager.isRestDay(day) ? 1 : 0;
+        }
+        return found + int(revenue > 0);
+    };
+    t.restart();
+    volatile int sink = month(); // first after a change: includes the day index rebuild
+    print("month_days_after_change_ms", n, msSince(t));
+    t.restart();
+    sink = month();
+    print("month_days_ms", n, msSince(t));
+
+    t.restart();
+    double all = manager.revenueByPaymentDateIn(QDate::currentDate()) + manager.totalReceivedByCashMode()
+        + manager.yearRevenueByCashMode() + manager.totalRevenueByCompletedMode()
+        + manager.todayRevenueByCompletedMode() + manager.monthRevenueByCompletedMode()
+        + manager.yearRevenueByCompletedMode() + manager.totalReceivedAll() + manager.totalPending()
+        + manager.monthOrderCount();
+    print("revenue_figures_ms", n, msSince(t));
+    t.restart();
+    all += manager.monthlyRevenueTrend(12).size();
+    print("trend_12_months_ms", n, msSince(t));
+
+    t.restart();
+    const QString csv = manager.exportCSV(QDate::currentDate().addYears(-1), QDate::currentDate());
+    print("csv_year_ms", n, msSince(t));
+    (void)sink;
+    (void)all;
+    (void)csv;
+}
+
+}
+
+int main(int argc, char** argv)
+{
+    QTemporaryDir dir;
+    // Keep the user's own preference and data folders out of reach.
+    qputenv("XDG_CONFIG_HOME", (dir.path() + "/config").toUtf8());
+    qputenv("XDG_DATA_HOME", (dir.path() + "/data").toUtf8());
+    QCoreApplication app(argc, argv);
+    for (int n : {1000, 10000, 50000})
+        run(n, dir.path());
+    return 0;
+}

@@ -1,0 +1,119 @@
+#include "Money.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+
+namespace Money {
+
+namespace {
+
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Grammar check before conversion: from_chars alone would accept "inf",
+// "nan" and hex forms in some modes, and we want the same answer everywhere.
+bool isPlainDecimal(const QByteArray& s)
+{
+    int i = 0;
+    const int n = s.size();
+    if (i < n && (s[i] == '+' || s[i] == '-'))
+        ++i;
+    int intDigits = 0;
+    while (i < n && isDigit(s[i])) {
+        ++i;
+        ++intDigits;
+    }
+    int fracDigits = 0;
+    if (i < n && s[i] == '.') {
+        ++i;
+        while (i < n && isDigit(s[i])) {
+            ++i;
+            ++fracDigits;
+        }
+    }
+    if (intDigits + fracDigits == 0)
+        return false;
+    if (i < n && (s[i] == 'e' || s[i] == 'E')) {
+        ++i;
+        if (i < n && (s[i] == '+' || s[i] == '-'))
+            ++i;
+        int expDigits = 0;
+        while (i < n && isDigit(s[i])) {
+            ++i;
+            ++expDigits;
+        }
+        if (expDigits == 0)
+            return false;
+    }
+    return i == n;
+}
+
+}
+
+std::optional<double> parseAmount(const QString& text)
+{
+    for (QChar c : text) {
+        if (c.unicode() > 0x7f)
+            return std::nullopt;
+    }
+    const QByteArray s = text.toLatin1();
+    if (!isPlainDecimal(s))
+        return std::nullopt;
+    // from_chars takes no leading '+'.
+    const char* begin = s.constData() + (s.startsWith('+') ? 1 : 0);
+    const char* end = s.constData() + s.size();
+    double value = 0;
+    const auto r = std::from_chars(begin, end, value, std::chars_format::general);
+    if (r.ec != std::errc() || r.ptr != end || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+QString wholeYuan(double amount)
+{
+    if (!std::isfinite(amount))
+        return QStringLiteral("0");
+    const double whole = std::trunc(amount);
+    if (whole == 0)
+        return QStringLiteral("0"); // never "-0" for -0.5
+    if (std::fabs(whole) < 9.0e18)
+        return QString::number(static_cast<qint64>(whole));
+    return QString::number(whole, 'f', 0);
+}
+
+QString yuanText(double amount)
+{
+    return QStringLiteral("¥") + wholeYuan(amount);
+}
+
+qint64 cents(double amount)
+{
+    if (!std::isfinite(amount))
+        return 0;
+    const double c = std::round(amount * 100.0);
+    constexpr double limit = 9.2e18;
+    if (c >= limit)
+        return std::numeric_limits<qint64>::max();
+    if (c <= -limit)
+        return std::numeric_limits<qint64>::min();
+    return static_cast<qint64>(c);
+}
+
+int compareCents(double a, double b)
+{
+    const qint64 ca = cents(a);
+    const qint64 cb = cents(b);
+    return ca < cb ? -1 : (ca > cb ? 1 : 0);
+}
+
+bool covers(double received, double total)
+{
+    return compareCents(received, total) >= 0;
+}
+
+QString twoDecimals(double amount)
+{
+    return QString::asprintf("%.2f", amount);
+}
+
+}

@@ -1,0 +1,518 @@
+#include "OrderManager.h"
+
+#include "orderbook/LocalCalendar.h"
+#include "orderbook/Money.h"
+#include "orderbook/OrderCodec.h"
+#include "orderbook/Quarantine.h"
+#include "platform/Log.h"
+#include "platform/UserDefaults.h"
+
+#include <QStringBuilder>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+QDate localDay(const QDateTime& moment)
+{
+    return LocalCalendar::dayOf(moment);
+}
+
+bool sameMonth(const QDate& a, const QDate& b)
+{
+    return a.year() == b.year() && a.month() == b.month();
+}
+
+int monthKey(const QDate& d)
+{
+    return d.year() * 12 + d.month();
+}
+
+// Quotes only what would break the row: clean data stays byte-identical.
+QString csvField(const QString& text)
+{
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"'))
+        && !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+void logUnstorable(const QString& what)
+{
+    Log::line(QStringLiteral("⚠️ [订单] 金额或日期无效（不是有限数），未保存: %1").arg(what));
+}
+
+}
+
+OrderManager& OrderManager::shared()
+{
+    static OrderManager* instance = new OrderManager(UserDefaults::standard());
+    return *instance;
+}
+
+OrderManager::OrderManager(UserDefaults& store, QObject* parent)
+    : QObject(parent)
+    , m_store(store)
+{
+    load();
+}
+
+bool OrderManager::setOrders(const QList<Order>& orders)
+{
+    for (const Order& o : orders) {
+        if (!OrderCodec::isEncodable(o)) {
+            logUnstorable(o.customerName);
+            return false;
+        }
+    }
+    m_orders = orders;
+    m_encoded = QList<QByteArray>(m_orders.size());
+    ordersDidChange();
+    return true;
+}
+
+bool OrderManager::setRestDays(const QList<RestDay>& days)
+{
+    for (const RestDay& d : days) {
+        if (!d.date.isValid()) {
+            logUnstorable(QString::fromLatin1(restDaysKey));
+            return false;
+        }
+    }
+    m_restDays = days;
+    Q_EMIT restDaysChanged();
+    return true;
+}
+
+std::optional<QByteArray> OrderManager::storedBytes(const QString& key) const
+{
+    if (auto bytes = m_store.data(key))
+        return bytes;
+    // A list restored as text is the same JSON; read it rather than let the
+    // next save replace it unseen.
+    if (auto text = m_store.string(key); text && m_store.hasStoredValue(key))
+        return text->toUtf8();
+    if (m_store.hasStoredValue(key))
+        return QByteArray(); // some other type: unreadable
+    return std::nullopt;
+}
+
+void OrderManager::load()
+{
+    if (const auto bytes = storedBytes(QString::fromLatin1(ordersKey))) {
+        if (auto list = OrderCodec::decodeOrders(*bytes)) {
+            keepUnreadable(QString::fromLatin1(ordersKey), m_unreadableOrders, *bytes);
+            m_orders = std::move(*list);
+            m_encoded = QList<QByteArray>(m_orders.size());
+            ordersDidChange();
+        } else {
+            m_unreadableOrders = *bytes;
+        }
+    }
+    if (const auto bytes = storedBytes(QString::fromLatin1(restDaysKey))) {
+        if (auto list = OrderCodec::decodeRestDays(*bytes)) {
+            keepUnreadable(QString::fromLatin1(restDaysKey), m_unreadableRestDays, *bytes);
+            m_restDays = std::move(*list);
+            Q_EMIT restDaysChanged();
+        } else {
+            m_unreadableRestDays = *bytes;
+        }
+    }
+}
+
+void OrderManager::keepUnreadable(const QString& key, std::optional<QByteArray>& unreadable, const QByteArray& now)
+{
+    // Someone else (a backup import) replaced bytes we never managed to read:
+    // keep the old ones before forgetting them.
+    if (unreadable && *unreadable != now)
+        Quarantine::keep(key, *unreadable);
+    unreadable.reset();
+}
+
+void OrderManager::save()
+{
+    if (const auto bytes = encodeOrders())
+        writeKey(QString::fromLatin1(ordersKey), *bytes, m_unreadableOrders);
+    else
+        logUnstorable(QString::fromLatin1(ordersKey));
+
+    if (const auto bytes = OrderCodec::encodeRestDays(m_restDays))
+        writeKey(QString::fromLatin1(restDaysKey), *bytes, m_unreadableRestDays);
+    else
+        logUnstorable(QString::fromLatin1(restDaysKey));
+}
+
+std::optional<QByteArray> OrderManager::encodeOrders()
+{
+    for (qsizetype i = 0; i < m_orders.size(); ++i) {
+        if (!m_encoded[i].isEmpty())
+            continue;
+        auto one = OrderCodec::encodeOrder(m_orders[i]);
+        if (!one)
+            return std::nullopt;
+        m_encoded[i] = std::move(*one);
+    }
+    return OrderCodec::joinArray(m_encoded);
+}
+
+void OrderManager::writeKey(const QString& key, const QByteArray& bytes, std::optional<QByteArray>& unreadable)
+{
+    if (unreadable) {
+        // Only overwrite what we could not read once a copy is safe on disk.
+        if (Quarantine::keep(key, *unreadable).isEmpty())
+            return;
+        unreadable.reset();
+    }
+    // Every save rewrites both keys; skipping identical bytes spares a whole
+    // preference-file write for the list that did not change.
+    if (m_store.data(key) == bytes)
+        return;
+    m_store.set(key, bytes);
+}
+
+int OrderManager::indexOf(const QUuid& id) const
+{
+    for (int i = 0; i < m_orders.size(); ++i) {
+        if (m_orders[i].id == id)
+            return i;
+    }
+    return -1;
+}
+
+void OrderManager::ordersDidChange()
+{
+    m_dayIndexValid = false;
+    Q_EMIT ordersChanged();
+}
+
+bool OrderManager::addOrder(const Order& order)
+{
+    if (!OrderCodec::isEncodable(order)) {
+        logUnstorable(order.customerName);
+        return false;
+    }
+    m_orders.append(order);
+    m_encoded.append(QByteArray());
+    ordersDidChange();
+    save();
+    return true;
+}
+
+bool OrderManager::updateOrder(const Order& order)
+{
+    const int i = indexOf(order.id);
+    if (i < 0)
+        return false;
+    if (!OrderCodec::isEncodable(order)) {
+        logUnstorable(order.customerName);
+        return false;
+    }
+    m_orders[i] = order;
+    m_encoded[i].clear();
+    ordersDidChange();
+    save();
+    return true;
+}
+
+void OrderManager::deleteOrder(const Order& order)
+{
+    if (order.calendarEventIdentifier && m_eventDeleter)
+        m_eventDeleter(*order.calendarEventIdentifier);
+    for (qsizetype i = m_orders.size() - 1; i >= 0; --i) {
+        if (m_orders[i].id == order.id) {
+            m_orders.removeAt(i);
+            m_encoded.removeAt(i);
+        }
+    }
+    ordersDidChange();
+    save();
+}
+
+bool OrderManager::addPayment(const Order& order, double amount, const QString& note)
+{
+    const int i = indexOf(order.id);
+    if (i < 0)
+        return false;
+    if (!std::isfinite(amount)) {
+        logUnstorable(m_orders[i].customerName);
+        return false;
+    }
+    Order copy = m_orders[i];
+    copy.payments.append(PaymentRecord(amount, QDateTime::currentDateTime(), note));
+    copy.status = autoCalculateStatus(copy);
+    m_orders[i] = copy;
+    m_encoded[i].clear();
+    ordersDidChange();
+    save();
+    return true;
+}
+
+bool OrderManager::markShootCompleted(const Order& order)
+{
+    const int i = indexOf(order.id);
+    if (i < 0)
+        return false;
+    Order copy = m_orders[i];
+    copy.status = copy.pendingAmount() > 0 ? OrderStatus::pendingBalance : OrderStatus::completed;
+    m_orders[i] = copy;
+    m_encoded[i].clear();
+    ordersDidChange();
+    save();
+    return true;
+}
+
+OrderStatus OrderManager::autoCalculateStatus(const Order& order)
+{
+    // In whole cents, so a total of 1000.1 paid as 300.05 + 700.05 settles.
+    const qint64 received = Money::cents(order.receivedAmount());
+    const qint64 total = Money::cents(order.totalAmount);
+    if (received >= total && total > 0)
+        return OrderStatus::completed;
+    if (received <= 0)
+        return OrderStatus::pendingDeposit;
+    if (order.shootDate < QDate::currentDate().startOfDay())
+        return OrderStatus::pendingBalance;
+    return OrderStatus::pendingShoot;
+}
+
+bool OrderManager::hasOrderWithCalendarEventIdentifier(const QString& identifier) const
+{
+    return std::any_of(m_orders.cbegin(), m_orders.cend(), [&](const Order& o) {
+        return o.calendarEventIdentifier && *o.calendarEventIdentifier == identifier;
+    });
+}
+
+const QHash<QDate, QList<int>>& OrderManager::dayIndex() const
+{
+    if (!m_dayIndexValid) {
+        m_dayIndex.clear();
+        for (int i = 0; i < m_orders.size(); ++i)
+            m_dayIndex[m_orders[i].shootDay()].append(i);
+        m_dayIndexValid = true;
+    }
+    return m_dayIndex;
+}
+
+QList<Order> OrderManager::ordersFor(const QDate& day) const
+{
+    QList<Order> out;
+    const auto& index = dayIndex();
+    const auto it = index.constFind(day);
+    if (it == index.constEnd())
+        return out;
+    out.reserve(it->size());
+    for (int i : *it)
+        out.append(m_orders[i]);
+    return out;
+}
+
+QList<Order> OrderManager::ordersIn(const QDate& month) const
+{
+    QList<Order> out;
+    for (const Order& o : m_orders) {
+        if (sameMonth(o.shootDay(), month))
+            out.append(o);
+    }
+    return out;
+}
+
+bool OrderManager::isRestDay(const QDate& day) const
+{
+    return std::any_of(m_restDays.cbegin(), m_restDays.cend(), [&](const RestDay& r) { return r.day() == day; });
+}
+
+void OrderManager::toggleRestDay(const QDate& day)
+{
+    if (!day.isValid())
+        return;
+    const auto it = std::find_if(m_restDays.begin(), m_restDays.end(), [&](const RestDay& r) { return r.day() == day; });
+    if (it != m_restDays.end())
+        m_restDays.erase(it);
+    else
+        m_restDays.append(RestDay(day));
+    Q_EMIT restDaysChanged();
+    save();
+}
+
+int OrderManager::maxOrdersPerDay() const
+{
+    const qint64 stored = m_store.integer(QString::fromLatin1(maxOrdersPerDayKey));
+    if (stored >= 1)
+        return int(std::min<qint64>(stored, std::numeric_limits<int>::max()));
+    return 10;
+}
+
+bool OrderManager::isDayFull(const QDate& day) const
+{
+    const auto& index = dayIndex();
+    const auto it = index.constFind(day);
+    const qsizetype count = it == index.constEnd() ? 0 : it->size();
+    return count >= maxOrdersPerDay();
+}
+
+double OrderManager::totalRevenue(const QDate& day) const
+{
+    double sum = 0;
+    const auto& index = dayIndex();
+    const auto it = index.constFind(day);
+    if (it != index.constEnd()) {
+        for (int i : *it)
+            sum += m_orders[i].totalAmount;
+    }
+    return sum;
+}
+
+namespace {
+
+// Sums payment amounts in store order over the payments `keep` accepts.
+template <typename Pred>
+double sumPayments(const QList<Order>& orders, Pred keep)
+{
+    double sum = 0;
+    for (const Order& o : orders) {
+        for (const PaymentRecord& p : o.payments) {
+            if (keep(p))
+                sum += p.amount;
+        }
+    }
+    return sum;
+}
+
+// Sums order totals over the orders whose completion day `keep` accepts.
+template <typename Pred>
+double sumCompleted(const QList<Order>& orders, Pred keep)
+{
+    double sum = 0;
+    for (const Order& o : orders) {
+        if (const auto done = o.completedDate(); done && keep(localDay(*done)))
+            sum += o.totalAmount;
+    }
+    return sum;
+}
+
+}
+
+double OrderManager::revenueByPaymentDateIn(const QDate& month) const
+{
+    return sumPayments(m_orders, [&](const PaymentRecord& p) { return sameMonth(localDay(p.date), month); });
+}
+
+double OrderManager::revenueByPaymentDateFor(const QDate& day) const
+{
+    return sumPayments(m_orders, [&](const PaymentRecord& p) { return localDay(p.date) == day; });
+}
+
+double OrderManager::totalReceivedByCashMode() const
+{
+    return sumPayments(m_orders, [](const PaymentRecord&) { return true; });
+}
+
+double OrderManager::yearRevenueByCashMode() const
+{
+    const int year = QDate::currentDate().year();
+    return sumPayments(m_orders, [&](const PaymentRecord& p) { return localDay(p.date).year() == year; });
+}
+
+double OrderManager::totalRevenueByCompletedMode() const
+{
+    return sumCompleted(m_orders, [](const QDate&) { return true; });
+}
+
+double OrderManager::todayRevenueByCompletedMode() const
+{
+    const QDate today = QDate::currentDate();
+    return sumCompleted(m_orders, [&](const QDate& d) { return d == today; });
+}
+
+double OrderManager::monthRevenueByCompletedMode() const
+{
+    const QDate today = QDate::currentDate();
+    return sumCompleted(m_orders, [&](const QDate& d) { return sameMonth(d, today); });
+}
+
+double OrderManager::yearRevenueByCompletedMode() const
+{
+    const int year = QDate::currentDate().year();
+    return sumCompleted(m_orders, [&](const QDate& d) { return d.year() == year; });
+}
+
+double OrderManager::totalReceivedAll() const
+{
+    double sum = 0;
+    for (const Order& o : m_orders)
+        sum += o.receivedAmount();
+    return sum;
+}
+
+double OrderManager::totalPending() const
+{
+    double sum = 0;
+    for (const Order& o : m_orders)
+        sum += o.pendingAmount();
+    return sum;
+}
+
+int OrderManager::monthOrderCount() const
+{
+    const QDate today = QDate::currentDate();
+    return int(std::count_if(m_orders.cbegin(), m_orders.cend(),
+                             [&](const Order& o) { return sameMonth(o.shootDay(), today); }));
+}
+
+QList<RevenueTrendRow> OrderManager::monthlyRevenueTrend(int months) const
+{
+    QList<RevenueTrendRow> rows;
+    if (months <= 0)
+        return rows;
+    const QDate today = QDate::currentDate();
+    QHash<int, int> rowOfMonth;
+    for (int k = months - 1; k >= 0; --k) {
+        const QDate month = today.addMonths(-k);
+        if (!month.isValid())
+            continue;
+        rowOfMonth.insert(monthKey(month), int(rows.size()));
+        rows.append(RevenueTrendRow{QString::number(month.month()) + QStringLiteral("月"), 0, 0, 0});
+    }
+    // One pass, summing in store order into each month's row.
+    for (const Order& o : m_orders) {
+        if (const auto it = rowOfMonth.constFind(monthKey(o.shootDay())); it != rowOfMonth.constEnd())
+            rows[*it].revenue += o.totalAmount;
+        for (const PaymentRecord& p : o.payments) {
+            if (const auto it = rowOfMonth.constFind(monthKey(localDay(p.date))); it != rowOfMonth.constEnd())
+                rows[*it].received += p.amount;
+        }
+        if (const auto done = o.completedDate()) {
+            if (const auto it = rowOfMonth.constFind(monthKey(localDay(*done))); it != rowOfMonth.constEnd())
+                rows[*it].completed += o.totalAmount;
+        }
+    }
+    return rows;
+}
+
+QString OrderManager::exportCSV(const QDate& startDay, const QDate& endDay) const
+{
+    const QDateTime lower = startDay.startOfDay();
+    const QDateTime upper = endDay.addDays(1).startOfDay();
+    QList<const Order*> selected;
+    for (const Order& o : m_orders) {
+        if (o.shootDate >= lower && o.shootDate < upper)
+            selected.append(&o);
+    }
+    std::stable_sort(selected.begin(), selected.end(),
+                     [](const Order* a, const Order* b) { return a->shootDate < b->shootDate; });
+
+    QString csv = QStringLiteral("客户姓名,联系电话,套系类型,拍摄日期,拍摄时段,订单总额,已收金额,待收金额,订单状态,备注\n");
+    csv.reserve(csv.size() + selected.size() * 80);
+    const QChar comma(QLatin1Char(','));
+    for (const Order* o : selected) {
+        csv += csvField(o->customerName) % comma % csvField(o->phone) % comma % csvField(o->packageType) % comma
+            % o->shootDay().toString(QStringLiteral("yyyy-MM-dd")) % comma % rawValue(o->timeSlot)
+            % comma % Money::twoDecimals(o->totalAmount) % comma % Money::twoDecimals(o->receivedAmount()) % comma
+            % Money::twoDecimals(o->pendingAmount()) % comma % rawValue(o->status) % comma % csvField(o->note)
+            % QLatin1Char('\n');
+    }
+    return csv;
+}

@@ -1,0 +1,137 @@
+#pragma once
+
+#include "orderbook/LocalCalendar.h"
+#include "orderbook/Order.h"
+#include "orderbook/RestDay.h"
+#include "orderbook/RevenueTrendRow.h"
+
+#include <QDate>
+#include <QHash>
+#include <QList>
+#include <QObject>
+
+#include <functional>
+#include <optional>
+
+class UserDefaults;
+
+// The one store of orders and rest days. Both lists live as JSON bytes under
+// their keys in the preference store and are rewritten after every change.
+// Used on the main thread only. Every day rule takes the local calendar day.
+class OrderManager : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr const char* ordersKey = "schedule_orders_v1";
+    static constexpr const char* restDaysKey = "schedule_restdays_v1";
+    static constexpr const char* maxOrdersPerDayKey = "scheduleMaxOrdersPerDay";
+
+    // Made on first use over UserDefaults::standard(), kept for the process.
+    static OrderManager& shared();
+
+    // A store over `store`; loads both lists at once. Screens use shared().
+    explicit OrderManager(UserDefaults& store, QObject* parent = nullptr);
+
+    const QList<Order>& orders() const { return m_orders; }
+    const QList<RestDay>& restDays() const { return m_restDays; }
+    // Whole-list replacement for screens that edit in place; they call save()
+    // afterwards. Refused (false, one log line) when an amount is not finite
+    // or a date is invalid.
+    bool setOrders(const QList<Order>& orders);
+    bool setRestDays(const QList<RestDay>& days);
+
+    // Re-reads both keys; a key that is absent or unreadable leaves its list
+    // as it is. The backup import calls this after restoring the keys.
+    void load();
+    // Writes both lists. A list that cannot be read from the store is first
+    // copied to the quarantine folder; a key whose bytes would not change is
+    // not rewritten.
+    void save();
+
+    // Appends unchanged and saves. False (nothing stored) for an order with
+    // an amount that is not finite or an invalid date.
+    bool addOrder(const Order& order);
+    // Replaces the first stored order with the same id and saves; false when
+    // there is none or the order cannot be stored.
+    bool updateOrder(const Order& order);
+    // Deletes its calendar event (through the deleter), removes every order
+    // with its id, saves.
+    void deleteOrder(const Order& order);
+    // Appends a payment dated now to the stored order with that id and sets
+    // its status by the automatic rule; false when no order matched or the
+    // amount is not finite.
+    bool addPayment(const Order& order, double amount, const QString& note);
+    // Status from the stored order's open balance: pendingBalance or completed.
+    bool markShootCompleted(const Order& order);
+    bool hasOrderWithCalendarEventIdentifier(const QString& identifier) const;
+
+    // Orders shot on the local day, in list order (from the day index).
+    QList<Order> ordersFor(const QDate& day) const;
+    QList<Order> ordersFor(const QDateTime& moment) const { return ordersFor(LocalCalendar::dayOf(moment)); }
+    // Orders shot in the month of `month`, in list order.
+    QList<Order> ordersIn(const QDate& month) const;
+
+    bool isRestDay(const QDate& day) const;
+    bool isRestDay(const QDateTime& moment) const { return isRestDay(LocalCalendar::dayOf(moment)); }
+    // Unmarks the day when marked (the first rest day on it), else marks it.
+    void toggleRestDay(const QDate& day);
+    void toggleRestDay(const QDateTime& moment) { toggleRestDay(LocalCalendar::dayOf(moment)); }
+    // "scheduleMaxOrdersPerDay" when 1 or more, else 10.
+    int maxOrdersPerDay() const;
+    // Orders of the day (any status, TBD included) reach the limit.
+    bool isDayFull(const QDate& day) const;
+    bool isDayFull(const QDateTime& moment) const { return isDayFull(LocalCalendar::dayOf(moment)); }
+
+    // Revenue figures. Cash mode counts each payment on its date; completed
+    // mode counts an order's total on its completedDate. No status filter.
+    double totalRevenue(const QDate& day) const;             // totals of the day's orders
+    double revenueByPaymentDateIn(const QDate& month) const; // payments dated in the month
+    double revenueByPaymentDateFor(const QDate& day) const;  // payments dated on the day
+    double totalReceivedByCashMode() const;
+    double yearRevenueByCashMode() const;
+    double totalRevenueByCompletedMode() const;
+    double todayRevenueByCompletedMode() const;
+    double monthRevenueByCompletedMode() const;
+    double yearRevenueByCompletedMode() const;
+    double totalReceivedAll() const;
+    double totalPending() const;
+    int monthOrderCount() const;
+    // The last `months` months, oldest first, the current month last.
+    QList<RevenueTrendRow> monthlyRevenueTrend(int months) const;
+
+    // Orders shot from the start of `startDay` up to, not including, the
+    // start of the day after `endDay`, by shoot date (stable). UTF-8 text,
+    // LF line ends, no BOM; fields quoted only when they need it.
+    QString exportCSV(const QDate& startDay, const QDate& endDay) const;
+
+    // Who deletes an order's calendar event; the calendar sync installs itself.
+    using EventDeleter = std::function<void(const QString& identifier)>;
+    void setCalendarEventDeleter(EventDeleter deleter) { m_eventDeleter = std::move(deleter); }
+
+Q_SIGNALS:
+    void ordersChanged();
+    void restDaysChanged();
+
+private:
+    static OrderStatus autoCalculateStatus(const Order& order);
+    int indexOf(const QUuid& id) const;
+    void ordersDidChange();
+    std::optional<QByteArray> encodeOrders();
+    const QHash<QDate, QList<int>>& dayIndex() const;
+    // Writes one key, quarantining unreadable stored bytes first.
+    void writeKey(const QString& key, const QByteArray& bytes, std::optional<QByteArray>& unreadable);
+    std::optional<QByteArray> storedBytes(const QString& key) const;
+    static void keepUnreadable(const QString& key, std::optional<QByteArray>& unreadable, const QByteArray& now);
+
+    UserDefaults& m_store;
+    QList<Order> m_orders;
+    QList<RestDay> m_restDays;
+    std::optional<QByteArray> m_unreadableOrders;
+    std::optional<QByteArray> m_unreadableRestDays;
+    // Each order's encoded JSON, parallel to m_orders; empty until encoded
+    // again after a change, so a save re-encodes only the orders that changed.
+    QList<QByteArray> m_encoded;
+    mutable QHash<QDate, QList<int>> m_dayIndex;
+    mutable bool m_dayIndexValid = false;
+    EventDeleter m_eventDeleter;
+};

@@ -1,0 +1,131 @@
+#include "CalendarStore.h"
+
+#include "IcsCalendarStore.h"
+#include "Paths.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QUuid>
+
+#include <algorithm>
+
+namespace {
+// Never destroyed: the store lives for the process and must not outlive the
+// application object in a static destructor.
+CalendarStore*& sharedSlot()
+{
+    static CalendarStore* slot = nullptr;
+    return slot;
+}
+}
+
+CalendarStore::CalendarStore(QObject* parent)
+    : QObject(parent)
+{
+}
+
+CalendarStore::~CalendarStore() = default;
+
+CalendarStore& CalendarStore::shared()
+{
+    CalendarStore*& slot = sharedSlot();
+    if (!slot)
+        slot = new IcsCalendarStore(Paths::dataSubdir("calendars"));
+    return *slot;
+}
+
+CalendarStore* CalendarStore::installShared(std::unique_ptr<CalendarStore> store)
+{
+    delete sharedSlot();
+    sharedSlot() = store.release();
+    return sharedSlot();
+}
+
+void CalendarStore::setAccessRequestAnswer(bool grant, const QString& error)
+{
+    m_requestGrants = grant;
+    m_requestError = error;
+}
+
+void CalendarStore::requestFullAccessToEvents(QObject* context, AccessCompletion completion)
+{
+    bool granted = m_status == CalendarAuthorizationStatus::FullAccess;
+    QString error;
+    if (m_status == CalendarAuthorizationStatus::NotDetermined) {
+        granted = m_requestGrants;
+        error = m_requestError;
+        m_status = granted ? CalendarAuthorizationStatus::FullAccess : CalendarAuthorizationStatus::Denied;
+    }
+    // Like a real permission prompt the answer never arrives synchronously.
+    QPointer<QObject> guard(context);
+    const bool hadContext = context != nullptr;
+    QMetaObject::invokeMethod(
+        this,
+        [guard, hadContext, granted, error, completion = std::move(completion)] {
+            if ((hadContext && !guard) || !completion)
+                return;
+            completion(granted, error);
+        },
+        Qt::QueuedConnection);
+}
+
+std::optional<CalendarInfo> CalendarStore::calendar(const QString& identifier) const
+{
+    for (const CalendarInfo& c : calendars()) {
+        if (c.identifier == identifier)
+            return c;
+    }
+    return std::nullopt;
+}
+
+bool CalendarStore::validateEvent(const CalendarEvent& event, QString* error)
+{
+    if (event.calendarIdentifier.isEmpty()) {
+        setError(error, QStringLiteral("未指定事件所属的日历"));
+        return false;
+    }
+    if (!event.startDate.isValid() || !event.endDate.isValid()) {
+        setError(error, QStringLiteral("事件缺少开始或结束时间"));
+        return false;
+    }
+    if (event.endDate < event.startDate) {
+        setError(error, QStringLiteral("事件的结束时间早于开始时间"));
+        return false;
+    }
+    for (const CalendarAlarm& alarm : event.alarms) {
+        if (alarm.absoluteDate && !alarm.absoluteDate->isValid()) {
+            setError(error, QStringLiteral("提醒时间无效"));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CalendarStore::overlaps(const CalendarEvent& event, const QDateTime& start, const QDateTime& end)
+{
+    if (event.startDate >= end)
+        return false;
+    if (event.endDate > start)
+        return true;
+    return event.endDate == event.startDate && event.startDate >= start;
+}
+
+void CalendarStore::sortEvents(QList<CalendarEvent>& events)
+{
+    std::stable_sort(events.begin(), events.end(), [](const CalendarEvent& a, const CalendarEvent& b) {
+        if (a.startDate != b.startDate)
+            return a.startDate < b.startDate;
+        return a.identifier < b.identifier;
+    });
+}
+
+QString CalendarStore::newIdentifier()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+}
+
+void CalendarStore::setError(QString* error, const QString& message)
+{
+    if (error)
+        *error = message;
+}

@@ -1,0 +1,546 @@
+#include "IcsCalendarFile.h"
+
+#include <QCryptographicHash>
+#include <QSet>
+
+#include <libical/ical.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr const char* kTitleProperty = "X-WR-CALNAME";
+constexpr const char* kColorProperty = "X-TESSARY-COLOR";
+constexpr const char* kProductId = "-//Tessary//Calendar 1.0//ZH";
+
+void ensureNonFatalErrors()
+{
+    // libical can abort the process on malformed input when errors are fatal;
+    // a calendar file from another program must never do that.
+    static const bool once = [] {
+        icalerror_set_errors_are_fatal(0);
+        return true;
+    }();
+    Q_UNUSED(once);
+}
+
+QString text(const char* s)
+{
+    return s ? QString::fromUtf8(s) : QString();
+}
+
+QByteArray componentText(icalcomponent* c)
+{
+    char* raw = icalcomponent_as_ical_string_r(c);
+    QByteArray out(raw ? raw : "");
+    std::free(raw);
+    return out;
+}
+
+icaltimezone* utc()
+{
+    return icaltimezone_get_utc_timezone();
+}
+
+icaltimetype toIcalUtc(const QDateTime& dt)
+{
+    return icaltime_from_timet_with_zone(time_t(dt.toSecsSinceEpoch()), 0, utc());
+}
+
+icaltimetype toIcalDate(const QDate& d)
+{
+    icaltimetype t = icaltime_null_date();
+    t.year = d.year();
+    t.month = d.month();
+    t.day = d.day();
+    return t;
+}
+
+QDateTime fromIcal(icaltimetype t)
+{
+    if (icaltime_is_null_time(t) || !icaltime_is_valid_time(t))
+        return {};
+    const QDate date(t.year, t.month, t.day);
+    if (!date.isValid())
+        return {};
+    if (t.is_date)
+        return QDateTime(date, QTime(0, 0));
+    if (icaltime_is_utc(t) || t.zone)
+        return QDateTime::fromSecsSinceEpoch(qint64(icaltime_as_timet_with_zone(t, t.zone ? t.zone : utc())));
+    // A floating time means the same wall-clock time wherever the user is.
+    const QTime time(t.hour, t.minute, qBound(0, t.second, 59));
+    return time.isValid() ? QDateTime(date, time) : QDateTime();
+}
+
+template <typename Fn>
+void forEachProperty(icalcomponent* c, icalproperty_kind kind, Fn fn)
+{
+    for (icalproperty* p = icalcomponent_get_first_property(c, kind); p;
+         p = icalcomponent_get_next_property(c, kind))
+        fn(p);
+}
+
+std::vector<icalcomponent*> children(icalcomponent* c, icalcomponent_kind kind)
+{
+    std::vector<icalcomponent*> out;
+    for (icalcomponent* s = icalcomponent_get_first_component(c, kind); s;
+         s = icalcomponent_get_next_component(c, kind))
+        out.push_back(s);
+    return out;
+}
+
+void removeProperties(icalcomponent* c, icalproperty_kind kind)
+{
+    std::vector<icalproperty*> doomed;
+    forEachProperty(c, kind, [&](icalproperty* p) { doomed.push_back(p); });
+    for (icalproperty* p : doomed) {
+        icalcomponent_remove_property(c, p);
+        icalproperty_free(p);
+    }
+}
+
+icalproperty* findX(icalcomponent* c, const char* name)
+{
+    icalproperty* found = nullptr;
+    forEachProperty(c, ICAL_X_PROPERTY, [&](icalproperty* p) {
+        if (!found && qstricmp(icalproperty_get_x_name(p), name) == 0)
+            found = p;
+    });
+    return found;
+}
+
+void setX(icalcomponent* c, const char* name, const QString& value)
+{
+    std::vector<icalproperty*> doomed;
+    forEachProperty(c, ICAL_X_PROPERTY, [&](icalproperty* p) {
+        if (qstricmp(icalproperty_get_x_name(p), name) == 0)
+            doomed.push_back(p);
+    });
+    for (icalproperty* p : doomed) {
+        icalcomponent_remove_property(c, p);
+        icalproperty_free(p);
+    }
+    if (value.isEmpty())
+        return;
+    icalproperty* p = icalproperty_new_x(value.toUtf8().constData());
+    icalproperty_set_x_name(p, name);
+    icalcomponent_add_property(c, p);
+}
+
+// Events are masters unless they override one occurrence of a series.
+bool isMaster(icalcomponent* ev)
+{
+    return icalcomponent_get_first_property(ev, ICAL_RECURRENCEID_PROPERTY) == nullptr;
+}
+
+QString uidOf(icalcomponent* ev)
+{
+    return text(icalcomponent_get_uid(ev));
+}
+
+struct Times {
+    QDateTime start;
+    QDateTime end;
+};
+
+CalendarAlarm decodeAlarm(icalcomponent* alarm, const Times& times)
+{
+    CalendarAlarm out;
+    out.originalText = QString::fromUtf8(componentText(alarm));
+    out.addedByApp = findX(alarm, IcsCalendarFile::kAppAlarmProperty) != nullptr;
+    icalproperty* tp = icalcomponent_get_first_property(alarm, ICAL_TRIGGER_PROPERTY);
+    if (!tp)
+        return out;
+    const icaltriggertype trigger = icalproperty_get_trigger(tp);
+    if (!icaltime_is_null_time(trigger.time)) {
+        const QDateTime when = fromIcal(trigger.time);
+        if (when.isValid())
+            out.absoluteDate = when;
+        return out;
+    }
+    qint64 offset = icaldurationtype_as_int(trigger.duration);
+    icalparameter* related = icalproperty_get_first_parameter(tp, ICAL_RELATED_PARAMETER);
+    if (related && icalparameter_get_related(related) == ICAL_RELATED_END)
+        offset += times.start.secsTo(times.end);
+    out.relativeOffset = offset;
+    return out;
+}
+
+icalcomponent* encodeAlarm(const CalendarAlarm& alarm, const QString& eventTitle)
+{
+    icalcomponent* a = icalcomponent_new(ICAL_VALARM_COMPONENT);
+    icalcomponent_add_property(a, icalproperty_new_action(ICAL_ACTION_DISPLAY));
+    icalcomponent_add_property(
+        a, icalproperty_new_description((eventTitle.isEmpty() ? QStringLiteral("提醒") : eventTitle).toUtf8().constData()));
+    icaltriggertype trigger;
+    std::memset(&trigger, 0, sizeof trigger);
+    trigger.time = icaltime_null_time();
+    trigger.duration = icaldurationtype_null_duration();
+    icalproperty* tp = nullptr;
+    if (alarm.absoluteDate) {
+        trigger.time = toIcalUtc(*alarm.absoluteDate);
+        tp = icalproperty_new_trigger(trigger);
+        icalproperty_add_parameter(tp, icalparameter_new_value(ICAL_VALUE_DATETIME));
+    } else {
+        trigger.duration = icaldurationtype_from_int(int(alarm.relativeOffset.value_or(0)));
+        tp = icalproperty_new_trigger(trigger);
+    }
+    icalcomponent_add_property(a, tp);
+    if (alarm.addedByApp) {
+        icalproperty* x = icalproperty_new_x("TRUE");
+        icalproperty_set_x_name(x, IcsCalendarFile::kAppAlarmProperty);
+        icalcomponent_add_property(a, x);
+    }
+    return a;
+}
+
+std::optional<CalendarEvent> decodeEvent(icalcomponent* ev, const QString& calendarId)
+{
+    const icaltimetype dtstart = icalcomponent_get_dtstart(ev);
+    CalendarEvent e;
+    e.startDate = fromIcal(dtstart);
+    if (!e.startDate.isValid())
+        return std::nullopt;
+    e.identifier = uidOf(ev);
+    e.calendarIdentifier = calendarId;
+    e.allDay = dtstart.is_date != 0;
+    if (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_SUMMARY_PROPERTY))
+        e.title = text(icalproperty_get_summary(p));
+    if (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_DESCRIPTION_PROPERTY))
+        e.notes = text(icalproperty_get_description(p));
+    if (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_LOCATION_PROPERTY))
+        e.location = text(icalproperty_get_location(p));
+    const bool hasEnd = icalcomponent_get_first_property(ev, ICAL_DTEND_PROPERTY)
+        || icalcomponent_get_first_property(ev, ICAL_DURATION_PROPERTY);
+    if (hasEnd)
+        e.endDate = fromIcal(icalcomponent_get_dtend(ev));
+    if (!e.endDate.isValid())
+        e.endDate = e.allDay ? e.startDate.addDays(1) : e.startDate;
+    if (e.endDate < e.startDate)
+        e.endDate = e.startDate;
+    const Times times{e.startDate, e.endDate};
+    for (icalcomponent* a : children(ev, ICAL_VALARM_COMPONENT))
+        e.alarms.append(decodeAlarm(a, times));
+    return e;
+}
+
+icalcomponent* parseWrapped(const QByteArray& components)
+{
+    const QByteArray doc = "BEGIN:VCALENDAR\r\n" + components + "END:VCALENDAR\r\n";
+    return icalparser_parse_string(doc.constData());
+}
+
+void giveUids(icalcomponent* root, const QString& seed)
+{
+    QSet<QString> seen;
+    int index = 0;
+    for (icalcomponent* ev : children(root, ICAL_VEVENT_COMPONENT)) {
+        ++index;
+        if (!isMaster(ev))
+            continue;
+        const QString uid = uidOf(ev).trimmed();
+        if (!uid.isEmpty() && !seen.contains(uid)) {
+            seen.insert(uid);
+            continue;
+        }
+        // Derived from the content, so the same file gives the same identifier
+        // at every start until the app writes the UID down.
+        QCryptographicHash h(QCryptographicHash::Sha1);
+        h.addData(seed.toUtf8());
+        h.addData(QByteArray::number(index));
+        h.addData(componentText(ev));
+        const QString generated = QStringLiteral("TESSARY-") + QString::fromLatin1(h.result().toHex().left(32)).toUpper();
+        removeProperties(ev, ICAL_UID_PROPERTY);
+        icalcomponent_add_property(ev, icalproperty_new_uid(generated.toUtf8().constData()));
+        seen.insert(generated);
+    }
+}
+
+// A file cut short (a crash or a full disk while another program wrote it)
+// leaves components open; closing them lets the complete events be read.
+QByteArray closeOpenComponents(const QByteArray& bytes)
+{
+    QList<QByteArray> open;
+    for (QByteArray line : bytes.split('\n')) {
+        line = line.trimmed();
+        const QByteArray upper = line.toUpper();
+        if (upper.startsWith("BEGIN:")) {
+            open.append(upper.mid(6));
+        } else if (upper.startsWith("END:")) {
+            const qsizetype at = open.lastIndexOf(upper.mid(4));
+            if (at >= 0)
+                open.resize(at);
+        }
+    }
+    if (open.isEmpty())
+        return bytes;
+    QByteArray out = bytes;
+    if (!out.endsWith('\n'))
+        out += "\r\n";
+    while (!open.isEmpty())
+        out += "END:" + open.takeLast() + "\r\n";
+    return out;
+}
+
+void ensureHeader(icalcomponent* root)
+{
+    if (!icalcomponent_get_first_property(root, ICAL_PRODID_PROPERTY))
+        icalcomponent_add_property(root, icalproperty_new_prodid(kProductId));
+    if (!icalcomponent_get_first_property(root, ICAL_VERSION_PROPERTY))
+        icalcomponent_add_property(root, icalproperty_new_version("2.0"));
+}
+
+} // namespace
+
+IcsCalendarFile::IcsCalendarFile()
+    : m_root(nullptr)
+{
+    ensureNonFatalErrors();
+    m_root = icalcomponent_new(ICAL_VCALENDAR_COMPONENT);
+    ensureHeader(m_root);
+}
+
+IcsCalendarFile::IcsCalendarFile(icalcomponent* root)
+    : m_root(root)
+{
+}
+
+IcsCalendarFile::~IcsCalendarFile()
+{
+    icalcomponent_free(m_root);
+}
+
+std::unique_ptr<IcsCalendarFile> IcsCalendarFile::parse(const QByteArray& bytes, const QString& seed, bool* hadErrors)
+{
+    ensureNonFatalErrors();
+    if (hadErrors)
+        *hadErrors = false;
+    icalcomponent* parsed = icalparser_parse_string(bytes.constData());
+    bool repaired = false;
+    if (!parsed) {
+        const QByteArray closed = closeOpenComponents(bytes);
+        if (closed.size() != bytes.size()) {
+            parsed = icalparser_parse_string(closed.constData());
+            repaired = parsed != nullptr;
+        }
+    }
+    if (!parsed)
+        return nullptr;
+    icalcomponent* root = nullptr;
+    switch (icalcomponent_isa(parsed)) {
+    case ICAL_VCALENDAR_COMPONENT:
+        root = parsed;
+        break;
+    case ICAL_VEVENT_COMPONENT:
+        root = icalcomponent_new(ICAL_VCALENDAR_COMPONENT);
+        icalcomponent_add_component(root, parsed);
+        break;
+    case ICAL_XROOT_COMPONENT: {
+        // Several documents in one file: keep the first, with every event of
+        // the others moved into it.
+        for (icalcomponent* cal : children(parsed, ICAL_VCALENDAR_COMPONENT)) {
+            icalcomponent_remove_component(parsed, cal);
+            if (!root) {
+                root = cal;
+                continue;
+            }
+            for (icalcomponent* ev : children(cal, ICAL_VEVENT_COMPONENT)) {
+                icalcomponent_remove_component(cal, ev);
+                icalcomponent_add_component(root, ev);
+            }
+            icalcomponent_free(cal);
+        }
+        for (icalcomponent* ev : children(parsed, ICAL_VEVENT_COMPONENT)) {
+            if (!root)
+                root = icalcomponent_new(ICAL_VCALENDAR_COMPONENT);
+            icalcomponent_remove_component(parsed, ev);
+            icalcomponent_add_component(root, ev);
+        }
+        icalcomponent_free(parsed);
+        break;
+    }
+    default:
+        icalcomponent_free(parsed);
+        break;
+    }
+    if (!root)
+        return nullptr;
+    if (repaired && hadErrors)
+        *hadErrors = true;
+    if (icalcomponent_count_errors(root) > 0) {
+        if (hadErrors)
+            *hadErrors = true;
+        icalcomponent_strip_errors(root);
+    }
+    ensureHeader(root);
+    giveUids(root, seed);
+    return std::unique_ptr<IcsCalendarFile>(new IcsCalendarFile(root));
+}
+
+QByteArray IcsCalendarFile::serialize() const
+{
+    return componentText(m_root);
+}
+
+QString IcsCalendarFile::title() const
+{
+    icalproperty* p = findX(m_root, kTitleProperty);
+    return p ? text(icalproperty_get_x(p)) : QString();
+}
+
+void IcsCalendarFile::setTitle(const QString& title)
+{
+    setX(m_root, kTitleProperty, title);
+}
+
+QColor IcsCalendarFile::color() const
+{
+    icalproperty* p = findX(m_root, kColorProperty);
+    if (!p)
+        return {};
+    const QColor c = QColor::fromString(text(icalproperty_get_x(p)).trimmed());
+    return c.isValid() ? c : QColor();
+}
+
+void IcsCalendarFile::setColor(const QColor& color)
+{
+    setX(m_root, kColorProperty, color.isValid() ? color.name(QColor::HexRgb).toUpper() : QString());
+}
+
+QList<CalendarEvent> IcsCalendarFile::events(const QString& calendarId) const
+{
+    QList<CalendarEvent> out;
+    for (icalcomponent* ev : children(m_root, ICAL_VEVENT_COMPONENT)) {
+        if (!isMaster(ev))
+            continue;
+        if (auto e = decodeEvent(ev, calendarId))
+            out.append(*e);
+    }
+    return out;
+}
+
+std::optional<CalendarEvent> IcsCalendarFile::event(const QString& uid, const QString& calendarId) const
+{
+    for (icalcomponent* ev : children(m_root, ICAL_VEVENT_COMPONENT)) {
+        if (isMaster(ev) && uidOf(ev) == uid)
+            return decodeEvent(ev, calendarId);
+    }
+    return std::nullopt;
+}
+
+bool IcsCalendarFile::contains(const QString& uid) const
+{
+    for (icalcomponent* ev : children(m_root, ICAL_VEVENT_COMPONENT)) {
+        if (uidOf(ev) == uid)
+            return true;
+    }
+    return false;
+}
+
+void IcsCalendarFile::putEvent(const CalendarEvent& event)
+{
+    icalcomponent* ev = nullptr;
+    for (icalcomponent* c : children(m_root, ICAL_VEVENT_COMPONENT)) {
+        if (isMaster(c) && uidOf(c) == event.identifier)
+            ev = c;
+    }
+    const icaltimetype now = toIcalUtc(QDateTime::currentDateTimeUtc());
+    int sequence = 0;
+    if (!ev) {
+        ev = icalcomponent_new(ICAL_VEVENT_COMPONENT);
+        icalcomponent_add_property(ev, icalproperty_new_uid(event.identifier.toUtf8().constData()));
+        icalcomponent_add_property(ev, icalproperty_new_created(now));
+        icalcomponent_add_component(m_root, ev);
+    } else if (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_SEQUENCE_PROPERTY)) {
+        sequence = icalproperty_get_sequence(p) + 1;
+    }
+
+    const icalproperty_kind owned[] = {ICAL_SUMMARY_PROPERTY, ICAL_DESCRIPTION_PROPERTY, ICAL_LOCATION_PROPERTY,
+                                       ICAL_DTSTART_PROPERTY, ICAL_DTEND_PROPERTY, ICAL_DURATION_PROPERTY,
+                                       ICAL_DTSTAMP_PROPERTY, ICAL_LASTMODIFIED_PROPERTY, ICAL_SEQUENCE_PROPERTY};
+    for (icalproperty_kind kind : owned)
+        removeProperties(ev, kind);
+
+    icalcomponent_add_property(ev, icalproperty_new_dtstamp(now));
+    icalcomponent_add_property(ev, icalproperty_new_lastmodified(now));
+    icalcomponent_add_property(ev, icalproperty_new_sequence(sequence));
+    if (!event.title.isEmpty())
+        icalcomponent_add_property(ev, icalproperty_new_summary(event.title.toUtf8().constData()));
+    if (event.notes)
+        icalcomponent_add_property(ev, icalproperty_new_description(event.notes->toUtf8().constData()));
+    if (event.location)
+        icalcomponent_add_property(ev, icalproperty_new_location(event.location->toUtf8().constData()));
+    if (event.allDay) {
+        const QDate first = event.startDate.date();
+        // The end date is exclusive; an end inside a day still covers that day.
+        QDate after = event.endDate.time() == QTime(0, 0) ? event.endDate.date() : event.endDate.date().addDays(1);
+        if (after <= first)
+            after = first.addDays(1);
+        icalcomponent_add_property(ev, icalproperty_new_dtstart(toIcalDate(first)));
+        icalcomponent_add_property(ev, icalproperty_new_dtend(toIcalDate(after)));
+    } else {
+        icalcomponent_add_property(ev, icalproperty_new_dtstart(toIcalUtc(event.startDate)));
+        icalcomponent_add_property(ev, icalproperty_new_dtend(toIcalUtc(event.endDate)));
+    }
+
+    for (icalcomponent* a : children(ev, ICAL_VALARM_COMPONENT)) {
+        icalcomponent_remove_component(ev, a);
+        icalcomponent_free(a);
+    }
+    const Times times{event.startDate, event.endDate};
+    for (const CalendarAlarm& alarm : event.alarms) {
+        icalcomponent* a = nullptr;
+        if (!alarm.originalText.isEmpty()) {
+            // A user's alarm that was not changed goes back exactly as it came.
+            icalcomponent* original = icalcomponent_new_from_string(alarm.originalText.toUtf8().constData());
+            if (original && icalcomponent_isa(original) == ICAL_VALARM_COMPONENT
+                && decodeAlarm(original, times) == alarm)
+                a = original;
+            else if (original)
+                icalcomponent_free(original);
+        }
+        icalcomponent_add_component(ev, a ? a : encodeAlarm(alarm, event.title));
+    }
+}
+
+bool IcsCalendarFile::removeEvent(const QString& uid)
+{
+    bool removed = false;
+    for (icalcomponent* ev : children(m_root, ICAL_VEVENT_COMPONENT)) {
+        if (uidOf(ev) == uid) {
+            icalcomponent_remove_component(m_root, ev);
+            icalcomponent_free(ev);
+            removed = true;
+        }
+    }
+    return removed;
+}
+
+std::optional<QByteArray> IcsCalendarFile::componentsText(const QString& uid) const
+{
+    QByteArray out;
+    for (icalcomponent* ev : children(m_root, ICAL_VEVENT_COMPONENT)) {
+        if (uidOf(ev) == uid)
+            out += componentText(ev);
+    }
+    if (out.isEmpty())
+        return std::nullopt;
+    return out;
+}
+
+void IcsCalendarFile::replaceComponents(const QString& uid, const std::optional<QByteArray>& text)
+{
+    removeEvent(uid);
+    if (!text)
+        return;
+    icalcomponent* wrapper = parseWrapped(*text);
+    if (!wrapper)
+        return;
+    for (icalcomponent* ev : children(wrapper, ICAL_VEVENT_COMPONENT)) {
+        icalcomponent_remove_component(wrapper, ev);
+        icalcomponent_add_component(m_root, ev);
+    }
+    icalcomponent_free(wrapper);
+}

@@ -1,0 +1,252 @@
+#include "OrderbookFixture.h"
+
+#include "orderbook/OrderManager.h"
+
+#include <QSignalSpy>
+
+namespace {
+
+class OrderManagerTest : public OrderbookFixture
+{
+protected:
+    QDateTime today(int h = 12) const { return QDateTime(QDate::currentDate(), QTime(h, 0)); }
+    QDateTime yesterday() const { return QDateTime(QDate::currentDate().addDays(-1), QTime(23, 59)); }
+
+    // Adds an order with `total` shot at `shoot`, then payments; returns the stored status.
+    OrderStatus statusAfterPayments(const QDateTime& shoot, double total, const QList<double>& payments)
+    {
+        OrderManager manager(*store);
+        const Order o = order("客户", shoot, total);
+        manager.addOrder(o);
+        for (double amount : payments)
+            EXPECT_TRUE(manager.addPayment(o, amount, "尾款"));
+        return manager.orders().last().status;
+    }
+};
+
+TEST_F(OrderManagerTest, FreshStoreIsEmptyAndWritesNothing)
+{
+    OrderManager manager(*store);
+    EXPECT_TRUE(manager.orders().isEmpty());
+    EXPECT_TRUE(manager.restDays().isEmpty());
+    EXPECT_FALSE(store->hasStoredValue(OrderManager::ordersKey));
+    EXPECT_FALSE(store->hasStoredValue(OrderManager::restDaysKey));
+    EXPECT_EQ(&OrderManager::shared(), &OrderManager::shared());
+}
+
+TEST_F(OrderManagerTest, PaymentsSetTheStatusByAmountAndShootDay)
+{
+    EXPECT_EQ(statusAfterPayments(today(0), 1000, {300}), OrderStatus::pendingShoot) << "today is not past";
+    EXPECT_EQ(statusAfterPayments(yesterday(), 1000, {300}), OrderStatus::pendingBalance);
+    EXPECT_EQ(statusAfterPayments(yesterday(), 1000, {300, 700}), OrderStatus::completed);
+    EXPECT_EQ(statusAfterPayments(today(), 0, {100}), OrderStatus::pendingShoot) << "a total of 0 never completes";
+    EXPECT_EQ(statusAfterPayments(yesterday(), 0, {100}), OrderStatus::pendingBalance);
+    EXPECT_EQ(statusAfterPayments(today(), 0, {0}), OrderStatus::pendingDeposit);
+    EXPECT_EQ(statusAfterPayments(today(), 1000.1, {300.05, 700.05}), OrderStatus::completed)
+        << "settled in whole cents despite the binary sum";
+}
+
+TEST_F(OrderManagerTest, PaymentWorksOnTheStoredCopyAndRevivesCancelledOrders)
+{
+    OrderManager manager(*store);
+    Order o = order("客户", today(), 1000, {}, OrderStatus::cancelled);
+    manager.addOrder(o);
+    Order stale = o;
+    stale.customerName = "改过的名字";
+    stale.totalAmount = 1;
+    ASSERT_TRUE(manager.addPayment(stale, 200, "定金"));
+    const Order& stored = manager.orders().first();
+    EXPECT_EQ(stored.customerName, "客户");
+    EXPECT_EQ(stored.status, OrderStatus::pendingShoot);
+    ASSERT_EQ(stored.payments.size(), 1);
+    EXPECT_EQ(stored.payments.first().note, "定金");
+    EXPECT_LE(qAbs(stored.payments.first().date.secsTo(QDateTime::currentDateTime())), 5);
+    EXPECT_EQ(storedArray(OrderManager::ordersKey).first()["payments"].toArray().size(), 1);
+}
+
+TEST_F(OrderManagerTest, MarkShootCompletedFollowsTheOpenBalance)
+{
+    OrderManager manager(*store);
+    auto statusWith = [&](double received) {
+        Order o = order("客户", today(), 1000, {PaymentRecord(received, today(), "")}, OrderStatus::pendingShoot);
+        manager.addOrder(o);
+        manager.markShootCompleted(o);
+        return manager.orders().last().status;
+    };
+    EXPECT_EQ(statusWith(1000), OrderStatus::completed);
+    EXPECT_EQ(statusWith(400), OrderStatus::pendingBalance);
+    EXPECT_EQ(statusWith(1200), OrderStatus::completed);
+    EXPECT_EQ(statusWith(999.999), OrderStatus::completed) << "a balance below one cent is settled";
+}
+
+TEST_F(OrderManagerTest, OperationsOnUnknownOrdersWriteNothing)
+{
+    OrderManager manager(*store);
+    const Order o = order("客户", today(), 1000);
+    manager.addOrder(o);
+    const QByteArray before = stored(OrderManager::ordersKey);
+    QSignalSpy changed(store.get(), &UserDefaults::changed);
+    const Order stranger = order("陌生人", today(), 1);
+    EXPECT_FALSE(manager.updateOrder(stranger));
+    EXPECT_FALSE(manager.addPayment(stranger, 10, ""));
+    EXPECT_FALSE(manager.markShootCompleted(stranger));
+    EXPECT_EQ(changed.count(), 0);
+    EXPECT_EQ(stored(OrderManager::ordersKey), before);
+}
+
+TEST_F(OrderManagerTest, DuplicateIdsChangeFirstButDeleteRemovesAll)
+{
+    OrderManager manager(*store);
+    Order a = order("甲", today(), 1000);
+    Order b = a;
+    b.customerName = "乙";
+    manager.addOrder(a);
+    manager.addOrder(b);
+    Order edited = a;
+    edited.note = "改";
+    manager.updateOrder(edited);
+    manager.addPayment(a, 1000, "");
+    EXPECT_EQ(manager.orders()[0].note, "改");
+    EXPECT_EQ(manager.orders()[0].status, OrderStatus::completed);
+    EXPECT_EQ(manager.orders()[1].note, "");
+    EXPECT_TRUE(manager.orders()[1].payments.isEmpty());
+
+    QStringList deletedEvents;
+    manager.setCalendarEventDeleter([&](const QString& id) { deletedEvents.append(id); });
+    QSignalSpy spy(&manager, &OrderManager::ordersChanged);
+    manager.deleteOrder(a);
+    EXPECT_TRUE(manager.orders().isEmpty());
+    EXPECT_TRUE(deletedEvents.isEmpty()) << "no event to delete";
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_EQ(stored(OrderManager::ordersKey), "[]");
+
+    Order linked = order("丙", today(), 1);
+    linked.calendarEventIdentifier = "";
+    manager.addOrder(linked);
+    manager.deleteOrder(linked);
+    EXPECT_EQ(deletedEvents, QStringList{""}) << "even an empty identifier is handed over";
+}
+
+TEST_F(OrderManagerTest, DayLimitAndFullDays)
+{
+    OrderManager manager(*store);
+    EXPECT_EQ(manager.maxOrdersPerDay(), 10);
+    for (qint64 v : {0LL, -3LL}) {
+        store->set(OrderManager::maxOrdersPerDayKey, v);
+        EXPECT_EQ(manager.maxOrdersPerDay(), 10) << v;
+    }
+    store->set(OrderManager::maxOrdersPerDayKey, 2);
+    EXPECT_EQ(manager.maxOrdersPerDay(), 2);
+
+    const QDate day(2026, 7, 8);
+    manager.addOrder(order("甲", QDateTime(day, QTime(0, 0)), 100));
+    EXPECT_FALSE(manager.isDayFull(day));
+    Order cancelledTbd = order("乙", QDateTime(day, QTime(23, 59, 59)), 100, {}, OrderStatus::cancelled);
+    cancelledTbd.isShootDateTBD = true;
+    manager.addOrder(cancelledTbd);
+    manager.addOrder(order("丙", QDateTime(day.addDays(1), QTime(0, 0)), 100));
+    EXPECT_TRUE(manager.isDayFull(day)) << "cancelled and undecided orders count";
+    EXPECT_TRUE(manager.isDayFull(QDateTime(day, QTime(18, 0))));
+    EXPECT_FALSE(manager.isDayFull(day.addDays(1)));
+    EXPECT_EQ(manager.ordersFor(day).size(), 2);
+    EXPECT_EQ(manager.ordersFor(day)[1].customerName, "乙");
+
+    // The day index follows every change of the list.
+    manager.deleteOrder(manager.orders().first());
+    EXPECT_FALSE(manager.isDayFull(day));
+    Order moved = manager.orders().last();
+    moved.shootDate = QDateTime(day, QTime(9, 0));
+    manager.updateOrder(moved);
+    EXPECT_TRUE(manager.isDayFull(day));
+    EXPECT_TRUE(manager.ordersFor(day.addDays(1)).isEmpty());
+}
+
+TEST_F(OrderManagerTest, RestDaysToggleByLocalDayAndKeepTheirOrder)
+{
+    OrderManager manager(*store);
+    const QDate d1(2026, 3, 10), d2(2026, 3, 12), d3(2026, 3, 11);
+    manager.toggleRestDay(QDateTime(d1, QTime(18, 0)));
+    EXPECT_EQ(manager.restDays().first().date, QDateTime(d1, QTime(0, 0)));
+    EXPECT_TRUE(manager.isRestDay(QDateTime(d1, QTime(9, 0))));
+    EXPECT_FALSE(manager.isRestDay(d1.addDays(1)));
+    manager.toggleRestDay(QDateTime(d1, QTime(23, 30)));
+    EXPECT_FALSE(manager.isRestDay(d1));
+    EXPECT_EQ(stored(OrderManager::restDaysKey), "[]");
+
+    manager.toggleRestDay(d1);
+    manager.toggleRestDay(d2);
+    manager.toggleRestDay(d3);
+    const QUuid first = manager.restDays()[0].id, third = manager.restDays()[2].id;
+    manager.toggleRestDay(d2);
+    ASSERT_EQ(manager.restDays().size(), 2);
+    EXPECT_EQ(manager.restDays()[0].id, first);
+    EXPECT_EQ(manager.restDays()[1].id, third);
+
+    OrderManager reloaded(*store);
+    EXPECT_EQ(reloaded.restDays(), manager.restDays());
+}
+
+TEST_F(OrderManagerTest, LoadKeepsListsWhenKeysAreAbsentOrUnreadable)
+{
+    OrderManager manager(*store);
+    manager.addOrder(order("甲", today(), 100));
+    store->remove(OrderManager::ordersKey);
+    store->set(OrderManager::restDaysKey, QByteArray("[{\"id\":1}]"));
+    QSignalSpy spy(&manager, &OrderManager::ordersChanged);
+    manager.load();
+    EXPECT_EQ(manager.orders().size(), 1);
+    EXPECT_EQ(spy.count(), 0);
+
+    OrderManager other(*store);
+    other.addOrder(order("乙", today(), 1));
+    other.addOrder(order("丙", today(), 1));
+    manager.load();
+    EXPECT_EQ(manager.orders().size(), 2);
+    EXPECT_EQ(spy.count(), 1);
+}
+
+TEST_F(OrderManagerTest, NewOrderTakesTheDefaultReminderLabel)
+{
+    EXPECT_EQ(Order::blank().reminderRule, "提前1天");
+    UserDefaults::standard().set("scheduleReminderDefault", "提前3天");
+    const Order o("甲", "", "", today(), today(), ShootTimeSlot::afternoon, 0, 0, {}, "",
+                  OrderStatus::pendingDeposit, true, std::nullopt, "", false);
+    EXPECT_EQ(o.reminderRule, "提前3天");
+    EXPECT_FALSE(o.id.isNull());
+    EXPECT_NE(o.id, Order::blank().id);
+    UserDefaults::standard().remove("scheduleReminderDefault");
+}
+
+}
+
+namespace {
+
+TEST_F(OrderManagerTest, StoredBytesAlwaysMatchTheWholeList)
+{
+    OrderManager manager(*store);
+    auto matches = [&] { return stored(OrderManager::ordersKey) == *OrderCodec::encodeOrders(manager.orders()); };
+    QList<Order> made;
+    for (int i = 0; i < 5; ++i) {
+        made.append(order(QString("客户%1").arg(i), today().addDays(i), 100 * (i + 1)));
+        manager.addOrder(made.last());
+    }
+    EXPECT_TRUE(matches());
+    manager.addPayment(made[1], 50, "定金");
+    EXPECT_TRUE(matches());
+    manager.deleteOrder(made[0]);
+    EXPECT_TRUE(matches());
+    Order edited = made[3];
+    edited.note = "改,了";
+    manager.updateOrder(edited);
+    manager.markShootCompleted(made[4]);
+    EXPECT_TRUE(matches());
+    QList<Order> reordered = manager.orders();
+    std::reverse(reordered.begin(), reordered.end());
+    manager.setOrders(reordered);
+    manager.save();
+    EXPECT_TRUE(matches());
+    OrderManager reloaded(*store);
+    EXPECT_EQ(reloaded.orders(), manager.orders());
+}
+
+}

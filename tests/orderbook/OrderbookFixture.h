@@ -1,0 +1,60 @@
+#pragma once
+
+#include "orderbook/Order.h"
+#include "orderbook/OrderCodec.h"
+#include "platform/Log.h"
+#include "platform/Paths.h"
+#include "platform/UserDefaults.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// A private preference file per test, captured log lines and an empty
+// quarantine folder, so tests can look at the stored bytes directly.
+class OrderbookFixture : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        store = std::make_unique<UserDefaults>(dir.path() + "/defaults.json");
+        QDir(quarantineDir()).removeRecursively();
+        previousSink = Log::setSink([this](const QString& line) { logLines.append(line); });
+    }
+    void TearDown() override { Log::setSink(previousSink); }
+
+    static QString quarantineDir() { return Paths::dataSubdir("quarantine"); }
+    static QStringList quarantined()
+    {
+        return QDir(quarantineDir()).entryList(QDir::Files, QDir::Name);
+    }
+
+    QByteArray stored(const char* key) const { return store->data(key).value_or(QByteArray()); }
+    QJsonArray storedArray(const char* key) const { return QJsonDocument::fromJson(stored(key)).array(); }
+
+    // A moment in the local time zone (tests pin Asia/Shanghai).
+    static QDateTime local(int y, int m, int d, int h = 12, int min = 0)
+    {
+        return QDateTime(QDate(y, m, d), QTime(h, min));
+    }
+
+    static Order order(const QString& name, const QDateTime& shoot, double total,
+                       const QList<PaymentRecord>& payments = {},
+                       OrderStatus status = OrderStatus::pendingDeposit)
+    {
+        return Order(name, "13800000000", "标准套系", shoot, shoot, ShootTimeSlot::morning, total, 0,
+                     payments, "", status, false, QString("提前1天"), "", false);
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<UserDefaults> store;
+    QStringList logLines;
+    Log::Sink previousSink;
+};

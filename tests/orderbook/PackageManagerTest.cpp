@@ -1,0 +1,103 @@
+#include "OrderbookFixture.h"
+
+#include "orderbook/PackageManager.h"
+
+#include <QSignalSpy>
+
+#include <cmath>
+
+namespace {
+
+const QStringList kBuiltins{"标准套系", "高端定制", "婚礼跟拍", "亲子写真", "儿童写真", "家庭纪实", "周岁礼", "其他"};
+
+class PackageManagerTest : public OrderbookFixture
+{
+protected:
+    QByteArray packagesBytes(const QList<Package>& list) { return *OrderCodec::encodePackages(list); }
+};
+
+TEST_F(PackageManagerTest, FirstRunSeedsTheEightBuiltinsAndSetsTheFlag)
+{
+    PackageManager manager(*store);
+    EXPECT_EQ(manager.packageNames(), kBuiltins);
+    for (const Package& p : manager.packages()) {
+        EXPECT_EQ(p.price, 0);
+        EXPECT_EQ(p.deposit, 300);
+        EXPECT_TRUE(p.isBuiltin);
+    }
+    EXPECT_EQ(OrderCodec::decodePackages(stored(PackageManager::defaultsKey)), manager.packages());
+    const QJsonObject first = storedArray(PackageManager::defaultsKey).first().toObject();
+    EXPECT_EQ(first.keys(), (QStringList{"deposit", "id", "isBuiltin", "name", "price"}));
+    EXPECT_TRUE(store->boolean(PackageManager::depositMigratedKey));
+    EXPECT_EQ(&PackageManager::shared(), &PackageManager::shared());
+}
+
+TEST_F(PackageManagerTest, DepositMigrationRunsOnce)
+{
+    Package user("自定义", 2999, 500, false);
+    store->set(PackageManager::defaultsKey, packagesBytes({user}));
+    {
+        PackageManager manager(*store);
+        ASSERT_EQ(manager.packages().size(), 1);
+        EXPECT_EQ(manager.packages().first().deposit, 300);
+        EXPECT_EQ(manager.packages().first().price, 2999);
+        EXPECT_EQ(OrderCodec::decodePackages(stored(PackageManager::defaultsKey))->first().deposit, 300);
+        EXPECT_TRUE(store->boolean(PackageManager::depositMigratedKey));
+        manager.updatePackage(user.id, 2999, 800);
+    }
+    PackageManager again(*store);
+    EXPECT_EQ(again.packages().first().deposit, 800) << "flag set: loaded unchanged";
+}
+
+TEST_F(PackageManagerTest, UnreadableListFallsBackToBuiltinsAfterAQuarantineCopy)
+{
+    QJsonObject broken{{"id", "0F8FAD5B-D9CB-469F-A165-70867728950E"}, {"name", "旧"}, {"price", 1}, {"deposit", 2}};
+    const QByteArray bytes = QJsonDocument(QJsonArray{broken}).toJson(QJsonDocument::Compact);
+    store->set(PackageManager::defaultsKey, bytes);
+    PackageManager manager(*store);
+    EXPECT_EQ(manager.packageNames(), kBuiltins);
+    EXPECT_EQ(OrderCodec::decodePackages(stored(PackageManager::defaultsKey))->size(), 8);
+    ASSERT_EQ(quarantined().size(), 1);
+    EXPECT_TRUE(quarantined().first().startsWith("schedulePackages_"));
+}
+
+TEST_F(PackageManagerTest, EditsSaveAndBuiltinsCannotBeDeleted)
+{
+    PackageManager manager(*store);
+    QSignalSpy spy(&manager, &PackageManager::packagesChanged);
+    const QUuid standard = manager.packages().first().id;
+    const QByteArray before = stored(PackageManager::defaultsKey);
+    EXPECT_FALSE(manager.deletePackage(standard));
+    EXPECT_FALSE(manager.updatePackage(QUuid::createUuid(), 1, 1));
+    EXPECT_FALSE(manager.updatePackage(standard, NAN, 1));
+    EXPECT_FALSE(manager.addPackage("坏", 1, INFINITY));
+    EXPECT_EQ(stored(PackageManager::defaultsKey), before);
+    EXPECT_EQ(spy.count(), 0);
+
+    ASSERT_TRUE(manager.addPackage("标准套系", 1999, 200));
+    const QUuid added = manager.packages().last().id;
+    EXPECT_FALSE(manager.packages().last().isBuiltin);
+    EXPECT_EQ(manager.getPackage("标准套系")->id, standard) << "the one nearer the front";
+    EXPECT_FALSE(manager.getPackage("标准套系 "));
+    EXPECT_TRUE(manager.updatePackageName(standard, ""));
+    EXPECT_EQ(manager.packages().first().name, "");
+    EXPECT_TRUE(manager.deletePackage(added));
+    EXPECT_EQ(manager.packages().size(), 8);
+    PackageManager reloaded(*store);
+    EXPECT_EQ(reloaded.packages(), manager.packages());
+}
+
+TEST_F(PackageManagerTest, MovesUseInsertionPositionsBeforeTheMove)
+{
+    PackageManager manager(*store);
+    auto names = [&] { return manager.packageNames(); };
+    manager.movePackage({2}, 4); // one down
+    EXPECT_EQ(names().mid(1, 3), (QStringList{"高端定制", "亲子写真", "婚礼跟拍"}));
+    manager.movePackage({2}, 1); // one up
+    EXPECT_EQ(names().mid(0, 3), (QStringList{"标准套系", "亲子写真", "高端定制"}));
+    manager.movePackage({0, 7}, 8); // several to the end
+    EXPECT_EQ(names().mid(6), (QStringList{"标准套系", "其他"}));
+    EXPECT_EQ(OrderCodec::decodePackages(stored(PackageManager::defaultsKey))->last().name, "其他");
+}
+
+}

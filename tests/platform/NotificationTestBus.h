@@ -1,0 +1,110 @@
+#pragma once
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVirtualObject>
+#include <QFile>
+#include <QProcess>
+#include <QVariantMap>
+
+#include <memory>
+
+#include "TestEnv.h"
+
+// A private session bus for one test, and a stand-in for the desktop's
+// notification service that records every Notify call.
+class NotificationTestService : public QDBusVirtualObject
+{
+public:
+    struct Call {
+        QString appName;
+        QString summary;
+        QString body;
+        QVariantMap hints;
+        int expireTimeout = 0;
+    };
+
+    QList<Call> calls;
+    QStringList capabilities{"body", "sound"};
+
+    QString introspect(const QString&) const override { return {}; }
+
+    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
+    {
+        QDBusMessage reply;
+        const QList<QVariant> args = message.arguments();
+        if (message.member() == "Notify" && args.size() == 8) {
+            calls.append({args[0].toString(), args[3].toString(), args[4].toString(),
+                          qdbus_cast<QVariantMap>(args[6]), args[7].toInt()});
+            reply = message.createReply(QVariant::fromValue(uint(calls.size())));
+        } else if (message.member() == "GetCapabilities") {
+            reply = message.createReply(QVariant(capabilities));
+        } else if (message.member() == "GetServerInformation") {
+            reply = message.createReply(QVariantList{"test", "test", "0", "1.2"});
+        } else {
+            reply = message.createErrorReply(QDBusError::UnknownMethod, message.member());
+        }
+        connection.send(reply);
+        return true;
+    }
+};
+
+class NotificationTestBus
+{
+public:
+    NotificationTestBus()
+    {
+        // Our own configuration: no activatable services, so "no service"
+        // means no service.
+        const QString config = TestEnv::root() + "/test-bus.conf";
+        QFile f(config);
+        f.open(QIODevice::WriteOnly);
+        f.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
+                "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                "<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen><auth>EXTERNAL</auth>"
+                "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
+        f.close();
+        m_daemon.start("dbus-daemon", {"--config-file=" + config, "--print-address", "--nofork"});
+        m_daemon.waitForStarted(5000);
+        while (m_address.isEmpty() && m_daemon.waitForReadyRead(5000))
+            m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+        qputenv("DBUS_SESSION_BUS_ADDRESS", m_address.toUtf8());
+    }
+
+    ~NotificationTestBus()
+    {
+        stopService();
+        qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+        m_daemon.kill();
+        m_daemon.waitForFinished(5000);
+    }
+
+    QString address() const { return m_address; }
+
+    NotificationTestService& startService()
+    {
+        m_service = std::make_unique<NotificationTestService>();
+        QDBusConnection c = QDBusConnection::connectToBus(m_address, "test-notification-service");
+        c.registerVirtualObject("/org/freedesktop/Notifications", m_service.get());
+        c.registerService("org.freedesktop.Notifications");
+        return *m_service;
+    }
+
+    void stopService()
+    {
+        if (!m_service)
+            return;
+        QDBusConnection c("test-notification-service");
+        c.unregisterService("org.freedesktop.Notifications");
+        c.unregisterObject("/org/freedesktop/Notifications");
+        QDBusConnection::disconnectFromBus("test-notification-service");
+        m_service.reset();
+    }
+
+private:
+    QProcess m_daemon;
+    QString m_address;
+    std::unique_ptr<NotificationTestService> m_service;
+};

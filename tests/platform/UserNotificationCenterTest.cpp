@@ -1,0 +1,233 @@
+#include "NotificationTestBus.h"
+
+#include "platform/Log.h"
+#include "platform/UserNotificationCenter.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString storePath()
+{
+    return TestEnv::dataHome() + "/Kelvara/pending_notifications.json";
+}
+
+// A clock that runs from `start` at real speed.
+UserNotificationCenter::Clock clockFrom(const QDateTime& start)
+{
+    auto timer = std::make_shared<QElapsedTimer>();
+    timer->start();
+    return [start, timer] { return start.addMSecs(timer->elapsed()); };
+}
+
+UserNotificationRequest shootReminder(const QString& id, const QDateTime& when)
+{
+    UserNotificationRequest r;
+    r.identifier = id;
+    r.title = "拍摄档期提醒";
+    r.subtitle = "张三 · 婚纱";
+    r.body = "拍摄时间：2027-03-10 14:00";
+    r.trigger = UserNotificationTrigger::matching(when);
+    return r;
+}
+
+QString addAndWait(UserNotificationCenter& center, const UserNotificationRequest& r)
+{
+    std::optional<QString> result;
+    QObject context;
+    center.add(r, &context, [&](const QString& error) { result = error; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 2000));
+    return result.value_or("no answer");
+}
+
+const QDateTime kDue(QDate(2027, 3, 3), QTime(10, 0));
+
+}
+
+TEST(UserNotificationCenterTest, ADueRequestIsShownThroughTheNotificationService)
+{
+    NotificationTestBus bus;
+    NotificationTestService& service = bus.startService();
+    UserNotificationCenter center(storePath());
+    center.setClock(clockFrom(kDue.addMSecs(-300)));
+    QSignalSpy delivered(&center, &UserNotificationCenter::delivered);
+
+    ASSERT_EQ(addAndWait(center, shootReminder("order_A_reminder_0", kDue)), "");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !service.calls.isEmpty(); }, 3000));
+    ASSERT_EQ(service.calls.size(), 1);
+    const NotificationTestService::Call& call = service.calls.first();
+    EXPECT_EQ(call.summary, "拍摄档期提醒");
+    EXPECT_EQ(call.body, "张三 · 婚纱\n拍摄时间：2027-03-10 14:00");
+    EXPECT_EQ(call.hints.value("sound-name").toString(), "message-new-instant");
+    EXPECT_EQ(call.hints.value("urgency").toInt(), 1);
+    EXPECT_EQ(call.hints.value("desktop-entry").toString(), "tessary");
+    EXPECT_EQ(call.expireTimeout, -1);
+
+    EXPECT_TRUE(QTest::qWaitFor([&] { return delivered.count() == 1; }, 2000));
+    EXPECT_TRUE(center.pendingRequests().isEmpty());
+    QFile file(storePath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_FALSE(file.readAll().contains("order_A_reminder_0"));
+}
+
+TEST(UserNotificationCenterTest, PendingRequestsSurviveARestartAndReplaceByIdentifier)
+{
+    {
+        UserNotificationCenter center(storePath());
+        center.setClock(clockFrom(kDue.addDays(-7)));
+        ASSERT_EQ(addAndWait(center, shootReminder("order_A_reminder_0", kDue)), "");
+        ASSERT_EQ(addAndWait(center, shootReminder("order_A_reminder_1", kDue.addDays(1))), "");
+        UserNotificationRequest replacement = shootReminder("order_A_reminder_0", kDue.addSecs(3600));
+        replacement.subtitle = "张三 · ";
+        ASSERT_EQ(addAndWait(center, replacement), "");
+        ASSERT_EQ(center.pendingRequests().size(), 2);
+    }
+
+    QFile file(storePath());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QJsonObject stored = QJsonDocument::fromJson(file.readAll()).object();
+    const QJsonObject first = stored.value("requests").toArray().first().toObject();
+    EXPECT_EQ(first.value("identifier").toString(), "order_A_reminder_0");
+    EXPECT_EQ(first.value("subtitle").toString(), "张三 · ");
+    EXPECT_EQ(first.value("sound").toString(), "default");
+    EXPECT_EQ(first.value("trigger").toObject().value("hour").toInt(), 11);
+    EXPECT_EQ(first.value("trigger").toObject().value("repeats").toBool(true), false);
+
+    UserNotificationCenter restarted(storePath());
+    restarted.setClock(clockFrom(kDue.addDays(-7)));
+    std::optional<QList<UserNotificationRequest>> pending;
+    QObject context;
+    restarted.getPendingNotificationRequests(&context, [&](const QList<UserNotificationRequest>& list) { pending = list; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pending.has_value(); }, 2000));
+    ASSERT_EQ(pending->size(), 2);
+    EXPECT_EQ(pending->at(0).trigger, UserNotificationTrigger::matching(kDue.addSecs(3600)));
+    EXPECT_EQ(pending->at(1).identifier, "order_A_reminder_1");
+
+    restarted.removePendingNotificationRequests({"order_A_reminder_1", "unknown"});
+    EXPECT_EQ(UserNotificationCenter(storePath()).pendingRequests().size(), 1);
+}
+
+TEST(UserNotificationCenterTest, ARequestThatFellDueWhileClosedIsShownOnceAtStart)
+{
+    {
+        UserNotificationCenter center(storePath());
+        center.setClock(clockFrom(kDue.addSecs(-600)));
+        ASSERT_EQ(addAndWait(center, shootReminder("order_B_reminder_2", kDue)), "");
+    }
+    NotificationTestBus bus;
+    NotificationTestService& service = bus.startService();
+    {
+        UserNotificationCenter center(storePath());
+        center.setClock(clockFrom(kDue.addDays(1)));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return center.pendingRequests().isEmpty(); }, 3000));
+        EXPECT_EQ(service.calls.size(), 1);
+    }
+    UserNotificationCenter again(storePath());
+    again.setClock(clockFrom(kDue.addDays(1)));
+    QTest::qWait(300);
+    EXPECT_EQ(service.calls.size(), 1);
+}
+
+TEST(UserNotificationCenterTest, AuthorizationFollowsWhetherTheServiceAnswers)
+{
+    auto ask = [](UserNotificationCenter& center) {
+        std::optional<bool> granted;
+        QObject context;
+        center.requestAuthorization(UserNotificationCenter::Alert | UserNotificationCenter::Sound, &context,
+                                    [&](bool ok, const QString&) { granted = ok; });
+        EXPECT_TRUE(QTest::qWaitFor([&] { return granted.has_value(); }, 6000));
+        return granted.value_or(false);
+    };
+    {
+        UserNotificationCenter noBusAtAll(storePath());
+        EXPECT_FALSE(ask(noBusAtAll));
+    }
+    NotificationTestBus bus;
+    UserNotificationCenter center(storePath());
+    EXPECT_FALSE(ask(center));
+    std::optional<UserNotificationAuthorizationStatus> status;
+    QObject context;
+    center.getAuthorizationStatus(&context, [&](UserNotificationAuthorizationStatus s) { status = s; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return status.has_value(); }, 6000));
+    EXPECT_EQ(*status, UserNotificationAuthorizationStatus::Denied);
+
+    bus.startService();
+    EXPECT_TRUE(ask(center));
+}
+
+TEST(UserNotificationCenterTest, WithoutTheServiceARequestStaysPendingForALaterTry)
+{
+    NotificationTestBus bus;
+    UserNotificationCenter center(storePath());
+    center.setClock(clockFrom(kDue.addMSecs(-200)));
+    QStringList lines;
+    Log::setSink([&](const QString& line) { lines << line; });
+    ASSERT_EQ(addAndWait(center, shootReminder("order_C_reminder_0", kDue)), "");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !lines.isEmpty(); }, 6000));
+    Log::setSink({});
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_TRUE(lines.first().startsWith("📱 本地通知发送失败: "));
+    EXPECT_EQ(center.pendingRequests().size(), 1);
+}
+
+TEST(UserNotificationCenterTest, UserTextIsEscapedForAServiceThatReadsMarkup)
+{
+    NotificationTestBus bus;
+    NotificationTestService& service = bus.startService();
+    service.capabilities << "body-markup";
+    // A connection handed in is used as it is, whatever the environment says.
+    const QDBusConnection injected = QDBusConnection::connectToBus(bus.address(), "injected");
+    qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    UserNotificationCenter center(storePath(), injected);
+    center.setClock(clockFrom(kDue));
+    UserNotificationRequest r = shootReminder("markup", kDue);
+    r.subtitle = "<b>A&B</b> · 套餐";
+    r.defaultSound = false;
+    ASSERT_EQ(addAndWait(center, r), "");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !service.calls.isEmpty(); }, 3000));
+    EXPECT_TRUE(service.calls.first().body.startsWith("&lt;b&gt;A&amp;B&lt;/b&gt; · 套餐\n"));
+    EXPECT_FALSE(service.calls.first().hints.contains("sound-name"));
+}
+
+TEST(UserNotificationCenterTest, BadRequestsAreRefusedAndCallersThatLeftAreNotCalled)
+{
+    UserNotificationCenter center(storePath());
+    center.setClock(clockFrom(kDue));
+    UserNotificationRequest noId = shootReminder("", kDue.addDays(1));
+    EXPECT_FALSE(addAndWait(center, noId).isEmpty());
+    UserNotificationRequest badDate = shootReminder("x", kDue.addDays(1));
+    badDate.trigger.day = 30;
+    badDate.trigger.month = 2;
+    EXPECT_FALSE(addAndWait(center, badDate).isEmpty());
+    EXPECT_FALSE(addAndWait(center, shootReminder("late", kDue.addSecs(-120))).isEmpty());
+    EXPECT_TRUE(center.pendingRequests().isEmpty());
+
+    bool called = false;
+    auto gone = std::make_unique<QObject>();
+    center.add(shootReminder("later", kDue.addDays(2)), gone.get(), [&](const QString&) { called = true; });
+    gone.reset();
+    QTest::qWait(50);
+    EXPECT_FALSE(called);
+    EXPECT_EQ(center.pendingRequests().size(), 1); // the request itself was taken
+}
+
+TEST(UserNotificationCenterTest, AnUnreadableStoreIsKeptAside)
+{
+    QDir().mkpath(QFileInfo(storePath()).absolutePath());
+    QFile f(storePath());
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("{not json");
+    f.close();
+    UserNotificationCenter center(storePath());
+    EXPECT_TRUE(center.pendingRequests().isEmpty());
+    const QStringList aside = QDir(QFileInfo(storePath()).absolutePath()).entryList({"pending_notifications.json.corrupt-*"});
+    EXPECT_EQ(aside.size(), 1);
+}
