@@ -1,4 +1,4 @@
-#include "app/MainWindow.h"
+#include "app/TessaryApp.h"
 #include "platform/QuitSignals.h"
 #include "ui/Fonts.h"
 
@@ -12,7 +12,6 @@ int main(int argc, char** argv)
     Fonts::installApplicationFont();
     QuitSignals::install();
 
-    MainWindow window;
-    window.show();
-    return app.exec();
+    TessaryApp tessary;
+    return tessary.run();
 }

@@ -1,14 +1,30 @@
 #include "MainWindow.h"
 
+#include "app/ContentView.h"
 #include "ui/AppTheme.h"
 #include "ui/ThemeObserver.h"
+
+#include <QApplication>
+#include <QMenuBar>
 
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
 {
     setWindowTitle(QStringLiteral("Kelvara"));
-    resize(1100, 700);
-    setCentralWidget(new QWidget(this));
+    m_content = new ContentView(this);
+    setCentralWidget(m_content);
+
+    QMenu* appMenu = menuBar()->addMenu(QStringLiteral("Kelvara"));
+    m_about = appMenu->addAction(QStringLiteral("关于 Kelvara"));
+    appMenu->addSeparator();
+    m_quit = appMenu->addAction(QStringLiteral("退出"));
+    m_quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    m_quit->setShortcutContext(Qt::ApplicationShortcut);
+    connect(m_about, &QAction::triggered, this, &MainWindow::aboutRequested);
+    connect(m_quit, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+
+    // The content is 1100 x 700 by default; the menu bar sits above it.
+    resize(1100, 700 + menuBar()->sizeHint().height());
     applyTheme();
     connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, &MainWindow::applyTheme);
 }
@@ -20,4 +36,18 @@ void MainWindow::applyTheme()
     p.setColor(QPalette::WindowText, AppTheme::textPrimary());
     setPalette(p);
     setAutoFillBackground(true);
+
+    QPalette bar = menuBar()->palette();
+    bar.setColor(QPalette::Window, AppTheme::topBarBackground());
+    bar.setColor(QPalette::Button, AppTheme::topBarBackground());
+    bar.setColor(QPalette::ButtonText, AppTheme::textPrimary());
+    bar.setColor(QPalette::WindowText, AppTheme::textPrimary());
+    bar.setColor(QPalette::Base, AppTheme::cardBackground());
+    bar.setColor(QPalette::Text, AppTheme::textPrimary());
+    bar.setColor(QPalette::Highlight, AppTheme::menuSelectedBackground());
+    bar.setColor(QPalette::HighlightedText, AppTheme::onGoldText());
+    menuBar()->setPalette(bar);
+    menuBar()->setAutoFillBackground(true);
+    for (QMenu* menu : menuBar()->findChildren<QMenu*>())
+        menu->setPalette(bar);
 }

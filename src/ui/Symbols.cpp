@@ -96,6 +96,7 @@ const QHash<QString, char32_t>& table()
         {"trash.circle.fill", 0xF5E8}, // delete-forever
         {"arrow.right.doc.on.clipboard", 0xF14E}, // clipboard-text
         {"sparkles", 0xF068}, // auto-fix
+        {"signature", 0xF3EA}, // pen
     };
     return t;
 }

@@ -1,0 +1,57 @@
+#include "AppDelegate.h"
+
+#include "app/AboutWindow.h"
+#include "app/AppVersion.h"
+#include "online/RemoteConfig.h"
+#include "online/StatsReporter.h"
+#include "orderbook/BackupManager.h"
+#include "platform/QuitSignals.h"
+#include "settings/AppIconManager.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <QSessionManager>
+
+AppDelegate::AppDelegate(QObject* parent)
+    : QObject(parent)
+{
+}
+
+AppDelegate::~AppDelegate() { delete m_aboutWindow; }
+
+void AppDelegate::applicationDidFinishLaunching()
+{
+    StatsReporter::shared().report(QStringLiteral("app_launch"), QString());
+    loadRemoteConfig();
+    AppIconManager::applySaved();
+}
+
+void AppDelegate::applicationWillTerminate()
+{
+    if (m_terminated)
+        return;
+    m_terminated = true;
+    BackupManager::shared().performAutoBackupIfEnabled();
+}
+
+void AppDelegate::installQuitHooks()
+{
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::applicationWillTerminate);
+    connect(&QuitSignals::install(), &QuitSignals::received, this, &AppDelegate::applicationWillTerminate);
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { applicationWillTerminate(); });
+}
+
+void AppDelegate::showCustomAboutPanel()
+{
+    if (!m_aboutWindow) {
+        m_aboutWindow = new AboutWindow(AppVersion::shortVersion(), QApplication::windowIcon());
+        if (QScreen* screen = QGuiApplication::primaryScreen()) {
+            QRect frame = m_aboutWindow->frameGeometry();
+            frame.moveCenter(screen->availableGeometry().center());
+            m_aboutWindow->move(frame.topLeft());
+        }
+    }
+    m_aboutWindow->show();
+    m_aboutWindow->raise();
+    m_aboutWindow->activateWindow();
+}

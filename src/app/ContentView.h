@@ -1,0 +1,84 @@
+#pragma once
+
+#include "ui/MenuItem.h"
+#include "ui/ThemedPanel.h"
+
+#include <QList>
+#include <QStringList>
+
+#include <optional>
+
+class MenuSelection;
+class QTimer;
+class QVBoxLayout;
+class SidebarView;
+class UpdateChecker;
+
+// The content of the main window: the top bar area, the sidebar (220 wide)
+// and the screen of the selected menu entry. Other parts move the selection
+// through the notifications "NavigateToMenu", "NavigateToScheduleView" and
+// "SearchOrderInSchedule"; every change of the selection posts
+// "DismissSearchFocus" and reports the usage event of the working screens.
+class ContentView : public ThemedPanel
+{
+    Q_OBJECT
+public:
+    explicit ContentView(QWidget* parent = nullptr);
+
+    static constexpr int kTopBarHeight = 68;
+    static constexpr int kFeedbackPollMs = 10 * 1000;
+    static constexpr int kAutoCheckMs = 3600 * 1000;
+    static constexpr int kFocusReleaseMs = 800;
+
+    // The full menu table, each entry with a fresh id.
+    static QList<MenuItem> fullMenu();
+    static const QStringList& coreTitles();
+    // The entries kept when `hidden` names are switched off remotely.
+    static QList<MenuItem> visibleMenuItems(const QList<MenuItem>& all, const QStringList& hidden);
+    // The title of the launch page for the stored "defaultLaunchPage".
+    static QString launchPageTitle(const std::optional<QString>& stored);
+    // The usage event of a screen, empty when it has none.
+    static QString usageEventName(const QString& title);
+
+    const QList<MenuItem>& menuItems() const { return m_menuItems; }
+    const MenuItem& softwareUpdateItem() const { return m_softwareUpdateItem; }
+    MenuSelection* selection() const { return m_selection; }
+    std::optional<MenuItem> selectedMenu() const;
+    void setSelectedMenu(const std::optional<MenuItem>& item);
+    UpdateChecker* updateChecker() const { return m_updateChecker; }
+
+    QWidget* currentScreen() const { return m_screen; }
+    QWidget* topBarArea() const { return m_topBar; }
+    SidebarView* sidebar() const { return m_sidebar; }
+    QTimer* feedbackPollTimer() const { return m_feedbackTimer; }
+    QTimer* autoCheckTimer() const { return m_autoCheckTimer; }
+
+    // The back action of the software update screen.
+    void returnFromSoftwareUpdate();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    QWidget* makeTopBar();
+    QWidget* makeScreen(const std::optional<MenuItem>& menu);
+    void showScreenForSelection();
+    void onSelectionChanged();
+    void observeNavigation();
+    void selectTitle(const QString& title);
+    void onAppear();
+    void runAutoCheck();
+
+    MenuItem m_softwareUpdateItem;
+    QList<MenuItem> m_menuItems;
+    MenuSelection* m_selection = nullptr;
+    UpdateChecker* m_updateChecker = nullptr;
+    QWidget* m_topBar = nullptr;
+    SidebarView* m_sidebar = nullptr;
+    QVBoxLayout* m_detailLayout = nullptr;
+    QWidget* m_screen = nullptr;
+    QTimer* m_feedbackTimer = nullptr;
+    QTimer* m_autoCheckTimer = nullptr;
+    QTimer* m_focusTimer = nullptr;
+};

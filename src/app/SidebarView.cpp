@@ -1,0 +1,86 @@
+#include "SidebarView.h"
+
+#include "app/MenuItemView.h"
+#include "app/MenuSelection.h"
+#include "app/VersionBarView.h"
+#include "platform/UserDefaults.h"
+#include "ui/AppTheme.h"
+#include "ui/ScheduleLightScrollBar.h"
+
+#include <QScrollArea>
+
+#include <QVBoxLayout>
+
+namespace {
+const QString kFtpTitle = QStringLiteral("FTP传输");
+}
+
+SidebarView::SidebarView(const QList<MenuItem>& menuItems, MenuSelection* selection, UpdateChecker* updateChecker,
+                         const MenuItem& softwareUpdateItem, QWidget* parent)
+    : ThemedPanel(&AppTheme::sidebarBackground, parent)
+    , m_selection(selection)
+{
+    setObjectName(QStringLiteral("sidebar"));
+    setFixedWidth(kWidth);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(8);
+
+    // The rows scroll when a short window cannot hold them all, so the
+    // version bar at the foot is never covered.
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("sidebarRows"));
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ScheduleLightScrollBar::style(scroll);
+    auto* content = new QWidget(scroll);
+    content->setAutoFillBackground(false);
+    auto* stack = new QVBoxLayout(content);
+    stack->setContentsMargins(12, 16, 12, 0);
+    stack->setSpacing(8);
+    for (const MenuItem& item : menuItems) {
+        auto* row = new MenuItemView(item, content);
+        connect(row, &QAbstractButton::clicked, this, [this, item] { m_selection->setSelected(item); });
+        stack->addWidget(row);
+        m_rows.append(row);
+    }
+    stack->addStretch(1);
+    scroll->setWidget(content);
+    column->addWidget(scroll, 1);
+
+    m_versionBar = new VersionBarView(updateChecker, selection, softwareUpdateItem, this);
+    column->addWidget(m_versionBar);
+
+    connect(m_selection, &MenuSelection::selectedChanged, this, &SidebarView::refreshRows);
+    connect(&UserDefaults::standard(), &UserDefaults::changed, this, [this](const QString& key) {
+        if (key == QLatin1String(kFtpEnabledKey))
+            refreshRows();
+    });
+    refreshRows();
+}
+
+bool SidebarView::ftpEnabled()
+{
+    const QVariant v = UserDefaults::standard().object(QLatin1String(kFtpEnabledKey));
+    return v.isValid() ? UserDefaults::toBool(v) : true;
+}
+
+MenuItemView* SidebarView::rowForTitle(const QString& title) const
+{
+    for (MenuItemView* row : m_rows) {
+        if (row->item().title == title)
+            return row;
+    }
+    return nullptr;
+}
+
+void SidebarView::refreshRows()
+{
+    const std::optional<MenuItem>& selected = m_selection->selected();
+    const bool ftp = ftpEnabled();
+    for (MenuItemView* row : m_rows) {
+        // Titles decide, not ids: the software update entry marks no row.
+        row->setSelected(selected && selected->title == row->item().title);
+        row->setEnabled(row->item().title != kFtpTitle || ftp);
+    }
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "ui/MenuItem.h"
+#include "ui/ThemedPanel.h"
+
+#include <QList>
+
+class MenuItemView;
+class MenuSelection;
+class UpdateChecker;
+class VersionBarView;
+
+// The left column of the main window: one row per menu entry, the selected
+// one marked, and the version bar at the foot. It shows the selection and
+// writes it; it keeps no navigation state of its own.
+class SidebarView : public ThemedPanel
+{
+    Q_OBJECT
+public:
+    static constexpr int kWidth = 220;
+    static constexpr const char* kFtpEnabledKey = "ftpFeatureEnabled";
+
+    SidebarView(const QList<MenuItem>& menuItems, MenuSelection* selection, UpdateChecker* updateChecker,
+                const MenuItem& softwareUpdateItem, QWidget* parent = nullptr);
+
+    const QList<MenuItemView*>& rows() const { return m_rows; }
+    MenuItemView* rowForTitle(const QString& title) const;
+    VersionBarView* versionBar() const { return m_versionBar; }
+    // "ftpFeatureEnabled", true when absent.
+    static bool ftpEnabled();
+
+private:
+    void refreshRows();
+
+    MenuSelection* m_selection;
+    QList<MenuItemView*> m_rows;
+    VersionBarView* m_versionBar = nullptr;
+};

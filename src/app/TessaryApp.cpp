@@ -1,0 +1,25 @@
+#include "TessaryApp.h"
+
+#include "app/AppDelegate.h"
+#include "app/MainWindow.h"
+
+#include <QApplication>
+#include <QTimer>
+
+TessaryApp::TessaryApp(QObject* parent)
+    : QObject(parent)
+    , m_delegate(new AppDelegate(this))
+    , m_window(new MainWindow)
+{
+    connect(m_window, &MainWindow::aboutRequested, m_delegate, &AppDelegate::showCustomAboutPanel);
+}
+
+TessaryApp::~TessaryApp() { delete m_window; }
+
+int TessaryApp::run()
+{
+    m_delegate->installQuitHooks();
+    m_window->show();
+    QTimer::singleShot(0, m_delegate, &AppDelegate::applicationDidFinishLaunching);
+    return QApplication::exec();
+}

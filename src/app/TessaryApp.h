@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QObject>
+
+class AppDelegate;
+class MainWindow;
+
+// The application: one delegate and one main window for the process.
+class TessaryApp : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TessaryApp(QObject* parent = nullptr);
+    ~TessaryApp() override;
+
+    AppDelegate& delegate() const { return *m_delegate; }
+    MainWindow& window() const { return *m_window; }
+
+    // Shows the window, runs the launch actions once the loop runs, and
+    // returns the event loop's exit code.
+    int run();
+
+private:
+    AppDelegate* m_delegate = nullptr;
+    MainWindow* m_window = nullptr;
+};

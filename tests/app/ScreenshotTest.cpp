@@ -1,0 +1,71 @@
+#include "app/AboutWindow.h"
+#include "app/AppDelegate.h"
+#include "app/ContentView.h"
+#include "app/MainWindow.h"
+#include "online/UpdateChecker.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "ui/FireworkView.h"
+#include "ui/Fonts.h"
+#include "ui/ThemedPanel.h"
+#include "ui/AppTheme.h"
+#include "ui/ThemeObserver.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTest>
+
+namespace {
+// Next to the application binary, so a reviewer finds them in the build folder.
+QString shotPath(const QString& name)
+{
+    const QString dir = QFileInfo(QStringLiteral(TESSARY_BINARY)).absolutePath() + "/screenshots";
+    QDir().mkpath(dir);
+    return dir + "/" + name + ".png";
+}
+
+void save(QWidget& w, const QString& name)
+{
+    QTest::qWait(30);
+    const QImage image = w.grab().toImage();
+    ASSERT_FALSE(image.isNull());
+    ASSERT_TRUE(image.save(shotPath(name))) << shotPath(name).toStdString();
+}
+}
+
+TEST(ScreenshotTest, MainWindowInBothThemes)
+{
+    Fonts::installApplicationFont();
+    UserDefaults::standard().set("hasNewReply", true);
+    UserDefaults::standard().set("autoCheckUpdate", false);
+    for (AppThemeStyle style : AppThemeStyles::allCases()) {
+        ThemeObserver::shared().setStyle(style);
+        const QString theme = AppThemeStyles::rawValue(style);
+        MainWindow w;
+        w.show();
+        w.contentView()->updateChecker()->publishResult(UpdateResult::hasUpdate("3.6", "", ""));
+        save(w, "main-" + theme);
+        const QStringList pages{"档期收入", "批量小工具", "自动删废片", "在线选片"};
+        for (int i = 0; i < pages.size(); ++i) {
+            NotificationCenter::defaultCenter().post("NavigateToMenu", pages[i]);
+            save(w, QString("main-%1-page%2").arg(theme).arg(i + 1));
+        }
+        AppDelegate delegate;
+        delegate.showCustomAboutPanel();
+        save(*delegate.aboutWindow(), "about-" + theme);
+    }
+}
+
+TEST(ScreenshotTest, FireworkAfterItsBurst)
+{
+    ThemedPanel backdrop(&AppTheme::cardBackground);
+    backdrop.resize(70, 70);
+    auto* firework = new FireworkView(&backdrop);
+    backdrop.show();
+    QTest::qWait(FireworkView::kDurationMs + 100);
+    EXPECT_DOUBLE_EQ(firework->progress(), 1.0);
+    const QImage image = backdrop.grab().toImage().scaled(280, 280);
+    ASSERT_TRUE(image.save(shotPath("firework")));
+}

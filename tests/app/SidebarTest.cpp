@@ -1,0 +1,180 @@
+#include "app/ContentView.h"
+#include "app/MenuItemView.h"
+#include "app/MenuSelection.h"
+#include "app/SidebarView.h"
+#include "app/VersionBarView.h"
+#include "app/VersionLinkButton.h"
+#include "online/UpdateChecker.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "ui/AppTheme.h"
+#include "ui/ThemeObserver.h"
+#include "ui/ThemedLabel.h"
+
+#include <gtest/gtest.h>
+
+#include <QDialog>
+#include <QTest>
+
+namespace {
+QString selectedTitle(const ContentView& v)
+{
+    return v.selectedMenu() ? v.selectedMenu()->title : QStringLiteral("<none>");
+}
+
+void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(w->width() / 2, w->height() / 2)); }
+
+QStringList selectedRows(const SidebarView& s)
+{
+    QStringList out;
+    for (MenuItemView* r : s.rows())
+        if (r->isSelected())
+            out << r->item().title;
+    return out;
+}
+}
+
+TEST(SidebarTest, MenuItemsDifferingOnlyInIdAreDifferent)
+{
+    MenuItem a = MenuItem::make("自动导片", "tray.and.arrow.down", true, false, "x");
+    MenuItem b = a;
+    EXPECT_EQ(a, b);
+    b.id = QUuid::createUuid();
+    EXPECT_NE(a, b);
+}
+
+TEST(SidebarTest, RowsFollowTheMenuAndHiddenEntriesAreLeftOut)
+{
+    UserDefaults::standard().set("remote_hidden_features", QVariantList{"批量小工具", "FTP传输"});
+    ContentView v;
+    QStringList shown;
+    for (MenuItemView* r : v.sidebar()->rows())
+        shown << r->item().title;
+    EXPECT_EQ(shown, QStringList({"自动导片", "自动分离", "快速分片", "FTP传输", "档期收入", "照片设计", "自动删废片",
+                                  "作品展示", "在线选片"}));
+    EXPECT_EQ(v.sidebar()->width(), SidebarView::kWidth);
+}
+
+TEST(SidebarTest, ClickingARowSelectsItsScreen)
+{
+    ContentView v;
+    v.resize(1100, 700);
+    v.show();
+    click(v.sidebar()->rowForTitle("档期收入"));
+    EXPECT_EQ(selectedTitle(v), "档期收入");
+    EXPECT_EQ(selectedRows(*v.sidebar()), QStringList({"档期收入"}));
+    EXPECT_TRUE(v.sidebar()->rowForTitle("档期收入")->showsSubtitle());
+    EXPECT_FALSE(v.sidebar()->rowForTitle("自动导片")->showsSubtitle());
+}
+
+TEST(SidebarTest, DisabledFtpRowIsDimmedAndIgnoresClicks)
+{
+    UserDefaults::standard().set("ftpFeatureEnabled", false);
+    ContentView v;
+    v.resize(1100, 700);
+    v.show();
+    MenuItemView* ftp = v.sidebar()->rowForTitle("FTP传输");
+    EXPECT_FALSE(ftp->isEnabled());
+    EXPECT_EQ(ftp->iconColor(), AppTheme::withOpacity(AppTheme::textPrimary(), 0.25));
+    click(ftp);
+    EXPECT_EQ(selectedTitle(v), "自动导片");
+    for (MenuItemView* r : v.sidebar()->rows())
+        if (r != ftp)
+            EXPECT_TRUE(r->isEnabled()) << r->item().title.toStdString();
+    // The flag is read live.
+    UserDefaults::standard().set("ftpFeatureEnabled", true);
+    EXPECT_TRUE(ftp->isEnabled());
+    EXPECT_EQ(ftp->iconColor(), AppTheme::menuTextNormal());
+}
+
+TEST(SidebarTest, SelectionIsByTitleAndTheUpdateEntryMarksNoRow)
+{
+    ContentView v;
+    MenuItem sameTitle = MenuItem::make("快速分片", "x", false, false, "");
+    v.setSelectedMenu(sameTitle);
+    EXPECT_EQ(selectedRows(*v.sidebar()), QStringList({"快速分片"}));
+    v.setSelectedMenu(v.softwareUpdateItem());
+    EXPECT_TRUE(selectedRows(*v.sidebar()).isEmpty());
+}
+
+TEST(SidebarTest, SelectedRowsUseTheColourOnGold)
+{
+    for (AppThemeStyle style : AppThemeStyles::allCases()) {
+        ThemeObserver::shared().setStyle(style);
+        ContentView v;
+        MenuItemView* row = v.sidebar()->rowForTitle("自动导片");
+        EXPECT_EQ(row->iconColor(), AppTheme::isDark() ? QColor(Qt::black) : QColor(Qt::white));
+        EXPECT_EQ(row->backgroundColor(), AppTheme::menuSelectedBackground());
+        EXPECT_EQ(v.sidebar()->rowForTitle("自动分离")->backgroundColor(), AppTheme::cardBackground());
+    }
+}
+
+TEST(SidebarTest, UpdateDotRules)
+{
+    const auto has = UpdateResult::hasUpdate("3.6", "", "");
+    EXPECT_TRUE(VersionBarView::showUpdateDot(has, ""));
+    EXPECT_TRUE(VersionBarView::showUpdateDot(has, "V3.4"));
+    EXPECT_FALSE(VersionBarView::showUpdateDot(has, "V3.5"));
+    EXPECT_FALSE(VersionBarView::showUpdateDot(std::nullopt, ""));
+    EXPECT_FALSE(VersionBarView::showUpdateDot(UpdateResult::failed("x"), ""));
+    EXPECT_FALSE(VersionBarView::showUpdateDot(UpdateResult::isLatest(), ""));
+    EXPECT_EQ(VersionBarView::currentVersion(), "V3.5");
+}
+
+TEST(SidebarTest, UpdateButtonOpensTheUpdateScreenAndRemembersTheSelection)
+{
+    ContentView v;
+    v.resize(1100, 700);
+    v.show();
+    VersionBarView* bar = v.sidebar()->versionBar();
+    v.updateChecker()->publishResult(UpdateResult::hasUpdate("3.6", "", ""));
+    EXPECT_TRUE(bar->updateButton()->showsDot());
+    EXPECT_FALSE(bar->newVersionNote()->isHidden());
+
+    NotificationCenter::defaultCenter().post("NavigateToMenu", QString("自动分离"));
+    click(bar->updateButton());
+    EXPECT_EQ(UserDefaults::standard().string("seenUpdateHint").value_or(""), "V3.5");
+    EXPECT_FALSE(bar->updateButton()->showsDot());
+    EXPECT_TRUE(bar->newVersionNote()->isHidden());
+    EXPECT_EQ(selectedTitle(v), "软件更新");
+    EXPECT_EQ(v.selection()->lastBeforeUpdate()->title, "自动分离");
+
+    // Clicking again on the update screen remembers the update entry itself.
+    click(bar->updateButton());
+    EXPECT_EQ(v.selection()->lastBeforeUpdate()->title, "软件更新");
+    v.returnFromSoftwareUpdate();
+    EXPECT_EQ(selectedTitle(v), "软件更新");
+}
+
+TEST(SidebarTest, FeedbackButtonClearsTheReplyDotAndOpensTheSheet)
+{
+    UserDefaults::standard().set("hasNewReply", true);
+    ContentView v;
+    v.resize(1100, 700);
+    v.show();
+    VersionBarView* bar = v.sidebar()->versionBar();
+    EXPECT_TRUE(bar->feedbackButton()->showsDot());
+    click(bar->feedbackButton());
+    EXPECT_FALSE(UserDefaults::standard().boolean("hasNewReply"));
+    EXPECT_FALSE(bar->feedbackButton()->showsDot());
+    ASSERT_TRUE(bar->isFeedbackShown());
+    EXPECT_EQ(bar->feedbackSheet()->size(), QSize(520, 600));
+    bar->feedbackSheet()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(bar->isFeedbackShown());
+}
+
+TEST(SidebarTest, HoveringOnlyChangesTheLook)
+{
+    ThemeObserver::shared().setStyle(AppThemeStyle::dark);
+    VersionLinkButton b("检查更新");
+    b.show();
+    const QColor idle = b.textColor();
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QCoreApplication::sendEvent(&b, &enter);
+    EXPECT_TRUE(b.isHovered());
+    QTest::qWait(250);
+    EXPECT_EQ(b.textColor(), AppTheme::withOpacity(AppTheme::textGold(), 0.95));
+    EXPECT_NE(b.textColor(), idle);
+    EXPECT_FALSE(UserDefaults::standard().hasStoredValue("seenUpdateHint"));
+}
