@@ -10,6 +10,7 @@
 #include "online/UpdateChecker.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "tools/AutoImportView.h"
 #include "tools/BatchToolsView.h"
 #include "tools/ComingSoonView.h"
 #include "tools/DropZoneView.h"
@@ -178,7 +179,7 @@ QWidget* ContentView::makeScreen(const std::optional<MenuItem>& menu)
 {
     const QString title = menu ? menu->title : QString();
     if (title == kAutoImport)
-        return new PendingScreenView(title, QStringLiteral("AutoImportView"), this);
+        return new AutoImportView(this);
     if (title == kSplit)
         return new PendingScreenView(title, QStringLiteral("SplitRawJpgView"), this);
     if (title == kQuickFilter)

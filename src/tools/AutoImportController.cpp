@@ -1,0 +1,223 @@
+#include "AutoImportController.h"
+
+#include "platform/CompletionSound.h"
+#include "platform/Log.h"
+#include "platform/Paths.h"
+#include "platform/UserDefaults.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QThread>
+
+#include <algorithm>
+
+namespace {
+
+QVariant stored(const char* key)
+{
+    return UserDefaults::standard().object(QString::fromLatin1(key));
+}
+
+}
+
+AutoImportController& AutoImportController::shared()
+{
+    static AutoImportController* instance = [] {
+        auto* c = new AutoImportController(QCoreApplication::instance());
+        return c;
+    }();
+    return *instance;
+}
+
+AutoImportController::AutoImportController(QObject* parent)
+    : QObject(parent)
+    , m_today([] { return QDate::currentDate(); })
+    , m_playSound([](float volume) { CompletionSound::play(volume); })
+{
+}
+
+AutoImportController::~AutoImportController()
+{
+    if (m_engine)
+        m_engine->requestCancel();
+    waitForWorker();
+}
+
+bool AutoImportController::soundEnabled()
+{
+    const QVariant v = stored(kSoundKey);
+    return v.isValid() ? UserDefaults::toBool(v) : kDefaultSound;
+}
+
+int AutoImportController::volumePercent()
+{
+    const QVariant v = stored(kVolumeKey);
+    return v.isValid() ? int(std::clamp<qint64>(UserDefaults::toInteger(v), -1000000, 1000000))
+                       : kDefaultVolume;
+}
+
+bool AutoImportController::dailyNewFolder()
+{
+    const QVariant v = stored(kDailyNewFolderKey);
+    return v.isValid() && UserDefaults::toBool(v);
+}
+
+void AutoImportController::setDailyNewFolder(bool on)
+{
+    UserDefaults::standard().set(QString::fromLatin1(kDailyNewFolderKey), on);
+}
+
+QString AutoImportController::importRootPath()
+{
+    return UserDefaults::standard().string(QString::fromLatin1(kRootPathKey)).value_or(QString());
+}
+
+void AutoImportController::setImportRootPath(const QString& path)
+{
+    UserDefaults::standard().set(QString::fromLatin1(kRootPathKey), path);
+}
+
+QString AutoImportController::importRootDisplayPath()
+{
+    const QString root = importRootPath();
+    if (!root.isEmpty())
+        return root;
+    const QString desktop = Paths::desktopDir();
+    return desktop.isEmpty() ? QStringLiteral("桌面") : desktop;
+}
+
+int AutoImportController::percentOf(qint64 done, qint64 total)
+{
+    return int(std::clamp<qint64>(done * 100 / std::max<qint64>(total, 1), 0, 100));
+}
+
+int AutoImportController::progressPercent() const
+{
+    return m_isCompleted ? 100 : percentOf(m_processedCount, m_totalCount);
+}
+
+int AutoImportController::progressPermille() const
+{
+    if (m_isCompleted)
+        return 1000;
+    return int(std::clamp<qint64>(qint64(m_processedCount) * 1000 / std::max(m_totalCount, 1), 0, 1000));
+}
+
+bool AutoImportController::processFolder(const QString& sourcePath)
+{
+    if (m_isProcessing) {
+        Log::line(QStringLiteral("⚠️ [导片] 正在导片中，请等待当前导片完成或取消后再开始: ") + sourcePath);
+        return false;
+    }
+    Log::line(QStringLiteral("🚀 [导片] 开始导片，源路径: ") + sourcePath);
+    m_isProcessing = true;
+    m_isCompleted = false;
+    m_isCancelled = false;
+    m_cancelRequested = false;
+    m_processedCount = 0;
+    m_photoCount = 0;
+    m_videoCount = 0;
+    m_skipCount = 0;
+    m_failedCount = 0;
+    m_currentFileName.clear();
+    m_targetPath.clear();
+    // totalCount keeps the last run's value until the scan reports.
+
+    AutoImportEngine::Options options;
+    options.rootPath = importRootPath();
+    options.desktopPath = m_desktopPath.isEmpty() ? Paths::desktopDir() : m_desktopPath;
+    options.dailyNewFolder = dailyNewFolder();
+    options.date = m_today();
+    options.copyFault = m_copyFault;
+
+    // A previous worker may still be releasing its inhibitor; let it finish.
+    waitForWorker();
+    auto engine = std::make_shared<AutoImportEngine>();
+    m_engine = engine;
+    connect(engine.get(), &AutoImportEngine::scanFinished, this,
+            &AutoImportController::onScanFinished, Qt::QueuedConnection);
+    connect(engine.get(), &AutoImportEngine::fileHandled, this,
+            &AutoImportController::onFileHandled, Qt::QueuedConnection);
+    connect(engine.get(), &AutoImportEngine::runFinished, this,
+            &AutoImportController::onRunFinished, Qt::QueuedConnection);
+    QThread* thread = QThread::create([engine, sourcePath, options] { engine->run(sourcePath, options); });
+    thread->setObjectName(QStringLiteral("auto-import"));
+    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    m_thread = thread;
+    thread->start();
+    Q_EMIT stateChanged();
+    return true;
+}
+
+void AutoImportController::requestCancel()
+{
+    m_cancelRequested = true;
+    if (m_engine && m_isProcessing)
+        m_engine->requestCancel();
+    Log::line(QStringLiteral("🛑 [取消] 用户点击取消导入，将在当前文件复制完成后停止（已复制文件保留）"));
+    Q_EMIT stateChanged();
+}
+
+void AutoImportController::waitForWorker()
+{
+    if (m_thread)
+        m_thread->wait();
+}
+
+void AutoImportController::onScanFinished(int total)
+{
+    if (sender() != m_engine.get())
+        return;
+    m_totalCount = total;
+    Q_EMIT stateChanged();
+}
+
+void AutoImportController::onFileHandled(const AutoImportFileReport& report)
+{
+    if (sender() != m_engine.get())
+        return;
+    m_currentFileName = report.name;
+    ++m_processedCount;
+    if (report.copied && report.kind == AutoImportFileReport::Kind::photo)
+        ++m_photoCount;
+    else if (report.copied && report.kind == AutoImportFileReport::Kind::video)
+        ++m_videoCount;
+    else if (report.skipped)
+        ++m_skipCount;
+    Q_EMIT stateChanged();
+}
+
+void AutoImportController::onRunFinished(const AutoImportRunSummary& summary)
+{
+    if (sender() != m_engine.get())
+        return;
+    m_isProcessing = false;
+    m_isCompleted = true;
+    m_currentFileName.clear();
+    m_isCancelled = m_cancelRequested;
+    m_failedCount = summary.failedCount;
+    m_targetPath = summary.targetPath;
+
+    const QString counts = QStringLiteral("照片 %1张，视频 %2个，跳过重复 %3个")
+                               .arg(m_photoCount)
+                               .arg(m_videoCount)
+                               .arg(m_skipCount);
+    if (m_isCancelled)
+        Log::line(QStringLiteral("🛑 [取消] 导片已取消：") + counts + QStringLiteral("（已复制文件保留）"));
+    else
+        Log::line(QStringLiteral("✅ [完成] 导片完成：") + counts);
+    Log::line(QStringLiteral("✅ [完成] 目标位置: ") + m_targetPath);
+
+    if (m_failedCount > 0) {
+        // A failed run must not sound like a finished one.
+        Log::line(QStringLiteral("❌ [完成] 有 %1 个文件导入失败，未播放提示音，请检查存储卡和目标磁盘")
+                      .arg(m_failedCount));
+    } else if (!m_isCancelled && soundEnabled()) {
+        const int volume = volumePercent();
+        if (m_playSound)
+            m_playSound(float(volume) / 100.0f);
+        Log::line(QStringLiteral("🔔 [提示音] 导片完成，按音量 %1% 播放内置提示音").arg(volume));
+    }
+    Q_EMIT stateChanged();
+    Q_EMIT runFinished();
+}

@@ -1,0 +1,303 @@
+#include "AutoImportEngine.h"
+
+#include "AutoImportDestination.h"
+#include "AutoImportFileCopy.h"
+
+#include "platform/Log.h"
+#include "platform/Paths.h"
+#include "platform/ProcessActivity.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+QString lowerSuffix(const QString& fileName)
+{
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 ? QString() : fileName.mid(dot + 1).toLower();
+}
+
+QString join(const QString& folder, const QString& name)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+// A dangling link still occupies its name.
+bool occupied(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.exists() || info.isSymLink();
+}
+
+struct ScanCounters
+{
+    int nonRegular = 0;
+    int regular = 0;
+    int media = 0;
+    int other = 0;
+};
+
+// Pre-order walk in name order; without QDir::Hidden hidden entries are never
+// listed, so hidden folders are never entered. Links are not followed.
+void walk(const QString& folder, AutoImportEngine::ScanResult& result, ScanCounters& counters)
+{
+    const QFileInfoList entries = QDir(folder).entryInfoList(
+        QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QFileInfo& info : entries) {
+        if (info.isSymLink()) {
+            ++counters.nonRegular;
+        } else if (info.isDir()) {
+            ++counters.nonRegular;
+            if (!info.isReadable() || !info.isExecutable()) {
+                Log::line(QStringLiteral("⚠️ [权限] 无法读取 ") + info.filePath()
+                          + QStringLiteral(": 权限不足，跳过继续"));
+                ++result.unreadableCount;
+                continue;
+            }
+            walk(info.filePath(), result, counters);
+        } else if (info.isFile()) {
+            ++counters.regular;
+            if (AutoImportEngine::kindOf(info.fileName()) != AutoImportEngine::Kind::none) {
+                ++counters.media;
+                result.files.append(info.filePath());
+            } else {
+                ++counters.other;
+            }
+        } else {
+            ++counters.nonRegular;
+        }
+    }
+}
+
+} // namespace
+
+AutoImportEngine::AutoImportEngine(QObject* parent)
+    : QObject(parent)
+{
+    qRegisterMetaType<AutoImportFileReport>();
+    qRegisterMetaType<AutoImportRunSummary>();
+}
+
+const QSet<QString>& AutoImportEngine::photoExtensions()
+{
+    static const QSet<QString> set{"arw", "cr2", "cr3", "nef", "nrw", "raf", "rw2",
+                                   "orf", "dng", "jpg", "jpeg", "heic", "heif"};
+    return set;
+}
+
+const QSet<QString>& AutoImportEngine::videoExtensions()
+{
+    static const QSet<QString> set{"mp4", "mov", "mts", "m2ts", "avi", "prores"};
+    return set;
+}
+
+AutoImportEngine::Kind AutoImportEngine::kindOf(const QString& fileName)
+{
+    const QString ext = lowerSuffix(fileName);
+    if (ext.isEmpty())
+        return Kind::none;
+    if (photoExtensions().contains(ext))
+        return Kind::photo;
+    if (videoExtensions().contains(ext))
+        return Kind::video;
+    return Kind::none;
+}
+
+AutoImportEngine::ScanResult AutoImportEngine::scan(const QString& folder)
+{
+    ScanResult result;
+    Log::line(QStringLiteral("📂 [扫描] 开始用 directoryEnumerator 递归扫描: ") + folder);
+    const QFileInfo root(folder);
+    if (!root.isDir() || !root.isReadable() || !root.isExecutable()) {
+        Log::line(QStringLiteral("❌ [扫描] 无法创建枚举器，目录可能不可访问: ") + folder);
+        result.sourceUnreadable = true;
+        return result;
+    }
+    ScanCounters counters;
+    walk(folder, result, counters);
+    Log::line(QStringLiteral("📂 [扫描统计] 遍历 %1 个子目录，扫描 %2 个文件，素材 %3 个，过滤 %4 个")
+                  .arg(counters.nonRegular)
+                  .arg(counters.regular)
+                  .arg(counters.media)
+                  .arg(counters.other));
+    return result;
+}
+
+AutoImportEngine::RootChoice AutoImportEngine::chooseRoot(const QString& rootPath,
+                                                          const QString& desktopPath)
+{
+    // A stored root that is gone or is a file falls back to the desktop.
+    if (!rootPath.isEmpty() && QFileInfo(rootPath).isDir())
+        return {rootPath, true};
+    return {desktopPath, false};
+}
+
+QString AutoImportEngine::baseFolderName(const QDate& date)
+{
+    return QStringLiteral("%1.%2-相机导出").arg(date.month()).arg(date.day());
+}
+
+QString AutoImportEngine::targetFolderName(const QString& root, const QDate& date,
+                                           bool dailyNewFolder)
+{
+    const QString base = baseFolderName(date);
+    if (!dailyNewFolder)
+        return base;
+    QString name = base;
+    for (int n = 2; occupied(join(root, name)); ++n)
+        name = base + QLatin1Char('-') + QString::number(n);
+    return name;
+}
+
+QString AutoImportEngine::numberedName(const QString& name, int number)
+{
+    // The suffix goes before the extension; a leading dot is part of the stem.
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    const QString suffix = QLatin1Char('-') + QString::number(number);
+    if (dot <= 0)
+        return name + suffix;
+    return name.left(dot) + suffix + name.mid(dot);
+}
+
+void AutoImportEngine::run(const QString& sourcePath, const Options& options)
+{
+    ProcessActivity activity(QString::fromUtf8(kActivityReason));
+    // Linux has no security-scoped access: it is always granted.
+    Log::line(QStringLiteral("🔐 [沙盒] 源文件夹安全访问: true"));
+
+    const ScanResult scanned = scan(sourcePath);
+    const QStringList& files = scanned.files;
+    Log::line(QStringLiteral("📂 [扫描完成] 递归扫描到素材文件总数: ") + QString::number(files.size()));
+    Q_EMIT scanFinished(int(files.size()));
+    if (files.isEmpty())
+        Log::line(QStringLiteral("⚠️ [警告] 没有扫描到任何照片/视频文件，请检查存储卡内容和权限"));
+
+    const RootChoice root = chooseRoot(options.rootPath, options.desktopPath);
+    if (root.custom) {
+        Log::line(QStringLiteral("📁 [导片] 使用自定义照片存放位置: ") + root.path);
+    } else if (!options.rootPath.isEmpty() && occupied(options.rootPath)) {
+        Log::line(QStringLiteral("⚠️ [导片] 照片存放位置不是文件夹，改用桌面: ") + options.rootPath);
+    }
+    const QString name = targetFolderName(root.path, options.date, options.dailyNewFolder);
+    if (options.dailyNewFolder)
+        Log::line(QStringLiteral("📁 [导片] 当日新建文件夹模式：") + name);
+    const QString target = join(root.path, name);
+    const QString photoDir = join(target, QString::fromUtf8(kPhotoFolder));
+    const QString videoDir = join(target, QString::fromUtf8(kVideoFolder));
+
+    int photos = 0;
+    int videos = 0;
+    for (const QString& file : files) {
+        const Kind kind = kindOf(file);
+        photos += kind == Kind::photo;
+        videos += kind == Kind::video;
+    }
+    Log::line(QStringLiteral("📊 [统计] 扫描到照片 %1张，视频 %2个").arg(photos).arg(videos));
+
+    AutoImportRunSummary summary;
+    summary.targetPath = target;
+    summary.sourceUnreadable = scanned.sourceUnreadable;
+    summary.failedCount = scanned.unreadableCount + (scanned.sourceUnreadable ? 1 : 0);
+
+    // One block that stops at the first failure; the copies into a missing
+    // folder then fail one by one and are counted.
+    auto createBlock = [&]() -> bool {
+        if (photos > 0) {
+            if (!QDir().mkpath(photoDir))
+                return false;
+            Log::line(QStringLiteral("📁 [创建] 照片文件夹"));
+        }
+        if (videos > 0) {
+            if (!QDir().mkpath(videoDir))
+                return false;
+            Log::line(QStringLiteral("📁 [创建] 视频文件夹"));
+        }
+        Log::line(QStringLiteral("📁 [创建] 目标文件夹: ") + target);
+        return true;
+    };
+    if (!createBlock()) {
+        summary.createFailed = true;
+        const QString blocker = occupied(photoDir) && !QFileInfo(photoDir).isDir() ? photoDir
+            : occupied(videoDir) && !QFileInfo(videoDir).isDir()                   ? videoDir
+                                                                                   : target;
+        Log::line(QStringLiteral("❌ [创建] 创建目标文件夹失败: 无法创建文件夹 ") + blocker);
+    }
+
+    AutoImportDestination photoDest(photoDir);
+    AutoImportDestination videoDest(videoDir);
+    photoDest.load();
+    videoDest.load();
+    bool wrotePhotos = false;
+    bool wroteVideos = false;
+
+    for (const QString& file : files) {
+        AutoImportFileReport report;
+        const QFileInfo info(file);
+        report.name = info.fileName();
+        report.kind = kindOf(report.name);
+        AutoImportDestination* dest = report.kind == Kind::photo ? &photoDest
+            : report.kind == Kind::video                          ? &videoDest
+                                                                  : nullptr;
+        if (dest) {
+            const qint64 size = info.size();
+            std::function<QString()> fault;
+            if (options.copyFault)
+                fault = [&options, &report] { return options.copyFault(report.name); };
+            for (;;) {
+                const AutoImportDestination::Placement placement = dest->place(report.name, size);
+                if (placement.duplicate) {
+                    Log::line(QStringLiteral("⚠️ [跳过重复] ") + report.name);
+                    report.skipped = true;
+                    break;
+                }
+                if (placement.name.isEmpty()) {
+                    report.failed = true;
+                    Log::line(QStringLiteral("❌ [复制失败] ") + report.name
+                              + QStringLiteral(": 同名文件过多，找不到可用的文件名"));
+                    break;
+                }
+                const AutoImportFileCopy::Result copy =
+                    AutoImportFileCopy::copy(file, dest->folder(), placement.name, fault);
+                if (copy.nameTaken) {
+                    dest->noteTaken(placement.name);
+                    continue;
+                }
+                if (!copy.ok) {
+                    report.failed = true;
+                    Log::line(QStringLiteral("❌ [复制失败] ") + report.name + QStringLiteral(": ")
+                              + copy.error);
+                    break;
+                }
+                if (placement.name != report.name) {
+                    Log::line(QStringLiteral("⚠️ [重名] ") + report.name
+                              + QStringLiteral(" 与已有同名文件大小不同，另存为 ") + placement.name);
+                }
+                dest->noteCopied(placement.name, size);
+                report.copied = true;
+                (dest == &photoDest ? wrotePhotos : wroteVideos) = true;
+                break;
+            }
+            summary.failedCount += report.failed ? 1 : 0;
+        }
+        Q_EMIT fileHandled(report);
+        if (isCancelRequested()) {
+            Log::line(QStringLiteral("🛑 [取消] 检测到取消请求，停止后续文件复制（已复制文件全部保留）"));
+            break;
+        }
+    }
+
+    // Every file was flushed before its rename; the names themselves reach
+    // the disk here, before anyone is told the card may be formatted.
+    if (wrotePhotos)
+        Paths::syncDirectory(photoDir);
+    if (wroteVideos)
+        Paths::syncDirectory(videoDir);
+    if (photos + videos > 0 && !summary.createFailed) {
+        Paths::syncDirectory(target);
+        Paths::syncDirectory(root.path);
+    }
+
+    Log::line(QStringLiteral("🔐 [沙盒] 已释放源文件夹安全访问"));
+    Q_EMIT runFinished(summary);
+}

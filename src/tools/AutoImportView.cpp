@@ -1,0 +1,148 @@
+#include "AutoImportView.h"
+
+#include "AutoImportController.h"
+#include "AutoImportIdleView.h"
+#include "AutoImportProgressView.h"
+
+#include "platform/Log.h"
+#include "platform/NotificationCenter.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QStackedLayout>
+#include <QTimer>
+
+AutoImportView::AutoImportView(QWidget* parent)
+    : AutoImportView(&AutoImportController::shared(), parent)
+{
+}
+
+AutoImportView::AutoImportView(AutoImportController* controller, QWidget* parent)
+    : QWidget(parent)
+    , m_controller(controller)
+{
+    m_stack = new QStackedLayout(this);
+    m_idle = new AutoImportIdleView(this);
+    m_progress = new AutoImportProgressView(m_controller, this);
+    m_stack->addWidget(m_idle);
+    m_stack->addWidget(m_progress);
+
+    connect(m_idle, &AutoImportIdleView::urlsDropped, this, [this](const QList<QUrl>& urls) {
+        Log::line(QStringLiteral("📥 [拖拽] 检测到放下动作"));
+        handleDrop(urls);
+    });
+    connect(m_progress, &AutoImportProgressView::urlsDropped, this, &AutoImportView::handleDrop);
+    connect(m_idle, &AutoImportIdleView::chooseCardClicked, this, &AutoImportView::showFilePicker);
+    connect(m_idle, &AutoImportIdleView::chooseRootClicked, this, &AutoImportView::chooseImportRootFolder);
+    connect(m_controller, &AutoImportController::stateChanged, this, &AutoImportView::followState);
+
+    NotificationCenter::defaultCenter().addObserver(
+        this, QString::fromLatin1(kNotificationName), [this](const QVariant& object) {
+            // Posters belong on the main thread; one that is not gets moved there.
+            QMetaObject::invokeMethod(this, [this, object] { onNotification(object); }, Qt::AutoConnection);
+        });
+    followState();
+}
+
+bool AutoImportView::isShowingProgress() const
+{
+    return m_stack->currentWidget() == m_progress;
+}
+
+void AutoImportView::followState()
+{
+    const bool progress = m_controller->isProcessing() || m_controller->isCompleted();
+    m_stack->setCurrentWidget(progress ? static_cast<QWidget*>(m_progress) : m_idle);
+}
+
+void AutoImportView::processFolder(const QString& path)
+{
+    m_controller->processFolder(path);
+}
+
+void AutoImportView::handleDrop(const QList<QUrl>& urls)
+{
+    Log::line(QStringLiteral("📥 [拖拽] handleDrop 被调用"));
+    if (urls.isEmpty())
+        return;
+    const QUrl& url = urls.constFirst();
+    if (!url.isLocalFile()) {
+        Log::line(QStringLiteral("❌ [拖拽] 加载URL失败: 不是本地文件: ") + url.toString());
+        return;
+    }
+    const QString path = QDir::cleanPath(url.toLocalFile());
+    Log::line(QStringLiteral("📥 [拖拽] 获取到URL: ") + path);
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        Log::line(QStringLiteral("❌ [拖拽] 判断文件夹属性失败: 文件不存在"));
+        return;
+    }
+    if (!info.isDir()) {
+        Log::line(QStringLiteral("⚠️ [拖拽] 不是文件夹，已忽略"));
+        return;
+    }
+    Log::line(QStringLiteral("✅ [拖拽] 是文件夹，开始导片"));
+    // Started after the drop has been answered, as a separate main-loop step.
+    QTimer::singleShot(0, this, [this, path] { processFolder(path); });
+}
+
+void AutoImportView::onNotification(const QVariant& object)
+{
+    if (object.metaType() != QMetaType::fromType<QUrl>())
+        return;
+    const QUrl url = object.toUrl();
+    if (!url.isLocalFile()) {
+        Log::line(QStringLiteral("⚠️ [快捷指令] 传入的不是本地文件夹，已忽略: ") + url.toString());
+        return;
+    }
+    const QString path = QDir::cleanPath(url.toLocalFile());
+    Log::line(QStringLiteral("📲 [快捷指令] 收到传入路径: ") + path);
+    if (!QFileInfo(path).isDir()) {
+        Log::line(QStringLiteral("⚠️ [快捷指令] 传入路径不是文件夹，已忽略: ") + path);
+        return;
+    }
+    processFolder(path);
+}
+
+QString AutoImportView::chooseFolder(Purpose purpose)
+{
+    if (m_chooser)
+        return m_chooser(purpose);
+    QFileDialog dialog(this);
+    dialog.setFileMode(QFileDialog::Directory);
+    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    if (purpose == Purpose::card) {
+        dialog.setWindowTitle(QStringLiteral("请选择相机存储卡根目录（通常在 /media 下）"));
+        dialog.setLabelText(QFileDialog::Accept, QStringLiteral("选择存储卡"));
+        const QString media = QStringLiteral("/media/") + qEnvironmentVariable("USER");
+        dialog.setDirectory(QFileInfo(media).isDir() ? media : QStringLiteral("/media"));
+    } else {
+        dialog.setWindowTitle(QStringLiteral("选择照片存放位置（导片后素材会保存到这个文件夹）"));
+        dialog.setLabelText(QFileDialog::Accept, QStringLiteral("选择"));
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
+void AutoImportView::showFilePicker()
+{
+    Log::line(QStringLiteral("📂 [选择] 弹出文件选择器"));
+    const QString path = chooseFolder(Purpose::card);
+    if (path.isEmpty()) {
+        Log::line(QStringLiteral("📂 [选择] 用户取消了选择"));
+        return;
+    }
+    Log::line(QStringLiteral("📂 [选择] 用户选择了: ") + path);
+    processFolder(path);
+}
+
+void AutoImportView::chooseImportRootFolder()
+{
+    const QString path = chooseFolder(Purpose::destination);
+    if (path.isEmpty())
+        return;
+    AutoImportController::setImportRootPath(path);
+    Log::line(QStringLiteral("📁 [导片] 已选择照片存放位置: ") + path);
+}
