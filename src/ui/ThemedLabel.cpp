@@ -24,8 +24,13 @@ void ThemedLabel::applyColor()
 {
     if (!m_color)
         return;
+    // A style sheet, not the palette: a parent's style sheet (a styled button
+    // holding this label) would otherwise override the palette colour.
+    const QColor c = m_color();
     QPalette p = palette();
-    p.setColor(QPalette::WindowText, m_color());
-    p.setColor(QPalette::Text, m_color());
+    p.setColor(QPalette::WindowText, c);
+    p.setColor(QPalette::Text, c);
     setPalette(p);
+    setStyleSheet(QStringLiteral("color: rgba(%1, %2, %3, %4); background: transparent;")
+                      .arg(c.red()).arg(c.green()).arg(c.blue()).arg(c.alphaF()));
 }
