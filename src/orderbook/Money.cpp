@@ -66,7 +66,8 @@ std::optional<double> parseAmount(const QString& text)
     const auto r = std::from_chars(begin, end, value, std::chars_format::general);
     if (r.ec != std::errc() || r.ptr != end || !std::isfinite(value))
         return std::nullopt;
-    return value;
+    // "-0" is zero: a stored -0 would show as "-0.00" in the CSV.
+    return value == 0 ? 0.0 : value;
 }
 
 QString wholeYuan(double amount)

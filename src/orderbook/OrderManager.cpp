@@ -3,7 +3,6 @@
 #include "orderbook/LocalCalendar.h"
 #include "orderbook/Money.h"
 #include "orderbook/OrderCodec.h"
-#include "orderbook/Quarantine.h"
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
 
@@ -11,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -56,6 +56,8 @@ OrderManager& OrderManager::shared()
 OrderManager::OrderManager(UserDefaults& store, QObject* parent)
     : QObject(parent)
     , m_store(store)
+    , m_storedOrders(store, QString::fromLatin1(ordersKey))
+    , m_storedRestDays(store, QString::fromLatin1(restDaysKey))
 {
     load();
 }
@@ -87,62 +89,40 @@ bool OrderManager::setRestDays(const QList<RestDay>& days)
     return true;
 }
 
-std::optional<QByteArray> OrderManager::storedBytes(const QString& key) const
-{
-    if (auto bytes = m_store.data(key))
-        return bytes;
-    // A list restored as text is the same JSON; read it rather than let the
-    // next save replace it unseen.
-    if (auto text = m_store.string(key); text && m_store.hasStoredValue(key))
-        return text->toUtf8();
-    if (m_store.hasStoredValue(key))
-        return QByteArray(); // some other type: unreadable
-    return std::nullopt;
-}
-
 void OrderManager::load()
 {
-    if (const auto bytes = storedBytes(QString::fromLatin1(ordersKey))) {
+    if (const auto bytes = m_storedOrders.read()) {
         if (auto list = OrderCodec::decodeOrders(*bytes)) {
-            keepUnreadable(QString::fromLatin1(ordersKey), m_unreadableOrders, *bytes);
+            m_storedOrders.markReadable(*bytes);
             m_orders = std::move(*list);
             m_encoded = QList<QByteArray>(m_orders.size());
             ordersDidChange();
         } else {
-            m_unreadableOrders = *bytes;
+            m_storedOrders.markUnreadable(*bytes);
         }
     }
-    if (const auto bytes = storedBytes(QString::fromLatin1(restDaysKey))) {
+    if (const auto bytes = m_storedRestDays.read()) {
         if (auto list = OrderCodec::decodeRestDays(*bytes)) {
-            keepUnreadable(QString::fromLatin1(restDaysKey), m_unreadableRestDays, *bytes);
+            m_storedRestDays.markReadable(*bytes);
             m_restDays = std::move(*list);
             Q_EMIT restDaysChanged();
         } else {
-            m_unreadableRestDays = *bytes;
+            m_storedRestDays.markUnreadable(*bytes);
         }
     }
-}
-
-void OrderManager::keepUnreadable(const QString& key, std::optional<QByteArray>& unreadable, const QByteArray& now)
-{
-    // Someone else (a backup import) replaced bytes we never managed to read:
-    // keep the old ones before forgetting them.
-    if (unreadable && *unreadable != now)
-        Quarantine::keep(key, *unreadable);
-    unreadable.reset();
 }
 
 void OrderManager::save()
 {
     if (const auto bytes = encodeOrders())
-        writeKey(QString::fromLatin1(ordersKey), *bytes, m_unreadableOrders);
+        m_storedOrders.write(*bytes);
     else
-        logUnstorable(QString::fromLatin1(ordersKey));
+        logUnstorable(m_storedOrders.key());
 
     if (const auto bytes = OrderCodec::encodeRestDays(m_restDays))
-        writeKey(QString::fromLatin1(restDaysKey), *bytes, m_unreadableRestDays);
+        m_storedRestDays.write(*bytes);
     else
-        logUnstorable(QString::fromLatin1(restDaysKey));
+        logUnstorable(m_storedRestDays.key());
 }
 
 std::optional<QByteArray> OrderManager::encodeOrders()
@@ -156,21 +136,6 @@ std::optional<QByteArray> OrderManager::encodeOrders()
         m_encoded[i] = std::move(*one);
     }
     return OrderCodec::joinArray(m_encoded);
-}
-
-void OrderManager::writeKey(const QString& key, const QByteArray& bytes, std::optional<QByteArray>& unreadable)
-{
-    if (unreadable) {
-        // Only overwrite what we could not read once a copy is safe on disk.
-        if (Quarantine::keep(key, *unreadable).isEmpty())
-            return;
-        unreadable.reset();
-    }
-    // Every save rewrites both keys; skipping identical bytes spares a whole
-    // preference-file write for the list that did not change.
-    if (m_store.data(key) == bytes)
-        return;
-    m_store.set(key, bytes);
 }
 
 int OrderManager::indexOf(const QUuid& id) const

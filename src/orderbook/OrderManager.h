@@ -4,6 +4,7 @@
 #include "orderbook/Order.h"
 #include "orderbook/RestDay.h"
 #include "orderbook/RevenueTrendRow.h"
+#include "orderbook/StoredList.h"
 
 #include <QDate>
 #include <QHash>
@@ -44,8 +45,8 @@ public:
     // as it is. The backup import calls this after restoring the keys.
     void load();
     // Writes both lists. A list that cannot be read from the store is first
-    // copied to the quarantine folder; a key whose bytes would not change is
-    // not rewritten.
+    // copied to the quarantine folder, and not overwritten while that copy
+    // cannot be made; a key whose bytes would not change is not rewritten.
     void save();
 
     // Appends unchanged and saves. False (nothing stored) for an order with
@@ -118,16 +119,12 @@ private:
     void ordersDidChange();
     std::optional<QByteArray> encodeOrders();
     const QHash<QDate, QList<int>>& dayIndex() const;
-    // Writes one key, quarantining unreadable stored bytes first.
-    void writeKey(const QString& key, const QByteArray& bytes, std::optional<QByteArray>& unreadable);
-    std::optional<QByteArray> storedBytes(const QString& key) const;
-    static void keepUnreadable(const QString& key, std::optional<QByteArray>& unreadable, const QByteArray& now);
 
     UserDefaults& m_store;
     QList<Order> m_orders;
     QList<RestDay> m_restDays;
-    std::optional<QByteArray> m_unreadableOrders;
-    std::optional<QByteArray> m_unreadableRestDays;
+    StoredList m_storedOrders;
+    StoredList m_storedRestDays;
     // Each order's encoded JSON, parallel to m_orders; empty until encoded
     // again after a change, so a save re-encodes only the orders that changed.
     QList<QByteArray> m_encoded;

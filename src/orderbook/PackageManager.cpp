@@ -1,7 +1,6 @@
 #include "PackageManager.h"
 
 #include "orderbook/OrderCodec.h"
-#include "orderbook/Quarantine.h"
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
 
@@ -30,6 +29,7 @@ PackageManager& PackageManager::shared()
 PackageManager::PackageManager(UserDefaults& store, QObject* parent)
     : QObject(parent)
     , m_store(store)
+    , m_stored(store, QString::fromLatin1(defaultsKey))
     , m_defaultPackages(makeDefaultPackages())
 {
     loadPackages();
@@ -51,45 +51,40 @@ void PackageManager::setPackages(QList<Package> packages)
 
 void PackageManager::loadPackages()
 {
-    const QString key = QString::fromLatin1(defaultsKey);
-    std::optional<QByteArray> bytes = m_store.data(key);
-    if (!bytes && m_store.hasStoredValue(key)) {
-        // A list restored as text is the same JSON; anything else is unreadable.
-        const auto text = m_store.string(key);
-        bytes = text ? text->toUtf8() : QByteArray();
-    }
+    const std::optional<QByteArray> bytes = m_stored.read();
     std::optional<QList<Package>> decoded;
     if (bytes)
         decoded = OrderCodec::decodePackages(*bytes);
     if (!decoded) {
-        // Never replace a list we could not read without keeping a copy.
-        if (bytes && Quarantine::keep(key, *bytes).isEmpty()) {
-            setPackages(m_defaultPackages);
-            return;
-        }
+        // The save below copies unreadable bytes aside before replacing them.
+        if (bytes)
+            m_stored.markUnreadable(*bytes);
         setPackages(m_defaultPackages);
         savePackages();
+        // Set even when the save is held back: the list that will be stored
+        // holds the built-ins' deposits already.
         m_store.set(QString::fromLatin1(depositMigratedKey), true);
         return;
     }
+    m_stored.markReadable(*bytes);
     setPackages(std::move(*decoded));
     if (m_store.boolean(QString::fromLatin1(depositMigratedKey)))
         return;
     for (Package& p : m_packages)
         p.deposit = 300;
     Q_EMIT packagesChanged();
-    savePackages();
-    m_store.set(QString::fromLatin1(depositMigratedKey), true);
+    if (savePackages())
+        m_store.set(QString::fromLatin1(depositMigratedKey), true);
 }
 
-void PackageManager::savePackages()
+bool PackageManager::savePackages()
 {
     const auto bytes = OrderCodec::encodePackages(m_packages);
     if (!bytes) {
         Log::line(QStringLiteral("⚠️ [套系] 套系列表含有不是有限数的金额，未保存"));
-        return;
+        return false;
     }
-    m_store.set(QString::fromLatin1(defaultsKey), *bytes);
+    return m_stored.write(*bytes);
 }
 
 QStringList PackageManager::packageNames() const

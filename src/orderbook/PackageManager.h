@@ -1,6 +1,7 @@
 #pragma once
 
 #include "orderbook/Package.h"
+#include "orderbook/StoredList.h"
 
 #include <QList>
 #include <QObject>
@@ -34,8 +35,10 @@ public:
     // unreadable bytes copied to the quarantine folder first), then runs the
     // one-time deposit migration. The backup import calls this too.
     void loadPackages();
-    // Writes the list; a list with an amount that is not finite is not written.
-    void savePackages();
+    // Writes the list; a list with an amount that is not finite is not
+    // written, nor one that would replace unreadable bytes not yet copied aside.
+    // True when the list is stored.
+    bool savePackages();
 
     QStringList packageNames() const;
     // The first package with exactly this name.
@@ -60,6 +63,7 @@ private:
     void setPackages(QList<Package> packages);
 
     UserDefaults& m_store;
+    StoredList m_stored;
     QList<Package> m_packages;
     QList<Package> m_defaultPackages;
 };

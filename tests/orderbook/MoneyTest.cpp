@@ -14,6 +14,7 @@ TEST(Money, ParsesOnlyWholePlainDecimalText)
     EXPECT_EQ(Money::parseAmount(".5"), 0.5);
     EXPECT_EQ(Money::parseAmount("5."), 5.0);
     EXPECT_EQ(Money::parseAmount("1e3"), 1000.0);
+    EXPECT_FALSE(std::signbit(*Money::parseAmount("-0.00")));
 
     for (const char* bad : {"", " 5000", "5000 ", "1,000", "¥100", "100元", "inf", "-inf", "nan", "NaN",
                             "infinity", "0x10", "0x1p3", "1e", "e5", ".", "+", "--1", "5000abc", "1e400",

@@ -225,3 +225,72 @@ TEST_F(OrderCodecTest, NumbersAreWrittenAsPlainShortestText)
 }
 
 }
+
+namespace {
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+TEST_F(OrderCodecTest, UnreadableListIsNeverOverwrittenBeforeItsCopyExists)
+{
+    const QByteArray unreadable = "[{\"id\":\"broken\"}]";
+    store->set(OrderManager::ordersKey, unreadable);
+    OrderManager manager(*store);
+
+    blockQuarantine(true);
+    manager.addOrder(order("甲", local(2026, 6, 1), 100));
+    EXPECT_EQ(stored(OrderManager::ordersKey), unreadable) << "no copy, no overwrite";
+    EXPECT_EQ(logLines.filter("另存副本失败").size(), 1);
+    EXPECT_EQ(storedArray(OrderManager::restDaysKey).size(), 0) << "the readable key is still written";
+
+    blockQuarantine(false);
+    manager.addOrder(order("乙", local(2026, 6, 2), 100));
+    ASSERT_EQ(quarantined().size(), 1);
+    EXPECT_EQ(readFile(quarantineDir() + "/" + quarantined().first()), unreadable);
+    EXPECT_EQ(storedArray(OrderManager::ordersKey).size(), 2);
+}
+
+TEST_F(OrderCodecTest, ReloadKeepsEveryUnreadableVersionItReplaces)
+{
+    // A backup import puts other bytes under the key before anything was saved:
+    // the first unreadable list is gone from the store, so the copy is ours to make.
+    store->set(OrderManager::ordersKey, QByteArray("[1]"));
+    OrderManager manager(*store);
+    store->set(OrderManager::ordersKey, QByteArray("[2]"));
+    manager.load();
+    ASSERT_EQ(quarantined().size(), 1);
+    EXPECT_EQ(readFile(quarantineDir() + "/" + quarantined().first()), "[1]");
+
+    store->set(OrderManager::ordersKey, *OrderCodec::encodeOrders({order("甲", local(2026, 6, 1), 100)}));
+    manager.load();
+    EXPECT_EQ(manager.orders().size(), 1);
+    ASSERT_EQ(quarantined().size(), 2);
+    QStringList copies;
+    for (const QString& name : quarantined())
+        copies.append(QString::fromUtf8(readFile(quarantineDir() + "/" + name)));
+    copies.sort();
+    EXPECT_EQ(copies, (QStringList{"[1]", "[2]"}));
+}
+
+TEST_F(OrderCodecTest, ListsStoredAsOtherValueTypesAreReadOrKeptWhole)
+{
+    // An import may restore the JSON parsed, as a list; it is the same data.
+    const QByteArray bytes = *OrderCodec::encodeOrders({order("甲", local(2026, 6, 1), 100)});
+    store->set(OrderManager::ordersKey, QJsonDocument::fromJson(bytes).array().toVariantList());
+    store->set(OrderManager::restDaysKey, 42.5);
+    OrderManager manager(*store);
+    ASSERT_EQ(manager.orders().size(), 1);
+    EXPECT_EQ(manager.orders().first().customerName, "甲");
+
+    manager.save();
+    EXPECT_EQ(stored(OrderManager::ordersKey), bytes);
+    ASSERT_EQ(quarantined().size(), 1);
+    EXPECT_TRUE(quarantined().first().startsWith("schedule_restdays_v1_"));
+    EXPECT_EQ(readFile(quarantineDir() + "/" + quarantined().first()), "42.5");
+    EXPECT_EQ(stored(OrderManager::restDaysKey), "[]");
+}
+
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "orderbook/LocalCalendar.h"
 #include "orderbook/Order.h"
 #include "orderbook/OrderCodec.h"
 #include "platform/Log.h"
@@ -9,11 +10,13 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 
+#include <ctime>
 #include <memory>
 
 // A private preference file per test, captured log lines and an empty
@@ -23,6 +26,9 @@ class OrderbookFixture : public ::testing::Test
 protected:
     void SetUp() override
     {
+        // The shared test main leaves a TZ from the caller's shell in place;
+        // the day rules here are written for Shanghai.
+        pinTimeZone("Asia/Shanghai");
         ASSERT_TRUE(dir.isValid());
         store = std::make_unique<UserDefaults>(dir.path() + "/defaults.json");
         QDir(quarantineDir()).removeRecursively();
@@ -30,7 +36,26 @@ protected:
     }
     void TearDown() override { Log::setSink(previousSink); }
 
+    // Each test runs in its own process, so the zone does not leak.
+    static void pinTimeZone(const char* zone)
+    {
+        qputenv("TZ", zone);
+        tzset();
+        LocalCalendar::resetCache();
+    }
+
     static QString quarantineDir() { return Paths::dataSubdir("quarantine"); }
+    // A plain file where the quarantine folder belongs: no copy can be made.
+    static void blockQuarantine(bool blocked)
+    {
+        const QString path = Paths::dataDir() + "/quarantine";
+        QDir(path).removeRecursively();
+        QFile::remove(path);
+        if (blocked) {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        }
+    }
     static QStringList quarantined()
     {
         return QDir(quarantineDir()).entryList(QDir::Files, QDir::Name);

@@ -101,3 +101,28 @@ TEST_F(PackageManagerTest, MovesUseInsertionPositionsBeforeTheMove)
 }
 
 }
+
+namespace {
+
+TEST_F(PackageManagerTest, UnreadableListStaysUntilItsCopyIsSafe)
+{
+    const QByteArray unreadable = "[{\"name\":\"旧套系\"}]";
+    store->set(PackageManager::defaultsKey, unreadable);
+    blockQuarantine(true);
+    PackageManager manager(*store);
+    EXPECT_EQ(manager.packageNames(), kBuiltins);
+    EXPECT_EQ(stored(PackageManager::defaultsKey), unreadable);
+    ASSERT_TRUE(manager.addPackage("新套系", 1000, 300));
+    EXPECT_EQ(stored(PackageManager::defaultsKey), unreadable) << "an edit must not replace it either";
+
+    blockQuarantine(false);
+    ASSERT_TRUE(manager.addPackage("再一个", 2000, 300));
+    ASSERT_EQ(quarantined().size(), 1);
+    QFile copy(quarantineDir() + "/" + quarantined().first());
+    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+    EXPECT_EQ(copy.readAll(), unreadable);
+    EXPECT_EQ(OrderCodec::decodePackages(stored(PackageManager::defaultsKey))->size(), 10);
+    EXPECT_TRUE(store->boolean(PackageManager::depositMigratedKey));
+}
+
+}

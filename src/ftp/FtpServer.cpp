@@ -1,0 +1,197 @@
+#include "FtpServer.h"
+
+#include "ftp/FtpListener.h"
+#include "platform/UserDefaults.h"
+
+#include <QDir>
+#include <QNetworkInterface>
+
+namespace {
+
+bool startsWithAny(const QString& name, std::initializer_list<const char*> prefixes)
+{
+    for (const char* prefix : prefixes) {
+        if (name.startsWith(QLatin1String(prefix)))
+            return true;
+    }
+    return false;
+}
+
+QString storedText(const char* key, const QString& fallback)
+{
+    return UserDefaults::standard().string(QLatin1String(key)).value_or(fallback);
+}
+
+}
+
+FtpServer::FtpServer(QObject* parent)
+    : QObject(parent)
+    , m_rootDirectory(QDir::homePath())
+{
+    m_thread.setObjectName(QStringLiteral("FtpServer"));
+}
+
+FtpServer::~FtpServer()
+{
+    if (m_listener) {
+        FtpListener* listener = std::exchange(m_listener, nullptr);
+        QMetaObject::invokeMethod(listener, [listener] { delete listener; }, Qt::BlockingQueuedConnection);
+    }
+    m_thread.quit();
+    m_thread.wait();
+}
+
+void FtpServer::start(quint16 port, const QString& rootDirectory)
+{
+    if (m_running)
+        stop();
+    m_port = port;
+    m_rootDirectory = rootDirectory;
+    const QString address = getLocalIP();
+    if (address != m_localIP) {
+        m_localIP = address;
+        Q_EMIT localIPChanged(m_localIP);
+    }
+
+    if (!m_listener) {
+        m_thread.start();
+        m_listener = new FtpListener;
+        m_listener->moveToThread(&m_thread);
+        connect(m_listener, &FtpListener::failed, this, &FtpServer::onListenerFailed, Qt::QueuedConnection);
+    }
+
+    FtpSessionOptions options;
+    options.rootDirectory = rootDirectory;
+    options.loginFailureDelay = m_loginFailureDelay;
+    bool ok = false;
+    QString error;
+    quint16 bound = 0;
+    FtpListener* listener = m_listener;
+    QMetaObject::invokeMethod(
+        listener, [&] { ok = listener->listen(port, options, &error, &bound); }, Qt::BlockingQueuedConnection);
+
+    if (!ok) {
+        m_lastError = error;
+        Q_EMIT errorOccurred(m_lastError);
+        return;
+    }
+    m_boundPort = bound;
+    m_lastError.clear();
+    setRunning(true);
+}
+
+void FtpServer::stop()
+{
+    if (m_listener) {
+        FtpListener* listener = m_listener;
+        QMetaObject::invokeMethod(listener, [listener] { listener->close(); }, Qt::BlockingQueuedConnection);
+    }
+    setRunning(false);
+}
+
+int FtpServer::sessionCount() const
+{
+    if (!m_listener)
+        return 0;
+    int count = 0;
+    FtpListener* listener = m_listener;
+    QMetaObject::invokeMethod(
+        listener, [&] { count = listener->sessionCount(); }, Qt::BlockingQueuedConnection);
+    return count;
+}
+
+void FtpServer::setRunning(bool running)
+{
+    if (m_running == running)
+        return;
+    m_running = running;
+    Q_EMIT isRunningChanged(m_running);
+}
+
+void FtpServer::onListenerFailed(const QString& message)
+{
+    // A listener that no longer accepts must not show as running.
+    if (!m_running)
+        return;
+    stop();
+    m_lastError = message;
+    Q_EMIT errorOccurred(m_lastError);
+}
+
+QString FtpServer::getLocalIP()
+{
+    QList<QPair<QString, QHostAddress>> entries;
+    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface& interface : interfaces) {
+        if (!interface.flags().testFlag(QNetworkInterface::IsUp))
+            continue;
+        for (const QNetworkAddressEntry& entry : interface.addressEntries())
+            entries.append({interface.name(), entry.ip()});
+    }
+    return chooseLocalIP(entries);
+}
+
+QString FtpServer::chooseLocalIP(const QList<QPair<QString, QHostAddress>>& entries)
+{
+    // Wired and wireless LAN first, then a bridge that carries the LAN; tunnels
+    // (VPN) are never what a camera can reach; any other interface (a virtual
+    // machine's or a container's network) only when nothing better exists.
+    QString candidate = QStringLiteral("127.0.0.1");
+    for (const auto& [name, address] : entries) {
+        if (address.protocol() != QAbstractSocket::IPv4Protocol)
+            continue;
+        if (startsWithAny(name, {"lo", "tun", "wg", "utun"}))
+            continue;
+        const QString text = address.toString();
+        if (text == u"127.0.0.1" || text == u"0.0.0.0" || text.startsWith(u"169.254."))
+            continue;
+        if (startsWithAny(name, {"en", "eth", "wl"}))
+            return text;
+        if (startsWithAny(name, {"br", "bridge"}) && !name.startsWith(u"br-"))
+            return text;
+        candidate = text;
+    }
+    return candidate;
+}
+
+QString FtpServer::uiUserPerm()
+{
+    return storedText("ftpUserPerm", kPermReadWrite);
+}
+
+QString FtpServer::uiAnonPerm()
+{
+    return storedText("ftpAnonPerm", kPermDisabled);
+}
+
+QString FtpServer::uiUsername()
+{
+    return storedText("ftpUsername", kDefaultAccount);
+}
+
+QString FtpServer::uiPassword()
+{
+    return storedText("ftpPassword", kDefaultAccount);
+}
+
+bool FtpServer::uiAllowVideo()
+{
+    // Only a stored Boolean (or the numbers 0 and 1) can turn videos away.
+    const QVariant value = UserDefaults::standard().object(QStringLiteral("ftpAllowVideo"));
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool();
+    bool ok = false;
+    const qlonglong number = value.toLongLong(&ok);
+    if (ok && value.typeId() != QMetaType::QString && (number == 0 || number == 1)
+        && value.toDouble() == double(number))
+        return number == 1;
+    return true;
+}
+
+const QSet<QString>& FtpServer::videoExtensions()
+{
+    static const QSet<QString> extensions{QStringLiteral("mp4"), QStringLiteral("mov"), QStringLiteral("m4v"),
+                                          QStringLiteral("avi"), QStringLiteral("mkv"), QStringLiteral("mpg"),
+                                          QStringLiteral("mpeg")};
+    return extensions;
+}

@@ -1,0 +1,86 @@
+#pragma once
+
+#include <QHostAddress>
+#include <QList>
+#include <QObject>
+#include <QPair>
+#include <QSet>
+#include <QString>
+#include <QThread>
+
+#include <chrono>
+
+class FtpListener;
+
+// The camera upload server. Lives on the main thread; the listener, the control
+// sessions and their data connections run on one worker thread of their own.
+// `start` and `stop` return with `isRunning` already settled, so a caller can
+// read it right after the call.
+class FtpServer : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool isRunning READ isRunning NOTIFY isRunningChanged)
+    Q_PROPERTY(QString localIP READ localIP NOTIFY localIPChanged)
+    Q_PROPERTY(QString lastError READ lastError NOTIFY errorOccurred)
+public:
+    static constexpr quint16 kDefaultPort = 2121;
+    static inline const QString kPermReadWrite = QStringLiteral("读写");
+    static inline const QString kPermReadOnly = QStringLiteral("只读");
+    static inline const QString kPermDisabled = QStringLiteral("禁用");
+    static inline const QString kDefaultAccount = QStringLiteral("482917");
+
+    explicit FtpServer(QObject* parent = nullptr);
+    ~FtpServer() override;
+
+    bool isRunning() const { return m_running; }
+    QString localIP() const { return m_localIP; }
+    // Why the last start failed or the listener stopped; empty while all is well.
+    QString lastError() const { return m_lastError; }
+
+    // Opens the control port (0 picks a free one) serving `rootDirectory`.
+    void start(quint16 port, const QString& rootDirectory);
+    // Closes the listener and every connection; partial uploads are removed.
+    void stop();
+
+    // The port actually listened on (differs from the requested one only for 0).
+    quint16 serverPort() const { return m_boundPort; }
+    QString rootDirectory() const { return m_rootDirectory; }
+    // Open control sessions right now (sessions that ended are gone).
+    int sessionCount() const;
+
+    // Pause before each "530 Login incorrect"; one second unless a test shortens it.
+    void setLoginFailureDelay(std::chrono::milliseconds delay) { m_loginFailureDelay = delay; }
+
+    // This machine's LAN address for a camera to type in, "127.0.0.1" when none.
+    static QString getLocalIP();
+    // The choice behind getLocalIP over (interface name, address) in system order.
+    static QString chooseLocalIP(const QList<QPair<QString, QHostAddress>>& entries);
+
+    // Preferences, read from the store at every call so open sessions follow changes.
+    static QString uiUserPerm();
+    static QString uiAnonPerm();
+    static QString uiUsername();
+    static QString uiPassword();
+    static bool uiAllowVideo();
+    static const QSet<QString>& videoExtensions();
+
+Q_SIGNALS:
+    void isRunningChanged(bool running);
+    void localIPChanged(const QString& address);
+    // The listener could not start, or failed while running (the server is then stopped).
+    void errorOccurred(const QString& message);
+
+private:
+    void setRunning(bool running);
+    void onListenerFailed(const QString& message);
+
+    QThread m_thread;
+    FtpListener* m_listener = nullptr;
+    bool m_running = false;
+    QString m_localIP = QStringLiteral("0.0.0.0");
+    QString m_lastError;
+    QString m_rootDirectory;
+    quint16 m_port = kDefaultPort;
+    quint16 m_boundPort = 0;
+    std::chrono::milliseconds m_loginFailureDelay{1000};
+};

@@ -1,0 +1,522 @@
+#include "FtpSession.h"
+
+#include "ftp/FtpPassiveListener.h"
+#include "ftp/FtpServer.h"
+#include "ftp/FtpUpload.h"
+#include "platform/Log.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStringDecoder>
+#include <QTcpSocket>
+
+#include <cerrno>
+
+namespace {
+
+const QString kVideoBlockedLine = QStringLiteral("【拦截视频，返回150并立刻关闭数据通道，未接收视频数据流】");
+
+// Control replies of one session are tiny; a client that stops reading them
+// must not make the server hold its socket forever after the session ended.
+constexpr int kCloseGraceMs = 5000;
+
+bool isAllowedName(const QString& name)
+{
+    if (name.toUtf8().size() > FtpSession::kMaxNameBytes)
+        return false;
+    for (const QChar c : name) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+            return false;
+    }
+    return true;
+}
+
+// Final replies of a transfer that did not complete.
+QString transferReplyText(int code)
+{
+    switch (code) {
+    case 426:
+        return QStringLiteral("Connection closed; transfer aborted");
+    case 452:
+        return QStringLiteral("Requested action not taken: insufficient storage space");
+    default:
+        return QStringLiteral("Requested action aborted: local error in processing");
+    }
+}
+
+int localFailureCode(int error)
+{
+    return FtpUpload::isOutOfSpace(error) ? 452 : 451;
+}
+
+QString pathExtension(const QString& name)
+{
+    const qsizetype dot = name.lastIndexOf(u'.');
+    return dot < 0 ? QString() : name.mid(dot + 1);
+}
+
+}
+
+FtpSession::FtpSession(QTcpSocket* connection, const FtpSessionOptions& options, QObject* parent)
+    : QObject(parent)
+    , m_connection(connection)
+    , m_rootDirectory(options.rootDirectory)
+    , m_options(options)
+{
+    m_connection->setParent(this);
+    // Replies are small and answer each command at once; without this every
+    // second reply waits for the client's delayed acknowledgement.
+    m_connection->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    // While a failed login is delayed nothing is read; a client that keeps
+    // sending meanwhile is held back by TCP instead of filling memory.
+    m_connection->setReadBufferSize(64 * 1024);
+    m_loginDelay.setSingleShot(true);
+    connect(&m_loginDelay, &QTimer::timeout, this, &FtpSession::onLoginDelayElapsed);
+}
+
+FtpSession::~FtpSession()
+{
+    m_upload.reset();
+}
+
+void FtpSession::start()
+{
+    connect(m_connection, &QTcpSocket::readyRead, this, &FtpSession::receiveCommand);
+    connect(m_connection, &QTcpSocket::disconnected, this, [this] {
+        // Commands that arrived together with the end of the stream still count.
+        receiveCommand();
+        stop();
+    });
+    sendReply(220, QStringLiteral("FTP Server Ready"));
+    if (m_connection->state() != QAbstractSocket::ConnectedState)
+        stop();
+    else if (m_connection->bytesAvailable() > 0)
+        receiveCommand();
+}
+
+void FtpSession::stop()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    m_loginDelay.stop();
+    settleUpload(false);
+    dropDataConnection();
+    delete m_dataListener;
+    m_dataListener = nullptr;
+
+    // Let the last reply (221, 530) reach the client, then let go of the socket
+    // independently of this session.
+    QTcpSocket* socket = m_connection;
+    socket->disconnect(this);
+    socket->setParent(parent());
+    if (socket->state() == QAbstractSocket::UnconnectedState) {
+        socket->deleteLater();
+    } else {
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        QTimer::singleShot(kCloseGraceMs, socket, [socket] {
+            socket->abort();
+            socket->deleteLater();
+        });
+        socket->disconnectFromHost();
+    }
+    Q_EMIT finished(this);
+}
+
+void FtpSession::sendReply(int code, const QString& message)
+{
+    if (m_closed)
+        return;
+    m_connection->write(QString(QString::number(code) + u' ' + message + QStringLiteral("\r\n")).toUtf8());
+    // Out now rather than on the next turn of the event loop: the camera waits
+    // for each reply before its next step.
+    m_connection->flush();
+}
+
+void FtpSession::receiveCommand()
+{
+    // Commands are lines; one segment may hold several and a line may span
+    // segments. While a failed login is being delayed nothing more is read.
+    while (!m_closed && !m_loginDelay.isActive()) {
+        const qsizetype newline = m_inbox.indexOf('\n');
+        if (newline >= 0) {
+            QByteArray line = m_inbox.left(newline);
+            m_inbox.remove(0, newline + 1);
+            if (std::exchange(m_discardingLine, false))
+                continue;
+            handleLine(std::move(line));
+            continue;
+        }
+        if (m_inbox.size() > kMaxLineBytes + 1) {
+            if (!m_discardingLine)
+                sendReply(500, QStringLiteral("Line too long"));
+            m_discardingLine = true;
+            m_inbox.clear();
+        }
+        if (m_connection->bytesAvailable() <= 0)
+            break;
+        m_inbox += m_connection->read(8192);
+    }
+}
+
+void FtpSession::handleLine(QByteArray line)
+{
+    if (line.endsWith('\r'))
+        line.chop(1);
+    if (line.size() > kMaxLineBytes) {
+        sendReply(500, QStringLiteral("Line too long"));
+        return;
+    }
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(line);
+    if (decoder.hasError())
+        return;
+    handleCommand(text.trimmed());
+}
+
+std::optional<QString> FtpSession::currentPerm() const
+{
+    if (!m_isAuthenticated)
+        return std::nullopt;
+    return m_isAnonymous ? FtpServer::uiAnonPerm() : FtpServer::uiUserPerm();
+}
+
+bool FtpSession::requireLogin()
+{
+    if (m_isAuthenticated)
+        return true;
+    sendReply(530, QStringLiteral("Not logged in"));
+    return false;
+}
+
+bool FtpSession::requireWrite()
+{
+    if (currentPerm() == FtpServer::kPermReadWrite)
+        return true;
+    sendReply(550, QStringLiteral("Permission denied"));
+    return false;
+}
+
+void FtpSession::handleCommand(const QString& line)
+{
+    const qsizetype space = line.indexOf(u' ');
+    const QString verb = (space < 0 ? line : line.left(space)).toUpper();
+    const QString argument = space < 0 ? QString() : line.mid(space + 1);
+
+    if (verb == u"USER") {
+        handleUser(argument);
+    } else if (verb == u"PASS") {
+        handlePass(argument);
+    } else if (verb == u"SYST") {
+        sendReply(215, QStringLiteral("UNIX Type: L8"));
+    } else if (verb == u"PWD" || verb == u"XPWD") {
+        sendReply(257, QStringLiteral("\"/\" is current directory"));
+    } else if (verb == u"CWD") {
+        if (argument.isEmpty() || argument == u"/" || argument == u".")
+            sendReply(250, QStringLiteral("Directory changed"));
+        else
+            sendReply(550, QStringLiteral("Only root directory is available"));
+    } else if (verb == u"TYPE") {
+        sendReply(200, QStringLiteral("Type set OK"));
+    } else if (verb == u"NOOP") {
+        sendReply(200, QStringLiteral("NOOP OK"));
+    } else if (verb == u"OPTS") {
+        sendReply(200, QStringLiteral("OK"));
+    } else if (verb == u"ABOR") {
+        cancelTransfer();
+        sendReply(226, QStringLiteral("Abort successful"));
+    } else if (verb == u"FEAT") {
+        sendReply(211, QStringLiteral("No extensions"));
+    } else if (verb == u"EPSV") {
+        sendReply(522, QStringLiteral("Network protocol not supported, use PASV"));
+    } else if (verb == u"PASV") {
+        setupPassiveMode();
+    } else if (verb == u"LIST" || verb == u"NLST") {
+        if (requireLogin())
+            handleList();
+    } else if (verb == u"STOR") {
+        if (requireLogin() && requireWrite())
+            handleStor(argument);
+    } else if (verb == u"QUIT") {
+        settleUpload(true);
+        sendReply(221, QStringLiteral("Goodbye"));
+        stop();
+    } else {
+        sendReply(502, QStringLiteral("Command not implemented"));
+    }
+}
+
+void FtpSession::handleUser(const QString& argument)
+{
+    m_isAuthenticated = false;
+    QString name = argument;
+    while (!name.isEmpty() && (name.front() == u' ' || name.front() == u'\t'))
+        name.remove(0, 1);
+    while (!name.isEmpty() && (name.back() == u' ' || name.back() == u'\t'))
+        name.chop(1);
+
+    if (name.toLower() == u"anonymous") {
+        if (FtpServer::uiAnonPerm() == FtpServer::kPermDisabled) {
+            sendReply(530, QStringLiteral("Anonymous access disabled"));
+            return;
+        }
+        m_isAnonymous = true;
+        m_pendingUsername.clear();
+        sendReply(331, QStringLiteral("Anonymous login OK, send password"));
+        return;
+    }
+    if (FtpServer::uiUserPerm() == FtpServer::kPermDisabled) {
+        sendReply(530, QStringLiteral("User login disabled"));
+        return;
+    }
+    m_isAnonymous = false;
+    m_pendingUsername = name;
+    sendReply(331, QStringLiteral("User name okay, need password"));
+}
+
+void FtpSession::handlePass(const QString& argument)
+{
+    if (m_isAnonymous) {
+        if (FtpServer::uiAnonPerm() == FtpServer::kPermDisabled) {
+            sendReply(530, QStringLiteral("Anonymous access disabled"));
+            return;
+        }
+        m_isAuthenticated = true;
+        sendReply(230, QStringLiteral("Anonymous login successful"));
+        return;
+    }
+    // A refused USER leaves the earlier name in place; "disabled" must still
+    // mean no login when PASS follows it.
+    if (!m_pendingUsername.isEmpty() && FtpServer::uiUserPerm() == FtpServer::kPermDisabled) {
+        sendReply(530, QStringLiteral("User login disabled"));
+        return;
+    }
+    if (!m_pendingUsername.isEmpty() && m_pendingUsername == FtpServer::uiUsername()
+        && argument == FtpServer::uiPassword()) {
+        m_isAuthenticated = true;
+        sendReply(230, QStringLiteral("Login successful"));
+        return;
+    }
+    rejectLogin();
+}
+
+void FtpSession::rejectLogin()
+{
+    // Guessing the six-digit default must take hours, not seconds.
+    ++m_failedLogins;
+    m_loginDelay.start(m_options.loginFailureDelay);
+}
+
+void FtpSession::onLoginDelayElapsed()
+{
+    sendReply(530, QStringLiteral("Login incorrect"));
+    if (m_failedLogins >= m_options.maxFailedLogins) {
+        stop();
+        return;
+    }
+    receiveCommand();
+}
+
+// ---- Passive data connections ----
+
+void FtpSession::setupPassiveMode()
+{
+    delete m_dataListener;
+    m_dataListener = nullptr;
+
+    // The address the camera already reached is the one it can reach again;
+    // the interface look-up is only for a control connection over IPv6.
+    bool isIPv4 = false;
+    const quint32 local = m_connection->localAddress().toIPv4Address(&isIPv4);
+    const bool reached = isIPv4 && local != 0;
+    const QHostAddress bindAddress = reached ? QHostAddress(local) : QHostAddress(QHostAddress::Any);
+    const QString address = reached ? bindAddress.toString() : FtpServer::getLocalIP();
+
+    auto* listener = new FtpPassiveListener(m_connection->peerAddress(), this);
+    if (!listener->listen(bindAddress, 0)) {
+        delete listener;
+        sendReply(425, QStringLiteral("Can't open data connection"));
+        return;
+    }
+    m_dataListener = listener;
+    connect(listener, &FtpPassiveListener::connectionArrived, this, &FtpSession::acceptDataConnection);
+    connect(listener, &QTcpServer::acceptError, this, [this, listener] {
+        if (m_dataListener != listener)
+            return;
+        m_dataListener->deleteLater();
+        m_dataListener = nullptr;
+        sendReply(425, QStringLiteral("Can't open data connection"));
+    });
+
+    const quint16 port = listener->serverPort();
+    QString commas = address;
+    commas.replace(u'.', u',');
+    sendReply(227, QStringLiteral("Entering Passive Mode (%1,%2,%3)").arg(commas).arg(port / 256).arg(port % 256));
+}
+
+void FtpSession::acceptDataConnection(int fd)
+{
+    if (m_closed) {
+        FtpDataConnection(fd).close();
+        return;
+    }
+    cancelTransfer();
+    m_dataConnection = new FtpDataConnection(fd, this);
+}
+
+void FtpSession::dropDataConnection()
+{
+    if (!m_dataConnection)
+        return;
+    FtpDataConnection* connection = std::exchange(m_dataConnection, nullptr);
+    connection->disconnect(this);
+    connection->close();
+    connection->deleteLater();
+}
+
+void FtpSession::cancelTransfer()
+{
+    if (m_upload) {
+        m_upload->discard();
+        m_upload.reset();
+        sendReply(426, transferReplyText(426));
+    } else if (m_listing) {
+        sendReply(426, transferReplyText(426));
+    }
+    m_listing = false;
+    dropDataConnection();
+}
+
+bool FtpSession::takeDataConnection()
+{
+    // A client connects to the passive port and sends its command right away;
+    // the connection may still wait in the backlog behind the command, and it
+    // replaces an older one (left open by a refused STOR), so take it now.
+    if (m_dataListener)
+        m_dataListener->waitForNewConnection(0);
+    return m_dataConnection != nullptr;
+}
+
+bool FtpSession::dataConnectionBusy()
+{
+    // One transfer per data connection: a second command must not read from
+    // or write to a connection that is still carrying the first.
+    if (!m_upload && !m_listing)
+        return false;
+    sendReply(425, QStringLiteral("Can't open data connection"));
+    return true;
+}
+
+void FtpSession::handleList()
+{
+    if (!takeDataConnection()) {
+        sendReply(425, QStringLiteral("Use PASV first"));
+        return;
+    }
+    if (dataConnectionBusy())
+        return;
+    sendReply(150, QStringLiteral("Opening data connection"));
+
+    QByteArray listing;
+    const QDir root(m_rootDirectory);
+    const QStringList names =
+        root.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
+    for (const QString& name : names) {
+        const bool isFolder = QFileInfo(root.filePath(name)).isDir();
+        listing += (isFolder ? "d" : "-");
+        listing += "rwxr-xr-x 1 owner group 0 Jan 01 00:00 ";
+        listing += name.toUtf8();
+        listing += "\r\n";
+    }
+
+    m_listing = true;
+    FtpDataConnection* connection = m_dataConnection;
+    connect(connection, &FtpDataConnection::sendFinished, this, [this, connection] {
+        if (connection != m_dataConnection)
+            return;
+        m_listing = false;
+        dropDataConnection();
+        sendReply(226, QStringLiteral("Transfer complete"));
+    });
+    connection->send(listing);
+}
+
+void FtpSession::handleStor(const QString& filename)
+{
+    if (!takeDataConnection()) {
+        sendReply(425, QStringLiteral("Use PASV first"));
+        return;
+    }
+    if (dataConnectionBusy())
+        return;
+    // Folder parts a camera sends are dropped: everything lands in the root.
+    const QString name = filename.mid(filename.lastIndexOf(u'/') + 1);
+    if (!isAllowedName(name)) {
+        sendReply(553, QStringLiteral("File name not allowed"));
+        return;
+    }
+    if (!FtpServer::uiAllowVideo() && FtpServer::videoExtensions().contains(pathExtension(name).toLower())) {
+        Log::line(kVideoBlockedLine + name);
+        sendReply(150, QStringLiteral("Opening data connection for upload"));
+        dropDataConnection();
+        return;
+    }
+    if (name.isEmpty() || name == u"." || name == u"..") {
+        sendReply(550, QStringLiteral("File exists"));
+        return;
+    }
+
+    int error = 0;
+    std::unique_ptr<FtpUpload> upload = FtpUpload::create(QDir(m_rootDirectory).filePath(name), &error);
+    if (!upload) {
+        if (error == EEXIST) {
+            sendReply(550, QStringLiteral("File exists"));
+        } else {
+            const int code = localFailureCode(error);
+            sendReply(code, transferReplyText(code));
+        }
+        return;
+    }
+
+    sendReply(150, QStringLiteral("Opening data connection for upload"));
+    m_upload = std::move(upload);
+    FtpDataConnection* connection = m_dataConnection;
+    connect(connection, &FtpDataConnection::receiveFinished, this, [this, connection](FtpDataConnection::End end) {
+        if (connection == m_dataConnection)
+            finishUpload(end, true);
+    });
+    FtpUpload* target = m_upload.get();
+    connection->receive([target](const char* data, qsizetype size) { return target->write(data, size); });
+}
+
+void FtpSession::finishUpload(FtpDataConnection::End end, bool reply)
+{
+    std::unique_ptr<FtpUpload> upload = std::move(m_upload);
+    dropDataConnection();
+    if (!upload)
+        return;
+    int code = 226;
+    if (end == FtpDataConnection::End::Complete) {
+        if (!upload->commit())
+            code = localFailureCode(upload->error());
+    } else {
+        code = end == FtpDataConnection::End::ConnectionLost ? 426 : localFailureCode(upload->error());
+        upload->discard();
+    }
+    if (!reply)
+        return;
+    if (code == 226)
+        sendReply(226, QStringLiteral("Transfer complete"));
+    else
+        sendReply(code, transferReplyText(code));
+}
+
+void FtpSession::settleUpload(bool reply)
+{
+    // The end of a data stream and the QUIT or hang-up after it can be seen in
+    // either order: a stream that already ended cleanly is a finished upload.
+    if (!m_upload || !m_dataConnection)
+        return;
+    const auto end = m_dataConnection->drain();
+    finishUpload(end.value_or(FtpDataConnection::End::ConnectionLost), reply);
+}

@@ -1,0 +1,83 @@
+#pragma once
+
+#include "ftp/FtpDataConnection.h"
+#include "ftp/FtpSessionOptions.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QTimer>
+
+#include <memory>
+#include <optional>
+
+class FtpPassiveListener;
+class FtpUpload;
+class QTcpSocket;
+
+// One camera's control connection: greeting, login, the small command set a
+// camera needs, and the passive listing and upload into the root folder.
+// Lives on the server's worker thread; every handler runs there.
+class FtpSession : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr qsizetype kMaxLineBytes = 4096;
+    static constexpr int kMaxNameBytes = 255;
+
+    FtpSession(QTcpSocket* connection, const FtpSessionOptions& options, QObject* parent = nullptr);
+    ~FtpSession() override;
+
+    // Greets the client and starts reading commands.
+    void start();
+    // Closes the control connection, the passive listener and the data
+    // connection; an unfinished upload is removed. Emits `finished` once.
+    void stop();
+
+    bool isClosed() const { return m_closed; }
+
+Q_SIGNALS:
+    void finished(FtpSession* session);
+
+private:
+    void sendReply(int code, const QString& message);
+    void receiveCommand();
+    void handleLine(QByteArray line);
+    std::optional<QString> currentPerm() const;
+    bool requireLogin();
+    bool requireWrite();
+    void handleCommand(const QString& line);
+    void handleUser(const QString& argument);
+    void handlePass(const QString& argument);
+    void rejectLogin();
+    void onLoginDelayElapsed();
+
+    void setupPassiveMode();
+    void acceptDataConnection(int fd);
+    bool takeDataConnection();
+    bool dataConnectionBusy();
+    void handleList();
+    void handleStor(const QString& filename);
+    void finishUpload(FtpDataConnection::End end, bool reply);
+    void settleUpload(bool reply);
+    void cancelTransfer();
+    void dropDataConnection();
+
+    QTcpSocket* m_connection;
+    QString m_rootDirectory;
+    FtpSessionOptions m_options;
+    FtpPassiveListener* m_dataListener = nullptr;
+    FtpDataConnection* m_dataConnection = nullptr;
+    bool m_isAnonymous = false;
+    QString m_pendingUsername;
+    bool m_isAuthenticated = false;
+
+    QByteArray m_inbox;
+    bool m_discardingLine = false;
+    bool m_closed = false;
+    bool m_listing = false;
+    std::unique_ptr<FtpUpload> m_upload;
+    QTimer m_loginDelay;
+    int m_failedLogins = 0;
+};
