@@ -459,6 +459,8 @@ void FtpSession::handleStor(const QString& filename)
         Log::line(kVideoBlockedLine + name);
         sendReply(150, QStringLiteral("Opening data connection for upload"));
         dropDataConnection();
+        // A final reply, so the camera moves on instead of waiting for one.
+        sendReply(550, QStringLiteral("Video uploads not allowed"));
         return;
     }
     if (name.isEmpty() || name == u"." || name == u"..") {

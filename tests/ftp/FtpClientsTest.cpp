@@ -115,6 +115,22 @@ TEST(FtpClients, CurlUploadsTwentyFilesInARow)
     expectSameFiles(source.path(), s.root.path(), names);
 }
 
+TEST(FtpClients, CurlGetsARefusalForAVideoInsteadOfHanging)
+{
+    Server s;
+    setPref("ftpAllowVideo", false);
+    QTemporaryDir source;
+    QFile clip(source.filePath("clip.mp4"));
+    ASSERT_TRUE(clip.open(QIODevice::WriteOnly));
+    clip.write(QByteArray(64 * 1024, 'v'));
+    clip.close();
+    const ProcessResult r = run("curl", {"-sS", "--max-time", "20", "--user", "482917:482917", "-T", clip.fileName(),
+                                         QStringLiteral("ftp://127.0.0.1:%1/").arg(s.port())});
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_NE(r.exitCode, 28) << "curl timed out waiting for a final reply";
+    EXPECT_FALSE(QFile::exists(s.path("clip.mp4")));
+}
+
 TEST(FtpClients, FourFtplibClientsAtOnceAllArriveIntact)
 {
     Server s;

@@ -165,7 +165,8 @@ TEST(FtpTransfer, VideoIsTurnedAwayOnlyWhenVideosAreOff)
     ASSERT_TRUE(data);
     EXPECT_EQ(a.client.command("STOR /DCIM/clip.MOV"), "150 Opening data connection for upload");
     EXPECT_TRUE(data->waitForDisconnected(kWaitMs) || data->state() == QAbstractSocket::UnconnectedState);
-    // No final reply follows: the next reply is the one to NOOP.
+    // A final refusal follows, so the client does not hang waiting for one.
+    EXPECT_EQ(a.client.reply(), "550 Video uploads not allowed");
     EXPECT_EQ(a.client.command("NOOP"), "200 NOOP OK");
     EXPECT_FALSE(QFile::exists(s.path("clip.MOV")));
     {
