@@ -27,7 +27,9 @@ AboutWindow::AboutWindow(const QString& versionText, const QIcon& icon, QWidget*
     setModal(false);
     setFixedSize(kWidth, kHeight);
     setAttribute(Qt::WA_QuitOnClose, false);
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    // Titled and closable only: without the customize hint the window manager
+    // adds its default buttons (minimise, maximise) as well.
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
     m_icon = new QLabel(this);
     // The icon frame reaches 10 above the window's top edge; keep the part

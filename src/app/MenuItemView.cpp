@@ -37,7 +37,11 @@ TextBlock layoutText(const QString& text, const QFont& font, qreal width, int ma
 {
     TextBlock block;
     const qreal lineHeight = qCeil(font.pixelSize() * 1.2);
-    QTextLayout layout(text, font);
+    // QTextLayout breaks only at a line separator, not at '\n'; a subtitle
+    // written on two lines must show on two lines.
+    QString laidOut = text;
+    laidOut.replace(QLatin1Char('\n'), QChar::LineSeparator);
+    QTextLayout layout(laidOut, font);
     QTextOption option(Qt::AlignLeft);
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     layout.setTextOption(option);
@@ -49,7 +53,7 @@ TextBlock layoutText(const QString& text, const QFont& font, qreal width, int ma
         if (!line.isValid())
             break;
         line.setLineWidth(width);
-        const QString part = text.mid(line.textStart(), line.textLength()).remove(QLatin1Char('\n'));
+        const QString part = laidOut.mid(line.textStart(), line.textLength()).remove(QChar::LineSeparator);
         block.lines.append({QPointF(0, block.lines.size() * lineHeight), part});
     }
     layout.endLayout();
@@ -61,12 +65,10 @@ void drawBlock(QPainter& painter, const TextBlock& block, const QPointF& origin,
 {
     painter.setFont(font);
     const qreal lineHeight = qCeil(font.pixelSize() * 1.2);
-    const QFontMetricsF fm(font);
     // Centre the glyphs' em box in the line box.
     const qreal baseline = (lineHeight - font.pixelSize()) / 2 + font.pixelSize() * 0.88;
     for (const auto& [pos, text] : block.lines)
         painter.drawText(origin + pos + QPointF(0, baseline), text);
-    Q_UNUSED(fm);
 }
 
 QColor blackAt(qreal opacity) { return QColor(0, 0, 0, qRound(255 * opacity)); }
@@ -98,8 +100,11 @@ void MenuItemView::setSelected(bool selected)
 
 void MenuItemView::changeEvent(QEvent* event)
 {
-    if (event->type() == QEvent::EnabledChange)
+    if (event->type() == QEvent::EnabledChange) {
+        // A dimmed row ignores clicks; it should not look clickable either.
+        setCursor(isEnabled() ? Qt::PointingHandCursor : Qt::ArrowCursor);
         update();
+    }
     QAbstractButton::changeEvent(event);
 }
 

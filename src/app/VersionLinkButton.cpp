@@ -10,9 +10,11 @@
 #include <QVariantAnimation>
 
 namespace {
-// The dot sits 4 right of and 1 above the face's top-trailing corner.
-constexpr int kDotOverhangX = 4 + 7 / 2;
-constexpr int kDotOverhangY = 1 + 7 / 2;
+// The 7 x 7 dot is set into the face's top-trailing corner, then moved 4
+// right and 1 up: it overhangs the face by that much.
+constexpr qreal kDotSize = 7;
+constexpr int kDotOverhangX = 4;
+constexpr int kDotOverhangY = 1;
 QFont captionFont() { return Fonts::system(12); }
 }
 
@@ -46,6 +48,12 @@ QRectF VersionLinkButton::faceRect() const
 {
     const QFontMetricsF fm(captionFont());
     return QRectF(0, kDotOverhangY, fm.horizontalAdvance(text()) + 4, fm.height() + 8);
+}
+
+QRectF VersionLinkButton::dotRect() const
+{
+    const QRectF face = faceRect();
+    return QRectF(face.right() - kDotSize + kDotOverhangX, face.top() - kDotOverhangY, kDotSize, kDotSize);
 }
 
 QSize VersionLinkButton::sizeHint() const
@@ -103,6 +111,6 @@ void VersionLinkButton::paintEvent(QPaintEvent*)
     if (m_showDot) {
         painter.setPen(Qt::NoPen);
         painter.setBrush(SystemColors::red());
-        painter.drawEllipse(QPointF(face.right() + 4, face.top() - 1), 3.5, 3.5);
+        painter.drawEllipse(dotRect());
     }
 }

@@ -19,6 +19,8 @@ public:
     QColor textColor() const;
     // The face (hit area) inside the widget; the widget keeps room for the dot.
     QRectF faceRect() const;
+    // The red dot, overhanging the face's top-trailing corner.
+    QRectF dotRect() const;
 
     QSize sizeHint() const override;
 

@@ -84,7 +84,8 @@ void BackupManager::cleanupOldAutoBackups(int keep)
     const QDir dir(autoBackupDirectory());
     if (!dir.exists())
         return;
-    QFileInfoList entries = dir.entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    // Every entry but hidden ones counts, whatever its kind (dangling links included).
+    QFileInfoList entries = dir.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
     // Not every Linux file system records a creation time; the last change
     // then stands in for it, so the newest backup is never the one removed.
     auto created = [](const QFileInfo& info) {

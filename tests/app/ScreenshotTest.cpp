@@ -5,6 +5,7 @@
 #include "online/UpdateChecker.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "settings/AppIconManager.h"
 #include "ui/FireworkView.h"
 #include "ui/Fonts.h"
 #include "ui/ThemedPanel.h"
@@ -15,6 +16,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QPainter>
 #include <QTest>
 
 namespace {
@@ -52,6 +54,7 @@ TEST(ScreenshotTest, MainWindowInBothThemes)
             NotificationCenter::defaultCenter().post("NavigateToMenu", pages[i]);
             save(w, QString("main-%1-page%2").arg(theme).arg(i + 1));
         }
+        AppIconManager::applySaved(); // as the launch actions do
         AppDelegate delegate;
         delegate.showCustomAboutPanel();
         save(*delegate.aboutWindow(), "about-" + theme);
@@ -68,4 +71,18 @@ TEST(ScreenshotTest, FireworkAfterItsBurst)
     EXPECT_DOUBLE_EQ(firework->progress(), 1.0);
     const QImage image = backdrop.grab().toImage().scaled(280, 280);
     ASSERT_TRUE(image.save(shotPath("firework")));
+}
+
+TEST(ScreenshotTest, ApplicationIconStyles)
+{
+    QImage strip(3 * 140, 140, QImage::Format_ARGB32_Premultiplied);
+    strip.fill(QColor(0x80, 0x80, 0x80));
+    QPainter painter(&strip);
+    int x = 10;
+    for (AppIconStyle style : AppIconStyles::allCases()) {
+        painter.drawImage(x, 10, AppIconManager::makeImage(style, 120));
+        x += 140;
+    }
+    painter.end();
+    ASSERT_TRUE(strip.save(shotPath("icons")));
 }

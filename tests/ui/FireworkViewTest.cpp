@@ -1,4 +1,4 @@
-#include "ui/BlinkingCursorView.h"
+#include "ui/BlinkingCursor.h"
 #include "ui/FireworkView.h"
 #include "ui/SystemColors.h"
 
@@ -71,12 +71,12 @@ TEST(FireworkViewTest, PlaysOnceWhenFirstShown)
 
 TEST(FireworkViewTest, BlinkingCursorFadesWhileShownOnly)
 {
-    BlinkingCursorView c;
+    BlinkingCursor c;
     EXPECT_DOUBLE_EQ(c.barOpacity(), 1.0);
     EXPECT_FALSE(c.isBlinking());
     c.show();
     EXPECT_TRUE(c.isBlinking());
-    QTest::qWait(BlinkingCursorView::kHalfPeriodMs / 2);
+    QTest::qWait(BlinkingCursor::kHalfPeriodMs / 2);
     EXPECT_LT(c.barOpacity(), 1.0);
     c.hide();
     EXPECT_FALSE(c.isBlinking());

@@ -1,4 +1,4 @@
-#include "BlinkingCursorView.h"
+#include "BlinkingCursor.h"
 
 #include "ui/AppTheme.h"
 #include "ui/ThemeObserver.h"
@@ -6,7 +6,7 @@
 #include <QPainter>
 #include <QVariantAnimation>
 
-BlinkingCursorView::BlinkingCursorView(QWidget* parent)
+BlinkingCursor::BlinkingCursor(QWidget* parent)
     : QWidget(parent)
 {
     setAttribute(Qt::WA_TranslucentBackground);
@@ -29,18 +29,18 @@ BlinkingCursorView::BlinkingCursorView(QWidget* parent)
     connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, [this] { update(); });
 }
 
-bool BlinkingCursorView::isBlinking() const
+bool BlinkingCursor::isBlinking() const
 {
     return m_animation->state() == QAbstractAnimation::Running;
 }
 
-void BlinkingCursorView::showEvent(QShowEvent* event)
+void BlinkingCursor::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
     m_animation->start();
 }
 
-void BlinkingCursorView::hideEvent(QHideEvent* event)
+void BlinkingCursor::hideEvent(QHideEvent* event)
 {
     // Nothing to animate while hidden; showing again restarts from visible.
     m_animation->stop();
@@ -48,7 +48,7 @@ void BlinkingCursorView::hideEvent(QHideEvent* event)
     QWidget::hideEvent(event);
 }
 
-void BlinkingCursorView::paintEvent(QPaintEvent*)
+void BlinkingCursor::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setOpacity(m_opacity);

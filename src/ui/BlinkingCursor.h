@@ -6,11 +6,11 @@ class QVariantAnimation;
 
 // The thin gold bar that stands for a text cursor in an empty text box's
 // placeholder. It fades out and back in (1.2 s period) while it is shown.
-class BlinkingCursorView : public QWidget
+class BlinkingCursor : public QWidget
 {
     Q_OBJECT
 public:
-    explicit BlinkingCursorView(QWidget* parent = nullptr);
+    explicit BlinkingCursor(QWidget* parent = nullptr);
 
     static constexpr int kHalfPeriodMs = 600;
 
