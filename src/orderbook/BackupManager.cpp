@@ -44,7 +44,10 @@ QString BackupManager::autoBackupDirectory() const
 
 void BackupManager::performAutoBackupIfEnabled()
 {
-    if (!UserDefaults::standard().boolean(QStringLiteral("autoBackupEnabled")))
+    // Never written means on: the settings switch shows it on, and a user who
+    // sees backups on must get them.
+    const QVariant enabled = UserDefaults::standard().object(QStringLiteral("autoBackupEnabled"));
+    if (enabled.isValid() && !UserDefaults::toBool(enabled))
         return;
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss"));
     const QString path = autoBackupDirectory() + QStringLiteral("/auto_backup_") + stamp + QStringLiteral(".kvbak");

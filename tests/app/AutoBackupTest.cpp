@@ -26,12 +26,17 @@ QByteArray readFile(const QString& path)
 }
 }
 
-TEST(AutoBackupTest, NothingIsWrittenUnlessEnabled)
+TEST(AutoBackupTest, NothingIsWrittenWhenSwitchedOff)
 {
-    BackupManager::shared().performAutoBackupIfEnabled(); // absent counts as off
     UserDefaults::standard().set("autoBackupEnabled", false);
     BackupManager::shared().performAutoBackupIfEnabled();
     EXPECT_TRUE(backupFiles().isEmpty());
+}
+
+TEST(AutoBackupTest, ANeverWrittenSwitchCountsAsOn)
+{
+    BackupManager::shared().performAutoBackupIfEnabled();
+    EXPECT_EQ(backupFiles().size(), 1);
 }
 
 TEST(AutoBackupTest, WritesThePrettyBackupFormatWithTheListedKeysOnly)

@@ -49,6 +49,7 @@ TEST(StartupTest, LaunchActionsReportTheLaunchEvent)
 TEST(StartupTest, TheQuitActionRunsTheBackupOnceAndOnlyWhenEnabled)
 {
     const QString dir = Paths::dataDir() + "/AutoBackups";
+    UserDefaults::standard().set("autoBackupEnabled", false);
     AppDelegate off;
     off.applicationWillTerminate();
     EXPECT_TRUE(QDir(dir).entryList(QDir::Files).isEmpty());
