@@ -127,8 +127,9 @@ AutoImportEngine::ScanResult AutoImportEngine::scan(const QString& folder)
 AutoImportEngine::RootChoice AutoImportEngine::chooseRoot(const QString& rootPath,
                                                           const QString& desktopPath)
 {
-    // A stored root that is gone or is a file falls back to the desktop.
-    if (!rootPath.isEmpty() && QFileInfo(rootPath).isDir())
+    // A stored root that is gone or is a file falls back to the desktop; so
+    // does a relative one, which would land wherever the app was started.
+    if (!rootPath.isEmpty() && QDir::isAbsolutePath(rootPath) && QFileInfo(rootPath).isDir())
         return {rootPath, true};
     return {desktopPath, false};
 }
@@ -270,7 +271,7 @@ void AutoImportEngine::run(const QString& sourcePath, const Options& options)
                     break;
                 }
                 if (placement.name != report.name) {
-                    Log::line(QStringLiteral("⚠️ [重名] ") + report.name
+                    Log::line(QStringLiteral("⚠️ [导片] ") + report.name
                               + QStringLiteral(" 与已有同名文件大小不同，另存为 ") + placement.name);
                 }
                 dest->noteCopied(placement.name, size);

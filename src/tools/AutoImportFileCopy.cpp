@@ -51,6 +51,13 @@ bool writeAll(int fd, const char* data, ssize_t size, int* error)
     return true;
 }
 
+// Starts writing a finished chunk to disk while the next one is copied, so
+// the fsync before the rename has little left to wait for.
+void startWriteback(int fd, qint64 offset, qint64 length)
+{
+    ::sync_file_range(fd, offset, length, SYNC_FILE_RANGE_WRITE);
+}
+
 // Copies until end of file; the kernel path first, a bounded buffer when the
 // file systems cannot do it in the kernel.
 bool copyData(int in, int out, qint64* copied, int* error)
@@ -59,8 +66,9 @@ bool copyData(int in, int out, qint64* copied, int* error)
     std::unique_ptr<char[]> buffer;
     for (;;) {
         if (kernel) {
-            const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, 16 * 1024 * 1024, 0);
+            const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, size_t(AutoImportFileCopy::kBufferSize), 0);
             if (n > 0) {
+                startWriteback(out, *copied, n);
                 *copied += n;
                 continue;
             }
@@ -88,6 +96,7 @@ bool copyData(int in, int out, qint64* copied, int* error)
             return true;
         if (!writeAll(out, buffer.get(), n, error))
             return false;
+        startWriteback(out, *copied, n);
         *copied += n;
     }
 }
@@ -121,7 +130,8 @@ AutoImportFileCopy::Result AutoImportFileCopy::copy(const QString& sourcePath, c
 {
     Result result;
     Fd in;
-    in.fd = ::open(QFile::encodeName(sourcePath).constData(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so a FIFO put in the file's place cannot hang the run.
+    in.fd = ::open(QFile::encodeName(sourcePath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (in.fd < 0) {
         result.error = errnoText(errno);
         return result;
@@ -129,6 +139,10 @@ AutoImportFileCopy::Result AutoImportFileCopy::copy(const QString& sourcePath, c
     struct stat st;
     if (::fstat(in.fd, &st) != 0) {
         result.error = errnoText(errno);
+        return result;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        result.error = QStringLiteral("不是普通文件");
         return result;
     }
     ::posix_fadvise(in.fd, 0, 0, POSIX_FADV_SEQUENTIAL);

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QPointer>
 #include <QStackedLayout>
 #include <QTimer>
 
@@ -83,8 +84,9 @@ void AutoImportView::handleDrop(const QList<QUrl>& urls)
         return;
     }
     Log::line(QStringLiteral("✅ [拖拽] 是文件夹，开始导片"));
-    // Started after the drop has been answered, as a separate main-loop step.
-    QTimer::singleShot(0, this, [this, path] { processFolder(path); });
+    // Started after the drop has been answered, as a separate main-loop step;
+    // on the controller, so a screen closed in between does not lose it.
+    QTimer::singleShot(0, m_controller, [controller = m_controller, path] { controller->processFolder(path); });
 }
 
 void AutoImportView::onNotification(const QVariant& object)
@@ -109,33 +111,43 @@ QString AutoImportView::chooseFolder(Purpose purpose)
 {
     if (m_chooser)
         return m_chooser(purpose);
-    QFileDialog dialog(this);
-    dialog.setFileMode(QFileDialog::Directory);
-    dialog.setOption(QFileDialog::ShowDirsOnly, true);
+    // On the heap and watched: the screen may be closed while the modal loop
+    // runs (a navigation from elsewhere), and it takes its children with it.
+    QPointer<QFileDialog> dialog = new QFileDialog(this);
+    dialog->setFileMode(QFileDialog::Directory);
+    dialog->setOption(QFileDialog::ShowDirsOnly, true);
     if (purpose == Purpose::card) {
-        dialog.setWindowTitle(QStringLiteral("请选择相机存储卡根目录（通常在 /media 下）"));
-        dialog.setLabelText(QFileDialog::Accept, QStringLiteral("选择存储卡"));
+        dialog->setWindowTitle(QStringLiteral("请选择相机存储卡根目录（通常在 /media 下）"));
+        dialog->setLabelText(QFileDialog::Accept, QStringLiteral("选择存储卡"));
         const QString media = QStringLiteral("/media/") + qEnvironmentVariable("USER");
-        dialog.setDirectory(QFileInfo(media).isDir() ? media : QStringLiteral("/media"));
+        dialog->setDirectory(QFileInfo(media).isDir() ? media : QStringLiteral("/media"));
     } else {
-        dialog.setWindowTitle(QStringLiteral("选择照片存放位置（导片后素材会保存到这个文件夹）"));
-        dialog.setLabelText(QFileDialog::Accept, QStringLiteral("选择"));
+        dialog->setWindowTitle(QStringLiteral("选择照片存放位置（导片后素材会保存到这个文件夹）"));
+        dialog->setLabelText(QFileDialog::Accept, QStringLiteral("选择"));
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    const int answer = dialog->exec();
+    if (!dialog)
         return QString();
-    return dialog.selectedFiles().constFirst();
+    const QStringList chosen = dialog->selectedFiles();
+    delete dialog;
+    if (answer != QDialog::Accepted || chosen.isEmpty())
+        return QString();
+    return chosen.constFirst();
 }
 
 void AutoImportView::showFilePicker()
 {
     Log::line(QStringLiteral("📂 [选择] 弹出文件选择器"));
+    // The run belongs to the controller, which outlives a screen closed
+    // while the panel was open.
+    AutoImportController* controller = m_controller;
     const QString path = chooseFolder(Purpose::card);
     if (path.isEmpty()) {
         Log::line(QStringLiteral("📂 [选择] 用户取消了选择"));
         return;
     }
     Log::line(QStringLiteral("📂 [选择] 用户选择了: ") + path);
-    processFolder(path);
+    controller->processFolder(path);
 }
 
 void AutoImportView::chooseImportRootFolder()

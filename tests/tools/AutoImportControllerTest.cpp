@@ -162,3 +162,21 @@ TEST(AutoImportController, ASecondStartIsRefusedAndCancelStaysUsable)
     EXPECT_EQ(fx.controller.photoCount(), 2);
     EXPECT_EQ(fx.controller.skipCount(), 1);
 }
+
+TEST(AutoImportController, AReadOnlyRootGivesTheFailureLineAndNoSound)
+{
+    ControllerFixture fx;
+    fx.card("a.JPG");
+    fx.card("b.MP4");
+    // Read-only even for root, so the check holds whoever runs the tests.
+    AutoImportController::setImportRootPath("/proc");
+    ASSERT_TRUE(fx.runToEnd());
+    EXPECT_EQ(fx.controller.failedCount(), 2);
+    EXPECT_EQ(fx.controller.photoCount() + fx.controller.videoCount(), 0);
+    EXPECT_TRUE(fx.volumes.isEmpty());
+    const QStringList lines = fx.lines();
+    EXPECT_TRUE(lines.contains("📁 [导片] 使用自定义照片存放位置: /proc"));
+    EXPECT_TRUE(lines.contains("✅ [完成] 目标位置: /proc/" + kBase));
+    EXPECT_FALSE(QFileInfo::exists("/proc/" + kBase));
+    EXPECT_EQ(lines.last(), "❌ [完成] 有 2 个文件导入失败，未播放提示音，请检查存储卡和目标磁盘");
+}

@@ -1,12 +1,15 @@
 #include "AutoImportTestSupport.h"
 
 #include "tools/AutoImportEngine.h"
+#include "tools/AutoImportFileCopy.h"
 
 #include <gtest/gtest.h>
 
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -151,6 +154,7 @@ TEST(AutoImportEngine, RootChoiceTable)
         {fx.path("photos"), fx.path("photos"), true},
         {fx.path("gone"), desk, false},
         {fx.path("plain-file"), desk, false},
+        {"photos", desk, false}, // relative: would depend on where the app was started
     };
     for (const Row& row : rows) {
         const auto choice = AutoImportEngine::chooseRoot(row.stored, desk);
@@ -271,7 +275,7 @@ TEST(AutoImportEngine, SameNameOtherSizeGetsTheNextFreeNumber)
     EXPECT_EQ(QFileInfo(photos + "/IMG_0001.JPG").size(), 10); // never overwritten
     EXPECT_EQ(QFileInfo(photos + "/IMG_0001-3.JPG").size(), 50);
     EXPECT_EQ(QFileInfo(photos + "/C0001-2.JPG").size(), 5);
-    EXPECT_TRUE(fx.lines().contains("⚠️ [重名] IMG_0001.JPG 与已有同名文件大小不同，另存为 IMG_0001-3.JPG"));
+    EXPECT_TRUE(fx.lines().contains("⚠️ [导片] IMG_0001.JPG 与已有同名文件大小不同，另存为 IMG_0001-3.JPG"));
 
     // Importing the card again finds its files under their new names.
     const RunResult again = runEngine(fx);
@@ -353,4 +357,16 @@ TEST(AutoImportEngine, ANameTakenDuringTheCopyIsNeverOverwritten)
     EXPECT_EQ(QFileInfo(photos + "/a.JPG").size(), 7);
     EXPECT_EQ(QFileInfo(photos + "/a-2.JPG").size(), 40);
     EXPECT_EQ(ImportFixture::tree(photos), QStringList({"a-2.JPG", "a.JPG"}));
+}
+
+TEST(AutoImportEngine, ASourceSwappedForAPipeFailsInsteadOfHanging)
+{
+    ImportFixture fx;
+    const QString pipe = fx.card() + "/IMG_0001.JPG";
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0644), 0);
+    QDir().mkpath(fx.path("out"));
+    const auto result = AutoImportFileCopy::copy(pipe, fx.path("out"), "IMG_0001.JPG");
+    EXPECT_FALSE(result.ok);
+    EXPECT_FALSE(result.nameTaken);
+    EXPECT_TRUE(ImportFixture::tree(fx.path("out")).isEmpty());
 }

@@ -240,3 +240,45 @@ TEST(AutoImportView, LongFileNamesLoseTheirMiddle)
     EXPECT_TRUE(shown.endsWith(".JPG"));
     EXPECT_LT(shown.size(), name.size());
 }
+
+TEST(AutoImportView, ClosingTheScreenMidRunLosesNothing)
+{
+    ImportFixture fx;
+    AutoImportController controller;
+    controller.setDateProvider([] { return QDate(2026, 3, 7); });
+    controller.setDesktopPath(fx.desktop());
+    controller.setSoundPlayer([](float) {});
+    fx.card("a.JPG");
+    fx.card("b.JPG");
+    QSemaphore inCopy;
+    QSemaphore proceed;
+    controller.setCopyFault([&](const QString&) {
+        inCopy.release();
+        proceed.acquire();
+        return QString();
+    });
+    QSignalSpy done(&controller, &AutoImportController::runFinished);
+
+    // The picker is answered after the screen has gone (a navigation while
+    // the panel was open): the run still starts, on the controller.
+    auto* first = new AutoImportView(&controller, nullptr);
+    first->setFolderChooser([&first, card = fx.card()](AutoImportView::Purpose) {
+        const QString answer = card; // this closure goes with the screen
+        delete first;
+        return answer;
+    });
+    first->showFilePicker();
+    EXPECT_TRUE(controller.isProcessing());
+    inCopy.acquire();
+
+    // A screen built mid-run shows the run in hand and cancels it.
+    AutoImportView second(&controller, nullptr);
+    second.show();
+    EXPECT_TRUE(second.isShowingProgress());
+    QTest::mouseClick(second.progressView()->cancelButton(), Qt::LeftButton);
+    proceed.release(10);
+    ASSERT_TRUE(done.wait(10000));
+    EXPECT_EQ(second.progressView()->form(), AutoImportProgressView::Form::cancelled);
+    EXPECT_EQ(controller.photoCount(), 1);
+    EXPECT_TRUE(QFileInfo::exists(fx.desktop() + "/3.7-相机导出/照片/a.JPG"));
+}
