@@ -300,15 +300,13 @@ std::optional<QJsonArray> parseArray(const QByteArray& json)
     return doc.array();
 }
 
+// Every element must be an object that reads: one bad element fails the list.
 template <typename T, typename F>
-std::optional<QList<T>> readArray(const QByteArray& json, F readOne)
+std::optional<QList<T>> readItems(const QJsonArray& array, F readOne)
 {
-    const auto array = parseArray(json);
-    if (!array)
-        return std::nullopt;
     QList<T> out;
-    out.reserve(array->size());
-    for (const QJsonValue& v : *array) {
+    out.reserve(array.size());
+    for (const QJsonValue& v : array) {
         if (!v.isObject())
             return std::nullopt;
         auto item = readOne(v.toObject());
@@ -317,6 +315,15 @@ std::optional<QList<T>> readArray(const QByteArray& json, F readOne)
         out.append(std::move(*item));
     }
     return out;
+}
+
+template <typename T, typename F>
+std::optional<QList<T>> readArray(const QByteArray& json, F readOne)
+{
+    const auto array = parseArray(json);
+    if (!array)
+        return std::nullopt;
+    return readItems<T>(*array, readOne);
 }
 
 std::optional<PaymentRecord> readPayment(const QJsonObject& o)
@@ -351,16 +358,10 @@ std::optional<Order> readOrder(const QJsonObject& o)
     const QJsonValue payments = r.member("payments");
     if (!payments.isArray())
         return std::nullopt;
-    const QJsonArray paymentArray = payments.toArray();
-    order.payments.reserve(paymentArray.size());
-    for (const QJsonValue& pv : paymentArray) {
-        if (!pv.isObject())
-            return std::nullopt;
-        auto p = readPayment(pv.toObject());
-        if (!p)
-            return std::nullopt;
-        order.payments.append(std::move(*p));
-    }
+    auto paymentList = readItems<PaymentRecord>(payments.toArray(), readPayment);
+    if (!paymentList)
+        return std::nullopt;
+    order.payments = std::move(*paymentList);
     order.note = r.string("note");
     const auto status = orderStatusFromRawValue(r.string("status"));
     if (!status)
