@@ -101,6 +101,35 @@ bool CalendarStore::validateEvent(const CalendarEvent& event, QString* error)
     return true;
 }
 
+namespace {
+QDateTime wholeSeconds(const QDateTime& dt)
+{
+    return dt.isValid() ? dt.addMSecs(-(dt.toMSecsSinceEpoch() % 1000 + 1000) % 1000) : dt;
+}
+}
+
+void CalendarStore::normalizeTimes(CalendarEvent& event)
+{
+    event.startDate = wholeSeconds(event.startDate);
+    event.endDate = wholeSeconds(event.endDate);
+    for (CalendarAlarm& alarm : event.alarms) {
+        if (alarm.absoluteDate)
+            alarm.absoluteDate = wholeSeconds(*alarm.absoluteDate);
+    }
+    if (!event.allDay || !event.startDate.isValid() || !event.endDate.isValid())
+        return;
+    // Days are the user's days: a start given in UTC still names a local date.
+    const QDateTime localStart = event.startDate.toLocalTime();
+    const QDateTime localEnd = event.endDate.toLocalTime();
+    const QDate first = localStart.date();
+    // The end is exclusive; an end inside a day still covers that day.
+    QDate after = localEnd.time() == QTime(0, 0) ? localEnd.date() : localEnd.date().addDays(1);
+    if (after <= first)
+        after = first.addDays(1);
+    event.startDate = QDateTime(first, QTime(0, 0));
+    event.endDate = QDateTime(after, QTime(0, 0));
+}
+
 bool CalendarStore::overlaps(const CalendarEvent& event, const QDateTime& start, const QDateTime& end)
 {
     if (event.startDate >= end)

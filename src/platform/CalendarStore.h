@@ -87,6 +87,11 @@ public:
 
     // The checks every backend makes before saving an event.
     static bool validateEvent(const CalendarEvent& event, QString* error);
+    // What every backend stores of an event's times: whole seconds, and for an
+    // all-day event local midnight of its first day to local midnight after its
+    // last. Saving applies it to the caller's event, so it matches what a read
+    // gives back.
+    static void normalizeTimes(CalendarEvent& event);
     // Whether an event overlaps [start, end): an instant event counts when it
     // lies inside the range.
     static bool overlaps(const CalendarEvent& event, const QDateTime& start, const QDateTime& end);

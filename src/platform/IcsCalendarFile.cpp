@@ -1,5 +1,7 @@
 #include "IcsCalendarFile.h"
 
+#include "CalendarStore.h"
+
 #include <QCryptographicHash>
 #include <QSet>
 
@@ -264,6 +266,9 @@ QByteArray closeOpenComponents(const QByteArray& bytes)
 {
     QList<QByteArray> open;
     for (QByteArray line : bytes.split('\n')) {
+        // A folded continuation is text, whatever it starts with.
+        if (line.startsWith(' ') || line.startsWith('\t'))
+            continue;
         line = line.trimmed();
         const QByteArray upper = line.toUpper();
         if (upper.startsWith("BEGIN:")) {
@@ -281,6 +286,44 @@ QByteArray closeOpenComponents(const QByteArray& bytes)
         out += "\r\n";
     while (!open.isEmpty())
         out += "END:" + open.takeLast() + "\r\n";
+    return out;
+}
+
+// libical reads one physical line in a time that grows with the square of its
+// length, so a single line of some megabytes would freeze the app. Folding is
+// undone by the parser, so folding long lines first changes nothing but speed.
+QByteArray foldLongLines(const QByteArray& bytes)
+{
+    constexpr qsizetype kLongest = 4096;
+    bool anyLong = false;
+    for (qsizetype start = 0; start < bytes.size();) {
+        qsizetype end = bytes.indexOf('\n', start);
+        if (end < 0)
+            end = bytes.size();
+        if (end - start > kLongest) {
+            anyLong = true;
+            break;
+        }
+        start = end + 1;
+    }
+    if (!anyLong)
+        return bytes;
+    QByteArray out;
+    out.reserve(bytes.size() + bytes.size() / kLongest * 3 + 16);
+    qsizetype run = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '\n') {
+            run = 0;
+        } else if (run >= kLongest && c != '\r' && (uchar(c) & 0xC0) != 0x80) {
+            // Never inside a UTF-8 sequence, never between CR and LF.
+            out += "\r\n ";
+            run = 0;
+        }
+        out += c;
+        if (c != '\n')
+            ++run;
+    }
     return out;
 }
 
@@ -317,13 +360,15 @@ std::unique_ptr<IcsCalendarFile> IcsCalendarFile::parse(const QByteArray& bytes,
     ensureNonFatalErrors();
     if (hadErrors)
         *hadErrors = false;
-    icalcomponent* parsed = icalparser_parse_string(bytes.constData());
-    bool repaired = false;
+    // The parser stops at a NUL byte; a stray one would hide every event after it.
+    bool repaired = bytes.contains('\0');
+    const QByteArray source = foldLongLines(repaired ? QByteArray(bytes).replace('\0', QByteArray()) : bytes);
+    icalcomponent* parsed = icalparser_parse_string(source.constData());
     if (!parsed) {
-        const QByteArray closed = closeOpenComponents(bytes);
-        if (closed.size() != bytes.size()) {
+        const QByteArray closed = closeOpenComponents(source);
+        if (closed.size() != source.size()) {
             parsed = icalparser_parse_string(closed.constData());
-            repaired = parsed != nullptr;
+            repaired = repaired || parsed != nullptr;
         }
     }
     if (!parsed)
@@ -346,19 +391,25 @@ std::unique_ptr<IcsCalendarFile> IcsCalendarFile::parse(const QByteArray& bytes,
                 root = cal;
                 continue;
             }
-            for (icalcomponent* ev : children(cal, ICAL_VEVENT_COMPONENT)) {
-                icalcomponent_remove_component(cal, ev);
-                icalcomponent_add_component(root, ev);
+            // Everything inside moves, time zones and to-dos included, so the
+            // first rewrite keeps them.
+            for (icalcomponent* inner : children(cal, ICAL_ANY_COMPONENT)) {
+                icalcomponent_remove_component(cal, inner);
+                icalcomponent_add_component(root, inner);
             }
             icalcomponent_free(cal);
         }
-        for (icalcomponent* ev : children(parsed, ICAL_VEVENT_COMPONENT)) {
-            if (!root)
-                root = icalcomponent_new(ICAL_VCALENDAR_COMPONENT);
-            icalcomponent_remove_component(parsed, ev);
-            icalcomponent_add_component(root, ev);
+        // Loose components make a calendar only when an event is among them.
+        if (!root && !children(parsed, ICAL_VEVENT_COMPONENT).empty())
+            root = icalcomponent_new(ICAL_VCALENDAR_COMPONENT);
+        for (icalcomponent* inner : root ? children(parsed, ICAL_ANY_COMPONENT) : std::vector<icalcomponent*>{}) {
+            icalcomponent_remove_component(parsed, inner);
+            icalcomponent_add_component(root, inner);
         }
         icalcomponent_free(parsed);
+        // Merged documents lose the other documents' own properties: the
+        // original is copied aside before the first rewrite.
+        repaired = true;
         break;
     }
     default:
@@ -473,13 +524,10 @@ void IcsCalendarFile::putEvent(const CalendarEvent& event)
     if (event.location)
         icalcomponent_add_property(ev, icalproperty_new_location(event.location->toUtf8().constData()));
     if (event.allDay) {
-        const QDate first = event.startDate.date();
-        // The end date is exclusive; an end inside a day still covers that day.
-        QDate after = event.endDate.time() == QTime(0, 0) ? event.endDate.date() : event.endDate.date().addDays(1);
-        if (after <= first)
-            after = first.addDays(1);
-        icalcomponent_add_property(ev, icalproperty_new_dtstart(toIcalDate(first)));
-        icalcomponent_add_property(ev, icalproperty_new_dtend(toIcalDate(after)));
+        CalendarEvent days = event;
+        CalendarStore::normalizeTimes(days);
+        icalcomponent_add_property(ev, icalproperty_new_dtstart(toIcalDate(days.startDate.date())));
+        icalcomponent_add_property(ev, icalproperty_new_dtend(toIcalDate(days.endDate.date())));
     } else {
         icalcomponent_add_property(ev, icalproperty_new_dtstart(toIcalUtc(event.startDate)));
         icalcomponent_add_property(ev, icalproperty_new_dtend(toIcalUtc(event.endDate)));

@@ -16,7 +16,9 @@ struct icalcomponent_impl;
 //
 // Everything the document holds survives a save: properties and components
 // this app does not know, recurrence overrides, VTIMEZONEs and the user's own
-// alarms. Editing an event touches only the properties the app owns.
+// alarms. Editing an event touches only the properties the app owns. Only
+// lines libical cannot read are dropped, and `parse` reports them so the store
+// can copy the original aside first.
 class IcsCalendarFile
 {
 public:
@@ -30,9 +32,9 @@ public:
     IcsCalendarFile& operator=(const IcsCalendarFile&) = delete;
 
     // Reads a document. Returns null when the bytes hold no calendar at all.
-    // Lines libical could not read are dropped and reported through
-    // `hadErrors`; events without a UID get a stable one derived from `seed`
-    // and their content.
+    // Lines libical could not read, NUL bytes and documents merged into one
+    // are reported through `hadErrors`; events without a UID get a stable one
+    // derived from `seed` and their content.
     static std::unique_ptr<IcsCalendarFile> parse(const QByteArray& bytes, const QString& seed, bool* hadErrors);
     QByteArray serialize() const;
 

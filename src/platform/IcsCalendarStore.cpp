@@ -121,7 +121,7 @@ std::unique_ptr<IcsCalendarStore::Entry> IcsCalendarStore::load(const QString& p
     return e;
 }
 
-void IcsCalendarStore::keepAside(const QString& path, const char* reason, bool copy)
+bool IcsCalendarStore::keepAside(const QString& path, const char* reason, bool copy)
 {
     const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
     QString target = path + '.' + QLatin1String(reason) + '-' + stamp;
@@ -134,6 +134,7 @@ void IcsCalendarStore::keepAside(const QString& path, const char* reason, bool c
     } else {
         Log::line(QStringLiteral("[CalendarStore] 无法另存日历文件：") + path);
     }
+    return ok;
 }
 
 IcsCalendarStore::Entry* IcsCalendarStore::entry(const QString& calendarIdentifier) const
@@ -273,6 +274,7 @@ bool IcsCalendarStore::saveEvent(CalendarEvent& event, bool commitNow, QString* 
 {
     if (!validateEvent(event, error))
         return false;
+    normalizeTimes(event);
     Entry* target = entry(event.calendarIdentifier);
     if (!target) {
         setError(error, QStringLiteral("事件所属的日历不存在"));
@@ -384,13 +386,19 @@ bool IcsCalendarStore::write(Entry& e, QString* error)
                 e.hadErrors = hadErrors;
                 applyPending(e);
                 rebuildCache(e);
-            } else {
-                keepAside(e.path, "corrupt", false);
+            } else if (keepAside(e.path, "corrupt", false)) {
                 e.hadErrors = false;
+            } else {
+                setError(error, QStringLiteral("无法另存无法读取的日历文件，未写入：") + e.path);
+                return false;
             }
         }
+        // Without a copy of the original its unreadable lines would be lost.
         if (e.hadErrors && QFileInfo::exists(e.path)) {
-            keepAside(e.path, "broken", true);
+            if (!keepAside(e.path, "broken", true)) {
+                setError(error, QStringLiteral("无法备份日历文件，未写入：") + e.path);
+                return false;
+            }
             e.hadErrors = false;
         }
     }
@@ -467,6 +475,10 @@ bool IcsCalendarStore::rescan()
         applyPending(*e);
         rebuildCache(*e);
         changedAny = true;
+        // The file may be a new one renamed into place while the old one is
+        // still held open elsewhere (so still listed as watched): watch it anew.
+        m_watcher.removePath(path);
+        m_watcher.addPath(path);
     }
     for (auto it = m_entries.begin(); it != m_entries.end();) {
         if (it->second->onDisk && !seen.contains(it->first)) {

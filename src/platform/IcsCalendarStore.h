@@ -19,8 +19,9 @@ class IcsCalendarFile;
 // Files are written atomically. A file over `kMaxFileSize` is not read (and so
 // never written). A file that holds no calendar at all is renamed aside with a
 // timestamp; a file read with broken lines is copied aside before its first
-// rewrite, so nothing a user had is overwritten. Outside edits to the folder
-// raise `changed` once, within a second; the store's own writes raise nothing.
+// rewrite (and not rewritten when that copy fails), so nothing a user had is
+// overwritten. Outside edits to the folder raise `changed` once, within a
+// second; the store's own writes raise nothing.
 class IcsCalendarStore : public CalendarStore
 {
     Q_OBJECT
@@ -64,7 +65,7 @@ private:
     void applyPending(Entry& e);
     void rebuildCache(Entry& e);
     bool write(Entry& e, QString* error);
-    void keepAside(const QString& path, const char* reason, bool copy);
+    bool keepAside(const QString& path, const char* reason, bool copy);
     void watchFiles();
     void scheduleRescan();
 

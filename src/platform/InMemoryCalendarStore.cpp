@@ -80,6 +80,7 @@ bool InMemoryCalendarStore::saveEvent(CalendarEvent& event, bool commit, QString
         setError(error, QStringLiteral("事件所属的日历不存在"));
         return false;
     }
+    normalizeTimes(event);
     if (event.identifier.isEmpty())
         event.identifier = newIdentifier();
     m_current.events.insert(event.identifier, event);

@@ -105,6 +105,9 @@ UserNotificationCenter::UserNotificationCenter(const QString& storePath, QObject
 {
     load();
     m_timer.setSingleShot(true);
+    // A coarse timer may wake seconds late on a long wait; reminders are due
+    // on the minute.
+    m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &UserNotificationCenter::deliverDue);
     // Requests that fell due while the app was closed go out as soon as the
     // event loop runs.
@@ -156,10 +159,17 @@ QDBusConnection UserNotificationCenter::bus()
     if (existing.isConnected())
         return existing;
     QDBusConnection::disconnectFromBus(m_connectionName);
-    const QByteArray address = qgetenv("DBUS_SESSION_BUS_ADDRESS");
+    QString address = QString::fromUtf8(qgetenv("DBUS_SESSION_BUS_ADDRESS"));
+    if (address.isEmpty()) {
+        // Sessions started by systemd may leave the variable unset and rely on
+        // the bus's well-known place, as libdbus itself does.
+        const QString runtime = QString::fromLocal8Bit(qgetenv("XDG_RUNTIME_DIR"));
+        if (!runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus")))
+            address = QStringLiteral("unix:path=") + runtime + QStringLiteral("/bus");
+    }
     if (address.isEmpty())
         return QDBusConnection(m_connectionName);
-    return QDBusConnection::connectToBus(QString::fromUtf8(address), m_connectionName);
+    return QDBusConnection::connectToBus(address, m_connectionName);
 }
 
 void UserNotificationCenter::withCapabilities(std::function<void(bool reachable)> then)
@@ -332,6 +342,9 @@ void UserNotificationCenter::scheduleTimer()
 void UserNotificationCenter::deliverDue()
 {
     const QDateTime current = now();
+    // A clock set back must not stretch the pause after a failure.
+    if (m_retryAfter.isValid() && current.msecsTo(m_retryAfter) > kRetryMs)
+        m_retryAfter = current.addMSecs(kRetryMs);
     if (m_retryAfter.isValid() && current < m_retryAfter) {
         scheduleTimer();
         return;
@@ -349,12 +362,21 @@ void UserNotificationCenter::deliverDue()
     for (const UserNotificationRequest& r : due)
         m_inFlight.insert(r.identifier);
     auto send = [this, due](bool reachable) {
+        bool dropped = false;
         for (const UserNotificationRequest& r : due) {
+            // Removed or replaced while the service was being asked.
+            if (!m_pending.contains(r)) {
+                m_inFlight.remove(r.identifier);
+                dropped = true;
+                continue;
+            }
             if (reachable)
                 notify(r);
             else
                 onNotified(r, QStringLiteral("通知服务不可用"));
         }
+        if (dropped)
+            scheduleTimer();
     };
     if (m_capabilities)
         send(true);

@@ -49,8 +49,9 @@ public:
     static UserNotificationCenter* installCurrent(std::unique_ptr<UserNotificationCenter> center);
     static QString defaultStorePath();
 
-    // Connects to the bus named by DBUS_SESSION_BUS_ADDRESS when it needs it
-    // (again after a failure, so a bus that starts later is found).
+    // Connects to the bus named by DBUS_SESSION_BUS_ADDRESS (when unset, the
+    // one at $XDG_RUNTIME_DIR/bus) when it needs it (again after a failure, so
+    // a bus that starts later is found).
     explicit UserNotificationCenter(const QString& storePath, QObject* parent = nullptr);
     UserNotificationCenter(const QString& storePath, const QDBusConnection& bus, QObject* parent = nullptr);
     ~UserNotificationCenter() override;

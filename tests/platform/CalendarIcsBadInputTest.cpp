@@ -196,3 +196,71 @@ TEST(CalendarIcsBadInputTest, AFileRuinedFromOutsideIsPutAsideAfterASecondLook)
     ASSERT_EQ(aside.size(), 1);
     EXPECT_EQ(read(folder() + "/" + aside.first()), "garbage");
 }
+
+TEST(CalendarIcsBadInputTest, AStrayNulByteHidesNoEventAndTheOriginalIsKept)
+{
+    QByteArray bytes = ics({"BEGIN:VCALENDAR", "VERSION:2.0", "X-WR-CALNAME:拍摄档期", "BEGIN:VEVENT", "UID:before",
+                            "DTSTART:20270101T020000Z", "SUMMARY:之前", "END:VEVENT"});
+    bytes += QByteArray(3, '\0');
+    bytes += ics({"BEGIN:VEVENT", "UID:after", "DTSTART:20270102T020000Z", "SUMMARY:之后", "END:VEVENT",
+                  "END:VCALENDAR"});
+    const QString path = writeCalendar("NUL.ics", bytes);
+    IcsCalendarStore store(folder());
+    ASSERT_EQ(store.calendars().size(), 1);
+    EXPECT_EQ(store.calendars().first().title, "拍摄档期");
+    EXPECT_TRUE(store.event("before"));
+    ASSERT_TRUE(store.event("after"));
+    EXPECT_EQ(store.event("after")->title, "之后");
+    EXPECT_EQ(read(path), bytes);
+
+    CalendarEvent e = *store.event("before");
+    e.title = "改过";
+    ASSERT_TRUE(store.saveEvent(e));
+    EXPECT_TRUE(IcsCalendarStore(folder()).event("after"));
+    const QStringList aside = entries(folder()).filter("NUL.ics.broken-");
+    ASSERT_EQ(aside.size(), 1);
+    EXPECT_EQ(read(folder() + "/" + aside.first()), bytes);
+}
+
+TEST(CalendarIcsBadInputTest, AnUnfoldedLineOfMegabytesIsReadWhole)
+{
+    // One physical line: libical alone takes minutes over this.
+    const QString huge = QString("长a").repeated(3 << 20);
+    const QString path = writeCalendar("LONG.ics", ics({"BEGIN:VCALENDAR", "VERSION:2.0", "BEGIN:VEVENT", "UID:long",
+                                                        "DTSTART:20270304T020000Z", "DESCRIPTION:" + huge,
+                                                        "SUMMARY:长备注", "END:VEVENT", "END:VCALENDAR"}));
+    IcsCalendarStore store(folder());
+    const auto e = store.event("long");
+    ASSERT_TRUE(e);
+    EXPECT_EQ(e->title, "长备注");
+    ASSERT_TRUE(e->notes);
+    EXPECT_TRUE(*e->notes == huge);
+    EXPECT_TRUE(entries(folder()).filter(".broken-").isEmpty());
+}
+
+TEST(CalendarIcsBadInputTest, SeveralDocumentsInOneFileKeepEverythingAcrossARewrite)
+{
+    const QByteArray bytes = ics({"BEGIN:VCALENDAR", "VERSION:2.0", "X-WR-CALNAME:拍摄档期", "BEGIN:VEVENT",
+                                  "UID:one", "DTSTART:20270101T020000Z", "SUMMARY:一", "END:VEVENT", "END:VCALENDAR",
+                                  "BEGIN:VCALENDAR", "VERSION:2.0", "BEGIN:VTIMEZONE", "TZID:Photographer Time",
+                                  "BEGIN:STANDARD", "DTSTART:16010101T000000", "TZOFFSETFROM:+0900",
+                                  "TZOFFSETTO:+0900", "END:STANDARD", "END:VTIMEZONE", "BEGIN:VEVENT", "UID:two",
+                                  "DTSTART;TZID=Photographer Time:20270102T100000", "SUMMARY:二", "END:VEVENT",
+                                  "BEGIN:VTODO", "UID:todo", "SUMMARY:待办", "END:VTODO", "END:VCALENDAR"});
+    const QString path = writeCalendar("TWO.ics", bytes);
+    IcsCalendarStore store(folder());
+    ASSERT_EQ(store.calendars().size(), 1);
+    ASSERT_TRUE(store.event("two"));
+    EXPECT_EQ(store.event("two")->startDate, QDateTime(QDate(2027, 1, 2), QTime(1, 0), Qt::UTC));
+
+    CalendarEvent one = *store.event("one");
+    one.title = "改过";
+    ASSERT_TRUE(store.saveEvent(one));
+    const QByteArray rewritten = read(path);
+    EXPECT_TRUE(rewritten.contains("BEGIN:VTODO"));
+    EXPECT_TRUE(rewritten.contains("TZID:Photographer Time"));
+    IcsCalendarStore reopened(folder());
+    ASSERT_TRUE(reopened.event("two"));
+    EXPECT_EQ(reopened.event("two")->startDate, QDateTime(QDate(2027, 1, 2), QTime(1, 0), Qt::UTC));
+    EXPECT_EQ(entries(folder()).filter("TWO.ics.broken-").size(), 1);
+}

@@ -402,3 +402,48 @@ TEST(CalendarIcsStoreTest, AccessStartsFullAndRequestsAnswerLaterOnTheMainThread
     QTest::qWait(50);
     EXPECT_FALSE(called);
 }
+
+TEST(CalendarIcsStoreTest, SavedTimesAreWhatAReadGivesBack)
+{
+    IcsCalendarStore store(folder());
+    const CalendarInfo cal = makeShootCalendar(store);
+
+    // Milliseconds cannot be stored: the caller's event shows what was kept.
+    CalendarEvent timed = makeEvent(cal, "毫秒", at(2027, 3, 1, 10).addMSecs(750));
+    timed.addAlarm(CalendarAlarm::atDate(at(2027, 2, 28, 10).addMSecs(999)));
+    ASSERT_TRUE(store.saveEvent(timed));
+    EXPECT_EQ(timed.startDate, at(2027, 3, 1, 10));
+    EXPECT_EQ(timed.alarms.first().absoluteDate, at(2027, 2, 28, 10));
+
+    // An all-day event given as UTC instants still lands on the user's day.
+    CalendarEvent day = makeEvent(cal, "全天", at(2027, 5, 2, 0).toUTC());
+    day.allDay = true;
+    day.endDate = at(2027, 5, 3, 0).toUTC();
+    ASSERT_TRUE(store.saveEvent(day));
+    EXPECT_EQ(day.startDate, at(2027, 5, 2, 0));
+    EXPECT_EQ(day.endDate, at(2027, 5, 3, 0));
+    EXPECT_TRUE(read(store.filePath(cal.identifier)).contains("DTSTART;VALUE=DATE:20270502"));
+
+    IcsCalendarStore reopened(folder());
+    EXPECT_EQ(*reopened.event(timed.identifier), timed);
+    EXPECT_EQ(*reopened.event(day.identifier), day);
+    EXPECT_EQ(*store.event(timed.identifier), timed);
+}
+
+TEST(CalendarIcsStoreTest, AFileReplacedWhileTheOldOneIsHeldOpenIsStillWatched)
+{
+    IcsCalendarStore store(folder());
+    const CalendarInfo cal = makeShootCalendar(store);
+    CalendarEvent e = makeEvent(cal, "原标题", at(2027, 7, 1, 10));
+    ASSERT_TRUE(store.saveEvent(e));
+    QSignalSpy spy(&store, &CalendarStore::changed);
+    const QString path = store.filePath(cal.identifier);
+
+    QFile holder(path); // another program still reading the old file
+    ASSERT_TRUE(holder.open(QIODevice::ReadOnly));
+    replaceByRename(path, read(path).replace("SUMMARY:原标题", "SUMMARY:外部修改"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return spy.count() > 0; }, 3000));
+    rewriteInPlace(path, read(path).replace("SUMMARY:外部修改", "SUMMARY:再次修改"));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return spy.count() > 1; }, 3000));
+    EXPECT_EQ(store.event(e.identifier)->title, "再次修改");
+}

@@ -75,3 +75,20 @@ TEST(CalendarInMemoryStoreTest, TheSharedStoreCanBeReplacedBeforeUse)
     EXPECT_EQ(&CalendarStore::shared(), installed);
     EXPECT_NE(dynamic_cast<InMemoryCalendarStore*>(&CalendarStore::shared()), nullptr);
 }
+
+TEST(CalendarInMemoryStoreTest, KeepsTimesAsTheFileStoreDoes)
+{
+    InMemoryCalendarStore store;
+    CalendarInfo cal;
+    cal.title = "拍摄档期";
+    ASSERT_TRUE(store.saveCalendar(cal));
+    CalendarEvent e;
+    e.calendarIdentifier = cal.identifier;
+    e.startDate = at(2, 9).addMSecs(400).toUTC();
+    e.endDate = at(2, 18);
+    e.allDay = true;
+    ASSERT_TRUE(store.saveEvent(e));
+    EXPECT_EQ(store.event(e.identifier)->startDate, QDateTime(QDate(2027, 3, 2), QTime(0, 0)));
+    EXPECT_EQ(store.event(e.identifier)->endDate, QDateTime(QDate(2027, 3, 3), QTime(0, 0)));
+    EXPECT_EQ(*store.event(e.identifier), e);
+}

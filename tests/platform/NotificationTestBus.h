@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QVariantMap>
 
+#include <functional>
 #include <memory>
 
 #include "TestEnv.h"
@@ -27,6 +28,8 @@ public:
 
     QList<Call> calls;
     QStringList capabilities{"body", "sound"};
+    // Runs when a caller asks for the capabilities, before the answer goes out.
+    std::function<void()> onCapabilities;
 
     QString introspect(const QString&) const override { return {}; }
 
@@ -39,6 +42,8 @@ public:
                           qdbus_cast<QVariantMap>(args[6]), args[7].toInt()});
             reply = message.createReply(QVariant::fromValue(uint(calls.size())));
         } else if (message.member() == "GetCapabilities") {
+            if (onCapabilities)
+                onCapabilities();
             reply = message.createReply(QVariant(capabilities));
         } else if (message.member() == "GetServerInformation") {
             reply = message.createReply(QVariantList{"test", "test", "0", "1.2"});
@@ -53,7 +58,9 @@ public:
 class NotificationTestBus
 {
 public:
-    NotificationTestBus()
+    // `listen` is the bus's listening address; `exportAddress` false leaves
+    // DBUS_SESSION_BUS_ADDRESS unset.
+    explicit NotificationTestBus(const QString& listen = "unix:tmpdir=/tmp", bool exportAddress = true)
     {
         // Our own configuration: no activatable services, so "no service"
         // means no service.
@@ -62,7 +69,7 @@ public:
         f.open(QIODevice::WriteOnly);
         f.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
                 "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                "<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen><auth>EXTERNAL</auth>"
+                "<busconfig><type>session</type><listen>" + listen.toUtf8() + "</listen><auth>EXTERNAL</auth>"
                 "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
                 "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
         f.close();
@@ -70,7 +77,8 @@ public:
         m_daemon.waitForStarted(5000);
         while (m_address.isEmpty() && m_daemon.waitForReadyRead(5000))
             m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
-        qputenv("DBUS_SESSION_BUS_ADDRESS", m_address.toUtf8());
+        if (exportAddress)
+            qputenv("DBUS_SESSION_BUS_ADDRESS", m_address.toUtf8());
     }
 
     ~NotificationTestBus()

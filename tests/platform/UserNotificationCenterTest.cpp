@@ -231,3 +231,36 @@ TEST(UserNotificationCenterTest, AnUnreadableStoreIsKeptAside)
     const QStringList aside = QDir(QFileInfo(storePath()).absolutePath()).entryList({"pending_notifications.json.corrupt-*"});
     EXPECT_EQ(aside.size(), 1);
 }
+
+TEST(UserNotificationCenterTest, TheBusAtItsWellKnownPlaceIsFoundWithoutTheVariable)
+{
+    NotificationTestBus bus("unix:path=" + TestEnv::root() + "/runtime/bus", false);
+    ASSERT_TRUE(qgetenv("DBUS_SESSION_BUS_ADDRESS").isEmpty());
+    NotificationTestService& service = bus.startService();
+    UserNotificationCenter center(storePath());
+    center.setClock(clockFrom(kDue.addMSecs(-100)));
+    ASSERT_EQ(addAndWait(center, shootReminder("order_D_reminder_0", kDue)), "");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return service.calls.size() == 1; }, 3000));
+}
+
+TEST(UserNotificationCenterTest, ARequestRemovedOrReplacedWhileTheServiceIsAskedIsNotShown)
+{
+    NotificationTestBus bus;
+    NotificationTestService& service = bus.startService();
+    UserNotificationCenter center(storePath());
+    center.setClock(clockFrom(kDue));
+    int asked = 0;
+    service.onCapabilities = [&] {
+        ++asked;
+        center.removePendingNotificationRequests({"order_F_reminder_0"});
+        UserNotificationRequest later = shootReminder("order_F_reminder_1", kDue.addDays(1));
+        center.add(later);
+    };
+    center.add(shootReminder("order_F_reminder_0", kDue));
+    center.add(shootReminder("order_F_reminder_1", kDue));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return asked > 0; }, 3000));
+    QTest::qWait(300);
+    EXPECT_TRUE(service.calls.isEmpty());
+    ASSERT_EQ(center.pendingRequests().size(), 1);
+    EXPECT_EQ(center.pendingRequests().first().trigger, UserNotificationTrigger::matching(kDue.addDays(1)));
+}
