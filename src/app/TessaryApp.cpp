@@ -2,6 +2,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/MainWindow.h"
+#include "platform/UserNotificationCenter.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -21,5 +22,7 @@ int TessaryApp::run()
     m_delegate->installQuitHooks();
     m_window->show();
     QTimer::singleShot(0, m_delegate, &AppDelegate::applicationDidFinishLaunching);
+    // Reminders that fell due while the app was closed go out now, once.
+    QTimer::singleShot(0, this, [] { UserNotificationCenter::current(); });
     return QApplication::exec();
 }
