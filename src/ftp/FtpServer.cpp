@@ -3,6 +3,7 @@
 #include "ftp/FtpListener.h"
 #include "platform/UserDefaults.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QNetworkInterface>
 
@@ -29,9 +30,25 @@ FtpServer::FtpServer(QObject* parent)
     , m_rootDirectory(QDir::homePath())
 {
     m_thread.setObjectName(QStringLiteral("FtpServer"));
+    // The sessions read the store from the worker thread; made there first, it
+    // would belong to a thread that ends with the server.
+    UserDefaults::standard();
+    // The worker thread delivers nothing once the application is gone: close
+    // every connection and remove partial uploads while it still can.
+    if (QCoreApplication* app = QCoreApplication::instance())
+        connect(app, &QCoreApplication::aboutToQuit, this, [this] {
+            shutDown();
+            setRunning(false);
+        });
 }
 
 FtpServer::~FtpServer()
+{
+    // Nothing is published from here: the owner may be half destroyed.
+    shutDown();
+}
+
+void FtpServer::shutDown()
 {
     if (m_listener) {
         FtpListener* listener = std::exchange(m_listener, nullptr);

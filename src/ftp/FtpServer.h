@@ -72,6 +72,8 @@ Q_SIGNALS:
 
 private:
     void setRunning(bool running);
+    // Closes every connection and ends the worker thread; publishes nothing.
+    void shutDown();
     void onListenerFailed(const QString& message);
 
     QThread m_thread;

@@ -11,6 +11,9 @@
 #include <QTcpSocket>
 
 #include <cerrno>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 
 namespace {
 
@@ -25,7 +28,8 @@ bool isAllowedName(const QString& name)
     if (name.toUtf8().size() > FtpSession::kMaxNameBytes)
         return false;
     for (const QChar c : name) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7f)
+        // C0, DEL and C1 alike.
+        if (c.category() == QChar::Other_Control)
             return false;
     }
     return true;
@@ -67,6 +71,13 @@ FtpSession::FtpSession(QTcpSocket* connection, const FtpSessionOptions& options,
     // Replies are small and answer each command at once; without this every
     // second reply waits for the client's delayed acknowledgement.
     m_connection->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    // A camera that sleeps or walks out of Wi-Fi range sends no FIN; without
+    // probes its dead session would hold one of the few places for good.
+    m_connection->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
+    const int fd = int(m_connection->socketDescriptor());
+    for (const auto& [option, value] : {std::pair{TCP_KEEPIDLE, kKeepAliveIdleSeconds},
+                                        std::pair{TCP_KEEPINTVL, 10}, std::pair{TCP_KEEPCNT, 6}})
+        ::setsockopt(fd, IPPROTO_TCP, option, &value, sizeof(value));
     // While a failed login is delayed nothing is read; a client that keeps
     // sending meanwhile is held back by TCP instead of filling memory.
     m_connection->setReadBufferSize(64 * 1024);
@@ -82,10 +93,21 @@ FtpSession::~FtpSession()
 void FtpSession::start()
 {
     connect(m_connection, &QTcpSocket::readyRead, this, &FtpSession::receiveCommand);
-    connect(m_connection, &QTcpSocket::disconnected, this, [this] {
-        // Commands that arrived together with the end of the stream still count.
-        receiveCommand();
-        stop();
+    // A reply that cannot be written aborts the socket from inside the write;
+    // the session ends on the next turn, never in the middle of a command.
+    connect(
+        m_connection, &QTcpSocket::disconnected, this,
+        [this] {
+            // Commands that arrived together with the end of the stream still count.
+            receiveCommand();
+            stop();
+        },
+        Qt::QueuedConnection);
+    connect(m_connection, &QTcpSocket::bytesWritten, this, [this] {
+        if (m_repliesBacklogged && m_connection->bytesToWrite() < kMaxPendingReplyBytes) {
+            m_repliesBacklogged = false;
+            QMetaObject::invokeMethod(this, &FtpSession::receiveCommand, Qt::QueuedConnection);
+        }
     });
     sendReply(220, QStringLiteral("FTP Server Ready"));
     if (m_connection->state() != QAbstractSocket::ConnectedState)
@@ -125,7 +147,7 @@ void FtpSession::stop()
 
 void FtpSession::sendReply(int code, const QString& message)
 {
-    if (m_closed)
+    if (m_closed || m_connection->state() != QAbstractSocket::ConnectedState)
         return;
     m_connection->write(QString(QString::number(code) + u' ' + message + QStringLiteral("\r\n")).toUtf8());
     // Out now rather than on the next turn of the event loop: the camera waits
@@ -136,8 +158,14 @@ void FtpSession::sendReply(int code, const QString& message)
 void FtpSession::receiveCommand()
 {
     // Commands are lines; one segment may hold several and a line may span
-    // segments. While a failed login is being delayed nothing more is read.
+    // segments. While a failed login is being delayed nothing more is read,
+    // nor while the client leaves its replies unread: it is then held back by
+    // TCP instead of growing our write buffer.
     while (!m_closed && !m_loginDelay.isActive()) {
+        if (m_connection->bytesToWrite() >= kMaxPendingReplyBytes) {
+            m_repliesBacklogged = true;
+            break;
+        }
         const qsizetype newline = m_inbox.indexOf('\n');
         if (newline >= 0) {
             QByteArray line = m_inbox.left(newline);
@@ -416,6 +444,8 @@ void FtpSession::handleList()
     if (dataConnectionBusy())
         return;
     sendReply(150, QStringLiteral("Opening data connection"));
+    if (m_closed || !m_dataConnection)
+        return;
 
     QByteArray listing;
     const QDir root(m_rootDirectory);
@@ -431,12 +461,16 @@ void FtpSession::handleList()
 
     m_listing = true;
     FtpDataConnection* connection = m_dataConnection;
-    connect(connection, &FtpDataConnection::sendFinished, this, [this, connection] {
+    connect(connection, &FtpDataConnection::sendFinished, this, [this, connection](bool ok) {
         if (connection != m_dataConnection)
             return;
         m_listing = false;
         dropDataConnection();
-        sendReply(226, QStringLiteral("Transfer complete"));
+        // A listing that did not arrive whole is not reported as complete.
+        if (ok)
+            sendReply(226, QStringLiteral("Transfer complete"));
+        else
+            sendReply(426, transferReplyText(426));
     });
     connection->send(listing);
 }
@@ -481,6 +515,8 @@ void FtpSession::handleStor(const QString& filename)
     }
 
     sendReply(150, QStringLiteral("Opening data connection for upload"));
+    if (m_closed || !m_dataConnection)
+        return;
     m_upload = std::move(upload);
     FtpDataConnection* connection = m_dataConnection;
     connect(connection, &FtpDataConnection::receiveFinished, this, [this, connection](FtpDataConnection::End end) {

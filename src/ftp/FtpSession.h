@@ -25,6 +25,10 @@ class FtpSession : public QObject
 public:
     static constexpr qsizetype kMaxLineBytes = 4096;
     static constexpr int kMaxNameBytes = 255;
+    // Silence on the control connection after which the peer is probed.
+    static constexpr int kKeepAliveIdleSeconds = 60;
+    // Unsent replies after which no further command is read.
+    static constexpr qint64 kMaxPendingReplyBytes = 64 * 1024;
 
     FtpSession(QTcpSocket* connection, const FtpSessionOptions& options, QObject* parent = nullptr);
     ~FtpSession() override;
@@ -75,6 +79,7 @@ private:
 
     QByteArray m_inbox;
     bool m_discardingLine = false;
+    bool m_repliesBacklogged = false;
     bool m_closed = false;
     bool m_listing = false;
     std::unique_ptr<FtpUpload> m_upload;

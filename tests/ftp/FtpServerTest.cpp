@@ -163,3 +163,14 @@ TEST(FtpServer, ListenerThatFailsWhileRunningIsReportedStopped)
     EXPECT_GE(errors.count(), 1);
     EXPECT_FALSE(s.server.lastError().isEmpty());
 }
+
+TEST(FtpServer, PreferenceStoreStaysOnTheMainThread)
+{
+    // Nothing has used the store yet in this process: the sessions' reads on
+    // the worker thread must not be the ones that make it.
+    Server s;
+    Client c(s.port());
+    c.reply();
+    ASSERT_TRUE(c.login());
+    EXPECT_EQ(UserDefaults::standard().thread(), QThread::currentThread());
+}

@@ -18,6 +18,8 @@
 
 #include <memory>
 
+#include <sys/socket.h>
+
 QT_BEGIN_NAMESPACE
 inline void PrintTo(const QString& text, std::ostream* os)
 {
@@ -135,10 +137,10 @@ public:
         if (!from.isNull())
             data->bind(from);
         data->connectToHost(QHostAddress::LocalHost, dataPort);
+        // Once connected it waits in the server's backlog, where the next
+        // command finds it.
         if (dataPort == 0 || !data->waitForConnected(kWaitMs))
             return nullptr;
-        // Give the server a moment to take the connection before the command.
-        QTest::qWait(30);
         return data;
     }
 
@@ -161,6 +163,14 @@ inline QByteArray readAll(QTcpSocket& socket)
         all += socket.readAll();
     all += socket.readAll();
     return all;
+}
+
+// Ends a connection with a reset instead of an orderly close.
+inline void resetConnection(QTcpSocket& socket)
+{
+    const linger hard{1, 0};
+    ::setsockopt(int(socket.socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof(hard));
+    socket.abort();
 }
 
 inline void writeAll(QTcpSocket& socket, const QByteArray& bytes)

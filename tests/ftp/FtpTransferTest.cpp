@@ -26,14 +26,6 @@ struct Session
     bool loggedIn = false;
 };
 
-// Ends a connection with a reset instead of an orderly close.
-void resetConnection(QTcpSocket& socket)
-{
-    const linger hard{1, 0};
-    ::setsockopt(int(socket.socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof(hard));
-    socket.abort();
-}
-
 QStringList rootEntries(const Server& s)
 {
     return QDir(s.root.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
@@ -88,6 +80,17 @@ TEST(FtpTransfer, ListingLinesAndOrderOfReplies)
     // The transfer closed the data connection.
     EXPECT_EQ(a.client.command("NLST"), "425 Use PASV first");
 
+    // A listing that cannot be delivered is not reported as complete.
+    data = a.client.openData();
+    ASSERT_TRUE(data);
+    // Two round trips: the server has taken the connection before it is reset.
+    EXPECT_EQ(a.client.command("NOOP"), "200 NOOP OK");
+    EXPECT_EQ(a.client.command("NOOP"), "200 NOOP OK");
+    resetConnection(*data);
+    QTest::qWait(20);
+    EXPECT_EQ(a.client.command("LIST"), "150 Opening data connection");
+    EXPECT_EQ(a.client.reply(), "426 Connection closed; transfer aborted");
+
     // An empty root gives an empty message between 150 and 226.
     Server empty;
     Session b(empty);
@@ -139,6 +142,8 @@ TEST(FtpTransfer, NamesWithControlCharactersOrTooLongAreRefused)
     EXPECT_EQ(a.client.command("STOR a\tb.jpg"), "553 File name not allowed");
     a.client.send(QByteArray("STOR a") + '\0' + "b.jpg\r\n");
     EXPECT_EQ(a.client.reply(), "553 File name not allowed");
+    EXPECT_EQ(a.client.command("STOR a" + QString(QChar(0x85)) + "b.jpg"), "553 File name not allowed");
+    EXPECT_EQ(a.client.command("STOR a\x7f.jpg"), "553 File name not allowed");
     EXPECT_EQ(a.client.command("STOR " + QString(256, u'x')), "553 File name not allowed");
     // 86 three-byte characters are 258 bytes.
     EXPECT_EQ(a.client.command("STOR " + QString(86, u'照')), "553 File name not allowed");
@@ -148,6 +153,31 @@ TEST(FtpTransfer, NamesWithControlCharactersOrTooLongAreRefused)
     data->disconnectFromHost();
     EXPECT_EQ(a.client.reply(), "226 Transfer complete");
     EXPECT_EQ(rootEntries(s), QStringList{QString(85, u'照')});
+}
+
+TEST(FtpTransfer, NoNameLeavesTheRoot)
+{
+    QTemporaryDir parent;
+    const QString rootPath = parent.filePath("root");
+    ASSERT_TRUE(QDir().mkdir(rootPath));
+    FtpServer server;
+    server.start(0, rootPath);
+    Client c(server.serverPort());
+    c.reply();
+    ASSERT_TRUE(c.login());
+    const QStringList arguments{"../up1.jpg", "../../up2.jpg", parent.filePath("up3.jpg"), "..\\up4.jpg",
+                                "/../root/../up5.jpg"};
+    for (const QString& argument : arguments) {
+        auto data = c.openData();
+        ASSERT_TRUE(data);
+        EXPECT_EQ(c.command("STOR " + argument), "150 Opening data connection for upload") << argument.toStdString();
+        data->disconnectFromHost();
+        EXPECT_EQ(c.reply(), "226 Transfer complete");
+    }
+    // Folder parts are dropped; a backslash is an ordinary character here.
+    EXPECT_EQ(QDir(parent.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"root"});
+    const QStringList names = QDir(rootPath).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    EXPECT_EQ(names, (QStringList{"..\\up4.jpg", "up1.jpg", "up2.jpg", "up3.jpg", "up5.jpg"}));
 }
 
 TEST(FtpTransfer, VideoIsTurnedAwayOnlyWhenVideosAreOff)
@@ -265,6 +295,16 @@ TEST(FtpTransfer, DanglingSymlinkIsRefusedAndNothingIsCreatedOutside)
     EXPECT_EQ(a.client.command("STOR a.jpg"), "550 File exists");
     EXPECT_FALSE(QFile::exists(target));
     EXPECT_TRUE(QDir(outside.path()).isEmpty());
+
+    // A link to a file outside is a name that exists: the file is untouched.
+    const QString kept = outside.filePath("kept.jpg");
+    QFile keptFile(kept);
+    ASSERT_TRUE(keptFile.open(QIODevice::WriteOnly));
+    keptFile.write("original");
+    keptFile.close();
+    ASSERT_TRUE(QFile::link(kept, s.path("b.jpg")));
+    EXPECT_EQ(a.client.command("STOR b.jpg"), "550 File exists");
+    EXPECT_EQ(readFile(kept), "original");
 }
 
 TEST(FtpTransfer, UnwritableRootGives451AndNoFile)
@@ -336,7 +376,6 @@ TEST(FtpTransfer, DataConnectionFromAnotherAddressIsRefused)
     QTcpSocket data;
     data.connectToHost(QHostAddress::LocalHost, port);
     ASSERT_TRUE(data.waitForConnected(kWaitMs));
-    QTest::qWait(30);
     EXPECT_EQ(a.client.command("STOR a.jpg"), "150 Opening data connection for upload");
     writeAll(data, "mine");
     data.disconnectFromHost();
