@@ -73,14 +73,18 @@ TEST(ScreenshotTest, FireworkAfterItsBurst)
     ASSERT_TRUE(image.save(shotPath("firework")));
 }
 
-TEST(ScreenshotTest, ApplicationIconStyles)
+TEST(ScreenshotTest, EveryIconStyleDrawsAVisibleIcon)
 {
     QImage strip(3 * 140, 140, QImage::Format_ARGB32_Premultiplied);
     strip.fill(QColor(0x80, 0x80, 0x80));
     QPainter painter(&strip);
     int x = 10;
     for (AppIconStyle style : AppIconStyles::allCases()) {
-        painter.drawImage(x, 10, AppIconManager::makeImage(style, 120));
+        const QImage image = AppIconManager::makeImage(style, 120);
+        ASSERT_EQ(image.size(), QSize(120, 120));
+        EXPECT_EQ(image.pixelColor(0, 0).alpha(), 0) << int(style); // rounded corner
+        EXPECT_EQ(image.pixelColor(60, 10).alpha(), 255) << int(style);
+        painter.drawImage(x, 10, image);
         x += 140;
     }
     painter.end();

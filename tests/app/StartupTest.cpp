@@ -1,5 +1,6 @@
-#include "TestEnv.h"
+#include "app/AboutWindow.h"
 #include "app/AppDelegate.h"
+#include "app/AppVersion.h"
 #include "app/ContentView.h"
 #include "app/MainWindow.h"
 #include "online/StatsReporter.h"
@@ -9,22 +10,18 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QLabel>
 #include <QMenuBar>
 #include <QProcess>
 #include <QSignalSpy>
 
-TEST(StartupTest, MainWindowOpensWithItsContentAtTheDefaultSize)
+TEST(StartupTest, MainWindowOpensAtTheDefaultSizeWithAboutAndQuitInItsMenu)
 {
     MainWindow w;
     w.show();
     EXPECT_EQ(w.contentView()->size(), QSize(1100, 700));
-    EXPECT_EQ(w.windowTitle(), "Kelvara");
     EXPECT_EQ(w.contentView()->minimumSize(), QSize(900, 600));
-}
-
-TEST(StartupTest, TheApplicationMenuHoldsAboutAndQuit)
-{
-    MainWindow w;
+    EXPECT_EQ(w.windowTitle(), "Kelvara");
     const QList<QAction*> menus = w.menuBar()->actions();
     ASSERT_EQ(menus.size(), 1);
     EXPECT_EQ(menus.first()->text(), "Kelvara");
@@ -36,33 +33,56 @@ TEST(StartupTest, TheApplicationMenuHoldsAboutAndQuit)
     EXPECT_EQ(about.size(), 1);
 }
 
-TEST(StartupTest, LaunchActionsReportTheLaunchEvent)
+TEST(StartupTest, AboutShowsNameTaglineAndVersionAndReopensWhereItWasLeft)
+{
+    AppDelegate delegate;
+    EXPECT_EQ(delegate.aboutWindow(), nullptr);
+    delegate.showCustomAboutPanel();
+    AboutWindow* w = delegate.aboutWindow();
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_FALSE(w->isModal());
+    EXPECT_EQ(w->windowTitle(), "关于 Kelvara");
+    EXPECT_EQ(w->size(), QSize(320, 240));
+    EXPECT_EQ(w->nameLabel()->text(), "Kelvara");
+    EXPECT_EQ(w->taglineLabel()->text(), "摄影师的最佳搭档");
+    EXPECT_EQ(w->versionLabel()->text(), "版本 3.5");
+    // Frames given from the bottom left land top-down in the window.
+    EXPECT_EQ(w->nameLabel()->geometry(), QRect(20, 101, 280, 24));
+    EXPECT_EQ(w->taglineLabel()->geometry(), QRect(20, 129, 280, 16));
+    EXPECT_EQ(w->versionLabel()->geometry(), QRect(20, 152, 280, 18));
+    EXPECT_EQ(w->nameLabel()->textFormat(), Qt::PlainText);
+
+    w->move(40, 50);
+    const QPoint where = w->pos();
+    w->close();
+    EXPECT_FALSE(w->isVisible());
+    delegate.showCustomAboutPanel();
+    EXPECT_EQ(delegate.aboutWindow(), w);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(w->pos(), where);
+
+    // The version falls back when the build has none.
+    EXPECT_EQ(AppVersion::shortVersion(QString()), "3.5");
+    EXPECT_EQ(AppVersion::shortVersion("4.0"), "4.0");
+    EXPECT_EQ(AppVersion::currentVersionText(), "V3.5");
+}
+
+TEST(StartupTest, LaunchReportsTheLaunchEventAndQuitRunsTheBackupOnce)
 {
     QSignalSpy events(&StatsReporter::shared(), &StatsReporter::eventQueued);
+    UserDefaults::standard().set("autoBackupEnabled", true);
     AppDelegate delegate;
     delegate.applicationDidFinishLaunching();
     ASSERT_EQ(events.size(), 1);
     EXPECT_EQ(events.at(0).at(0).toString(), "app_launch");
     EXPECT_EQ(events.at(0).at(1).toString(), "");
-}
 
-TEST(StartupTest, TheQuitActionRunsTheBackupOnceAndOnlyWhenEnabled)
-{
-    const QString dir = Paths::dataDir() + "/AutoBackups";
-    UserDefaults::standard().set("autoBackupEnabled", false);
-    AppDelegate off;
-    off.applicationWillTerminate();
-    EXPECT_TRUE(QDir(dir).entryList(QDir::Files).isEmpty());
-
-    UserDefaults::standard().set("autoBackupEnabled", true);
-    UserDefaults::standard().set("defaultLaunchPage", "档期收入");
-    AppDelegate on;
-    on.applicationWillTerminate();
-    on.applicationWillTerminate();
-    const QStringList files = QDir(dir).entryList(QDir::Files);
+    delegate.applicationWillTerminate();
+    delegate.applicationWillTerminate();
+    const QStringList files = QDir(Paths::dataDir() + "/AutoBackups").entryList(QDir::Files);
     ASSERT_EQ(files.size(), 1);
-    EXPECT_TRUE(files.first().startsWith("auto_backup_"));
-    EXPECT_TRUE(files.first().endsWith(".kvbak"));
+    EXPECT_TRUE(files.first().startsWith("auto_backup_") && files.first().endsWith(".kvbak"));
 }
 
 // The real binary: SIGTERM ends it cleanly, and the automatic backup runs
@@ -70,7 +90,6 @@ TEST(StartupTest, TheQuitActionRunsTheBackupOnceAndOnlyWhenEnabled)
 TEST(StartupTest, SigtermQuitsCleanlyAfterOneAutomaticBackup)
 {
     UserDefaults::standard().set("autoBackupEnabled", true);
-    const QString dir = Paths::dataDir() + "/AutoBackups";
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(TESSARY_BINARY, {});
@@ -82,5 +101,5 @@ TEST(StartupTest, SigtermQuitsCleanlyAfterOneAutomaticBackup)
     EXPECT_EQ(p.exitCode(), 0);
     const QString output = QString::fromUtf8(p.readAll());
     EXPECT_EQ(output.count("💾 备份导出成功"), 1) << output.toStdString();
-    EXPECT_EQ(QDir(dir).entryList(QDir::Files).size(), 1);
+    EXPECT_EQ(QDir(Paths::dataDir() + "/AutoBackups").entryList(QDir::Files).size(), 1);
 }

@@ -1,50 +1,72 @@
 #include "FtpTestSupport.h"
 
+#include <QProcess>
+
 using namespace FtpTest;
 
 namespace {
+
+struct ProcessResult
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+ProcessResult run(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+// Curl logged in with the default account; `url` follows the server's root.
+ProcessResult curl(const Server& s, const QStringList& arguments, const QString& url = {})
+{
+    return run("curl", QStringList{"-sS", "--max-time", "50", "--user", "482917:482917"} + arguments
+                           << QStringLiteral("ftp://127.0.0.1:%1/%2").arg(s.port()).arg(url));
+}
 
 // Writes `count` files of random bytes into `dir` and returns their names.
 QStringList makeFiles(const QString& dir, const QString& prefix, int count, qsizetype size)
 {
     QStringList names;
     for (int i = 0; i < count; ++i) {
-        const QString name = QStringLiteral("%1_%2.jpg").arg(prefix).arg(i, 4, 10, QLatin1Char('0'));
-        QFile f(dir + "/" + name);
-        if (!f.open(QIODevice::WriteOnly))
+        names << QStringLiteral("%1_%2.jpg").arg(prefix).arg(i, 4, 10, QLatin1Char('0'));
+        if (!writeFile(dir + "/" + names.last(), randomBytes(size + i, quint32(qHash(names.last())))))
             return {};
-        f.write(randomBytes(size + i, quint32(qHash(name))));
-        names << name;
     }
     return names;
 }
 
+void expectSameFiles(const QString& from, const QString& to, const QStringList& names)
+{
+    for (const QString& name : names)
+        EXPECT_EQ(readFile(to + "/" + name), readFile(from + "/" + name)) << name.toStdString();
+}
+
 const char* const kFtplibSession = R"PY(
 import ftplib, io, sys
-port = int(sys.argv[1])
-out = []
 ftp = ftplib.FTP()
-out.append(ftp.connect('127.0.0.1', port))
-out.append(ftp.login('482917', '482917'))
-out.append(ftp.sendcmd('SYST'))
-out.append(ftp.pwd())
-out.append(ftp.storbinary('STOR /DCIM/a.jpg', io.BytesIO(b'photo')))
+out = [ftp.connect('127.0.0.1', int(sys.argv[1])), ftp.login('482917', '482917'), ftp.sendcmd('SYST'), ftp.pwd(),
+       ftp.storbinary('STOR /DCIM/a.jpg', io.BytesIO(b'photo'))]
 try:
     ftp.storbinary('STOR a.jpg', io.BytesIO(b'again'))
 except ftplib.error_perm as e:
     out.append(str(e))
-lines = []
-ftp.retrlines('LIST', lines.append)
-out.extend(lines)
+ftp.retrlines('LIST', out.append)
 out.append(ftp.quit())
 print('\n'.join(out))
 )PY";
 
 const char* const kFtplibParallel = R"PY(
 import ftplib, sys, threading
-port, src = int(sys.argv[1]), sys.argv[2]
-names = sys.argv[3:]
-groups = [names[i::4] for i in range(4)]
+port, src, names = int(sys.argv[1]), sys.argv[2], sys.argv[3:]
 errors = []
 def upload(group):
     try:
@@ -57,25 +79,19 @@ def upload(group):
         ftp.quit()
     except Exception as e:
         errors.append(repr(e))
-threads = [threading.Thread(target=upload, args=(g,)) for g in groups]
+threads = [threading.Thread(target=upload, args=(names[i::4],)) for i in range(4)]
 for t in threads: t.start()
 for t in threads: t.join()
 print('\n'.join(errors))
 sys.exit(1 if errors else 0)
 )PY";
 
-void expectSameFiles(const QString& from, const QString& to, const QStringList& names)
-{
-    for (const QString& name : names)
-        EXPECT_EQ(readFile(to + "/" + name), readFile(from + "/" + name)) << name.toStdString();
-}
-
 }
 
 TEST(FtpClients, FtplibSessionSeesTheRepliesItExpects)
 {
     Server s;
-    const ProcessResult r = python(kFtplibSession, {QString::number(s.port())});
+    const ProcessResult r = run("python3", {"-c", kFtplibSession, QString::number(s.port())});
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(r.out, "220 FTP Server Ready\n"
                      "230 Login successful\n"
@@ -88,46 +104,36 @@ TEST(FtpClients, FtplibSessionSeesTheRepliesItExpects)
     EXPECT_EQ(readFile(s.path("a.jpg")), "photo");
 }
 
-TEST(FtpClients, CurlUploadsTwentyFilesInARow)
+TEST(FtpClients, CurlUploadsTwentyFilesInARowAndGetsARefusalForAVideo)
 {
     Server s;
     QTemporaryDir source;
     const QStringList names = makeFiles(source.path(), "curl", 20, 200 * 1024);
     ASSERT_EQ(names.size(), 20);
-    QStringList args{"-sS", "--user", "482917:482917"};
+    QStringList args;
     for (const QString& name : names)
         args << "-T" << source.filePath(name) << QStringLiteral("ftp://127.0.0.1:%1/").arg(s.port());
-    const ProcessResult r = run("curl", args);
+    args.removeLast();
+    const ProcessResult r = curl(s, args);
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
-    expectSameFiles(source.path(), s.root.path(), names);
-    EXPECT_EQ(QDir(s.root.path()).entryList(QDir::Files).size(), 20);
+    expectSameFiles(source.path(), s.root(), names);
+    EXPECT_EQ(s.entries().size(), 20);
 
     // Curl's own listing reads the same lines.
-    const ProcessResult list =
-        run("curl", {"-sS", "--user", "482917:482917", QStringLiteral("ftp://127.0.0.1:%1/").arg(s.port())});
+    const ProcessResult list = curl(s, {});
     ASSERT_EQ(list.exitCode, 0) << list.err.toStdString();
     EXPECT_EQ(list.out.count("-rwxr-xr-x 1 owner group 0 Jan 01 00:00 curl_"), 20);
 
     // A second upload of a name that exists fails and leaves the file alone.
-    const ProcessResult again = run("curl", {"-sS", "--user", "482917:482917", "-T", source.filePath(names[0]),
-                                             QStringLiteral("ftp://127.0.0.1:%1/%2").arg(s.port()).arg(names[1])});
-    EXPECT_NE(again.exitCode, 0);
-    expectSameFiles(source.path(), s.root.path(), names);
-}
+    EXPECT_NE(curl(s, {"-T", source.filePath(names[0])}, names[1]).exitCode, 0);
+    expectSameFiles(source.path(), s.root(), names);
 
-TEST(FtpClients, CurlGetsARefusalForAVideoInsteadOfHanging)
-{
-    Server s;
+    // A refused video gets a final reply instead of leaving curl waiting for one.
     setPref("ftpAllowVideo", false);
-    QTemporaryDir source;
-    QFile clip(source.filePath("clip.mp4"));
-    ASSERT_TRUE(clip.open(QIODevice::WriteOnly));
-    clip.write(QByteArray(64 * 1024, 'v'));
-    clip.close();
-    const ProcessResult r = run("curl", {"-sS", "--max-time", "20", "--user", "482917:482917", "-T", clip.fileName(),
-                                         QStringLiteral("ftp://127.0.0.1:%1/").arg(s.port())});
-    EXPECT_NE(r.exitCode, 0);
-    EXPECT_NE(r.exitCode, 28) << "curl timed out waiting for a final reply";
+    ASSERT_TRUE(writeFile(source.filePath("clip.mp4"), QByteArray(64 * 1024, 'v')));
+    const ProcessResult video = curl(s, {"--max-time", "20", "-T", source.filePath("clip.mp4")});
+    EXPECT_NE(video.exitCode, 0);
+    EXPECT_NE(video.exitCode, 28) << "curl timed out";
     EXPECT_FALSE(QFile::exists(s.path("clip.mp4")));
 }
 
@@ -137,8 +143,9 @@ TEST(FtpClients, FourFtplibClientsAtOnceAllArriveIntact)
     QTemporaryDir source;
     const QStringList names = makeFiles(source.path(), "par", 16, 1024 * 1024);
     ASSERT_EQ(names.size(), 16);
-    const ProcessResult r = python(kFtplibParallel, QStringList{QString::number(s.port()), source.path()} + names);
+    const ProcessResult r =
+        run("python3", QStringList{"-c", kFtplibParallel, QString::number(s.port()), source.path()} + names);
     ASSERT_EQ(r.exitCode, 0) << r.out.toStdString() << r.err.toStdString();
-    expectSameFiles(source.path(), s.root.path(), names);
+    expectSameFiles(source.path(), s.root(), names);
     EXPECT_TRUE(QTest::qWaitFor([&] { return s.server.sessionCount() == 0; }, kWaitMs));
 }

@@ -1,138 +1,119 @@
 #include "FtpTestSupport.h"
 
 #include <QElapsedTimer>
+#include <QThread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <unistd.h>
 
 using namespace FtpTest;
+
+namespace {
+
+// Sends each command in turn and expects its exact reply.
+struct Step
+{
+    const char* command;
+    const char* reply;
+};
+
+void play(Client& c, std::initializer_list<Step> steps)
+{
+    for (const Step& step : steps)
+        EXPECT_EQ(c.command(QString::fromUtf8(step.command)), QString::fromUtf8(step.reply)) << step.command;
+}
+
+}
 
 TEST(FtpSession, GreetingAndFixedReplies)
 {
     Server s;
     Client c(s.port());
     EXPECT_EQ(c.reply(), "220 FTP Server Ready");
-    EXPECT_EQ(c.command("SYST"), "215 UNIX Type: L8");
-    EXPECT_EQ(c.command("pwd"), "257 \"/\" is current directory");
-    EXPECT_EQ(c.command("XPWD"), "257 \"/\" is current directory");
-    EXPECT_EQ(c.command("CWD /"), "250 Directory changed");
-    EXPECT_EQ(c.command("CWD ."), "250 Directory changed");
-    EXPECT_EQ(c.command("CWD"), "250 Directory changed");
-    EXPECT_EQ(c.command("CWD /DCIM"), "550 Only root directory is available");
-    EXPECT_EQ(c.command("TYPE I"), "200 Type set OK");
-    EXPECT_EQ(c.command("NOOP"), "200 NOOP OK");
-    EXPECT_EQ(c.command("OPTS UTF8 ON"), "200 OK");
-    EXPECT_EQ(c.command("FEAT"), "211 No extensions");
-    EXPECT_EQ(c.command("EPSV"), "522 Network protocol not supported, use PASV");
+    play(c, {{"SYST", "215 UNIX Type: L8"}, {"pwd", "257 \"/\" is current directory"},
+             {"XPWD", "257 \"/\" is current directory"}, {"CWD /", "250 Directory changed"},
+             {"CWD .", "250 Directory changed"}, {"CWD", "250 Directory changed"},
+             {"CWD /DCIM", "550 Only root directory is available"}, {"TYPE I", "200 Type set OK"},
+             {"NOOP", "200 NOOP OK"}, {"OPTS UTF8 ON", "200 OK"}, {"FEAT", "211 No extensions"},
+             {"EPSV", "522 Network protocol not supported, use PASV"}});
     EXPECT_NE(c.pasv(), 0);
     for (const char* verb : {"RETR a.jpg", "PORT 127,0,0,1,4,1", "SIZE a", "MDTM a", "DELE a", "MKD x", "RMD x",
                              "RNFR a", "RNTO b", "CDUP", "APPE a", "BOGUS", ""})
         EXPECT_EQ(c.command(verb), "502 Command not implemented") << verb;
-    EXPECT_EQ(c.command("ABOR"), "226 Abort successful");
-    EXPECT_EQ(c.command("LIST"), "530 Not logged in");
-    EXPECT_EQ(c.command("STOR a.jpg"), "530 Not logged in");
-    EXPECT_EQ(c.command("QUIT"), "221 Goodbye");
+    play(c, {{"ABOR", "226 Abort successful"}, {"LIST", "530 Not logged in"}, {"STOR a.jpg", "530 Not logged in"},
+             {"QUIT", "221 Goodbye"}});
     EXPECT_TRUE(c.waitClosed());
 }
 
-TEST(FtpSession, NamedLoginFollowsStoredAccountAndPermission)
+TEST(FtpSession, LoginsFollowStoredAccountAndPermissions)
 {
     Server s;
     setPref("ftpUsername", QStringLiteral("Cam"));
     setPref("ftpPassword", QStringLiteral("s3cret"));
     Client c(s.port());
     c.reply();
-    EXPECT_EQ(c.command("PASS s3cret"), "530 Login incorrect");
-    EXPECT_EQ(c.command("USER Cam"), "331 User name okay, need password");
-    EXPECT_EQ(c.command("PASS wrong"), "530 Login incorrect");
-    EXPECT_EQ(c.command("LIST"), "530 Not logged in");
-    EXPECT_EQ(c.command("USER cam"), "331 User name okay, need password");
-    EXPECT_EQ(c.command("PASS s3cret"), "530 Login incorrect");
-    // The name is trimmed, the password is not.
-    EXPECT_EQ(c.command("USER  \tCam "), "331 User name okay, need password");
-    EXPECT_EQ(c.command("PASS  s3cret"), "530 Login incorrect");
-    EXPECT_EQ(c.command("USER   Cam"), "331 User name okay, need password");
-    EXPECT_EQ(c.command("PASS s3cret"), "230 Login successful");
+    // The name is case-sensitive and trimmed, the password is not trimmed.
+    play(c, {{"PASS s3cret", "530 Login incorrect"}, {"USER Cam", "331 User name okay, need password"},
+             {"PASS wrong", "530 Login incorrect"}, {"LIST", "530 Not logged in"},
+             {"USER cam", "331 User name okay, need password"}, {"PASS s3cret", "530 Login incorrect"},
+             {"USER  \tCam ", "331 User name okay, need password"}, {"PASS  s3cret", "530 Login incorrect"},
+             {"USER   Cam", "331 User name okay, need password"}, {"PASS s3cret", "230 Login successful"}});
 
     // Read only: login and listing, no upload; changes apply without a restart.
     setPref("ftpUserPerm", QStringLiteral("只读"));
     EXPECT_EQ(c.command("STOR a.jpg"), "550 Permission denied");
     setPref("ftpUserPerm", QStringLiteral("禁用"));
-    EXPECT_EQ(c.command("STOR a.jpg"), "550 Permission denied");
-    EXPECT_EQ(c.command("LIST"), "425 Use PASV first");
-    EXPECT_EQ(c.command("USER Cam"), "530 User login disabled");
     // The earlier name is kept, but a disabled account cannot log in with it.
-    EXPECT_EQ(c.command("PASS s3cret"), "530 User login disabled");
-    EXPECT_EQ(c.command("LIST"), "530 Not logged in");
+    play(c, {{"STOR a.jpg", "550 Permission denied"}, {"LIST", "425 Use PASV first"},
+             {"USER Cam", "530 User login disabled"}, {"PASS s3cret", "530 User login disabled"},
+             {"LIST", "530 Not logged in"}});
     EXPECT_FALSE(QFile::exists(s.path("a.jpg")));
-}
 
-TEST(FtpSession, AnonymousLoginFollowsItsPermission)
-{
-    Server s;
-    Client c(s.port());
-    c.reply();
+    // Anonymous logins follow their own permission.
     EXPECT_EQ(c.command("USER Anonymous"), "530 Anonymous access disabled");
     setPref("ftpAnonPerm", QStringLiteral("只读"));
-    EXPECT_EQ(c.command("USER anonymous"), "331 Anonymous login OK, send password");
-    EXPECT_EQ(c.command("PASS"), "230 Anonymous login successful");
+    play(c, {{"USER anonymous", "331 Anonymous login OK, send password"}, {"PASS", "230 Anonymous login successful"}});
     auto data = c.openData();
     ASSERT_TRUE(data);
-    EXPECT_EQ(c.command("LIST"), "150 Opening data connection");
-    EXPECT_EQ(c.reply(), "226 Transfer complete");
-    EXPECT_EQ(c.command("STOR a.jpg"), "550 Permission denied");
+    play(c, {{"LIST", "150 Opening data connection"}});
+    EXPECT_EQ(c.reply(), kComplete);
+    EXPECT_EQ(c.upload("a.jpg"), "550 Permission denied");
 
     setPref("ftpAnonPerm", QStringLiteral("读写"));
-    data = c.openData();
-    ASSERT_TRUE(data);
-    EXPECT_EQ(c.command("STOR a.jpg"), "150 Opening data connection for upload");
-    writeAll(*data, "jpeg");
-    data->disconnectFromHost();
-    EXPECT_EQ(c.reply(), "226 Transfer complete");
+    EXPECT_EQ(c.upload("a.jpg", "jpeg"), kComplete);
     EXPECT_EQ(readFile(s.path("a.jpg")), "jpeg");
 
     setPref("ftpAnonPerm", QStringLiteral("禁用"));
-    EXPECT_EQ(c.command("USER ANONYMOUS"), "530 Anonymous access disabled");
-    // The earlier USER anonymous still stands, but the word is read again.
-    EXPECT_EQ(c.command("PASS x"), "530 Anonymous access disabled");
+    // The earlier USER anonymous still stands, but the permission is read again.
+    play(c, {{"USER ANONYMOUS", "530 Anonymous access disabled"}, {"PASS x", "530 Anonymous access disabled"}});
 }
 
-TEST(FtpSession, CommandsAreFramedAsLines)
+TEST(FtpSession, CommandsAreFramedAsLinesAndTenFailedLoginsClose)
 {
     Server s;
     Client c(s.port());
     c.reply();
-    // Two commands in one segment get two replies.
-    c.send("NOOP\r\nSYST\r\n");
-    EXPECT_EQ(c.reply(), "200 NOOP OK");
-    EXPECT_EQ(c.reply(), "215 UNIX Type: L8");
-    // A command split over segments is one command; a bare LF ends a line too.
-    c.send("NO");
-    QTest::qWait(50);
-    c.send("OP\nFEAT\r\n");
-    EXPECT_EQ(c.reply(), "200 NOOP OK");
-    EXPECT_EQ(c.reply(), "211 No extensions");
-    // A blank line is an empty verb.
-    EXPECT_EQ(c.command(""), "502 Command not implemented");
-    // Bytes that are not UTF-8 get no reply.
-    c.send("NOOP \xff\xfe\r\nSYST\r\n");
-    EXPECT_EQ(c.reply(), "215 UNIX Type: L8");
-    // Over 4 KiB: one 500, then the session goes on.
-    c.send("NOOP " + QByteArray(5000, 'x'));
-    EXPECT_EQ(c.reply(), "500 Line too long");
-    c.send(QByteArray(3000, 'y') + "\r\nNOOP\r\n");
-    EXPECT_EQ(c.reply(), "200 NOOP OK");
-    c.send("NOOP " + QByteArray(4500, 'z') + "\r\nSYST\r\n");
-    EXPECT_EQ(c.reply(), "500 Line too long");
-    EXPECT_EQ(c.reply(), "215 UNIX Type: L8");
-}
-
-TEST(FtpSession, TenFailedLoginsCloseTheConnection)
-{
-    Server s;
-    Client c(s.port());
-    c.reply();
-    for (int i = 0; i < 10; ++i) {
-        EXPECT_EQ(c.command("USER 482917"), "331 User name okay, need password");
-        EXPECT_EQ(c.command("PASS 000000"), "530 Login incorrect");
+    // Each step's bytes go out as one segment and get exactly these replies.
+    const std::pair<QByteArray, QStringList> steps[] = {
+        {"NOOP\r\nSYST\r\n", {"200 NOOP OK", "215 UNIX Type: L8"}},
+        {"NO", {}}, // a command split over segments is one command; a bare LF ends a line too
+        {"OP\nFEAT\r\n", {"200 NOOP OK", "211 No extensions"}},
+        {"NOOP \xff\xfe\r\nSYST\r\n", {"215 UNIX Type: L8"}}, // not UTF-8: no reply
+        {"NOOP " + QByteArray(5000, 'x'), {"500 Line too long"}}, // over 4 KiB: one 500, then on
+        {QByteArray(3000, 'y') + "\r\nNOOP\r\n", {"200 NOOP OK"}},
+        {"NOOP " + QByteArray(4500, 'z') + "\r\nSYST\r\n", {"500 Line too long", "215 UNIX Type: L8"}},
+    };
+    for (const auto& [sent, replies] : steps) {
+        c.send(sent);
+        QTest::qWait(replies.isEmpty() ? 50 : 0);
+        for (const QString& expected : replies)
+            EXPECT_EQ(c.reply(), expected) << sent.left(20).toStdString();
     }
+
+    // Ten failed logins close the connection.
+    for (int i = 0; i < 10; ++i)
+        play(c, {{"USER 482917", "331 User name okay, need password"}, {"PASS 000000", "530 Login incorrect"}});
     EXPECT_TRUE(c.waitClosed());
 }
 
@@ -149,22 +130,95 @@ TEST(FtpSession, FailedLoginIsAnsweredAfterASecond)
     EXPECT_EQ(c.reply(), "530 Login incorrect");
     EXPECT_GE(timer.elapsed(), 900);
     EXPECT_EQ(c.reply(), "200 NOOP OK");
-    EXPECT_EQ(c.command("USER 482917"), "331 User name okay, need password");
-    EXPECT_EQ(c.command("PASS 482917"), "230 Login successful");
+    EXPECT_TRUE(c.login());
 }
 
-TEST(FtpSession, HangUpEndsTheSessionAndItsDataListener)
+// A camera that drops off the network right after its command: the reply
+// cannot be written, and the session must end without touching the transfer
+// it was about to start.
+TEST(FtpRobustness, HangUpOrResetRightAfterATransferCommandEndsTheSession)
 {
     Server s;
-    auto c = std::make_unique<Client>(s.port());
-    c->reply();
-    ASSERT_TRUE(c->login());
-    const quint16 dataPort = c->pasv();
+    auto hungUp = std::make_unique<Client>(s.port(), true);
+    const quint16 dataPort = hungUp->pasv();
     ASSERT_NE(dataPort, 0);
-    c->socket.disconnectFromHost();
-    c.reset();
+    hungUp->socket.disconnectFromHost();
+    hungUp.reset();
     EXPECT_TRUE(QTest::qWaitFor([&] { return s.server.sessionCount() == 0; }, kWaitMs));
     QTcpSocket probe;
     probe.connectToHost(QHostAddress::LocalHost, dataPort);
-    EXPECT_FALSE(probe.waitForConnected(1000));
+    EXPECT_FALSE(probe.waitForConnected(1000)) << "the data listener ends with the session";
+
+    for (const char* command : {"STOR a.jpg\r\n", "LIST\r\n", "STOR b.jpg\r\nNOOP\r\n"}) {
+        for (int round = 0; round < 5; ++round) {
+            Client c(s.port(), true);
+            auto data = c.openData();
+            ASSERT_TRUE(c.ready && data);
+            c.send(command);
+            resetConnection(c.socket);
+            EXPECT_TRUE(closed(*data));
+        }
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return s.server.sessionCount() == 0; }, kWaitMs));
+    EXPECT_TRUE(s.entries().isEmpty());
+    Client after(s.port());
+    EXPECT_EQ(after.reply(), "220 FTP Server Ready");
+}
+
+// A client that sends commands but never reads the replies is held back by
+// TCP: the server stops reading instead of queueing replies without end.
+TEST(FtpRobustness, UnreadRepliesStopTheReadingOfCommands)
+{
+    Server s;
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    const int small = 4096;
+    for (int option : {SO_RCVBUF, SO_SNDBUF})
+        ::setsockopt(fd, SOL_SOCKET, option, &small, sizeof(small));
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(s.port());
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    // Each 6-byte command asks for a 46-byte reply: unchecked, the server
+    // would take all of this and queue over 120 MB of replies.
+    const QByteArray commands = QByteArray("EPSV\r\n").repeated(10000);
+    constexpr qint64 kCap = 16 * 1024 * 1024;
+    qint64 written = 0;
+    QElapsedTimer idle;
+    idle.start();
+    while (written < kCap && idle.elapsed() < 200) {
+        const ssize_t n = ::send(fd, commands.constData(), size_t(commands.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0)
+            written += n, idle.restart();
+        else
+            QThread::msleep(5);
+    }
+    ::close(fd);
+    EXPECT_LT(written, kCap);
+}
+
+// A camera that vanishes without closing is found out by keep-alive probes, so
+// dead sessions do not pile up against the session limit.
+TEST(FtpRobustness, SilentControlConnectionsAreProbed)
+{
+    Server s;
+    Client c(s.port());
+    EXPECT_EQ(c.reply(), "220 FTP Server Ready");
+    // The server end's timer in /proc/net/tcp{,6} reads "kind:jiffies left"; kind 2 is keep-alive.
+    auto hex = [](quint16 port) { return QStringLiteral(":%1").arg(port, 4, 16, QLatin1Char('0')).toUpper(); };
+    QString timer;
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            QFile v4("/proc/net/tcp"), v6("/proc/net/tcp6");
+            v4.open(QIODevice::ReadOnly);
+            v6.open(QIODevice::ReadOnly);
+            for (const QString& line : QString(v4.readAll() + v6.readAll()).split('\n')) {
+                const QStringList f = line.simplified().split(' ');
+                if (f.size() > 5 && f[1].endsWith(hex(s.port())) && f[2].endsWith(hex(c.socket.localPort())))
+                    timer = f[5];
+            }
+            return timer.startsWith("02:");
+        },
+        kWaitMs));
+    EXPECT_LE(timer.mid(3).toLongLong(nullptr, 16) / 100.0, 61.0);
 }

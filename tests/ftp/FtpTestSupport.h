@@ -8,9 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
-#include <QProcess>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -30,18 +31,15 @@ QT_END_NAMESPACE
 namespace FtpTest {
 
 constexpr int kWaitMs = 5000;
+inline const QString kUploading = QStringLiteral("150 Opening data connection for upload");
+inline const QString kComplete = QStringLiteral("226 Transfer complete");
+inline const QString kAborted = QStringLiteral("426 Connection closed; transfer aborted");
 
 inline QByteArray randomBytes(qsizetype size, quint32 seed)
 {
-    QByteArray bytes(size, Qt::Uninitialized);
-    quint32 x = seed * 2654435761u + 1;
-    for (qsizetype i = 0; i < size; ++i) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        bytes[i] = char(x & 0xff);
-    }
-    return bytes;
+    QList<quint32> words((size + 3) / 4);
+    QRandomGenerator(seed).fillRange(words.data(), words.size());
+    return QByteArray(reinterpret_cast<const char*>(words.constData()), size);
 }
 
 inline QByteArray readFile(const QString& path)
@@ -50,53 +48,87 @@ inline QByteArray readFile(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+inline bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
 inline void setPref(const char* key, const QVariant& value)
 {
     UserDefaults::standard().set(QLatin1String(key), value);
 }
 
-// The server under test, started on port 0 with a fresh root folder.
-class Server
+inline bool closed(QTcpSocket& socket)
 {
-public:
+    return socket.state() == QAbstractSocket::UnconnectedState || socket.waitForDisconnected(kWaitMs)
+           || socket.state() == QAbstractSocket::UnconnectedState;
+}
+
+inline void writeAll(QTcpSocket& socket, const QByteArray& bytes)
+{
+    socket.write(bytes);
+    while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(kWaitMs)) {
+    }
+}
+
+// Ends a connection with a reset instead of an orderly close.
+inline void resetConnection(QTcpSocket& socket)
+{
+    const linger hard{1, 0};
+    ::setsockopt(int(socket.socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof(hard));
+    socket.abort();
+}
+
+// Everything until the peer closes.
+inline QByteArray readAll(QTcpSocket& socket)
+{
+    QByteArray all;
+    while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(kWaitMs))
+        all += socket.readAll();
+    return all + socket.readAll();
+}
+
+// The server under test, started on port 0 serving the folder "root" in a
+// fresh temporary folder, where nothing else is unless a test puts it there.
+struct Server
+{
     explicit Server(std::chrono::milliseconds loginDelay = std::chrono::milliseconds(20))
     {
+        QDir(base.path()).mkdir("root");
         server.setLoginFailureDelay(loginDelay);
-        server.start(0, root.path());
+        server.start(0, root());
     }
     quint16 port() const { return server.serverPort(); }
-    QString path(const QString& name) const { return root.filePath(name); }
+    QString root() const { return base.filePath("root"); }
+    QString path(const QString& name) const { return root() + "/" + name; }
+    QStringList entries() const
+    {
+        return QDir(root()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    }
 
-    QTemporaryDir root;
+    QTemporaryDir base;
     FtpServer server;
 };
 
-// A control connection read one reply line at a time.
-class Client
+// A control connection read one reply line at a time; `logIn` also takes the
+// greeting and logs in with the default account (`ready` tells if it worked).
+struct Client
 {
-public:
-    explicit Client(quint16 port, const QHostAddress& host = QHostAddress::LocalHost)
+    explicit Client(quint16 port, bool logIn = false)
     {
-        socket.connectToHost(host, port);
-        connected = socket.waitForConnected(kWaitMs);
+        socket.connectToHost(QHostAddress::LocalHost, port);
+        ready = socket.waitForConnected(kWaitMs) && (!logIn || (!reply().isEmpty() && login()));
     }
 
     // The next reply line without CR LF; empty when none came in time.
-    QString reply(int timeoutMs = kWaitMs)
+    QString reply()
     {
-        QElapsedTimer timer;
-        timer.start();
-        while (!socket.canReadLine()) {
-            const int left = timeoutMs - int(timer.elapsed());
-            if (left <= 0 || !socket.waitForReadyRead(left))
-                break;
+        const QDeadlineTimer deadline(kWaitMs);
+        while (!socket.canReadLine() && socket.waitForReadyRead(int(deadline.remainingTime()))) {
         }
-        if (!socket.canReadLine())
-            return {};
-        QByteArray line = socket.readLine();
-        if (line.endsWith("\r\n"))
-            line.chop(2);
-        return QString::fromUtf8(line);
+        const QByteArray line = socket.canReadLine() ? socket.readLine() : QByteArray();
+        return QString::fromUtf8(line.endsWith("\r\n") ? line.chopped(2) : line);
     }
 
     void send(const QByteArray& raw)
@@ -111,101 +143,58 @@ public:
         return reply();
     }
 
-    bool login(const QString& user = FtpServer::kDefaultAccount, const QString& password = FtpServer::kDefaultAccount)
-    {
-        return command("USER " + user).startsWith("331") && command("PASS " + password).startsWith("230");
-    }
+    bool login() { return command("USER 482917").startsWith("331") && command("PASS 482917").startsWith("230"); }
 
-    // Sends PASV and returns the announced port (0 when the reply is not 227).
-    quint16 pasv(QString* replyLine = nullptr)
+    // The port a PASV reply announces, 0 when it is not one.
+    static quint16 passivePort(const QString& line)
     {
-        const QString line = command("PASV");
-        if (replyLine)
-            *replyLine = line;
         static const QRegularExpression re(R"(^227 Entering Passive Mode \((\d+),(\d+),(\d+),(\d+),(\d+),(\d+)\)$)");
         const auto m = re.match(line);
-        if (!m.hasMatch())
-            return 0;
-        return quint16(m.captured(5).toInt() * 256 + m.captured(6).toInt());
+        return m.hasMatch() ? quint16(m.captured(5).toInt() * 256 + m.captured(6).toInt()) : 0;
     }
+    quint16 pasv() { return passivePort(command("PASV")); }
 
-    // PASV plus a connected data socket.
-    std::unique_ptr<QTcpSocket> openData(const QHostAddress& from = QHostAddress())
+    // PASV plus a connected data socket. Once connected it waits in the
+    // server's backlog, where the next command finds it.
+    std::unique_ptr<QTcpSocket> openData()
     {
         const quint16 dataPort = pasv();
         auto data = std::make_unique<QTcpSocket>();
-        if (!from.isNull())
-            data->bind(from);
         data->connectToHost(QHostAddress::LocalHost, dataPort);
-        // Once connected it waits in the server's backlog, where the next
-        // command finds it.
-        if (dataPort == 0 || !data->waitForConnected(kWaitMs))
-            return nullptr;
-        return data;
+        return dataPort != 0 && data->waitForConnected(kWaitMs) ? std::move(data) : nullptr;
     }
 
-    bool waitClosed(int timeoutMs = kWaitMs)
+    // STOR `name` on a fresh data connection: the refusal, or after 150 the
+    // final reply once `bytes` are sent and the data connection closed.
+    QString upload(const QString& name, const QByteArray& bytes = {})
     {
-        if (socket.state() == QAbstractSocket::UnconnectedState)
-            return true;
-        return socket.waitForDisconnected(timeoutMs) || socket.state() == QAbstractSocket::UnconnectedState;
+        auto data = openData();
+        if (!data)
+            return QStringLiteral("no data connection");
+        const QString first = command("STOR " + name);
+        if (first != kUploading)
+            return first;
+        writeAll(*data, bytes);
+        data->disconnectFromHost();
+        return reply();
     }
+
+    // STOR `name` and send `bytes` without ending the stream; the open data
+    // connection once the server has written them.
+    std::unique_ptr<QTcpSocket> startUpload(const QString& file, const QByteArray& bytes)
+    {
+        auto data = openData();
+        if (!data || command("STOR " + QFileInfo(file).fileName()) != kUploading)
+            return nullptr;
+        writeAll(*data, bytes);
+        const bool written = QTest::qWaitFor([&] { return QFileInfo(file).size() == bytes.size(); }, kWaitMs);
+        return written ? std::move(data) : nullptr;
+    }
+
+    bool waitClosed() { return closed(socket); }
 
     QTcpSocket socket;
-    bool connected = false;
+    bool ready = false;
 };
-
-// Everything until the peer closes.
-inline QByteArray readAll(QTcpSocket& socket)
-{
-    QByteArray all;
-    while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(kWaitMs))
-        all += socket.readAll();
-    all += socket.readAll();
-    return all;
-}
-
-// Ends a connection with a reset instead of an orderly close.
-inline void resetConnection(QTcpSocket& socket)
-{
-    const linger hard{1, 0};
-    ::setsockopt(int(socket.socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof(hard));
-    socket.abort();
-}
-
-inline void writeAll(QTcpSocket& socket, const QByteArray& bytes)
-{
-    socket.write(bytes);
-    while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(kWaitMs)) {
-    }
-}
-
-struct ProcessResult
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-inline ProcessResult run(const QString& program, const QStringList& arguments, int timeoutMs = 60000)
-{
-    QProcess process;
-    process.start(program, arguments);
-    ProcessResult result;
-    if (!process.waitForFinished(timeoutMs)) {
-        process.kill();
-        process.waitForFinished();
-    }
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    return result;
-}
-
-// Runs a Python script (ftplib is in the standard library) with extra arguments.
-inline ProcessResult python(const QString& script, const QStringList& arguments = {})
-{
-    return run(QStringLiteral("python3"), QStringList{QStringLiteral("-c"), script} + arguments);
-}
 
 }

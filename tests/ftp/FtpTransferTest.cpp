@@ -6,178 +6,95 @@
 
 #include <csignal>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 using namespace FtpTest;
 
-namespace {
-
-// A logged-in session with a fresh data connection.
-struct Session
-{
-    explicit Session(const Server& s)
-        : client(s.port())
-    {
-        client.reply();
-        loggedIn = client.login();
-    }
-    Client client;
-    bool loggedIn = false;
-};
-
-QStringList rootEntries(const Server& s)
-{
-    return QDir(s.root.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-}
-
-}
-
-TEST(FtpTransfer, PassiveReplyNamesThePortThatAccepts)
-{
-    Server s;
-    Session a(s);
-    QString line;
-    const quint16 port = a.client.pasv(&line);
-    ASSERT_NE(port, 0) << line.toStdString();
-    EXPECT_TRUE(line.startsWith("227 Entering Passive Mode (127,0,0,1,")) << line.toStdString();
-    QTcpSocket data;
-    data.connectToHost(QHostAddress::LocalHost, port);
-    EXPECT_TRUE(data.waitForConnected(kWaitMs));
-    // A second PASV replaces the listener.
-    const quint16 second = a.client.pasv();
-    ASSERT_NE(second, 0);
-    if (second != port) {
-        QTcpSocket stale;
-        stale.connectToHost(QHostAddress::LocalHost, port);
-        EXPECT_FALSE(stale.waitForConnected(1000));
-    }
-}
-
 TEST(FtpTransfer, ListingLinesAndOrderOfReplies)
 {
     Server s;
-    QDir(s.root.path()).mkdir("RAW");
-    QFile f(s.path("a.jpg"));
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("12345");
-    f.close();
-    QFile::link("RAW", s.path("link"));
-
-    Session a(s);
-    EXPECT_EQ(a.client.command("LIST"), "425 Use PASV first");
-    auto data = a.client.openData();
+    Client c(s.port(), true);
+    EXPECT_EQ(c.command("LIST"), "425 Use PASV first");
+    // An empty root gives an empty message between 150 and 226.
+    auto data = c.openData();
     ASSERT_TRUE(data);
-    EXPECT_EQ(a.client.command("LIST -la"), "150 Opening data connection");
-    const QByteArray listing = readAll(*data);
-    EXPECT_EQ(a.client.reply(), "226 Transfer complete");
-    QList<QByteArray> lines = listing.split('\n');
+    EXPECT_EQ(c.command("NLST"), "150 Opening data connection");
+    EXPECT_EQ(readAll(*data), "");
+    EXPECT_EQ(c.reply(), kComplete);
+
+    QDir(s.root()).mkdir("RAW");
+    ASSERT_TRUE(writeFile(s.path("a.jpg"), "12345"));
+    QFile::link("RAW", s.path("link"));
+    data = c.openData();
+    ASSERT_TRUE(data);
+    EXPECT_EQ(c.command("LIST -la"), "150 Opening data connection");
+    QList<QByteArray> lines = readAll(*data).split('\n');
+    EXPECT_EQ(c.reply(), kComplete);
     ASSERT_EQ(lines.takeLast(), "");
     std::sort(lines.begin(), lines.end());
     EXPECT_EQ(lines, (QList<QByteArray>{"-rwxr-xr-x 1 owner group 0 Jan 01 00:00 a.jpg\r",
                                         "drwxr-xr-x 1 owner group 0 Jan 01 00:00 RAW\r",
                                         "drwxr-xr-x 1 owner group 0 Jan 01 00:00 link\r"}));
     // The transfer closed the data connection.
-    EXPECT_EQ(a.client.command("NLST"), "425 Use PASV first");
+    EXPECT_EQ(c.command("NLST"), "425 Use PASV first");
 
     // A listing that cannot be delivered is not reported as complete.
-    data = a.client.openData();
+    data = c.openData();
     ASSERT_TRUE(data);
     // Two round trips: the server has taken the connection before it is reset.
-    EXPECT_EQ(a.client.command("NOOP"), "200 NOOP OK");
-    EXPECT_EQ(a.client.command("NOOP"), "200 NOOP OK");
+    EXPECT_EQ(c.command("NOOP"), "200 NOOP OK");
+    EXPECT_EQ(c.command("NOOP"), "200 NOOP OK");
     resetConnection(*data);
     QTest::qWait(20);
-    EXPECT_EQ(a.client.command("LIST"), "150 Opening data connection");
-    EXPECT_EQ(a.client.reply(), "426 Connection closed; transfer aborted");
-
-    // An empty root gives an empty message between 150 and 226.
-    Server empty;
-    Session b(empty);
-    data = b.client.openData();
-    ASSERT_TRUE(data);
-    EXPECT_EQ(b.client.command("NLST"), "150 Opening data connection");
-    EXPECT_EQ(readAll(*data), "");
-    EXPECT_EQ(b.client.reply(), "226 Transfer complete");
+    EXPECT_EQ(c.command("LIST"), "150 Opening data connection");
+    EXPECT_EQ(c.reply(), kAborted);
 }
 
-TEST(FtpTransfer, UploadLandsByteEqualInTheRootOnly)
+TEST(FtpTransfer, UploadsLandByteEqualInTheRootOnly)
 {
     Server s;
-    Session a(s);
+    // Links in the root are names that exist: nothing is made or changed where they point.
+    ASSERT_TRUE(QFile::link(s.base.filePath("escaped.jpg"), s.path("dangling.jpg")));
+    ASSERT_TRUE(writeFile(s.base.filePath("kept.jpg"), "original"));
+    ASSERT_TRUE(QFile::link(s.base.filePath("kept.jpg"), s.path("link.jpg")));
+    Client c(s.port(), true);
     const QByteArray payload = randomBytes(5 * 1024 * 1024, 7);
-    auto data = a.client.openData();
-    ASSERT_TRUE(data);
-    EXPECT_EQ(a.client.command("STOR /DCIM/100CANON/IMG_0001.CR3"), "150 Opening data connection for upload");
-    writeAll(*data, payload);
-    data->disconnectFromHost();
-    EXPECT_EQ(a.client.reply(), "226 Transfer complete");
+    EXPECT_EQ(c.upload("/DCIM/100CANON/IMG_0001.CR3", payload), kComplete);
     EXPECT_EQ(readFile(s.path("IMG_0001.CR3")), payload);
-    EXPECT_EQ(rootEntries(s), QStringList{"IMG_0001.CR3"});
+    // Folder parts are dropped; a backslash is an ordinary character here.
+    for (const QString& name :
+         QStringList{"../up1.jpg", "../../up2.jpg", s.base.filePath("up3.jpg"), "..\\up4.jpg", "/../root/../up5.jpg"})
+        EXPECT_EQ(c.upload(name), kComplete) << name.toStdString();
 
     // A second STOR needs a new data connection.
-    EXPECT_EQ(a.client.command("STOR b.jpg"), "425 Use PASV first");
-    // The same name again: 550 and the file is untouched.
-    data = a.client.openData();
+    EXPECT_EQ(c.command("STOR b.jpg"), "425 Use PASV first");
+    auto data = c.openData();
     ASSERT_TRUE(data);
-    EXPECT_EQ(a.client.command("STOR IMG_0001.CR3"), "550 File exists");
-    EXPECT_EQ(a.client.command("STOR .."), "550 File exists");
-    EXPECT_EQ(a.client.command("STOR DCIM/"), "550 File exists");
+    for (const char* name : {"IMG_0001.CR3", "..", "DCIM/", "dangling.jpg", "link.jpg"})
+        EXPECT_EQ(c.command(QStringLiteral("STOR ") + name), "550 File exists") << name;
+    // Control characters, or over 255 bytes: 86 three-byte characters are 258.
+    c.send(QByteArray("STOR a") + '\0' + "b.jpg\r\n");
+    EXPECT_EQ(c.reply(), "553 File name not allowed");
+    for (const QString& name : {QStringLiteral("a\tb.jpg"), "a" + QString(QChar(0x85)) + "b.jpg",
+                                QStringLiteral("a\x7f.jpg"), QString(256, u'x'), QString(86, u'照')})
+        EXPECT_EQ(c.command("STOR " + name), "553 File name not allowed") << name.toStdString();
+    // 255 bytes is allowed; a client that connects and closes at once stores an empty file.
+    EXPECT_EQ(c.command("STOR " + QString(85, u'照')), kUploading);
+    data->disconnectFromHost();
+    EXPECT_EQ(c.reply(), kComplete);
+    EXPECT_TRUE(QFileInfo(s.path(QString(85, u'照'))).isFile());
+    EXPECT_EQ(QFileInfo(s.path(QString(85, u'照'))).size(), 0);
+
     EXPECT_EQ(readFile(s.path("IMG_0001.CR3")), payload);
-
-    // A client that connects and closes at once stores an empty file.
-    EXPECT_EQ(a.client.command("STOR empty.jpg"), "150 Opening data connection for upload");
-    data->disconnectFromHost();
-    EXPECT_EQ(a.client.reply(), "226 Transfer complete");
-    EXPECT_TRUE(QFile::exists(s.path("empty.jpg")));
-    EXPECT_EQ(QFileInfo(s.path("empty.jpg")).size(), 0);
-}
-
-TEST(FtpTransfer, NamesWithControlCharactersOrTooLongAreRefused)
-{
-    Server s;
-    Session a(s);
-    auto data = a.client.openData();
-    ASSERT_TRUE(data);
-    EXPECT_EQ(a.client.command("STOR a\tb.jpg"), "553 File name not allowed");
-    a.client.send(QByteArray("STOR a") + '\0' + "b.jpg\r\n");
-    EXPECT_EQ(a.client.reply(), "553 File name not allowed");
-    EXPECT_EQ(a.client.command("STOR a" + QString(QChar(0x85)) + "b.jpg"), "553 File name not allowed");
-    EXPECT_EQ(a.client.command("STOR a\x7f.jpg"), "553 File name not allowed");
-    EXPECT_EQ(a.client.command("STOR " + QString(256, u'x')), "553 File name not allowed");
-    // 86 three-byte characters are 258 bytes.
-    EXPECT_EQ(a.client.command("STOR " + QString(86, u'照')), "553 File name not allowed");
-    EXPECT_TRUE(rootEntries(s).isEmpty());
-    // 255 bytes is allowed.
-    EXPECT_EQ(a.client.command("STOR " + QString(85, u'照')), "150 Opening data connection for upload");
-    data->disconnectFromHost();
-    EXPECT_EQ(a.client.reply(), "226 Transfer complete");
-    EXPECT_EQ(rootEntries(s), QStringList{QString(85, u'照')});
-}
-
-TEST(FtpTransfer, NoNameLeavesTheRoot)
-{
-    QTemporaryDir parent;
-    const QString rootPath = parent.filePath("root");
-    ASSERT_TRUE(QDir().mkdir(rootPath));
-    FtpServer server;
-    server.start(0, rootPath);
-    Client c(server.serverPort());
-    c.reply();
-    ASSERT_TRUE(c.login());
-    const QStringList arguments{"../up1.jpg", "../../up2.jpg", parent.filePath("up3.jpg"), "..\\up4.jpg",
-                                "/../root/../up5.jpg"};
-    for (const QString& argument : arguments) {
-        auto data = c.openData();
-        ASSERT_TRUE(data);
-        EXPECT_EQ(c.command("STOR " + argument), "150 Opening data connection for upload") << argument.toStdString();
-        data->disconnectFromHost();
-        EXPECT_EQ(c.reply(), "226 Transfer complete");
-    }
-    // Folder parts are dropped; a backslash is an ordinary character here.
-    EXPECT_EQ(QDir(parent.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"root"});
-    const QStringList names = QDir(rootPath).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-    EXPECT_EQ(names, (QStringList{"..\\up4.jpg", "up1.jpg", "up2.jpg", "up3.jpg", "up5.jpg"}));
+    EXPECT_EQ(readFile(s.base.filePath("kept.jpg")), "original");
+    EXPECT_EQ(QDir(s.base.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+              (QStringList{"kept.jpg", "root"}));
+    QStringList expected{"IMG_0001.CR3", "dangling.jpg", "link.jpg", "up1.jpg", "up2.jpg", "up3.jpg", "..\\up4.jpg",
+                         "up5.jpg", QString(85, u'照')};
+    QStringList got = s.entries();
+    expected.sort();
+    got.sort();
+    EXPECT_EQ(got, expected);
 }
 
 TEST(FtpTransfer, VideoIsTurnedAwayOnlyWhenVideosAreOff)
@@ -189,157 +106,95 @@ TEST(FtpTransfer, VideoIsTurnedAwayOnlyWhenVideosAreOff)
         lines << line;
     });
     Server s;
-    Session a(s);
+    Client c(s.port(), true);
     setPref("ftpAllowVideo", false);
-    auto data = a.client.openData();
+    auto data = c.openData();
     ASSERT_TRUE(data);
-    EXPECT_EQ(a.client.command("STOR /DCIM/clip.MOV"), "150 Opening data connection for upload");
-    EXPECT_TRUE(data->waitForDisconnected(kWaitMs) || data->state() == QAbstractSocket::UnconnectedState);
+    EXPECT_EQ(c.command("STOR /DCIM/clip.MOV"), kUploading);
+    EXPECT_TRUE(closed(*data));
     // A final refusal follows, so the client does not hang waiting for one.
-    EXPECT_EQ(a.client.reply(), "550 Video uploads not allowed");
-    EXPECT_EQ(a.client.command("NOOP"), "200 NOOP OK");
-    EXPECT_FALSE(QFile::exists(s.path("clip.MOV")));
+    EXPECT_EQ(c.reply(), "550 Video uploads not allowed");
+    EXPECT_EQ(c.command("NOOP"), "200 NOOP OK");
     {
         QMutexLocker lock(&mutex);
         EXPECT_EQ(lines, QStringList{"【拦截视频，返回150并立刻关闭数据通道，未接收视频数据流】clip.MOV"});
     }
+    for (const char* name : {"a.mp4", "b.Mov", "c.m4v", "d.AVI", "e.mkv", "f.mpg", "g.mpeg"}) {
+        data = c.openData();
+        EXPECT_EQ(c.command(QStringLiteral("STOR ") + name), kUploading);
+        EXPECT_EQ(c.reply(), "550 Video uploads not allowed") << name;
+    }
+    EXPECT_TRUE(s.entries().isEmpty());
     // Photos still pass.
-    data = a.client.openData();
-    EXPECT_EQ(a.client.command("STOR a.jpg"), "150 Opening data connection for upload");
-    data->disconnectFromHost();
-    EXPECT_EQ(a.client.reply(), "226 Transfer complete");
+    EXPECT_EQ(c.upload("a.jpg"), kComplete);
 
     UserDefaults::standard().remove("ftpAllowVideo");
-    data = a.client.openData();
-    EXPECT_EQ(a.client.command("STOR clip.MOV"), "150 Opening data connection for upload");
-    writeAll(*data, "video");
-    data->disconnectFromHost();
-    EXPECT_EQ(a.client.reply(), "226 Transfer complete");
+    EXPECT_EQ(c.upload("clip.MOV", "video"), kComplete);
     EXPECT_EQ(readFile(s.path("clip.MOV")), "video");
     Log::setSink(nullptr);
 }
 
-TEST(FtpTransfer, ResetMidUploadLeavesNoFile)
+TEST(FtpTransfer, ResetAbortOrHangUpMidUploadLeavesNoFileButAFinishedOneStays)
 {
     Server s;
-    Session a(s);
-    auto data = a.client.openData();
+    Client c(s.port(), true);
+    auto data = c.startUpload(s.path("a.jpg"), randomBytes(300000, 1));
     ASSERT_TRUE(data);
-    EXPECT_EQ(a.client.command("STOR a.jpg"), "150 Opening data connection for upload");
-    writeAll(*data, randomBytes(300000, 1));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo(s.path("a.jpg")).size() == 300000; }, kWaitMs));
     resetConnection(*data);
-    EXPECT_EQ(a.client.reply(), "426 Connection closed; transfer aborted");
+    EXPECT_EQ(c.reply(), kAborted);
     EXPECT_FALSE(QFile::exists(s.path("a.jpg")));
-
     // The camera's retry then succeeds.
-    data = a.client.openData();
-    EXPECT_EQ(a.client.command("STOR a.jpg"), "150 Opening data connection for upload");
-    writeAll(*data, "whole");
-    data->disconnectFromHost();
-    EXPECT_EQ(a.client.reply(), "226 Transfer complete");
+    EXPECT_EQ(c.upload("a.jpg", "whole"), kComplete);
     EXPECT_EQ(readFile(s.path("a.jpg")), "whole");
-}
 
-TEST(FtpTransfer, AbortDuringUploadRemovesThePartialFile)
-{
-    Server s;
-    Session a(s);
-    auto data = a.client.openData();
-    EXPECT_EQ(a.client.command("STOR a.jpg"), "150 Opening data connection for upload");
-    writeAll(*data, "partial");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo(s.path("a.jpg")).size() == 7; }, kWaitMs));
+    data = c.startUpload(s.path("b.jpg"), "partial");
+    ASSERT_TRUE(data);
     // The busy connection is not shared with a second transfer.
-    EXPECT_EQ(a.client.command("STOR b.jpg"), "425 Can't open data connection");
-    EXPECT_EQ(a.client.command("LIST"), "425 Can't open data connection");
+    EXPECT_EQ(c.command("STOR c.jpg"), "425 Can't open data connection");
+    EXPECT_EQ(c.command("LIST"), "425 Can't open data connection");
+    EXPECT_FALSE(QFile::exists(s.path("c.jpg")));
+    EXPECT_EQ(c.command("ABOR"), kAborted);
+    EXPECT_EQ(c.reply(), "226 Abort successful");
     EXPECT_FALSE(QFile::exists(s.path("b.jpg")));
-    EXPECT_EQ(a.client.command("ABOR"), "426 Connection closed; transfer aborted");
-    EXPECT_EQ(a.client.reply(), "226 Abort successful");
-    EXPECT_FALSE(QFile::exists(s.path("a.jpg")));
-    EXPECT_TRUE(data->waitForDisconnected(kWaitMs) || data->state() == QAbstractSocket::UnconnectedState);
-}
+    EXPECT_TRUE(closed(*data));
 
-TEST(FtpTransfer, HangUpDuringUploadRemovesThePartialFileButKeepsAFinishedOne)
-{
-    Server s;
-    auto a = std::make_unique<Session>(s);
-    auto data = a->client.openData();
-    EXPECT_EQ(a->client.command("STOR cut.jpg"), "150 Opening data connection for upload");
-    writeAll(*data, "partial");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo(s.path("cut.jpg")).size() == 7; }, kWaitMs));
-    a->client.socket.disconnectFromHost();
+    // A hang-up removes the partial file too.
+    auto a = std::make_unique<Client>(s.port(), true);
+    data = a->startUpload(s.path("cut.jpg"), "partial");
+    ASSERT_TRUE(data);
+    a->socket.disconnectFromHost();
     a.reset();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(s.path("cut.jpg")); }, kWaitMs));
 
     // Data end and QUIT sent back to back: the file is complete and kept.
-    Session b(s);
-    data = b.client.openData();
-    EXPECT_EQ(b.client.command("STOR done.jpg"), "150 Opening data connection for upload");
+    data = c.openData();
+    EXPECT_EQ(c.command("STOR done.jpg"), kUploading);
     writeAll(*data, "complete");
     data->disconnectFromHost();
-    b.client.send("QUIT\r\n");
-    const QString first = b.client.reply();
-    EXPECT_TRUE(first == "226 Transfer complete") << first.toStdString();
-    EXPECT_EQ(b.client.reply(), "221 Goodbye");
+    c.send("QUIT\r\n");
+    EXPECT_EQ(c.reply(), kComplete);
+    EXPECT_EQ(c.reply(), "221 Goodbye");
     EXPECT_EQ(readFile(s.path("done.jpg")), "complete");
 }
 
-TEST(FtpTransfer, DanglingSymlinkIsRefusedAndNothingIsCreatedOutside)
+TEST(FtpTransfer, LocalErrorsGive451Or452AndNoFile)
 {
     Server s;
-    QTemporaryDir outside;
-    const QString target = outside.filePath("escaped.jpg");
-    ASSERT_TRUE(QFile::link(target, s.path("a.jpg")));
-    Session a(s);
-    auto data = a.client.openData();
-    EXPECT_EQ(a.client.command("STOR a.jpg"), "550 File exists");
-    EXPECT_FALSE(QFile::exists(target));
-    EXPECT_TRUE(QDir(outside.path()).isEmpty());
-
-    // A link to a file outside is a name that exists: the file is untouched.
-    const QString kept = outside.filePath("kept.jpg");
-    QFile keptFile(kept);
-    ASSERT_TRUE(keptFile.open(QIODevice::WriteOnly));
-    keptFile.write("original");
-    keptFile.close();
-    ASSERT_TRUE(QFile::link(kept, s.path("b.jpg")));
-    EXPECT_EQ(a.client.command("STOR b.jpg"), "550 File exists");
-    EXPECT_EQ(readFile(kept), "original");
-}
-
-TEST(FtpTransfer, UnwritableRootGives451AndNoFile)
-{
-    Server s;
-    Session a(s);
-    auto data = a.client.openData();
+    Client c(s.port(), true);
+    auto data = c.openData();
     ASSERT_TRUE(data);
     // Root ignores permission bits, so act as an ordinary user for the write.
-    ASSERT_TRUE(QFile::setPermissions(s.root.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner
-                                                         | QFileDevice::ReadOther | QFileDevice::ExeOther));
+    ASSERT_TRUE(QFile::setPermissions(s.root(), QFileDevice::ReadOwner | QFileDevice::ExeOwner
+                                                    | QFileDevice::ReadOther | QFileDevice::ExeOther));
     const bool dropped = ::geteuid() == 0;
     if (dropped)
         ASSERT_EQ(::seteuid(65534), 0);
-    const QString reply = a.client.command("STOR a.jpg");
+    const QString unwritable = c.command("STOR a.jpg");
     if (dropped)
         ASSERT_EQ(::seteuid(0), 0);
-    EXPECT_EQ(reply, "451 Requested action aborted: local error in processing");
-    EXPECT_FALSE(QFile::exists(s.path("a.jpg")));
-    QFile::setPermissions(s.root.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    EXPECT_EQ(unwritable, "451 Requested action aborted: local error in processing");
+    QFile::setPermissions(s.root(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
-    // A root that vanished is a local error too.
-    QTemporaryDir gone;
-    FtpServer server;
-    server.setLoginFailureDelay(std::chrono::milliseconds(0));
-    server.start(0, gone.path() + "/missing");
-    Client c(server.serverPort());
-    c.reply();
-    ASSERT_TRUE(c.login());
-    data = c.openData();
-    EXPECT_EQ(c.command("STOR a.jpg"), "451 Requested action aborted: local error in processing");
-}
-
-TEST(FtpTransfer, FullDiskMidUploadGives452AndNoFile)
-{
     // A file size limit fails the write the way a full disk does.
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit limit{};
@@ -347,38 +202,48 @@ TEST(FtpTransfer, FullDiskMidUploadGives452AndNoFile)
     rlimit small = limit;
     small.rlim_cur = 1024 * 1024;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-
-    Server s;
-    Session a(s);
-    auto data = a.client.openData();
-    EXPECT_EQ(a.client.command("STOR big.jpg"), "150 Opening data connection for upload");
+    data = c.openData();
+    EXPECT_EQ(c.command("STOR big.jpg"), kUploading);
     writeAll(*data, randomBytes(3 * 1024 * 1024, 3));
-    const QString reply = a.client.reply();
+    const QString full = c.reply(); // with the data stream still open
     setrlimit(RLIMIT_FSIZE, &limit);
-    EXPECT_EQ(reply, "452 Requested action not taken: insufficient storage space");
-    EXPECT_FALSE(QFile::exists(s.path("big.jpg")));
+    EXPECT_EQ(full, "452 Requested action not taken: insufficient storage space");
+    EXPECT_TRUE(s.entries().isEmpty());
+
+    // A root that vanished is a local error too.
+    QDir(s.root()).removeRecursively();
+    EXPECT_EQ(c.upload("a.jpg"), "451 Requested action aborted: local error in processing");
 }
 
-TEST(FtpTransfer, DataConnectionFromAnotherAddressIsRefused)
+TEST(FtpTransfer, PassivePortAcceptsOnlyTheCamerasAddress)
 {
     Server s;
-    Session a(s);
-    const quint16 port = a.client.pasv();
+    Client c(s.port(), true);
+    const QString line = c.command("PASV");
+    EXPECT_TRUE(line.startsWith("227 Entering Passive Mode (127,0,0,1,")) << line.toStdString();
+    const quint16 stale = Client::passivePort(line);
+    ASSERT_NE(stale, 0);
+    // A second PASV replaces the listener.
+    const quint16 port = c.pasv();
     ASSERT_NE(port, 0);
+    QTcpSocket old;
+    old.connectToHost(QHostAddress::LocalHost, stale);
+    EXPECT_TRUE(stale == port || !old.waitForConnected(1000));
+
     QTcpSocket intruder;
     ASSERT_TRUE(intruder.bind(QHostAddress("127.0.0.2")));
     intruder.connectToHost(QHostAddress::LocalHost, port);
     intruder.waitForConnected(kWaitMs);
-    EXPECT_TRUE(intruder.waitForDisconnected(kWaitMs) || intruder.state() == QAbstractSocket::UnconnectedState);
-    EXPECT_EQ(a.client.command("STOR a.jpg"), "425 Use PASV first");
+    EXPECT_TRUE(closed(intruder));
+    EXPECT_EQ(c.command("STOR a.jpg"), "425 Use PASV first");
 
     // The camera itself still gets through on the same port.
     QTcpSocket data;
     data.connectToHost(QHostAddress::LocalHost, port);
     ASSERT_TRUE(data.waitForConnected(kWaitMs));
-    EXPECT_EQ(a.client.command("STOR a.jpg"), "150 Opening data connection for upload");
+    EXPECT_EQ(c.command("STOR a.jpg"), kUploading);
     writeAll(data, "mine");
     data.disconnectFromHost();
-    EXPECT_EQ(a.client.reply(), "226 Transfer complete");
+    EXPECT_EQ(c.reply(), kComplete);
     EXPECT_EQ(readFile(s.path("a.jpg")), "mine");
 }

@@ -4,26 +4,18 @@
 
 namespace {
 
+using DaylightSavingTest = OrderbookFixture;
+
 // Day rules must follow the offset in force at each instant, not one offset
 // per day or per list: New York's 1 November 2026 lasts 25 hours.
-class DaylightSavingTest : public OrderbookFixture
-{
-protected:
-    void SetUp() override
-    {
-        OrderbookFixture::SetUp();
-        pinTimeZone("America/New_York");
-        ASSERT_EQ(QDateTime(QDate(2026, 10, 31), QTime(12, 0)).offsetFromUtc(), -4 * 3600);
-        ASSERT_EQ(QDateTime(QDate(2026, 11, 1), QTime(12, 0)).offsetFromUtc(), -5 * 3600);
-    }
-    static QDateTime utc(int d, int h, int m = 0, int s = 0)
-    {
-        return QDateTime(QDate(2026, d > 31 ? 11 : 10, d > 31 ? d - 31 : d), QTime(h, m, s), Qt::UTC);
-    }
-};
-
 TEST_F(DaylightSavingTest, StoredInstantsFallOnTheirLocalDayAcrossTheChange)
 {
+    pinTimeZone("America/New_York");
+    ASSERT_EQ(QDateTime(QDate(2026, 10, 31), QTime(12, 0)).offsetFromUtc(), -4 * 3600);
+    ASSERT_EQ(QDateTime(QDate(2026, 11, 1), QTime(12, 0)).offsetFromUtc(), -5 * 3600);
+    auto utc = [](int d, int h, int m = 0, int s = 0) {
+        return QDateTime(QDate(2026, d > 31 ? 11 : 10, d > 31 ? d - 31 : d), QTime(h, m, s), Qt::UTC);
+    };
     // 1 Nov 00:30 EDT is 04:30Z; 23:30 EST the same day is 04:30Z on 2 Nov;
     // 2 Nov 00:00 EST is 05:00Z.
     Order early = order("早", utc(32, 4, 30), 100, {PaymentRecord(100, utc(32, 3, 59, 59), "")}, OrderStatus::completed);

@@ -1,4 +1,6 @@
 #include "orderbook/Money.h"
+#include "orderbook/OrderStatus.h"
+#include "orderbook/ShootTimeSlot.h"
 
 #include <gtest/gtest.h>
 
@@ -46,4 +48,22 @@ TEST(Money, ComparesInWholeCents)
     EXPECT_EQ(Money::cents(std::numeric_limits<double>::infinity()), 0);
     EXPECT_EQ(Money::cents(1e300), std::numeric_limits<qint64>::max());
     EXPECT_EQ(Money::twoDecimals(1234.5), "1234.50");
+}
+
+TEST(OrderModel, RawTextsRoundTripExactlyAndEnumerateInOrder)
+{
+    EXPECT_EQ(orderStatusFromRawValue("待拍摄"), OrderStatus::pendingShoot);
+    EXPECT_EQ(orderStatusFromRawValue("待拍摄 "), std::nullopt);
+    EXPECT_EQ(orderStatusFromRawValue(""), std::nullopt);
+    QStringList statuses;
+    for (OrderStatus s : allOrderStatuses()) {
+        statuses.append(rawValue(s));
+        EXPECT_EQ(orderStatusFromRawValue(rawValue(s)), s);
+    }
+    EXPECT_EQ(statuses, (QStringList{"待付定金", "待拍摄", "已拍摄待收尾款", "已结清", "已取消"}));
+    QStringList slotTexts;
+    for (ShootTimeSlot s : allShootTimeSlots())
+        slotTexts.append(rawValue(s));
+    EXPECT_EQ(slotTexts, (QStringList{"上午", "下午", "全天"}));
+    EXPECT_EQ(shootTimeSlotFromRawValue("晚上"), std::nullopt);
 }

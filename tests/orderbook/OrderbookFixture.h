@@ -26,8 +26,7 @@ class OrderbookFixture : public ::testing::Test
 protected:
     void SetUp() override
     {
-        // The shared test main leaves a TZ from the caller's shell in place;
-        // the day rules here are written for Shanghai.
+        // The day rules here are written for Shanghai, whatever the caller's TZ.
         pinTimeZone("Asia/Shanghai");
         ASSERT_TRUE(dir.isValid());
         store = std::make_unique<UserDefaults>(dir.path() + "/defaults.json");
@@ -56,19 +55,24 @@ protected:
             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         }
     }
-    static QStringList quarantined()
+    static QStringList quarantined() { return QDir(quarantineDir()).entryList(QDir::Files, QDir::Name); }
+    // The bytes of every quarantined copy, sorted.
+    static QByteArrayList quarantinedBytes()
     {
-        return QDir(quarantineDir()).entryList(QDir::Files, QDir::Name);
+        QByteArrayList all;
+        for (const QString& name : quarantined()) {
+            QFile f(quarantineDir() + "/" + name);
+            all.append(f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)"));
+        }
+        std::sort(all.begin(), all.end());
+        return all;
     }
 
     QByteArray stored(const char* key) const { return store->data(key).value_or(QByteArray()); }
     QJsonArray storedArray(const char* key) const { return QJsonDocument::fromJson(stored(key)).array(); }
 
-    // A moment in the local time zone (tests pin Asia/Shanghai).
-    static QDateTime local(int y, int m, int d, int h = 12, int min = 0)
-    {
-        return QDateTime(QDate(y, m, d), QTime(h, min));
-    }
+    // A moment in the pinned local time zone.
+    static QDateTime local(int y, int m, int d, int h = 12, int min = 0) { return {QDate(y, m, d), QTime(h, min)}; }
 
     static Order order(const QString& name, const QDateTime& shoot, double total,
                        const QList<PaymentRecord>& payments = {},

@@ -13,35 +13,34 @@ const QStringList kBuiltins{"标准套系", "高端定制", "婚礼跟拍", "亲
 class PackageManagerTest : public OrderbookFixture
 {
 protected:
-    QByteArray packagesBytes(const QList<Package>& list) { return *OrderCodec::encodePackages(list); }
+    std::optional<QList<Package>> storedPackages() const
+    {
+        return OrderCodec::decodePackages(stored(PackageManager::defaultsKey));
+    }
 };
 
 TEST_F(PackageManagerTest, FirstRunSeedsTheEightBuiltinsAndSetsTheFlag)
 {
     PackageManager manager(*store);
     EXPECT_EQ(manager.packageNames(), kBuiltins);
-    for (const Package& p : manager.packages()) {
-        EXPECT_EQ(p.price, 0);
-        EXPECT_EQ(p.deposit, 300);
-        EXPECT_TRUE(p.isBuiltin);
-    }
-    EXPECT_EQ(OrderCodec::decodePackages(stored(PackageManager::defaultsKey)), manager.packages());
-    const QJsonObject first = storedArray(PackageManager::defaultsKey).first().toObject();
-    EXPECT_EQ(first.keys(), (QStringList{"deposit", "id", "isBuiltin", "name", "price"}));
+    for (const Package& p : manager.packages())
+        EXPECT_TRUE(p.price == 0 && p.deposit == 300 && p.isBuiltin) << p.name.toStdString();
+    EXPECT_EQ(storedPackages(), manager.packages());
+    EXPECT_EQ(storedArray(PackageManager::defaultsKey).first().toObject().keys(),
+              (QStringList{"deposit", "id", "isBuiltin", "name", "price"}));
     EXPECT_TRUE(store->boolean(PackageManager::depositMigratedKey));
-    EXPECT_EQ(&PackageManager::shared(), &PackageManager::shared());
 }
 
 TEST_F(PackageManagerTest, DepositMigrationRunsOnce)
 {
     Package user("自定义", 2999, 500, false);
-    store->set(PackageManager::defaultsKey, packagesBytes({user}));
+    store->set(PackageManager::defaultsKey, *OrderCodec::encodePackages({user}));
     {
         PackageManager manager(*store);
         ASSERT_EQ(manager.packages().size(), 1);
         EXPECT_EQ(manager.packages().first().deposit, 300);
         EXPECT_EQ(manager.packages().first().price, 2999);
-        EXPECT_EQ(OrderCodec::decodePackages(stored(PackageManager::defaultsKey))->first().deposit, 300);
+        EXPECT_EQ(storedPackages()->first().deposit, 300);
         EXPECT_TRUE(store->boolean(PackageManager::depositMigratedKey));
         manager.updatePackage(user.id, 2999, 800);
     }
@@ -51,17 +50,35 @@ TEST_F(PackageManagerTest, DepositMigrationRunsOnce)
 
 TEST_F(PackageManagerTest, UnreadableListFallsBackToBuiltinsAfterAQuarantineCopy)
 {
-    QJsonObject broken{{"id", "0F8FAD5B-D9CB-469F-A165-70867728950E"}, {"name", "旧"}, {"price", 1}, {"deposit", 2}};
-    const QByteArray bytes = QJsonDocument(QJsonArray{broken}).toJson(QJsonDocument::Compact);
+    const QByteArray bytes = R"([{"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","name":"旧","price":1,"deposit":2}])";
     store->set(PackageManager::defaultsKey, bytes);
     PackageManager manager(*store);
     EXPECT_EQ(manager.packageNames(), kBuiltins);
-    EXPECT_EQ(OrderCodec::decodePackages(stored(PackageManager::defaultsKey))->size(), 8);
+    EXPECT_EQ(storedPackages()->size(), 8);
     ASSERT_EQ(quarantined().size(), 1);
     EXPECT_TRUE(quarantined().first().startsWith("schedulePackages_"));
+    EXPECT_EQ(quarantinedBytes(), QByteArrayList{bytes});
 }
 
-TEST_F(PackageManagerTest, EditsSaveAndBuiltinsCannotBeDeleted)
+TEST_F(PackageManagerTest, UnreadableListStaysUntilItsCopyIsSafe)
+{
+    const QByteArray unreadable = "[{\"name\":\"旧套系\"}]";
+    store->set(PackageManager::defaultsKey, unreadable);
+    blockQuarantine(true);
+    PackageManager manager(*store);
+    EXPECT_EQ(manager.packageNames(), kBuiltins);
+    EXPECT_EQ(stored(PackageManager::defaultsKey), unreadable);
+    ASSERT_TRUE(manager.addPackage("新套系", 1000, 300));
+    EXPECT_EQ(stored(PackageManager::defaultsKey), unreadable) << "an edit must not replace it either";
+
+    blockQuarantine(false);
+    ASSERT_TRUE(manager.addPackage("再一个", 2000, 300));
+    EXPECT_EQ(quarantinedBytes(), QByteArrayList{unreadable});
+    EXPECT_EQ(storedPackages()->size(), 10);
+    EXPECT_TRUE(store->boolean(PackageManager::depositMigratedKey));
+}
+
+TEST_F(PackageManagerTest, EditsAndMovesSaveAndBuiltinsCannotBeDeleted)
 {
     PackageManager manager(*store);
     QSignalSpy spy(&manager, &PackageManager::packagesChanged);
@@ -83,46 +100,17 @@ TEST_F(PackageManagerTest, EditsSaveAndBuiltinsCannotBeDeleted)
     EXPECT_EQ(manager.packages().first().name, "");
     EXPECT_TRUE(manager.deletePackage(added));
     EXPECT_EQ(manager.packages().size(), 8);
-    PackageManager reloaded(*store);
-    EXPECT_EQ(reloaded.packages(), manager.packages());
-}
+    EXPECT_EQ(PackageManager(*store).packages(), manager.packages());
 
-TEST_F(PackageManagerTest, MovesUseInsertionPositionsBeforeTheMove)
-{
-    PackageManager manager(*store);
-    auto names = [&] { return manager.packageNames(); };
+    // Moves use insertion positions from before the move.
+    manager.updatePackageName(standard, "标准套系");
     manager.movePackage({2}, 4); // one down
-    EXPECT_EQ(names().mid(1, 3), (QStringList{"高端定制", "亲子写真", "婚礼跟拍"}));
+    EXPECT_EQ(manager.packageNames().mid(1, 3), (QStringList{"高端定制", "亲子写真", "婚礼跟拍"}));
     manager.movePackage({2}, 1); // one up
-    EXPECT_EQ(names().mid(0, 3), (QStringList{"标准套系", "亲子写真", "高端定制"}));
+    EXPECT_EQ(manager.packageNames().mid(0, 3), (QStringList{"标准套系", "亲子写真", "高端定制"}));
     manager.movePackage({0, 7}, 8); // several to the end
-    EXPECT_EQ(names().mid(6), (QStringList{"标准套系", "其他"}));
-    EXPECT_EQ(OrderCodec::decodePackages(stored(PackageManager::defaultsKey))->last().name, "其他");
-}
-
-}
-
-namespace {
-
-TEST_F(PackageManagerTest, UnreadableListStaysUntilItsCopyIsSafe)
-{
-    const QByteArray unreadable = "[{\"name\":\"旧套系\"}]";
-    store->set(PackageManager::defaultsKey, unreadable);
-    blockQuarantine(true);
-    PackageManager manager(*store);
-    EXPECT_EQ(manager.packageNames(), kBuiltins);
-    EXPECT_EQ(stored(PackageManager::defaultsKey), unreadable);
-    ASSERT_TRUE(manager.addPackage("新套系", 1000, 300));
-    EXPECT_EQ(stored(PackageManager::defaultsKey), unreadable) << "an edit must not replace it either";
-
-    blockQuarantine(false);
-    ASSERT_TRUE(manager.addPackage("再一个", 2000, 300));
-    ASSERT_EQ(quarantined().size(), 1);
-    QFile copy(quarantineDir() + "/" + quarantined().first());
-    ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
-    EXPECT_EQ(copy.readAll(), unreadable);
-    EXPECT_EQ(OrderCodec::decodePackages(stored(PackageManager::defaultsKey))->size(), 10);
-    EXPECT_TRUE(store->boolean(PackageManager::depositMigratedKey));
+    EXPECT_EQ(manager.packageNames().mid(6), (QStringList{"标准套系", "其他"}));
+    EXPECT_EQ(storedPackages()->last().name, "其他");
 }
 
 }

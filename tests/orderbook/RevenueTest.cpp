@@ -56,17 +56,15 @@ TEST_F(RevenueTest, CashAndCompletedModesCountOnTheirOwnDates)
 TEST_F(RevenueTest, CompletedDateNeedsStatusTotalAndFullPayment)
 {
     const QDateTime jan = local(2026, 1, 5), mar = local(2026, 3, 5);
-    Order done = order("甲", jan, 1000, {pay(300, mar), pay(700, jan)}, OrderStatus::completed);
+    const Order done = order("甲", jan, 1000, {pay(300, mar), pay(700, jan)}, OrderStatus::completed);
     EXPECT_EQ(done.completedDate(), mar);
-    Order zero = done;
-    zero.totalAmount = 0;
-    EXPECT_FALSE(zero.completedDate());
-    Order balance = done;
-    balance.status = OrderStatus::pendingBalance;
-    EXPECT_FALSE(balance.completedDate());
-    Order shortPaid = done;
-    shortPaid.totalAmount = 1000.02;
-    EXPECT_FALSE(shortPaid.completedDate());
+    for (const auto& [total, status] : {std::pair{0.0, OrderStatus::completed}, {1000.02, OrderStatus::completed},
+                                        {1000.0, OrderStatus::pendingBalance}}) {
+        Order o = done;
+        o.totalAmount = total;
+        o.status = status;
+        EXPECT_FALSE(o.completedDate()) << total;
+    }
     Order over = order("乙", jan, 1000, {pay(600, jan), pay(500, jan)});
     EXPECT_DOUBLE_EQ(over.receivedAmount(), 1100);
     EXPECT_DOUBLE_EQ(over.pendingAmount(), 0);

@@ -1,79 +1,46 @@
-#include "CalendarTestFiles.h"
+#include "PlatformTestFiles.h"
 
 #include "platform/IcsCalendarStore.h"
-#include "TestEnv.h"
 
 #include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
-using namespace CalendarTestFiles;
+using namespace PlatformTestFiles;
 
 namespace {
 
-QString folder()
-{
-    return TestEnv::dataHome() + "/Kelvara/calendars";
-}
-
 QString writeCalendar(const QString& name, const QByteArray& bytes)
 {
-    QDir().mkpath(folder());
-    const QString path = folder() + "/" + name;
+    const QString path = calendarFolder() + "/" + name;
     rewriteInPlace(path, bytes);
     return path;
 }
 
-QDateTime at(int y, int mo, int d, int h, int mi = 0)
+QByteArrayList asideCopies(const QString& nameFilter)
 {
-    return QDateTime(QDate(y, mo, d), QTime(h, mi));
+    return PlatformTestFiles::asideCopies(calendarFolder(), nameFilter);
 }
 
+// Events another program wrote: one good with unknown properties, one without
+// an identifier, one without a start, one with broken lines, one with huge
+// notes, and a to-do.
 QByteArray messyCalendar(const QString& hugeNotes)
 {
     return ics({
-        "BEGIN:VCALENDAR",
-        "VERSION:2.0",
-        "PRODID:-//Another Program//EN",
-        "X-WR-CALNAME:拍摄档期",
+        "BEGIN:VCALENDAR", "VERSION:2.0", "PRODID:-//Another Program//EN", "X-WR-CALNAME:拍摄档期",
         "X-UNKNOWN-CAL-PROP:keep me",
-        "BEGIN:VEVENT",
-        "UID:good-1",
-        "SUMMARY:好事件",
-        "DTSTART;TZID=Asia/Shanghai:20270301T100000",
-        "DTEND;TZID=Asia/Shanghai:20270301T120000",
-        "X-FOO-BAR:unknown value",
+        "BEGIN:VEVENT", "UID:good-1", "SUMMARY:好事件", "DTSTART;TZID=Asia/Shanghai:20270301T100000",
+        "DTEND;TZID=Asia/Shanghai:20270301T120000", "X-FOO-BAR:unknown value",
         "ATTENDEE;CN=Someone:mailto:someone@example.invalid",
-        "BEGIN:VALARM",
-        "ACTION:AUDIO",
-        "TRIGGER:-PT15M",
-        "END:VALARM",
-        "END:VEVENT",
-        "BEGIN:VEVENT",
-        "SUMMARY:没有UID",
-        "DTSTART:20270302T020000Z",
-        "END:VEVENT",
-        "BEGIN:VEVENT",
-        "UID:no-start",
-        "SUMMARY:没有开始时间",
-        "END:VEVENT",
-        "BEGIN:VEVENT",
-        "UID:broken-lines",
-        "this line is broken",
-        "DTSTART:20270303T020000Z",
-        "DTEND:not a date",
-        "SUMMARY:有坏行",
-        "END:VEVENT",
-        "BEGIN:VEVENT",
-        "UID:huge",
-        "DTSTART:20270304T020000Z",
-        "DESCRIPTION:" + hugeNotes,
-        "END:VEVENT",
-        "BEGIN:VTODO",
-        "UID:todo-1",
-        "SUMMARY:待办",
-        "END:VTODO",
+        "BEGIN:VALARM", "ACTION:AUDIO", "TRIGGER:-PT15M", "END:VALARM", "END:VEVENT",
+        "BEGIN:VEVENT", "SUMMARY:没有UID", "DTSTART:20270302T020000Z", "END:VEVENT",
+        "BEGIN:VEVENT", "UID:no-start", "SUMMARY:没有开始时间", "END:VEVENT",
+        "BEGIN:VEVENT", "UID:broken-lines", "this line is broken", "DTSTART:20270303T020000Z", "DTEND:not a date",
+        "SUMMARY:有坏行", "END:VEVENT",
+        "BEGIN:VEVENT", "UID:huge", "DTSTART:20270304T020000Z", "DESCRIPTION:" + hugeNotes, "END:VEVENT",
+        "BEGIN:VTODO", "UID:todo-1", "SUMMARY:待办", "END:VTODO",
         "END:VCALENDAR",
     });
 }
@@ -88,7 +55,7 @@ TEST(CalendarIcsBadInputTest, AMessyFileIsReadAsFarAsItGoesAndNothingOfItIsLost)
 
     QString generatedId;
     {
-        IcsCalendarStore store(folder());
+        IcsCalendarStore store(calendarFolder());
         ASSERT_EQ(store.calendars().size(), 1);
         EXPECT_EQ(store.calendars().first().title, "拍摄档期");
         const auto good = store.event("good-1");
@@ -115,7 +82,7 @@ TEST(CalendarIcsBadInputTest, AMessyFileIsReadAsFarAsItGoesAndNothingOfItIsLost)
         EXPECT_EQ(read(path), original); // reading writes nothing
     }
 
-    IcsCalendarStore store(folder());
+    IcsCalendarStore store(calendarFolder());
     EXPECT_TRUE(store.event(generatedId)); // the same identifier at every start
 
     // Editing an event touches only what the app owns.
@@ -130,29 +97,21 @@ TEST(CalendarIcsBadInputTest, AMessyFileIsReadAsFarAsItGoesAndNothingOfItIsLost)
         EXPECT_TRUE(rewritten.contains(kept)) << kept;
     EXPECT_TRUE(rewritten.contains(("UID:" + generatedId).toUtf8()));
     EXPECT_FALSE(rewritten.contains("X-LIC-ERROR"));
-    EXPECT_EQ(IcsCalendarStore(folder()).event("huge")->notes->size(), huge.size());
-
+    EXPECT_EQ(IcsCalendarStore(calendarFolder()).event("huge")->notes->size(), huge.size());
     // The file with broken lines was copied aside before the first rewrite.
-    const QStringList aside = entries(folder()).filter("MESSY.ics.broken-");
-    ASSERT_EQ(aside.size(), 1);
-    EXPECT_EQ(read(folder() + "/" + aside.first()), original);
+    EXPECT_EQ(asideCopies("MESSY.ics.broken-*"), QByteArrayList{original});
 }
 
 TEST(CalendarIcsBadInputTest, AFileWithoutACalendarIsKeptAsideUntouched)
 {
     const QByteArray garbage = QByteArray("this is not a calendar\n\x01\x02\xff\xfe", 28) + QByteArray(4096, '\0');
     const QString path = writeCalendar("BROKEN.ics", garbage);
-    IcsCalendarStore store(folder());
+    IcsCalendarStore store(calendarFolder());
     EXPECT_TRUE(store.calendars().isEmpty());
     EXPECT_FALSE(QFile::exists(path));
-    const QStringList aside = entries(folder()).filter("BROKEN.ics.corrupt-");
-    ASSERT_EQ(aside.size(), 1);
-    EXPECT_EQ(read(folder() + "/" + aside.first()), garbage);
-
-    CalendarInfo fresh;
-    fresh.title = "拍摄档期";
-    ASSERT_TRUE(store.saveCalendar(fresh));
-    EXPECT_EQ(read(folder() + "/" + aside.first()), garbage);
+    EXPECT_EQ(asideCopies("BROKEN.ics.corrupt-*"), QByteArrayList{garbage});
+    shootCalendar(store);
+    EXPECT_EQ(asideCopies("BROKEN.ics.corrupt-*"), QByteArrayList{garbage});
 }
 
 TEST(CalendarIcsBadInputTest, ATruncatedFileStillGivesTheEventsBeforeTheCut)
@@ -160,7 +119,7 @@ TEST(CalendarIcsBadInputTest, ATruncatedFileStillGivesTheEventsBeforeTheCut)
     writeCalendar("CUT.ics", ics({"BEGIN:VCALENDAR", "VERSION:2.0", "BEGIN:VEVENT", "UID:first",
                                   "DTSTART:20270101T020000Z", "SUMMARY:完整", "END:VEVENT", "BEGIN:VEVENT",
                                   "UID:second", "DTSTART:2027"}));
-    IcsCalendarStore store(folder());
+    IcsCalendarStore store(calendarFolder());
     ASSERT_EQ(store.calendars().size(), 1);
     EXPECT_EQ(store.calendars().first().title, "CUT"); // no name in the file
     EXPECT_TRUE(store.event("first"));
@@ -173,28 +132,23 @@ TEST(CalendarIcsBadInputTest, AFileOverTheSizeBoundIsNeitherReadNorTouched)
     const QString path = writeCalendar("BIG.ics", big);
     const QDateTime mtime = QFileInfo(path).lastModified();
     big.clear();
-    IcsCalendarStore store(folder());
+    IcsCalendarStore store(calendarFolder());
     EXPECT_TRUE(store.calendars().isEmpty());
-    EXPECT_TRUE(QFile::exists(path));
     EXPECT_EQ(QFileInfo(path).lastModified(), mtime);
-    EXPECT_EQ(entries(folder()).size(), 1);
+    EXPECT_EQ(entries(calendarFolder()), QStringList{"BIG.ics"});
 }
 
 TEST(CalendarIcsBadInputTest, AFileRuinedFromOutsideIsPutAsideAfterASecondLook)
 {
-    IcsCalendarStore store(folder());
-    CalendarInfo cal;
-    cal.title = "拍摄档期";
-    ASSERT_TRUE(store.saveCalendar(cal));
+    IcsCalendarStore store(calendarFolder());
+    const CalendarInfo cal = shootCalendar(store);
     QSignalSpy spy(&store, &CalendarStore::changed);
     const QString path = store.filePath(cal.identifier);
     replaceByRename(path, "garbage");
     EXPECT_TRUE(QTest::qWaitFor([&] { return spy.count() > 0; }, 3000));
     EXPECT_FALSE(store.calendar(cal.identifier));
     EXPECT_FALSE(QFile::exists(path));
-    const QStringList aside = entries(folder()).filter(".corrupt-");
-    ASSERT_EQ(aside.size(), 1);
-    EXPECT_EQ(read(folder() + "/" + aside.first()), "garbage");
+    EXPECT_EQ(asideCopies("*.corrupt-*"), QByteArrayList{"garbage"});
 }
 
 TEST(CalendarIcsBadInputTest, AStrayNulByteHidesNoEventAndTheOriginalIsKept)
@@ -205,7 +159,7 @@ TEST(CalendarIcsBadInputTest, AStrayNulByteHidesNoEventAndTheOriginalIsKept)
     bytes += ics({"BEGIN:VEVENT", "UID:after", "DTSTART:20270102T020000Z", "SUMMARY:之后", "END:VEVENT",
                   "END:VCALENDAR"});
     const QString path = writeCalendar("NUL.ics", bytes);
-    IcsCalendarStore store(folder());
+    IcsCalendarStore store(calendarFolder());
     ASSERT_EQ(store.calendars().size(), 1);
     EXPECT_EQ(store.calendars().first().title, "拍摄档期");
     EXPECT_TRUE(store.event("before"));
@@ -213,29 +167,25 @@ TEST(CalendarIcsBadInputTest, AStrayNulByteHidesNoEventAndTheOriginalIsKept)
     EXPECT_EQ(store.event("after")->title, "之后");
     EXPECT_EQ(read(path), bytes);
 
-    CalendarEvent e = *store.event("before");
-    e.title = "改过";
-    ASSERT_TRUE(store.saveEvent(e));
-    EXPECT_TRUE(IcsCalendarStore(folder()).event("after"));
-    const QStringList aside = entries(folder()).filter("NUL.ics.broken-");
-    ASSERT_EQ(aside.size(), 1);
-    EXPECT_EQ(read(folder() + "/" + aside.first()), bytes);
+    retitle(store, "before", "改过");
+    EXPECT_TRUE(IcsCalendarStore(calendarFolder()).event("after"));
+    EXPECT_EQ(asideCopies("NUL.ics.broken-*"), QByteArrayList{bytes});
 }
 
 TEST(CalendarIcsBadInputTest, AnUnfoldedLineOfMegabytesIsReadWhole)
 {
     // One physical line: libical alone takes minutes over this.
     const QString huge = QString("长a").repeated(3 << 20);
-    const QString path = writeCalendar("LONG.ics", ics({"BEGIN:VCALENDAR", "VERSION:2.0", "BEGIN:VEVENT", "UID:long",
-                                                        "DTSTART:20270304T020000Z", "DESCRIPTION:" + huge,
-                                                        "SUMMARY:长备注", "END:VEVENT", "END:VCALENDAR"}));
-    IcsCalendarStore store(folder());
+    writeCalendar("LONG.ics", ics({"BEGIN:VCALENDAR", "VERSION:2.0", "BEGIN:VEVENT", "UID:long",
+                                   "DTSTART:20270304T020000Z", "DESCRIPTION:" + huge, "SUMMARY:长备注", "END:VEVENT",
+                                   "END:VCALENDAR"}));
+    IcsCalendarStore store(calendarFolder());
     const auto e = store.event("long");
     ASSERT_TRUE(e);
     EXPECT_EQ(e->title, "长备注");
     ASSERT_TRUE(e->notes);
     EXPECT_TRUE(*e->notes == huge);
-    EXPECT_TRUE(entries(folder()).filter(".broken-").isEmpty());
+    EXPECT_TRUE(asideCopies("*.broken-*").isEmpty());
 }
 
 TEST(CalendarIcsBadInputTest, SeveralDocumentsInOneFileKeepEverythingAcrossARewrite)
@@ -248,19 +198,18 @@ TEST(CalendarIcsBadInputTest, SeveralDocumentsInOneFileKeepEverythingAcrossARewr
                                   "DTSTART;TZID=Photographer Time:20270102T100000", "SUMMARY:二", "END:VEVENT",
                                   "BEGIN:VTODO", "UID:todo", "SUMMARY:待办", "END:VTODO", "END:VCALENDAR"});
     const QString path = writeCalendar("TWO.ics", bytes);
-    IcsCalendarStore store(folder());
+    const QDateTime twoStarts(QDate(2027, 1, 2), QTime(1, 0), Qt::UTC);
+    IcsCalendarStore store(calendarFolder());
     ASSERT_EQ(store.calendars().size(), 1);
     ASSERT_TRUE(store.event("two"));
-    EXPECT_EQ(store.event("two")->startDate, QDateTime(QDate(2027, 1, 2), QTime(1, 0), Qt::UTC));
+    EXPECT_EQ(store.event("two")->startDate, twoStarts);
 
-    CalendarEvent one = *store.event("one");
-    one.title = "改过";
-    ASSERT_TRUE(store.saveEvent(one));
+    retitle(store, "one", "改过");
     const QByteArray rewritten = read(path);
     EXPECT_TRUE(rewritten.contains("BEGIN:VTODO"));
     EXPECT_TRUE(rewritten.contains("TZID:Photographer Time"));
-    IcsCalendarStore reopened(folder());
+    IcsCalendarStore reopened(calendarFolder());
     ASSERT_TRUE(reopened.event("two"));
-    EXPECT_EQ(reopened.event("two")->startDate, QDateTime(QDate(2027, 1, 2), QTime(1, 0), Qt::UTC));
-    EXPECT_EQ(entries(folder()).filter("TWO.ics.broken-").size(), 1);
+    EXPECT_EQ(reopened.event("two")->startDate, twoStarts);
+    EXPECT_EQ(asideCopies("TWO.ics.broken-*"), QByteArrayList{bytes});
 }

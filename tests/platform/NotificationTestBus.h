@@ -19,7 +19,6 @@ class NotificationTestService : public QDBusVirtualObject
 {
 public:
     struct Call {
-        QString appName;
         QString summary;
         QString body;
         QVariantMap hints;
@@ -38,15 +37,12 @@ public:
         QDBusMessage reply;
         const QList<QVariant> args = message.arguments();
         if (message.member() == "Notify" && args.size() == 8) {
-            calls.append({args[0].toString(), args[3].toString(), args[4].toString(),
-                          qdbus_cast<QVariantMap>(args[6]), args[7].toInt()});
+            calls.append({args[3].toString(), args[4].toString(), qdbus_cast<QVariantMap>(args[6]), args[7].toInt()});
             reply = message.createReply(QVariant::fromValue(uint(calls.size())));
         } else if (message.member() == "GetCapabilities") {
             if (onCapabilities)
                 onCapabilities();
             reply = message.createReply(QVariant(capabilities));
-        } else if (message.member() == "GetServerInformation") {
-            reply = message.createReply(QVariantList{"test", "test", "0", "1.2"});
         } else {
             reply = message.createErrorReply(QDBusError::UnknownMethod, message.member());
         }

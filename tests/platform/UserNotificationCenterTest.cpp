@@ -1,9 +1,9 @@
 #include "NotificationTestBus.h"
+#include "PlatformTestFiles.h"
 
 #include "platform/Log.h"
 #include "platform/UserNotificationCenter.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -13,9 +13,11 @@
 
 #include <gtest/gtest.h>
 
+using namespace PlatformTestFiles;
+
 namespace {
 
-QString storePath()
+QString storeFile()
 {
     return TestEnv::dataHome() + "/Kelvara/pending_notifications.json";
 }
@@ -27,6 +29,11 @@ UserNotificationCenter::Clock clockFrom(const QDateTime& start)
     timer->start();
     return [start, timer] { return start.addMSecs(timer->elapsed()); };
 }
+
+// A centre on the test's store, on the session bus, its clock from `start`.
+struct Centre : UserNotificationCenter {
+    explicit Centre(const QDateTime& start) : UserNotificationCenter(storeFile()) { setClock(clockFrom(start)); }
+};
 
 UserNotificationRequest shootReminder(const QString& id, const QDateTime& when)
 {
@@ -54,35 +61,38 @@ const QDateTime kDue(QDate(2027, 3, 3), QTime(10, 0));
 
 TEST(UserNotificationCenterTest, ADueRequestIsShownThroughTheNotificationService)
 {
-    NotificationTestBus bus;
-    NotificationTestService& service = bus.startService();
-    UserNotificationCenter center(storePath());
-    center.setClock(clockFrom(kDue.addMSecs(-300)));
-    QSignalSpy delivered(&center, &UserNotificationCenter::delivered);
+    // The bus named by the variable, and without it the one at its well-known place.
+    for (const bool exported : {true, false}) {
+        SCOPED_TRACE(exported ? "bus from DBUS_SESSION_BUS_ADDRESS" : "bus at $XDG_RUNTIME_DIR/bus");
+        NotificationTestBus bus(exported ? "unix:tmpdir=/tmp" : "unix:path=" + TestEnv::root() + "/runtime/bus",
+                                exported);
+        ASSERT_EQ(qgetenv("DBUS_SESSION_BUS_ADDRESS").isEmpty(), !exported);
+        NotificationTestService& service = bus.startService();
+        Centre center(kDue.addMSecs(-300));
+        QSignalSpy delivered(&center, &UserNotificationCenter::delivered);
 
-    ASSERT_EQ(addAndWait(center, shootReminder("order_A_reminder_0", kDue)), "");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !service.calls.isEmpty(); }, 3000));
-    ASSERT_EQ(service.calls.size(), 1);
-    const NotificationTestService::Call& call = service.calls.first();
-    EXPECT_EQ(call.summary, "拍摄档期提醒");
-    EXPECT_EQ(call.body, "张三 · 婚纱\n拍摄时间：2027-03-10 14:00");
-    EXPECT_EQ(call.hints.value("sound-name").toString(), "message-new-instant");
-    EXPECT_EQ(call.hints.value("urgency").toInt(), 1);
-    EXPECT_EQ(call.hints.value("desktop-entry").toString(), "tessary");
-    EXPECT_EQ(call.expireTimeout, -1);
+        ASSERT_EQ(addAndWait(center, shootReminder("order_A_reminder_0", kDue)), "");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !service.calls.isEmpty(); }, 3000));
+        ASSERT_EQ(service.calls.size(), 1);
+        const NotificationTestService::Call& call = service.calls.first();
+        EXPECT_EQ(call.summary, "拍摄档期提醒");
+        EXPECT_EQ(call.body, "张三 · 婚纱\n拍摄时间：2027-03-10 14:00");
+        EXPECT_EQ(call.hints.value("sound-name").toString(), "message-new-instant");
+        EXPECT_EQ(call.hints.value("urgency").toInt(), 1);
+        EXPECT_EQ(call.hints.value("desktop-entry").toString(), "tessary");
+        EXPECT_EQ(call.expireTimeout, -1);
 
-    EXPECT_TRUE(QTest::qWaitFor([&] { return delivered.count() == 1; }, 2000));
-    EXPECT_TRUE(center.pendingRequests().isEmpty());
-    QFile file(storePath());
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_FALSE(file.readAll().contains("order_A_reminder_0"));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return delivered.count() == 1; }, 2000));
+        EXPECT_TRUE(center.pendingRequests().isEmpty());
+        ASSERT_TRUE(QFile::exists(storeFile()));
+        EXPECT_FALSE(read(storeFile()).contains("order_A_reminder_0"));
+    }
 }
 
 TEST(UserNotificationCenterTest, PendingRequestsSurviveARestartAndReplaceByIdentifier)
 {
     {
-        UserNotificationCenter center(storePath());
-        center.setClock(clockFrom(kDue.addDays(-7)));
+        Centre center(kDue.addDays(-7));
         ASSERT_EQ(addAndWait(center, shootReminder("order_A_reminder_0", kDue)), "");
         ASSERT_EQ(addAndWait(center, shootReminder("order_A_reminder_1", kDue.addDays(1))), "");
         UserNotificationRequest replacement = shootReminder("order_A_reminder_0", kDue.addSecs(3600));
@@ -91,9 +101,7 @@ TEST(UserNotificationCenterTest, PendingRequestsSurviveARestartAndReplaceByIdent
         ASSERT_EQ(center.pendingRequests().size(), 2);
     }
 
-    QFile file(storePath());
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    const QJsonObject stored = QJsonDocument::fromJson(file.readAll()).object();
+    const QJsonObject stored = QJsonDocument::fromJson(read(storeFile())).object();
     const QJsonObject first = stored.value("requests").toArray().first().toObject();
     EXPECT_EQ(first.value("identifier").toString(), "order_A_reminder_0");
     EXPECT_EQ(first.value("subtitle").toString(), "张三 · ");
@@ -101,8 +109,7 @@ TEST(UserNotificationCenterTest, PendingRequestsSurviveARestartAndReplaceByIdent
     EXPECT_EQ(first.value("trigger").toObject().value("hour").toInt(), 11);
     EXPECT_EQ(first.value("trigger").toObject().value("repeats").toBool(true), false);
 
-    UserNotificationCenter restarted(storePath());
-    restarted.setClock(clockFrom(kDue.addDays(-7)));
+    Centre restarted(kDue.addDays(-7));
     std::optional<QList<UserNotificationRequest>> pending;
     QObject context;
     restarted.getPendingNotificationRequests(&context, [&](const QList<UserNotificationRequest>& list) { pending = list; });
@@ -112,26 +119,23 @@ TEST(UserNotificationCenterTest, PendingRequestsSurviveARestartAndReplaceByIdent
     EXPECT_EQ(pending->at(1).identifier, "order_A_reminder_1");
 
     restarted.removePendingNotificationRequests({"order_A_reminder_1", "unknown"});
-    EXPECT_EQ(UserNotificationCenter(storePath()).pendingRequests().size(), 1);
+    EXPECT_EQ(UserNotificationCenter(storeFile()).pendingRequests().size(), 1);
 }
 
 TEST(UserNotificationCenterTest, ARequestThatFellDueWhileClosedIsShownOnceAtStart)
 {
     {
-        UserNotificationCenter center(storePath());
-        center.setClock(clockFrom(kDue.addSecs(-600)));
+        Centre center(kDue.addSecs(-600));
         ASSERT_EQ(addAndWait(center, shootReminder("order_B_reminder_2", kDue)), "");
     }
     NotificationTestBus bus;
     NotificationTestService& service = bus.startService();
     {
-        UserNotificationCenter center(storePath());
-        center.setClock(clockFrom(kDue.addDays(1)));
+        Centre center(kDue.addDays(1));
         ASSERT_TRUE(QTest::qWaitFor([&] { return center.pendingRequests().isEmpty(); }, 3000));
         EXPECT_EQ(service.calls.size(), 1);
     }
-    UserNotificationCenter again(storePath());
-    again.setClock(clockFrom(kDue.addDays(1)));
+    Centre again(kDue.addDays(1));
     QTest::qWait(300);
     EXPECT_EQ(service.calls.size(), 1);
 }
@@ -147,11 +151,11 @@ TEST(UserNotificationCenterTest, AuthorizationFollowsWhetherTheServiceAnswers)
         return granted.value_or(false);
     };
     {
-        UserNotificationCenter noBusAtAll(storePath());
+        UserNotificationCenter noBusAtAll(storeFile());
         EXPECT_FALSE(ask(noBusAtAll));
     }
     NotificationTestBus bus;
-    UserNotificationCenter center(storePath());
+    UserNotificationCenter center(storeFile());
     EXPECT_FALSE(ask(center));
     std::optional<UserNotificationAuthorizationStatus> status;
     QObject context;
@@ -166,8 +170,7 @@ TEST(UserNotificationCenterTest, AuthorizationFollowsWhetherTheServiceAnswers)
 TEST(UserNotificationCenterTest, WithoutTheServiceARequestStaysPendingForALaterTry)
 {
     NotificationTestBus bus;
-    UserNotificationCenter center(storePath());
-    center.setClock(clockFrom(kDue.addMSecs(-200)));
+    Centre center(kDue.addMSecs(-200));
     QStringList lines;
     Log::setSink([&](const QString& line) { lines << line; });
     ASSERT_EQ(addAndWait(center, shootReminder("order_C_reminder_0", kDue)), "");
@@ -186,7 +189,7 @@ TEST(UserNotificationCenterTest, UserTextIsEscapedForAServiceThatReadsMarkup)
     // A connection handed in is used as it is, whatever the environment says.
     const QDBusConnection injected = QDBusConnection::connectToBus(bus.address(), "injected");
     qunsetenv("DBUS_SESSION_BUS_ADDRESS");
-    UserNotificationCenter center(storePath(), injected);
+    UserNotificationCenter center(storeFile(), injected);
     center.setClock(clockFrom(kDue));
     UserNotificationRequest r = shootReminder("markup", kDue);
     r.subtitle = "<b>A&B</b> · 套餐";
@@ -199,15 +202,13 @@ TEST(UserNotificationCenterTest, UserTextIsEscapedForAServiceThatReadsMarkup)
 
 TEST(UserNotificationCenterTest, BadRequestsAreRefusedAndCallersThatLeftAreNotCalled)
 {
-    UserNotificationCenter center(storePath());
-    center.setClock(clockFrom(kDue));
-    UserNotificationRequest noId = shootReminder("", kDue.addDays(1));
-    EXPECT_FALSE(addAndWait(center, noId).isEmpty());
-    UserNotificationRequest badDate = shootReminder("x", kDue.addDays(1));
-    badDate.trigger.day = 30;
-    badDate.trigger.month = 2;
-    EXPECT_FALSE(addAndWait(center, badDate).isEmpty());
-    EXPECT_FALSE(addAndWait(center, shootReminder("late", kDue.addSecs(-120))).isEmpty());
+    Centre center(kDue);
+    UserNotificationRequest february30 = shootReminder("february30", kDue.addDays(1));
+    february30.trigger.day = 30;
+    february30.trigger.month = 2;
+    for (const UserNotificationRequest& r :
+         {shootReminder("", kDue.addDays(1)), february30, shootReminder("late", kDue.addSecs(-120))})
+        EXPECT_FALSE(addAndWait(center, r).isEmpty()) << r.identifier.toStdString();
     EXPECT_TRUE(center.pendingRequests().isEmpty());
 
     bool called = false;
@@ -221,40 +222,23 @@ TEST(UserNotificationCenterTest, BadRequestsAreRefusedAndCallersThatLeftAreNotCa
 
 TEST(UserNotificationCenterTest, AnUnreadableStoreIsKeptAside)
 {
-    QDir().mkpath(QFileInfo(storePath()).absolutePath());
-    QFile f(storePath());
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write("{not json");
-    f.close();
-    UserNotificationCenter center(storePath());
+    rewriteInPlace(storeFile(), "{not json");
+    UserNotificationCenter center(storeFile());
     EXPECT_TRUE(center.pendingRequests().isEmpty());
-    const QStringList aside = QDir(QFileInfo(storePath()).absolutePath()).entryList({"pending_notifications.json.corrupt-*"});
-    EXPECT_EQ(aside.size(), 1);
-}
-
-TEST(UserNotificationCenterTest, TheBusAtItsWellKnownPlaceIsFoundWithoutTheVariable)
-{
-    NotificationTestBus bus("unix:path=" + TestEnv::root() + "/runtime/bus", false);
-    ASSERT_TRUE(qgetenv("DBUS_SESSION_BUS_ADDRESS").isEmpty());
-    NotificationTestService& service = bus.startService();
-    UserNotificationCenter center(storePath());
-    center.setClock(clockFrom(kDue.addMSecs(-100)));
-    ASSERT_EQ(addAndWait(center, shootReminder("order_D_reminder_0", kDue)), "");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return service.calls.size() == 1; }, 3000));
+    EXPECT_EQ(asideCopies(QFileInfo(storeFile()).absolutePath(), "pending_notifications.json.corrupt-*"),
+              QByteArrayList{"{not json"});
 }
 
 TEST(UserNotificationCenterTest, ARequestRemovedOrReplacedWhileTheServiceIsAskedIsNotShown)
 {
     NotificationTestBus bus;
     NotificationTestService& service = bus.startService();
-    UserNotificationCenter center(storePath());
-    center.setClock(clockFrom(kDue));
+    Centre center(kDue);
     int asked = 0;
     service.onCapabilities = [&] {
         ++asked;
         center.removePendingNotificationRequests({"order_F_reminder_0"});
-        UserNotificationRequest later = shootReminder("order_F_reminder_1", kDue.addDays(1));
-        center.add(later);
+        center.add(shootReminder("order_F_reminder_1", kDue.addDays(1)));
     };
     center.add(shootReminder("order_F_reminder_0", kDue));
     center.add(shootReminder("order_F_reminder_1", kDue));

@@ -6,27 +6,22 @@
 #include <gtest/gtest.h>
 
 #include <QDateTime>
-#include <QFile>
-#include <QFileInfo>
 
 #include <sys/stat.h>
 
 namespace {
 
-const QDate kDay(2026, 3, 7);
-const QString kBase = QStringLiteral("3.7-相机导出");
-
 struct RunResult
 {
-    int total = -1;
+    int total = -1, copied = 0, skipped = 0, failed = 0;
     QList<AutoImportFileReport> reports;
     AutoImportRunSummary summary;
     bool finished = false;
 };
 
-RunResult runEngine(AutoImportEngine& engine, const ImportFixture& fx,
-                    AutoImportEngine::Options options = {})
+RunResult runEngine(const ImportFixture& fx, AutoImportEngine::Options options = {})
 {
+    AutoImportEngine engine;
     RunResult r;
     if (options.desktopPath.isEmpty())
         options.desktopPath = fx.desktop();
@@ -34,27 +29,18 @@ RunResult runEngine(AutoImportEngine& engine, const ImportFixture& fx,
         options.date = kDay;
     QObject::connect(&engine, &AutoImportEngine::scanFinished, [&](int n) { r.total = n; });
     QObject::connect(&engine, &AutoImportEngine::fileHandled,
-                     [&](const AutoImportFileReport& rep) { r.reports.append(rep); });
+                     [&](const AutoImportFileReport& rep) {
+                         r.reports.append(rep);
+                         r.copied += rep.copied;
+                         r.skipped += rep.skipped;
+                         r.failed += rep.failed;
+                     });
     QObject::connect(&engine, &AutoImportEngine::runFinished, [&](const AutoImportRunSummary& s) {
         r.summary = s;
         r.finished = true;
     });
     engine.run(fx.card(), options);
     return r;
-}
-
-RunResult runEngine(const ImportFixture& fx, AutoImportEngine::Options options = {})
-{
-    AutoImportEngine engine;
-    return runEngine(engine, fx, options);
-}
-
-int count(const RunResult& r, bool AutoImportFileReport::*flag)
-{
-    int n = 0;
-    for (const auto& rep : r.reports)
-        n += rep.*flag ? 1 : 0;
-    return n;
 }
 
 } // namespace
@@ -78,32 +64,26 @@ TEST(AutoImportEngine, FolderNamesInBothModesReuseAFreedNumber)
     EXPECT_EQ(AutoImportEngine::targetFolderName(root, kDay, true), kBase + "-2");
 }
 
-TEST(AutoImportEngine, NumberedNamesKeepTheExtension)
+TEST(AutoImportEngine, NumberedNamesAndKinds)
 {
     EXPECT_EQ(AutoImportEngine::numberedName("IMG_0001.JPG", 2), "IMG_0001-2.JPG");
     EXPECT_EQ(AutoImportEngine::numberedName("clip.tar.MP4", 3), "clip.tar-3.MP4");
     EXPECT_EQ(AutoImportEngine::numberedName("README", 2), "README-2");
     EXPECT_EQ(AutoImportEngine::numberedName(".jpg", 2), ".jpg-2");
-}
 
-TEST(AutoImportEngine, ClassifiesByLowerCasedLastExtension)
-{
+    // By the lower-cased last extension; .pef is RAW for the split tool only.
     using K = AutoImportEngine::Kind;
-    EXPECT_EQ(AutoImportEngine::kindOf("DSC0001.ARW"), K::photo);
-    EXPECT_EQ(AutoImportEngine::kindOf("a.Cr3"), K::photo);
-    EXPECT_EQ(AutoImportEngine::kindOf("IMG.heif"), K::photo);
-    EXPECT_EQ(AutoImportEngine::kindOf("C0001.MP4"), K::video);
-    EXPECT_EQ(AutoImportEngine::kindOf("x.prores"), K::video);
-    EXPECT_EQ(AutoImportEngine::kindOf("x.M2TS"), K::video);
-    EXPECT_EQ(AutoImportEngine::kindOf("clip.MOV.tmp"), K::none);
-    EXPECT_EQ(AutoImportEngine::kindOf("x.pef"), K::none); // RAW for the split tool only
-    EXPECT_EQ(AutoImportEngine::kindOf("JPG"), K::none);
-    EXPECT_EQ(AutoImportEngine::kindOf("photo."), K::none);
+    const std::pair<const char*, K> kinds[] = {
+        {"DSC0001.ARW", K::photo}, {"a.Cr3", K::photo}, {"IMG.heif", K::photo}, {"C0001.MP4", K::video},
+        {"x.prores", K::video}, {"x.M2TS", K::video}, {"clip.MOV.tmp", K::none}, {"x.pef", K::none},
+        {"JPG", K::none}, {"photo.", K::none}};
+    for (const auto& [name, kind] : kinds)
+        EXPECT_EQ(AutoImportEngine::kindOf(name), kind) << name;
     EXPECT_EQ(AutoImportEngine::photoExtensions().size(), 13);
     EXPECT_EQ(AutoImportEngine::videoExtensions().size(), 6);
 }
 
-TEST(AutoImportEngine, ScanSkipsHiddenItemsAndCountsByteForByte)
+TEST(AutoImportEngine, ScanSkipsHiddenItemsAndFailsOnAnUnreadableSource)
 {
     ImportFixture fx;
     fx.card("DCIM/100CANON/IMG_0001.JPG");
@@ -128,18 +108,12 @@ TEST(AutoImportEngine, ScanSkipsHiddenItemsAndCountsByteForByte)
         "📂 [扫描统计] 遍历 7 个子目录，扫描 5 个文件，素材 3 个，过滤 2 个",
     }));
     EXPECT_FALSE(result.sourceUnreadable);
-}
 
-TEST(AutoImportEngine, UnreadableSourceIsAFailure)
-{
-    ImportFixture fx;
-    const auto result = AutoImportEngine::scan(fx.path("no-such-card"));
-    EXPECT_TRUE(result.sourceUnreadable);
+    // A missing source or a plain file is a failure, not an empty card.
+    EXPECT_TRUE(AutoImportEngine::scan(fx.path("no-such-card")).sourceUnreadable);
     EXPECT_TRUE(fx.lines().contains("❌ [扫描] 无法创建枚举器，目录可能不可访问: " + fx.path("no-such-card")));
 
-    const QString file = fx.path("a-file");
-    ImportFixture::write(file);
-    EXPECT_TRUE(AutoImportEngine::scan(file).sourceUnreadable);
+    EXPECT_TRUE(AutoImportEngine::scan(fx.card() + "/MISC/readme.txt").sourceUnreadable);
 }
 
 TEST(AutoImportEngine, RootChoiceTable)
@@ -183,7 +157,7 @@ TEST(AutoImportEngine, RunWritesTheLayoutAndLogLinesExactly)
     EXPECT_EQ(r.total, 3);
     EXPECT_EQ(r.summary.targetPath, target);
     EXPECT_EQ(r.summary.failedCount, 0);
-    EXPECT_EQ(count(r, &AutoImportFileReport::copied), 3);
+    EXPECT_EQ(r.copied, 3);
     EXPECT_EQ(ImportFixture::tree(target),
               QStringList({"照片/", "照片/IMG_0001.CR3", "照片/IMG_0001.JPG", "视频/", "视频/C0001.MP4"}));
     EXPECT_EQ(QFileInfo(target + "/视频/C0001.MP4").size(), 300);
@@ -204,13 +178,8 @@ TEST(AutoImportEngine, RunWritesTheLayoutAndLogLinesExactly)
     EXPECT_EQ(fx.lines(), expected);
 }
 
-TEST(AutoImportEngine, SubfoldersOnlyWhenNeededAndNothingWithoutMedia)
+TEST(AutoImportEngine, NothingIsCreatedWithoutMedia)
 {
-    ImportFixture fx;
-    fx.card("a.NEF");
-    runEngine(fx);
-    EXPECT_EQ(ImportFixture::tree(fx.desktop()), QStringList({kBase + "/", kBase + "/照片/", kBase + "/照片/a.NEF"}));
-
     ImportFixture empty;
     empty.card("readme.txt");
     AutoImportEngine::Options daily;
@@ -229,78 +198,47 @@ TEST(AutoImportEngine, SubfoldersOnlyWhenNeededAndNothingWithoutMedia)
 TEST(AutoImportEngine, DailyModeMakesANewFolderPerRunUnderACustomRoot)
 {
     ImportFixture fx;
-    fx.card("a.JPG");
+    fx.card("a.NEF");
     QDir().mkpath(fx.path("store"));
     AutoImportEngine::Options o;
     o.dailyNewFolder = true;
     o.rootPath = fx.path("store");
     runEngine(fx, o);
     runEngine(fx, o);
-    EXPECT_TRUE(QFileInfo::exists(fx.path("store/" + kBase + "/照片/a.JPG")));
-    EXPECT_TRUE(QFileInfo::exists(fx.path("store/" + kBase + "-2/照片/a.JPG")));
+    // Only the subfolders that get files.
+    EXPECT_EQ(ImportFixture::tree(fx.path("store")), QStringList({kBase + "-2/", kBase + "-2/照片/", kBase + "-2/照片/a.NEF",
+                                                                 kBase + "/", kBase + "/照片/", kBase + "/照片/a.NEF"}));
     EXPECT_TRUE(fx.lines().contains("📁 [导片] 使用自定义照片存放位置: " + fx.path("store")));
     EXPECT_TRUE(fx.lines().contains("📁 [导片] 当日新建文件夹模式：" + kBase + "-2"));
 }
 
-TEST(AutoImportEngine, SameNameSameSizeIsSkippedWhicheverComesFirst)
+TEST(AutoImportEngine, SameNameAndSizeIsSkippedAnOtherSizeGetsTheNextFreeNumber)
 {
     ImportFixture fx;
-    fx.card("DCIM/100CANON/IMG_0001.JPG", 64, 'x');
-    fx.card("DCIM/101CANON/IMG_0001.JPG", 64, 'x');
-    const RunResult r = runEngine(fx);
-    EXPECT_EQ(count(r, &AutoImportFileReport::copied), 1);
-    EXPECT_EQ(count(r, &AutoImportFileReport::skipped), 1);
-    EXPECT_EQ(fx.lines().count("⚠️ [跳过重复] IMG_0001.JPG"), 1);
-
-    // A second run of the same day skips everything, nothing is rewritten.
-    const RunResult again = runEngine(fx);
-    EXPECT_EQ(count(again, &AutoImportFileReport::skipped), 2);
-    EXPECT_EQ(count(again, &AutoImportFileReport::copied), 0);
-    EXPECT_EQ(ImportFixture::tree(fx.desktop() + "/" + kBase),
-              QStringList({"照片/", "照片/IMG_0001.JPG"}));
-}
-
-TEST(AutoImportEngine, SameNameOtherSizeGetsTheNextFreeNumber)
-{
-    ImportFixture fx;
-    const QString photos = fx.desktop() + "/" + kBase + "/照片";
+    const QString photos = fx.photos();
     ImportFixture::write(photos + "/IMG_0001.JPG", 10, 'q'); // last year's shot, other camera
     ImportFixture::write(photos + "/IMG_0001-2.JPG", 11, 'q');
     QDir().mkpath(photos + "/C0001.JPG");                    // a folder holding the name
     fx.card("A/IMG_0001.JPG", 50);
     fx.card("A/C0001.JPG", 5);
+    fx.card("DCIM/100CANON/D.JPG", 64, 'x');
+    fx.card("DCIM/101CANON/D.JPG", 64, 'x');
 
     const RunResult r = runEngine(fx);
-    EXPECT_EQ(count(r, &AutoImportFileReport::copied), 2);
+    EXPECT_EQ(r.copied, 3);
+    EXPECT_EQ(r.skipped, 1);
+    EXPECT_EQ(fx.lines().count("⚠️ [跳过重复] D.JPG"), 1);
     EXPECT_EQ(QFileInfo(photos + "/IMG_0001.JPG").size(), 10); // never overwritten
     EXPECT_EQ(QFileInfo(photos + "/IMG_0001-3.JPG").size(), 50);
     EXPECT_EQ(QFileInfo(photos + "/C0001-2.JPG").size(), 5);
     EXPECT_TRUE(fx.lines().contains("⚠️ [导片] IMG_0001.JPG 与已有同名文件大小不同，另存为 IMG_0001-3.JPG"));
 
-    // Importing the card again finds its files under their new names.
+    // Importing the card again finds every file, under its new name too, and rewrites nothing.
     const RunResult again = runEngine(fx);
-    EXPECT_EQ(count(again, &AutoImportFileReport::skipped), 2);
-    EXPECT_EQ(ImportFixture::tree(photos).size(), 5);
-}
-
-TEST(AutoImportEngine, CancelStopsAfterTheFileInHand)
-{
-    ImportFixture fx;
-    fx.card("a.JPG");
-    fx.card("b.JPG");
-    fx.card("c.JPG");
-    AutoImportEngine engine;
-    AutoImportEngine::Options o;
-    o.copyFault = [&](const QString&) {
-        engine.requestCancel();
-        return QString();
-    };
-    const RunResult r = runEngine(engine, fx, o);
-    ASSERT_TRUE(r.finished);
-    ASSERT_EQ(r.reports.size(), 1);
-    EXPECT_TRUE(r.reports[0].copied);
-    EXPECT_TRUE(fx.lines().contains("🛑 [取消] 检测到取消请求，停止后续文件复制（已复制文件全部保留）"));
-    EXPECT_EQ(ImportFixture::tree(fx.desktop() + "/" + kBase + "/照片"), QStringList({"a.JPG"}));
+    EXPECT_EQ(again.skipped, 4);
+    EXPECT_EQ(again.copied, 0);
+    EXPECT_EQ(ImportFixture::tree(photos), QStringList({"C0001-2.JPG", "C0001.JPG/", "D.JPG", "IMG_0001-2.JPG",
+                                                        "IMG_0001-3.JPG", "IMG_0001.JPG"}));
 }
 
 TEST(AutoImportEngine, AFailedCopyLeavesNoFileBehind)
@@ -316,12 +254,12 @@ TEST(AutoImportEngine, AFailedCopyLeavesNoFileBehind)
     EXPECT_FALSE(r.reports[0].copied);
     EXPECT_TRUE(fx.lines().contains("❌ [复制失败] a.JPG: 设备上没有空间"));
     // No partial file under the real name and no temporary file left over.
-    EXPECT_EQ(ImportFixture::tree(fx.desktop() + "/" + kBase + "/照片"), QStringList({"b.JPG"}));
+    EXPECT_EQ(ImportFixture::tree(fx.photos()), QStringList({"b.JPG"}));
 
     // The next run copies it properly instead of calling it a duplicate.
     const RunResult again = runEngine(fx);
-    EXPECT_EQ(count(again, &AutoImportFileReport::copied), 1);
-    EXPECT_EQ(QFileInfo(fx.desktop() + "/" + kBase + "/照片/a.JPG").size(), 3000000);
+    EXPECT_EQ(again.copied, 1);
+    EXPECT_EQ(QFileInfo(fx.photos() + "/a.JPG").size(), 3000000);
 }
 
 TEST(AutoImportEngine, ATargetThatCannotBeCreatedFailsEveryCopy)
@@ -329,13 +267,13 @@ TEST(AutoImportEngine, ATargetThatCannotBeCreatedFailsEveryCopy)
     ImportFixture fx;
     fx.card("a.JPG");
     fx.card("b.MOV");
-    ImportFixture::write(fx.desktop() + "/" + kBase + "/照片"); // a file where the folder goes
+    ImportFixture::write(fx.photos()); // a file where the folder goes
     const RunResult r = runEngine(fx);
     EXPECT_TRUE(r.summary.createFailed);
     EXPECT_EQ(r.summary.failedCount, 2);
-    EXPECT_EQ(count(r, &AutoImportFileReport::failed), 2);
+    EXPECT_EQ(r.failed, 2);
     const QStringList lines = fx.lines();
-    EXPECT_TRUE(lines.contains("❌ [创建] 创建目标文件夹失败: 无法创建文件夹 " + fx.desktop() + "/" + kBase + "/照片"));
+    EXPECT_TRUE(lines.contains("❌ [创建] 创建目标文件夹失败: 无法创建文件夹 " + fx.photos()));
     EXPECT_FALSE(lines.contains("📁 [创建] 照片文件夹"));
     EXPECT_FALSE(QFileInfo::exists(fx.desktop() + "/" + kBase + "/视频"));
 }
@@ -344,7 +282,7 @@ TEST(AutoImportEngine, ANameTakenDuringTheCopyIsNeverOverwritten)
 {
     ImportFixture fx;
     fx.card("a.JPG", 40);
-    const QString photos = fx.desktop() + "/" + kBase + "/照片";
+    const QString photos = fx.photos();
     int calls = 0;
     AutoImportEngine::Options o;
     o.copyFault = [&](const QString&) {
@@ -353,7 +291,7 @@ TEST(AutoImportEngine, ANameTakenDuringTheCopyIsNeverOverwritten)
         return QString();
     };
     const RunResult r = runEngine(fx, o);
-    EXPECT_EQ(count(r, &AutoImportFileReport::copied), 1);
+    EXPECT_EQ(r.copied, 1);
     EXPECT_EQ(QFileInfo(photos + "/a.JPG").size(), 7);
     EXPECT_EQ(QFileInfo(photos + "/a-2.JPG").size(), 40);
     EXPECT_EQ(ImportFixture::tree(photos), QStringList({"a-2.JPG", "a.JPG"}));

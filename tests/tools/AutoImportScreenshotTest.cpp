@@ -1,7 +1,6 @@
 #include "AutoImportTestSupport.h"
 
-#include "tools/AutoImportController.h"
-#include "tools/AutoImportIdleView.h"
+#include "tools/AutoImportElidedLabel.h"
 #include "tools/AutoImportProgressView.h"
 #include "tools/AutoImportView.h"
 #include "ui/AppTheme.h"
@@ -13,41 +12,33 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QPushButton>
-#include <QSemaphore>
-#include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
 
-// Pictures of every state of the import screen in both themes, for a person
-// to look at: <build>/screenshots/import-*.png. The checks here only make
-// sure each picture shows the state it is named after.
+// Walks the import screen through every state in both themes, checking what
+// each form shows and saving a picture of it for a person to look at:
+// <build>/screenshots/import-*.png.
 namespace {
+
+using Form = AutoImportProgressView::Form;
 
 QString shotPath(const QString& name)
 {
-    // The test binary lives in <build>/tests/tools.
-    QDir build(QCoreApplication::applicationDirPath());
-    build.cdUp();
-    build.cdUp();
-    const QString dir = build.absolutePath() + "/screenshots";
-    QDir().mkpath(dir);
-    return dir + "/" + name + ".png";
+    QDir build(QCoreApplication::applicationDirPath()); // <build>/tests/tools
+    build.cd("../..");
+    QDir().mkpath(build.absolutePath() + "/screenshots");
+    return build.absolutePath() + "/screenshots/" + name + ".png";
 }
 
-struct Screen : ImportFixture
+struct Screen : ControllerFixture
 {
     explicit Screen(QSize size = {860, 632})
         : backdrop(&AppTheme::background)
     {
-        controller.setDateProvider([] { return QDate(2026, 3, 7); });
-        controller.setDesktopPath(desktop());
-        controller.setSoundPlayer([](float) {});
         auto* layout = new QVBoxLayout(&backdrop);
         layout->setContentsMargins(0, 0, 0, 0);
-        view = new AutoImportView(&controller, &backdrop);
-        layout->addWidget(view);
+        layout->addWidget(view = new AutoImportView(&controller, &backdrop));
         backdrop.resize(size);
         backdrop.show();
     }
@@ -59,13 +50,8 @@ struct Screen : ImportFixture
         ASSERT_FALSE(image.isNull());
         ASSERT_TRUE(image.save(shotPath(name))) << shotPath(name).toStdString();
     }
-    bool runToEnd()
-    {
-        QSignalSpy done(&controller, &AutoImportController::runFinished);
-        view->processFolder(card());
-        return done.wait(10000);
-    }
-    AutoImportController controller;
+    bool run() { return runToEnd([this] { view->processFolder(card()); }); }
+    AutoImportProgressView* panel() const { return view->progressView(); }
     ThemedPanel backdrop;
     AutoImportView* view = nullptr;
 };
@@ -75,74 +61,92 @@ constexpr int kBurstMs = FireworkView::kDurationMs + 100;
 void everyState(AppThemeStyle style)
 {
     Fonts::installApplicationFont();
+    ThemeObserver::shared().setStyle(style);
+    const QString theme = AppThemeStyles::rawValue(style);
     {
-        ThemeObserver::shared().setStyle(style);
-        const QString theme = AppThemeStyles::rawValue(style);
+        Screen idle;
+        idle.save("import-idle-" + theme);
+        EXPECT_FALSE(idle.view->isShowingProgress());
+    }
+    {
+        // The narrowest detail area with a long stored root.
+        Screen narrow(QSize(660, 532));
+        AutoImportController::setImportRootPath(
+            "/media/photographer/EOS_DIGITAL/a/very/long/path/that/cannot/fit/on/one/line/2026");
+        narrow.save("import-idle-narrow-" + theme);
+        AutoImportController::setImportRootPath(QString());
+    }
+    {
+        Screen s;
+        for (int i = 1; i <= 7; ++i)
+            s.card(QString("DCIM/100CANON/IMG_%1.JPG").arg(i, 4, 10, QLatin1Char('0')));
+        // Third in name order, so it is the file shown in hand.
+        const QString longName = "IMG_0002_A_VERY_LONG_FILE_NAME_FROM_A_CAMERA_THAT_NAMES_ITS_FILES_"
+                                 "VERBOSELY_2026_03_07_0001_FINAL_EDIT_EXPORTED_AGAIN_FOR_THE_CLIENT.CR3";
+        s.card("DCIM/100CANON/" + longName);
+        CopyGate gate;
+        s.controller.setCopyFault(gate.at(4));
+        QSignalSpy done(&s.controller, &AutoImportController::runFinished);
+        s.view->processFolder(s.card());
+        auto* panel = s.panel();
+        EXPECT_EQ(panel->form(), Form::running);
+        EXPECT_EQ(panel->titleText(), "正在导片");
+        EXPECT_EQ(panel->countText(), "当前复制：0 / 0"); // the total arrives with the scan
+        gate.reached.acquire();
+        QTRY_COMPARE(s.controller.processedCount(), 3);
+        EXPECT_EQ(panel->percentText(), "37%");
+        EXPECT_EQ(panel->barValue(), 375);
+        EXPECT_EQ(panel->countText(), "当前复制：3 / 8");
+        EXPECT_EQ(panel->currentFileText(), longName);
+        const QString shown = panel->findChild<AutoImportElidedLabel*>()->shownText(); // loses its middle
+        EXPECT_TRUE(shown.startsWith("IMG_0002") && shown.endsWith(".CR3") && shown.size() < longName.size())
+            << shown.toStdString();
+        EXPECT_TRUE(panel->resultLines().isEmpty());
+        s.save("import-running-" + theme);
 
-        {
-            Screen idle;
-            idle.save("import-idle-" + theme);
-            ASSERT_FALSE(idle.view->isShowingProgress());
-        }
-        {
-            // The narrowest detail area with a long stored root.
-            Screen narrow(QSize(660, 532));
-            AutoImportController::setImportRootPath(
-                "/media/photographer/EOS_DIGITAL/a/very/long/path/that/cannot/fit/on/one/line/2026");
-            narrow.save("import-idle-narrow-" + theme);
-            AutoImportController::setImportRootPath(QString());
-        }
-        {
-            Screen running;
-            for (int i = 1; i <= 7; ++i)
-                running.card(QString("DCIM/100CANON/IMG_%1.JPG").arg(i, 4, 10, QLatin1Char('0')));
-            // Third in name order, so it is the file shown in hand.
-            running.card("DCIM/100CANON/IMG_0002_A_VERY_LONG_FILE_NAME_FROM_A_CAMERA_THAT_NAMES_ITS_FILES_"
-                         "VERBOSELY_2026_03_07_0001_FINAL_EDIT_EXPORTED_AGAIN_FOR_THE_CLIENT.CR3");
-            QSemaphore inCopy;
-            QSemaphore proceed;
-            int copies = 0;
-            running.controller.setCopyFault([&](const QString&) {
-                if (++copies == 4) {
-                    inCopy.release();
-                    proceed.acquire();
-                }
-                return QString();
-            });
-            QSignalSpy done(&running.controller, &AutoImportController::runFinished);
-            running.view->processFolder(running.card());
-            inCopy.acquire();
-            QTRY_COMPARE(running.controller.processedCount(), 3);
-            running.save("import-running-" + theme);
-            EXPECT_EQ(running.view->progressView()->form(), AutoImportProgressView::Form::running);
-
-            QTest::mouseClick(running.view->progressView()->cancelButton(), Qt::LeftButton);
-            proceed.release();
-            ASSERT_TRUE(done.wait(10000));
-            running.save("import-cancelled-" + theme, kBurstMs);
-            EXPECT_EQ(running.view->progressView()->form(), AutoImportProgressView::Form::cancelled);
-        }
-        {
-            Screen completed;
-            completed.card("DCIM/a.JPG");
-            completed.card("DCIM/b.CR3");
-            completed.card("v.MP4");
-            ASSERT_TRUE(completed.runToEnd());
-            ASSERT_TRUE(completed.runToEnd()); // everything a duplicate the second time
-            completed.card("DCIM/c.JPG");
-            ASSERT_TRUE(completed.runToEnd());
-            completed.save("import-completed-" + theme, kBurstMs);
-            EXPECT_EQ(completed.view->progressView()->form(), AutoImportProgressView::Form::completed);
-        }
-        {
-            Screen failed;
-            failed.card("a.JPG");
-            failed.card("b.JPG");
-            ImportFixture::write(failed.desktop() + "/3.7-相机导出/照片"); // blocks the photo folder
-            ASSERT_TRUE(failed.runToEnd());
-            failed.save("import-failed-" + theme, kBurstMs);
-            EXPECT_EQ(failed.view->progressView()->resultLines().last(), "失败：2个");
-        }
+        QTest::mouseClick(panel->cancelButton(), Qt::LeftButton);
+        EXPECT_TRUE(s.lines().contains("🛑 [取消] 用户点击取消导入，将在当前文件复制完成后停止（已复制文件保留）"));
+        EXPECT_EQ(panel->form(), Form::running); // until the worker stops
+        gate.proceed.release();
+        ASSERT_TRUE(done.wait(10000));
+        EXPECT_EQ(panel->form(), Form::cancelled);
+        EXPECT_EQ(panel->titleText(), "已取消导入");
+        EXPECT_EQ(panel->percentText(), "100%");
+        EXPECT_EQ(panel->resultLines(),
+                  QStringList({"用户已取消导入，请勿立刻格式化存储卡", "照片：4张", "视频：0个", "跳过重复：0个"}));
+        s.save("import-cancelled-" + theme, kBurstMs);
+    }
+    {
+        Screen s;
+        s.card("DCIM/a.JPG");
+        s.card("DCIM/b.CR3");
+        s.card("v.MP4");
+        ASSERT_TRUE(s.run());
+        auto* panel = s.panel();
+        EXPECT_EQ(panel->form(), Form::completed);
+        EXPECT_EQ(panel->titleText(), "导片完成");
+        EXPECT_EQ(panel->percentText(), "100%");
+        EXPECT_EQ(panel->barValue(), 1000);
+        EXPECT_NE(panel->firework(), nullptr);
+        EXPECT_TRUE(panel->cancelButton()->isHidden());
+        EXPECT_EQ(panel->resultLines(), QStringList({"照片：2张", "视频：1个", "跳过重复：0个"}));
+        // The next cards run in the same panel.
+        ASSERT_TRUE(s.run());
+        EXPECT_EQ(panel->resultLines(), QStringList({"照片：0张", "视频：0个", "跳过重复：3个"}));
+        s.card("DCIM/c.JPG");
+        ASSERT_TRUE(s.run());
+        EXPECT_EQ(s.panel(), panel);
+        EXPECT_EQ(panel->resultLines(), QStringList({"照片：1张", "视频：0个", "跳过重复：3个"}));
+        s.save("import-completed-" + theme, kBurstMs);
+    }
+    {
+        Screen s;
+        s.card("a.JPG");
+        s.card("b.JPG");
+        ImportFixture::write(s.photos()); // a file where the photo folder goes
+        ASSERT_TRUE(s.run());
+        EXPECT_EQ(s.panel()->resultLines().last(), "失败：2个");
+        s.save("import-failed-" + theme, kBurstMs);
     }
 }
 

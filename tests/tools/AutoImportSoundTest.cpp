@@ -3,32 +3,22 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 
-TEST(CompletionSound, GainIsTheClampedVolumeTimes562)
+TEST(CompletionSound, GainIsTheClampedVolumeTimes562InDecibelsForCanberra)
 {
-    EXPECT_FLOAT_EQ(CompletionSound::gainForVolume(0.8f), 4.496f);
-    EXPECT_FLOAT_EQ(CompletionSound::gainForVolume(0.5f), 2.81f);
-    EXPECT_FLOAT_EQ(CompletionSound::gainForVolume(1.0f), 5.62f);
-    EXPECT_FLOAT_EQ(CompletionSound::gainForVolume(2.5f), 5.62f);
-    EXPECT_FLOAT_EQ(CompletionSound::gainForVolume(0.0f), 0.0f);
-    EXPECT_FLOAT_EQ(CompletionSound::gainForVolume(-0.3f), 0.0f);
-    EXPECT_FLOAT_EQ(CompletionSound::gainForVolume(std::numeric_limits<float>::quiet_NaN()), 0.0f);
-}
-
-TEST(CompletionSound, GainBecomesDecibelsForCanberra)
-{
+    const float gains[][2] = {{0.8f, 4.496f}, {0.5f, 2.81f}, {1.0f, 5.62f},  {2.5f, 5.62f},
+                              {0.0f, 0.0f},   {-0.3f, 0.0f}, {std::numeric_limits<float>::quiet_NaN(), 0.0f}};
+    for (const auto& g : gains)
+        EXPECT_FLOAT_EQ(CompletionSound::gainForVolume(g[0]), g[1]) << g[0];
     EXPECT_NEAR(CompletionSound::decibelsForGain(5.62f), 15.0, 0.01);
     EXPECT_NEAR(CompletionSound::decibelsForGain(1.0f), 0.0, 1e-9);
     EXPECT_EQ(CompletionSound::canberraVolume(CompletionSound::gainForVolume(0.8f)), "13.06");
     EXPECT_EQ(CompletionSound::canberraVolume(CompletionSound::gainForVolume(1.0f)), "14.99");
-    // Volume 0 still plays, silently.
-    EXPECT_EQ(CompletionSound::canberraVolume(0.0f), "-96.00");
+    EXPECT_EQ(CompletionSound::canberraVolume(0.0f), "-96.00"); // volume 0 still plays, silently
 }
 
 TEST(ProcessActivity, WithoutASystemBusItHoldsNothing)
 {
-    ProcessActivity activity("自动导片复制任务进行中，请勿让系统睡眠");
-    EXPECT_FALSE(activity.isHeld());
+    EXPECT_FALSE(ProcessActivity("自动导片复制任务进行中，请勿让系统睡眠").isHeld());
 }

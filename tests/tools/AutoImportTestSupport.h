@@ -1,14 +1,21 @@
 #pragma once
 
 #include "platform/Log.h"
+#include "tools/AutoImportController.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringList>
+#include <QSemaphore>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 
+#include <functional>
 #include <mutex>
+
+inline const QString kBase = QStringLiteral("3.7-相机导出"); // the folder for kDay
+inline const QDate kDay(2026, 3, 7);
 
 // A card and a destination on real temporary folders, with every log line
 // captured in order.
@@ -28,27 +35,19 @@ public:
 
     QString card() const { return m_dir.path() + "/card"; }
     QString desktop() const { return m_dir.path() + "/desktop"; }
+    QString photos() const { return desktop() + "/" + kBase + "/照片"; }
     QString path(const QString& relative) const { return m_dir.path() + "/" + relative; }
 
-    // Writes `size` bytes (a repeating pattern seeded by the name).
-    static void write(const QString& filePath, qint64 size = 16, char seed = 'a')
+    static void write(const QString& filePath, qint64 size = 16, char fill = 'a')
     {
         QDir().mkpath(QFileInfo(filePath).path());
         QFile f(filePath);
         f.open(QIODevice::WriteOnly);
-        QByteArray chunk(int(std::min<qint64>(size, 65536)), seed);
-        for (int i = 0; i < chunk.size(); ++i)
-            chunk[i] = char(seed + i % 7);
-        qint64 left = size;
-        while (left > 0) {
-            const qint64 n = std::min<qint64>(left, chunk.size());
-            f.write(chunk.constData(), n);
-            left -= n;
-        }
+        f.write(QByteArray(size, fill));
     }
-    void card(const QString& relative, qint64 size = 16, char seed = 'a') const
+    void card(const QString& relative, qint64 size = 16, char fill = 'a') const
     {
-        write(card() + "/" + relative, size, seed);
+        write(card() + "/" + relative, size, fill);
     }
 
     QStringList lines() const
@@ -61,21 +60,18 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         m_lines.clear();
     }
-    // Every file below `folder`, hidden ones included, relative and sorted.
+    // Every item below `folder`, hidden ones included, relative and sorted;
+    // folders end in '/'.
     static QStringList tree(const QString& folder)
     {
         QStringList out;
-        const QDir base(folder);
-        std::function<void(const QString&)> walk = [&](const QString& dir) {
-            const QFileInfoList entries = QDir(dir).entryInfoList(
-                QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-            for (const QFileInfo& info : entries) {
-                out.append(base.relativeFilePath(info.filePath()) + (info.isDir() ? "/" : ""));
-                if (info.isDir())
-                    walk(info.filePath());
-            }
-        };
-        walk(folder);
+        QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QFileInfo info(it.next());
+            out.append(QDir(folder).relativeFilePath(info.filePath()) + (info.isDir() ? "/" : ""));
+        }
+        out.sort();
         return out;
     }
 
@@ -83,4 +79,44 @@ private:
     QTemporaryDir m_dir;
     mutable std::mutex m_mutex;
     QStringList m_lines;
+};
+
+// A controller on the fixture's folders, dated kDay, recording each sound.
+struct ControllerFixture : ImportFixture
+{
+    ControllerFixture()
+    {
+        controller.setDateProvider([] { return kDay; });
+        controller.setDesktopPath(desktop());
+        controller.setSoundPlayer([this](float v) { volumes.append(v); });
+    }
+    // Runs `start` (by default an import of the card) and waits for the end.
+    bool runToEnd(const std::function<void()>& start = {})
+    {
+        QSignalSpy done(&controller, &AutoImportController::runFinished);
+        if (start)
+            start();
+        else if (!controller.processFolder(card()))
+            return false;
+        return done.wait(10000);
+    }
+    AutoImportController controller;
+    QList<float> volumes;
+};
+
+// A copy hook that holds the worker at its n-th copy until released.
+struct CopyGate
+{
+    std::function<QString(const QString&)> at(int n)
+    {
+        return [this, n, calls = 0](const QString&) mutable {
+            if (++calls == n) {
+                reached.release();
+                proceed.acquire();
+            }
+            return QString();
+        };
+    }
+    QSemaphore reached;
+    QSemaphore proceed;
 };

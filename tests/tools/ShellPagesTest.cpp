@@ -8,9 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QMimeData>
 #include <QTest>
-#include <QUrl>
 
 namespace {
 MenuItem entry(const QString& title, const QString& subtitle = {})
@@ -30,7 +28,6 @@ QStringList labelTexts(const QWidget& w)
 TEST(PagesComingSoonTest, ShowsTheEntryAndTheNotice)
 {
     ComingSoonView page(entry("作品展示", "第一行\n第二行"));
-    page.resize(900, 600);
     page.show();
     auto* title = page.findChild<ThemedLabel*>("comingSoonTitle");
     auto* subtitle = page.findChild<ThemedLabel*>("comingSoonSubtitle");
@@ -40,72 +37,56 @@ TEST(PagesComingSoonTest, ShowsTheEntryAndTheNotice)
     EXPECT_EQ(subtitle->text(), "第一行\n第二行");
     EXPECT_EQ(subtitle->textFormat(), Qt::PlainText);
     EXPECT_TRUE(labelTexts(page).contains("开发中，敬请期待"));
+
+    ComingSoonView none(std::nullopt);
+    EXPECT_EQ(none.findChild<ThemedLabel*>("comingSoonTitle")->text(), "");
+    EXPECT_TRUE(labelTexts(none).contains("开发中，敬请期待"));
 }
 
-TEST(PagesComingSoonTest, NoEntryLeavesTheTextsEmpty)
-{
-    ComingSoonView page(std::nullopt);
-    EXPECT_EQ(page.findChild<ThemedLabel*>("comingSoonTitle")->text(), "");
-    EXPECT_TRUE(labelTexts(page).contains("开发中，敬请期待"));
-}
-
-TEST(PagesDropZoneTest, HintDependsOnTheEntry)
+TEST(PagesDropZoneTest, HintBadgeCornerAndNoDrops)
 {
     EXPECT_EQ(DropZoneView::hintText(entry("自动删废片")), "自动帮你挑选出闭眼、虚焦、严重过曝等照片");
     EXPECT_EQ(DropZoneView::hintText(entry("照片设计")), "将照片文件夹拖到此处");
     EXPECT_EQ(DropZoneView::hintText(std::nullopt), "将照片文件夹拖到此处");
     DropZoneView page(entry("自动删废片"));
     EXPECT_EQ(page.findChild<QLabel*>("dropZoneHint")->text(), page.hintText());
-}
 
-TEST(PagesDropZoneTest, BadgeKeepsItsCornerAndDropsAreRefused)
-{
-    DropZoneView page(std::nullopt);
     page.resize(900, 600);
     page.show();
-    const QRect badge = page.badge()->geometry();
-    EXPECT_EQ(badge.top(), 28);
-    EXPECT_EQ(page.width() - badge.right() - 1, 32);
+    EXPECT_EQ(page.badge()->geometry().top(), 28);
+    EXPECT_EQ(page.width() - page.badge()->geometry().right() - 1, 32);
     page.resize(1200, 800);
     EXPECT_EQ(page.width() - page.badge()->geometry().right() - 1, 32);
     EXPECT_FALSE(page.acceptDrops());
     EXPECT_EQ(ComingSoonBadge::text(), "敬请期待");
 }
 
-TEST(PagesBatchToolsTest, ThreeFixedCardsInOrder)
+TEST(PagesBatchToolsTest, ThreeFixedCardsInOrderColouredByTheTheme)
 {
     const auto cards = BatchToolsView::cards();
     ASSERT_EQ(cards.size(), 3);
-    EXPECT_EQ(cards[0].title, "批量转档");
-    EXPECT_EQ(cards[1].title, "批量压缩");
-    EXPECT_EQ(cards[2].title, "批量水印");
+    EXPECT_EQ(QStringList({cards[0].title, cards[1].title, cards[2].title}),
+              QStringList({"批量转档", "批量压缩", "批量水印"}));
     EXPECT_EQ(cards[2].description, "支持批量添加图片水印");
 
+    ThemeObserver::shared().setStyle(AppThemeStyle::dark);
     BatchToolsView page;
     page.resize(900, 600);
     page.show();
     const QList<QWidget*> cardWidgets = page.findChildren<QWidget*>("batchToolCard");
     ASSERT_EQ(cardWidgets.size(), 3);
-    int left = -1;
-    for (QWidget* c : cardWidgets) {
-        EXPECT_EQ(c->size(), QSize(180, 160));
-        EXPECT_GT(c->x(), left);
-        left = c->x();
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(cardWidgets[i]->size(), QSize(180, 160));
+        if (i > 0) // left to right, 24 apart
+            EXPECT_EQ(cardWidgets[i]->x() - cardWidgets[i - 1]->geometry().right() - 1, 24);
     }
-    EXPECT_EQ(cardWidgets[1]->x() - cardWidgets[0]->geometry().right() - 1, 24);
     // A click changes nothing.
     QTest::mouseClick(cardWidgets[0], Qt::LeftButton);
     EXPECT_TRUE(labelTexts(page).contains("批量处理照片的实用工具集合"));
-}
 
-TEST(PagesBatchToolsTest, ColoursFollowTheTheme)
-{
-    ThemeObserver::shared().setStyle(AppThemeStyle::dark);
-    BatchToolsView page;
     ThemedLabel* title = nullptr;
     for (auto* l : page.findChildren<ThemedLabel*>())
-        if (l->text() == "批量小工具")
-            title = l;
+        title = l->text() == "批量小工具" ? l : title;
     ASSERT_TRUE(title);
     EXPECT_EQ(title->palette().color(QPalette::WindowText), colorFromHex(0xE9D38D));
     ThemeObserver::shared().setStyle(AppThemeStyle::light);
