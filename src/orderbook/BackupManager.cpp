@@ -1,5 +1,8 @@
 #include "BackupManager.h"
 
+#include "orderbook/OrderCodec.h"
+#include "orderbook/OrderManager.h"
+#include "orderbook/PackageManager.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/UserDefaults.h"
@@ -7,6 +10,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
@@ -20,13 +24,121 @@ BackupManager& BackupManager::shared()
     return *instance;
 }
 
+namespace {
+
+const QString kImportFailed = QStringLiteral("备份导入失败: ");
+const QString kInvalidFormat = QStringLiteral("备份文件格式无效");
+const QString kAutoPrefix = QStringLiteral("auto_backup_");
+const QString kSuffix = QStringLiteral(".kvbak");
+const QString kStampFormat = QStringLiteral("yyyyMMdd_HHmmss");
+
+// Keys whose values are JSON bytes in the store; the file holds them as base64.
+const QStringList& byteKeys()
+{
+    static const QStringList keys = {QString::fromLatin1(OrderManager::ordersKey),
+                                     QString::fromLatin1(OrderManager::restDaysKey),
+                                     QString::fromLatin1(PackageManager::defaultsKey),
+                                     QStringLiteral("scheduleReminderRules")};
+    return keys;
+}
+
+bool reminderRulesDecode(const QByteArray& bytes)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError || !doc.isArray())
+        return false;
+    static const QStringList units = {QStringLiteral("天"), QStringLiteral("小时"), QStringLiteral("分钟")};
+    for (const QJsonValue& v : doc.array()) {
+        const QJsonObject rule = v.toObject();
+        const QVariant value = rule.value(QStringLiteral("value")).toVariant();
+        const QJsonValue trigger = rule.value(QStringLiteral("triggerTime"));
+        if (!v.isObject() || !OrderCodec::parseUuid(rule.value(QStringLiteral("id")).toString())
+            || value.typeId() != QMetaType::LongLong || !units.contains(rule.value(QStringLiteral("unit")).toString())
+            || !(trigger.isUndefined() || trigger.isDouble()))
+            return false;
+    }
+    return true;
+}
+
+// Whether bytes under a stored-list key read as that list.
+bool decodes(const QString& key, const QByteArray& bytes)
+{
+    if (key == QLatin1String(OrderManager::ordersKey))
+        return OrderCodec::decodeOrders(bytes).has_value();
+    if (key == QLatin1String(OrderManager::restDaysKey))
+        return OrderCodec::decodeRestDays(bytes).has_value();
+    if (key == QLatin1String(PackageManager::defaultsKey))
+        return OrderCodec::decodePackages(bytes).has_value();
+    return reminderRulesDecode(bytes);
+}
+
+// A JSON value as the store holds it; nulls (which it cannot hold) are dropped.
+std::optional<QVariant> storedValue(const QJsonValue& v)
+{
+    switch (v.type()) {
+    case QJsonValue::Bool:
+    case QJsonValue::Double:
+    case QJsonValue::String:
+        return v.toVariant();
+    case QJsonValue::Array: {
+        QVariantList list;
+        for (const QJsonValue& item : v.toArray()) {
+            if (auto value = storedValue(item))
+                list.append(*value);
+        }
+        return list;
+    }
+    case QJsonValue::Object: {
+        QVariantMap map;
+        const QJsonObject obj = v.toObject();
+        for (auto it = obj.begin(); it != obj.end(); ++it) {
+            if (auto value = storedValue(it.value()))
+                map.insert(it.key(), *value);
+        }
+        return map;
+    }
+    default:
+        return std::nullopt;
+    }
+}
+
+// Base64 text as written by the export; a list written out as JSON is taken too.
+std::optional<QByteArray> storedBytes(const QJsonValue& v)
+{
+    if (v.isString()) {
+        auto decoded = QByteArray::fromBase64Encoding(v.toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+        if (!decoded)
+            return std::nullopt;
+        return *decoded;
+    }
+    if (v.isArray())
+        return QJsonDocument(v.toArray()).toJson(QJsonDocument::Compact);
+    return std::nullopt;
+}
+
+// The stamp in "auto_backup_yyyyMMdd_HHmmss.kvbak", else the last change.
+QDateTime backupMoment(const QFileInfo& info)
+{
+    const QString name = info.fileName();
+    const QString stamp = name.mid(kAutoPrefix.size(), name.size() - kAutoPrefix.size() - kSuffix.size());
+    const QDateTime fromName = QDateTime::fromString(stamp, kStampFormat);
+    return fromName.isValid() ? fromName : info.lastModified();
+}
+
+}
+
 BackupManager::BackupManager()
     : m_coreDataKeys{"schedule_orders_v1", "schedule_restdays_v1", "schedulePackages",
                      "scheduleMaxOrdersPerDay", "scheduleSyncCalendarDefault", "scheduleReminderDefault",
                      "packageDepositMigratedTo300", "ftpAllowVideo", "ftpPort", "ftpUsername", "ftpPassword",
                      "ftpRootDirectory", "ftpAnonymousAccess", "defaultLaunchPage", "autoImportEnabled",
                      "autoImportVolume", "autoImportPlaySound", "autoImportCreateDailyFolder",
-                     "autoImportSavePath", "quickSplitSeparator", "scheduleViewMode", "scheduleStatsMode"}
+                     "autoImportSavePath", "quickSplitSeparator", "scheduleViewMode", "scheduleStatsMode",
+                     // The keys the app really writes; the ones above stay so older files still restore.
+                     "scheduleReminderRules", "calendarSyncEnabled", "scheduleLocalNotificationEnabled",
+                     "weekStartsOnMonday", "quickShootLocations", "autoBackupEnabled", "appThemeStyle",
+                     "appIconStyle", "autoImportSound", "dailyNewFolder", "autoImportRootPath", "missingRawList"}
     , m_preferenceKeys{"scheduleListColumnWidths", "scheduleListHiddenColumns", "scheduleListDefaultSort",
                        "scheduleListFilterPresets", "scheduleCustomStatsTemplates", "scheduleRecycleBin",
                        "schedulePrintTemplates"}
@@ -39,6 +151,8 @@ QString BackupManager::autoBackupDirectory() const
 {
     const QString dir = dataDirectory() + QStringLiteral("/AutoBackups");
     QDir().mkpath(dir);
+    // Backups hold the FTP password.
+    QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     return dir;
 }
 
@@ -49,10 +163,25 @@ void BackupManager::performAutoBackupIfEnabled()
     const QVariant enabled = UserDefaults::standard().object(QStringLiteral("autoBackupEnabled"));
     if (enabled.isValid() && !UserDefaults::toBool(enabled))
         return;
-    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd_HHmmss"));
-    const QString path = autoBackupDirectory() + QStringLiteral("/auto_backup_") + stamp + QStringLiteral(".kvbak");
+    const QString stamp = QDateTime::currentDateTime().toString(kStampFormat);
+    const QString path = autoBackupDirectory() + u'/' + kAutoPrefix + stamp + kSuffix;
     if (exportBackup(path, m_coreDataKeys + m_preferenceKeys))
-        cleanupOldAutoBackups(5);
+        cleanupOldAutoBackups(5, path);
+}
+
+bool BackupManager::exportBackup(const QString& filePath, bool includeViewPreferences,
+                                 bool includeCustomStatsTemplates, bool includeRecycleBin, bool includePrintTemplates)
+{
+    QStringList keys = m_coreDataKeys;
+    if (includeViewPreferences)
+        keys += m_preferenceKeys.mid(0, 4);
+    if (includeCustomStatsTemplates)
+        keys += m_preferenceKeys.at(4);
+    if (includeRecycleBin)
+        keys += m_preferenceKeys.at(5);
+    if (includePrintTemplates)
+        keys += m_preferenceKeys.at(6);
+    return exportBackup(filePath, keys);
 }
 
 bool BackupManager::exportBackup(const QString& filePath, const QStringList& keys)
@@ -72,7 +201,9 @@ bool BackupManager::exportBackup(const QString& filePath, const QStringList& key
     const QByteArray bytes = QJsonDocument(root).toJson(QJsonDocument::Indented);
 
     QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    // Owner only from the first byte on: the file holds the FTP password.
+    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+        || file.write(bytes) != bytes.size() || !file.commit()) {
         Log::line(QStringLiteral("💾 备份导出失败: ") + file.errorString());
         return false;
     }
@@ -82,32 +213,79 @@ bool BackupManager::exportBackup(const QString& filePath, const QStringList& key
     return true;
 }
 
-void BackupManager::cleanupOldAutoBackups(int keep)
+BackupManager::ImportResult BackupManager::importBackup(const QString& filePath)
+{
+    QFile file(filePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return {false, kImportFailed + file.errorString()};
+    if (file.size() > maxImportBytes)
+        return {false, kImportFailed + QStringLiteral("文件过大（超过 64 MB），不是有效的备份文件")};
+    const QByteArray bytes = file.read(maxImportBytes + 1);
+    if (bytes.size() > maxImportBytes)
+        return {false, kImportFailed + QStringLiteral("文件过大（超过 64 MB），不是有效的备份文件")};
+    if (file.error() != QFileDevice::NoError)
+        return {false, kImportFailed + file.errorString()};
+
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
+    if (error.error != QJsonParseError::NoError)
+        return {false, kImportFailed + error.errorString()};
+    const QJsonValue dataValue = doc.object().value(QStringLiteral("data"));
+    if (!doc.isObject() || !dataValue.isObject())
+        return {false, kInvalidFormat};
+    const QJsonValue version = doc.object().value(QStringLiteral("version"));
+    Log::line(QStringLiteral("💾 导入备份版本: ") + (version.isString() ? version.toString() : QStringLiteral("unknown")));
+
+    // Only what an export writes comes back, and the stored lists only when
+    // they read: a damaged file must not replace good orders.
+    const QStringList accepted = m_coreDataKeys + m_preferenceKeys;
+    const QJsonObject data = dataValue.toObject();
+    QVariantMap values;
+    for (auto it = data.begin(); it != data.end(); ++it) {
+        const QString& key = it.key();
+        if (!accepted.contains(key)) {
+            Log::line(QStringLiteral("💾 忽略备份中的未知项: ") + key);
+            continue;
+        }
+        if (it.value().isNull())
+            continue;
+        if (byteKeys().contains(key)) {
+            const std::optional<QByteArray> stored = storedBytes(it.value());
+            if (!stored || !decodes(key, *stored))
+                return {false, kInvalidFormat};
+            values.insert(key, *stored);
+        } else if (auto value = storedValue(it.value())) {
+            values.insert(key, *value);
+        }
+    }
+    if (!values.isEmpty() && !UserDefaults::standard().setValues(values))
+        return {false, kImportFailed + QStringLiteral("无法写入设置文件")};
+
+    OrderManager::shared().load();
+    PackageManager::shared().loadPackages();
+    return {true, QStringLiteral("备份导入成功，请重启软件使全部数据生效")};
+}
+
+void BackupManager::cleanupOldAutoBackups(int keep, const QString& justWritten)
 {
     const QDir dir(autoBackupDirectory());
     if (!dir.exists())
         return;
-    // Every entry but hidden ones counts, whatever its kind (dangling links included).
-    QFileInfoList entries = dir.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot);
-    // Not every Linux file system records a creation time; the last change
-    // then stands in for it, so the newest backup is never the one removed.
-    auto created = [](const QFileInfo& info) {
-        const QDateTime birth = info.birthTime();
-        return birth.isValid() ? birth : info.lastModified();
-    };
-    std::stable_sort(entries.begin(), entries.end(), [&](const QFileInfo& a, const QFileInfo& b) {
-        const QDateTime da = created(a), db = created(b);
-        if (!db.isValid())
-            return da.isValid();
-        return da.isValid() && da > db;
-    });
-    for (int i = keep; i < entries.size(); ++i) {
-        const QFileInfo& info = entries.at(i);
-        if (info.isDir() && !info.isSymLink())
-            QDir(info.absoluteFilePath()).removeRecursively();
-        else
-            QFile::remove(info.absoluteFilePath());
+    // Only our own backups count: a file the user put here is theirs, and
+    // names carry the stamp where the file system keeps no creation time.
+    QList<std::pair<QDateTime, QFileInfo>> backups;
+    const QString written = QFileInfo(justWritten).absoluteFilePath();
+    for (const QFileInfo& info : dir.entryInfoList({kAutoPrefix + u'*' + kSuffix}, QDir::Files | QDir::System)) {
+        if (info.isSymLink() || !info.isFile() || info.absoluteFilePath() == written)
+            continue;
+        backups.append({backupMoment(info), info});
     }
+    std::stable_sort(backups.begin(), backups.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first > b.first : a.second.fileName() > b.second.fileName();
+    });
+    // The file just written is one of the kept ones, whatever its stamp.
+    for (qsizetype i = std::max(keep - 1, 0); i < backups.size(); ++i)
+        QFile::remove(backups.at(i).second.absoluteFilePath());
 }
 
 QVariant BackupManager::serializeValue(const QVariant& value)

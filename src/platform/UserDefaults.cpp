@@ -364,17 +364,15 @@ std::optional<QVariantMap> UserDefaults::dictionary(const QString& key) const
     return std::nullopt;
 }
 
-bool UserDefaults::set(const QString& key, const QVariant& value)
+namespace {
+
+// The value as stored in memory (integers widened, string lists as lists)
+// and its JSON text; none when the store cannot hold it.
+std::optional<std::pair<QVariant, QByteArray>> prepare(const QVariant& value)
 {
-    if (!value.isValid()) {
-        remove(key);
-        return true;
-    }
     const std::optional<QJsonValue> encoded = encode(value);
-    if (!encoded) {
-        Log::line(QString("⚠️ [设置] 无法保存的值，已忽略: %1").arg(key));
-        return false;
-    }
+    if (!encoded)
+        return std::nullopt;
     QVariant normalized = value;
     switch (value.typeId()) {
     case QMetaType::Int: case QMetaType::UInt: case QMetaType::Long: case QMetaType::ULong:
@@ -393,13 +391,69 @@ bool UserDefaults::set(const QString& key, const QVariant& value)
     default:
         break;
     }
+    return std::make_pair(normalized, jsonText(*encoded));
+}
+
+}
+
+bool UserDefaults::set(const QString& key, const QVariant& value)
+{
+    if (!value.isValid()) {
+        remove(key);
+        return true;
+    }
+    const auto prepared = prepare(value);
+    if (!prepared) {
+        Log::line(QString("⚠️ [设置] 无法保存的值，已忽略: %1").arg(key));
+        return false;
+    }
     {
         QWriteLocker lock(&m_lock);
-        m_values.insert(key, normalized);
-        m_encoded.insert(key, jsonText(*encoded));
+        m_values.insert(key, prepared->first);
+        m_encoded.insert(key, prepared->second);
         writeLocked();
     }
     Q_EMIT changed(key);
+    return true;
+}
+
+bool UserDefaults::setValues(const QVariantMap& values)
+{
+    QList<std::pair<QString, std::optional<std::pair<QVariant, QByteArray>>>> prepared;
+    for (auto it = values.begin(); it != values.end(); ++it) {
+        if (!it.value().isValid()) {
+            prepared.append({it.key(), std::nullopt});
+            continue;
+        }
+        auto p = prepare(it.value());
+        if (!p) {
+            Log::line(QString("⚠️ [设置] 无法保存的值，已忽略: %1").arg(it.key()));
+            return false;
+        }
+        prepared.append({it.key(), std::move(p)});
+    }
+    {
+        QWriteLocker lock(&m_lock);
+        const QVariantMap oldValues = m_values;
+        const QMap<QString, QByteArray> oldEncoded = m_encoded;
+        for (const auto& [key, value] : prepared) {
+            if (value) {
+                m_values.insert(key, value->first);
+                m_encoded.insert(key, value->second);
+            } else {
+                m_values.remove(key);
+                m_encoded.remove(key);
+            }
+        }
+        if (!writeLocked()) {
+            // All or nothing: memory stays what the file on disk says.
+            m_values = oldValues;
+            m_encoded = oldEncoded;
+            return false;
+        }
+    }
+    for (auto it = values.begin(); it != values.end(); ++it)
+        Q_EMIT changed(it.key());
     return true;
 }
 

@@ -48,6 +48,10 @@ public:
     // the value has a type the store cannot hold (nothing changes then).
     bool set(const QString& key, const QVariant& value);
     void remove(const QString& key);
+    // Stores every value (an invalid one removes its key) in one write of the
+    // file: all or nothing. False, with nothing changed, when a value cannot
+    // be held or the file could not be written.
+    bool setValues(const QVariantMap& values);
 
     // Defaults every reader sees while nothing is stored under the key.
     void registerDefaults(const QVariantMap& defaults);

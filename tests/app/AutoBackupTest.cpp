@@ -14,6 +14,8 @@
 #include <QTest>
 #include <QUrl>
 
+#include <sys/stat.h>
+
 namespace {
 QString backupDir() { return Paths::dataDir() + "/AutoBackups"; }
 
@@ -45,7 +47,7 @@ TEST(AutoBackupTest, WritesThePrettyBackupFormatWithTheListedKeysOnly)
     d.set("ftpAllowVideo", true);
     const QDateTime when = QDateTime::fromSecsSinceEpoch(1700000000);
     d.set("scheduleRecycleBin", QVariantList{QVariantMap{{"at", when}, {"url", QUrl("https://a.example/x y")}}});
-    d.set("autoImportRootPath", "/not/listed"); // not a backup key
+    d.set("scheduleFirstTimeGuideShown", true); // not a backup key
 
     const double before = QDateTime::currentMSecsSinceEpoch() / 1000.0;
     BackupManager::shared().performAutoBackupIfEnabled();
@@ -63,7 +65,7 @@ TEST(AutoBackupTest, WritesThePrettyBackupFormatWithTheListedKeysOnly)
     EXPECT_GE(root["exportDate"].toDouble(), before - 1);
 
     const QJsonObject data = root["data"].toObject();
-    EXPECT_EQ(data.keys(), QStringList({"defaultLaunchPage", "ftpAllowVideo", "scheduleMaxOrdersPerDay",
+    EXPECT_EQ(data.keys(), QStringList({"autoBackupEnabled", "defaultLaunchPage", "ftpAllowVideo", "scheduleMaxOrdersPerDay",
                                         "scheduleRecycleBin", "schedule_orders_v1"}));
     EXPECT_EQ(data["schedule_orders_v1"].toString(), QString::fromLatin1(QByteArray("[{\"a\":1}]").toBase64()));
     EXPECT_EQ(data["scheduleMaxOrdersPerDay"].toInt(), 7);
@@ -73,25 +75,38 @@ TEST(AutoBackupTest, WritesThePrettyBackupFormatWithTheListedKeysOnly)
     EXPECT_EQ(nested["url"].toString(), "https://a.example/x%20y");
 }
 
-TEST(AutoBackupTest, KeepsTheNewestFiveWhateverTheirNames)
+TEST(AutoBackupTest, KeepsTheNewestFiveOwnBackupsAndNothingElse)
 {
     UserDefaults::standard().set("autoBackupEnabled", true);
-    QDir().mkpath(backupDir());
-    // Seven older entries, oldest first; a stray file and a folder count too,
-    // hidden entries do not.
-    for (const QString& name : {"old_a.kvbak", "notes.txt", "sub/", "old_b.kvbak", "old_c.kvbak", "old_d.kvbak",
-                                "old_e.kvbak", ".keep"}) {
-        if (name.endsWith('/'))
-            QDir(backupDir()).mkpath(name + "inner");
-        else
-            ASSERT_TRUE(QFile(backupDir() + "/" + name).open(QIODevice::WriteOnly));
-        QTest::qWait(20); // distinct creation times
+    QDir dir(backupDir());
+    dir.mkpath(".");
+    // Written newest stamp first, so file times disagree with the names; six
+    // are stamped after today (a clock that was wrong) and still must not
+    // push out the backup just written.
+    const QStringList stamps = {"20990106", "20990105", "20990104", "20990103", "20990102", "20990101",
+                                "20240102", "20240101"};
+    for (const QString& day : stamps) {
+        ASSERT_TRUE(QFile(backupDir() + "/auto_backup_" + day + "_120000.kvbak").open(QIODevice::WriteOnly));
+        QTest::qWait(5);
     }
+    ASSERT_TRUE(QFile(backupDir() + "/notes.txt").open(QIODevice::WriteOnly));
+    dir.mkpath("auto_backup_20000101_000000.kvbak/inner");
+    QFile::link(backupDir() + "/notes.txt", backupDir() + "/auto_backup_20000102_000000.kvbak");
+
     BackupManager::shared().performAutoBackupIfEnabled();
-    const QStringList left =
-        QDir(backupDir()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
-    EXPECT_EQ(left, QStringList({".keep", left.value(1), "old_b.kvbak", "old_c.kvbak", "old_d.kvbak", "old_e.kvbak"}));
-    EXPECT_TRUE(left.value(1).startsWith("auto_backup_"));
+    QStringList left = dir.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+    const QString written = left.filter(QRegularExpression("^auto_backup_20(?!99|00)\\d{6}_")).value(0);
+    EXPECT_FALSE(written.isEmpty());
+    left.removeAll(written);
+    EXPECT_EQ(left, QStringList({"auto_backup_20000101_000000.kvbak", "auto_backup_20000102_000000.kvbak",
+                                 "auto_backup_20990103_120000.kvbak", "auto_backup_20990104_120000.kvbak",
+                                 "auto_backup_20990105_120000.kvbak", "auto_backup_20990106_120000.kvbak",
+                                 "notes.txt"}));
+    struct stat st {};
+    ASSERT_EQ(::stat(QFile::encodeName(backupDir()).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+    ASSERT_EQ(::stat(QFile::encodeName(backupDir() + "/" + written).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
 TEST(AutoBackupTest, AFailedWriteDeletesNothing)

@@ -1,0 +1,193 @@
+#include "orderbook/BackupManager.h"
+#include "orderbook/OrderCodec.h"
+#include "orderbook/OrderManager.h"
+#include "orderbook/PackageManager.h"
+#include "platform/UserDefaults.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+namespace {
+
+const QStringList kCoreKeys = {
+    "schedule_orders_v1", "schedule_restdays_v1", "schedulePackages", "scheduleMaxOrdersPerDay",
+    "scheduleSyncCalendarDefault", "scheduleReminderDefault", "packageDepositMigratedTo300", "ftpAllowVideo", "ftpPort",
+    "ftpUsername", "ftpPassword", "ftpRootDirectory", "ftpAnonymousAccess", "defaultLaunchPage", "autoImportEnabled",
+    "autoImportVolume", "autoImportPlaySound", "autoImportCreateDailyFolder", "autoImportSavePath",
+    "quickSplitSeparator", "scheduleViewMode", "scheduleStatsMode", "scheduleReminderRules", "calendarSyncEnabled",
+    "scheduleLocalNotificationEnabled", "weekStartsOnMonday", "quickShootLocations", "autoBackupEnabled",
+    "appThemeStyle", "appIconStyle", "autoImportSound", "dailyNewFolder", "autoImportRootPath", "missingRawList"};
+const QStringList kViewKeys = {"scheduleListColumnWidths", "scheduleListHiddenColumns", "scheduleListDefaultSort",
+                               "scheduleListFilterPresets"};
+const QStringList kOtherChoices = {"scheduleCustomStatsTemplates", "scheduleRecycleBin", "schedulePrintTemplates"};
+const QString kRules =
+    R"([{"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","value":7,"unit":"天","triggerTime":784000000},)"
+    R"({"id":"1F8FAD5B-D9CB-469F-A165-70867728950E","value":2,"unit":"小时"}])";
+
+class BackupManagerTest : public ::testing::Test
+{
+protected:
+    UserDefaults& defaults = UserDefaults::standard();
+    BackupManager& backups = BackupManager::shared();
+    QTemporaryDir dir;
+
+    QString path(const QString& name = "b.kvbak") const { return dir.path() + "/" + name; }
+
+    static QByteArray readAll(const QString& file)
+    {
+        QFile f(file);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    static void write(const QString& file, const QByteArray& bytes)
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+    }
+    void fillEveryKey()
+    {
+        for (const QString& key : kCoreKeys + kViewKeys + kOtherChoices + QStringList{"unlistedKey"})
+            defaults.set(key, key.size());
+        defaults.set("schedule_orders_v1", QByteArray("[]"));
+        defaults.set("scheduleReminderRules", kRules.toUtf8());
+    }
+};
+
+}
+
+TEST_F(BackupManagerTest, ExportWritesTheChosenKeys)
+{
+    const QList<std::pair<std::array<bool, 4>, QStringList>> cases = {
+        {{false, false, false, false}, {}},
+        {{true, false, false, false}, kViewKeys},
+        {{false, true, false, false}, {"scheduleCustomStatsTemplates"}},
+        {{false, false, true, false}, {"scheduleRecycleBin"}},
+        {{false, false, false, true}, {"schedulePrintTemplates"}},
+        {{true, true, true, true}, kViewKeys + kOtherChoices},
+    };
+    fillEveryKey();
+    for (const auto& [choices, extra] : cases) {
+        ASSERT_TRUE(backups.exportBackup(path(), choices[0], choices[1], choices[2], choices[3]));
+        const QByteArray bytes = readAll(path());
+        EXPECT_TRUE(bytes.contains("\n    \"version\": \"3.2\"")) << "pretty-printed";
+        const QJsonObject root = QJsonDocument::fromJson(bytes).object();
+        EXPECT_EQ(root["appName"].toString(), "Kelvara");
+        QStringList expected = kCoreKeys + extra;
+        expected.sort();
+        EXPECT_EQ(root["data"].toObject().keys(), expected);
+    }
+}
+
+TEST_F(BackupManagerTest, ImportRepliesAndRefusals)
+{
+    const QString ok = "备份导入成功，请重启软件使全部数据生效";
+    const QString invalid = "备份文件格式无效";
+    // A file whose "data" holds `members`; `bytes` of a byte key as base64.
+    auto file = [](const QByteArray& members) { return R"({"data":{"ftpPort":99,)" + members + "}}"; };
+    auto b64 = [](const QByteArray& bytes) { return '"' + bytes.toBase64() + '"'; };
+    struct Case {
+        const char* what;
+        QByteArray file;
+        QString message; // a message ending in ": " is a prefix
+    };
+    const QList<Case> cases = {
+        {"not JSON", "{\"data\":", "备份导入失败: "},
+        {"an array", "[1]", invalid},
+        {"no data", R"({"version":"3.2"})", invalid},
+        {"data not an object", R"({"data":[]})", invalid},
+        {"empty data", R"({"data":{}})", ok},
+        {"orders not base64", file(R"("schedule_orders_v1":"!!")"), invalid},
+        {"orders that do not decode", file(R"("schedule_orders_v1":)" + b64("[{}]")), invalid},
+        {"rest days that do not decode", file(R"("schedule_restdays_v1":)" + b64("{}")), invalid},
+        {"packages as a number", file(R"("schedulePackages":5)"), invalid},
+        {"rules with an unknown unit",
+         file(R"("scheduleReminderRules":)" + b64(R"([{"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","value":1,"unit":"周"}])")),
+         invalid},
+        {"unlisted keys and nulls skipped, only byte keys decoded",
+         R"({"data":{"evil":1,"ftpRootPermission":"rw","ftpUsername":"YWJj","ftpPort":null,"schedule_orders_v1":)"
+             + b64("[]") + R"(,"quickShootLocations":["a",null,"b"]}})",
+         ok},
+    };
+    for (const Case& c : cases) {
+        defaults.set("ftpPort", 2121);
+        write(path(), c.file);
+        const BackupManager::ImportResult result = backups.importBackup(path());
+        EXPECT_EQ(result.success, c.message == ok) << c.what;
+        if (c.message.endsWith(": "))
+            EXPECT_TRUE(result.message.startsWith(c.message) && result.message.size() > c.message.size()) << c.what;
+        else
+            EXPECT_EQ(result.message, c.message) << c.what;
+        EXPECT_EQ(defaults.integer("ftpPort"), 2121) << c.what << ": nothing written on refusal, nulls skipped";
+    }
+    EXPECT_FALSE(defaults.hasStoredValue("evil"));
+    EXPECT_FALSE(defaults.hasStoredValue("ftpRootPermission"));
+    EXPECT_EQ(defaults.object("ftpUsername"), QVariant("YWJj"));
+    EXPECT_EQ(defaults.data("schedule_orders_v1"), QByteArray("[]"));
+    EXPECT_EQ(defaults.array("quickShootLocations"), (QVariantList{"a", "b"}));
+
+    EXPECT_TRUE(backups.importBackup(path("missing")).message.startsWith("备份导入失败: "));
+    QFile big(path("big"));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly) && big.resize(BackupManager::maxImportBytes + 1));
+    EXPECT_TRUE(backups.importBackup(path("big")).message.startsWith("备份导入失败: 文件过大"));
+}
+
+TEST_F(BackupManagerTest, RestoreBringsBackTheStoresAtOnceInOneWrite)
+{
+    OrderManager& orders = OrderManager::shared();
+    PackageManager& packages = PackageManager::shared();
+    const QDateTime shoot(QDate(2026, 5, 1), QTime(10, 0));
+    ASSERT_TRUE(orders.addOrder(Order("张三", "13800000000", "儿童写真", shoot, shoot, ShootTimeSlot::morning, 1000, 300,
+                                      {PaymentRecord(300, shoot, "定金")}, "", OrderStatus::pendingShoot, true,
+                                      QString("提前1天"), "公园", false)));
+    orders.toggleRestDay(QDate(2026, 5, 2));
+    ASSERT_TRUE(packages.addPackage("自定义", 999, 100));
+    defaults.set("scheduleReminderRules", kRules.toUtf8());
+    defaults.set("weekStartsOnMonday", true);
+    const QList<Order> savedOrders = orders.orders();
+    const QList<RestDay> savedDays = orders.restDays();
+    const QList<Package> savedPackages = packages.packages();
+    ASSERT_TRUE(backups.exportBackup(path(), false, false, false, false));
+
+    for (const QString& key : defaults.dictionaryRepresentation().keys())
+        defaults.remove(key);
+    ASSERT_TRUE(orders.setOrders({}));
+    ASSERT_TRUE(orders.setRestDays({}));
+
+    // At the first change the file must already hold everything.
+    QByteArray onDiskAtFirstChange;
+    QObject::connect(&defaults, &UserDefaults::changed, [&] {
+        if (onDiskAtFirstChange.isEmpty())
+            onDiskAtFirstChange = readAll(defaults.filePath());
+    });
+    EXPECT_TRUE(backups.importBackup(path()).success);
+    EXPECT_TRUE(onDiskAtFirstChange.contains("weekStartsOnMonday") && onDiskAtFirstChange.contains("schedulePackages"));
+    EXPECT_EQ(orders.orders(), savedOrders);
+    EXPECT_EQ(orders.restDays(), savedDays);
+    EXPECT_EQ(packages.packages(), savedPackages);
+    EXPECT_EQ(defaults.data("scheduleReminderRules"), kRules.toUtf8());
+    EXPECT_TRUE(defaults.boolean("weekStartsOnMonday"));
+}
+
+TEST_F(BackupManagerTest, DamagedFilesNeverCrashOrHalfRestore)
+{
+    fillEveryKey();
+    ASSERT_TRUE(backups.exportBackup(path("good.kvbak"), true, true, true, true));
+    const QByteArray good = readAll(path("good.kvbak"));
+    const QByteArray before = readAll(defaults.filePath());
+    QRandomGenerator rng(1206);
+    for (int i = 0; i < 300; ++i) {
+        QByteArray bytes = good.left(rng.bounded(good.size()));
+        for (int k = rng.bounded(4); k > 0 && !bytes.isEmpty(); --k)
+            bytes[rng.bounded(bytes.size())] = char(rng.bounded(256));
+        write(path(), bytes);
+        const BackupManager::ImportResult result = backups.importBackup(path());
+        if (!result.success)
+            ASSERT_EQ(readAll(defaults.filePath()), before) << i;
+    }
+}
