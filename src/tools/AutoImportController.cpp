@@ -1,6 +1,5 @@
 #include "AutoImportController.h"
 
-#include "platform/CompletionSound.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/UserDefaults.h"
@@ -30,9 +29,8 @@ AutoImportController& AutoImportController::shared()
 }
 
 AutoImportController::AutoImportController(QObject* parent)
-    : QObject(parent)
+    : ToolRunController(parent)
     , m_today([] { return QDate::currentDate(); })
-    , m_playSound([](float volume) { CompletionSound::play(volume); })
 {
 }
 
@@ -41,19 +39,6 @@ AutoImportController::~AutoImportController()
     if (m_engine)
         m_engine->requestCancel();
     waitForWorker();
-}
-
-bool AutoImportController::soundEnabled()
-{
-    const QVariant v = stored(kSoundKey);
-    return v.isValid() ? UserDefaults::toBool(v) : kDefaultSound;
-}
-
-int AutoImportController::volumePercent()
-{
-    const QVariant v = stored(kVolumeKey);
-    return v.isValid() ? int(std::clamp<qint64>(UserDefaults::toInteger(v), -1000000, 1000000))
-                       : kDefaultVolume;
 }
 
 bool AutoImportController::dailyNewFolder()
@@ -86,23 +71,6 @@ QString AutoImportController::importRootDisplayPath()
     return desktop.isEmpty() ? QStringLiteral("桌面") : desktop;
 }
 
-int AutoImportController::percentOf(qint64 done, qint64 total)
-{
-    return int(std::clamp<qint64>(done * 100 / std::max<qint64>(total, 1), 0, 100));
-}
-
-int AutoImportController::progressPercent() const
-{
-    return m_isCompleted ? 100 : percentOf(m_processedCount, m_totalCount);
-}
-
-int AutoImportController::progressPermille() const
-{
-    if (m_isCompleted)
-        return 1000;
-    return int(std::clamp<qint64>(qint64(m_processedCount) * 1000 / std::max(m_totalCount, 1), 0, 1000));
-}
-
 bool AutoImportController::processFolder(const QString& sourcePath)
 {
     if (m_isProcessing) {
@@ -110,16 +78,11 @@ bool AutoImportController::processFolder(const QString& sourcePath)
         return false;
     }
     Log::line(QStringLiteral("🚀 [导片] 开始导片，源路径: ") + sourcePath);
-    m_isProcessing = true;
-    m_isCompleted = false;
+    beginRun();
     m_isCancelled = false;
     m_cancelRequested = false;
-    m_processedCount = 0;
     m_photoCount = 0;
     m_videoCount = 0;
-    m_skipCount = 0;
-    m_failedCount = 0;
-    m_currentFileName.clear();
     m_targetPath.clear();
     // totalCount keeps the last run's value until the scan reports.
 
@@ -140,11 +103,7 @@ bool AutoImportController::processFolder(const QString& sourcePath)
             &AutoImportController::onFileHandled, Qt::QueuedConnection);
     connect(engine.get(), &AutoImportEngine::runFinished, this,
             &AutoImportController::onRunFinished, Qt::QueuedConnection);
-    QThread* thread = QThread::create([engine, sourcePath, options] { engine->run(sourcePath, options); });
-    thread->setObjectName(QStringLiteral("auto-import"));
-    connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-    m_thread = thread;
-    thread->start();
+    startWorker(QStringLiteral("auto-import"), [engine, sourcePath, options] { engine->run(sourcePath, options); });
     Q_EMIT stateChanged();
     return true;
 }
@@ -156,12 +115,6 @@ void AutoImportController::requestCancel()
         m_engine->requestCancel();
     Log::line(QStringLiteral("🛑 [取消] 用户点击取消导入，将在当前文件复制完成后停止（已复制文件保留）"));
     Q_EMIT stateChanged();
-}
-
-void AutoImportController::waitForWorker()
-{
-    if (m_thread)
-        m_thread->wait();
 }
 
 void AutoImportController::onScanFinished(int total)
@@ -212,11 +165,10 @@ void AutoImportController::onRunFinished(const AutoImportRunSummary& summary)
         // A failed run must not sound like a finished one.
         Log::line(QStringLiteral("❌ [完成] 有 %1 个文件导入失败，未播放提示音，请检查存储卡和目标磁盘")
                       .arg(m_failedCount));
-    } else if (!m_isCancelled && soundEnabled()) {
-        const int volume = volumePercent();
-        if (m_playSound)
-            m_playSound(float(volume) / 100.0f);
-        Log::line(QStringLiteral("🔔 [提示音] 导片完成，按音量 %1% 播放内置提示音").arg(volume));
+    } else if (!m_isCancelled) {
+        const int volume = playEndSound();
+        if (volume >= 0)
+            Log::line(QStringLiteral("🔔 [提示音] 导片完成，按音量 %1% 播放内置提示音").arg(volume));
     }
     Q_EMIT stateChanged();
     Q_EMIT runFinished();

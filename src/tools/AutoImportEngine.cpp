@@ -1,7 +1,7 @@
 #include "AutoImportEngine.h"
 
 #include "AutoImportDestination.h"
-#include "AutoImportFileCopy.h"
+#include "SafeFileTransfer.h"
 
 #include "platform/Log.h"
 #include "platform/Paths.h"
@@ -258,8 +258,8 @@ void AutoImportEngine::run(const QString& sourcePath, const Options& options)
                               + QStringLiteral(": 同名文件过多，找不到可用的文件名"));
                     break;
                 }
-                const AutoImportFileCopy::Result copy =
-                    AutoImportFileCopy::copy(file, dest->folder(), placement.name, fault);
+                const SafeFileTransfer::Result copy =
+                    SafeFileTransfer::copy(file, dest->folder(), placement.name, fault);
                 if (copy.nameTaken) {
                     dest->noteTaken(placement.name);
                     continue;

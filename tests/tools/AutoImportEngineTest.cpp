@@ -1,7 +1,7 @@
 #include "AutoImportTestSupport.h"
 
 #include "tools/AutoImportEngine.h"
-#include "tools/AutoImportFileCopy.h"
+#include "tools/SafeFileTransfer.h"
 
 #include <gtest/gtest.h>
 
@@ -303,7 +303,7 @@ TEST(AutoImportEngine, ASourceSwappedForAPipeFailsInsteadOfHanging)
     const QString pipe = fx.card() + "/IMG_0001.JPG";
     ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0644), 0);
     QDir().mkpath(fx.path("out"));
-    const auto result = AutoImportFileCopy::copy(pipe, fx.path("out"), "IMG_0001.JPG");
+    const auto result = SafeFileTransfer::copy(pipe, fx.path("out"), "IMG_0001.JPG");
     EXPECT_FALSE(result.ok);
     EXPECT_FALSE(result.nameTaken);
     EXPECT_TRUE(ImportFixture::tree(fx.path("out")).isEmpty());

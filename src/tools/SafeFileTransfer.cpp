@@ -1,4 +1,6 @@
-#include "AutoImportFileCopy.h"
+#include "SafeFileTransfer.h"
+
+#include "platform/Paths.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -66,7 +68,7 @@ bool copyData(int in, int out, qint64* copied, int* error)
     std::unique_ptr<char[]> buffer;
     for (;;) {
         if (kernel) {
-            const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, size_t(AutoImportFileCopy::kBufferSize), 0);
+            const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, size_t(SafeFileTransfer::kBufferSize), 0);
             if (n > 0) {
                 startWriteback(out, *copied, n);
                 *copied += n;
@@ -83,9 +85,9 @@ bool copyData(int in, int out, qint64* copied, int* error)
                 return false;
             }
             kernel = false;
-            buffer.reset(new char[AutoImportFileCopy::kBufferSize]);
+            buffer.reset(new char[SafeFileTransfer::kBufferSize]);
         }
-        const ssize_t n = ::read(in, buffer.get(), size_t(AutoImportFileCopy::kBufferSize));
+        const ssize_t n = ::read(in, buffer.get(), size_t(SafeFileTransfer::kBufferSize));
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -99,6 +101,12 @@ bool copyData(int in, int out, qint64* copied, int* error)
         startWriteback(out, *copied, n);
         *copied += n;
     }
+}
+
+QByteArray tempName(const QByteArray& dir)
+{
+    return dir + SafeFileTransfer::kTempPrefix
+        + QByteArray::number(QRandomGenerator::global()->generate64(), 16) + SafeFileTransfer::kTempSuffix;
 }
 
 // Takes the final name only if it is still free. Falls back to link+unlink on
@@ -122,9 +130,24 @@ int publish(const QByteArray& temp, const QByteArray& final)
     return ::rename(temp.constData(), final.constData()) == 0 ? 0 : errno;
 }
 
+// Publishes a finished temporary file, removing it when the name is gone.
+SafeFileTransfer::Result publishResult(const QByteArray& temp, const QByteArray& final)
+{
+    SafeFileTransfer::Result result;
+    const int published = publish(temp, final);
+    if (published != 0) {
+        ::unlink(temp.constData());
+        result.nameTaken = published == EEXIST;
+        result.error = errnoText(published);
+        return result;
+    }
+    result.ok = true;
+    return result;
 }
 
-AutoImportFileCopy::Result AutoImportFileCopy::copy(const QString& sourcePath, const QString& folder,
+}
+
+SafeFileTransfer::Result SafeFileTransfer::copy(const QString& sourcePath, const QString& folder,
                                                     const QString& name,
                                                     const std::function<QString()>& fault)
 {
@@ -151,8 +174,7 @@ AutoImportFileCopy::Result AutoImportFileCopy::copy(const QString& sourcePath, c
     QByteArray temp;
     Fd out;
     for (int attempt = 0; attempt < 64 && out.fd < 0; ++attempt) {
-        temp = dir + kTempPrefix
-            + QByteArray::number(QRandomGenerator::global()->generate64(), 16) + kTempSuffix;
+        temp = tempName(dir);
         out.fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (out.fd < 0 && errno != EEXIST)
             break;
@@ -194,13 +216,99 @@ AutoImportFileCopy::Result AutoImportFileCopy::copy(const QString& sourcePath, c
         result.error = errnoText(e);
         return result;
     }
-    const int published = publish(temp, dir + QFile::encodeName(name));
-    if (published != 0) {
-        ::unlink(temp.constData());
-        result.nameTaken = published == EEXIST;
-        result.error = errnoText(published);
+    return publishResult(temp, dir + QFile::encodeName(name));
+}
+
+bool SafeFileTransfer::occupied(const QString& path)
+{
+    struct stat st;
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+SafeFileTransfer::Result SafeFileTransfer::move(const QString& sourcePath, const QString& folder,
+                                                const QString& name)
+{
+    Result result;
+    const QByteArray source = QFile::encodeName(sourcePath);
+    const QByteArray final = QFile::encodeName(folder) + '/' + QFile::encodeName(name);
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, final.constData(), RENAME_NOREPLACE) == 0) {
+        result.ok = true;
         return result;
     }
-    result.ok = true;
+    int error = errno;
+    if (error == EINVAL || error == ENOSYS || error == EOPNOTSUPP) {
+        // No RENAME_NOREPLACE here: a hard link claims the name atomically.
+        if (::link(source.constData(), final.constData()) == 0) {
+            if (::unlink(source.constData()) == 0) {
+                result.ok = true;
+                return result;
+            }
+            error = errno;
+            ::unlink(final.constData());
+        } else {
+            error = errno;
+            if (error != EEXIST && error != EXDEV) {
+                // Drives without hard links (FAT, exFAT): check, then rename.
+                struct stat st;
+                if (::lstat(final.constData(), &st) == 0)
+                    error = EEXIST;
+                else if (::rename(source.constData(), final.constData()) == 0)
+                    error = 0;
+                else
+                    error = errno;
+                if (error == 0) {
+                    result.ok = true;
+                    return result;
+                }
+            }
+        }
+    }
+    if (error == EXDEV)
+        return moveByCopy(sourcePath, folder, name);
+    result.nameTaken = error == EEXIST;
+    result.error = errnoText(error);
+    return result;
+}
+
+SafeFileTransfer::Result SafeFileTransfer::moveByCopy(const QString& sourcePath, const QString& folder,
+                                                      const QString& name)
+{
+    Result result;
+    const QByteArray source = QFile::encodeName(sourcePath);
+    struct stat st;
+    if (::lstat(source.constData(), &st) != 0) {
+        result.error = errnoText(errno);
+        return result;
+    }
+    if (S_ISLNK(st.st_mode)) {
+        QByteArray target(qsizetype(st.st_size > 0 ? st.st_size : 4096) + 1, Qt::Uninitialized);
+        const ssize_t n = ::readlink(source.constData(), target.data(), size_t(target.size()));
+        if (n < 0 || n >= target.size()) {
+            result.error = errnoText(n < 0 ? errno : ENAMETOOLONG);
+            return result;
+        }
+        target.truncate(n);
+        const QByteArray dir = QFile::encodeName(folder) + '/';
+        const QByteArray temp = tempName(dir);
+        if (::symlink(target.constData(), temp.constData()) != 0) {
+            result.error = errnoText(errno);
+            return result;
+        }
+        result = publishResult(temp, dir + QFile::encodeName(name));
+        if (!result.ok)
+            return result;
+        Paths::syncDirectory(folder);
+    } else {
+        result = copy(sourcePath, folder, name);
+        if (!result.ok)
+            return result;
+        // The copy's name must be on disk before the source goes.
+        Paths::syncDirectory(folder);
+    }
+    if (::unlink(source.constData()) != 0) {
+        // Both files are whole; the user keeps two rather than none.
+        result.ok = false;
+        result.error = QStringLiteral("已复制到目标文件夹，但无法删除源文件: ") + errnoText(errno);
+    }
     return result;
 }

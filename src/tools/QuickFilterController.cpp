@@ -1,0 +1,113 @@
+#include "QuickFilterController.h"
+
+#include "QuickFilterKeywords.h"
+
+#include "platform/Log.h"
+#include "platform/UserDefaults.h"
+
+#include <QCoreApplication>
+
+QuickFilterController& QuickFilterController::shared()
+{
+    static QuickFilterController* instance = new QuickFilterController(QCoreApplication::instance());
+    return *instance;
+}
+
+QuickFilterController::QuickFilterController(QObject* parent)
+    : ToolRunController(parent)
+    , m_today([] { return QDate::currentDate(); })
+{
+}
+
+bool QuickFilterController::missingRawList()
+{
+    const QVariant v = UserDefaults::standard().object(QString::fromLatin1(kMissingListKey));
+    return v.isValid() && UserDefaults::toBool(v);
+}
+
+void QuickFilterController::resetRun()
+{
+    m_isProcessing = false;
+    m_isCompleted = false;
+    resetCounts();
+    m_totalCount = 0;
+    m_matchCount = 0;
+    m_outputFailed = false;
+    m_outputPath.clear();
+}
+
+bool QuickFilterController::startExport(const QString& source, const QSet<QString>& keywords,
+                                        QuickFilterEngine::Mode mode)
+{
+    if (source.isEmpty()) {
+        Log::line(QStringLiteral("❌ [快速分片] 未选择素材文件夹"));
+        return false;
+    }
+    if (keywords.isEmpty()) {
+        Log::line(QStringLiteral("❌ [快速分片] 没有可用的筛选关键词"));
+        return false;
+    }
+    Log::line(QStringLiteral("🔑 [快速分片] 筛选关键词列表: ")
+              + QuickFilterKeywords::listText(QuickFilterKeywords::sorted(keywords)));
+    resetRun();
+    beginRun();
+
+    QuickFilterEngine::Options options;
+    options.source = source;
+    options.keywords = keywords;
+    // Fixed for the run: a mode switched on the form later never turns a
+    // copy under way into a move of the client's originals.
+    options.mode = mode;
+    options.date = m_today();
+    options.missingListEnabled = [] { return missingRawList(); };
+
+    auto engine = std::make_shared<QuickFilterEngine>();
+    launch(QStringLiteral("quick-filter"), engine, [engine, options] { engine->run(options); },
+           &QuickFilterController::apply, &QuickFilterController::finish);
+    Q_EMIT stateChanged();
+    return true;
+}
+
+void QuickFilterController::backToSetting()
+{
+    Log::line(QStringLiteral("↩️ [快速分片] 点击返回，回到设置界面"));
+    detachRun();
+    resetRun();
+    Q_EMIT stateChanged();
+}
+
+void QuickFilterController::forgetCompleted()
+{
+    if (!m_isProcessing && m_isCompleted) {
+        resetRun();
+        Q_EMIT stateChanged();
+    }
+}
+
+void QuickFilterController::apply(const QuickFilterCounts& counts)
+{
+    m_processedCount = counts.processed;
+    m_matchCount = counts.match;
+    m_skipCount = counts.skip;
+    m_failedCount = counts.failed;
+    m_currentFileName = counts.currentFileName;
+    Q_EMIT stateChanged();
+}
+
+void QuickFilterController::finish(const QuickFilterOutcome& outcome)
+{
+    apply(outcome.counts);
+    m_isProcessing = false;
+    m_isCompleted = true;
+    m_currentFileName.clear();
+    m_outputFailed = outcome.outputFailed;
+    m_outputPath = outcome.outputPath;
+    if (m_outputFailed) {
+        Log::line(QStringLiteral("❌ [快速分片] 输出目录创建失败，任务已安全终止"));
+    } else {
+        Log::line(QStringLiteral("✅ [快速分片] 完成：命中 %1个，跳过重复 %2个").arg(m_matchCount).arg(m_skipCount));
+        Log::line(QStringLiteral("✅ [快速分片] 输出位置: ") + m_outputPath);
+    }
+    Q_EMIT stateChanged();
+    Q_EMIT runFinished();
+}

@@ -1,0 +1,181 @@
+#include "QuickFilterEngine.h"
+
+#include "FolderWalk.h"
+#include "QuickFilterKeywords.h"
+#include "QuickFilterSamples.h"
+#include "SafeFileTransfer.h"
+
+#include "platform/Log.h"
+#include "platform/Paths.h"
+#include "platform/ProcessActivity.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+QuickFilterEngine::QuickFilterEngine(QObject* parent)
+    : QObject(parent)
+{
+    qRegisterMetaType<QuickFilterCounts>();
+    qRegisterMetaType<QuickFilterOutcome>();
+}
+
+QString QuickFilterEngine::matchedKeyword(const QString& fileName, const QSet<QString>& keywords)
+{
+    const QString ext = FolderWalk::lowerExtension(fileName);
+    if (!QuickFilterSamples::rawExtensions().contains(ext) && !QuickFilterSamples::jpgExtensions().contains(ext))
+        return QString();
+    const QString upper = FolderWalk::baseName(fileName).toUpper();
+    if (keywords.contains(upper))
+        return upper;
+    // The last four characters, counted in code points, all numbers.
+    const QList<uint> codePoints = upper.toUcs4();
+    if (codePoints.size() < 4)
+        return QString();
+    const QString suffix = QString::fromUcs4(reinterpret_cast<const char32_t*>(codePoints.constData())
+                                                 + codePoints.size() - 4,
+                                             4);
+    return QuickFilterKeywords::isNumeric(suffix) && keywords.contains(suffix) ? suffix : QString();
+}
+
+QString QuickFilterEngine::modeText(Mode mode)
+{
+    return mode == Mode::move ? QStringLiteral("移动") : QStringLiteral("复制");
+}
+
+QString QuickFilterEngine::outputFolderPath(const QString& source, const QDate& date)
+{
+    const QString parent = QFileInfo(QDir::cleanPath(source)).absolutePath();
+    const QString name = QString::fromUtf8(kOutputPrefix) + QStringLiteral("%1.%2").arg(date.month()).arg(date.day());
+    return parent.endsWith(QLatin1Char('/')) ? parent + name : parent + QLatin1Char('/') + name;
+}
+
+QStringList QuickFilterEngine::missingKeywords(const QSet<QString>& keywords, const QSet<QString>& found)
+{
+    QSet<QString> missing = keywords - found;
+    missing.removeIf([](const QString& keyword) { return QuickFilterKeywords::isExtensionOnly(keyword); });
+    return QuickFilterKeywords::sorted(missing);
+}
+
+QByteArray QuickFilterEngine::missingListBytes(const QStringList& missing)
+{
+    QByteArray bytes = QStringLiteral("以下素材在目标文件夹中未找到对应的RAW原图：\n"
+                                      "（请检查这些文件名是否在素材文件夹中存在）\n")
+                           .toUtf8();
+    bytes += QByteArray(36, '-') + '\n';
+    for (const QString& name : missing)
+        bytes += name.toUtf8() + '\n';
+    return bytes;
+}
+
+QStringList QuickFilterEngine::scan(const QString& source, int* unreadable)
+{
+    QStringList files;
+    FolderWalk::walk(
+        source,
+        [&](const QByteArray& path, FolderWalk::Type type) {
+            if (type == FolderWalk::Type::regular)
+                files.append(QFile::decodeName(path));
+        },
+        [](const QByteArray&, const QByteArray& name) {
+            const QString folder = QFile::decodeName(name);
+            if (!folder.startsWith(QString::fromUtf8(kOutputPrefix)))
+                return true;
+            Log::line(QStringLiteral("📁 [快速分片] 跳过输出目录: ") + folder);
+            return false;
+        },
+        [&](const QByteArray& path, int error) {
+            Log::line(QStringLiteral("⚠️ [快速分片] 权限警告: ") + QFile::decodeName(path) + QStringLiteral(" - ")
+                      + FolderWalk::errorText(error) + QStringLiteral("，继续扫描"));
+            ++*unreadable;
+        });
+    return files;
+}
+
+void QuickFilterEngine::writeMissingList(const QString& output, const QSet<QString>& keywords,
+                                         const QSet<QString>& found)
+{
+    const QStringList missing = missingKeywords(keywords, found);
+    if (missing.isEmpty()) {
+        Log::line(QStringLiteral("✅ [缺失清单] 所有关键词均找到匹配，无缺失素材，不生成txt文件"));
+        return;
+    }
+    const QString path = output + QLatin1Char('/') + QString::fromUtf8(kMissingListName);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(missingListBytes(missing)) < 0 || !file.commit()) {
+        Log::line(QStringLiteral("❌ [缺失清单] 写入失败: ") + file.errorString());
+        return;
+    }
+    Log::line(QStringLiteral("📄 [缺失清单] 已生成缺失清单: ") + path + QStringLiteral("，共 ")
+              + QString::number(missing.size()) + QStringLiteral(" 个"));
+}
+
+void QuickFilterEngine::run(const Options& options)
+{
+    ProcessActivity activity(QString::fromUtf8(kActivityReason));
+    // Linux has no security-scoped access: it is always granted.
+    Log::line(QStringLiteral("🔐 [快速分片] 素材文件夹安全访问: true"));
+
+    QuickFilterOutcome outcome;
+    QuickFilterCounts& counts = outcome.counts;
+    const QStringList files = scan(options.source, &counts.failed);
+    Log::line(QStringLiteral("📂 [快速分片] 素材文件夹扫描完成，共 ") + QString::number(files.size())
+              + QStringLiteral(" 个文件"));
+    Q_EMIT scanFinished(int(files.size()));
+
+    const QString output = outputFolderPath(options.source, options.date);
+    outcome.outputPath = output;
+    if (!QDir().mkpath(output) || !QFileInfo(output).isDir()) {
+        const QString error = SafeFileTransfer::occupied(output) ? QStringLiteral("同名项目已存在且不是文件夹")
+                                                                 : QStringLiteral("无法创建文件夹 ") + output;
+        Log::line(QStringLiteral("❌ [快速分片] 创建输出目录失败: ") + error);
+        outcome.outputFailed = true;
+    } else {
+        Log::line(QStringLiteral("📁 [快速分片] 输出目录: ") + output);
+        const QString mode = modeText(options.mode);
+        QSet<QString> found;
+        bool wrote = false;
+        for (const QString& path : files) {
+            if (m_stop.load())
+                break;
+            const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+            counts.currentFileName = name;
+            if (!m_reportPending.exchange(true))
+                Q_EMIT progressed(counts);
+            ++counts.processed;
+            const QString keyword = matchedKeyword(name, options.keywords);
+            if (keyword.isEmpty())
+                continue;
+            Log::line(QStringLiteral("🎯 [快速分片] 命中: ") + name + QStringLiteral(" (基础名: ")
+                      + FolderWalk::baseName(name) + QStringLiteral(", 关键词: ") + keyword + QLatin1Char(')'));
+            found.insert(keyword);
+            SafeFileTransfer::Result result;
+            if (SafeFileTransfer::occupied(output + QLatin1Char('/') + name))
+                result.nameTaken = true;
+            else if (options.mode == Mode::move)
+                result = SafeFileTransfer::move(path, output, name);
+            else
+                result = SafeFileTransfer::copy(path, output, name);
+            if (result.ok) {
+                ++counts.match;
+                wrote = true;
+                Log::line(QStringLiteral("✅ [快速分片] 成功") + mode + QStringLiteral(": ") + name);
+            } else if (result.nameTaken) {
+                ++counts.skip;
+                Log::line(QStringLiteral("⚠️ [快速分片] 跳过重复: ") + name);
+            } else {
+                ++counts.failed;
+                Log::line(QStringLiteral("❌ [快速分片] ") + mode + QStringLiteral("失败: ") + name
+                          + QStringLiteral(" - ") + result.error);
+            }
+        }
+        if (wrote)
+            Paths::syncDirectory(output);
+        if (options.missingListEnabled && options.missingListEnabled())
+            writeMissingList(output, options.keywords, found);
+    }
+    counts.currentFileName.clear();
+    Q_EMIT finished(outcome);
+    Log::line(QStringLiteral("🔐 [快速分片] 已释放安全访问"));
+}

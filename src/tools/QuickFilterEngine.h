@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QDate>
+#include <QMetaType>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+
+struct QuickFilterCounts
+{
+    int processed = 0;
+    int match = 0;  // copied or moved
+    int skip = 0;   // name already in the output folder
+    int failed = 0; // failed copies or moves, unreadable entries
+    QString currentFileName;
+};
+Q_DECLARE_METATYPE(QuickFilterCounts)
+
+struct QuickFilterOutcome
+{
+    QuickFilterCounts counts;
+    QString outputPath;
+    bool outputFailed = false; // the output folder could not be made: nothing was touched
+};
+Q_DECLARE_METATYPE(QuickFilterOutcome)
+
+// Picks the RAW and JPG/HEIF files whose names a client asked for out of a
+// source folder and copies (or moves) them into "快速分片_M.d" beside it,
+// optionally writing the list of names that found no file. Pure QtCore:
+// `run` blocks on its worker thread and reports through signals.
+class QuickFilterEngine : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Mode { copy, move };
+
+    struct Options
+    {
+        QString source;
+        QSet<QString> keywords;
+        Mode mode = Mode::copy;
+        QDate date;
+        // Read once after the last file: the settings screen may change it.
+        std::function<bool()> missingListEnabled;
+    };
+
+    // The keyword a file matches, empty when it matches none.
+    static QString matchedKeyword(const QString& fileName, const QSet<QString>& keywords);
+    static QString modeText(Mode mode);
+    static QString outputFolderPath(const QString& source, const QDate& date);
+    // Keywords without a file, extension-only ones left out, ascending.
+    static QStringList missingKeywords(const QSet<QString>& keywords, const QSet<QString>& found);
+    static QByteArray missingListBytes(const QStringList& missing);
+
+    static constexpr const char* kOutputPrefix = "快速分片_";
+    static constexpr const char* kMissingListName = "缺失RAW清单.txt";
+    static constexpr const char* kActivityReason = "快速分片任务进行中，请勿让系统睡眠";
+
+    explicit QuickFilterEngine(QObject* parent = nullptr);
+
+    void run(const Options& options);
+    // Reports are coalesced: a new one is sent once the receiver took the last.
+    void progressTaken() { m_reportPending.store(false); }
+    // Stops between files; only for quitting.
+    void stop() { m_stop.store(true); }
+
+Q_SIGNALS:
+    void scanFinished(int totalCount);
+    void progressed(const QuickFilterCounts& counts);
+    void finished(const QuickFilterOutcome& outcome);
+
+private:
+    QStringList scan(const QString& source, int* unreadable);
+    void writeMissingList(const QString& output, const QSet<QString>& keywords, const QSet<QString>& found);
+
+    std::atomic<bool> m_reportPending{false};
+    std::atomic<bool> m_stop{false};
+};

@@ -1,0 +1,154 @@
+#include "AutoImportTestSupport.h"
+
+#include "platform/UserDefaults.h"
+#include "tools/QuickFilterController.h"
+#include "tools/QuickFilterKeywords.h"
+#include "tools/QuickFilterSamples.h"
+
+#include <gtest/gtest.h>
+
+#include <QTest>
+
+namespace {
+
+using Mode = QuickFilterEngine::Mode;
+using Set = QSet<QString>;
+
+// A source folder "card" whose output folder is "快速分片_3.7" beside it.
+struct FilterFixture : ImportFixture
+{
+    FilterFixture()
+    {
+        controller.setDateProvider([] { return kDay; });
+        UserDefaults::standard().set("missingRawList", true);
+    }
+    ~FilterFixture() { UserDefaults::standard().remove("missingRawList"); }
+    QString output() const { return path("快速分片_3.7"); }
+    bool run(const Set& keywords, Mode mode = Mode::copy)
+    {
+        QSignalSpy done(&controller, &QuickFilterController::runFinished);
+        if (!controller.startExport(card(), keywords, mode) || !done.wait(10000))
+            return false;
+        controller.waitForWorkers();
+        return true;
+    }
+    QByteArray missingList() const
+    {
+        QFile f(output() + "/缺失RAW清单.txt");
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<none>");
+    }
+    QuickFilterController controller;
+};
+
+const QByteArray kHeader = "以下素材在目标文件夹中未找到对应的RAW原图：\n（请检查这些文件名是否在素材文件夹中存在）\n"
+    + QByteArray(36, '-') + "\n";
+
+} // namespace
+
+TEST(QuickFilter, KeywordParsing)
+{
+    const struct { QString text; Set keywords; } cases[] = {
+        {"0001，0002、0003。0004.0005", {"0001", "0002", "0003", "0004", "0005"}},
+        {"/Users/a/DSC_0009", {"DSC_0009"}},
+        {"folder/", {"FOLDER"}},
+        {"dsc_0001\nDSC_0001\r\n", {"DSC_0001"}},
+        {"DSC_0001.ARW", {"DSC_0001", "ARW"}},
+        {"0001 0002", {"0001 0002"}},
+        {" ,, \n", {}},
+        {"\u3000ａ_０００１\u3000\n\n  b  ", {"Ａ_０００１", "B"}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(QuickFilterKeywords::parse(c.text), c.keywords) << c.text.toStdString();
+    EXPECT_EQ(QuickFilterKeywords::build("x", {"a.b"}, {"c"}), Set({"X", "A.B", "C"}));
+    EXPECT_EQ(QuickFilterKeywords::listText({"A", "B"}), "[\"A\", \"B\"]");
+}
+
+TEST(QuickFilter, MatchingCopiesExactlyTheNamedCameraFiles)
+{
+    FilterFixture fx;
+    for (const char* name : {"DSC_1234.ARW", "sub/DSC_1234.JPG", "X_1234.NEF", "IMG_1234A.JPG", "DSC_1234.MOV",
+                             "Y_1234.png", "Z_１２３４.jpg"})
+        fx.card(name);
+    EXPECT_EQ(QuickFilterEngine::matchedKeyword("Z_１２３４.jpg", {"１２３４"}), "１２３４");
+    EXPECT_EQ(QuickFilterEngine::matchedKeyword("123.JPG", {"123"}), "123");
+    ASSERT_TRUE(fx.run({"DSC_1234", "1234", "0001", "ARW"}));
+    EXPECT_EQ(ImportFixture::tree(fx.output()),
+              QStringList({"DSC_1234.ARW", "DSC_1234.JPG", "X_1234.NEF", "缺失RAW清单.txt"}));
+    EXPECT_EQ(fx.controller.matchCount(), 3);
+    // "ARW" came from a pasted extension: no photo is missing under that name.
+    EXPECT_EQ(fx.missingList(), kHeader + "0001\n");
+    EXPECT_TRUE(fx.lines().contains("✅ [快速分片] 完成：命中 3个，跳过重复 0个"));
+    EXPECT_TRUE(fx.lines().contains("🔑 [快速分片] 筛选关键词列表: [\"0001\", \"1234\", \"ARW\", \"DSC_1234\"]"));
+}
+
+TEST(QuickFilter, NestedOutputSecondRunAndMoveMode)
+{
+    FilterFixture fx;
+    fx.card("a/DSC_0001.ARW");
+    fx.card("b/DSC_0001.ARW");
+    fx.card("快速分片_1.1/DSC_0002.ARW");
+    fx.card("DSC_0002.JPG");
+    ASSERT_TRUE(fx.run({"DSC_0001", "DSC_0002"}));
+    EXPECT_EQ(fx.controller.totalCount(), 3);
+    EXPECT_EQ(fx.controller.skipCount(), 1);
+    EXPECT_EQ(fx.missingList(), "<none>");
+    EXPECT_TRUE(fx.lines().contains("📁 [快速分片] 跳过输出目录: 快速分片_1.1"));
+    EXPECT_TRUE(fx.lines().contains("✅ [缺失清单] 所有关键词均找到匹配，无缺失素材，不生成txt文件"));
+
+    ASSERT_TRUE(fx.run({"DSC_0001", "DSC_0002"}, Mode::move));
+    EXPECT_EQ(fx.controller.matchCount(), 0);
+    EXPECT_EQ(fx.controller.skipCount(), 3);
+    fx.card("c/DSC_0003.NEF");
+    ASSERT_TRUE(fx.run({"DSC_0003"}, Mode::move));
+    EXPECT_FALSE(QFileInfo::exists(fx.card() + "/c/DSC_0003.NEF"));
+    EXPECT_TRUE(QFileInfo(fx.output() + "/DSC_0003.NEF").isFile());
+}
+
+TEST(QuickFilter, OutputFolderFailureEndsAsAFailure)
+{
+    FilterFixture fx;
+    ImportFixture::write(fx.output()); // a file where the folder should go
+    fx.card("DSC_0001.ARW");
+    ASSERT_TRUE(fx.run({"DSC_0001"}));
+    EXPECT_TRUE(fx.controller.outputFailed());
+    EXPECT_TRUE(fx.controller.isCompleted());
+    EXPECT_EQ(fx.controller.matchCount(), 0);
+    EXPECT_TRUE(QFileInfo(fx.card() + "/DSC_0001.ARW").isFile());
+    EXPECT_TRUE(fx.lines().contains("❌ [快速分片] 输出目录创建失败，任务已安全终止"));
+}
+
+// "返回" during a run lets go of it: its late reports never reach the form
+// or a newer run.
+TEST(QuickFilter, BackDuringARunDetachesIt)
+{
+    FilterFixture fx;
+    for (int i = 0; i < 50; ++i)
+        fx.card(QString("DSC_%1.ARW").arg(i, 4, 10, QChar('0')));
+    QSignalSpy done(&fx.controller, &QuickFilterController::runFinished);
+    ASSERT_TRUE(fx.controller.startExport(fx.card(), {"DSC_0001"}, Mode::copy));
+    fx.controller.backToSetting();
+    fx.controller.waitForWorkers();
+    QTest::qWait(50);
+    EXPECT_EQ(done.count(), 0);
+    EXPECT_FALSE(fx.controller.isProcessing() || fx.controller.isCompleted());
+    EXPECT_EQ(fx.controller.totalCount(), 0);
+    EXPECT_TRUE(QFileInfo(fx.output() + "/DSC_0001.ARW").isFile()); // it still ran to its end
+}
+
+TEST(QuickFilter, SamplesAccumulateOnce)
+{
+    ImportFixture fx;
+    fx.card("s/A.ARW");
+    fx.card("s/x/A.JPG");
+    fx.card("s/.h/B.ARW");
+    fx.card("s/B.png");
+    fx.card("notes.txt");
+    QuickFilterSamples samples;
+    for (int i = 0; i < 2; ++i)
+        samples.merge(QuickFilterSamples::collect({fx.card() + "/s", fx.card() + "/notes.txt"}));
+    EXPECT_EQ(samples.sampleFileNames, QStringList({"A.ARW", "A.JPG", "notes.txt"}));
+    EXPECT_EQ(samples.sampleBaseNames, QStringList({"A", "notes"}));
+    EXPECT_EQ(samples.sampleRawBaseNames, QStringList({"A"}));
+    EXPECT_EQ(samples.sampleJpgBaseNames, QStringList({"A"}));
+    EXPECT_EQ(fx.lines().last(), "✅ [快速分片] 已提取 2 个基础文件名（RAW: 1个 / JPG: 1个）");
+}
