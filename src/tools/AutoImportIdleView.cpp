@@ -1,8 +1,8 @@
 #include "AutoImportIdleView.h"
 
 #include "AutoImportController.h"
-#include "AutoImportDropZone.h"
-#include "AutoImportElidedLabel.h"
+#include "FolderDropZone.h"
+#include "ui/ElidedLabel.h"
 #include "AutoImportToggleSwitch.h"
 
 #include "platform/UserDefaults.h"
@@ -81,7 +81,7 @@ AutoImportIdleView::AutoImportIdleView(QWidget* parent)
     m_chooseRoot = new QPushButton(QStringLiteral("选择保存位置"), destination);
     FtpGoldButtonStyle::apply(m_chooseRoot, true);
     choiceRow->addWidget(m_chooseRoot);
-    m_path = new AutoImportElidedLabel(Fonts::system(12),
+    m_path = new ElidedLabel(Fonts::system(12),
                                        [] { return AppTheme::withOpacity(AppTheme::textGold(), 0.9); }, destination);
     choiceRow->addWidget(m_path, 1);
     dest->addLayout(choiceRow);
@@ -92,10 +92,13 @@ AutoImportIdleView::AutoImportIdleView(QWidget* parent)
 
     // 3. Drop zone.
     auto* zoneRow = row(this);
-    zoneRow->setMaximumWidth(AutoImportDropZone::kMaxWidth + 2 * kSideMargin);
+    zoneRow->setMaximumWidth(FolderDropZone::kMaxWidth + 2 * kSideMargin);
     auto* zoneLayout = new QHBoxLayout(zoneRow);
     zoneLayout->setContentsMargins(kSideMargin, 0, kSideMargin, 0);
-    m_dropZone = new AutoImportDropZone(zoneRow);
+    m_dropZone = new FolderDropZone(zoneRow);
+    m_dropZone->setFixedHeight(240);
+    m_dropZone->setMaximumWidth(FolderDropZone::kMaxWidth);
+    m_dropZone->addPrompt("tray.and.arrow.down", QStringLiteral("选择/拖拽相机存储卡进行自动导片"));
     zoneLayout->addWidget(m_dropZone);
     addCentred(column, zoneRow);
 
@@ -141,7 +144,7 @@ AutoImportIdleView::AutoImportIdleView(QWidget* parent)
 
     connect(m_chooseRoot, &QPushButton::clicked, this, &AutoImportIdleView::chooseRootClicked);
     connect(m_chooseCard, &QPushButton::clicked, this, &AutoImportIdleView::chooseCardClicked);
-    connect(m_dropZone, &AutoImportDropZone::urlsDropped, this, &AutoImportIdleView::urlsDropped);
+    connect(m_dropZone, &FolderDropZone::urlsDropped, this, &AutoImportIdleView::urlsDropped);
     connect(m_daily, &QAbstractButton::toggled, this, [](bool on) {
         if (on != AutoImportController::dailyNewFolder())
             AutoImportController::setDailyNewFolder(on);

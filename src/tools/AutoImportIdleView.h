@@ -4,8 +4,8 @@
 #include <QUrl>
 #include <QWidget>
 
-class AutoImportDropZone;
-class AutoImportElidedLabel;
+class FolderDropZone;
+class ElidedLabel;
 class AutoImportToggleSwitch;
 class QPushButton;
 
@@ -18,11 +18,11 @@ class AutoImportIdleView : public QWidget
 public:
     explicit AutoImportIdleView(QWidget* parent = nullptr);
 
-    AutoImportDropZone* dropZone() const { return m_dropZone; }
+    FolderDropZone* dropZone() const { return m_dropZone; }
     QPushButton* chooseRootButton() const { return m_chooseRoot; }
     QPushButton* chooseCardButton() const { return m_chooseCard; }
     AutoImportToggleSwitch* dailySwitch() const { return m_daily; }
-    AutoImportElidedLabel* pathLine() const { return m_path; }
+    ElidedLabel* pathLine() const { return m_path; }
 
 Q_SIGNALS:
     void chooseRootClicked();
@@ -33,9 +33,9 @@ private:
     void refreshPreferences();
     void applyThemeStyles();
 
-    AutoImportDropZone* m_dropZone;
+    FolderDropZone* m_dropZone;
     QPushButton* m_chooseRoot;
     QPushButton* m_chooseCard;
     AutoImportToggleSwitch* m_daily;
-    AutoImportElidedLabel* m_path;
+    ElidedLabel* m_path;
 };

@@ -1,6 +1,6 @@
 #include "AutoImportTestSupport.h"
 
-#include "tools/AutoImportElidedLabel.h"
+#include "ui/ElidedLabel.h"
 #include "tools/AutoImportProgressView.h"
 #include "tools/AutoImportView.h"
 #include "ui/AppTheme.h"
@@ -98,7 +98,7 @@ void everyState(AppThemeStyle style)
         EXPECT_EQ(panel->barValue(), 375);
         EXPECT_EQ(panel->countText(), "当前复制：3 / 8");
         EXPECT_EQ(panel->currentFileText(), longName);
-        const QString shown = panel->findChild<AutoImportElidedLabel*>()->shownText(); // loses its middle
+        const QString shown = panel->findChild<ElidedLabel*>()->shownText(); // loses its middle
         EXPECT_TRUE(shown.startsWith("IMG_0002") && shown.endsWith(".CR3") && shown.size() < longName.size())
             << shown.toStdString();
         EXPECT_TRUE(panel->resultLines().isEmpty());

@@ -2,8 +2,8 @@
 
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
-#include "tools/AutoImportDropZone.h"
-#include "tools/AutoImportElidedLabel.h"
+#include "tools/FolderDropZone.h"
+#include "ui/ElidedLabel.h"
 #include "tools/AutoImportIdleView.h"
 #include "tools/AutoImportProgressView.h"
 #include "tools/AutoImportToggleSwitch.h"

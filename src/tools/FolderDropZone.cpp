@@ -1,4 +1,4 @@
-#include "AutoImportDropZone.h"
+#include "FolderDropZone.h"
 
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
@@ -11,39 +11,51 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
-AutoImportDropZone::AutoImportDropZone(QWidget* parent)
+FolderDropZone::FolderDropZone(QWidget* parent)
     : QWidget(parent)
 {
     setAcceptDrops(true);
-    setFixedHeight(kHeight);
-    setMaximumWidth(kMaxWidth);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-
-    auto* column = new QVBoxLayout(this);
-    column->setSpacing(12);
-    column->addStretch();
-    auto* icon = new ThemedLabel(Symbols::glyph("tray.and.arrow.down"), Symbols::font(48), &AppTheme::gold, this);
-    icon->setAlignment(Qt::AlignCenter);
-    column->addWidget(icon);
-    auto* prompt = new ThemedLabel(QStringLiteral("选择/拖拽相机存储卡进行自动导片"), Fonts::system(15),
-                                   &AppTheme::accentOrange, this);
-    prompt->setAlignment(Qt::AlignCenter);
-    column->addWidget(prompt);
-    column->addStretch();
     connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, [this] { update(); });
 }
 
-QColor AutoImportDropZone::fillColor() const
+void FolderDropZone::addPrompt(const char* symbol, const QString& prompt, const QString& hint)
+{
+    auto* column = new QVBoxLayout(this);
+    column->setSpacing(12);
+    column->addStretch();
+    auto* icon = new ThemedLabel(Symbols::glyph(symbol), Symbols::font(48), &AppTheme::gold, this);
+    icon->setAlignment(Qt::AlignCenter);
+    column->addWidget(icon);
+    auto* text = new ThemedLabel(prompt, Fonts::system(15), &AppTheme::accentOrange, this);
+    text->setAlignment(Qt::AlignCenter);
+    column->addWidget(text);
+    if (!hint.isEmpty()) {
+        auto* faint = new ThemedLabel(hint, Fonts::system(11),
+                                      [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.45); }, this);
+        faint->setAlignment(Qt::AlignCenter);
+        column->addWidget(faint);
+    }
+    column->addStretch();
+}
+
+void FolderDropZone::setDashed(bool dashed)
+{
+    m_dashed = dashed;
+    update();
+}
+
+QColor FolderDropZone::fillColor() const
 {
     return m_targeted ? AppTheme::withOpacity(AppTheme::gold(), 0.08) : QColor(Qt::transparent);
 }
 
-QColor AutoImportDropZone::borderColor() const
+QColor FolderDropZone::borderColor() const
 {
     return m_targeted ? AppTheme::gold() : AppTheme::dropZoneBorder();
 }
 
-bool AutoImportDropZone::carriesFileUrls(const QMimeData* mime)
+bool FolderDropZone::carriesFileUrls(const QMimeData* mime)
 {
     if (!mime || !mime->hasUrls())
         return false;
@@ -51,15 +63,16 @@ bool AutoImportDropZone::carriesFileUrls(const QMimeData* mime)
     return std::any_of(urls.begin(), urls.end(), [](const QUrl& u) { return u.isLocalFile(); });
 }
 
-void AutoImportDropZone::setTargeted(bool targeted)
+void FolderDropZone::setTargeted(bool targeted)
 {
     if (m_targeted == targeted)
         return;
     m_targeted = targeted;
     update();
+    Q_EMIT targetedChanged(targeted);
 }
 
-void AutoImportDropZone::dragEnterEvent(QDragEnterEvent* event)
+void FolderDropZone::dragEnterEvent(QDragEnterEvent* event)
 {
     if (!carriesFileUrls(event->mimeData()))
         return;
@@ -67,19 +80,19 @@ void AutoImportDropZone::dragEnterEvent(QDragEnterEvent* event)
     setTargeted(true);
 }
 
-void AutoImportDropZone::dragLeaveEvent(QDragLeaveEvent*)
+void FolderDropZone::dragLeaveEvent(QDragLeaveEvent*)
 {
     setTargeted(false);
 }
 
-void AutoImportDropZone::dropEvent(QDropEvent* event)
+void FolderDropZone::dropEvent(QDropEvent* event)
 {
     setTargeted(false);
     event->acceptProposedAction();
     Q_EMIT urlsDropped(event->mimeData()->urls());
 }
 
-void AutoImportDropZone::paintEvent(QPaintEvent*)
+void FolderDropZone::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
@@ -87,6 +100,9 @@ void AutoImportDropZone::paintEvent(QPaintEvent*)
     // The border lies inside the edge, so it is inset by half its width.
     const QRectF box = QRectF(rect()).adjusted(w / 2, w / 2, -w / 2, -w / 2);
     p.setBrush(fillColor());
-    p.setPen(QPen(borderColor(), w));
+    QPen pen(borderColor(), w);
+    if (m_dashed)
+        pen.setDashPattern({6 / w, 4 / w}); // 6 on, 4 off, in points
+    p.setPen(pen);
     p.drawRoundedRect(box, kCornerRadius - w / 2, kCornerRadius - w / 2);
 }

@@ -1,10 +1,10 @@
-#include "AutoImportElidedLabel.h"
+#include "ElidedLabel.h"
 
 #include "ui/ThemeObserver.h"
 
 #include <QPainter>
 
-AutoImportElidedLabel::AutoImportElidedLabel(const QFont& font, ColorFn color, QWidget* parent)
+ElidedLabel::ElidedLabel(const QFont& font, ColorFn color, QWidget* parent)
     : QWidget(parent)
     , m_color(std::move(color))
 {
@@ -13,7 +13,7 @@ AutoImportElidedLabel::AutoImportElidedLabel(const QFont& font, ColorFn color, Q
     connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, [this] { update(); });
 }
 
-void AutoImportElidedLabel::setText(const QString& text)
+void ElidedLabel::setText(const QString& text)
 {
     if (text == m_text)
         return;
@@ -22,7 +22,7 @@ void AutoImportElidedLabel::setText(const QString& text)
     update();
 }
 
-QString AutoImportElidedLabel::shownText() const
+QString ElidedLabel::shownText() const
 {
     // Line breaks in a file name must not open a second line.
     QString single = m_text;
@@ -30,23 +30,23 @@ QString AutoImportElidedLabel::shownText() const
     return fontMetrics().elidedText(single, Qt::ElideMiddle, width());
 }
 
-void AutoImportElidedLabel::setAlignment(Qt::Alignment alignment)
+void ElidedLabel::setAlignment(Qt::Alignment alignment)
 {
     m_alignment = alignment;
     update();
 }
 
-QSize AutoImportElidedLabel::sizeHint() const
+QSize ElidedLabel::sizeHint() const
 {
     return {fontMetrics().horizontalAdvance(m_text) + 2, fontMetrics().height()};
 }
 
-QSize AutoImportElidedLabel::minimumSizeHint() const
+QSize ElidedLabel::minimumSizeHint() const
 {
     return {20, fontMetrics().height()};
 }
 
-void AutoImportElidedLabel::paintEvent(QPaintEvent*)
+void ElidedLabel::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setPen(m_color ? m_color() : palette().color(QPalette::WindowText));

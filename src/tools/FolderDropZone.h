@@ -6,13 +6,18 @@
 
 class QMimeData;
 
-// The idle screen's drop zone: a rounded box that lights up gold while a
-// file drag hovers and hands every drop to its owner, usable or not.
-class AutoImportDropZone : public QWidget
+// A drop area of the file tools: a rounded box, solid or dashed, that lights
+// up gold while a drag carrying files hovers and hands every drop to its
+// owner, usable or not. The owner sizes it and lays out what it shows.
+class FolderDropZone : public QWidget
 {
     Q_OBJECT
 public:
-    explicit AutoImportDropZone(QWidget* parent = nullptr);
+    explicit FolderDropZone(QWidget* parent = nullptr);
+
+    // The icon over a prompt (and a fainter hint) of the tools' big drop areas.
+    void addPrompt(const char* symbol, const QString& prompt, const QString& hint = QString());
+    void setDashed(bool dashed);
 
     bool isTargeted() const { return m_targeted; }
     // Fill, border colour and border width of the current look.
@@ -20,15 +25,15 @@ public:
     QColor borderColor() const;
     qreal borderWidth() const { return m_targeted ? 2.5 : 1.5; }
 
-    // Drop targets of the import take only drags that carry file URLs.
+    // Drop targets of the file tools take only drags that carry file URLs.
     static bool carriesFileUrls(const QMimeData* mime);
 
-    static constexpr int kHeight = 240;
     static constexpr int kMaxWidth = 620;
     static constexpr qreal kCornerRadius = 12.0;
 
 Q_SIGNALS:
     void urlsDropped(const QList<QUrl>& urls);
+    void targetedChanged(bool targeted);
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -39,4 +44,5 @@ protected:
 private:
     void setTargeted(bool targeted);
     bool m_targeted = false;
+    bool m_dashed = false;
 };

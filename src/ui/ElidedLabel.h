@@ -6,13 +6,13 @@
 
 // One line of plain text that loses its middle when too wide (paths, file
 // names), coloured by a theme colour read at paint time.
-class AutoImportElidedLabel : public QWidget
+class ElidedLabel : public QWidget
 {
     Q_OBJECT
 public:
     using ColorFn = std::function<QColor()>;
 
-    AutoImportElidedLabel(const QFont& font, ColorFn color, QWidget* parent = nullptr);
+    ElidedLabel(const QFont& font, ColorFn color, QWidget* parent = nullptr);
 
     QString text() const { return m_text; }
     void setText(const QString& text);

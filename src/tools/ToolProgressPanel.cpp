@@ -1,0 +1,218 @@
+#include "ToolProgressPanel.h"
+
+#include "FolderDropZone.h"
+#include "ToolRunController.h"
+
+#include "ui/AppTheme.h"
+#include "ui/ElidedLabel.h"
+#include "ui/Fonts.h"
+#include "ui/SystemColors.h"
+#include "ui/ThemeObserver.h"
+
+#include <QDragEnterEvent>
+#include <QHBoxLayout>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QVBoxLayout>
+
+namespace {
+
+ThemedLabel* centred(ThemedLabel* label)
+{
+    label->setAlignment(Qt::AlignCenter);
+    return label;
+}
+
+QString rgba(const QColor& c)
+{
+    return QStringLiteral("rgba(%1,%2,%3,%4)").arg(c.red()).arg(c.green()).arg(c.blue()).arg(c.alphaF());
+}
+
+// A widget holding `inner` with fixed margins, so hiding it hides the margins too.
+QWidget* padded(QWidget* parent, QWidget* inner, int left, int top, int right, int bottom)
+{
+    auto* box = new QWidget(parent);
+    auto* layout = new QHBoxLayout(box);
+    layout->setContentsMargins(left, top, right, bottom);
+    layout->addWidget(inner);
+    return box;
+}
+
+} // namespace
+
+ThemedLabel::ColorFn ToolProgressPanel::primaryAt(qreal opacity)
+{
+    return [opacity] { return AppTheme::withOpacity(AppTheme::textPrimary(), opacity); };
+}
+
+ToolProgressPanel::ToolProgressPanel(ToolRunController* controller, Texts texts, QWidget* parent)
+    : QWidget(parent)
+    , m_controller(controller)
+    , m_texts(std::move(texts))
+{
+    setAcceptDrops(true);
+    m_column = new QVBoxLayout(this);
+    m_column->setSpacing(20);
+    m_column->setContentsMargins(0, 40, 0, 40);
+
+    m_column->addStretch();
+    m_title = centred(new ThemedLabel(QString(), Fonts::system(32, QFont::Bold), &AppTheme::textPrimary, this));
+    m_column->addWidget(m_title);
+    m_subtitle = centred(new ThemedLabel(m_texts.subtitle, Fonts::system(14), primaryAt(0.6), this));
+    m_column->addWidget(m_subtitle);
+    m_column->addStretch();
+
+    auto* percentRow = new QHBoxLayout;
+    percentRow->setSpacing(8);
+    percentRow->addStretch();
+    m_percent = new ThemedLabel(QString(), Fonts::system(72, QFont::Bold), &AppTheme::gold, this);
+    percentRow->addWidget(m_percent, 0, Qt::AlignVCenter);
+    m_fireworkSlot = new QWidget(this);
+    m_fireworkSlot->setFixedSize(70, 70);
+    m_fireworkLayout = new QHBoxLayout(m_fireworkSlot);
+    m_fireworkLayout->setContentsMargins(0, 0, 0, 0);
+    percentRow->addWidget(m_fireworkSlot, 0, Qt::AlignVCenter);
+    percentRow->addStretch();
+    m_column->addLayout(percentRow);
+
+    m_bar = new QProgressBar(this);
+    m_bar->setRange(0, 1000);
+    m_bar->setTextVisible(false);
+    m_bar->setFixedHeight(6);
+    m_column->addWidget(padded(this, m_bar, 80, 0, 80, 0));
+
+    // Running details.
+    m_running = new QWidget(this);
+    auto* running = new QVBoxLayout(m_running);
+    running->setContentsMargins(0, 0, 0, 0);
+    running->setSpacing(8);
+    m_count = centred(new ThemedLabel(QString(), Fonts::system(14), primaryAt(0.8), m_running));
+    running->addWidget(m_count);
+    m_file = new ElidedLabel(Fonts::system(12), primaryAt(0.5), m_running);
+    m_file->setAlignment(Qt::AlignCenter);
+    running->addWidget(padded(m_running, m_file, 60, 0, 60, 0));
+    m_column->addWidget(m_running);
+
+    // Result details: the tool's lines, then the failures.
+    m_result = new QWidget(this);
+    m_resultLayout = new QVBoxLayout(m_result);
+    m_resultLayout->setContentsMargins(0, 0, 0, 0);
+    m_resultLayout->setSpacing(20);
+    m_counts = new QVBoxLayout;
+    m_counts->setSpacing(10);
+    m_failed = centred(new ThemedLabel(QString(), Fonts::system(16), &SystemColors::red, m_result));
+    m_counts->addWidget(m_failed);
+    m_resultLayout->addLayout(m_counts);
+    m_column->addWidget(m_result);
+    m_belowIndex = m_column->count();
+
+    m_column->addStretch();
+    m_footer = padded(this, centred(new ThemedLabel(m_texts.footer, Fonts::system(13), primaryAt(0.4), this)), 0,
+                      0, 0, 10);
+    m_column->addWidget(m_footer);
+
+    applyThemeStyles();
+    connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, &ToolProgressPanel::applyThemeStyles);
+    connect(m_controller, &ToolRunController::stateChanged, this, &ToolProgressPanel::refresh);
+}
+
+ThemedLabel* ToolProgressPanel::addResultLine(ThemedLabel::ColorFn color, QWidget* wrapper)
+{
+    auto* label = centred(new ThemedLabel(QString(), Fonts::system(16), std::move(color), m_result));
+    m_counts->insertWidget(m_counts->count() - 1, wrapper ? wrapper : label);
+    return label;
+}
+
+void ToolProgressPanel::addBelowResults(QWidget* widget, Qt::Alignment alignment)
+{
+    m_column->insertWidget(m_belowIndex++, widget, 0, alignment);
+}
+
+bool ToolProgressPanel::isEnded() const
+{
+    return m_controller->isCompleted();
+}
+
+QString ToolProgressPanel::title() const
+{
+    return isEnded() ? m_texts.completedTitle : m_texts.runningTitle;
+}
+
+void ToolProgressPanel::applyThemeStyles()
+{
+    m_bar->setStyleSheet(QStringLiteral("QProgressBar { border: none; border-radius: 3px; background: %1; }"
+                                        "QProgressBar::chunk { border-radius: 3px; background: %2; }")
+                             .arg(rgba(AppTheme::withOpacity(AppTheme::textPrimary(), 0.12)),
+                                  rgba(AppTheme::gold())));
+}
+
+void ToolProgressPanel::refresh()
+{
+    const bool ended = isEnded();
+    const ToolRunController& c = *m_controller;
+
+    m_title->setText(title());
+    m_subtitle->setVisible(!ended);
+    m_percent->setText(QString::number(c.progressPercent()) + QLatin1Char('%'));
+    m_bar->setValue(c.progressPermille());
+
+    // The firework plays once per view, so each completion gets a new one.
+    const bool firework = ended && celebrates();
+    if (!firework && m_firework) {
+        delete m_firework;
+    } else if (firework && !m_firework) {
+        m_firework = new FireworkView(m_fireworkSlot);
+        m_fireworkLayout->addWidget(m_firework);
+    }
+    m_fireworkSlot->setVisible(firework);
+
+    m_running->setVisible(!ended);
+    m_count->setText(m_texts.countPrefix + QStringLiteral("%1 / %2").arg(c.processedCount()).arg(c.totalCount()));
+    m_file->setText(c.currentFileName());
+
+    m_result->setVisible(ended);
+    m_failed->setText(QStringLiteral("失败：%1个").arg(c.failedCount()));
+    m_failed->setVisible(c.failedCount() > 0);
+    refreshResults();
+    m_footer->setVisible(ended);
+}
+
+QString ToolProgressPanel::titleText() const { return m_title->text(); }
+QString ToolProgressPanel::percentText() const { return m_percent->text(); }
+QString ToolProgressPanel::countText() const { return m_count->text(); }
+QString ToolProgressPanel::currentFileText() const { return m_file->text(); }
+int ToolProgressPanel::barValue() const { return m_bar->value(); }
+
+QStringList ToolProgressPanel::resultLines() const
+{
+    QStringList lines;
+    if (m_result->isHidden())
+        return lines;
+    for (const ThemedLabel* label : m_result->findChildren<ThemedLabel*>()) {
+        if (label->isVisibleTo(m_result) && label != m_failed)
+            lines << label->text();
+    }
+    if (!m_failed->isHidden())
+        lines << m_failed->text();
+    return lines;
+}
+
+void ToolProgressPanel::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!FolderDropZone::carriesFileUrls(event->mimeData()))
+        return;
+    event->acceptProposedAction();
+    m_targeted = true;
+}
+
+void ToolProgressPanel::dragLeaveEvent(QDragLeaveEvent*)
+{
+    m_targeted = false;
+}
+
+void ToolProgressPanel::dropEvent(QDropEvent* event)
+{
+    m_targeted = false;
+    event->acceptProposedAction();
+    Q_EMIT urlsDropped(event->mimeData()->urls());
+}

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "ui/FireworkView.h"
+#include "ui/ThemedLabel.h"
+
+#include <QList>
+#include <QPointer>
+#include <QUrl>
+#include <QWidget>
+
+class ElidedLabel;
+class QHBoxLayout;
+class QProgressBar;
+class QVBoxLayout;
+class ToolRunController;
+
+// The progress panel of the file tools: title, percentage (with the firework
+// once done), bar, and either the running count with the file in hand or the
+// result lines a tool adds, a failure line last. Folders dropped on it are
+// handed to the owner.
+class ToolProgressPanel : public QWidget
+{
+    Q_OBJECT
+public:
+    struct Texts
+    {
+        QString runningTitle;
+        QString completedTitle;
+        QString subtitle;    // while running
+        QString countPrefix; // "当前处理：" before "12 / 340"
+        QString footer;      // once completed
+    };
+
+    ToolProgressPanel(ToolRunController* controller, Texts texts, QWidget* parent = nullptr);
+
+    // For tests: what the panel shows right now.
+    QString titleText() const;
+    QString percentText() const;
+    QString countText() const;
+    QString currentFileText() const;
+    QStringList resultLines() const; // the visible result lines, top to bottom
+    int barValue() const;            // thousandths
+    FireworkView* firework() const { return m_firework; }
+    bool isTargeted() const { return m_targeted; }
+
+    static ThemedLabel::ColorFn primaryAt(qreal opacity);
+
+Q_SIGNALS:
+    void urlsDropped(const QList<QUrl>& urls);
+
+protected:
+    // Whether the run has ended as far as this panel is concerned.
+    virtual bool isEnded() const;
+    virtual QString title() const;
+    // A run that ended without doing its work shows no firework.
+    virtual bool celebrates() const { return true; }
+    // Tools refresh their own lines here.
+    virtual void refreshResults() {}
+
+    ThemedLabel* addResultLine(ThemedLabel::ColorFn color, QWidget* wrapper = nullptr);
+    // A widget between the result lines and the lower space (the import's
+    // cancel button).
+    void addBelowResults(QWidget* widget, Qt::Alignment alignment = Qt::AlignHCenter);
+    void refresh();
+
+    ToolRunController* controller() const { return m_controller; }
+    const Texts& texts() const { return m_texts; }
+    QWidget* resultBlock() const { return m_result; }
+    QVBoxLayout* resultLayout() const { return m_resultLayout; }
+
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void applyThemeStyles();
+
+    ToolRunController* m_controller;
+    Texts m_texts;
+    bool m_targeted = false;
+
+    QVBoxLayout* m_column;
+    ThemedLabel* m_title;
+    ThemedLabel* m_subtitle;
+    ThemedLabel* m_percent;
+    QWidget* m_fireworkSlot;
+    QHBoxLayout* m_fireworkLayout;
+    QPointer<FireworkView> m_firework;
+    QProgressBar* m_bar;
+    QWidget* m_running;
+    ThemedLabel* m_count;
+    ElidedLabel* m_file;
+    QWidget* m_result;
+    QVBoxLayout* m_resultLayout;
+    QVBoxLayout* m_counts;
+    ThemedLabel* m_failed;
+    int m_belowIndex;
+    QWidget* m_footer;
+};
