@@ -3,10 +3,12 @@
 #include "CalendarStore.h"
 
 #include <QCryptographicHash>
+#include <QHash>
 #include <QSet>
 
 #include <libical/ical.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -40,6 +42,19 @@ QByteArray componentText(icalcomponent* c)
     std::free(raw);
     return out;
 }
+
+QByteArray propertyText(icalproperty* p)
+{
+    char* raw = icalproperty_as_ical_string_r(p);
+    QByteArray out(raw ? raw : "");
+    std::free(raw);
+    return out;
+}
+
+// The properties of an event the app writes; every other line of an event
+// is the user's and stays as it was.
+constexpr const char* kOwnedProperties[] = {"DTSTAMP", "LAST-MODIFIED", "SEQUENCE", "SUMMARY", "DESCRIPTION",
+                                            "LOCATION", "DTSTART", "DTEND", "DURATION"};
 
 icaltimezone* utc()
 {
@@ -234,8 +249,11 @@ icalcomponent* parseWrapped(const QByteArray& components)
     return icalparser_parse_string(doc.constData());
 }
 
-void giveUids(icalcomponent* root, const QString& seed)
+// Gives every master event without a usable UID one; returns the ordinals
+// (among the document's events) and UIDs given.
+std::vector<std::pair<int, QString>> giveUids(icalcomponent* root, const QString& seed)
 {
+    std::vector<std::pair<int, QString>> given;
     QSet<QString> seen;
     int index = 0;
     for (icalcomponent* ev : children(root, ICAL_VEVENT_COMPONENT)) {
@@ -257,7 +275,20 @@ void giveUids(icalcomponent* root, const QString& seed)
         removeProperties(ev, ICAL_UID_PROPERTY);
         icalcomponent_add_property(ev, icalproperty_new_uid(generated.toUtf8().constData()));
         seen.insert(generated);
+        given.emplace_back(index - 1, generated);
     }
+    return given;
+}
+
+// `text` of a component with its UID lines replaced by `uid`.
+QByteArray withUid(const QByteArray& text, const QString& uid)
+{
+    IcsText::Component parts = IcsText::splitComponent(text);
+    parts.items.removeIf([](const IcsText::Item& i) { return !i.component && i.name == "UID"; });
+    icalproperty* p = icalproperty_new_uid(uid.toUtf8().constData());
+    parts.items.prepend(IcsText::Item{"UID", propertyText(p), false, {}});
+    icalproperty_free(p);
+    return parts.join();
 }
 
 // A file cut short (a crash or a full disk while another program wrote it)
@@ -327,6 +358,60 @@ QByteArray foldLongLines(const QByteArray& bytes)
     return out;
 }
 
+// The app's own properties of `event`, in the order they are written.
+std::vector<icalproperty*> ownedProperties(const CalendarEvent& event, int sequence)
+{
+    const icaltimetype now = toIcalUtc(QDateTime::currentDateTimeUtc());
+    std::vector<icalproperty*> out{icalproperty_new_dtstamp(now), icalproperty_new_lastmodified(now),
+                                   icalproperty_new_sequence(sequence)};
+    if (!event.title.isEmpty())
+        out.push_back(icalproperty_new_summary(event.title.toUtf8().constData()));
+    if (event.notes)
+        out.push_back(icalproperty_new_description(event.notes->toUtf8().constData()));
+    if (event.location)
+        out.push_back(icalproperty_new_location(event.location->toUtf8().constData()));
+    if (event.allDay) {
+        CalendarEvent days = event;
+        CalendarStore::normalizeTimes(days);
+        out.push_back(icalproperty_new_dtstart(toIcalDate(days.startDate.date())));
+        out.push_back(icalproperty_new_dtend(toIcalDate(days.endDate.date())));
+    } else {
+        out.push_back(icalproperty_new_dtstart(toIcalUtc(event.startDate)));
+        out.push_back(icalproperty_new_dtend(toIcalUtc(event.endDate)));
+    }
+    return out;
+}
+
+icalcomponent* newEventComponent(const CalendarEvent& event)
+{
+    icalcomponent* ev = icalcomponent_new(ICAL_VEVENT_COMPONENT);
+    icalcomponent_add_property(ev, icalproperty_new_uid(event.identifier.toUtf8().constData()));
+    icalcomponent_add_property(ev, icalproperty_new_created(toIcalUtc(QDateTime::currentDateTimeUtc())));
+    for (icalproperty* p : ownedProperties(event, 0))
+        icalcomponent_add_property(ev, p);
+    for (const CalendarAlarm& alarm : event.alarms)
+        icalcomponent_add_component(ev, encodeAlarm(alarm, event.title));
+    return ev;
+}
+
+// The alarm as text: the user's own unchanged alarm as it was read, else ours.
+QByteArray alarmText(const CalendarAlarm& alarm, const Times& times, const QString& eventTitle)
+{
+    if (!alarm.originalText.isEmpty()) {
+        icalcomponent* original = icalcomponent_new_from_string(alarm.originalText.toUtf8().constData());
+        const bool same = original && icalcomponent_isa(original) == ICAL_VALARM_COMPONENT
+            && decodeAlarm(original, times) == alarm;
+        if (original)
+            icalcomponent_free(original);
+        if (same)
+            return IcsText::terminated(alarm.originalText.toUtf8());
+    }
+    icalcomponent* a = encodeAlarm(alarm, eventTitle);
+    const QByteArray out = componentText(a);
+    icalcomponent_free(a);
+    return out;
+}
+
 void ensureHeader(icalcomponent* root)
 {
     if (!icalcomponent_get_first_property(root, ICAL_PRODID_PROPERTY))
@@ -343,6 +428,7 @@ IcsCalendarFile::IcsCalendarFile()
     ensureNonFatalErrors();
     m_root = icalcomponent_new(ICAL_VCALENDAR_COMPONENT);
     ensureHeader(m_root);
+    textFromTree();
 }
 
 IcsCalendarFile::IcsCalendarFile(icalcomponent* root)
@@ -355,20 +441,25 @@ IcsCalendarFile::~IcsCalendarFile()
     icalcomponent_free(m_root);
 }
 
-std::unique_ptr<IcsCalendarFile> IcsCalendarFile::parse(const QByteArray& bytes, const QString& seed, bool* hadErrors)
+std::unique_ptr<IcsCalendarFile> IcsCalendarFile::parse(const QByteArray& bytes, const QString& seed, bool* hadErrors,
+                                                       bool* notVerbatim)
 {
     ensureNonFatalErrors();
     if (hadErrors)
         *hadErrors = false;
+    if (notVerbatim)
+        *notVerbatim = false;
     // The parser stops at a NUL byte; a stray one would hide every event after it.
     bool repaired = bytes.contains('\0');
     const QByteArray source = foldLongLines(repaired ? QByteArray(bytes).replace('\0', QByteArray()) : bytes);
+    QByteArray parsedText = source;
     icalcomponent* parsed = icalparser_parse_string(source.constData());
     if (!parsed) {
         const QByteArray closed = closeOpenComponents(source);
         if (closed.size() != source.size()) {
             parsed = icalparser_parse_string(closed.constData());
             repaired = repaired || parsed != nullptr;
+            parsedText = closed;
         }
     }
     if (!parsed)
@@ -420,19 +511,143 @@ std::unique_ptr<IcsCalendarFile> IcsCalendarFile::parse(const QByteArray& bytes,
         return nullptr;
     if (repaired && hadErrors)
         *hadErrors = true;
-    if (icalcomponent_count_errors(root) > 0) {
+    // Lines libical cannot read only cost their values here: the text keeps them.
+    if (icalcomponent_count_errors(root) > 0)
+        icalcomponent_strip_errors(root);
+    ensureHeader(root);
+    std::unique_ptr<IcsCalendarFile> file(new IcsCalendarFile(root));
+    if (!file->adoptText(IcsText::splitDocument(parsedText))) {
+        // Written back from libical's reading, which may lose what it does
+        // not know: the store keeps the original first.
+        file->textFromTree();
         if (hadErrors)
             *hadErrors = true;
-        icalcomponent_strip_errors(root);
+        if (notVerbatim)
+            *notVerbatim = true;
     }
-    ensureHeader(root);
-    giveUids(root, seed);
-    return std::unique_ptr<IcsCalendarFile>(new IcsCalendarFile(root));
+    const auto given = giveUids(root, seed);
+    if (!given.empty()) {
+        std::vector<Block*> events;
+        for (Block& b : file->m_blocks) {
+            if (b.event)
+                events.push_back(&b);
+        }
+        for (const auto& [ordinal, uid] : given) {
+            if (ordinal < int(events.size())) {
+                events[ordinal]->uid = uid;
+                events[ordinal]->text = withUid(events[ordinal]->text, uid);
+            }
+        }
+    }
+    return file;
+}
+
+bool IcsCalendarFile::adoptText(const IcsText::Document& text)
+{
+    const std::vector<icalcomponent*> events = children(m_root, ICAL_VEVENT_COMPONENT);
+    std::vector<Block> blocks;
+    blocks.reserve(text.components.size());
+    size_t k = 0;
+    for (const IcsText::Item& item : text.components) {
+        Block b;
+        b.text = IcsText::terminated(item.text);
+        if (item.name == "VEVENT") {
+            if (k >= events.size())
+                return false;
+            icalcomponent* ev = events[k++];
+            b.event = true;
+            b.uid = uidOf(ev);
+            b.master = isMaster(ev);
+            // Escaped or folded UIDs are not compared; plain ones must match.
+            if (!item.uid.isEmpty() && !item.uid.contains('\\') && !item.uid.contains('\n')
+                && item.uid != b.uid.toUtf8())
+                return false;
+        }
+        blocks.push_back(std::move(b));
+    }
+    if (k != events.size())
+        return false;
+    m_blocks = std::move(blocks);
+    m_header = text.properties;
+    for (const char* name : {"PRODID", "VERSION"}) {
+        const bool present = std::any_of(m_header.cbegin(), m_header.cend(),
+                                         [&](const IcsText::Item& i) { return i.name == name; });
+        const icalproperty_kind kind = icalproperty_string_to_kind(name);
+        if (!present)
+            if (icalproperty* p = icalcomponent_get_first_property(m_root, kind))
+                m_header.append(IcsText::Item{name, propertyText(p), false, {}});
+    }
+    return true;
+}
+
+void IcsCalendarFile::textFromTree()
+{
+    m_header.clear();
+    for (icalproperty* p = icalcomponent_get_first_property(m_root, ICAL_ANY_PROPERTY); p;
+         p = icalcomponent_get_next_property(m_root, ICAL_ANY_PROPERTY))
+        m_header.append(IcsText::Item{QByteArray(icalproperty_get_property_name(p)).toUpper(), propertyText(p), false, {}});
+    m_blocks.clear();
+    for (icalcomponent* c : children(m_root, ICAL_ANY_COMPONENT)) {
+        Block b;
+        b.text = componentText(c);
+        if (icalcomponent_isa(c) == ICAL_VEVENT_COMPONENT) {
+            b.event = true;
+            b.uid = uidOf(c);
+            b.master = isMaster(c);
+        }
+        m_blocks.push_back(std::move(b));
+    }
+}
+
+std::vector<IcsCalendarFile::Block> IcsCalendarFile::blocksFor(const QByteArray& text, icalcomponent* parsed,
+                                                               const QString& uid) const
+{
+    const std::vector<icalcomponent*> events = children(parsed, ICAL_VEVENT_COMPONENT);
+    QList<IcsText::Item> items = IcsText::splitDocument(text).components;
+    items.removeIf([](const IcsText::Item& i) { return i.name != "VEVENT"; });
+    std::vector<Block> out;
+    for (size_t k = 0; k < events.size(); ++k) {
+        const bool paired = size_t(items.size()) == events.size();
+        out.push_back(Block{uid, true, isMaster(events[k]),
+                            paired ? IcsText::terminated(items[qsizetype(k)].text) : componentText(events[k])});
+    }
+    return out;
+}
+
+qsizetype IcsCalendarFile::masterBlock(const QString& uid) const
+{
+    for (size_t i = 0; i < m_blocks.size(); ++i) {
+        if (m_blocks[i].event && m_blocks[i].master && m_blocks[i].uid == uid)
+            return qsizetype(i);
+    }
+    return -1;
 }
 
 QByteArray IcsCalendarFile::serialize() const
 {
-    return componentText(m_root);
+    qsizetype size = 64;
+    for (const Block& b : m_blocks)
+        size += b.text.size();
+    QByteArray out;
+    out.reserve(size);
+    out += "BEGIN:VCALENDAR\r\n";
+    for (const IcsText::Item& item : m_header)
+        out += IcsText::terminated(item.text);
+    for (const Block& b : m_blocks)
+        out += b.text;
+    out += "END:VCALENDAR\r\n";
+    return out;
+}
+
+void IcsCalendarFile::setHeaderProperty(const char* name, const QString& value)
+{
+    icalproperty* current = findX(m_root, name);
+    if (current ? text(icalproperty_get_x(current)) == value : value.isEmpty())
+        return;
+    setX(m_root, name, value);
+    m_header.removeIf([&](const IcsText::Item& i) { return i.name == name; });
+    if (icalproperty* p = findX(m_root, name))
+        m_header.append(IcsText::Item{name, propertyText(p), false, {}});
 }
 
 QString IcsCalendarFile::title() const
@@ -443,7 +658,7 @@ QString IcsCalendarFile::title() const
 
 void IcsCalendarFile::setTitle(const QString& title)
 {
-    setX(m_root, kTitleProperty, title);
+    setHeaderProperty(kTitleProperty, title);
 }
 
 QColor IcsCalendarFile::color() const
@@ -457,7 +672,7 @@ QColor IcsCalendarFile::color() const
 
 void IcsCalendarFile::setColor(const QColor& color)
 {
-    setX(m_root, kColorProperty, color.isValid() ? color.name(QColor::HexRgb).toUpper() : QString());
+    setHeaderProperty(kColorProperty, color.isValid() ? color.name(QColor::HexRgb).toUpper() : QString());
 }
 
 QList<CalendarEvent> IcsCalendarFile::events(const QString& calendarId) const
@@ -497,60 +712,89 @@ void IcsCalendarFile::putEvent(const CalendarEvent& event)
         if (isMaster(c) && uidOf(c) == event.identifier)
             ev = c;
     }
-    const icaltimetype now = toIcalUtc(QDateTime::currentDateTimeUtc());
-    int sequence = 0;
-    if (!ev) {
-        ev = icalcomponent_new(ICAL_VEVENT_COMPONENT);
-        icalcomponent_add_property(ev, icalproperty_new_uid(event.identifier.toUtf8().constData()));
-        icalcomponent_add_property(ev, icalproperty_new_created(now));
+    const qsizetype at = masterBlock(event.identifier);
+    if (!ev || at < 0) {
+        if (ev) {
+            icalcomponent_remove_component(m_root, ev);
+            icalcomponent_free(ev);
+        }
+        if (at >= 0)
+            m_blocks.erase(m_blocks.begin() + at);
+        ev = newEventComponent(event);
         icalcomponent_add_component(m_root, ev);
-    } else if (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_SEQUENCE_PROPERTY)) {
+        m_blocks.push_back(Block{event.identifier, true, true, componentText(ev)});
+        return;
+    }
+
+    int sequence = 0;
+    if (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_SEQUENCE_PROPERTY))
         sequence = icalproperty_get_sequence(p) + 1;
+    QHash<QByteArray, QByteArray> fresh;
+    for (const char* name : kOwnedProperties)
+        fresh.insert(name, {});
+    for (icalproperty* p : ownedProperties(event, sequence)) {
+        fresh[QByteArray(icalproperty_get_property_name(p)).toUpper()] += propertyText(p);
+        icalproperty_free(p);
     }
 
-    const icalproperty_kind owned[] = {ICAL_SUMMARY_PROPERTY, ICAL_DESCRIPTION_PROPERTY, ICAL_LOCATION_PROPERTY,
-                                       ICAL_DTSTART_PROPERTY, ICAL_DTEND_PROPERTY, ICAL_DURATION_PROPERTY,
-                                       ICAL_DTSTAMP_PROPERTY, ICAL_LASTMODIFIED_PROPERTY, ICAL_SEQUENCE_PROPERTY};
-    for (icalproperty_kind kind : owned)
-        removeProperties(ev, kind);
-
-    icalcomponent_add_property(ev, icalproperty_new_dtstamp(now));
-    icalcomponent_add_property(ev, icalproperty_new_lastmodified(now));
-    icalcomponent_add_property(ev, icalproperty_new_sequence(sequence));
-    if (!event.title.isEmpty())
-        icalcomponent_add_property(ev, icalproperty_new_summary(event.title.toUtf8().constData()));
-    if (event.notes)
-        icalcomponent_add_property(ev, icalproperty_new_description(event.notes->toUtf8().constData()));
-    if (event.location)
-        icalcomponent_add_property(ev, icalproperty_new_location(event.location->toUtf8().constData()));
-    if (event.allDay) {
-        CalendarEvent days = event;
-        CalendarStore::normalizeTimes(days);
-        icalcomponent_add_property(ev, icalproperty_new_dtstart(toIcalDate(days.startDate.date())));
-        icalcomponent_add_property(ev, icalproperty_new_dtend(toIcalDate(days.endDate.date())));
-    } else {
-        icalcomponent_add_property(ev, icalproperty_new_dtstart(toIcalUtc(event.startDate)));
-        icalcomponent_add_property(ev, icalproperty_new_dtend(toIcalUtc(event.endDate)));
+    // The user's lines stay where they were; ours replace the old ones in place.
+    IcsText::Component parts = IcsText::splitComponent(m_blocks[size_t(at)].text);
+    QList<IcsText::Item> items;
+    QList<QByteArray> oldAlarms;
+    QSet<QByteArray> placed;
+    for (IcsText::Item& item : parts.items) {
+        if (item.component && item.name == "VALARM") {
+            oldAlarms.append(item.text);
+        } else if (!item.component && fresh.contains(item.name)) {
+            if (!placed.contains(item.name) && !fresh[item.name].isEmpty())
+                items.append(IcsText::Item{item.name, fresh[item.name], false, {}});
+            placed.insert(item.name);
+        } else {
+            items.append(std::move(item));
+        }
+    }
+    qsizetype insertAt = 0;
+    while (insertAt < items.size() && !items[insertAt].component)
+        ++insertAt;
+    for (const char* name : kOwnedProperties) {
+        if (!placed.contains(name) && !fresh[name].isEmpty())
+            items.insert(insertAt++, IcsText::Item{name, fresh[name], false, {}});
     }
 
-    for (icalcomponent* a : children(ev, ICAL_VALARM_COMPONENT)) {
-        icalcomponent_remove_component(ev, a);
-        icalcomponent_free(a);
-    }
+    // Alarms that did not change go back as they were read.
+    const std::optional<CalendarEvent> current = decodeEvent(ev, QString());
+    const bool paired = current && current->alarms.size() == oldAlarms.size();
+    std::vector<bool> used(size_t(oldAlarms.size()), false);
     const Times times{event.startDate, event.endDate};
     for (const CalendarAlarm& alarm : event.alarms) {
-        icalcomponent* a = nullptr;
-        if (!alarm.originalText.isEmpty()) {
-            // A user's alarm that was not changed goes back exactly as it came.
-            icalcomponent* original = icalcomponent_new_from_string(alarm.originalText.toUtf8().constData());
-            if (original && icalcomponent_isa(original) == ICAL_VALARM_COMPONENT
-                && decodeAlarm(original, times) == alarm)
-                a = original;
-            else if (original)
-                icalcomponent_free(original);
+        QByteArray alarmLines;
+        for (qsizetype j = 0; paired && j < oldAlarms.size() && alarmLines.isEmpty(); ++j) {
+            if (!used[size_t(j)] && current->alarms[j] == alarm) {
+                used[size_t(j)] = true;
+                alarmLines = oldAlarms[j];
+            }
         }
-        icalcomponent_add_component(ev, a ? a : encodeAlarm(alarm, event.title));
+        if (alarmLines.isEmpty())
+            alarmLines = alarmText(alarm, times, event.title);
+        items.append(IcsText::Item{"VALARM", alarmLines, true, {}});
     }
+    parts.items = std::move(items);
+    const QByteArray edited = parts.join();
+
+    icalcomponent* fresher = icalparser_parse_string(edited.constData());
+    const bool readable = fresher && icalcomponent_isa(fresher) == ICAL_VEVENT_COMPONENT;
+    if (!readable) {
+        // Never expected; an event the app cannot write as text is written whole.
+        if (fresher)
+            icalcomponent_free(fresher);
+        fresher = newEventComponent(event);
+    } else {
+        icalcomponent_strip_errors(fresher);
+    }
+    icalcomponent_remove_component(m_root, ev);
+    icalcomponent_free(ev);
+    icalcomponent_add_component(m_root, fresher);
+    m_blocks[size_t(at)].text = readable ? edited : componentText(fresher);
 }
 
 bool IcsCalendarFile::removeEvent(const QString& uid)
@@ -563,15 +807,16 @@ bool IcsCalendarFile::removeEvent(const QString& uid)
             removed = true;
         }
     }
+    std::erase_if(m_blocks, [&](const Block& b) { return b.event && b.uid == uid; });
     return removed;
 }
 
 std::optional<QByteArray> IcsCalendarFile::componentsText(const QString& uid) const
 {
     QByteArray out;
-    for (icalcomponent* ev : children(m_root, ICAL_VEVENT_COMPONENT)) {
-        if (uidOf(ev) == uid)
-            out += componentText(ev);
+    for (const Block& b : m_blocks) {
+        if (b.event && b.uid == uid)
+            out += b.text;
     }
     if (out.isEmpty())
         return std::nullopt;
@@ -586,6 +831,8 @@ void IcsCalendarFile::replaceComponents(const QString& uid, const std::optional<
     icalcomponent* wrapper = parseWrapped(*text);
     if (!wrapper)
         return;
+    for (Block& b : blocksFor(*text, wrapper, uid))
+        m_blocks.push_back(std::move(b));
     for (icalcomponent* ev : children(wrapper, ICAL_VEVENT_COMPONENT)) {
         icalcomponent_remove_component(wrapper, ev);
         icalcomponent_add_component(m_root, ev);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/CalendarEvent.h"
+#include "platform/IcsText.h"
 
 #include <QByteArray>
 #include <QColor>
@@ -9,16 +10,19 @@
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 struct icalcomponent_impl;
 
 // One calendar as an iCalendar (RFC 5545) document, held in libical.
 //
-// Everything the document holds survives a save: properties and components
-// this app does not know, recurrence overrides, VTIMEZONEs and the user's own
-// alarms. Editing an event touches only the properties the app owns. Only
-// lines libical cannot read are dropped, and `parse` reports them so the store
-// can copy the original aside first.
+// Everything the document holds survives a save: it is written back from the
+// text that was read, so components, properties and parameters libical does
+// not know, recurrence overrides, VTIMEZONEs and the user's own alarms stay
+// as they were. libical only reads values. Editing an event rewrites only
+// the lines the app owns; new lines come from libical. Documents that could
+// not be read as they stand (repaired or merged) are reported by `parse` so
+// the store can copy the original aside first.
 class IcsCalendarFile
 {
 public:
@@ -32,10 +36,13 @@ public:
     IcsCalendarFile& operator=(const IcsCalendarFile&) = delete;
 
     // Reads a document. Returns null when the bytes hold no calendar at all.
-    // Lines libical could not read, NUL bytes and documents merged into one
-    // are reported through `hadErrors`; events without a UID get a stable one
-    // derived from `seed` and their content.
-    static std::unique_ptr<IcsCalendarFile> parse(const QByteArray& bytes, const QString& seed, bool* hadErrors);
+    // Repairs that change the text (NUL bytes, components closed at a cut,
+    // documents merged into one) are reported through `hadErrors`; events without a UID get a stable one
+    // derived from `seed` and their content. `notVerbatim` tells that the
+    // text could not be matched with what libical read, so the document will
+    // be written back from libical's reading.
+    static std::unique_ptr<IcsCalendarFile> parse(const QByteArray& bytes, const QString& seed, bool* hadErrors,
+                                                  bool* notVerbatim = nullptr);
     QByteArray serialize() const;
 
     QString title() const;
@@ -60,6 +67,24 @@ public:
     void replaceComponents(const QString& uid, const std::optional<QByteArray>& text);
 
 private:
+    // A component at the calendar's top level as text; events carry their UID.
+    struct Block {
+        QString uid;
+        bool event = false;
+        bool master = false;
+        QByteArray text;
+    };
+
     explicit IcsCalendarFile(icalcomponent_impl* root);
+    // Pairs the text's components with libical's reading of them; false when
+    // they do not match one to one.
+    bool adoptText(const IcsText::Document& text);
+    void textFromTree();
+    std::vector<Block> blocksFor(const QByteArray& text, icalcomponent_impl* parsed, const QString& uid) const;
+    void setHeaderProperty(const char* name, const QString& value);
+    qsizetype masterBlock(const QString& uid) const;
+
     icalcomponent_impl* m_root;
+    QList<IcsText::Item> m_header;
+    std::vector<Block> m_blocks;
 };

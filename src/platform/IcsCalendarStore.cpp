@@ -56,8 +56,8 @@ struct IcsCalendarStore::Entry {
     // from outside edits.
     QByteArray diskHash;
     bool onDisk = false;
-    // Read with broken lines: the original is copied aside before the first
-    // rewrite drops them.
+    // Repaired when read: the original is copied aside before the first
+    // rewrite.
     bool hadErrors = false;
     // Uncommitted changes, kept apart so they can be laid over a newer copy
     // of the file when another program rewrote it meanwhile.
@@ -107,13 +107,16 @@ std::unique_ptr<IcsCalendarStore::Entry> IcsCalendarStore::load(const QString& p
     auto e = std::make_unique<Entry>();
     e->identifier = identifierOf(path);
     e->path = path;
-    e->doc = IcsCalendarFile::parse(bytes, e->identifier, &e->hadErrors);
+    bool notVerbatim = false;
+    e->doc = IcsCalendarFile::parse(bytes, e->identifier, &e->hadErrors, &notVerbatim);
     if (!e->doc) {
         if (quarantine)
             keepAside(path, "corrupt", false);
         return nullptr;
     }
-    if (e->hadErrors)
+    if (notVerbatim)
+        Log::line(QStringLiteral("[CalendarStore] 日历文件无法原样保留，首次写入前将另存原文件：") + path);
+    else if (e->hadErrors)
         Log::line(QStringLiteral("[CalendarStore] 日历文件有无法读取的行，已读取其余内容：") + path);
     e->diskHash = hashOf(bytes);
     e->onDisk = true;

@@ -18,9 +18,9 @@ class IcsCalendarFile;
 //
 // Files are written atomically. A file over `kMaxFileSize` is not read (and so
 // never written). A file that holds no calendar at all is renamed aside with a
-// timestamp; a file read with broken lines is copied aside before its first
-// rewrite (and not rewritten when that copy fails), so nothing a user had is
-// overwritten. Outside edits to the folder raise `changed` once, within a
+// timestamp; a file that had to be repaired to be read (or could not be kept
+// verbatim) is copied aside before its first rewrite (and not rewritten when
+// that copy fails), so nothing a user had is overwritten. Outside edits to the folder raise `changed` once, within a
 // second; the store's own writes raise nothing.
 class IcsCalendarStore : public CalendarStore
 {
