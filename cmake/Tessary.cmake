@@ -3,10 +3,19 @@
 set(TESSARY_PCH_HEADERS <QtCore/QObject> <QtCore/QString> <QtCore/QVariant> <QtCore/QDateTime>
     <QtCore/QList> <QtCore/QHash> <QtCore/QMap> <functional> <memory> <optional> <vector>)
 
-# tessary_library(NAME DEPS dep... [WIDGETS])
+# tessary_library(NAME DEPS dep... [WIDGETS] [SOURCES file...] [EXCLUDE file...])
+# Without SOURCES the library takes every source of its folder but EXCLUDE.
 function(tessary_library name)
-  cmake_parse_arguments(ARG "WIDGETS" "" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  cmake_parse_arguments(ARG "WIDGETS" "" "DEPS;SOURCES;EXCLUDE" ${ARGN})
+  if(ARG_SOURCES)
+    list(TRANSFORM ARG_SOURCES PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/ OUTPUT_VARIABLE sources)
+  else()
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+    list(TRANSFORM ARG_EXCLUDE PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/ OUTPUT_VARIABLE excluded)
+    if(excluded)
+      list(REMOVE_ITEM sources ${excluded})
+    endif()
+  endif()
   if(NOT sources)
     # A folder whose classes are not written yet still links.
     add_library(${name} INTERFACE)

@@ -1,0 +1,116 @@
+// Times the month calendar over 10,000 orders in five years and 1,000
+// calendar events: a whole month's day figures, the same right after an
+// order edit, and lunar labels for every day of 1901-2100 from our table
+// beside ICU. Prints one "name: value" line per figure (milliseconds).
+
+#include "orderbook/OrderManager.h"
+#include "platform/UserDefaults.h"
+#include "schedule/LunarCalendar.h"
+#include "schedule/ScheduleCalendarModel.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+double msSince(const QElapsedTimer& t)
+{
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+void print(const char* name, double value)
+{
+    std::printf("%s: %.3f\n", name, value);
+    std::fflush(stdout);
+}
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double monthFigures(const ScheduleCalendarModel& model)
+{
+    QElapsedTimer t;
+    t.start();
+    int items = 0;
+    for (const QDate& day : model.daysInMonth()) {
+        if (day.isValid())
+            items += model.dayFigures(day).itemCount;
+    }
+    const double ms = msSince(t);
+    if (items < 0)
+        std::printf("impossible\n");
+    return ms;
+}
+
+}
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    UserDefaults store(dir.path() + "/defaults.json");
+    OrderManager orders(store);
+
+    QRandomGenerator rng(7);
+    const QDateTime start(QDate::currentDate().addYears(-3), QTime(9, 0));
+    QList<Order> list;
+    for (int i = 0; i < 10000; ++i) {
+        const QDateTime shoot = start.addSecs(qint64(rng.bounded(5 * 365)) * 86400);
+        Order o(QStringLiteral("客户%1").arg(i), "13800138000", "标准套系", shoot, shoot, ShootTimeSlot::morning,
+                1000 + rng.bounded(5000), 300, {}, "", OrderStatus::pendingShoot, true, QString("提前1天"), "", false);
+        if (i % 2 == 0)
+            o.calendarEventIdentifier = QStringLiteral("EV%1").arg(i);
+        list.append(o);
+    }
+    orders.setOrders(list);
+    orders.save();
+
+    QList<ShootEvent> events;
+    for (int i = 0; i < 1000; ++i) {
+        const QDateTime when = start.addSecs(qint64(rng.bounded(5 * 365)) * 86400);
+        events.append({QStringLiteral("EV%1").arg(i * 3), "拍摄", when, when.addSecs(3600), std::nullopt, std::nullopt});
+    }
+    ScheduleCalendarModel model(orders, store);
+    model.setShootEvents(events);
+
+    QList<double> plain, afterEdit;
+    for (int run = 0; run < 60; ++run) {
+        model.setCurrentMonth(start.date().addMonths(run));
+        plain.append(monthFigures(model));
+        Order edited = orders.orders()[run * 97];
+        edited.totalAmount += 1;
+        orders.updateOrder(edited);
+        afterEdit.append(monthFigures(model));
+    }
+    print("month_figures_median_ms", median(plain));
+    print("month_figures_after_edit_median_ms", median(afterEdit));
+
+    const QDate first(1901, 2, 19), end = LunarCalendar::tableEnd();
+    QElapsedTimer t;
+    t.start();
+    qsizetype chars = 0;
+    for (QDate d = first; d < end; d = d.addDays(1))
+        chars += LunarCalendar::lunarString(d).size();
+    const double tableMs = msSince(t);
+    t.restart();
+    int days = 0;
+    for (QDate d = first; d < end; d = d.addDays(1))
+        days += LunarCalendar::icuLunarDate(d) ? 1 : 0;
+    const double icuMs = msSince(t);
+    int differing = 0;
+    for (QDate d = first; d < end; d = d.addDays(1))
+        differing += LunarCalendar::icuLunarDate(d) != LunarCalendar::lunarDate(d) ? 1 : 0;
+    print("lunar_labels_1901_2100_table_ms", tableMs);
+    print("lunar_dates_1901_2100_icu_ms", icuMs);
+    print("lunar_table_speedup", icuMs / tableMs);
+    std::printf("lunar_days: %d (%lld label characters), %d where ICU differs\n", days, qint64(chars), differing);
+    return 0;
+}
