@@ -1,9 +1,11 @@
 #include "ContentView.h"
 
 #include "app/AppVersion.h"
+#include "app/GlobalSearchManager.h"
 #include "app/MenuSelection.h"
 #include "app/PendingScreenView.h"
 #include "app/SidebarView.h"
+#include "app/TopBarView.h"
 #include "online/FeedbackManager.h"
 #include "online/SoftwareUpdatePrefs.h"
 #include "online/StatsReporter.h"
@@ -163,12 +165,10 @@ std::optional<MenuItem> ContentView::selectedMenu() const { return m_selection->
 
 void ContentView::setSelectedMenu(const std::optional<MenuItem>& item) { m_selection->setSelected(item); }
 
-// The top bar with its search field is a component of its own; until it is
-// plugged in here the area keeps its height and colour.
 QWidget* ContentView::makeTopBar()
 {
-    auto* bar = new ThemedPanel(&AppTheme::topBarBackground, this);
-    bar->setObjectName(QStringLiteral("topBarArea"));
+    m_searchManager = new GlobalSearchManager({}, this);
+    auto* bar = new TopBarView(m_searchManager, this);
     bar->setFixedHeight(kTopBarHeight);
     return bar;
 }

@@ -8,6 +8,7 @@
 
 #include <optional>
 
+class GlobalSearchManager;
 class MenuSelection;
 class QTimer;
 class QVBoxLayout;
@@ -49,6 +50,7 @@ public:
 
     QWidget* currentScreen() const { return m_screen; }
     QWidget* topBarArea() const { return m_topBar; }
+    GlobalSearchManager* searchManager() const { return m_searchManager; }
     SidebarView* sidebar() const { return m_sidebar; }
     QTimer* feedbackPollTimer() const { return m_feedbackTimer; }
     QTimer* autoCheckTimer() const { return m_autoCheckTimer; }
@@ -74,6 +76,7 @@ private:
     QList<MenuItem> m_menuItems;
     MenuSelection* m_selection = nullptr;
     UpdateChecker* m_updateChecker = nullptr;
+    GlobalSearchManager* m_searchManager = nullptr;
     QWidget* m_topBar = nullptr;
     SidebarView* m_sidebar = nullptr;
     QVBoxLayout* m_detailLayout = nullptr;

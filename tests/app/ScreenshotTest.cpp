@@ -1,6 +1,7 @@
 #include "app/AboutWindow.h"
 #include "app/AppDelegate.h"
 #include "app/ContentView.h"
+#include "app/GlobalSearchManager.h"
 #include "app/MainWindow.h"
 #include "online/UpdateChecker.h"
 #include "platform/NotificationCenter.h"
@@ -49,6 +50,11 @@ TEST(ScreenshotTest, MainWindowInBothThemes)
         w.show();
         w.contentView()->updateChecker()->publishResult(UpdateResult::hasUpdate("3.6", "", ""));
         save(w, "main-" + theme);
+        w.contentView()->searchManager()->setSearchText("设置");
+        save(w, "main-search-" + theme);
+        w.contentView()->searchManager()->setSearchText("没有这个");
+        save(w, "main-search-empty-" + theme);
+        w.contentView()->searchManager()->setSearchText({});
         const QStringList pages{"档期收入", "批量小工具", "自动删废片", "在线选片"};
         for (int i = 0; i < pages.size(); ++i) {
             NotificationCenter::defaultCenter().post("NavigateToMenu", pages[i]);

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "app/SearchItem.h"
+#include "orderbook/Order.h"
+#include "orderbook/Package.h"
+#include "ui/MenuItem.h"
+
+#include <QObject>
+
+#include <functional>
+#include <memory>
+
+class SpeechRecognizer;
+
+// The window's search query, typed or spoken, and the search over functions,
+// settings, orders and packages.
+class GlobalSearchManager : public QObject
+{
+    Q_OBJECT
+public:
+    // Makes the recognizer on the first spoken search; tests pass a scripted one.
+    using RecognizerFactory = std::function<SpeechRecognizer*(QObject* parent)>;
+
+    explicit GlobalSearchManager(RecognizerFactory factory = {}, QObject* parent = nullptr);
+    ~GlobalSearchManager() override;
+
+    static constexpr int kIndexedOrders = 50;
+
+    QString searchText() const { return m_searchText; }
+    void setSearchText(const QString& text);
+    bool isRecording() const { return m_isRecording; }
+    bool microphonePermissionGranted() const { return m_permissionGranted; }
+
+    void startRecording();
+    void stopRecording();
+
+    static QList<SearchItem> buildSearchIndex(const QList<MenuItem>& menuItems, const QList<Order>& orders,
+                                              const QList<Package>& packages);
+    static QList<SearchGroup> performSearch(const QString& query, const QList<SearchItem>& allItems);
+    // A price as the shortest text that reads back as the same double,
+    // whole numbers with ".0".
+    static QString priceText(double price);
+
+Q_SIGNALS:
+    void searchTextChanged(const QString& text);
+    void isRecordingChanged(bool recording);
+    void microphonePermissionGrantedChanged(bool granted);
+
+private:
+    void beginRecording();
+    void setRecording(bool recording);
+    void denyPermission();
+
+    RecognizerFactory m_factory;
+    SpeechRecognizer* m_recognizer = nullptr;
+    QString m_searchText;
+    bool m_isRecording = false;
+    bool m_permissionGranted = true;
+};

@@ -1,0 +1,90 @@
+#include "TopBarSheets.h"
+
+#include "app/PendingScreenView.h"
+#include "app/TopBarButton.h"
+#include "ui/AppTheme.h"
+#include "ui/Fonts.h"
+#include "ui/ThemedLabel.h"
+#include "ui/ThemedPanel.h"
+
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+namespace {
+QDialog* dialog(QWidget* parent, const QString& objectName, QSize size)
+{
+    auto* d = new QDialog(parent);
+    d->setObjectName(objectName);
+    d->setWindowModality(Qt::WindowModal);
+    d->setAttribute(Qt::WA_DeleteOnClose);
+    d->setFixedSize(size);
+    auto* layout = new QVBoxLayout(d);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    return d;
+}
+
+TopBarButton* backButton(QWidget* parent)
+{
+    TopBarButton::Look look;
+    look.symbol = QStringLiteral("chevron.left");
+    look.symbolSize = 11;
+    look.text = QStringLiteral("返回");
+    look.spacing = 4;
+    look.plate = &AppTheme::cardBackground;
+    look.foreground = &AppTheme::textGold;
+    auto* back = new TopBarButton(look, parent);
+    back->setObjectName(QStringLiteral("sheetBackButton"));
+    return back;
+}
+
+// A screen of a later release, shown in the sheet's place and closable.
+QDialog* pending(QWidget* parent, const QString& objectName, QSize size, const QString& title, const QString& cls)
+{
+    QDialog* d = dialog(parent, objectName, size);
+    d->layout()->addWidget(new PendingScreenView(title, cls, d, [d] { d->close(); }));
+    return d;
+}
+
+QDialog* settingsSheet(QWidget* parent)
+{
+    QDialog* d = dialog(parent, QStringLiteral("settingsSheet"), QSize(560, 640));
+    auto* header = new ThemedPanel(&AppTheme::topBarBackground, d);
+    auto* row = new QHBoxLayout(header);
+    row->setContentsMargins(20, 12, 20, 12);
+    row->addWidget(new ThemedLabel(QStringLiteral("设置"), Fonts::system(15, QFont::Bold), &AppTheme::textGold, header));
+    row->addStretch(1);
+    TopBarButton* back = backButton(header);
+    QObject::connect(back, &QAbstractButton::clicked, d, &QDialog::close);
+    row->addWidget(back);
+    d->layout()->addWidget(header);
+    auto* divider = new ThemedPanel([] { return AppTheme::withOpacity(AppTheme::gold(), 0.2); }, d);
+    divider->setFixedHeight(1);
+    d->layout()->addWidget(divider);
+    auto* body = new PendingScreenView(QStringLiteral("软件设置"), QStringLiteral("SettingsView"), d);
+    body->setFixedSize(560, 580);
+    d->layout()->addWidget(body);
+    return d;
+}
+}
+
+namespace TopBarSheets {
+QDialog* make(TopBarView::Sheet sheet, QWidget* parent, std::function<void()>)
+{
+    switch (sheet) {
+    case TopBarView::Sheet::settings:
+        return settingsSheet(parent);
+    case TopBarView::Sheet::tutorial:
+        return pending(parent, QStringLiteral("tutorialSheet"), QSize(520, 560), QStringLiteral("使用教程"),
+                       QStringLiteral("TutorialPopupView"));
+    case TopBarView::Sheet::packageSettings:
+        return pending(parent, QStringLiteral("packageSettingsSheet"), QSize(520, 600), QStringLiteral("套系设置"),
+                       QStringLiteral("PackageSettingsView"));
+    case TopBarView::Sheet::changelog:
+        return pending(parent, QStringLiteral("changelogSheet"), QSize(480, 520), QStringLiteral("更新日志"),
+                       QStringLiteral("ChangelogPopupView"));
+    }
+    return nullptr;
+}
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+// Whether the user lets the app turn speech into text.
+enum class SpeechAuthorization { notDetermined, denied, restricted, authorized };
+
+// 16-bit signed little-endian PCM at the engine's rate and channel count.
+struct SpeechAudioFormat
+{
+    int sampleRate = 16000;
+    int channels = 1;
+};
+
+// An offline speech-to-text engine. The recognizer feeds it microphone audio
+// and forwards what it hears; engines report on the thread that feeds them.
+class SpeechEngine
+{
+public:
+    using ResultHandler = std::function<void(const QString& text, bool isFinal)>;
+    using ErrorHandler = std::function<void(const QString& message)>;
+
+    virtual ~SpeechEngine() = default;
+
+    virtual SpeechAuthorization authorization() const = 0;
+    // Asks once; the answer may come later, on any thread.
+    virtual void requestAuthorization(std::function<void(SpeechAuthorization)> answer) = 0;
+    virtual bool isAvailable() const = 0;
+    virtual SpeechAudioFormat format() const = 0;
+
+    // One recognition at a time: begin, feed*, then endAudio or cancel.
+    virtual bool begin(const QString& locale, ResultHandler onResult, ErrorHandler onError, QString* error) = 0;
+    virtual void feed(const QByteArray& pcm) = 0;
+    virtual void endAudio() = 0;
+    virtual void cancel() = 0;
+
+    // The engine of this machine; with none installed, one that reports
+    // itself unavailable.
+    static std::unique_ptr<SpeechEngine> createDefault();
+};
+
+// The engine of a machine without a speech engine.
+class NoSpeechEngine : public SpeechEngine
+{
+public:
+    SpeechAuthorization authorization() const override { return SpeechAuthorization::authorized; }
+    void requestAuthorization(std::function<void(SpeechAuthorization)> answer) override
+    {
+        answer(SpeechAuthorization::authorized);
+    }
+    bool isAvailable() const override { return false; }
+    SpeechAudioFormat format() const override { return {}; }
+    bool begin(const QString&, ResultHandler, ErrorHandler, QString* error) override
+    {
+        if (error)
+            *error = QStringLiteral("未安装语音识别引擎");
+        return false;
+    }
+    void feed(const QByteArray&) override {}
+    void endAudio() override {}
+    void cancel() override {}
+};
+
+// The microphone: delivers PCM buffers in the requested format until closed.
+class AudioCapture
+{
+public:
+    using BufferHandler = std::function<void(const QByteArray& pcm)>;
+    virtual ~AudioCapture() = default;
+    virtual bool open(const SpeechAudioFormat& format, BufferHandler onBuffer, QString* error) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+
+    // The default input device through Qt Multimedia.
+    static std::unique_ptr<AudioCapture> createDefault();
+};

@@ -1,0 +1,353 @@
+#include "app/GlobalSearchManager.h"
+#include "app/SearchResultsView.h"
+#include "app/TopBarView.h"
+#include "orderbook/OrderManager.h"
+#include "orderbook/PackageManager.h"
+#include "platform/Log.h"
+#include "platform/NotificationCenter.h"
+#include "platform/SpeechRecognizer.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QTest>
+
+namespace {
+Order order(const QString& name, const QString& phone, OrderStatus status = OrderStatus::pendingShoot)
+{
+    Order o = Order::blank();
+    o.customerName = name;
+    o.phone = phone;
+    o.status = status;
+    o.shootDate = QDateTime(QDate(2026, 12, 20), QTime(0, 0));
+    o.shootTime = QDateTime(QDate(2026, 12, 20), QTime(14, 0));
+    return o;
+}
+
+QStringList titles(const QList<SearchItem>& items)
+{
+    QStringList out;
+    for (const SearchItem& i : items)
+        out << i.title;
+    return out;
+}
+
+QStringList groupSummary(const QList<SearchGroup>& groups)
+{
+    QStringList out;
+    for (const SearchGroup& g : groups)
+        out << QString::number(int(g.category)) + ":" + titles(g.items).join(',');
+    return out;
+}
+}
+
+TEST(GlobalSearchIndex, ListsMenuSettingsFirstFiftyOrdersPackagesViewsAndHelp)
+{
+    QList<Order> orders;
+    for (int i = 0; i < 60; ++i)
+        orders << order(QStringLiteral("客户%1").arg(i), i == 0 ? QString() : QStringLiteral("1380000%1").arg(i));
+    const QList<Package> packages{Package("儿童写真", 300, 100, false), Package("婚纱", 1999.5, 500, false),
+                                  Package("免费", 0, 0, false)};
+    const QList<SearchItem> index
+        = GlobalSearchManager::buildSearchIndex(TopBarView::searchMenuItems(), orders, packages);
+
+    ASSERT_EQ(index.size(), 5 + 7 + 50 + 3 + 4);
+    EXPECT_EQ(titles(index.mid(0, 5)), QStringList({"自动导片", "自动分离", "快速分片", "FTP传输", "档期收入"}));
+    EXPECT_EQ(index.at(5).title, "软件设置");
+    EXPECT_EQ(index.at(9).action.kind, SearchAction::Kind::openPackageSettings);
+    EXPECT_EQ(index.at(12).subtitle, " / 待拍摄");
+    EXPECT_EQ(index.at(12).id(), "客户0| / 待拍摄");
+    EXPECT_EQ(index.at(12).action, SearchAction::searchOrder("客户0"));
+    EXPECT_EQ(index.at(61).title, "客户49");
+    EXPECT_EQ(index.at(62).subtitle, "套系 / ¥300.0");
+    EXPECT_EQ(index.at(63).subtitle, "套系 / ¥1999.5");
+    EXPECT_EQ(index.at(64).subtitle, "套系 / ¥0.0");
+    EXPECT_EQ(index.at(65).action, SearchAction::navigateToScheduleView(true));
+    EXPECT_EQ(index.at(66).action, SearchAction::navigateToScheduleView(false));
+    EXPECT_EQ(index.last().action.kind, SearchAction::Kind::openChangelog);
+    EXPECT_FALSE(searchItemCategoryFromRaw(5).has_value());
+}
+
+TEST(GlobalSearchIndex, MatchesTrimmedCaseInsensitiveTitlesAndSubtitlesInCategoryOrder)
+{
+    const QList<SearchItem> index = GlobalSearchManager::buildSearchIndex(
+        TopBarView::searchMenuItems(),
+        {order("abc shop", "13912345678"), order("xAbCx", "", OrderStatus::completed)},
+        {Package("ABC套系", 100, 0, false)});
+    struct Case { QString query; QStringList groups; };
+    const QList<Case> cases{
+        {"  ", {}},
+        {"\n", {}},
+        {"zzz", {}},
+        {" ABC ", {"2:abc shop,xAbCx,ABC套系"}},
+        {"1234", {"2:abc shop"}},
+        {"已结清", {"2:xAbCx"}},
+        {"ftp", {"0:FTP传输"}},
+        {"设置", {"1:软件设置,自动导片设置,快速分片设置,启动默认页面,套系设置,日历同步设置,拍摄提醒设置"}},
+        {"档期收入", {"0:档期收入", "1:套系设置,日历同步设置,拍摄提醒设置", "3:日历视图,收入统计视图"}},
+        {"日志", {"4:更新日志"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(groupSummary(GlobalSearchManager::performSearch(c.query, index)), c.groups) << c.query.toStdString();
+}
+
+TEST(GlobalSearchIndex, HighlightsTheFirstMatchInTheTitlesOwnLetters)
+{
+    struct Case { QString title, query; qsizetype start, length; };
+    const QList<Case> cases{
+        {"abc shop", " ABC ", 0, 3},
+        {"xAbCx", "abc", 1, 3},
+        {"abab", "ab", 0, 2},
+        // A letter whose lower case is longer must not shift the match.
+        {QStringLiteral("İstanbul ist"), "ist", 9, 3},
+    };
+    for (const Case& c : cases) {
+        const auto range = highlightRange(c.title, c.query);
+        ASSERT_TRUE(range) << c.title.toStdString();
+        EXPECT_EQ(c.title.mid(range->start, range->length).toLower(), c.query.trimmed().toLower());
+        EXPECT_EQ(range->start, c.start) << c.title.toStdString();
+    }
+    EXPECT_FALSE(highlightRange("abc", "  "));
+    EXPECT_FALSE(highlightRange("abc", "x"));
+    EXPECT_EQ(SearchResultsView::heightFor(60, 1000), 140);
+    EXPECT_EQ(SearchResultsView::heightFor(900, 1000), 600);
+    EXPECT_EQ(SearchResultsView::heightFor(900, 100), 140);
+}
+
+// A top bar over the shared stores, with sheets recorded instead of shown.
+class TopBarTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        OrderManager::shared().setOrders({order("张三", "13800000001"), order("张四", "13800000002"),
+                                          order("张五", "13800000003")});
+        bar = std::make_unique<TopBarView>(&manager);
+        bar->setSheetFactory([this](TopBarView::Sheet sheet, QWidget* parent) {
+            sheets << sheet;
+            return new QDialog(parent);
+        });
+        bar->resize(1100, TopBarView::kHeight);
+        bar->show();
+        field()->setFocus();
+        QApplication::setActiveWindow(bar.get());
+    }
+    QLineEdit* field() { return bar->searchField(); }
+    // Key by key, as typed; the characters need not be ASCII.
+    void type(const QString& text)
+    {
+        for (const QChar c : text)
+            QTest::sendKeyEvent(QTest::Click, field(), Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+    void key(Qt::Key k) { QTest::keyClick(field(), k); }
+
+    GlobalSearchManager manager;
+    std::unique_ptr<TopBarView> bar;
+    QList<TopBarView::Sheet> sheets;
+};
+
+TEST_F(TopBarTest, ShowsTheListOnlyForNonBlankQueriesWithAnEmptyState)
+{
+    type("  ");
+    EXPECT_FALSE(bar->showDropdown());
+    EXPECT_TRUE(!bar->resultsView() || !bar->resultsView()->isVisible());
+    type("没有这个");
+    ASSERT_TRUE(bar->resultsView());
+    EXPECT_TRUE(bar->resultsView()->isVisible());
+    EXPECT_EQ(bar->resultsView()->rowCount(), 0);
+    EXPECT_TRUE(bar->resultsView()->findChild<QWidget*>("searchResultsEmpty")->isVisible());
+    EXPECT_GE(bar->resultsView()->height(), SearchResultsView::kMinHeight);
+}
+
+TEST_F(TopBarTest, ArrowsReturnAndEscapeWorkOnTheFlatList)
+{
+    type("张");
+    ASSERT_EQ(bar->flatSearchResults().size(), 3);
+    key(Qt::Key_Return);
+    EXPECT_EQ(manager.searchText(), "张") << "return without a chosen row does nothing";
+    for (int i = 0; i < 10; ++i)
+        key(Qt::Key_Down);
+    EXPECT_EQ(bar->selectedSearchIndex(), 2);
+    key(Qt::Key_Up);
+    key(Qt::Key_Up);
+    key(Qt::Key_Up);
+    EXPECT_FALSE(bar->selectedSearchIndex());
+    key(Qt::Key_Down);
+    type("三");
+    EXPECT_FALSE(bar->selectedSearchIndex()) << "a further character clears the choice";
+    key(Qt::Key_Escape);
+    EXPECT_EQ(manager.searchText(), "");
+    EXPECT_TRUE(field()->hasFocus());
+    EXPECT_FALSE(bar->resultsView()->isVisible());
+}
+
+TEST_F(TopBarTest, ChosenResultsClearTheTextThenActAndPlainNamesStayPlain)
+{
+    QStringList seen;
+    QObject observer;
+    for (const QString name : {"SearchOrderInSchedule", "NavigateToScheduleView"})
+        NotificationCenter::defaultCenter().addObserver(&observer, name, [&, name](const QVariant& object) {
+            seen << name + "=" + object.toString() + "/" + manager.searchText();
+        });
+    type("张四");
+    key(Qt::Key_Down);
+    key(Qt::Key_Return);
+    type("日历视图");
+    auto* row = bar->resultsView()->findChild<QAbstractButton*>("searchResultRow");
+    ASSERT_TRUE(row);
+    QTest::mouseClick(row, Qt::LeftButton);
+    EXPECT_EQ(seen, QStringList({"SearchOrderInSchedule=张四/", "NavigateToScheduleView=true/"}));
+    EXPECT_FALSE(bar->selectedSearchIndex());
+
+    type("更新日志");
+    key(Qt::Key_Down);
+    key(Qt::Key_Return);
+    EXPECT_EQ(sheets, QList<TopBarView::Sheet>({TopBarView::Sheet::changelog}));
+    EXPECT_EQ(manager.searchText(), "");
+}
+
+namespace {
+// An engine whose authorization, availability, start and results the test sets.
+struct Script {
+    SpeechAuthorization auth = SpeechAuthorization::authorized;
+    SpeechAuthorization answer = SpeechAuthorization::authorized;
+    bool available = true;
+    bool failBegin = false;
+    int begins = 0, cancels = 0;
+    SpeechEngine::ResultHandler onResult;
+    SpeechEngine::ErrorHandler onError;
+    int audioOpen = 0, audioOpens = 0;
+    bool failAudio = false;
+};
+
+class ScriptedEngine : public SpeechEngine
+{
+public:
+    explicit ScriptedEngine(Script* s) : m_s(s) {}
+    SpeechAuthorization authorization() const override { return m_s->auth; }
+    void requestAuthorization(std::function<void(SpeechAuthorization)> answer) override { answer(m_s->answer); }
+    bool isAvailable() const override { return m_s->available; }
+    SpeechAudioFormat format() const override { return {}; }
+    bool begin(const QString&, ResultHandler r, ErrorHandler e, QString* error) override
+    {
+        ++m_s->begins;
+        if (m_s->failBegin) {
+            *error = "busy";
+            return false;
+        }
+        m_s->onResult = r;
+        m_s->onError = e;
+        return true;
+    }
+    void feed(const QByteArray&) override {}
+    void endAudio() override {}
+    void cancel() override { ++m_s->cancels; }
+
+private:
+    Script* m_s;
+};
+
+class ScriptedAudio : public AudioCapture
+{
+public:
+    explicit ScriptedAudio(Script* s) : m_s(s) {}
+    bool open(const SpeechAudioFormat&, BufferHandler, QString* error) override
+    {
+        if (m_s->failAudio) {
+            *error = "no device";
+            return false;
+        }
+        ++m_s->audioOpen;
+        ++m_s->audioOpens;
+        return true;
+    }
+    void close() override { --m_s->audioOpen; }
+    bool isOpen() const override { return m_s->audioOpen > 0; }
+
+private:
+    Script* m_s;
+};
+
+struct SpokenSearch : ::testing::Test {
+    Script script;
+    QStringList log;
+    Log::Sink previous;
+    GlobalSearchManager manager{[this](QObject* parent) {
+        return new SpeechRecognizer("zh_CN", std::make_unique<ScriptedEngine>(&script),
+                                    std::make_unique<ScriptedAudio>(&script), parent);
+    }};
+    void SetUp() override { previous = Log::setSink([this](const QString& l) { log << l; }); }
+    void TearDown() override { Log::setSink(previous); }
+    void deliver(const QString& text, bool isFinal)
+    {
+        script.onResult(text, isFinal);
+        QCoreApplication::processEvents();
+    }
+};
+}
+
+TEST_F(SpokenSearch, PartialResultsReplaceTheTextAndAFinalOneStops)
+{
+    manager.setSearchText("typed");
+    manager.startRecording();
+    ASSERT_TRUE(manager.isRecording());
+    deliver("张", false);
+    EXPECT_EQ(manager.searchText(), "张");
+    deliver("张三", false);
+    EXPECT_EQ(manager.searchText(), "张三");
+    deliver("张三。", true);
+    EXPECT_EQ(manager.searchText(), "张三。");
+    EXPECT_FALSE(manager.isRecording());
+    EXPECT_EQ(script.audioOpen, 0);
+}
+
+TEST_F(SpokenSearch, RefusedOrMissingRecognitionTurnsThePermissionOff)
+{
+    script.auth = SpeechAuthorization::denied;
+    manager.startRecording();
+    EXPECT_FALSE(manager.isRecording());
+    EXPECT_FALSE(manager.microphonePermissionGranted());
+    EXPECT_EQ(log, QStringList({"语音识别权限被拒绝，请在系统设置中开启"}));
+
+    GlobalSearchManager asked{[this](QObject* parent) {
+        return new SpeechRecognizer("zh_CN", std::make_unique<ScriptedEngine>(&script),
+                                    std::make_unique<ScriptedAudio>(&script), parent);
+    }};
+    script.auth = SpeechAuthorization::notDetermined;
+    script.answer = SpeechAuthorization::denied;
+    asked.startRecording();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(asked.microphonePermissionGranted());
+
+    GlobalSearchManager none; // the machine's own engine: none installed
+    none.startRecording();
+    EXPECT_FALSE(none.isRecording());
+    EXPECT_FALSE(none.microphonePermissionGranted());
+}
+
+TEST_F(SpokenSearch, FailedStartsAndEngineErrorsLeaveNothingOpenForTheRetry)
+{
+    script.failAudio = true;
+    manager.startRecording();
+    EXPECT_FALSE(manager.isRecording());
+    EXPECT_EQ(log.last(), "语音识别启动失败: no device");
+    EXPECT_EQ(script.cancels, 1) << "the request of the failed start is dropped";
+
+    script.failAudio = false;
+    manager.startRecording();
+    ASSERT_TRUE(manager.isRecording());
+    script.onError("network down");
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(manager.isRecording());
+    EXPECT_EQ(script.audioOpen, 0);
+
+    manager.startRecording();
+    EXPECT_TRUE(manager.isRecording());
+    EXPECT_EQ(script.audioOpen, 1) << "one microphone tap at a time";
+    manager.stopRecording();
+    manager.stopRecording();
+    EXPECT_EQ(script.audioOpen, 0);
+}
