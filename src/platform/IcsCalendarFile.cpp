@@ -358,7 +358,74 @@ QByteArray foldLongLines(const QByteArray& bytes)
     return out;
 }
 
-// The app's own properties of `event`, in the order they are written.
+// The zone a TZID names: the document's own VTIMEZONE, else a zone libical
+// knows by that name.
+icaltimezone* zoneNamed(icalcomponent* root, const char* tzid)
+{
+    if (icaltimezone* zone = icalcomponent_get_timezone(root, tzid))
+        return zone;
+    return icaltimezone_get_builtin_timezone(tzid);
+}
+
+// How an event's times are written: in UTC (ours), as floating wall-clock
+// times, or as wall-clock times in the zone its TZID names.
+struct TimeForm {
+    QByteArray tzid;
+    icaltimezone* zone = nullptr;
+    bool floating = false;
+};
+
+TimeForm timeFormOf(icalcomponent* ev, icalcomponent* root)
+{
+    TimeForm form;
+    icalproperty* p = icalcomponent_get_first_property(ev, ICAL_DTSTART_PROPERTY);
+    if (!p)
+        return form;
+    if (icalparameter* tz = icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER)) {
+        form.tzid = icalparameter_get_tzid(tz);
+        form.zone = zoneNamed(root, form.tzid.constData());
+        // An unknown zone was read as local time; it is written back so.
+        form.floating = form.zone == nullptr;
+        return form;
+    }
+    const icaltimetype t = icalproperty_get_dtstart(p);
+    form.floating = !t.is_date && !icaltime_is_utc(t);
+    return form;
+}
+
+icalproperty* timeProperty(icalproperty_kind kind, const QDateTime& moment, const TimeForm& form)
+{
+    icaltimetype t = toIcalUtc(moment);
+    if (form.zone) {
+        icaltimezone_convert_time(&t, utc(), form.zone);
+        t.zone = nullptr; // the TZID parameter names the zone
+    } else if (form.floating) {
+        const QDateTime local = moment.toLocalTime();
+        t = toIcalDate(local.date());
+        t.is_date = 0;
+        t.hour = local.time().hour();
+        t.minute = local.time().minute();
+        t.second = local.time().second();
+    }
+    icalproperty* p = kind == ICAL_DTSTART_PROPERTY ? icalproperty_new_dtstart(t) : icalproperty_new_dtend(t);
+    if (!form.tzid.isEmpty())
+        icalproperty_add_parameter(p, icalparameter_new_tzid(form.tzid.constData()));
+    return p;
+}
+
+std::vector<icalproperty*> timeProperties(const CalendarEvent& event, const TimeForm& form)
+{
+    if (event.allDay) {
+        CalendarEvent days = event;
+        CalendarStore::normalizeTimes(days);
+        return {icalproperty_new_dtstart(toIcalDate(days.startDate.date())),
+                icalproperty_new_dtend(toIcalDate(days.endDate.date()))};
+    }
+    return {timeProperty(ICAL_DTSTART_PROPERTY, event.startDate, form),
+            timeProperty(ICAL_DTEND_PROPERTY, event.endDate, form)};
+}
+
+// The app's own properties of `event` but its times, in the order written.
 std::vector<icalproperty*> ownedProperties(const CalendarEvent& event, int sequence)
 {
     const icaltimetype now = toIcalUtc(QDateTime::currentDateTimeUtc());
@@ -370,15 +437,6 @@ std::vector<icalproperty*> ownedProperties(const CalendarEvent& event, int seque
         out.push_back(icalproperty_new_description(event.notes->toUtf8().constData()));
     if (event.location)
         out.push_back(icalproperty_new_location(event.location->toUtf8().constData()));
-    if (event.allDay) {
-        CalendarEvent days = event;
-        CalendarStore::normalizeTimes(days);
-        out.push_back(icalproperty_new_dtstart(toIcalDate(days.startDate.date())));
-        out.push_back(icalproperty_new_dtend(toIcalDate(days.endDate.date())));
-    } else {
-        out.push_back(icalproperty_new_dtstart(toIcalUtc(event.startDate)));
-        out.push_back(icalproperty_new_dtend(toIcalUtc(event.endDate)));
-    }
     return out;
 }
 
@@ -388,6 +446,8 @@ icalcomponent* newEventComponent(const CalendarEvent& event)
     icalcomponent_add_property(ev, icalproperty_new_uid(event.identifier.toUtf8().constData()));
     icalcomponent_add_property(ev, icalproperty_new_created(toIcalUtc(QDateTime::currentDateTimeUtc())));
     for (icalproperty* p : ownedProperties(event, 0))
+        icalcomponent_add_property(ev, p);
+    for (icalproperty* p : timeProperties(event, TimeForm{}))
         icalcomponent_add_property(ev, p);
     for (const CalendarAlarm& alarm : event.alarms)
         icalcomponent_add_component(ev, encodeAlarm(alarm, event.title));
@@ -729,11 +789,30 @@ void IcsCalendarFile::putEvent(const CalendarEvent& event)
     int sequence = 0;
     if (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_SEQUENCE_PROPERTY))
         sequence = icalproperty_get_sequence(p) + 1;
-    QHash<QByteArray, QByteArray> fresh;
-    for (const char* name : kOwnedProperties)
-        fresh.insert(name, {});
-    for (icalproperty* p : ownedProperties(event, sequence)) {
-        fresh[QByteArray(icalproperty_get_property_name(p)).toUpper()] += propertyText(p);
+    // Only what changed is rewritten: a recurring event keeps its start, end,
+    // exceptions and overrides exactly as written, in its own zone.
+    const std::optional<CalendarEvent> current = decodeEvent(ev, QString());
+    QHash<QByteArray, QByteArray> fresh{{"DTSTAMP", {}}, {"LAST-MODIFIED", {}}, {"SEQUENCE", {}}};
+    if (!current || current->title != event.title)
+        fresh.insert("SUMMARY", {});
+    if (!current || current->notes != event.notes)
+        fresh.insert("DESCRIPTION", {});
+    if (!current || current->location != event.location)
+        fresh.insert("LOCATION", {});
+    std::vector<icalproperty*> props = ownedProperties(event, sequence);
+    TimeForm form;
+    if (!current || current->startDate != event.startDate || current->endDate != event.endDate
+        || current->allDay != event.allDay) {
+        for (const char* name : {"DTSTART", "DTEND", "DURATION"})
+            fresh.insert(name, {});
+        form = timeFormOf(ev, m_root);
+        for (icalproperty* p : timeProperties(event, form))
+            props.push_back(p);
+    }
+    for (icalproperty* p : props) {
+        const QByteArray name = QByteArray(icalproperty_get_property_name(p)).toUpper();
+        if (fresh.contains(name))
+            fresh[name] += propertyText(p);
         icalproperty_free(p);
     }
 
@@ -757,12 +836,11 @@ void IcsCalendarFile::putEvent(const CalendarEvent& event)
     while (insertAt < items.size() && !items[insertAt].component)
         ++insertAt;
     for (const char* name : kOwnedProperties) {
-        if (!placed.contains(name) && !fresh[name].isEmpty())
+        if (!placed.contains(name) && !fresh.value(name).isEmpty())
             items.insert(insertAt++, IcsText::Item{name, fresh[name], false, {}});
     }
 
     // Alarms that did not change go back as they were read.
-    const std::optional<CalendarEvent> current = decodeEvent(ev, QString());
     const bool paired = current && current->alarms.size() == oldAlarms.size();
     std::vector<bool> used(size_t(oldAlarms.size()), false);
     const Times times{event.startDate, event.endDate};
@@ -795,6 +873,21 @@ void IcsCalendarFile::putEvent(const CalendarEvent& event)
     icalcomponent_free(ev);
     icalcomponent_add_component(m_root, fresher);
     m_blocks[size_t(at)].text = readable ? edited : componentText(fresher);
+    if (form.zone && !form.tzid.isEmpty() && !icalcomponent_get_timezone(m_root, form.tzid.constData()))
+        addTimeZone(form.tzid, form.zone);
+}
+
+void IcsCalendarFile::addTimeZone(const QByteArray& tzid, icaltimezone* zone)
+{
+    // A TZID must name a VTIMEZONE of the document for other programs to read it.
+    icalcomponent* known = icaltimezone_get_component(zone);
+    if (!known)
+        return;
+    icalcomponent* vtz = icalcomponent_new_clone(known);
+    removeProperties(vtz, ICAL_TZID_PROPERTY);
+    icalcomponent_add_property(vtz, icalproperty_new_tzid(tzid.constData()));
+    icalcomponent_add_component(m_root, vtz);
+    m_blocks.insert(m_blocks.begin(), Block{{}, false, false, componentText(vtz)});
 }
 
 bool IcsCalendarFile::removeEvent(const QString& uid)

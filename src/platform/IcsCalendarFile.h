@@ -13,6 +13,7 @@
 #include <vector>
 
 struct icalcomponent_impl;
+struct _icaltimezone;
 
 // One calendar as an iCalendar (RFC 5545) document, held in libical.
 //
@@ -82,6 +83,7 @@ private:
     void textFromTree();
     std::vector<Block> blocksFor(const QByteArray& text, icalcomponent_impl* parsed, const QString& uid) const;
     void setHeaderProperty(const char* name, const QString& value);
+    void addTimeZone(const QByteArray& tzid, _icaltimezone* zone);
     qsizetype masterBlock(const QString& uid) const;
 
     icalcomponent_impl* m_root;

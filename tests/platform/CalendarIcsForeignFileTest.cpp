@@ -58,3 +58,41 @@ TEST_F(CalendarIcsForeignFileTest, UnknownComponentsAndParametersSurviveRewrites
     EXPECT_EQ(IcsCalendarStore(calendarFolder()).event("known")->title, "改名");
     EXPECT_TRUE(asideCopies(calendarFolder(), "FOREIGN.ics.*").isEmpty()); // nothing was lost to keep aside
 }
+
+TEST_F(CalendarIcsForeignFileTest, ARecurringEventKeepsItsZoneExceptionsAndOverrides)
+{
+    const QStringList zone = {
+        "BEGIN:VTIMEZONE", "TZID:America/New_York", "BEGIN:DAYLIGHT", "TZOFFSETFROM:-0500", "TZOFFSETTO:-0400",
+        "DTSTART:19700308T020000", "RRULE:FREQ=YEARLY;BYMONTH=3;BYDAY=2SU", "END:DAYLIGHT", "BEGIN:STANDARD",
+        "TZOFFSETFROM:-0400", "TZOFFSETTO:-0500", "DTSTART:19701101T020000", "RRULE:FREQ=YEARLY;BYMONTH=11;BYDAY=1SU",
+        "END:STANDARD", "END:VTIMEZONE"};
+    const QStringList times = {"DTSTART;TZID=America/New_York:20261015T090000",
+                               "DTEND;TZID=America/New_York:20261015T100000", "RRULE:FREQ=WEEKLY;COUNT=8",
+                               "EXDATE;TZID=America/New_York:20261029T090000"};
+    const QStringList override = {"BEGIN:VEVENT", "UID:weekly", "RECURRENCE-ID;TZID=America/New_York:20261112T090000",
+                                  "DTSTART;TZID=America/New_York:20261112T110000",
+                                  "DTEND;TZID=America/New_York:20261112T120000", "SUMMARY:改到11点", "END:VEVENT"};
+    open(zone + QStringList{"BEGIN:VEVENT", "UID:weekly", "SUMMARY:周会"} + times + QStringList{"END:VEVENT"}
+         + override + QStringList{"BEGIN:VEVENT", "UID:day", "DTSTART;VALUE=DATE:20261020", "END:VEVENT"});
+
+    retitle(*store, "weekly", "每周拍摄");
+    QByteArray bytes = read(path);
+    for (const QString& line : zone + times)
+        EXPECT_TRUE(bytes.contains(line.toUtf8() + "\r\n")) << qPrintable(line);
+    EXPECT_TRUE(bytes.contains(ics(override)));
+
+    // Moved times are written in the event's own zone; a day stays a day.
+    CalendarEvent weekly = *store->event("weekly");
+    weekly.startDate = QDateTime(QDate(2026, 10, 15), QTime(14, 0), Qt::UTC);
+    weekly.endDate = weekly.startDate.addSecs(5400);
+    ASSERT_TRUE(store->saveEvent(weekly));
+    CalendarEvent day = *store->event("day");
+    day.startDate = at(2026, 10, 21, 0);
+    day.endDate = at(2026, 10, 22, 0);
+    ASSERT_TRUE(store->saveEvent(day));
+    bytes = read(path);
+    for (const char* line : {"DTSTART;TZID=America/New_York:20261015T100000\r\n",
+                             "DTEND;TZID=America/New_York:20261015T113000\r\n", "DTSTART;VALUE=DATE:20261021\r\n"})
+        EXPECT_TRUE(bytes.contains(line)) << line;
+    EXPECT_EQ(IcsCalendarStore(calendarFolder()).event("weekly")->startDate, weekly.startDate);
+}
