@@ -14,6 +14,7 @@
 #include "platform/UserDefaults.h"
 #include "tools/AutoImportView.h"
 #include "tools/BatchToolsView.h"
+#include "tools/SplitRawJpgView.h"
 #include "tools/ComingSoonView.h"
 #include "tools/DropZoneView.h"
 #include "ui/AppTheme.h"
@@ -181,7 +182,7 @@ QWidget* ContentView::makeScreen(const std::optional<MenuItem>& menu)
     if (title == kAutoImport)
         return new AutoImportView(this);
     if (title == kSplit)
-        return new PendingScreenView(title, QStringLiteral("SplitRawJpgView"), this);
+        return new SplitRawJpgView(this);
     if (title == kQuickFilter)
         return new PendingScreenView(title, QStringLiteral("QuickFilterView"), this);
     if (title == kSchedule)

@@ -123,6 +123,11 @@ ThemedLabel* ToolProgressPanel::addResultLine(ThemedLabel::ColorFn color, QWidge
     return label;
 }
 
+void ToolProgressPanel::addCountLine(ThemedLabel::ColorFn color, std::function<QString()> text)
+{
+    m_countLines.append({addResultLine(std::move(color)), std::move(text)});
+}
+
 void ToolProgressPanel::addBelowResults(QWidget* widget, Qt::Alignment alignment)
 {
     m_column->insertWidget(m_belowIndex++, widget, 0, alignment);
@@ -173,6 +178,8 @@ void ToolProgressPanel::refresh()
     m_result->setVisible(ended);
     m_failed->setText(QStringLiteral("失败：%1个").arg(c.failedCount()));
     m_failed->setVisible(c.failedCount() > 0);
+    for (const auto& [label, text] : std::as_const(m_countLines))
+        label->setText(text());
     refreshResults();
     m_footer->setVisible(ended);
 }

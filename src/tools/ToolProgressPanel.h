@@ -4,6 +4,9 @@
 #include "ui/ThemedLabel.h"
 
 #include <QList>
+#include <QPair>
+
+#include <functional>
 #include <QPointer>
 #include <QUrl>
 #include <QWidget>
@@ -32,6 +35,10 @@ public:
     };
 
     ToolProgressPanel(ToolRunController* controller, Texts texts, QWidget* parent = nullptr);
+    // A result line whose text is read again at every refresh.
+    void addCountLine(ThemedLabel::ColorFn color, std::function<QString()> text);
+    // Owners call it once their lines are in place.
+    void refresh();
 
     // For tests: what the panel shows right now.
     QString titleText() const;
@@ -58,10 +65,10 @@ protected:
     virtual void refreshResults() {}
 
     ThemedLabel* addResultLine(ThemedLabel::ColorFn color, QWidget* wrapper = nullptr);
+
     // A widget between the result lines and the lower space (the import's
     // cancel button).
     void addBelowResults(QWidget* widget, Qt::Alignment alignment = Qt::AlignHCenter);
-    void refresh();
 
     ToolRunController* controller() const { return m_controller; }
     const Texts& texts() const { return m_texts; }
@@ -94,6 +101,7 @@ private:
     QVBoxLayout* m_resultLayout;
     QVBoxLayout* m_counts;
     ThemedLabel* m_failed;
+    QList<QPair<ThemedLabel*, std::function<QString()>>> m_countLines;
     int m_belowIndex;
     QWidget* m_footer;
 };

@@ -23,14 +23,6 @@ namespace {
 
 using Form = AutoImportProgressView::Form;
 
-QString shotPath(const QString& name)
-{
-    QDir build(QCoreApplication::applicationDirPath()); // <build>/tests/tools
-    build.cd("../..");
-    QDir().mkpath(build.absolutePath() + "/screenshots");
-    return build.absolutePath() + "/screenshots/" + name + ".png";
-}
-
 struct Screen : ControllerFixture
 {
     explicit Screen(QSize size = {860, 632})

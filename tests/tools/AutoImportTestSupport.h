@@ -3,13 +3,18 @@
 #include "platform/Log.h"
 #include "tools/AutoImportController.h"
 
+#include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QMimeData>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QWidget>
 
 #include <functional>
 #include <mutex>
@@ -120,3 +125,26 @@ struct CopyGate
     QSemaphore reached;
     QSemaphore proceed;
 };
+
+// Drags `urls` over `target` and, with `drop`, drops them there.
+inline void sendDrag(QWidget* target, const QList<QUrl>& urls, bool drop)
+{
+    QMimeData mime;
+    mime.setUrls(urls);
+    const QPoint centre = target->rect().center();
+    QDragEnterEvent enter(centre, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    if (drop) {
+        QDropEvent dropEvent(QPointF(centre), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &dropEvent);
+    }
+}
+
+// <build>/screenshots/<name>.png, for a person to look at.
+inline QString shotPath(const QString& name)
+{
+    QDir build(QCoreApplication::applicationDirPath()); // <build>/tests/tools
+    build.cd("../..");
+    QDir().mkpath(build.absolutePath() + "/screenshots");
+    return build.absolutePath() + "/screenshots/" + name + ".png";
+}

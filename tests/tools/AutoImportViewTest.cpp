@@ -30,19 +30,6 @@ struct ViewFixture : ControllerFixture
     AutoImportView view{&controller, nullptr};
 };
 
-void sendDrag(QWidget* target, const QList<QUrl>& urls, bool drop)
-{
-    QMimeData mime;
-    mime.setUrls(urls);
-    const QPoint centre = target->rect().center();
-    QDragEnterEvent enter(centre, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(target, &enter);
-    if (drop) {
-        QDropEvent dropEvent(QPointF(centre), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(target, &dropEvent);
-    }
-}
-
 } // namespace
 
 TEST(AutoImportView, DropsOnTheIdleZone)
