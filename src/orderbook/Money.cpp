@@ -100,6 +100,19 @@ qint64 cents(double amount)
     return static_cast<qint64>(c);
 }
 
+qint64 addCents(qint64 a, qint64 b)
+{
+    qint64 sum = 0;
+    if (!__builtin_add_overflow(a, b, &sum))
+        return sum;
+    return b > 0 ? std::numeric_limits<qint64>::max() : std::numeric_limits<qint64>::min();
+}
+
+QString centsYuanText(qint64 cents)
+{
+    return QStringLiteral("¥") + QString::number(cents / 100);
+}
+
 int compareCents(double a, double b)
 {
     const qint64 ca = cents(a);

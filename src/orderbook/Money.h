@@ -25,6 +25,11 @@ QString yuanText(double amount);
 // that is not finite counts as 0.
 qint64 cents(double amount);
 
+// a + b, held at the 64-bit limits instead of wrapping.
+qint64 addCents(qint64 a, qint64 b);
+// "¥" and the whole yuan of a sum kept in cents, truncated toward zero.
+QString centsYuanText(qint64 cents);
+
 // -1, 0 or 1 as a compares with b in whole cents.
 int compareCents(double a, double b);
 

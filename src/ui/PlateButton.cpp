@@ -75,6 +75,9 @@ void PlateButton::paintEvent(QPaintEvent*)
     }
     p.setFont(m_look.font);
     const QRect textRect(x, rect().top(), rect().right() - x - m_look.padding.right() + 1, rect().height());
-    p.drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
-               fm.elidedText(label, Qt::ElideRight, std::max(0, textRect.width())));
+    // elidedText cuts a text whose advance equals the width, so elide only
+    // what really does not fit.
+    const bool fits = fm.horizontalAdvance(label) <= textRect.width();
+    p.drawText(textRect.adjusted(0, 0, fits ? 4 : 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
+               fits ? label : fm.elidedText(label, Qt::ElideRight, std::max(0, textRect.width())));
 }

@@ -47,6 +47,7 @@ const QHash<QString, char32_t>& table()
         {"house.fill", 0xF2DC}, // home
         {"exclamationmark.triangle.fill", 0xF026}, // alert
         {"dollarsign.circle", 0xF1B3}, // currency-usd
+        {"clock", 0xF150}, // clock-outline
         {"clock.arrow.circlepath", 0xF2DA}, // history
         {"chart.bar", 0xF128}, // chart-bar
         {"arrow.down.circle.fill", 0xF047}, // arrow-down-bold-circle

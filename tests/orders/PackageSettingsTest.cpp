@@ -1,0 +1,142 @@
+#include "OrdersFixture.h"
+
+#include "orders/PackageRowList.h"
+#include "orders/PackageSettingsView.h"
+#include "ui/Fonts.h"
+#include "ui/SheetDialog.h"
+#include "ui/ThemeObserver.h"
+#include "ui/ThemedLabel.h"
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QLineEdit>
+#include <QMouseEvent>
+
+namespace {
+
+class PackageSettingsTest : public OrdersFixture
+{
+protected:
+    void SetUp() override
+    {
+        OrdersFixture::SetUp();
+        view = std::make_unique<PackageSettingsView>(*packages);
+        view->show();
+    }
+    QStringList storedNames() const
+    {
+        QStringList names;
+        for (const auto& v : storedArray("schedulePackages"))
+            names.append(v.toObject().value("name").toString());
+        return names;
+    }
+    QString rowAmount(int row, const char* column) const
+    {
+        QApplication::processEvents();
+        QWidget* col = child(view->rowList()->row(row), column);
+        return col ? child<ThemedLabel>(col, "amount")->text() : QString();
+    }
+    SheetDialog* edit(int row)
+    {
+        QApplication::processEvents(); // the rows follow the store one turn later
+        QWidget* price = child(view->rowList()->row(row), "priceColumn");
+        click(price);
+        return openSheet<SheetDialog>("packageEditSheet");
+    }
+    void type(QWidget* sheet, const char* field, const QString& text)
+    {
+        auto* e = child<QLineEdit>(sheet, field);
+        e->selectAll();
+        e->insert(text); // as typed; key events carry no CJK text here
+    }
+    std::unique_ptr<PackageSettingsView> view;
+};
+
+TEST_F(PackageSettingsTest, AmountsReadOnlyAsPlainNumbers)
+{
+    struct Row { QString text; double value; };
+    const Row rows[] = {{"1e3", 1000}, {"12.5", 12.5}, {"-50", -50}, {"1,999", 0}, {" 12", 0}, {"12 ", 0},
+                        {"１２", 0}, {"¥12", 0}, {"", 0}, {"nan", 0}, {"inf", 0}, {"1e400", 0}, {"0x10", 0}};
+    for (const Row& r : rows)
+        EXPECT_EQ(PackageSettingsView::readAmount(r.text), r.value) << r.text.toStdString();
+}
+
+TEST_F(PackageSettingsTest, AddSheetRefusesOnlyTheEmptyName)
+{
+    const qsizetype before = packages->packages().size();
+    for (const QString name : {"", "   ", "婚纱套系", "婚纱套系"}) {
+        view->openAddSheet();
+        SheetDialog* sheet = openSheet<SheetDialog>("packageAddSheet");
+        ASSERT_TRUE(sheet);
+        type(sheet, "newPackageName", name);
+        type(sheet, "newPackagePrice", "1e3");
+        click(child(sheet, "addConfirmButton"));
+        EXPECT_EQ(sheet->isVisible(), name.isEmpty());
+        if (name.isEmpty())
+            click(child(sheet, "addCancelButton"));
+    }
+    ASSERT_EQ(packages->packages().size(), before + 3);
+    EXPECT_EQ(packages->packages().last().name, "婚纱套系");
+    EXPECT_EQ(packages->packages()[before].name, "   ");
+    EXPECT_EQ(packages->packages().last().price, 1000);
+    QApplication::processEvents();
+    EXPECT_TRUE(view->rowList()->row(int(before))->findChild<QWidget*>("deleteButton"));
+}
+
+TEST_F(PackageSettingsTest, EditKeepsUntouchedAmountsAndShowsNegativesAsUnset)
+{
+    const QUuid id = packages->packages().first().id;
+    packages->updatePackage(id, 1999.9, 300.75);
+    SheetDialog* sheet = edit(0);
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(child<QLineEdit>(sheet, "editPrice")->text(), "1999");
+    EXPECT_EQ(child<QLineEdit>(sheet, "editDeposit")->text(), "300");
+    click(child(sheet, "editSaveButton"));
+    EXPECT_EQ(packages->packages().first().price, 1999.9) << "the prefill does not truncate the stored price";
+    EXPECT_EQ(rowAmount(0, "priceColumn"), "¥1999");
+
+    sheet = edit(0);
+    type(sheet, "editDeposit", "-50");
+    type(sheet, "editPrice", "");
+    click(child(sheet, "editSaveButton"));
+    EXPECT_EQ(packages->packages().first().deposit, -50);
+    EXPECT_EQ(packages->packages().first().price, 0);
+    EXPECT_EQ(rowAmount(0, "depositColumn"), "未设置");
+    EXPECT_EQ(rowAmount(0, "priceColumn"), "未设置");
+    sheet = edit(0);
+    EXPECT_EQ(child<QLineEdit>(sheet, "editDeposit")->text(), "-50");
+    click(child(sheet, "editCancelButton"));
+}
+
+TEST_F(PackageSettingsTest, DraggingTheLastRowToTheTopIsStoredAtOnce)
+{
+    QApplication::processEvents();
+    PackageRowList* list = view->rowList();
+    const int last = list->rowCount() - 1;
+    const QString moved = packages->packages().last().name;
+    const QPoint from = list->row(last)->geometry().center();
+    const QPoint to = list->row(0)->geometry().topLeft() + QPoint(20, 2);
+    QTest::mousePress(list, Qt::LeftButton, {}, from);
+    QMouseEvent move(QEvent::MouseMove, to, list->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, {});
+    QApplication::sendEvent(list, &move);
+    QTest::mouseRelease(list, Qt::LeftButton, {}, to);
+    EXPECT_EQ(storedNames().constFirst(), moved);
+    QApplication::processEvents();
+    EXPECT_EQ(child<ThemedLabel>(list->row(0), "packageName")->text(), moved);
+}
+
+TEST_F(PackageSettingsTest, Screenshots)
+{
+    Fonts::installApplicationFont();
+    for (const AppThemeStyle style : {AppThemeStyle::dark, AppThemeStyle::light}) {
+        ThemeObserver::shared().setStyle(style);
+        const QString theme = AppThemeStyles::rawValue(style);
+        saveShot(view.get(), "packages-" + theme);
+        SheetDialog* sheet = edit(1);
+        ASSERT_TRUE(sheet);
+        saveShot(sheet, "packages-edit-" + theme);
+        sheet->reject();
+    }
+}
+
+}

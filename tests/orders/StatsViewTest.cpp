@@ -1,0 +1,139 @@
+#include "OrdersFixture.h"
+
+#include "orders/CsvExportFile.h"
+#include "orders/PackageShareView.h"
+#include "orders/StatCard.h"
+#include "orders/StatsExportSheet.h"
+#include "orders/StatsView.h"
+#include "ui/AppTheme.h"
+#include "ui/Fonts.h"
+#include "ui/PlateButton.h"
+#include "ui/ThemeObserver.h"
+#include "ui/ThemedLabel.h"
+#include "ui/ThemedPanel.h"
+
+#include <QFile>
+#include <QVBoxLayout>
+
+namespace {
+
+class StatsViewTest : public OrdersFixture
+{
+protected:
+    void fill()
+    {
+        const QDateTime now = QDateTime::currentDateTime();
+        const QDateTime lastMonth = now.addMonths(-1);
+        orders->addOrder(order("张三", now, 3000, {pay(1000, lastMonth), pay(2000, now)}, OrderStatus::completed));
+        Order o = order("李四", now, 5000, {pay(1500, now)}, OrderStatus::pendingShoot);
+        o.packageType = "婚纱套系";
+        orders->addOrder(o);
+    }
+    QStringList cards(const StatsView& view) const
+    {
+        QStringList values;
+        for (int i = 1; i <= 8; ++i)
+            values.append(child<StatCard>(&view, QString("statCard%1").arg(i))->value());
+        return values;
+    }
+};
+
+TEST_F(StatsViewTest, ModeSwitchChangesOnlyTheModeCardsAndTheLine)
+{
+    fill();
+    StatsView view(*orders, "");
+    const QStringList cash = cards(view);
+    EXPECT_EQ(cash, QStringList({"¥3500", "¥3500", "¥4500", "¥4500", "2单", "¥3500", "¥1750", "¥4500"}));
+    click(child(&view, "statsModeButton1"));
+    const QStringList done = cards(view);
+    EXPECT_EQ(done, QStringList({"¥3000", "¥3000", "¥3000", "¥4500", "2单", "¥3500", "¥3000", "¥3000"}));
+    EXPECT_EQ(child<ThemedLabel>(&view, "statsExplanation")->text(), StatsView::explanation(1));
+    click(child(&view, "statsModeButton1"));
+    EXPECT_EQ(cards(view), done);
+    EXPECT_EQ(child<PackageShareView>(&view, "packageShareView")->rows().size(), 1);
+}
+
+TEST_F(StatsViewTest, StoreAndSearchChangesRedraw)
+{
+    StatsView view(*orders, "  ");
+    EXPECT_EQ(cards(view), QStringList({"¥0", "¥0", "¥0", "¥0", "0单", "¥0", "¥0", "¥0"}));
+    fill();
+    EXPECT_EQ(cards(view)[3], "¥4500");
+    view.setSearchText("李");
+    EXPECT_EQ(cards(view)[3], "¥1500");
+    EXPECT_EQ(child<PackageShareView>(&view, "packageShareView")->rows().size(), 2) << "the share ignores the search";
+}
+
+TEST_F(StatsViewTest, ExportWritesTheStoreTextOrWarnsAndAlwaysCloses)
+{
+    fill();
+    const QDate today = QDate::currentDate();
+    EXPECT_EQ(CsvExportFile::proposedName(QDate(2026, 3, 1), QDate(2026, 3, 31)), "档期收入明细_03-01_03-31.csv");
+    EXPECT_EQ(CsvExportFile::proposedName(QDate(2025, 12, 20), QDate(2026, 1, 5)), "档期收入明细_12-20_01-05.csv");
+    QStringList warnings;
+    StatsExportSheet::setWarner([&](QWidget*, const QString& m) { warnings.append(m); });
+    // A file where the folder should be: unwritable even for root.
+    QFile blocker(dir.path() + "/locked");
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    struct Row { QString path; bool written; int warned; };
+    const Row rows[] = {{dir.path() + "/out.csv", true, 0}, {"", false, 0}, {dir.path() + "/locked/out.csv", false, 1}};
+    for (const Row& r : rows) {
+        QString proposed;
+        StatsExportSheet::setFileChooser([&](QWidget*, const QString& name) {
+            proposed = name;
+            return r.path;
+        });
+        StatsView view(*orders, "");
+        view.show();
+        view.showExportSheet();
+        auto* sheet = openSheet<StatsExportSheet>("statsExportSheet");
+        ASSERT_TRUE(sheet);
+        click(child(sheet, "exportCsvButton"));
+        EXPECT_EQ(openSheet<StatsExportSheet>("statsExportSheet"), nullptr);
+        EXPECT_EQ(proposed, CsvExportFile::proposedName(today, today));
+        EXPECT_EQ(warnings.size(), r.warned);
+        if (r.path.isEmpty())
+            continue;
+        QFile file(r.path);
+        EXPECT_EQ(file.exists(), r.written);
+        if (r.written) {
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+            EXPECT_EQ(file.readAll(), orders->exportCSV(today, today).toUtf8()) << "UTF-8, no BOM";
+        }
+    }
+    EXPECT_TRUE(warnings.value(0).startsWith("导出失败："));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3) << "out.csv, locked, defaults only";
+}
+
+TEST_F(StatsViewTest, Screenshots)
+{
+    Fonts::installApplicationFont();
+    StatsExportSheet::setFileChooser([](QWidget*, const QString&) { return QString(); });
+    for (const AppThemeStyle style : {AppThemeStyle::dark, AppThemeStyle::light}) {
+        ThemeObserver::shared().setStyle(style);
+        const QString theme = AppThemeStyles::rawValue(style);
+        for (const bool withData : {false, true}) {
+            if (withData)
+                fill();
+            ThemedPanel backdrop(&AppTheme::background);
+            auto* layout = new QVBoxLayout(&backdrop);
+            layout->setContentsMargins(0, 0, 0, 0);
+            auto* view = new StatsView(*orders, "", &backdrop);
+            layout->addWidget(view);
+            backdrop.resize(1000, 760);
+            backdrop.show();
+            saveShot(&backdrop, QString("stats-%1-%2").arg(withData ? "data" : "empty", theme));
+            if (withData) {
+                view->showExportSheet();
+                auto* sheet = openSheet<StatsExportSheet>("statsExportSheet");
+                ASSERT_TRUE(sheet);
+                saveShot(sheet, "stats-export-" + theme);
+                sheet->reject();
+            }
+        }
+        orders->setOrders({});
+    }
+}
+
+}
