@@ -3,7 +3,7 @@
 #include "AutoImportController.h"
 #include "FolderDropZone.h"
 #include "ui/ElidedLabel.h"
-#include "AutoImportToggleSwitch.h"
+#include "ui/ToggleSwitch.h"
 
 #include "platform/UserDefaults.h"
 #include "ui/AppTheme.h"
@@ -134,7 +134,7 @@ AutoImportIdleView::AutoImportIdleView(QWidget* parent)
     detail->setWordWrap(true);
     texts->addWidget(detail);
     dailyRow->addLayout(texts, 1);
-    m_daily = new AutoImportToggleSwitch(daily);
+    m_daily = new ToggleSwitch(daily, true);
     m_daily->setAccessibleName(QStringLiteral("当日每次导片自动新建文件夹"));
     dailyRow->addWidget(m_daily, 0, Qt::AlignVCenter);
     addCentred(column, daily);

@@ -6,7 +6,7 @@
 
 class FolderDropZone;
 class ElidedLabel;
-class AutoImportToggleSwitch;
+class ToggleSwitch;
 class QPushButton;
 
 // What the import screen shows before the first run: destination choice,
@@ -21,7 +21,7 @@ public:
     FolderDropZone* dropZone() const { return m_dropZone; }
     QPushButton* chooseRootButton() const { return m_chooseRoot; }
     QPushButton* chooseCardButton() const { return m_chooseCard; }
-    AutoImportToggleSwitch* dailySwitch() const { return m_daily; }
+    ToggleSwitch* dailySwitch() const { return m_daily; }
     ElidedLabel* pathLine() const { return m_path; }
 
 Q_SIGNALS:
@@ -36,6 +36,6 @@ private:
     FolderDropZone* m_dropZone;
     QPushButton* m_chooseRoot;
     QPushButton* m_chooseCard;
-    AutoImportToggleSwitch* m_daily;
+    ToggleSwitch* m_daily;
     ElidedLabel* m_path;
 };

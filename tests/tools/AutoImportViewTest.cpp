@@ -6,7 +6,7 @@
 #include "ui/ElidedLabel.h"
 #include "tools/AutoImportIdleView.h"
 #include "tools/AutoImportProgressView.h"
-#include "tools/AutoImportToggleSwitch.h"
+#include "ui/ToggleSwitch.h"
 #include "tools/AutoImportView.h"
 #include "ui/AppTheme.h"
 

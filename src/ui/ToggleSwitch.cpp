@@ -1,4 +1,4 @@
-#include "AutoImportToggleSwitch.h"
+#include "ToggleSwitch.h"
 
 #include "ui/AppTheme.h"
 #include "ui/ThemeObserver.h"
@@ -6,8 +6,9 @@
 #include <QPainter>
 #include <QPainterPath>
 
-AutoImportToggleSwitch::AutoImportToggleSwitch(QWidget* parent)
+ToggleSwitch::ToggleSwitch(QWidget* parent, bool outlined)
     : QAbstractButton(parent)
+    , m_outlined(outlined)
 {
     setCheckable(true);
     setFixedSize(kWidth, kHeight);
@@ -16,12 +17,12 @@ AutoImportToggleSwitch::AutoImportToggleSwitch(QWidget* parent)
     connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, [this] { update(); });
 }
 
-QColor AutoImportToggleSwitch::tint()
+QColor ToggleSwitch::tint()
 {
     return colorFromHex(0xCD5B2B);
 }
 
-void AutoImportToggleSwitch::paintEvent(QPaintEvent*)
+void ToggleSwitch::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
@@ -36,6 +37,8 @@ void AutoImportToggleSwitch::paintEvent(QPaintEvent*)
     p.setBrush(Qt::white);
     p.drawEllipse(QRectF(x, track.top() + 2, knob, knob));
 
+    if (!m_outlined)
+        return;
     // 1-point outline centred on the capsule's edge.
     const QRectF outline = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
     p.setBrush(Qt::NoBrush);
