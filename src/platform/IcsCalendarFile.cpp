@@ -1,9 +1,11 @@
 #include "IcsCalendarFile.h"
 
 #include "CalendarStore.h"
+#include "Log.h"
 
 #include <QCryptographicHash>
 #include <QHash>
+#include <QMutex>
 #include <QSet>
 
 #include <libical/ical.h>
@@ -213,9 +215,59 @@ icalcomponent* encodeAlarm(const CalendarAlarm& alarm, const QString& eventTitle
     return a;
 }
 
-std::optional<CalendarEvent> decodeEvent(icalcomponent* ev, const QString& calendarId)
+// A system zone by IANA name, or by the trailing Area/City of a TZID that
+// carries a vendor prefix ("/mozilla.org/20070129_1/America/New_York").
+icaltimezone* systemZone(const QByteArray& tzid)
 {
-    const icaltimetype dtstart = icalcomponent_get_dtstart(ev);
+    static QMutex lock;
+    static QHash<QByteArray, icaltimezone*> known;
+    QMutexLocker locked(&lock);
+    const auto it = known.constFind(tzid);
+    if (it != known.constEnd())
+        return *it;
+    icaltimezone* zone = icaltimezone_get_builtin_timezone(tzid.constData());
+    const QList<QByteArray> parts = tzid.split('/');
+    for (qsizetype i = 1; !zone && i + 1 < parts.size(); ++i) {
+        if (!parts[i].isEmpty())
+            zone = icaltimezone_get_builtin_timezone(parts.mid(i).join('/').constData());
+    }
+    known.insert(tzid, zone);
+    return zone;
+}
+
+// The zone a TZID names: the document's own VTIMEZONE, else a system zone.
+icaltimezone* zoneNamed(icalcomponent* root, const char* tzid)
+{
+    if (icaltimezone* zone = root ? icalcomponent_get_timezone(root, tzid) : nullptr)
+        return zone;
+    return systemZone(QByteArray(tzid));
+}
+
+// libical leaves a time floating when its TZID names no zone it knows; such a
+// time is given the zone `zoneNamed` finds. TZIDs that name none are added to
+// `unknownZones`.
+icaltimetype zoned(icaltimetype t, icalcomponent* ev, icalproperty_kind kind, QSet<QByteArray>* unknownZones)
+{
+    if (t.zone || t.is_date || icaltime_is_null_time(t))
+        return t;
+    icalproperty* p = icalcomponent_get_first_property(ev, kind);
+    icalparameter* tz = p ? icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER) : nullptr;
+    if (!tz && kind == ICAL_DTEND_PROPERTY)
+        return zoned(t, ev, ICAL_DTSTART_PROPERTY, unknownZones); // an end from a duration
+    if (!tz)
+        return t;
+    const char* tzid = icalparameter_get_tzid(tz);
+    if (icaltimezone* zone = zoneNamed(icalcomponent_get_parent(ev), tzid))
+        t.zone = zone;
+    else if (unknownZones)
+        unknownZones->insert(QByteArray(tzid));
+    return t;
+}
+
+std::optional<CalendarEvent> decodeEvent(icalcomponent* ev, const QString& calendarId,
+                                         QSet<QByteArray>* unknownZones = nullptr)
+{
+    const icaltimetype dtstart = zoned(icalcomponent_get_dtstart(ev), ev, ICAL_DTSTART_PROPERTY, unknownZones);
     CalendarEvent e;
     e.startDate = fromIcal(dtstart);
     if (!e.startDate.isValid())
@@ -232,7 +284,7 @@ std::optional<CalendarEvent> decodeEvent(icalcomponent* ev, const QString& calen
     const bool hasEnd = icalcomponent_get_first_property(ev, ICAL_DTEND_PROPERTY)
         || icalcomponent_get_first_property(ev, ICAL_DURATION_PROPERTY);
     if (hasEnd)
-        e.endDate = fromIcal(icalcomponent_get_dtend(ev));
+        e.endDate = fromIcal(zoned(icalcomponent_get_dtend(ev), ev, ICAL_DTEND_PROPERTY, unknownZones));
     if (!e.endDate.isValid())
         e.endDate = e.allDay ? e.startDate.addDays(1) : e.startDate;
     if (e.endDate < e.startDate)
@@ -356,15 +408,6 @@ QByteArray foldLongLines(const QByteArray& bytes)
             ++run;
     }
     return out;
-}
-
-// The zone a TZID names: the document's own VTIMEZONE, else a zone libical
-// knows by that name.
-icaltimezone* zoneNamed(icalcomponent* root, const char* tzid)
-{
-    if (icaltimezone* zone = icalcomponent_get_timezone(root, tzid))
-        return zone;
-    return icaltimezone_get_builtin_timezone(tzid);
 }
 
 // How an event's times are written: in UTC (ours), as floating wall-clock
@@ -738,22 +781,41 @@ void IcsCalendarFile::setColor(const QColor& color)
 QList<CalendarEvent> IcsCalendarFile::events(const QString& calendarId) const
 {
     QList<CalendarEvent> out;
+    QSet<QByteArray> unknownZones;
     for (icalcomponent* ev : children(m_root, ICAL_VEVENT_COMPONENT)) {
         if (!isMaster(ev))
             continue;
-        if (auto e = decodeEvent(ev, calendarId))
+        if (auto e = decodeEvent(ev, calendarId, &unknownZones))
             out.append(*e);
     }
+    noteUnknownZones(unknownZones, calendarId);
     return out;
 }
 
 std::optional<CalendarEvent> IcsCalendarFile::event(const QString& uid, const QString& calendarId) const
 {
     for (icalcomponent* ev : children(m_root, ICAL_VEVENT_COMPONENT)) {
-        if (isMaster(ev) && uidOf(ev) == uid)
-            return decodeEvent(ev, calendarId);
+        if (isMaster(ev) && uidOf(ev) == uid) {
+            QSet<QByteArray> unknownZones;
+            auto e = decodeEvent(ev, calendarId, &unknownZones);
+            noteUnknownZones(unknownZones, calendarId);
+            return e;
+        }
     }
     return std::nullopt;
+}
+
+void IcsCalendarFile::noteUnknownZones(const QSet<QByteArray>& zones, const QString& calendarId) const
+{
+    if (zones.isEmpty() || m_unknownZonesLogged)
+        return;
+    m_unknownZonesLogged = true;
+    QStringList names;
+    for (const QByteArray& z : zones)
+        names.append(QString::fromUtf8(z));
+    names.sort();
+    Log::line(QStringLiteral("[CalendarStore] 日历 %1 中有无法识别的时区，按本地时间读取：%2")
+                  .arg(calendarId, names.join(QStringLiteral(", "))));
 }
 
 bool IcsCalendarFile::contains(const QString& uid) const

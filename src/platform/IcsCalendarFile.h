@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -85,8 +86,11 @@ private:
     void setHeaderProperty(const char* name, const QString& value);
     void addTimeZone(const QByteArray& tzid, _icaltimezone* zone);
     qsizetype masterBlock(const QString& uid) const;
+    // Once per document: times in zones no one knows are read as local time.
+    void noteUnknownZones(const QSet<QByteArray>& zones, const QString& calendarId) const;
 
     icalcomponent_impl* m_root;
     QList<IcsText::Item> m_header;
     std::vector<Block> m_blocks;
+    mutable bool m_unknownZonesLogged = false;
 };

@@ -1,6 +1,9 @@
 #include "PlatformTestFiles.h"
 
 #include "platform/IcsCalendarStore.h"
+#include "platform/Log.h"
+
+#include <QTimeZone>
 
 #include <gtest/gtest.h>
 
@@ -95,4 +98,19 @@ TEST_F(CalendarIcsForeignFileTest, ARecurringEventKeepsItsZoneExceptionsAndOverr
                              "DTEND;TZID=America/New_York:20261015T113000\r\n", "DTSTART;VALUE=DATE:20261021\r\n"})
         EXPECT_TRUE(bytes.contains(line)) << line;
     EXPECT_EQ(IcsCalendarStore(calendarFolder()).event("weekly")->startDate, weekly.startDate);
+}
+
+TEST_F(CalendarIcsForeignFileTest, AZoneNameWithAVendorPrefixIsReadAsItsZone)
+{
+    QStringList logLines;
+    const auto previous = Log::setSink([&](const QString& line) { logLines << line; });
+    open({"BEGIN:VEVENT", "UID:prefixed", "DTSTART;TZID=/mozilla.org/20070129_1/America/New_York:20260310T140000",
+          "DURATION:PT1H", "END:VEVENT", "BEGIN:VEVENT", "UID:nowhere", "DTSTART;TZID=Nowhere Time:20260310T140000",
+          "END:VEVENT", "BEGIN:VEVENT", "UID:nowhere-2", "DTSTART;TZID=Nowhere Time:20260311T140000", "END:VEVENT"});
+    Log::setSink(previous);
+    const QDateTime ny = QDateTime(QDate(2026, 3, 10), QTime(14, 0), QTimeZone(-4 * 3600));
+    EXPECT_EQ(store->event("prefixed")->startDate, ny);
+    EXPECT_EQ(store->event("prefixed")->endDate, ny.addSecs(3600));
+    EXPECT_EQ(store->event("nowhere")->startDate, at(2026, 3, 10, 14)); // floating: the local wall clock
+    EXPECT_EQ(logLines.filter("Nowhere Time").size(), 1) << qPrintable(logLines.join('\n'));
 }
