@@ -14,6 +14,7 @@
 #include "platform/UserDefaults.h"
 #include "tools/AutoImportView.h"
 #include "tools/BatchToolsView.h"
+#include "tools/QuickFilterView.h"
 #include "tools/SplitRawJpgView.h"
 #include "tools/ComingSoonView.h"
 #include "tools/DropZoneView.h"
@@ -184,7 +185,7 @@ QWidget* ContentView::makeScreen(const std::optional<MenuItem>& menu)
     if (title == kSplit)
         return new SplitRawJpgView(this);
     if (title == kQuickFilter)
-        return new PendingScreenView(title, QStringLiteral("QuickFilterView"), this);
+        return new QuickFilterView(this);
     if (title == kSchedule)
         return new PendingScreenView(title, QStringLiteral("ScheduleIncomeView"), this);
     if (title == kFtp)

@@ -1,0 +1,73 @@
+#include "QuickFilterProgressView.h"
+
+#include "QuickFilterController.h"
+
+#include "ui/AppTheme.h"
+#include "ui/Fonts.h"
+#include "ui/PlateButton.h"
+#include "ui/SystemColors.h"
+
+namespace {
+
+ToolProgressPanel::Texts filterTexts()
+{
+    ToolProgressPanel::Texts t;
+    t.runningTitle = QStringLiteral("正在分片");
+    t.completedTitle = QStringLiteral("分片完成");
+    t.subtitle = QStringLiteral("正在检索匹配文件，请保持软件运行");
+    t.countPrefix = QStringLiteral("当前处理：");
+    t.footer = QStringLiteral("可以点击左侧菜单重新设置进行分片");
+    return t;
+}
+
+constexpr int kBackMargin = 20;
+
+}
+
+QuickFilterProgressView::QuickFilterProgressView(QuickFilterController* controller, QWidget* parent)
+    : ToolProgressPanel(controller, filterTexts(), parent)
+    , m_filter(controller)
+{
+    addCountLine(&AppTheme::textGold, [c = controller] { return QStringLiteral("已导出：%1个").arg(c->matchCount()); });
+    addCountLine(primaryAt(0.6), [c = controller] { return QStringLiteral("跳过重复：%1个").arg(c->skipCount()); });
+    m_reason = addResultLine(&SystemColors::red);
+    m_reason->setWordWrap(true);
+
+    PlateButton::Look look;
+    look.font = Fonts::system(13, QFont::Medium);
+    look.text = &AppTheme::gold;
+    look.fill = [] { return AppTheme::withOpacity(AppTheme::gold(), 0.15); };
+    look.padding = QMargins(14, 7, 14, 7);
+    look.radius = 10;
+    look.symbol = QStringLiteral("arrow.left");
+    look.symbolSize = 13;
+    look.spacing = 5;
+    m_back = new PlateButton(QStringLiteral("返回"), look, this);
+    m_back->setObjectName(QStringLiteral("backButton"));
+    m_back->resize(m_back->sizeHint());
+    connect(m_back, &PlateButton::clicked, this, &QuickFilterProgressView::backClicked);
+    refresh();
+}
+
+QString QuickFilterProgressView::title() const
+{
+    return isEnded() && m_filter->outputFailed() ? QStringLiteral("分片失败") : ToolProgressPanel::title();
+}
+
+bool QuickFilterProgressView::celebrates() const
+{
+    return !m_filter->outputFailed();
+}
+
+void QuickFilterProgressView::refreshResults()
+{
+    m_reason->setText(QStringLiteral("无法创建输出文件夹：") + m_filter->outputPath());
+    m_reason->setVisible(m_filter->outputFailed());
+}
+
+void QuickFilterProgressView::resizeEvent(QResizeEvent* event)
+{
+    ToolProgressPanel::resizeEvent(event);
+    m_back->move(width() - m_back->width() - kBackMargin, kBackMargin);
+    m_back->raise();
+}
