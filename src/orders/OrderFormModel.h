@@ -1,0 +1,185 @@
+#pragma once
+
+#include "orderbook/Order.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QStringList>
+
+#include <functional>
+#include <optional>
+
+class OrderManager;
+class PackageManager;
+class UserDefaults;
+
+// Everything the order form holds and does, apart from drawing it: the
+// typed fields of a new or edited order, the reactions that tie them
+// together (package auto-fill, slot start hours, past days, the calendar
+// switch's permission check), the quick locations, payments and shoot
+// completion. Save hands the finished order to `onSave`; payments, shoot
+// completion and Delete write to the order store at once.
+//
+// Reactions run only for real changes made after opening, and nothing that
+// arrives after close() (a permission answer, a queued step) touches it.
+class OrderFormModel : public QObject
+{
+    Q_OBJECT
+public:
+    using SaveCallback = std::function<void(const Order&)>;
+    // How the calendar switch asks for access. Until the calendar sync is
+    // wired in, the defaults ask the calendar store itself.
+    struct CalendarPermission
+    {
+        std::function<void(QObject* context, std::function<void(bool granted)>)> request;
+        std::function<void()> check;
+    };
+    static void setCalendarPermission(CalendarPermission permission);
+
+    static constexpr const char* quickLocationsKey = "quickShootLocations";
+    static constexpr const char* syncDefaultKey = "scheduleSyncCalendarDefault";
+    static const QStringList& defaultQuickLocations();
+
+    OrderFormModel(OrderManager& orders, PackageManager& packages, UserDefaults& defaults,
+                   std::optional<Order> order, const QDateTime& date, SaveCallback onSave, QObject* parent = nullptr);
+
+    bool isEditing() const { return m_order.has_value(); }
+    const std::optional<Order>& order() const { return m_order; }
+
+    // Fields.
+    QString customerName() const { return m_customerName; }
+    QString phone() const { return m_phone; }
+    QString packageType() const { return m_packageType; }
+    QDateTime shootDate() const { return m_shootDate; }
+    QDateTime shootTime() const { return m_shootTime; }
+    ShootTimeSlot timeSlot() const { return m_timeSlot; }
+    QString totalAmount() const { return m_totalAmount; }
+    QString depositAmount() const { return m_depositAmount; }
+    QString note() const { return m_note; }
+    OrderStatus status() const { return m_status; }
+    bool syncToCalendar() const { return m_syncToCalendar; }
+    QString reminderRule() const { return m_reminderRule; }
+    QString shootLocation() const { return m_shootLocation; }
+    bool isShootDateTBD() const { return m_isShootDateTBD; }
+    bool hasManualModifiedAmount() const { return m_hasManualModifiedAmount; }
+    bool isAutoFilling() const { return m_isAutoFilling; }
+
+    void setCustomerName(const QString& text);
+    void setPhone(const QString& text);
+    void setPackageType(const QString& name);
+    void setShootDay(const QDate& day);
+    void setShootTime(const QTime& time);
+    void setTimeSlot(ShootTimeSlot slot);
+    void setTotalAmount(const QString& text);
+    void setDepositAmount(const QString& text);
+    void setNote(const QString& text);
+    void setSyncToCalendar(bool on);
+    void setShootLocation(const QString& text);
+    void setShootDateTBD(bool on);
+
+    // Derived.
+    OrderStatus displayStatus() const;
+    // The stored version of the edited order (the opening snapshot once it
+    // is gone from the store); found once per store change.
+    std::optional<Order> latestOrder() const { return m_latest; }
+    bool isPastDate() const;
+    bool isOrderFullyPaid() const;
+    // What the stored order still owes, in whole cents, never below 0.
+    qint64 balanceCents() const;
+    qint64 receivedCents() const;
+    // The stored order's payments, newest first, equal dates as stored.
+    QList<PaymentRecord> paymentHistory() const;
+
+    // Actions. saveOrder returns false (and changes nothing) for an empty name.
+    bool saveOrder();
+    void deleteOrder();
+    void cancel();
+    // Nothing that arrives later changes the form.
+    void close();
+    bool isClosed() const { return m_closed; }
+
+    // Quick locations.
+    QStringList quickLocations() const { return m_quickLocations; }
+    bool isEditingQuickLocations() const { return m_isEditingQuickLocations; }
+    // Entering edit mode only switches; leaving it stores the list first.
+    void toggleQuickLocationEditing();
+    void setQuickLocation(int index, const QString& text);
+    void chooseQuickLocation(int index);
+
+    // Payments.
+    bool showPaymentSheet() const { return m_showPaymentSheet; }
+    QString paymentAmount() const { return m_paymentAmount; }
+    QString paymentNote() const { return m_paymentNote; }
+    QString paymentType() const { return m_paymentType; }
+    void setPaymentAmount(const QString& text) { m_paymentAmount = text; }
+    void setPaymentNote(const QString& text) { m_paymentNote = text; }
+    bool canRegisterBalance() const { return balanceCents() > 0; }
+    void startBalancePayment();
+    void cancelPayment();
+    void confirmPayment();
+
+    // Shoot completion.
+    bool canMarkShootCompleted() const;
+    bool showShootCompleteConfirmation() const { return m_showShootComplete; }
+    void requestShootCompletion();
+    void confirmShootBalanceOutstanding();
+    void confirmShootBalanceReceived();
+
+    // Alerts the view shows; each flag drops when its alert closes.
+    bool showCalendarPermissionAlert() const { return m_showPermissionAlert; }
+    bool showPastDateAlert() const { return m_showPastDateAlert; }
+    void dismissCalendarPermissionAlert();
+    void dismissPastDateAlert();
+
+    // Amount text of an edited order: the shortest text that reads back as
+    // the same number, whole numbers with ".0" (5000 opens as "5000.0").
+    static QString amountText(double amount);
+    // The whole yuan of a package amount above 0, else empty.
+    static QString fillText(double amount);
+
+Q_SIGNALS:
+    // Any field or derived value may have changed.
+    void changed();
+    void closeRequested();
+    void paymentSheetRequested();
+    void shootCompletionRequested();
+    void calendarPermissionAlertRaised();
+    void pastDateAlertRaised();
+    void quickLocationEditingChanged(bool editing);
+
+private:
+    void fillAmountsFromPackage(const QString& name);
+    void markAmountEdited();
+    void checkPastShootDate(const QDate& day);
+    void turnSyncOffAndAlert();
+    void refreshLatest();
+    void later(std::function<void()> step);
+    std::optional<Order> storedOrder() const;
+
+    OrderManager& m_orders;
+    PackageManager& m_packages;
+    UserDefaults& m_defaults;
+    std::optional<Order> m_order;
+    std::optional<Order> m_latest;
+    SaveCallback m_onSave;
+    bool m_closed = false;
+
+    QString m_customerName, m_phone, m_packageType;
+    QDateTime m_shootDate, m_shootTime;
+    ShootTimeSlot m_timeSlot = ShootTimeSlot::afternoon;
+    QString m_totalAmount, m_depositAmount, m_note;
+    OrderStatus m_status = OrderStatus::pendingDeposit;
+    bool m_syncToCalendar = false;
+    QString m_reminderRule, m_shootLocation;
+    bool m_isShootDateTBD = false;
+
+    QStringList m_quickLocations;
+    bool m_isEditingQuickLocations = false;
+    bool m_showPaymentSheet = false;
+    QString m_paymentAmount, m_paymentNote, m_paymentType;
+    bool m_showShootComplete = false;
+    bool m_hasManualModifiedAmount = false;
+    bool m_isAutoFilling = false;
+    bool m_showPermissionAlert = false;
+    bool m_showPastDateAlert = false;
+};
