@@ -67,9 +67,10 @@ SplitRawJpgEngine::Kind SplitRawJpgEngine::kindOf(const QString& fileName)
 SplitRawJpgEngine::Listing SplitRawJpgEngine::getAllFiles(const QString& folder)
 {
     Listing listing;
-    const qsizetype prefix = QFile::encodeName(QDir::cleanPath(folder)).size() + (folder == "/" ? 0 : 1);
+    const QString root = QDir::cleanPath(folder);
+    const qsizetype prefix = QFile::encodeName(root).size() + (root == QLatin1String("/") ? 0 : 1);
     FolderWalk::walk(
-        QDir::cleanPath(folder),
+        root,
         [&](const QByteArray& path, FolderWalk::Type) { listing.files.append(path.mid(prefix)); },
         {},
         [&](const QByteArray& path, int error) {
