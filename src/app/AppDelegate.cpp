@@ -5,6 +5,7 @@
 #include "online/RemoteConfig.h"
 #include "online/StatsReporter.h"
 #include "orderbook/BackupManager.h"
+#include "settings/LauncherIconSync.h"
 #include "platform/QuitSignals.h"
 #include "settings/AppIconManager.h"
 
@@ -32,6 +33,8 @@ void AppDelegate::applicationWillTerminate()
         return;
     m_terminated = true;
     BackupManager::shared().performAutoBackupIfEnabled();
+    // A queued icon install is dropped; one under way finishes its files.
+    LauncherIconSync::shutdown();
 }
 
 void AppDelegate::installQuitHooks()

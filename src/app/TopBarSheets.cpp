@@ -2,6 +2,7 @@
 
 #include "app/PendingScreenView.h"
 #include "app/TopBarButton.h"
+#include "settings/SettingsView.h"
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
 #include "ui/ThemedLabel.h"
@@ -47,7 +48,7 @@ QDialog* pending(QWidget* parent, const QString& objectName, QSize size, const Q
     return d;
 }
 
-QDialog* settingsSheet(QWidget* parent)
+QDialog* settingsSheet(QWidget* parent, std::function<void()> onPackageSettings)
 {
     QDialog* d = dialog(parent, QStringLiteral("settingsSheet"), QSize(560, 640));
     auto* header = new ThemedPanel(&AppTheme::topBarBackground, d);
@@ -62,7 +63,11 @@ QDialog* settingsSheet(QWidget* parent)
     auto* divider = new ThemedPanel([] { return AppTheme::withOpacity(AppTheme::gold(), 0.2); }, d);
     divider->setFixedHeight(1);
     d->layout()->addWidget(divider);
-    auto* body = new PendingScreenView(QStringLiteral("软件设置"), QStringLiteral("SettingsView"), d);
+    auto* body = new SettingsView(std::move(onPackageSettings), d);
+    body->setAboutAuthorFactory([](QWidget* owner) {
+        return pending(owner, QStringLiteral("aboutAuthorSheet"), QSize(420, 520), QStringLiteral("关于作者"),
+                       QStringLiteral("AboutAuthorPopupView"));
+    });
     body->setFixedSize(560, 580);
     d->layout()->addWidget(body);
     return d;
@@ -70,11 +75,11 @@ QDialog* settingsSheet(QWidget* parent)
 }
 
 namespace TopBarSheets {
-QDialog* make(TopBarView::Sheet sheet, QWidget* parent, std::function<void()>)
+QDialog* make(TopBarView::Sheet sheet, QWidget* parent, std::function<void()> onPackageSettings)
 {
     switch (sheet) {
     case TopBarView::Sheet::settings:
-        return settingsSheet(parent);
+        return settingsSheet(parent, std::move(onPackageSettings));
     case TopBarView::Sheet::tutorial:
         return pending(parent, QStringLiteral("tutorialSheet"), QSize(520, 560), QStringLiteral("使用教程"),
                        QStringLiteral("TutorialPopupView"));

@@ -11,6 +11,7 @@
 #include "settings/AppIconManager.h"
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
+#include "ui/RoundedPanel.h"
 #include "ui/Symbols.h"
 #include "ui/ThemeObserver.h"
 #include "ui/ThemedLabel.h"
@@ -100,32 +101,6 @@ protected:
 private:
     static QFont font18() { return Fonts::system(18, QFont::Bold); }
     static QString text() { return QStringLiteral("Kelvara"); }
-};
-
-class RoundedPanel : public QWidget
-{
-public:
-    RoundedPanel(std::function<QColor()> color, qreal radius, QWidget* parent)
-        : QWidget(parent)
-        , m_color(std::move(color))
-        , m_radius(radius)
-    {
-        connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, qOverload<>(&QWidget::update));
-    }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        QPainterPath path;
-        path.addRoundedRect(QRectF(rect()), m_radius, m_radius);
-        p.fillPath(path, m_color());
-    }
-
-private:
-    std::function<QColor()> m_color;
-    qreal m_radius;
 };
 
 QColor primaryAt(qreal opacity) { return AppTheme::withOpacity(AppTheme::textPrimary(), opacity); }

@@ -1,6 +1,7 @@
 #include "AppIconManager.h"
 
 #include "platform/UserDefaults.h"
+#include "settings/LauncherIconSync.h"
 
 #include <QGuiApplication>
 #include <QIcon>
@@ -77,6 +78,20 @@ AppIconStyle savedStyle()
 void applySaved()
 {
     QGuiApplication::setWindowIcon(QIcon(QPixmap::fromImage(makeImage(savedStyle(), 512))));
+}
+
+bool launchpadSyncEnabled()
+{
+    UserDefaults& defaults = UserDefaults::standard();
+    return !defaults.hasStoredValue(kLaunchpadSyncKey) || defaults.boolean(kLaunchpadSyncKey);
+}
+
+void apply(AppIconStyle style)
+{
+    UserDefaults::standard().set(kStyleKey, AppIconStyles::rawValue(style));
+    QGuiApplication::setWindowIcon(QIcon(QPixmap::fromImage(makeImage(style, 512))));
+    if (launchpadSyncEnabled())
+        LauncherIconSync::request(style);
 }
 
 QImage makeImage(AppIconStyle style, int size)

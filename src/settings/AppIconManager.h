@@ -7,11 +7,17 @@
 // The application icon: drawing each style and setting the running icon.
 namespace AppIconManager {
 inline constexpr const char* kStyleKey = "appIconStyle";
+inline constexpr const char* kLaunchpadSyncKey = "launchpadSync";
 
 // The stored style; classic when absent or unknown.
 AppIconStyle savedStyle();
 // Sets the running application's icon to the saved style at 512.
 void applySaved();
+// True while nothing is stored under "launchpadSync", else its stored reading.
+bool launchpadSyncEnabled();
+// Stores `style`, sets the running icon and, when allowed, queues the
+// launcher icon sync; returns at once.
+void apply(AppIconStyle style);
 // A new square image of the icon in `style`, `size` pixels on each side.
 QImage makeImage(AppIconStyle style, int size);
 }

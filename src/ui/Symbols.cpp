@@ -60,6 +60,7 @@ const QHash<QString, char32_t>& table()
         {"photo.on.rectangle.angled", 0xF2F9}, // image-multiple
         {"list.bullet.rectangle", 0xF27A}, // format-list-bulleted-type
         {"list.bullet", 0xF279}, // format-list-bulleted
+        {"checklist", 0xF14C}, // clipboard-check
         {"icloud.and.arrow.up", 0xF167}, // cloud-upload
         {"cloud.upload", 0xF167}, // cloud-upload
         {"exclamationmark.bubble", 0xF17D}, // comment-alert

@@ -1,0 +1,65 @@
+#include "SettingsRows.h"
+
+#include "platform/UserDefaults.h"
+#include "ui/AppTheme.h"
+#include "ui/Fonts.h"
+#include "ui/ThemedLabel.h"
+#include "ui/ToggleSwitch.h"
+
+#include <QHBoxLayout>
+#include <QVBoxLayout>
+
+namespace SettingsRows {
+bool preference(const QString& key, bool whenAbsent)
+{
+    const UserDefaults& defaults = UserDefaults::standard();
+    return defaults.object(key).isValid() ? defaults.boolean(key) : whenAbsent;
+}
+
+ThemedLabel* note(const QString& text, qreal size, qreal opacity, QWidget* parent)
+{
+    auto* label = new ThemedLabel(text, Fonts::system(size),
+                                  [opacity] { return AppTheme::withOpacity(AppTheme::textPrimary(), opacity); }, parent);
+    label->setWordWrap(true);
+    return label;
+}
+
+QWidget* switchRow(const QString& title, const QString& hint, std::function<bool()> read,
+                   std::function<void(bool)> write, QWidget* parent, const QString& objectName, bool compact)
+{
+    auto* row = new QWidget(parent);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(12);
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(2);
+    if (compact)
+        texts->addWidget(note(title, 12, 0.8, row));
+    else
+        texts->addWidget(new ThemedLabel(title, Fonts::system(14), &AppTheme::textGold, row));
+    if (!hint.isEmpty())
+        texts->addWidget(note(hint, 11, 0.5, row));
+    layout->addLayout(texts, 1);
+    auto* toggle = new ToggleSwitch(row);
+    toggle->setObjectName(objectName);
+    toggle->setAccessibleName(title);
+    toggle->setChecked(read());
+    QObject::connect(toggle, &QAbstractButton::clicked, row, [write](bool on) { write(on); });
+    layout->addWidget(toggle, 0, Qt::AlignVCenter);
+    return row;
+}
+
+QWidget* preferenceSwitch(const QString& key, bool whenAbsent, const QString& title, const QString& hint,
+                          QWidget* parent)
+{
+    QWidget* row = switchRow(
+        title, hint, [key, whenAbsent] { return preference(key, whenAbsent); },
+        [key](bool on) { UserDefaults::standard().set(key, on); }, parent, key + QStringLiteral("Switch"));
+    auto* toggle = row->findChild<ToggleSwitch*>();
+    QObject::connect(&UserDefaults::standard(), &UserDefaults::changed, toggle, [toggle, key, whenAbsent](const QString& k) {
+        if (k == key)
+            toggle->setChecked(preference(key, whenAbsent));
+    });
+    return row;
+}
+}
