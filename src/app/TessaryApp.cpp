@@ -2,6 +2,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/MainWindow.h"
+#include "platform/TimeZoneWatcher.h"
 #include "platform/UserNotificationCenter.h"
 
 #include <QApplication>
@@ -13,6 +14,12 @@ TessaryApp::TessaryApp(QObject* parent)
     , m_window(new MainWindow)
 {
     connect(m_window, &MainWindow::aboutRequested, m_delegate, &AppDelegate::showCustomAboutPanel);
+    // A zone changed by TZ is only seen by looking: look whenever the user
+    // comes back to the window.
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive)
+            TimeZoneWatcher::shared().check();
+    });
 }
 
 TessaryApp::~TessaryApp() { delete m_window; }

@@ -2,14 +2,19 @@
 
 #include <QHash>
 
+#include <atomic>
+
 namespace {
 
 constexpr qint64 kBucketMs = 15 * 60 * 1000;
 constexpr qint64 kDayMs = 24 * 60 * 60 * 1000;
 constexpr qint64 kJulianDayOfUnixEpoch = 2440588;
 
-// Per thread, so readers on other threads need no lock.
+// Per thread, so readers on other threads need no lock; each thread drops its
+// cache when it sees a newer generation.
 thread_local QHash<qint64, int> offsetCache;
+thread_local int cacheGeneration = 0;
+std::atomic<int> currentGeneration{0};
 
 qint64 floorDiv(qint64 a, qint64 b)
 {
@@ -21,6 +26,11 @@ qint64 floorDiv(qint64 a, qint64 b)
 
 int LocalCalendar::utcOffsetAt(qint64 utcMs)
 {
+    const int generation = currentGeneration.load(std::memory_order_relaxed);
+    if (generation != cacheGeneration) {
+        offsetCache.clear();
+        cacheGeneration = generation;
+    }
     const qint64 bucket = floorDiv(utcMs, kBucketMs);
     const auto it = offsetCache.constFind(bucket);
     if (it != offsetCache.constEnd())
@@ -48,7 +58,17 @@ QDate LocalCalendar::dayOf(const QDateTime& moment)
     return QDate::fromJulianDay(floorDiv(localMs, kDayMs) + kJulianDayOfUnixEpoch);
 }
 
+QDateTime LocalCalendar::relocalized(const QDateTime& moment)
+{
+    return moment.isValid() ? fromMSecsSinceEpoch(moment.toMSecsSinceEpoch()) : moment;
+}
+
 void LocalCalendar::resetCache()
 {
-    offsetCache.clear();
+    currentGeneration.fetch_add(1, std::memory_order_relaxed);
+}
+
+int LocalCalendar::generation()
+{
+    return currentGeneration.load(std::memory_order_relaxed);
 }

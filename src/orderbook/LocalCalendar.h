@@ -21,6 +21,11 @@ public:
     static QDateTime fromMSecsSinceEpoch(qint64 utcMs);
     // The local calendar day of an instant, whatever its time spec.
     static QDate dayOf(const QDateTime& moment);
-    // Forget cached offsets (after the system time zone changed).
+    // `moment` showing the local wall-clock time of the current zone.
+    static QDateTime relocalized(const QDateTime& moment);
+    // Forget cached offsets (after the system time zone changed), in every
+    // thread.
     static void resetCache();
+    // Counts the resets, so caches built over day rules know when to rebuild.
+    static int generation();
 };

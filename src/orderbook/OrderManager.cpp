@@ -4,6 +4,7 @@
 #include "orderbook/Money.h"
 #include "orderbook/OrderCodec.h"
 #include "platform/Log.h"
+#include "platform/TimeZoneWatcher.h"
 #include "platform/UserDefaults.h"
 
 #include <QStringBuilder>
@@ -40,6 +41,34 @@ QString csvField(const QString& text)
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
+// Dates enter the store as instants showing the current zone's wall clock: a
+// local-time value would keep its wall clock and move in time when the zone
+// changes.
+Order relocalized(Order o)
+{
+    o.shootDate = LocalCalendar::relocalized(o.shootDate);
+    o.shootTime = LocalCalendar::relocalized(o.shootTime);
+    for (PaymentRecord& p : o.payments)
+        p.date = LocalCalendar::relocalized(p.date);
+    return o;
+}
+
+RestDay relocalized(RestDay r)
+{
+    r.date = LocalCalendar::relocalized(r.date);
+    return r;
+}
+
+template <typename T>
+QList<T> relocalized(const QList<T>& list)
+{
+    QList<T> out;
+    out.reserve(list.size());
+    for (const T& item : list)
+        out.append(relocalized(item));
+    return out;
+}
+
 void logUnstorable(const QString& what)
 {
     Log::line(QStringLiteral("⚠️ [订单] 金额或日期无效（不是有限数），未保存: %1").arg(what));
@@ -60,6 +89,19 @@ OrderManager::OrderManager(UserDefaults& store, QObject* parent)
     , m_storedRestDays(store, QString::fromLatin1(restDaysKey))
 {
     load();
+    connect(&TimeZoneWatcher::shared(), &TimeZoneWatcher::timeZoneChanged, this, &OrderManager::timeZoneDidChange);
+}
+
+void OrderManager::timeZoneDidChange()
+{
+    LocalCalendar::resetCache();
+    // Stored instants show the wall clock of the zone they were read in;
+    // their instants (and so their stored bytes) do not change.
+    m_orders = relocalized(m_orders);
+    m_restDays = relocalized(m_restDays);
+    m_dayIndexValid = false;
+    Q_EMIT ordersChanged();
+    Q_EMIT restDaysChanged();
 }
 
 bool OrderManager::setOrders(const QList<Order>& orders)
@@ -70,7 +112,7 @@ bool OrderManager::setOrders(const QList<Order>& orders)
             return false;
         }
     }
-    m_orders = orders;
+    m_orders = relocalized(orders);
     m_encoded = QList<QByteArray>(m_orders.size());
     ordersDidChange();
     return true;
@@ -84,7 +126,7 @@ bool OrderManager::setRestDays(const QList<RestDay>& days)
             return false;
         }
     }
-    m_restDays = days;
+    m_restDays = relocalized(days);
     Q_EMIT restDaysChanged();
     return true;
 }
@@ -159,7 +201,7 @@ bool OrderManager::addOrder(const Order& order)
         logUnstorable(order.customerName);
         return false;
     }
-    m_orders.append(order);
+    m_orders.append(relocalized(order));
     m_encoded.append(QByteArray());
     ordersDidChange();
     save();
@@ -175,7 +217,7 @@ bool OrderManager::updateOrder(const Order& order)
         logUnstorable(order.customerName);
         return false;
     }
-    m_orders[i] = order;
+    m_orders[i] = relocalized(order);
     m_encoded[i].clear();
     ordersDidChange();
     save();
@@ -206,7 +248,7 @@ bool OrderManager::addPayment(const Order& order, double amount, const QString& 
         return false;
     }
     Order copy = m_orders[i];
-    copy.payments.append(PaymentRecord(amount, QDateTime::currentDateTime(), note));
+    copy.payments.append(PaymentRecord(amount, LocalCalendar::relocalized(QDateTime::currentDateTime()), note));
     copy.status = autoCalculateStatus(copy);
     m_orders[i] = copy;
     m_encoded[i].clear();
@@ -252,7 +294,8 @@ bool OrderManager::hasOrderWithCalendarEventIdentifier(const QString& identifier
 
 const QHash<QDate, QList<int>>& OrderManager::dayIndex() const
 {
-    if (!m_dayIndexValid) {
+    if (!m_dayIndexValid || m_dayIndexGeneration != LocalCalendar::generation()) {
+        m_dayIndexGeneration = LocalCalendar::generation();
         m_dayIndex.clear();
         for (int i = 0; i < m_orders.size(); ++i)
             m_dayIndex[m_orders[i].shootDay()].append(i);
@@ -297,7 +340,7 @@ void OrderManager::toggleRestDay(const QDate& day)
     if (it != m_restDays.end())
         m_restDays.erase(it);
     else
-        m_restDays.append(RestDay(day));
+        m_restDays.append(relocalized(RestDay(day)));
     Q_EMIT restDaysChanged();
     save();
 }

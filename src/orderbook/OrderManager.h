@@ -117,6 +117,8 @@ private:
     static OrderStatus autoCalculateStatus(const Order& order);
     int indexOf(const QUuid& id) const;
     void ordersDidChange();
+    // The system zone changed: every day now falls in the new zone.
+    void timeZoneDidChange();
     std::optional<QByteArray> encodeOrders();
     const QHash<QDate, QList<int>>& dayIndex() const;
 
@@ -130,5 +132,6 @@ private:
     QList<QByteArray> m_encoded;
     mutable QHash<QDate, QList<int>> m_dayIndex;
     mutable bool m_dayIndexValid = false;
+    mutable int m_dayIndexGeneration = 0;
     EventDeleter m_eventDeleter;
 };

@@ -1,6 +1,9 @@
 #include "OrderbookFixture.h"
 
 #include "orderbook/OrderManager.h"
+#include "platform/TimeZoneWatcher.h"
+
+#include <QSignalSpy>
 
 namespace {
 
@@ -50,6 +53,37 @@ TEST_F(DaylightSavingTest, StoredInstantsFallOnTheirLocalDayAcrossTheChange)
     EXPECT_TRUE(reloaded.isRestDay(nov1));
     EXPECT_FALSE(reloaded.isRestDay(nov1.addDays(-1)));
     EXPECT_FALSE(reloaded.isRestDay(nov1.addDays(1)));
+}
+
+}
+
+namespace {
+
+TEST_F(DaylightSavingTest, DayRulesFollowAChangeOfTimeZoneWhileRunning)
+{
+    store->set(OrderManager::maxOrdersPerDayKey, 1);
+    OrderManager manager(*store);
+    const QDateTime lateNight = local(2027, 3, 10, 0, 30);
+    ASSERT_TRUE(manager.addOrder(order("夜拍", lateNight, 100)));
+    manager.toggleRestDay(lateNight);
+    const QDate day(2027, 3, 10);
+    ASSERT_TRUE(manager.isDayFull(day));
+    ASSERT_TRUE(manager.isRestDay(day));
+    QSignalSpy spy(&manager, &OrderManager::ordersChanged);
+    const qint64 instant = lateNight.toMSecsSinceEpoch();
+
+    qputenv("TZ", "UTC");
+    EXPECT_TRUE(TimeZoneWatcher::shared().check());
+    // Qt itself follows the new zone; the order book must too.
+    ASSERT_EQ(QDateTime::fromMSecsSinceEpoch(instant, Qt::LocalTime).date(), day.addDays(-1));
+    EXPECT_EQ(spy.count(), 1);
+    EXPECT_EQ(manager.ordersFor(day.addDays(-1)).size(), 1);
+    EXPECT_TRUE(manager.ordersFor(day).isEmpty());
+    EXPECT_TRUE(manager.isDayFull(day.addDays(-1)));
+    EXPECT_FALSE(manager.isDayFull(day));
+    EXPECT_TRUE(manager.isRestDay(day.addDays(-1)));
+    EXPECT_FALSE(manager.isRestDay(day));
+    EXPECT_EQ(manager.orders().first().shootTime.time(), QTime(16, 30));
 }
 
 }
