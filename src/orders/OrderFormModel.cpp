@@ -138,6 +138,11 @@ OrderFormModel::OrderFormModel(OrderManager& orders, PackageManager& packages, U
     });
 }
 
+QStringList OrderFormModel::packageNames() const
+{
+    return m_packages.packageNames();
+}
+
 void OrderFormModel::later(std::function<void()> step)
 {
     QTimer::singleShot(0, this, [this, step = std::move(step)] {

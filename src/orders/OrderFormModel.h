@@ -63,6 +63,8 @@ public:
     bool isShootDateTBD() const { return m_isShootDateTBD; }
     bool hasManualModifiedAmount() const { return m_hasManualModifiedAmount; }
     bool isAutoFilling() const { return m_isAutoFilling; }
+    // The package menu's entries, in stored order.
+    QStringList packageNames() const;
 
     void setCustomerName(const QString& text);
     void setPhone(const QString& text);

@@ -16,11 +16,17 @@ QColor formAccentColor()
 void styleAccentField(QLineEdit* edit, int fontSize)
 {
     auto apply = [edit] {
+        // Colours through the palette: a style sheet colour would also
+        // paint the placeholder in the accent.
         const QColor accent = formAccentColor();
-        edit->setStyleSheet(QStringLiteral("QLineEdit { color: %1; background: %2; border: none; border-radius: 8px;"
-                                           " padding: 8px 10px; selection-background-color: %3; }")
-                                .arg(accent.name(), AppTheme::searchBackground().name(),
-                                     AppTheme::withOpacity(accent, 0.35).name(QColor::HexArgb)));
+        QPalette p = edit->palette();
+        p.setColor(QPalette::Text, accent);
+        p.setColor(QPalette::PlaceholderText, AppTheme::withOpacity(AppTheme::textPrimary(), 0.4));
+        p.setColor(QPalette::Highlight, AppTheme::withOpacity(accent, 0.35));
+        edit->setPalette(p);
+        edit->setStyleSheet(QStringLiteral("QLineEdit { background: %1; border: none; border-radius: 8px;"
+                                           " padding: 8px 10px; }")
+                                .arg(AppTheme::searchBackground().name()));
     };
     edit->setFont(Fonts::system(fontSize));
     edit->setFrame(false);

@@ -2,6 +2,7 @@
 
 #include "orderbook/Money.h"
 #include "orderbook/OrderManager.h"
+#include "orders/OrderFormBlocks.h"
 #include "orders/PackageShareView.h"
 #include "orders/RevenueTrendChart.h"
 #include "orders/StatCard.h"
@@ -17,22 +18,6 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-namespace {
-
-// A section card: a gold 14 pt title over its content.
-RoundedPanel* sectionCard(const QString& title, QWidget* content, QWidget* parent)
-{
-    auto* card = new RoundedPanel(&AppTheme::cardBackground, 10, parent);
-    auto* column = new QVBoxLayout(card);
-    column->setContentsMargins(16, 16, 16, 16);
-    column->setSpacing(10);
-    column->addWidget(new ThemedLabel(title, Fonts::system(14, QFont::Bold), &AppTheme::textGold, card));
-    content->setParent(card);
-    column->addWidget(content);
-    return card;
-}
-
-}
 
 StatsView::StatsView(OrderManager& store, const QString& searchText, QWidget* parent)
     : QWidget(parent)
@@ -113,8 +98,8 @@ StatsView::StatsView(OrderManager& store, const QString& searchText, QWidget* pa
 
     m_chart = new RevenueTrendChart;
     m_share = new PackageShareView;
-    for (RoundedPanel* card : {sectionCard(QStringLiteral("近12个月收入趋势"), m_chart, this),
-                               sectionCard(QStringLiteral("套系类型收入占比"), m_share, this)}) {
+    for (RoundedPanel* card : {OrderFormBlocks::formSection(QStringLiteral("近12个月收入趋势"), m_chart, this, 16, 10),
+                               OrderFormBlocks::formSection(QStringLiteral("套系类型收入占比"), m_share, this, 16, 10)}) {
         auto* margin = new QHBoxLayout;
         margin->setContentsMargins(24, 0, 24, 0);
         margin->addWidget(card);
