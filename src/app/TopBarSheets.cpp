@@ -2,6 +2,8 @@
 
 #include "app/PendingScreenView.h"
 #include "app/TopBarButton.h"
+#include "orders/PackageSettingsView.h"
+#include "ui/SheetDialog.h"
 #include "settings/SettingsView.h"
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
@@ -83,9 +85,13 @@ QDialog* make(TopBarView::Sheet sheet, QWidget* parent, std::function<void()> on
     case TopBarView::Sheet::tutorial:
         return pending(parent, QStringLiteral("tutorialSheet"), QSize(520, 560), QStringLiteral("使用教程"),
                        QStringLiteral("TutorialPopupView"));
-    case TopBarView::Sheet::packageSettings:
-        return pending(parent, QStringLiteral("packageSettingsSheet"), QSize(520, 600), QStringLiteral("套系设置"),
-                       QStringLiteral("PackageSettingsView"));
+    case TopBarView::Sheet::packageSettings: {
+        auto* d = new PackageSettingsView(parent);
+        d->setObjectName(QStringLiteral("packageSettingsSheet"));
+        d->setWindowModality(Qt::WindowModal);
+        d->setAttribute(Qt::WA_DeleteOnClose);
+        return d;
+    }
     case TopBarView::Sheet::changelog:
         return pending(parent, QStringLiteral("changelogSheet"), QSize(480, 520), QStringLiteral("更新日志"),
                        QStringLiteral("ChangelogPopupView"));
