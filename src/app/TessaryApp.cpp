@@ -2,6 +2,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/MainWindow.h"
+#include "orderbook/CalendarSyncManager.h"
 #include "platform/TimeZoneWatcher.h"
 #include "platform/UserNotificationCenter.h"
 
@@ -31,5 +32,12 @@ int TessaryApp::run()
     QTimer::singleShot(0, m_delegate, &AppDelegate::applicationDidFinishLaunching);
     // Reminders that fell due while the app was closed go out now, once.
     QTimer::singleShot(0, this, [] { UserNotificationCenter::current(); });
+    // The calendar sync removes the events of deleted orders and follows the
+    // app coming to the front, so it starts with the app.
+    QTimer::singleShot(0, this, [] { CalendarSyncManager::shared(); });
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive)
+            CalendarSyncManager::shared().applicationDidBecomeActive();
+    });
     return QApplication::exec();
 }

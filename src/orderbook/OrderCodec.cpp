@@ -135,6 +135,7 @@ public:
                                      plain ? std::chars_format::fixed : std::chars_format::general);
         m_out.append(buf, r.ptr - buf);
     }
+    void integer(qint64 i) { m_out.append(QByteArray::number(i)); }
     void boolean(bool b) { m_out.append(b ? "true" : "false"); }
     void date(const QDateTime& dt)
     {
@@ -262,6 +263,17 @@ public:
         if (!v.isDouble() || !std::isfinite(v.toDouble()))
             m_ok = false;
         return v.toDouble();
+    }
+    // A whole number that fits 64 bits; 7.0 reads as 7, 7.5 does not read.
+    qint64 integer(const char* name)
+    {
+        const QJsonValue v = member(name);
+        const double d = v.toDouble();
+        if (!v.isDouble() || d != std::trunc(d) || std::fabs(d) > 9.2e18) {
+            m_ok = false;
+            return 0;
+        }
+        return v.toInteger();
     }
     bool boolean(const char* name)
     {
@@ -407,6 +419,25 @@ std::optional<Package> readPackage(const QJsonObject& o)
     return p;
 }
 
+std::optional<ReminderRule> readReminderRule(const QJsonObject& o)
+{
+    Reader r(o);
+    ReminderRule rule;
+    rule.id = r.uuid("id");
+    rule.value = r.integer("value");
+    const auto unit = reminderUnitFromRawValue(r.string("unit"));
+    if (!unit)
+        return std::nullopt;
+    rule.unit = *unit;
+    // Optional: missing and null both mean "no time of day given".
+    const QJsonValue trigger = o.value(QLatin1String("triggerTime"));
+    if (!trigger.isUndefined() && !trigger.isNull())
+        rule.triggerTime = r.date("triggerTime");
+    if (!r.ok())
+        return std::nullopt;
+    return rule;
+}
+
 bool isHex(QChar c)
 {
     const char16_t u = c.unicode();
@@ -487,6 +518,27 @@ std::optional<QByteArray> OrderCodec::encodePackages(const QList<Package>& packa
 std::optional<QList<Package>> OrderCodec::decodePackages(const QByteArray& json)
 {
     return readArray<Package>(json, readPackage);
+}
+
+std::optional<QByteArray> OrderCodec::encodeReminderRules(const QList<ReminderRule>& rules)
+{
+    return writeArray(rules, 100, [](Writer& w, const ReminderRule& rule) {
+        w.key("id");
+        w.uuid(rule.id);
+        w.key("value");
+        w.integer(rule.value);
+        w.key("unit");
+        w.string(rawValue(rule.unit));
+        if (rule.triggerTime) {
+            w.key("triggerTime");
+            w.date(*rule.triggerTime);
+        }
+    });
+}
+
+std::optional<QList<ReminderRule>> OrderCodec::decodeReminderRules(const QByteArray& json)
+{
+    return readArray<ReminderRule>(json, readReminderRule);
 }
 
 bool OrderCodec::isEncodable(const Order& order)

@@ -2,6 +2,7 @@
 
 #include "orderbook/Order.h"
 #include "orderbook/Package.h"
+#include "orderbook/ReminderRule.h"
 #include "orderbook/RestDay.h"
 
 #include <QByteArray>
@@ -30,6 +31,10 @@ public:
 
     static std::optional<QByteArray> encodePackages(const QList<Package>& packages);
     static std::optional<QList<Package>> decodePackages(const QByteArray& json);
+
+    // "triggerTime" is written only when present and may be missing on reading.
+    static std::optional<QByteArray> encodeReminderRules(const QList<ReminderRule>& rules);
+    static std::optional<QList<ReminderRule>> decodeReminderRules(const QByteArray& json);
 
     // Whether encodeOrders would take this order.
     static bool isEncodable(const Order& order);

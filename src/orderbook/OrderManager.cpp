@@ -226,16 +226,70 @@ bool OrderManager::updateOrder(const Order& order)
 
 void OrderManager::deleteOrder(const Order& order)
 {
-    if (order.calendarEventIdentifier && m_eventDeleter)
-        m_eventDeleter(*order.calendarEventIdentifier);
+    QList<Order> going;
+    for (const Order& o : m_orders) {
+        if (o.id == order.id)
+            going.append(o);
+    }
+    // The caller's copy may carry an event the stored one lost, or be the
+    // only one left.
+    if (going.isEmpty() || going.first().calendarEventIdentifier != order.calendarEventIdentifier)
+        going.prepend(order);
+    if (m_eventDeleter)
+        m_eventDeleter(going);
+    removeOrders({order.id});
+}
+
+int OrderManager::deleteOrders(const QList<QUuid>& ids)
+{
+    const QSet<QUuid> wanted(ids.cbegin(), ids.cend());
+    QList<Order> going;
+    for (const Order& o : m_orders) {
+        if (wanted.contains(o.id))
+            going.append(o);
+    }
+    if (going.isEmpty())
+        return 0;
+    if (m_eventDeleter)
+        m_eventDeleter(going);
+    return removeOrders(wanted);
+}
+
+int OrderManager::removeOrders(const QSet<QUuid>& ids)
+{
+    int removed = 0;
     for (qsizetype i = m_orders.size() - 1; i >= 0; --i) {
-        if (m_orders[i].id == order.id) {
+        if (ids.contains(m_orders[i].id)) {
             m_orders.removeAt(i);
             m_encoded.removeAt(i);
+            ++removed;
         }
     }
     ordersDidChange();
     save();
+    return removed;
+}
+
+int OrderManager::setCalendarEventIdentifiers(const QHash<QUuid, QString>& identifiers)
+{
+    int found = 0;
+    bool changed = false;
+    for (auto it = identifiers.cbegin(); it != identifiers.cend(); ++it) {
+        const int i = indexOf(it.key());
+        if (i < 0)
+            continue;
+        ++found;
+        if (m_orders[i].calendarEventIdentifier == it.value())
+            continue;
+        m_orders[i].calendarEventIdentifier = it.value();
+        m_encoded[i].clear();
+        changed = true;
+    }
+    if (changed) {
+        ordersDidChange();
+        save();
+    }
+    return found;
 }
 
 bool OrderManager::addPayment(const Order& order, double amount, const QString& note)

@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 
 #include <functional>
 #include <optional>
@@ -55,9 +56,16 @@ public:
     // Replaces the first stored order with the same id and saves; false when
     // there is none or the order cannot be stored.
     bool updateOrder(const Order& order);
-    // Deletes its calendar event (through the deleter), removes every order
-    // with its id, saves.
+    // Hands the order to the event deleter (its calendar event and reminders
+    // go), removes every order with its id, saves.
     void deleteOrder(const Order& order);
+    // The same for every stored order with one of `ids`, with one call of the
+    // deleter and one save. Returns the number of orders removed.
+    int deleteOrders(const QList<QUuid>& ids);
+    // Sets only the calendar event identifier of the first stored order with
+    // each id (an edit made meanwhile stays), with one save. Returns how many
+    // stored orders had that id.
+    int setCalendarEventIdentifiers(const QHash<QUuid, QString>& identifiers);
     // Appends a payment dated now to the stored order with that id and sets
     // its status by the automatic rule; false when no order matched or the
     // amount is not finite.
@@ -105,8 +113,10 @@ public:
     // LF line ends, no BOM; fields quoted only when they need it.
     QString exportCSV(const QDate& startDay, const QDate& endDay) const;
 
-    // Who deletes an order's calendar event; the calendar sync installs itself.
-    using EventDeleter = std::function<void(const QString& identifier)>;
+    // Who removes the calendar events and pending reminders of orders about to
+    // be deleted; the calendar sync installs itself. Called once per delete,
+    // with every order going, linked to an event or not.
+    using EventDeleter = std::function<void(const QList<Order>& orders)>;
     void setCalendarEventDeleter(EventDeleter deleter) { m_eventDeleter = std::move(deleter); }
 
 Q_SIGNALS:
@@ -116,6 +126,7 @@ Q_SIGNALS:
 private:
     static OrderStatus autoCalculateStatus(const Order& order);
     int indexOf(const QUuid& id) const;
+    int removeOrders(const QSet<QUuid>& ids);
     void ordersDidChange();
     // The system zone changed: every day now falls in the new zone.
     void timeZoneDidChange();

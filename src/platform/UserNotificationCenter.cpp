@@ -221,28 +221,50 @@ void UserNotificationCenter::getAuthorizationStatus(QObject* context,
 
 void UserNotificationCenter::add(const UserNotificationRequest& request, QObject* context, ErrorCompletion completion)
 {
-    QString error;
-    const QDateTime fire = request.trigger.fireDate();
-    if (request.identifier.isEmpty())
-        error = QStringLiteral("通知标识不能为空");
-    else if (!fire.isValid())
-        error = QStringLiteral("通知触发时间无效");
-    else if (fire.addSecs(60) <= now())
-        error = QStringLiteral("通知触发时间已过");
-    if (error.isEmpty()) {
-        const QList<UserNotificationRequest> before = m_pending;
-        auto it = std::find_if(m_pending.begin(), m_pending.end(),
-                               [&](const UserNotificationRequest& r) { return r.identifier == request.identifier; });
-        if (it != m_pending.end())
-            *it = request;
-        else
-            m_pending.append(request);
-        if (!save(&error))
+    BatchCompletion batch;
+    if (completion)
+        batch = [completion](const QStringList& errors) { completion(errors.value(0)); };
+    add(QList<UserNotificationRequest>{request}, context, std::move(batch));
+}
+
+void UserNotificationCenter::add(const QList<UserNotificationRequest>& requests, QObject* context,
+                                 BatchCompletion completion)
+{
+    const QDateTime current = now();
+    const QList<UserNotificationRequest> before = m_pending;
+    QStringList errors;
+    QList<int> added;
+    for (const UserNotificationRequest& request : requests) {
+        QString error;
+        const QDateTime fire = request.trigger.fireDate();
+        if (request.identifier.isEmpty())
+            error = QStringLiteral("通知标识不能为空");
+        else if (!fire.isValid())
+            error = QStringLiteral("通知触发时间无效");
+        else if (fire.addSecs(60) <= current)
+            error = QStringLiteral("通知触发时间已过");
+        if (error.isEmpty()) {
+            auto it = std::find_if(m_pending.begin(), m_pending.end(),
+                                   [&](const UserNotificationRequest& r) { return r.identifier == request.identifier; });
+            if (it != m_pending.end())
+                *it = request;
+            else
+                m_pending.append(request);
+            added.append(int(errors.size()));
+        }
+        errors.append(error);
+    }
+    if (!added.isEmpty()) {
+        QString saveError;
+        if (!save(&saveError)) {
             m_pending = before;
+            for (int i : added)
+                errors[i] = saveError;
+        }
         scheduleTimer();
     }
     if (completion)
-        answer(context, [completion, error] { completion(error); });
+        answer(context, [completion, errors] { completion(errors); });
 }
 
 void UserNotificationCenter::getPendingNotificationRequests(

@@ -41,6 +41,8 @@ public:
     enum AuthorizationOption { Badge = 1, Sound = 2, Alert = 4 };
     using Clock = std::function<QDateTime()>;
     using ErrorCompletion = std::function<void(const QString& error)>; // empty error: success
+    // One error per request, in order; empty where the request was added.
+    using BatchCompletion = std::function<void(const QStringList& errors)>;
 
     // The app's centre: pending requests in the data folder, the session bus of
     // DBUS_SESSION_BUS_ADDRESS. Made on first use.
@@ -66,6 +68,10 @@ public:
     // identifier, a trigger that forms no date or lies in a past minute, or a
     // file that cannot be written.
     void add(const UserNotificationRequest& request, QObject* context = nullptr, ErrorCompletion completion = {});
+    // Many requests with one write of the pending file; each is checked as
+    // above, and one that fails does not keep the others out.
+    void add(const QList<UserNotificationRequest>& requests, QObject* context = nullptr,
+             BatchCompletion completion = {});
     void getPendingNotificationRequests(QObject* context,
                                         std::function<void(const QList<UserNotificationRequest>&)> completion);
     void removePendingNotificationRequests(const QStringList& identifiers);

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+// The calendar sync's debug log, "calendar_sync.log" in the data folder.
+//
+// It holds customer names, so it is private to the user (mode 0600). Lines
+// come from the main thread and from notification callbacks; one lock keeps
+// them whole. Past `kMaxBytes` the file moves to "<name>.1" (replacing the
+// older one) and a new file starts, so the log never grows without bound.
+// Failures are silent: the log must never break a sync.
+class CalendarSyncLog
+{
+public:
+    static constexpr qint64 kMaxBytes = 1024 * 1024;
+
+    explicit CalendarSyncLog(const QString& filePath);
+
+    QString filePath() const { return m_path; }
+    QString rotatedPath() const { return m_path + QStringLiteral(".1"); }
+
+    // How the log writes a moment: UTC with its offset, "2025-03-09 12:30:00 +0000".
+    static QString dateText(const QDateTime& moment);
+
+    // Appends "[" + localized short date and medium time + "] " + message + LF.
+    void append(const QString& message) const;
+
+private:
+    QString m_path;
+};

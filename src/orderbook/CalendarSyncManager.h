@@ -1,0 +1,181 @@
+#pragma once
+
+#include "orderbook/CalendarSyncLog.h"
+#include "orderbook/Order.h"
+#include "orderbook/ReminderRule.h"
+#include "orderbook/ShootEvent.h"
+#include "platform/CalendarEvent.h"
+#include "platform/CalendarInfo.h"
+#include "platform/UserNotificationRequest.h"
+
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QStringList>
+#include <QUuid>
+
+#include <functional>
+#include <optional>
+
+class CalendarStore;
+class OrderManager;
+class UserDefaults;
+class UserNotificationCenter;
+
+// The one way from the order book to the calendar store and the notification
+// centre: the dedicated calendar "拍摄档期" with one event per synced order,
+// the reminder rules that give each event its alarms and local notifications,
+// the calendar permission, and the debug log "calendar_sync.log".
+//
+// Used on the main thread. Failures are logged and reported through the
+// completions (no identifier, false, a count); nothing throws.
+class CalendarSyncManager : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(bool isAuthorized READ isAuthorized NOTIFY isAuthorizedChanged)
+    Q_PROPERTY(bool calendarSyncEnabled READ calendarSyncEnabled WRITE setCalendarSyncEnabled NOTIFY
+                   calendarSyncEnabledChanged)
+
+public:
+    static constexpr const char* calendarSyncEnabledKey = "calendarSyncEnabled";
+    static constexpr const char* reminderRulesKey = "scheduleReminderRules";
+    static constexpr const char* localNotificationEnabledKey = "scheduleLocalNotificationEnabled";
+    static constexpr const char* logFileName = "calendar_sync.log";
+    static QString calendarName() { return QStringLiteral("拍摄档期"); }
+
+    using EventCompletion = std::function<void(const std::optional<QString>& eventIdentifier)>;
+    using BoolCompletion = std::function<void(bool)>;
+    using PermissionCompletion = std::function<void(bool granted, const std::optional<QString>& error)>;
+    using CountCompletion = std::function<void(int)>;
+
+    // Made on first use over the shared calendar store, notification centre,
+    // preference store and order store; kept for the process.
+    static CalendarSyncManager& shared();
+
+    // Installs itself as the order store's event deleter. The first permission
+    // checks run once the event loop does, so making the manager reaches no
+    // other shared instance.
+    CalendarSyncManager(CalendarStore& eventStore, UserNotificationCenter& notificationCenter,
+                        UserDefaults& defaults, OrderManager& orders, QObject* parent = nullptr);
+    ~CalendarSyncManager() override;
+
+    CalendarStore& eventStore() const { return m_eventStore; }
+    OrderManager& orderManager() const { return m_orders; }
+    QString logFilePath() const { return m_log.filePath(); }
+
+    // --- State ---
+    // The app may write events (full or write-only access).
+    bool permissionGranted() const { return m_permissionGranted; }
+    bool notificationPermissionGranted() const { return m_notificationPermissionGranted; }
+    void setNotificationPermissionGranted(bool granted) { m_notificationPermissionGranted = granted; }
+    bool isAuthorized() const { return m_isAuthorized; }
+    // The master switch, stored under "calendarSyncEnabled" (on when never set).
+    bool calendarSyncEnabled() const { return m_calendarSyncEnabled; }
+    void setCalendarSyncEnabled(bool enabled);
+    // The switch is on and access is full (write-only access cannot read).
+    bool canReadEvents() const;
+    const QList<ShootEvent>& shootEvents() const { return m_shootEvents; }
+    bool isSyncing(const QUuid& orderId) const { return m_syncingOrderIds.contains(orderId); }
+
+    // The stored rule list; the defaults when nothing readable is stored
+    // (not written back). An empty stored list means no reminders.
+    QList<ReminderRule> reminderRules() const;
+    void setReminderRules(const QList<ReminderRule>& rules);
+    // Local reminder notifications, stored under
+    // "scheduleLocalNotificationEnabled" (off when never set).
+    bool localNotificationEnabled() const;
+    void setLocalNotificationEnabled(bool enabled);
+
+    // --- Permission ---
+    void checkPermission();
+    // checkPermission, then one refresh when read access has newly appeared.
+    void checkPermissionAndAutoRefresh();
+    // True when writing events is allowed; asks only while undetermined.
+    void requestPermission(BoolCompletion completion);
+    void requestCalendarPermission(PermissionCompletion completion);
+    void openSystemSettings();
+    void checkNotificationPermission();
+    void requestNotificationPermission(BoolCompletion completion);
+    // The app came to the front.
+    void applicationDidBecomeActive();
+
+    // --- Events of the dedicated calendar ---
+    // Reads six months either side of now into shootEvents.
+    void refreshEvents();
+
+    // --- Orders to events ---
+    // Creates or updates the order's event and schedules its reminders; the
+    // completion gets the event identifier, none on failure or skip. The order
+    // is not changed: storing the identifier is the caller's business.
+    void syncOrder(const Order& order, EventCompletion completion = {});
+    // Removes one event; false when the switch is off, access is missing, or
+    // there is no such event.
+    bool deleteEvent(const QString& identifier);
+    // Removes events with one calendar write; returns how many went.
+    int deleteEvents(const QStringList& identifiers);
+    // Rewrites the event of every order that is not cancelled and asks for
+    // sync, with one calendar write; stores new identifiers into the order
+    // store before the one refresh at the end. The completion gets the count
+    // of orders whose event was saved.
+    void batchSyncAllOrders(const QList<Order>& orders, CountCompletion completion);
+    // Withdraws the order's pending reminder notifications.
+    void removeLocalNotifications(const QUuid& orderId);
+
+    // --- Formats ---
+    // The reminder moment of `rule` for a shoot starting at `shootDate`, in
+    // local time; none when it cannot be formed.
+    static std::optional<QDateTime> calculateAlarmDate(const ReminderRule& rule, const QDateTime& shootDate);
+    // Local shoot day at the shoot's hour and minute; none when invalid.
+    static std::optional<QDateTime> shootStart(const Order& order);
+    static QString eventTitle(const Order& order);
+    static QString eventNotes(const Order& order);
+    static QString notificationIdentifier(const QUuid& orderId, int ruleIndex);
+
+Q_SIGNALS:
+    void shootEventsChanged();
+    void isAuthorizedChanged();
+    void calendarSyncEnabledChanged();
+
+private:
+    // What syncing orders does to the notification centre, gathered so a
+    // batch writes the pending list once.
+    struct Reminders {
+        QList<QUuid> withdraw;
+        QList<UserNotificationRequest> add;
+        QList<QString> labels; // per request in `add`, for the log
+    };
+
+    void logDebug(const QString& message) const;
+    void setAuthorized(bool authorized);
+    void setShootEvents(const QList<ShootEvent>& events);
+    std::optional<CalendarInfo> getDedicatedCalendar();
+    std::optional<CalendarInfo> createCalendar(const CalendarSource& source);
+
+    // Saves the order's event (uncommitted when `commit` is false) and adds
+    // its reminders to `reminders`. `avoid` names events another order of the
+    // same batch already took. Returns the identifier, none on failure.
+    std::optional<QString> writeEvent(const Order& order, const QList<ReminderRule>& rules, bool commit,
+                                      Reminders& reminders, const QSet<QString>& avoid = {});
+    void addCustomAlarms(CalendarEvent& event, const QDateTime& shootDate, const QList<ReminderRule>& rules);
+    void scheduleLocalNotification(const Order& order, const QDateTime& shootDate,
+                                   const QList<ReminderRule>& rules, Reminders& reminders);
+    // Withdraws first, then adds: the new requests are never removed.
+    void applyReminders(const Reminders& reminders);
+    // The deleter the order store calls before it removes orders.
+    void ordersDeleted(const QList<Order>& orders);
+
+    CalendarStore& m_eventStore;
+    UserNotificationCenter& m_notificationCenter;
+    UserDefaults& m_defaults;
+    OrderManager& m_orders;
+    CalendarSyncLog m_log;
+
+    bool m_permissionGranted = false;
+    bool m_notificationPermissionGranted = false;
+    std::optional<CalendarInfo> m_dedicatedCalendar;
+    QSet<QUuid> m_syncingOrderIds;
+    QList<ShootEvent> m_shootEvents;
+    bool m_isAuthorized = false;
+    bool m_calendarSyncEnabled = true;
+    bool m_lastCanReadEvents = false;
+};

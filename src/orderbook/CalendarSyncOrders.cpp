@@ -1,0 +1,409 @@
+// CalendarSyncManager, second part: orders written to events, their alarms
+// and local reminder notifications, and the removal of both.
+
+#include "CalendarSyncManager.h"
+
+#include "orderbook/LocalCalendar.h"
+#include "orderbook/Money.h"
+#include "orderbook/OrderCodec.h"
+#include "orderbook/OrderManager.h"
+#include "platform/CalendarStore.h"
+#include "platform/UserDefaults.h"
+#include "platform/UserNotificationCenter.h"
+
+#include <QHash>
+#include <QPointer>
+
+namespace {
+
+// Rules step at most this many units: far past any date a calendar forms, and
+// small enough that hours times 3600 never overflows.
+constexpr qint64 kMaxRuleValue = qint64(1) << 40;
+
+const QString kNotificationPrefix = QStringLiteral("order_");
+const QString kNotificationInfix = QStringLiteral("_reminder_");
+
+// The order id inside one of our notification identifiers.
+std::optional<QUuid> orderIdOfNotification(const QString& identifier)
+{
+    if (!identifier.startsWith(kNotificationPrefix))
+        return std::nullopt;
+    const QString rest = identifier.mid(kNotificationPrefix.size());
+    if (rest.size() < 36 || !rest.mid(36).startsWith(kNotificationInfix))
+        return std::nullopt;
+    return OrderCodec::parseUuid(rest.left(36));
+}
+
+}
+
+// --- Formats ---
+
+std::optional<QDateTime> CalendarSyncManager::calculateAlarmDate(const ReminderRule& rule, const QDateTime& shootDate)
+{
+    if (!shootDate.isValid() || rule.value > kMaxRuleValue || rule.value < -kMaxRuleValue)
+        return std::nullopt;
+    const QDateTime shoot = shootDate.toLocalTime();
+    QDateTime alarm;
+    switch (rule.unit) {
+    case ReminderUnit::hour:
+        alarm = shoot.addSecs(-rule.value * 3600);
+        break;
+    case ReminderUnit::minute:
+        alarm = shoot.addSecs(-rule.value * 60);
+        break;
+    case ReminderUnit::day: {
+        const QDate day = shoot.date().addDays(-rule.value);
+        if (!day.isValid())
+            return std::nullopt;
+        QTime at(9, 0);
+        if (rule.triggerTime && rule.triggerTime->isValid()) {
+            const QTime t = rule.triggerTime->toLocalTime().time();
+            at = QTime(t.hour(), t.minute());
+        }
+        alarm = QDateTime(day, at);
+        break;
+    }
+    }
+    if (!alarm.isValid())
+        return std::nullopt;
+    return alarm;
+}
+
+std::optional<QDateTime> CalendarSyncManager::shootStart(const Order& order)
+{
+    if (!order.shootDate.isValid() || !order.shootTime.isValid())
+        return std::nullopt;
+    const QTime t = order.shootTime.toLocalTime().time();
+    const QDateTime start(LocalCalendar::dayOf(order.shootDate), QTime(t.hour(), t.minute()));
+    if (!start.isValid())
+        return std::nullopt;
+    return start;
+}
+
+QString CalendarSyncManager::eventTitle(const Order& order)
+{
+    const QString title = order.customerName + QStringLiteral(" - ") + order.packageType;
+    return order.status == OrderStatus::cancelled ? QStringLiteral("【已取消】") + title : title;
+}
+
+QString CalendarSyncManager::eventNotes(const Order& order)
+{
+    QString notes = order.customerName + QLatin1Char('-')
+        + (order.phone.isEmpty() ? QStringLiteral("无电话") : order.phone) + QStringLiteral("-定金")
+        + Money::wholeYuan(order.depositAmount);
+    if (!order.note.isEmpty())
+        notes += QLatin1Char('\n') + order.note;
+    return notes;
+}
+
+QString CalendarSyncManager::notificationIdentifier(const QUuid& orderId, int ruleIndex)
+{
+    return kNotificationPrefix + OrderCodec::uuidText(orderId) + kNotificationInfix + QString::number(ruleIndex);
+}
+
+// --- Orders to events ---
+
+void CalendarSyncManager::syncOrder(const Order& order, EventCompletion completion)
+{
+    auto finish = [&completion](const std::optional<QString>& identifier) {
+        if (completion)
+            completion(identifier);
+    };
+    if (!m_calendarSyncEnabled) {
+        logDebug(QStringLiteral("同步订单跳过：日历同步总开关已关闭"));
+        // Nothing keeps its reminders in step with the order any more.
+        removeLocalNotifications(order.id);
+        finish(std::nullopt);
+        return;
+    }
+    if (m_syncingOrderIds.contains(order.id)) {
+        logDebug(QStringLiteral("订单 ") + OrderCodec::uuidText(order.id) + QStringLiteral(" 正在同步中，跳过本次调用"));
+        finish(std::nullopt);
+        return;
+    }
+    if (!m_permissionGranted) {
+        QPointer<CalendarSyncManager> self(this);
+        requestPermission([self, order, completion](bool granted) {
+            if (!granted) {
+                if (completion)
+                    completion(std::nullopt);
+                return;
+            }
+            if (self)
+                self->syncOrder(order, completion);
+        });
+        return;
+    }
+
+    m_syncingOrderIds.insert(order.id);
+    Reminders reminders;
+    const std::optional<QString> identifier = writeEvent(order, reminderRules(), true, reminders);
+    if (identifier) {
+        applyReminders(reminders);
+        refreshEvents();
+    }
+    m_syncingOrderIds.remove(order.id);
+    finish(identifier);
+}
+
+std::optional<QString> CalendarSyncManager::writeEvent(const Order& order, const QList<ReminderRule>& rules,
+                                                       bool commit, Reminders& reminders, const QSet<QString>& avoid)
+{
+    const std::optional<CalendarInfo> calendar = getDedicatedCalendar();
+    if (!calendar) {
+        logDebug(QStringLiteral("无法获取专属日历，同步失败"));
+        return std::nullopt;
+    }
+
+    CalendarEvent event;
+    std::optional<CalendarEvent> existing;
+    if (order.calendarEventIdentifier && !avoid.contains(*order.calendarEventIdentifier))
+        existing = m_eventStore.event(*order.calendarEventIdentifier);
+    if (existing) {
+        event = *existing;
+        logDebug(QStringLiteral("直接修改已有日历事件：") + event.identifier);
+    } else {
+        logDebug(QStringLiteral("新建日历事件"));
+    }
+    event.title = eventTitle(order);
+    event.notes = eventNotes(order);
+    event.allDay = false;
+    // Alarms of earlier syncs go; the user's own stay.
+    event.alarms.removeIf([](const CalendarAlarm& a) { return a.addedByApp; });
+
+    // The order's reminders are rebuilt from scratch: a rescheduled or
+    // cancelled order keeps none of its old ones.
+    Reminders mine;
+    mine.withdraw.append(order.id);
+    if (const std::optional<QDateTime> start = shootStart(order)) {
+        event.startDate = *start;
+        const QDateTime end = start->addSecs(2 * 3600);
+        event.endDate = end.isValid() ? end : *start;
+        if (*start <= QDateTime::currentDateTime()) {
+            logDebug(QStringLiteral("订单拍摄时间为过去时间，跳过添加提醒"));
+        } else if (order.status == OrderStatus::cancelled) {
+            logDebug(QStringLiteral("订单已取消，不添加提醒"));
+        } else {
+            addCustomAlarms(event, *start, rules);
+            if (localNotificationEnabled())
+                scheduleLocalNotification(order, *start, rules, mine);
+        }
+    }
+    event.calendarIdentifier = calendar->identifier;
+
+    QString error;
+    if (!m_eventStore.saveEvent(event, commit, &error)) {
+        logDebug(QStringLiteral("日历同步失败: ") + error);
+        if (commit)
+            m_eventStore.reset();
+        return std::nullopt;
+    }
+    reminders.withdraw += mine.withdraw;
+    reminders.add += mine.add;
+    reminders.labels += mine.labels;
+    if (event.identifier.isEmpty())
+        return std::nullopt;
+    return event.identifier;
+}
+
+void CalendarSyncManager::addCustomAlarms(CalendarEvent& event, const QDateTime& shootDate,
+                                          const QList<ReminderRule>& rules)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const ReminderRule& rule : rules) {
+        const std::optional<QDateTime> alarm = calculateAlarmDate(rule, shootDate);
+        if (!alarm || *alarm <= now)
+            continue;
+        event.addAlarm(CalendarAlarm::atDate(*alarm));
+        logDebug(QStringLiteral("添加日历提醒: ") + rule.label() + QStringLiteral("，时间: ") + CalendarSyncLog::dateText(*alarm));
+    }
+}
+
+bool CalendarSyncManager::deleteEvent(const QString& identifier)
+{
+    return deleteEvents({identifier}) == 1;
+}
+
+int CalendarSyncManager::deleteEvents(const QStringList& identifiers)
+{
+    if (!m_calendarSyncEnabled || !m_permissionGranted)
+        return 0;
+    int removed = 0;
+    for (const QString& identifier : identifiers) {
+        if (!identifier.isEmpty() && m_eventStore.event(identifier)
+            && m_eventStore.removeEvent(identifier, false))
+            ++removed;
+    }
+    if (removed == 0)
+        return 0;
+    QString error;
+    if (!m_eventStore.commit(&error)) {
+        m_eventStore.reset();
+        logDebug(QStringLiteral("删除日历事件失败: ") + error);
+        return 0;
+    }
+    return removed;
+}
+
+void CalendarSyncManager::batchSyncAllOrders(const QList<Order>& orders, CountCompletion completion)
+{
+    auto finish = [&completion](int count) {
+        if (completion)
+            completion(count);
+    };
+    if (!m_calendarSyncEnabled) {
+        logDebug(QStringLiteral("批量同步跳过：日历同步总开关已关闭"));
+        finish(0);
+        return;
+    }
+    if (!m_permissionGranted) {
+        QPointer<CalendarSyncManager> self(this);
+        requestPermission([self, orders, completion](bool granted) {
+            if (!granted) {
+                if (completion)
+                    completion(0);
+                return;
+            }
+            if (self)
+                self->batchSyncAllOrders(orders, completion);
+        });
+        return;
+    }
+
+    const QList<ReminderRule> rules = reminderRules();
+    Reminders reminders;
+    QHash<QUuid, QString> assigned;
+    QSet<QString> taken;
+    int kept = 0;
+    int saved = 0;
+    for (const Order& order : orders) {
+        if (order.status == OrderStatus::cancelled || !order.syncToCalendar) {
+            reminders.withdraw.append(order.id);
+            continue;
+        }
+        ++kept;
+        m_syncingOrderIds.insert(order.id);
+        // Two orders holding one event (a copied order) each get their own.
+        const std::optional<QString> identifier = writeEvent(order, rules, false, reminders, taken);
+        m_syncingOrderIds.remove(order.id);
+        if (!identifier)
+            continue;
+        ++saved;
+        taken.insert(*identifier);
+        if (order.calendarEventIdentifier != *identifier)
+            assigned.insert(order.id, *identifier);
+    }
+
+    QString error;
+    if (m_eventStore.commit(&error)) {
+        // The orders know their events before any refresh could take those
+        // events for strangers and import them again.
+        m_orders.setCalendarEventIdentifiers(assigned);
+        applyReminders(reminders);
+    } else {
+        logDebug(QStringLiteral("日历同步失败: ") + error);
+        m_eventStore.reset();
+        saved = 0;
+    }
+    logDebug(QStringLiteral("批量同步完成，成功: %1/%2").arg(saved).arg(kept));
+    refreshEvents();
+    finish(saved);
+}
+
+void CalendarSyncManager::ordersDeleted(const QList<Order>& orders)
+{
+    Reminders reminders;
+    QStringList events;
+    for (const Order& order : orders) {
+        reminders.withdraw.append(order.id);
+        if (order.calendarEventIdentifier)
+            events.append(*order.calendarEventIdentifier);
+    }
+    applyReminders(reminders);
+    deleteEvents(events);
+}
+
+// --- Local reminder notifications ---
+
+void CalendarSyncManager::setLocalNotificationEnabled(bool enabled)
+{
+    m_defaults.set(QLatin1String(localNotificationEnabledKey), enabled);
+    if (enabled)
+        return;
+    // Switched off means no more reminders, also those already scheduled.
+    QStringList ours;
+    for (const UserNotificationRequest& r : m_notificationCenter.pendingRequests()) {
+        if (orderIdOfNotification(r.identifier))
+            ours.append(r.identifier);
+    }
+    m_notificationCenter.removePendingNotificationRequests(ours);
+}
+
+void CalendarSyncManager::scheduleLocalNotification(const Order& order, const QDateTime& shootDate,
+                                                    const QList<ReminderRule>& rules, Reminders& reminders)
+{
+    if (!m_notificationPermissionGranted) {
+        logDebug(QStringLiteral("通知权限未授予，跳过后台通知"));
+        return;
+    }
+    const QDateTime now = QDateTime::currentDateTime();
+    const QString body = QStringLiteral("拍摄时间：") + shootDate.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    for (int index = 0; index < rules.size(); ++index) {
+        const std::optional<QDateTime> alarm = calculateAlarmDate(rules[index], shootDate);
+        if (!alarm || *alarm <= now)
+            continue;
+        UserNotificationRequest request;
+        request.identifier = notificationIdentifier(order.id, index);
+        request.title = QStringLiteral("拍摄档期提醒");
+        request.subtitle = order.customerName + QStringLiteral(" · ") + order.packageType;
+        request.body = body;
+        request.defaultSound = true;
+        request.trigger = UserNotificationTrigger::matching(*alarm);
+        reminders.add.append(request);
+        reminders.labels.append(rules[index].label() + QStringLiteral("，时间: ") + CalendarSyncLog::dateText(*alarm));
+    }
+}
+
+void CalendarSyncManager::removeLocalNotifications(const QUuid& orderId)
+{
+    Reminders reminders;
+    reminders.withdraw.append(orderId);
+    applyReminders(reminders);
+}
+
+void CalendarSyncManager::applyReminders(const Reminders& reminders)
+{
+    if (!reminders.withdraw.isEmpty()) {
+        QHash<QUuid, int> counts;
+        for (const QUuid& id : reminders.withdraw)
+            counts.insert(id, 0);
+        QStringList identifiers;
+        for (const UserNotificationRequest& r : m_notificationCenter.pendingRequests()) {
+            const std::optional<QUuid> id = orderIdOfNotification(r.identifier);
+            if (id && counts.contains(*id)) {
+                identifiers.append(r.identifier);
+                ++counts[*id];
+            }
+        }
+        // Synchronous, one write: what is added below cannot be caught by it.
+        m_notificationCenter.removePendingNotificationRequests(identifiers);
+        QSet<QUuid> logged;
+        for (const QUuid& id : reminders.withdraw) {
+            if (!logged.contains(id)) {
+                logged.insert(id);
+                logDebug(QStringLiteral("移除订单 ") + OrderCodec::uuidText(id) + QStringLiteral(" 的本地通知: %1 条").arg(counts.value(id)));
+            }
+        }
+    }
+    if (reminders.add.isEmpty())
+        return;
+    const QList<QString> labels = reminders.labels;
+    m_notificationCenter.add(reminders.add, this, [this, labels](const QStringList& errors) {
+        for (int i = 0; i < errors.size() && i < labels.size(); ++i) {
+            if (errors[i].isEmpty())
+                logDebug(QStringLiteral("本地通知已添加: ") + labels[i]);
+            else
+                logDebug(QStringLiteral("本地通知添加失败: ") + errors[i]);
+        }
+    });
+}
