@@ -268,7 +268,10 @@ TEST_F(OrderFormModelTest, OutstandingAnswerAndDeleteTouchOnlyTheStore)
     EXPECT_EQ(f->latestOrder()->status, OrderStatus::pendingBalance);
     EXPECT_FALSE(f->canMarkShootCompleted());
     QStringList deleted;
-    orders->setCalendarEventDeleter([&](const QString& id) { deleted.append(id); });
+    orders->setCalendarEventDeleter([&](const QList<Order>& going) {
+        for (const Order& g : going)
+            deleted.append(g.calendarEventIdentifier.value_or(QString()));
+    });
     Order withEvent = f->latestOrder().value();
     withEvent.calendarEventIdentifier = "EV1";
     orders->updateOrder(withEvent);
