@@ -1,6 +1,7 @@
 #pragma once
 
 #include "orderbook/Package.h"
+#include "ui/SheetDialog.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -10,7 +11,6 @@
 class PackageManager;
 class PackageRowList;
 class QLineEdit;
-class SheetDialog;
 
 // "套系设定": the package list with drag to reorder, the price and deposit
 // editor, the add sheet and delete. Every change goes straight to the
