@@ -717,6 +717,19 @@ std::vector<IcsCalendarFile::Block> IcsCalendarFile::blocksFor(const QByteArray&
     return out;
 }
 
+QHash<QString, QList<icalcomponent*>>& IcsCalendarFile::masters() const
+{
+    if (!m_mastersValid) {
+        m_masters.clear();
+        for (icalcomponent* ev : children(m_root, ICAL_VEVENT_COMPONENT)) {
+            if (isMaster(ev))
+                m_masters[uidOf(ev)].append(ev);
+        }
+        m_mastersValid = true;
+    }
+    return m_masters;
+}
+
 qsizetype IcsCalendarFile::masterBlock(const QString& uid) const
 {
     for (size_t i = 0; i < m_blocks.size(); ++i) {
@@ -794,15 +807,13 @@ QList<CalendarEvent> IcsCalendarFile::events(const QString& calendarId) const
 
 std::optional<CalendarEvent> IcsCalendarFile::event(const QString& uid, const QString& calendarId) const
 {
-    for (icalcomponent* ev : children(m_root, ICAL_VEVENT_COMPONENT)) {
-        if (isMaster(ev) && uidOf(ev) == uid) {
-            QSet<QByteArray> unknownZones;
-            auto e = decodeEvent(ev, calendarId, &unknownZones);
-            noteUnknownZones(unknownZones, calendarId);
-            return e;
-        }
-    }
-    return std::nullopt;
+    const QList<icalcomponent*> found = masters().value(uid);
+    if (found.isEmpty())
+        return std::nullopt;
+    QSet<QByteArray> unknownZones;
+    auto e = decodeEvent(found.first(), calendarId, &unknownZones);
+    noteUnknownZones(unknownZones, calendarId);
+    return e;
 }
 
 void IcsCalendarFile::noteUnknownZones(const QSet<QByteArray>& zones, const QString& calendarId) const
@@ -829,14 +840,12 @@ bool IcsCalendarFile::contains(const QString& uid) const
 
 void IcsCalendarFile::putEvent(const CalendarEvent& event)
 {
-    icalcomponent* ev = nullptr;
-    for (icalcomponent* c : children(m_root, ICAL_VEVENT_COMPONENT)) {
-        if (isMaster(c) && uidOf(c) == event.identifier)
-            ev = c;
-    }
+    QList<icalcomponent*>& indexed = masters()[event.identifier];
+    icalcomponent* ev = indexed.isEmpty() ? nullptr : indexed.last();
     const qsizetype at = masterBlock(event.identifier);
     if (!ev || at < 0) {
         if (ev) {
+            indexed.removeLast();
             icalcomponent_remove_component(m_root, ev);
             icalcomponent_free(ev);
         }
@@ -844,6 +853,7 @@ void IcsCalendarFile::putEvent(const CalendarEvent& event)
             m_blocks.erase(m_blocks.begin() + at);
         ev = newEventComponent(event);
         icalcomponent_add_component(m_root, ev);
+        indexed.append(ev);
         m_blocks.push_back(Block{event.identifier, true, true, componentText(ev)});
         return;
     }
@@ -934,6 +944,7 @@ void IcsCalendarFile::putEvent(const CalendarEvent& event)
     icalcomponent_remove_component(m_root, ev);
     icalcomponent_free(ev);
     icalcomponent_add_component(m_root, fresher);
+    indexed.last() = fresher;
     m_blocks[size_t(at)].text = readable ? edited : componentText(fresher);
     if (form.zone && !form.tzid.isEmpty() && !icalcomponent_get_timezone(m_root, form.tzid.constData()))
         addTimeZone(form.tzid, form.zone);
@@ -963,6 +974,7 @@ bool IcsCalendarFile::removeEvent(const QString& uid)
         }
     }
     std::erase_if(m_blocks, [&](const Block& b) { return b.event && b.uid == uid; });
+    m_masters.remove(uid);
     return removed;
 }
 
@@ -993,4 +1005,5 @@ void IcsCalendarFile::replaceComponents(const QString& uid, const std::optional<
         icalcomponent_add_component(m_root, ev);
     }
     icalcomponent_free(wrapper);
+    m_mastersValid = false;
 }

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QColor>
+#include <QHash>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -86,6 +87,9 @@ private:
     void setHeaderProperty(const char* name, const QString& value);
     void addTimeZone(const QByteArray& tzid, _icaltimezone* zone);
     qsizetype masterBlock(const QString& uid) const;
+    // Master events by UID, built on first use and kept up to date by the
+    // edits, so a batch of saves does not scan the document once per event.
+    QHash<QString, QList<icalcomponent_impl*>>& masters() const;
     // Once per document: times in zones no one knows are read as local time.
     void noteUnknownZones(const QSet<QByteArray>& zones, const QString& calendarId) const;
 
@@ -93,4 +97,6 @@ private:
     QList<IcsText::Item> m_header;
     std::vector<Block> m_blocks;
     mutable bool m_unknownZonesLogged = false;
+    mutable QHash<QString, QList<icalcomponent_impl*>> m_masters;
+    mutable bool m_mastersValid = false;
 };
