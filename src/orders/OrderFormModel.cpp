@@ -1,5 +1,6 @@
 #include "OrderFormModel.h"
 
+#include "orderbook/CalendarSyncManager.h"
 #include "orderbook/LocalCalendar.h"
 #include "orderbook/Money.h"
 #include "orderbook/OrderManager.h"
@@ -17,11 +18,10 @@ namespace {
 
 OrderFormModel::CalendarPermission defaultPermission()
 {
-    return {[](QObject* context, std::function<void(bool)> answer) {
-                CalendarStore::shared().requestFullAccessToEvents(
-                    context, [answer = std::move(answer)](bool granted, const QString&) { answer(granted); });
+    return {[](QObject*, std::function<void(bool)> answer) {
+                CalendarSyncManager::shared().requestPermission(std::move(answer));
             },
-            [] {}};
+            [] { CalendarSyncManager::shared().checkPermission(); }};
 }
 
 OrderFormModel::CalendarPermission& permission()

@@ -27,8 +27,8 @@ class OrderFormModel : public QObject
     Q_OBJECT
 public:
     using SaveCallback = std::function<void(const Order&)>;
-    // How the calendar switch asks for access. Until the calendar sync is
-    // wired in, the defaults ask the calendar store itself.
+    // How the calendar switch asks for access: through the calendar sync,
+    // unless a test installs its own answers.
     struct CalendarPermission
     {
         std::function<void(QObject* context, std::function<void(bool granted)>)> request;

@@ -1,5 +1,6 @@
 #include "OrdersFixture.h"
 
+#include "orderbook/CalendarSyncManager.h"
 #include "orders/OrderFormView.h"
 #include "orders/StatusBadge.h"
 #include "platform/CalendarStore.h"
@@ -149,6 +150,26 @@ TEST_F(OrderFormViewTest, Screenshots)
         saveShot(complete, "order-form-complete-" + theme);
         complete->reject();
     }
+}
+
+}
+
+namespace {
+
+TEST_F(OrderFormViewTest, FullAccessRefreshesTheCalendarSyncPermission)
+{
+    const auto checks = [] {
+        QFile log(CalendarSyncManager::shared().logFilePath());
+        return log.open(QIODevice::ReadOnly) ? QString::fromUtf8(log.readAll()).count("日历权限状态: 已授权（完整访问）")
+                                             : -1;
+    };
+    CalendarSyncManager::shared();
+    auto view = open(); // lets the manager run its own first check
+    const int before = checks();
+    click(child(view.get(), "syncSwitch"));
+    QApplication::processEvents();
+    EXPECT_TRUE(view->model().syncToCalendar());
+    EXPECT_EQ(checks(), before + 1);
 }
 
 }
