@@ -11,6 +11,7 @@
 // this process, so its peak memory is this process's. Exits with 2 when any
 // upload went wrong on either server.
 
+#include "ftp/FtpKeys.h"
 #include "ftp/FtpServer.h"
 #include "platform/QuitSignals.h"
 
@@ -312,7 +313,7 @@ int main(int argc, char** argv)
         return 1;
     }
     const QString oursUrl = QStringLiteral("ftp://127.0.0.1:%1/").arg(server.serverPort());
-    const QStringList oursLogin{"--user", FtpServer::kDefaultAccount + ":" + FtpServer::kDefaultAccount};
+    const QStringList oursLogin{"--user", FtpKeys::username.defaultValue + ":" + FtpKeys::password.defaultValue};
 
     Vsftpd vsftpd;
     const quint16 vsPort = freePort();

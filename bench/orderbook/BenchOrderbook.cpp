@@ -5,6 +5,7 @@
 
 #include "orderbook/BackupManager.h"
 #include "orderbook/OrderCodec.h"
+#include "orderbook/OrderbookKeys.h"
 #include "orderbook/OrderManager.h"
 #include "orderbook/PackageManager.h"
 #include "platform/UserDefaults.h"
@@ -69,7 +70,7 @@ void run(int n, const QString& dir)
     const QByteArray bytes = *OrderCodec::encodeOrders(orders);
     print("encode_ms", n, msSince(t));
     print("stored_kib", n, bytes.size() / 1024.0);
-    store.set(OrderManager::ordersKey, bytes);
+    store.set(OrderbookKeys::orders, bytes);
 
     t.restart();
     UserDefaults reopened(store.filePath());
@@ -155,7 +156,7 @@ void runBackup(int n, const QString& dir)
     print("backup_export_ms", n, msSince(t));
     print("backup_file_kib", n, QFileInfo(file).size() / 1024.0);
 
-    defaults.remove(QString::fromLatin1(OrderManager::ordersKey));
+    defaults.remove(OrderbookKeys::orders);
     OrderManager::shared().setOrders({});
     // Each write replaces the file, so a new inode marks a new write.
     QSet<quint64> filesSeen;

@@ -1,5 +1,6 @@
 #include "AboutWindow.h"
 
+#include "platform/Product.h"
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
 #include "ui/ThemeObserver.h"
@@ -23,7 +24,7 @@ QRect AboutWindow::flipped(int x, int y, int width, int height) { return {x, kHe
 AboutWindow::AboutWindow(const QString& versionText, const QIcon& icon, QWidget* parent)
     : QDialog(parent)
 {
-    setWindowTitle(QStringLiteral("关于 Kelvara"));
+    setWindowTitle(QStringLiteral("关于 ") + QString::fromLatin1(Product::kDisplayName));
     setModal(false);
     setFixedSize(kWidth, kHeight);
     setAttribute(Qt::WA_QuitOnClose, false);
@@ -41,7 +42,7 @@ AboutWindow::AboutWindow(const QString& versionText, const QIcon& icon, QWidget*
     if (!icon.isNull())
         m_icon->setPixmap(icon.pixmap(QSize(side, side)));
 
-    m_name = new ThemedLabel(QStringLiteral("Kelvara"), Fonts::system(18, QFont::Bold), &nameColor, this);
+    m_name = new ThemedLabel(QString::fromLatin1(Product::kDisplayName), Fonts::system(18, QFont::Bold), &nameColor, this);
     m_name->setGeometry(flipped(20, 115, 280, 24));
     m_tagline = new ThemedLabel(QStringLiteral("摄影师的最佳搭档"), Fonts::system(11), &taglineColor, this);
     m_tagline->setGeometry(flipped(20, 95, 280, 16));

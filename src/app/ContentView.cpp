@@ -1,5 +1,6 @@
 #include "ContentView.h"
 
+#include "app/AppKeys.h"
 #include "app/AppVersion.h"
 #include "app/GlobalSearchManager.h"
 #include "app/MenuSelection.h"
@@ -7,11 +8,14 @@
 #include "app/SidebarView.h"
 #include "app/TopBarView.h"
 #include "online/FeedbackManager.h"
+#include "online/OnlineKeys.h"
 #include "online/SoftwareUpdatePrefs.h"
 #include "online/StatsReporter.h"
 #include "online/UpdateChecker.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Product.h"
 #include "platform/UserDefaults.h"
+#include "settings/SettingsKeys.h"
 #include "tools/AutoImportView.h"
 #include "tools/BatchToolsView.h"
 #include "tools/QuickFilterView.h"
@@ -34,7 +38,6 @@ const QString kQuickFilter = QStringLiteral("快速分片");
 const QString kFtp = QStringLiteral("FTP传输");
 const QString kSchedule = QStringLiteral("档期收入");
 const QString kSoftwareUpdate = QStringLiteral("软件更新");
-const QString kSeenUpdateHint = QStringLiteral("seenUpdateHint");
 }
 
 ContentView::ContentView(QWidget* parent)
@@ -46,7 +49,7 @@ ContentView::ContentView(QWidget* parent)
 
     const QStringList hidden = [] {
         QStringList names;
-        for (const QVariant& v : UserDefaults::standard().array(QStringLiteral("remote_hidden_features")).value_or(QVariantList()))
+        for (const QVariant& v : UserDefaults::standard().array(OnlineKeys::remoteHiddenFeatures).value_or(QVariantList()))
             if (v.typeId() == QMetaType::QString)
                 names.append(v.toString());
         return names;
@@ -54,7 +57,7 @@ ContentView::ContentView(QWidget* parent)
     m_menuItems = visibleMenuItems(fullMenu(), hidden);
 
     m_selection = new MenuSelection(this);
-    const QString target = launchPageTitle(UserDefaults::standard().string(QStringLiteral("defaultLaunchPage")));
+    const QString target = launchPageTitle(UserDefaults::standard().string(SettingsKeys::defaultLaunchPage));
     for (const MenuItem& item : m_menuItems) {
         if (item.title == target) {
             m_selection->setSelected(item);
@@ -66,7 +69,7 @@ ContentView::ContentView(QWidget* parent)
     connect(m_updateChecker, &UpdateChecker::updateResultChanged, this,
             [](const std::optional<UpdateResult>& result) {
                 if (result && result->kind == UpdateResult::Kind::hasUpdate)
-                    UserDefaults::standard().set(kSeenUpdateHint, QString());
+                    UserDefaults::standard().set(OnlineKeys::seenUpdateHint, QString());
             });
 
     auto* column = new QVBoxLayout(this);
@@ -119,7 +122,8 @@ QList<MenuItem> ContentView::fullMenu()
         MenuItem::make("自动删废片", "trash", false, true, "自动帮你挑选出闭眼、虚焦、严重过曝等照片"),
         MenuItem::make("作品展示", "photo.on.rectangle.angled", false, true, "可快速分享给客户浏览你的作品集"),
         MenuItem::make("在线选片", "checkmark.circle", false, true,
-                       "小程序在线选片，自动同步Kelvara一键导出Raw/JPG格式照片"),
+                       QStringLiteral("小程序在线选片，自动同步%1一键导出Raw/JPG格式照片")
+                           .arg(QString::fromLatin1(Product::kDisplayName))),
     };
 }
 
@@ -290,8 +294,8 @@ void ContentView::onAppear()
 {
     m_focusTimer->start();
     UserDefaults& defaults = UserDefaults::standard();
-    if (!defaults.string(kSeenUpdateHint))
-        defaults.set(kSeenUpdateHint, AppVersion::currentVersionText());
+    if (!defaults.string(OnlineKeys::seenUpdateHint))
+        defaults.set(OnlineKeys::seenUpdateHint, AppVersion::currentVersionText());
     if (SoftwareUpdatePrefs::autoCheckEnabled())
         m_updateChecker->checkForUpdate();
     // One poll timer per window, however often it appears.

@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "app/ContentView.h"
+#include "platform/Product.h"
 #include "ui/AppTheme.h"
 #include "ui/ThemeObserver.h"
 
@@ -10,12 +11,13 @@
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
 {
-    setWindowTitle(QStringLiteral("Kelvara"));
+    const QString product = QString::fromLatin1(Product::kDisplayName);
+    setWindowTitle(product);
     m_content = new ContentView(this);
     setCentralWidget(m_content);
 
-    QMenu* appMenu = menuBar()->addMenu(QStringLiteral("Kelvara"));
-    m_about = appMenu->addAction(QStringLiteral("关于 Kelvara"));
+    QMenu* appMenu = menuBar()->addMenu(product);
+    m_about = appMenu->addAction(QStringLiteral("关于 ") + product);
     appMenu->addSeparator();
     m_quit = appMenu->addAction(QStringLiteral("退出"));
     m_quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));

@@ -1,5 +1,6 @@
 #include "SidebarView.h"
 
+#include "app/AppKeys.h"
 #include "app/MenuItemView.h"
 #include "app/MenuSelection.h"
 #include "app/VersionBarView.h"
@@ -53,7 +54,7 @@ SidebarView::SidebarView(const QList<MenuItem>& menuItems, MenuSelection* select
 
     connect(m_selection, &MenuSelection::selectedChanged, this, &SidebarView::refreshRows);
     connect(&UserDefaults::standard(), &UserDefaults::changed, this, [this](const QString& key) {
-        if (key == QLatin1String(kFtpEnabledKey))
+        if (key == QLatin1String(AppKeys::ftpFeatureEnabled.name))
             refreshRows();
     });
     refreshRows();
@@ -61,8 +62,7 @@ SidebarView::SidebarView(const QList<MenuItem>& menuItems, MenuSelection* select
 
 bool SidebarView::ftpEnabled()
 {
-    const QVariant v = UserDefaults::standard().object(QLatin1String(kFtpEnabledKey));
-    return v.isValid() ? UserDefaults::toBool(v) : true;
+    return UserDefaults::standard().value(AppKeys::ftpFeatureEnabled);
 }
 
 MenuItemView* SidebarView::rowForTitle(const QString& title) const

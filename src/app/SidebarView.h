@@ -18,7 +18,6 @@ class SidebarView : public ThemedPanel
     Q_OBJECT
 public:
     static constexpr int kWidth = 220;
-    static constexpr const char* kFtpEnabledKey = "ftpFeatureEnabled";
 
     SidebarView(const QList<MenuItem>& menuItems, MenuSelection* selection, UpdateChecker* updateChecker,
                 const MenuItem& softwareUpdateItem, QWidget* parent = nullptr);

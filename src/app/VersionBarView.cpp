@@ -4,6 +4,7 @@
 #include "app/MenuSelection.h"
 #include "app/PendingScreenView.h"
 #include "app/VersionLinkButton.h"
+#include "online/OnlineKeys.h"
 #include "online/UpdateChecker.h"
 #include "platform/UserDefaults.h"
 #include "ui/AppTheme.h"
@@ -14,11 +15,6 @@
 #include <QDialog>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
-
-namespace {
-const QString kSeenUpdateHint = QStringLiteral("seenUpdateHint");
-const QString kHasNewReply = QStringLiteral("hasNewReply");
-}
 
 VersionBarView::VersionBarView(UpdateChecker* updateChecker, MenuSelection* selection,
                                const MenuItem& softwareUpdateItem, QWidget* parent)
@@ -49,7 +45,7 @@ VersionBarView::VersionBarView(UpdateChecker* updateChecker, MenuSelection* sele
     connect(m_feedbackButton, &QAbstractButton::clicked, this, &VersionBarView::openFeedback);
     connect(m_checker, &UpdateChecker::updateResultChanged, this, &VersionBarView::refresh);
     connect(&UserDefaults::standard(), &UserDefaults::changed, this, [this](const QString& key) {
-        if (key == kSeenUpdateHint || key == kHasNewReply)
+        if (key == QLatin1String(OnlineKeys::seenUpdateHint.name) || key == QLatin1String(OnlineKeys::hasNewReply.name))
             refresh();
     });
     refresh();
@@ -67,7 +63,7 @@ bool VersionBarView::showUpdateDot(const std::optional<UpdateResult>& result, co
 bool VersionBarView::showUpdateDot() const
 {
     return showUpdateDot(m_checker->updateResult(),
-                         UserDefaults::standard().string(kSeenUpdateHint).value_or(QString()));
+                         UserDefaults::standard().string(OnlineKeys::seenUpdateHint).value_or(QString()));
 }
 
 void VersionBarView::refresh()
@@ -75,12 +71,12 @@ void VersionBarView::refresh()
     const bool dot = showUpdateDot();
     m_updateButton->setShowDot(dot);
     m_newVersionNote->setVisible(dot);
-    m_feedbackButton->setShowDot(UserDefaults::standard().boolean(kHasNewReply));
+    m_feedbackButton->setShowDot(UserDefaults::standard().value(OnlineKeys::hasNewReply));
 }
 
 void VersionBarView::openSoftwareUpdate()
 {
-    UserDefaults::standard().set(kSeenUpdateHint, currentVersion());
+    UserDefaults::standard().set(OnlineKeys::seenUpdateHint, currentVersion());
     m_selection->setLastBeforeUpdate(m_selection->selected());
     m_selection->setSelected(m_softwareUpdateItem);
 }
@@ -106,5 +102,5 @@ void VersionBarView::openFeedback()
         connect(sheet, &QObject::destroyed, this, [this] { m_feedbackSheet = nullptr; });
         sheet->open();
     }
-    UserDefaults::standard().set(kHasNewReply, false);
+    UserDefaults::standard().set(OnlineKeys::hasNewReply, false);
 }

@@ -1,5 +1,6 @@
 #include "FtpServer.h"
 
+#include "ftp/FtpKeys.h"
 #include "ftp/FtpListener.h"
 #include "platform/UserDefaults.h"
 
@@ -16,11 +17,6 @@ bool startsWithAny(const QString& name, std::initializer_list<const char*> prefi
             return true;
     }
     return false;
-}
-
-QString storedText(const char* key, const QString& fallback)
-{
-    return UserDefaults::standard().string(QLatin1String(key)).value_or(fallback);
 }
 
 }
@@ -173,28 +169,28 @@ QString FtpServer::chooseLocalIP(const QList<QPair<QString, QHostAddress>>& entr
 
 QString FtpServer::uiUserPerm()
 {
-    return storedText("ftpUserPerm", kPermReadWrite);
+    return UserDefaults::standard().value(FtpKeys::userPerm);
 }
 
 QString FtpServer::uiAnonPerm()
 {
-    return storedText("ftpAnonPerm", kPermDisabled);
+    return UserDefaults::standard().value(FtpKeys::anonPerm);
 }
 
 QString FtpServer::uiUsername()
 {
-    return storedText("ftpUsername", kDefaultAccount);
+    return UserDefaults::standard().value(FtpKeys::username);
 }
 
 QString FtpServer::uiPassword()
 {
-    return storedText("ftpPassword", kDefaultAccount);
+    return UserDefaults::standard().value(FtpKeys::password);
 }
 
 bool FtpServer::uiAllowVideo()
 {
     // Only a stored Boolean (or the numbers 0 and 1) can turn videos away.
-    const QVariant value = UserDefaults::standard().object(QStringLiteral("ftpAllowVideo"));
+    const QVariant value = UserDefaults::standard().object(FtpKeys::allowVideo);
     if (value.typeId() == QMetaType::Bool)
         return value.toBool();
     bool ok = false;

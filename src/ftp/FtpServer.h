@@ -27,7 +27,6 @@ public:
     static inline const QString kPermReadWrite = QStringLiteral("读写");
     static inline const QString kPermReadOnly = QStringLiteral("只读");
     static inline const QString kPermDisabled = QStringLiteral("禁用");
-    static inline const QString kDefaultAccount = QStringLiteral("482917");
 
     explicit FtpServer(QObject* parent = nullptr);
     ~FtpServer() override;

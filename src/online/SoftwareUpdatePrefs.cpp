@@ -1,13 +1,11 @@
 #include "SoftwareUpdatePrefs.h"
 
+#include "online/OnlineKeys.h"
 #include "platform/UserDefaults.h"
 
 namespace SoftwareUpdatePrefs {
 bool autoCheckEnabled()
 {
-    const UserDefaults& d = UserDefaults::standard();
-    if (!d.object(kAutoCheckKey).isValid())
-        return true;
-    return d.boolean(kAutoCheckKey);
+    return UserDefaults::standard().value(OnlineKeys::autoCheckUpdate);
 }
 }

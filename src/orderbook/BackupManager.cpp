@@ -2,9 +2,11 @@
 
 #include "orderbook/OrderCodec.h"
 #include "orderbook/OrderManager.h"
+#include "orderbook/OrderbookKeys.h"
 #include "orderbook/PackageManager.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
+#include "platform/Product.h"
 #include "platform/UserDefaults.h"
 
 #include <QDateTime>
@@ -13,7 +15,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QUrl>
 
 #include <algorithm>
@@ -35,10 +36,8 @@ const QString kStampFormat = QStringLiteral("yyyyMMdd_HHmmss");
 // Keys whose values are JSON bytes in the store; the file holds them as base64.
 const QStringList& byteKeys()
 {
-    static const QStringList keys = {QString::fromLatin1(OrderManager::ordersKey),
-                                     QString::fromLatin1(OrderManager::restDaysKey),
-                                     QString::fromLatin1(PackageManager::defaultsKey),
-                                     QStringLiteral("scheduleReminderRules")};
+    static const QStringList keys = {OrderbookKeys::orders, OrderbookKeys::restDays, OrderbookKeys::packages,
+                                     OrderbookKeys::reminderRules};
     return keys;
 }
 
@@ -64,11 +63,11 @@ bool reminderRulesDecode(const QByteArray& bytes)
 // Whether bytes under a stored-list key read as that list.
 bool decodes(const QString& key, const QByteArray& bytes)
 {
-    if (key == QLatin1String(OrderManager::ordersKey))
+    if (key == QLatin1String(OrderbookKeys::orders.name))
         return OrderCodec::decodeOrders(bytes).has_value();
-    if (key == QLatin1String(OrderManager::restDaysKey))
+    if (key == QLatin1String(OrderbookKeys::restDays.name))
         return OrderCodec::decodeRestDays(bytes).has_value();
-    if (key == QLatin1String(PackageManager::defaultsKey))
+    if (key == QLatin1String(OrderbookKeys::packages.name))
         return OrderCodec::decodePackages(bytes).has_value();
     return reminderRulesDecode(bytes);
 }
@@ -158,14 +157,11 @@ QString BackupManager::autoBackupDirectory() const
 
 void BackupManager::performAutoBackupIfEnabled()
 {
-    // Never written means on: the settings switch shows it on, and a user who
-    // sees backups on must get them.
-    const QVariant enabled = UserDefaults::standard().object(QStringLiteral("autoBackupEnabled"));
-    if (enabled.isValid() && !UserDefaults::toBool(enabled))
+    if (!UserDefaults::standard().value(OrderbookKeys::autoBackupEnabled))
         return;
     const QString stamp = QDateTime::currentDateTime().toString(kStampFormat);
     const QString path = autoBackupDirectory() + u'/' + kAutoPrefix + stamp + kSuffix;
-    if (exportBackup(path, m_coreDataKeys + m_preferenceKeys))
+    if (exportBackup(path, backupKeys()))
         cleanupOldAutoBackups(5, path);
 }
 
@@ -188,26 +184,26 @@ bool BackupManager::exportBackup(const QString& filePath, const QStringList& key
 {
     QJsonObject data;
     const UserDefaults& defaults = UserDefaults::standard();
+    // Only what the user stored: defaults come back by themselves.
+    const QVariantMap stored = defaults.dictionaryRepresentation();
     for (const QString& key : keys) {
-        const QVariant value = defaults.object(key);
-        if (value.isValid())
-            data.insert(key, QJsonValue::fromVariant(serializeValue(value)));
+        if (const auto it = stored.constFind(key); it != stored.constEnd())
+            data.insert(key, QJsonValue::fromVariant(serializeValue(*it)));
     }
     QJsonObject root;
     root.insert(QStringLiteral("version"), QStringLiteral("3.2"));
     root.insert(QStringLiteral("exportDate"), QDateTime::currentMSecsSinceEpoch() / 1000.0);
-    root.insert(QStringLiteral("appName"), QStringLiteral("Kelvara"));
+    root.insert(QStringLiteral("appName"), QString::fromLatin1(Product::kDisplayName));
     root.insert(QStringLiteral("data"), data);
     const QByteArray bytes = QJsonDocument(root).toJson(QJsonDocument::Indented);
 
-    QSaveFile file(filePath);
     // Owner only from the first byte on: the file holds the FTP password.
-    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)
-        || file.write(bytes) != bytes.size() || !file.commit()) {
-        Log::line(QStringLiteral("💾 备份导出失败: ") + file.errorString());
+    const QString error =
+        Paths::saveAtomically(filePath, bytes, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (!error.isEmpty()) {
+        Log::line(QStringLiteral("💾 备份导出失败: ") + error);
         return false;
     }
-    Paths::syncDirectory(QFileInfo(filePath).absolutePath());
     Log::line(QStringLiteral("💾 备份导出成功: ") + filePath + QStringLiteral(", 大小: ")
               + QString::number(bytes.size()) + QStringLiteral(" 字节"));
     return true;
@@ -238,7 +234,7 @@ BackupManager::ImportResult BackupManager::importBackup(const QString& filePath)
 
     // Only what an export writes comes back, and the stored lists only when
     // they read: a damaged file must not replace good orders.
-    const QStringList accepted = m_coreDataKeys + m_preferenceKeys;
+    const QStringList accepted = backupKeys();
     const QJsonObject data = dataValue.toObject();
     QVariantMap values;
     for (auto it = data.begin(); it != data.end(); ++it) {

@@ -33,6 +33,8 @@ public:
     ImportResult importBackup(const QString& filePath);
 
     QString autoBackupDirectory() const;
+    // Every key a backup may carry: the core ones, then the optional groups.
+    QStringList backupKeys() const { return m_coreDataKeys + m_preferenceKeys; }
 
     // Files larger than this are refused before they are read.
     static constexpr qint64 maxImportBytes = 64 * 1024 * 1024;

@@ -2,6 +2,7 @@
 
 #include "orderbook/LocalCalendar.h"
 #include "orderbook/Money.h"
+#include "orderbook/OrderbookKeys.h"
 #include "platform/UserDefaults.h"
 
 #include <cmath>
@@ -41,8 +42,7 @@ Order Order::blank()
 
 QString Order::defaultReminderRule()
 {
-    const std::optional<QString> stored = UserDefaults::standard().string(QStringLiteral("scheduleReminderDefault"));
-    return stored ? *stored : QStringLiteral("提前1天");
+    return UserDefaults::standard().value(OrderbookKeys::reminderDefault);
 }
 
 double Order::receivedAmount() const

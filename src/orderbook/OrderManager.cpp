@@ -2,6 +2,7 @@
 
 #include "orderbook/LocalCalendar.h"
 #include "orderbook/Money.h"
+#include "orderbook/OrderbookKeys.h"
 #include "orderbook/OrderCodec.h"
 #include "platform/Log.h"
 #include "platform/TimeZoneWatcher.h"
@@ -85,8 +86,8 @@ OrderManager& OrderManager::shared()
 OrderManager::OrderManager(UserDefaults& store, QObject* parent)
     : QObject(parent)
     , m_store(store)
-    , m_storedOrders(store, QString::fromLatin1(ordersKey))
-    , m_storedRestDays(store, QString::fromLatin1(restDaysKey))
+    , m_storedOrders(store, OrderbookKeys::orders)
+    , m_storedRestDays(store, OrderbookKeys::restDays)
 {
     load();
     connect(&TimeZoneWatcher::shared(), &TimeZoneWatcher::timeZoneChanged, this, &OrderManager::timeZoneDidChange);
@@ -122,7 +123,7 @@ bool OrderManager::setRestDays(const QList<RestDay>& days)
 {
     for (const RestDay& d : days) {
         if (!d.date.isValid()) {
-            logUnstorable(QString::fromLatin1(restDaysKey));
+            logUnstorable(OrderbookKeys::restDays);
             return false;
         }
     }
@@ -401,7 +402,7 @@ void OrderManager::toggleRestDay(const QDate& day)
 
 int OrderManager::maxOrdersPerDay() const
 {
-    const qint64 stored = m_store.integer(QString::fromLatin1(maxOrdersPerDayKey));
+    const qint64 stored = m_store.integer(OrderbookKeys::maxOrdersPerDay);
     if (stored >= 1)
         return int(std::min<qint64>(stored, std::numeric_limits<int>::max()));
     return 10;

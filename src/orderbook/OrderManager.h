@@ -24,10 +24,6 @@ class OrderManager : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr const char* ordersKey = "schedule_orders_v1";
-    static constexpr const char* restDaysKey = "schedule_restdays_v1";
-    static constexpr const char* maxOrdersPerDayKey = "scheduleMaxOrdersPerDay";
-
     // Made on first use over UserDefaults::standard(), kept for the process.
     static OrderManager& shared();
 

@@ -1,5 +1,6 @@
 #include "PackageManager.h"
 
+#include "orderbook/OrderbookKeys.h"
 #include "orderbook/OrderCodec.h"
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
@@ -29,7 +30,7 @@ PackageManager& PackageManager::shared()
 PackageManager::PackageManager(UserDefaults& store, QObject* parent)
     : QObject(parent)
     , m_store(store)
-    , m_stored(store, QString::fromLatin1(defaultsKey))
+    , m_stored(store, OrderbookKeys::packages)
     , m_defaultPackages(makeDefaultPackages())
 {
     loadPackages();
@@ -63,18 +64,18 @@ void PackageManager::loadPackages()
         savePackages();
         // Set even when the save is held back: the list that will be stored
         // holds the built-ins' deposits already.
-        m_store.set(QString::fromLatin1(depositMigratedKey), true);
+        m_store.set(OrderbookKeys::packageDepositMigrated, true);
         return;
     }
     m_stored.markReadable(*bytes);
     setPackages(std::move(*decoded));
-    if (m_store.boolean(QString::fromLatin1(depositMigratedKey)))
+    if (m_store.value(OrderbookKeys::packageDepositMigrated))
         return;
     for (Package& p : m_packages)
         p.deposit = 300;
     Q_EMIT packagesChanged();
     if (savePackages())
-        m_store.set(QString::fromLatin1(depositMigratedKey), true);
+        m_store.set(OrderbookKeys::packageDepositMigrated, true);
 }
 
 bool PackageManager::savePackages()

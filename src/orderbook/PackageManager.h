@@ -18,9 +18,6 @@ class PackageManager : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr const char* defaultsKey = "schedulePackages";
-    static constexpr const char* depositMigratedKey = "packageDepositMigratedTo300";
-
     // Made on first use over UserDefaults::standard(), kept for the process.
     static PackageManager& shared();
 

@@ -5,7 +5,6 @@
 
 #include <QDateTime>
 #include <QFile>
-#include <QSaveFile>
 
 QString Quarantine::keep(const QString& key, const QByteArray& bytes)
 {
@@ -15,12 +14,10 @@ QString Quarantine::keep(const QString& key, const QByteArray& bytes)
     for (int n = 2; QFile::exists(path); ++n)
         path = QStringLiteral("%1/%2_%3-%4.json").arg(dir, key, stamp).arg(n);
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    if (!Paths::saveAtomically(path, bytes).isEmpty()) {
         Log::line(QStringLiteral("⚠️ [数据] 无法读取 %1 的已存数据，另存副本失败，暂不覆盖: %2").arg(key, path));
         return {};
     }
-    Paths::syncDirectory(dir);
     Log::line(QStringLiteral("⚠️ [数据] 无法读取 %1 的已存数据，已另存到: %2").arg(key, path));
     return path;
 }

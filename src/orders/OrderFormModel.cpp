@@ -4,7 +4,9 @@
 #include "orderbook/LocalCalendar.h"
 #include "orderbook/Money.h"
 #include "orderbook/OrderManager.h"
+#include "orderbook/OrderbookKeys.h"
 #include "orderbook/PackageManager.h"
+#include "orders/OrdersKeys.h"
 #include "platform/CalendarStore.h"
 #include "platform/UserDefaults.h"
 
@@ -94,7 +96,7 @@ OrderFormModel::OrderFormModel(OrderManager& orders, PackageManager& packages, U
     // A stored list that is not eight texts is replaced; one that is not a
     // list of texts at all is left alone.
     m_quickLocations = defaultQuickLocations();
-    if (const auto stored = m_defaults.array(QString::fromLatin1(quickLocationsKey))) {
+    if (const auto stored = m_defaults.array(OrdersKeys::quickShootLocations)) {
         const bool allText = std::all_of(stored->cbegin(), stored->cend(),
                                          [](const QVariant& v) { return v.typeId() == QMetaType::QString; });
         if (allText && stored->size() == 8) {
@@ -102,7 +104,7 @@ OrderFormModel::OrderFormModel(OrderManager& orders, PackageManager& packages, U
             for (const QVariant& v : *stored)
                 m_quickLocations.append(v.toString());
         } else if (allText) {
-            m_defaults.set(QString::fromLatin1(quickLocationsKey), QVariant(defaultQuickLocations()));
+            m_defaults.set(OrdersKeys::quickShootLocations, QVariant(defaultQuickLocations()));
         }
     }
 
@@ -128,7 +130,7 @@ OrderFormModel::OrderFormModel(OrderManager& orders, PackageManager& packages, U
         m_shootTime = QDateTime(QDate::currentDate(), QTime(14, 0));
         m_timeSlot = ShootTimeSlot::afternoon;
         // The preference that says whether new orders go to the calendar.
-        m_syncToCalendar = m_defaults.boolean(QString::fromLatin1(syncDefaultKey));
+        m_syncToCalendar = m_defaults.boolean(OrderbookKeys::syncCalendarDefault);
         m_reminderRule = m_defaults.string(QStringLiteral("scheduleReminderDefault")).value_or(QStringLiteral("提前1天"));
     }
     refreshLatest();
@@ -446,7 +448,7 @@ void OrderFormModel::cancel()
 void OrderFormModel::toggleQuickLocationEditing()
 {
     if (m_isEditingQuickLocations)
-        m_defaults.set(QString::fromLatin1(quickLocationsKey), QVariant(m_quickLocations));
+        m_defaults.set(OrdersKeys::quickShootLocations, QVariant(m_quickLocations));
     m_isEditingQuickLocations = !m_isEditingQuickLocations;
     Q_EMIT quickLocationEditingChanged(m_isEditingQuickLocations);
     Q_EMIT changed();

@@ -36,8 +36,6 @@ public:
     };
     static void setCalendarPermission(CalendarPermission permission);
 
-    static constexpr const char* quickLocationsKey = "quickShootLocations";
-    static constexpr const char* syncDefaultKey = "scheduleSyncCalendarDefault";
     static const QStringList& defaultQuickLocations();
 
     OrderFormModel(OrderManager& orders, PackageManager& packages, UserDefaults& defaults,

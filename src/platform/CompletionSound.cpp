@@ -1,6 +1,7 @@
 #include "CompletionSound.h"
 
 #include "Log.h"
+#include "Product.h"
 
 #include <QFileInfo>
 #include <QMutex>

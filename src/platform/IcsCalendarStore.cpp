@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSet>
 
 #include <algorithm>
@@ -406,14 +405,11 @@ bool IcsCalendarStore::write(Entry& e, QString* error)
         }
     }
     const QByteArray bytes = e.doc->serialize();
-    // The folder may have been removed from outside meanwhile.
-    QDir().mkpath(m_folder);
-    QSaveFile file(e.path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        setError(error, QStringLiteral("无法写入日历文件：") + file.errorString());
+    // The folder may have been removed from outside meanwhile: saving makes it again.
+    if (const QString failure = Paths::saveAtomically(e.path, bytes); !failure.isEmpty()) {
+        setError(error, QStringLiteral("无法写入日历文件：") + failure);
         return false;
     }
-    Paths::syncDirectory(m_folder);
     ++m_writeCount;
     e.diskHash = hashOf(bytes);
     e.onDisk = true;

@@ -1,6 +1,8 @@
 #include "Paths.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <fcntl.h>
@@ -44,6 +46,18 @@ void syncDirectory(const QString& dirPath)
         return;
     ::fsync(fd);
     ::close(fd);
+}
+
+QString saveAtomically(const QString& path, const QByteArray& bytes, QFileDevice::Permissions permissions)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    QDir().mkpath(folder);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || (permissions && !file.setPermissions(permissions))
+        || file.write(bytes) != bytes.size() || !file.commit())
+        return file.errorString().isEmpty() ? QStringLiteral("无法写入文件") : file.errorString();
+    syncDirectory(folder);
+    return {};
 }
 
 }

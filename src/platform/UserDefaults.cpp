@@ -10,7 +10,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <QUrl>
 
 #include <cmath>
@@ -311,6 +310,23 @@ std::optional<QString> UserDefaults::string(const QString& key) const
     return std::nullopt;
 }
 
+bool UserDefaults::value(const PreferenceKey<bool>& key) const
+{
+    const QVariant v = object(key);
+    return v.isValid() ? toBool(v) : key.defaultValue;
+}
+
+qint64 UserDefaults::value(const PreferenceKey<int>& key) const
+{
+    const QVariant v = object(key);
+    return v.isValid() ? toInteger(v) : key.defaultValue;
+}
+
+QString UserDefaults::value(const PreferenceKey<QString>& key) const
+{
+    return string(key).value_or(key.defaultValue);
+}
+
 qint64 UserDefaults::integer(const QString& key) const { return toInteger(object(key)); }
 double UserDefaults::doubleValue(const QString& key) const { return toDouble(object(key)); }
 bool UserDefaults::boolean(const QString& key) const { return toBool(object(key)); }
@@ -509,16 +525,10 @@ bool UserDefaults::writeLocked()
     }
     text += "\n}\n";
 
-    const QFileInfo info(m_path);
-    QDir().mkpath(info.absolutePath());
-    QSaveFile file(m_path);
-    bool ok = file.open(QIODevice::WriteOnly)
-        && file.write(text) == text.size()
-        && file.commit();
-    if (ok)
-        Paths::syncDirectory(info.absolutePath());
-    else
-        Log::line(QString("⚠️ [设置] 写入设置文件失败: %1").arg(file.errorString()));
+    const QString error = Paths::saveAtomically(m_path, text);
+    const bool ok = error.isEmpty();
+    if (!ok)
+        Log::line(QString("⚠️ [设置] 写入设置文件失败: %1").arg(error));
     m_lastWriteOk = ok;
     return ok;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/PreferenceKey.h"
+
 #include <QObject>
 #include <QReadWriteLock>
 #include <QVariant>
@@ -43,6 +45,11 @@ public:
     std::optional<QUrl> url(const QString& key) const;
     std::optional<QVariantList> array(const QString& key) const;
     std::optional<QVariantMap> dictionary(const QString& key) const;
+
+    // A preference as its type reads it: the stored value, else the key's default.
+    bool value(const PreferenceKey<bool>& key) const;
+    qint64 value(const PreferenceKey<int>& key) const;
+    QString value(const PreferenceKey<QString>& key) const;
 
     // Stores `value`; an invalid QVariant removes the key. Returns false when
     // the value has a type the store cannot hold (nothing changes then).

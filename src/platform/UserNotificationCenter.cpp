@@ -2,6 +2,7 @@
 
 #include "Log.h"
 #include "Paths.h"
+#include "Product.h"
 
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -14,7 +15,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointer>
-#include <QSaveFile>
 
 #include <algorithm>
 
@@ -101,7 +101,7 @@ QString UserNotificationCenter::defaultStorePath()
 UserNotificationCenter::UserNotificationCenter(const QString& storePath, QObject* parent)
     : QObject(parent)
     , m_storePath(storePath)
-    , m_connectionName(QStringLiteral("tessary-notifications-%1").arg(quintptr(this), 0, 16))
+    , m_connectionName(QStringLiteral("%1-notifications-%2").arg(QString::fromLatin1(Product::kSystemName)).arg(quintptr(this), 0, 16))
 {
     load();
     m_timer.setSingleShot(true);
@@ -329,15 +329,10 @@ bool UserNotificationCenter::save(QString* error)
     for (const UserNotificationRequest& r : m_pending)
         list.append(encode(r));
     const QByteArray bytes = QJsonDocument(QJsonObject{{"version", 1}, {"requests", list}}).toJson();
-    QDir().mkpath(QFileInfo(m_storePath).absolutePath());
-    QSaveFile file(m_storePath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error)
-            *error = QStringLiteral("无法保存本地通知：") + file.errorString();
-        return false;
-    }
-    Paths::syncDirectory(QFileInfo(m_storePath).absolutePath());
-    return true;
+    const QString failure = Paths::saveAtomically(m_storePath, bytes);
+    if (!failure.isEmpty() && error)
+        *error = QStringLiteral("无法保存本地通知：") + failure;
+    return failure.isEmpty();
 }
 
 void UserNotificationCenter::scheduleTimer()
@@ -422,7 +417,7 @@ void UserNotificationCenter::notify(const UserNotificationRequest& request)
         body = escapeMarkup(body);
     QVariantMap hints;
     hints.insert(QStringLiteral("urgency"), QVariant::fromValue(uchar(1)));
-    hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("tessary"));
+    hints.insert(QStringLiteral("desktop-entry"), QString::fromLatin1(Product::kSystemName));
     if (request.defaultSound)
         hints.insert(QStringLiteral("sound-name"), QStringLiteral("message-new-instant"));
     else

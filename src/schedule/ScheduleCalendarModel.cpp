@@ -2,8 +2,10 @@
 
 #include "orderbook/LocalCalendar.h"
 #include "orderbook/OrderManager.h"
+#include "orderbook/OrderbookKeys.h"
 #include "platform/UserDefaults.h"
 #include "schedule/LunarCalendar.h"
+#include "schedule/ScheduleKeys.h"
 
 #include <QDateTime>
 
@@ -37,7 +39,7 @@ ScheduleCalendarModel::ScheduleCalendarModel(OrderManager& orders, UserDefaults&
     });
     connect(&m_orders, &OrderManager::restDaysChanged, this, &ScheduleCalendarModel::requestChanged);
     connect(&m_prefs, &UserDefaults::changed, this, [this](const QString& key) {
-        if (key == QLatin1String(weekStartsOnMondayKey) || key == QLatin1String(OrderManager::maxOrdersPerDayKey))
+        if (key == QLatin1String(ScheduleKeys::weekStartsOnMonday.name) || key == QLatin1String(OrderbookKeys::maxOrdersPerDay.name))
             requestChanged();
     });
 }
@@ -90,9 +92,7 @@ void ScheduleCalendarModel::setMonth(int month)
 
 bool ScheduleCalendarModel::weekStartsOnMonday() const
 {
-    const QString key = QString::fromLatin1(weekStartsOnMondayKey);
-    const QVariant value = m_prefs.object(key);
-    return value.isValid() ? UserDefaults::toBool(value) : true;
+    return m_prefs.value(ScheduleKeys::weekStartsOnMonday);
 }
 
 QString ScheduleCalendarModel::monthTitle() const

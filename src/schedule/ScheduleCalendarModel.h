@@ -43,8 +43,6 @@ class ScheduleCalendarModel : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr const char* weekStartsOnMondayKey = "weekStartsOnMonday";
-
     // Over the shared order book and preference store.
     explicit ScheduleCalendarModel(QObject* parent = nullptr);
     ScheduleCalendarModel(OrderManager& orders, UserDefaults& prefs, QObject* parent = nullptr);

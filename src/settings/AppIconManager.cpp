@@ -2,6 +2,7 @@
 
 #include "platform/UserDefaults.h"
 #include "settings/LauncherIconSync.h"
+#include "settings/SettingsKeys.h"
 
 #include <QGuiApplication>
 #include <QIcon>
@@ -71,7 +72,7 @@ bool drawArtwork(QPainter& painter, AppIconStyle style, qreal s)
 
 AppIconStyle savedStyle()
 {
-    const QString raw = UserDefaults::standard().string(kStyleKey).value_or(QString());
+    const QString raw = UserDefaults::standard().string(SettingsKeys::appIconStyle).value_or(QString());
     return AppIconStyles::fromRawValue(raw).value_or(AppIconStyle::classic);
 }
 
@@ -82,13 +83,12 @@ void applySaved()
 
 bool launchpadSyncEnabled()
 {
-    UserDefaults& defaults = UserDefaults::standard();
-    return !defaults.hasStoredValue(kLaunchpadSyncKey) || defaults.boolean(kLaunchpadSyncKey);
+    return UserDefaults::standard().value(SettingsKeys::launchpadSync);
 }
 
 void apply(AppIconStyle style)
 {
-    UserDefaults::standard().set(kStyleKey, AppIconStyles::rawValue(style));
+    UserDefaults::standard().set(SettingsKeys::appIconStyle, AppIconStyles::rawValue(style));
     QGuiApplication::setWindowIcon(QIcon(QPixmap::fromImage(makeImage(style, 512))));
     if (launchpadSyncEnabled())
         LauncherIconSync::request(style);

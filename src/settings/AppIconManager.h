@@ -6,8 +6,6 @@
 
 // The application icon: drawing each style and setting the running icon.
 namespace AppIconManager {
-inline constexpr const char* kStyleKey = "appIconStyle";
-inline constexpr const char* kLaunchpadSyncKey = "launchpadSync";
 
 // The stored style; classic when absent or unknown.
 AppIconStyle savedStyle();

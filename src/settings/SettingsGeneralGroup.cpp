@@ -4,6 +4,7 @@
 
 #include "platform/UserDefaults.h"
 #include "settings/AppIconManager.h"
+#include "settings/SettingsKeys.h"
 #include "settings/SettingsRows.h"
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
@@ -18,11 +19,10 @@
 #include <QVBoxLayout>
 
 namespace {
-const QString kLaunchPageKey = QStringLiteral("defaultLaunchPage");
 
 QString storedLaunchPage()
 {
-    return UserDefaults::standard().string(kLaunchPageKey).value_or(QStringLiteral("自动导片"));
+    return UserDefaults::standard().string(SettingsKeys::defaultLaunchPage).value_or(QStringLiteral("自动导片"));
 }
 
 // A face that is marked while `selected` answers true, read at every paint.
@@ -115,7 +115,7 @@ QWidget* SettingsView::generalGroup()
                                                QMargins(8, 8, 8, 8), 0.85, content);
             button->setObjectName(QStringLiteral("launchPage_") + title);
             connect(button, &QAbstractButton::clicked, this,
-                    [title] { UserDefaults::standard().set(kLaunchPageKey, title); });
+                    [title] { UserDefaults::standard().set(SettingsKeys::defaultLaunchPage, title); });
             pages->addWidget(button);
             marked << button;
         }
@@ -142,7 +142,7 @@ QWidget* SettingsView::generalGroup()
     for (AppIconStyle style : AppIconStyles::allCases()) {
         auto* button = new IconChoice(style, content);
         connect(button, &QAbstractButton::clicked, this, [style] {
-            UserDefaults::standard().set(AppIconManager::kStyleKey, AppIconStyles::rawValue(style));
+            UserDefaults::standard().set(SettingsKeys::appIconStyle, AppIconStyles::rawValue(style));
             AppIconManager::apply(style);
         });
         icons->addWidget(button);
@@ -152,11 +152,12 @@ QWidget* SettingsView::generalGroup()
 
     column->addSpacing(8);
     column->addWidget(SettingsRows::preferenceSwitch(
-        AppIconManager::kLaunchpadSyncKey, true, QStringLiteral("切换图标时同步更新启动器图标"),
+        SettingsKeys::launchpadSync, SettingsKeys::launchpadSync.defaultValue, QStringLiteral("切换图标时同步更新启动器图标"),
         QStringLiteral("开启后，切换图标会同时替换软件在启动器 / 文件管理器中的图标（本机生效）"), content));
 
     connect(&UserDefaults::standard(), &UserDefaults::changed, content, [marked](const QString& key) {
-        if (key == kLaunchPageKey || key == QLatin1String(AppIconManager::kStyleKey))
+        if (key == QLatin1String(SettingsKeys::defaultLaunchPage.name)
+            || key == QLatin1String(SettingsKeys::appIconStyle.name))
             for (QWidget* w : marked)
                 w->update();
     });

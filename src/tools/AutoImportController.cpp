@@ -3,21 +3,13 @@
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/UserDefaults.h"
+#include "tools/ToolsKeys.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QThread>
 
 #include <algorithm>
-
-namespace {
-
-QVariant stored(const char* key)
-{
-    return UserDefaults::standard().object(QString::fromLatin1(key));
-}
-
-}
 
 AutoImportController& AutoImportController::shared()
 {
@@ -43,23 +35,22 @@ AutoImportController::~AutoImportController()
 
 bool AutoImportController::dailyNewFolder()
 {
-    const QVariant v = stored(kDailyNewFolderKey);
-    return v.isValid() && UserDefaults::toBool(v);
+    return UserDefaults::standard().value(ToolsKeys::dailyNewFolder);
 }
 
 void AutoImportController::setDailyNewFolder(bool on)
 {
-    UserDefaults::standard().set(QString::fromLatin1(kDailyNewFolderKey), on);
+    UserDefaults::standard().set(ToolsKeys::dailyNewFolder, on);
 }
 
 QString AutoImportController::importRootPath()
 {
-    return UserDefaults::standard().string(QString::fromLatin1(kRootPathKey)).value_or(QString());
+    return UserDefaults::standard().value(ToolsKeys::autoImportRootPath);
 }
 
 void AutoImportController::setImportRootPath(const QString& path)
 {
-    UserDefaults::standard().set(QString::fromLatin1(kRootPathKey), path);
+    UserDefaults::standard().set(ToolsKeys::autoImportRootPath, path);
 }
 
 QString AutoImportController::importRootDisplayPath()

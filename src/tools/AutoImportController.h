@@ -26,10 +26,6 @@ public:
     explicit AutoImportController(QObject* parent = nullptr);
     ~AutoImportController() override;
 
-    // Preference keys and their defaults.
-    static constexpr const char* kDailyNewFolderKey = "dailyNewFolder";
-    static constexpr const char* kRootPathKey = "autoImportRootPath";
-
     static bool dailyNewFolder();
     static void setDailyNewFolder(bool on);
     static QString importRootPath();

@@ -3,6 +3,7 @@
 #include "AutoImportController.h"
 #include "FolderDropZone.h"
 #include "ui/ElidedLabel.h"
+#include "tools/ToolsKeys.h"
 #include "ui/ToggleSwitch.h"
 
 #include "platform/UserDefaults.h"
@@ -150,8 +151,8 @@ AutoImportIdleView::AutoImportIdleView(QWidget* parent)
             AutoImportController::setDailyNewFolder(on);
     });
     connect(&UserDefaults::standard(), &UserDefaults::changed, this, [this](const QString& key) {
-        if (key == QLatin1String(AutoImportController::kRootPathKey)
-            || key == QLatin1String(AutoImportController::kDailyNewFolderKey))
+        if (key == QLatin1String(ToolsKeys::autoImportRootPath.name)
+            || key == QLatin1String(ToolsKeys::dailyNewFolder.name))
             refreshPreferences();
     });
     connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, &AutoImportIdleView::applyThemeStyles);

@@ -4,6 +4,7 @@
 
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
+#include "tools/ToolsKeys.h"
 
 #include <QCoreApplication>
 
@@ -21,8 +22,7 @@ QuickFilterController::QuickFilterController(QObject* parent)
 
 bool QuickFilterController::missingRawList()
 {
-    const QVariant v = UserDefaults::standard().object(QString::fromLatin1(kMissingListKey));
-    return v.isValid() && UserDefaults::toBool(v);
+    return UserDefaults::standard().value(ToolsKeys::missingRawList);
 }
 
 void QuickFilterController::resetRun()

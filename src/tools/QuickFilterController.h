@@ -19,7 +19,6 @@ public:
 
     explicit QuickFilterController(QObject* parent = nullptr);
 
-    static constexpr const char* kMissingListKey = "missingRawList";
     static bool missingRawList();
 
     // Refused (false, with its log line) without a source or a keyword.

@@ -2,19 +2,11 @@
 
 #include "platform/CompletionSound.h"
 #include "platform/UserDefaults.h"
+#include "tools/ToolsKeys.h"
 
 #include <QThread>
 
 #include <algorithm>
-
-namespace {
-
-QVariant stored(const char* key)
-{
-    return UserDefaults::standard().object(QString::fromLatin1(key));
-}
-
-}
 
 ToolRunController::ToolRunController(QObject* parent)
     : QObject(parent)
@@ -31,15 +23,12 @@ ToolRunController::~ToolRunController()
 
 bool ToolRunController::soundEnabled()
 {
-    const QVariant v = stored(kSoundKey);
-    return v.isValid() ? UserDefaults::toBool(v) : kDefaultSound;
+    return UserDefaults::standard().value(ToolsKeys::autoImportSound);
 }
 
 int ToolRunController::volumePercent()
 {
-    const QVariant v = stored(kVolumeKey);
-    return v.isValid() ? int(std::clamp<qint64>(UserDefaults::toInteger(v), -1000000, 1000000))
-                       : kDefaultVolume;
+    return int(std::clamp<qint64>(UserDefaults::standard().value(ToolsKeys::autoImportVolume), -1000000, 1000000));
 }
 
 int ToolRunController::percentOf(qint64 done, qint64 total)

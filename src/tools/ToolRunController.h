@@ -23,10 +23,6 @@ public:
     ~ToolRunController() override;
 
     // The end sound's preferences, shared with the settings screen.
-    static constexpr const char* kSoundKey = "autoImportSound";
-    static constexpr const char* kVolumeKey = "autoImportVolume";
-    static constexpr bool kDefaultSound = true;
-    static constexpr int kDefaultVolume = 80;
     static bool soundEnabled();
     static int volumePercent();
 

@@ -1,6 +1,7 @@
 #include "ThemeObserver.h"
 
 #include "platform/UserDefaults.h"
+#include "ui/UiKeys.h"
 
 namespace AppThemeStyles {
 QString rawValue(AppThemeStyle style)
@@ -26,7 +27,7 @@ ThemeObserver& ThemeObserver::shared()
 
 ThemeObserver::ThemeObserver()
 {
-    const QString raw = UserDefaults::standard().string(kKey).value_or(QString());
+    const QString raw = UserDefaults::standard().string(UiKeys::appThemeStyle).value_or(QString());
     m_style = AppThemeStyles::fromRawValue(raw).value_or(AppThemeStyle::dark);
 }
 
@@ -34,6 +35,6 @@ void ThemeObserver::setStyle(AppThemeStyle style)
 {
     Q_EMIT styleAboutToChange(style);
     m_style = style;
-    UserDefaults::standard().set(kKey, AppThemeStyles::rawValue(style));
+    UserDefaults::standard().set(UiKeys::appThemeStyle, AppThemeStyles::rawValue(style));
     Q_EMIT styleChanged(style);
 }

@@ -15,8 +15,6 @@ public:
     // Every write notifies and stores the raw value, even when unchanged.
     void setStyle(AppThemeStyle style);
 
-    static constexpr const char* kKey = "appThemeStyle";
-
 Q_SIGNALS:
     void styleAboutToChange(AppThemeStyle newStyle);
     void styleChanged(AppThemeStyle style);

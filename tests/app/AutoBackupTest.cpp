@@ -1,5 +1,7 @@
+#include "app/AppPreferences.h"
 #include "orderbook/BackupManager.h"
 #include "platform/Paths.h"
+#include "platform/Preferences.h"
 #include "platform/UserDefaults.h"
 
 #include <gtest/gtest.h>
@@ -125,4 +127,11 @@ TEST(AutoBackupTest, AFailedWriteDeletesNothing)
         dir.mkpath("auto_backup_" + now.addSecs(s).toString("yyyyMMdd_HHmmss") + ".kvbak");
     BackupManager::shared().performAutoBackupIfEnabled();
     EXPECT_EQ(dir.entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 9);
+}
+
+TEST(AutoBackupTest, EveryKeyABackupNamesIsAKeySomeFolderDefines)
+{
+    AppPreferences::registerAll();
+    for (const QString& key : BackupManager::shared().backupKeys())
+        EXPECT_TRUE(Preferences::isDefined(key)) << key.toStdString();
 }

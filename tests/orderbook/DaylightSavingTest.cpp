@@ -24,7 +24,7 @@ TEST_F(DaylightSavingTest, StoredInstantsFallOnTheirLocalDayAcrossTheChange)
     Order early = order("早", utc(32, 4, 30), 100, {PaymentRecord(100, utc(32, 3, 59, 59), "")}, OrderStatus::completed);
     Order late = order("晚", utc(33, 4, 30), 200, {PaymentRecord(50, utc(32, 4, 0), "")});
     Order next = order("次日", utc(33, 5, 0), 400);
-    store->set(OrderManager::ordersKey, *OrderCodec::encodeOrders({next, late, early}));
+    store->set(OrderbookKeys::orders, *OrderCodec::encodeOrders({next, late, early}));
     OrderManager manager(*store);
     ASSERT_EQ(manager.orders().size(), 3);
 

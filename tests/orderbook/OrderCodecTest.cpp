@@ -29,7 +29,7 @@ using OrderCodecTest = OrderbookFixture;
 
 TEST_F(OrderCodecTest, StoredOrderReencodesInTheCanonicalForm)
 {
-    store->set(OrderManager::ordersKey, arrayBytes({storedOrder()}));
+    store->set(OrderbookKeys::orders, arrayBytes({storedOrder()}));
     OrderManager manager(*store);
     ASSERT_EQ(manager.orders().size(), 1);
     const Order& o = manager.orders().first();
@@ -42,7 +42,7 @@ TEST_F(OrderCodecTest, StoredOrderReencodesInTheCanonicalForm)
 
     manager.save();
     // Compact JSON with line breaks escaped, upper-case UUIDs, unknown and null members dropped.
-    const QByteArray bytes = stored(OrderManager::ordersKey);
+    const QByteArray bytes = stored(OrderbookKeys::orders);
     for (const char* absent : {"\n", "\": ", "calendarEventIdentifier", "futureMember"})
         EXPECT_FALSE(bytes.contains(absent)) << absent;
     for (const char* part : {R"("id":"0F8FAD5B-D9CB-469F-A165-70867728950E")",
@@ -101,7 +101,7 @@ TEST_F(OrderCodecTest, NonFiniteAmountsNeverReachTheStore)
     OrderManager manager(*store);
     const Order good = order("甲", local(2026, 6, 1), 1000);
     ASSERT_TRUE(manager.addOrder(good));
-    const QByteArray before = stored(OrderManager::ordersKey);
+    const QByteArray before = stored(OrderbookKeys::orders);
     logLines.clear();
 
     EXPECT_FALSE(manager.addOrder(order("乙", local(2026, 6, 1), std::nan(""))));
@@ -111,14 +111,14 @@ TEST_F(OrderCodecTest, NonFiniteAmountsNeverReachTheStore)
     EXPECT_FALSE(manager.addPayment(good, -INFINITY, ""));
     EXPECT_EQ(logLines.size(), 3);
     EXPECT_EQ(manager.orders(), QList<Order>{good});
-    EXPECT_EQ(stored(OrderManager::ordersKey), before);
+    EXPECT_EQ(stored(OrderbookKeys::orders), before);
 
     // The encoder itself refuses too: the key keeps its value.
     Order sneaky = good;
     sneaky.totalAmount = std::nan("");
     EXPECT_FALSE(OrderCodec::encodeOrders({sneaky}));
     EXPECT_FALSE(manager.setOrders({sneaky}));
-    EXPECT_EQ(stored(OrderManager::ordersKey), before);
+    EXPECT_EQ(stored(OrderbookKeys::orders), before);
 }
 
 TEST_F(OrderCodecTest, InstantsKeepTheirLocalDayAndRestDaysStoreIdAndStartOfDay)
@@ -131,7 +131,7 @@ TEST_F(OrderCodecTest, InstantsKeepTheirLocalDayAndRestDaysStoreIdAndStartOfDay)
     QJsonObject earlier = storedOrder();
     earlier["id"] = "1F8FAD5B-D9CB-469F-A165-70867728950E";
     earlier["shootDate"] = seconds - 0.001;
-    store->set(OrderManager::ordersKey, arrayBytes({o, earlier}));
+    store->set(OrderbookKeys::orders, arrayBytes({o, earlier}));
     OrderManager manager(*store);
     ASSERT_EQ(manager.orders().size(), 2);
     const Order& first = manager.orders().first();
@@ -144,7 +144,7 @@ TEST_F(OrderCodecTest, InstantsKeepTheirLocalDayAndRestDaysStoreIdAndStartOfDay)
     EXPECT_EQ(LocalCalendar::dayOf(midnightUtc.addMSecs(-1)), QDate(2026, 3, 9));
 
     manager.toggleRestDay(local(2026, 3, 10, 15, 30));
-    const QJsonArray days = storedArray(OrderManager::restDaysKey);
+    const QJsonArray days = storedArray(OrderbookKeys::restDays);
     ASSERT_EQ(days.size(), 1);
     const QJsonObject day = days.first().toObject();
     EXPECT_EQ(day.keys(), (QStringList{"date", "id"}));
@@ -157,17 +157,17 @@ TEST_F(OrderCodecTest, UnreadableListIsQuarantinedBeforeTheFirstOverwriteAndNeve
     QJsonObject broken = storedOrder();
     broken.remove("shootLocation");
     const QByteArray unreadable = arrayBytes({storedOrder(), broken});
-    store->set(OrderManager::ordersKey, unreadable);
+    store->set(OrderbookKeys::orders, unreadable);
     OrderManager manager(*store);
     EXPECT_TRUE(manager.orders().isEmpty());
     EXPECT_TRUE(quarantined().isEmpty()) << "nothing copied while nothing is overwritten";
-    EXPECT_EQ(stored(OrderManager::ordersKey), unreadable);
+    EXPECT_EQ(stored(OrderbookKeys::orders), unreadable);
 
     blockQuarantine(true);
     manager.addOrder(order("甲", local(2026, 6, 1), 100));
-    EXPECT_EQ(stored(OrderManager::ordersKey), unreadable) << "no copy, no overwrite";
+    EXPECT_EQ(stored(OrderbookKeys::orders), unreadable) << "no copy, no overwrite";
     EXPECT_EQ(logLines.filter("另存副本失败").size(), 1);
-    EXPECT_EQ(storedArray(OrderManager::restDaysKey).size(), 0) << "the readable key is still written";
+    EXPECT_EQ(storedArray(OrderbookKeys::restDays).size(), 0) << "the readable key is still written";
 
     blockQuarantine(false);
     manager.addOrder(order("乙", local(2026, 6, 2), 100));
@@ -175,7 +175,7 @@ TEST_F(OrderCodecTest, UnreadableListIsQuarantinedBeforeTheFirstOverwriteAndNeve
     EXPECT_TRUE(quarantined().first().startsWith("schedule_orders_v1_"));
     EXPECT_EQ(quarantinedBytes(), QByteArrayList{unreadable});
     EXPECT_EQ(logLines.filter("已另存到").size(), 1);
-    EXPECT_EQ(storedArray(OrderManager::ordersKey).size(), 2);
+    EXPECT_EQ(storedArray(OrderbookKeys::orders).size(), 2);
     manager.addOrder(order("丙", local(2026, 6, 3), 100));
     EXPECT_EQ(quarantined().size(), 1) << "copied once only";
 }
@@ -184,13 +184,13 @@ TEST_F(OrderCodecTest, ReloadKeepsEveryUnreadableVersionItReplaces)
 {
     // A backup import puts other bytes under the key before anything was saved:
     // the first unreadable list is gone from the store, so the copy is ours to make.
-    store->set(OrderManager::ordersKey, QByteArray("[1]"));
+    store->set(OrderbookKeys::orders, QByteArray("[1]"));
     OrderManager manager(*store);
-    store->set(OrderManager::ordersKey, QByteArray("[2]"));
+    store->set(OrderbookKeys::orders, QByteArray("[2]"));
     manager.load();
     EXPECT_EQ(quarantinedBytes(), QByteArrayList{"[1]"});
 
-    store->set(OrderManager::ordersKey, *OrderCodec::encodeOrders({order("甲", local(2026, 6, 1), 100)}));
+    store->set(OrderbookKeys::orders, *OrderCodec::encodeOrders({order("甲", local(2026, 6, 1), 100)}));
     manager.load();
     EXPECT_EQ(manager.orders().size(), 1);
     EXPECT_EQ(quarantinedBytes(), (QByteArrayList{"[1]", "[2]"}));
@@ -200,18 +200,18 @@ TEST_F(OrderCodecTest, ListsStoredAsOtherValueTypesAreReadOrKeptWhole)
 {
     // An import may restore the JSON parsed, as a list; it is the same data.
     const QByteArray bytes = *OrderCodec::encodeOrders({order("甲", local(2026, 6, 1), 100)});
-    store->set(OrderManager::ordersKey, QJsonDocument::fromJson(bytes).array().toVariantList());
-    store->set(OrderManager::restDaysKey, 42.5);
+    store->set(OrderbookKeys::orders, QJsonDocument::fromJson(bytes).array().toVariantList());
+    store->set(OrderbookKeys::restDays, 42.5);
     OrderManager manager(*store);
     ASSERT_EQ(manager.orders().size(), 1);
     EXPECT_EQ(manager.orders().first().customerName, "甲");
 
     manager.save();
-    EXPECT_EQ(stored(OrderManager::ordersKey), bytes);
+    EXPECT_EQ(stored(OrderbookKeys::orders), bytes);
     ASSERT_EQ(quarantined().size(), 1);
     EXPECT_TRUE(quarantined().first().startsWith("schedule_restdays_v1_"));
     EXPECT_EQ(quarantinedBytes(), QByteArrayList{"42.5"});
-    EXPECT_EQ(stored(OrderManager::restDaysKey), "[]");
+    EXPECT_EQ(stored(OrderbookKeys::restDays), "[]");
 }
 
 }

@@ -51,17 +51,17 @@ TEST_F(OrderManagerTest, PaymentWorksOnTheStoredCopyAndRevivesCancelledOrders)
     ASSERT_EQ(kept.payments.size(), 1);
     EXPECT_EQ(kept.payments.first().note, "定金");
     EXPECT_LE(qAbs(kept.payments.first().date.secsTo(QDateTime::currentDateTime())), 5);
-    EXPECT_EQ(storedArray(OrderManager::ordersKey).first()["payments"].toArray().size(), 1);
+    EXPECT_EQ(storedArray(OrderbookKeys::orders).first()["payments"].toArray().size(), 1);
 
     // Operations on an order the list does not hold write nothing.
-    const QByteArray before = stored(OrderManager::ordersKey);
+    const QByteArray before = stored(OrderbookKeys::orders);
     QSignalSpy changed(store.get(), &UserDefaults::changed);
     const Order stranger = order("陌生人", today(), 1);
     EXPECT_FALSE(manager.updateOrder(stranger));
     EXPECT_FALSE(manager.addPayment(stranger, 10, ""));
     EXPECT_FALSE(manager.markShootCompleted(stranger));
     EXPECT_EQ(changed.count(), 0);
-    EXPECT_EQ(stored(OrderManager::ordersKey), before);
+    EXPECT_EQ(stored(OrderbookKeys::orders), before);
 }
 
 TEST_F(OrderManagerTest, MarkShootCompletedFollowsTheOpenBalance)
@@ -100,7 +100,7 @@ TEST_F(OrderManagerTest, DuplicateIdsChangeFirstButDeleteRemovesAll)
     EXPECT_TRUE(manager.orders().isEmpty());
     EXPECT_EQ(handed.size(), 2) << "every stored copy is handed over, event or not";
     EXPECT_EQ(spy.count(), 1);
-    EXPECT_EQ(stored(OrderManager::ordersKey), "[]");
+    EXPECT_EQ(stored(OrderbookKeys::orders), "[]");
 
     Order linked = order("丙", today(), 1);
     linked.calendarEventIdentifier = "";
@@ -114,7 +114,7 @@ TEST_F(OrderManagerTest, DayLimitAndFullDays)
     OrderManager manager(*store);
     EXPECT_EQ(manager.maxOrdersPerDay(), 10);
     for (qint64 v : {0LL, -3LL, 2LL}) {
-        store->set(OrderManager::maxOrdersPerDayKey, v);
+        store->set(OrderbookKeys::maxOrdersPerDay, v);
         EXPECT_EQ(manager.maxOrdersPerDay(), v > 0 ? v : 10) << v;
     }
 
@@ -151,7 +151,7 @@ TEST_F(OrderManagerTest, RestDaysToggleByLocalDayAndKeepTheirOrder)
     EXPECT_FALSE(manager.isRestDay(d1.addDays(1)));
     manager.toggleRestDay(QDateTime(d1, QTime(23, 30)));
     EXPECT_FALSE(manager.isRestDay(d1));
-    EXPECT_EQ(stored(OrderManager::restDaysKey), "[]");
+    EXPECT_EQ(stored(OrderbookKeys::restDays), "[]");
 
     manager.toggleRestDay(d1);
     manager.toggleRestDay(d2);
@@ -169,10 +169,10 @@ TEST_F(OrderManagerTest, FreshStoreWritesNothingAndLoadKeepsListsWhenKeysAreAbse
 {
     OrderManager manager(*store);
     EXPECT_TRUE(manager.orders().isEmpty() && manager.restDays().isEmpty());
-    EXPECT_FALSE(store->hasStoredValue(OrderManager::ordersKey) || store->hasStoredValue(OrderManager::restDaysKey));
+    EXPECT_FALSE(store->hasStoredValue(OrderbookKeys::orders) || store->hasStoredValue(OrderbookKeys::restDays));
     manager.addOrder(order("甲", today(), 100));
-    store->remove(OrderManager::ordersKey);
-    store->set(OrderManager::restDaysKey, QByteArray("[{\"id\":1}]"));
+    store->remove(OrderbookKeys::orders);
+    store->set(OrderbookKeys::restDays, QByteArray("[{\"id\":1}]"));
     QSignalSpy spy(&manager, &OrderManager::ordersChanged);
     manager.load();
     EXPECT_EQ(manager.orders().size(), 1);
@@ -201,7 +201,7 @@ TEST_F(OrderManagerTest, NewOrderTakesTheDefaultReminderLabel)
 TEST_F(OrderManagerTest, StoredBytesAlwaysMatchTheWholeList)
 {
     OrderManager manager(*store);
-    auto matches = [&] { return stored(OrderManager::ordersKey) == *OrderCodec::encodeOrders(manager.orders()); };
+    auto matches = [&] { return stored(OrderbookKeys::orders) == *OrderCodec::encodeOrders(manager.orders()); };
     QList<Order> made;
     for (int i = 0; i < 5; ++i) {
         made.append(order(QString("客户%1").arg(i), today().addDays(i), 100 * (i + 1)));

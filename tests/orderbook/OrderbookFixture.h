@@ -3,6 +3,7 @@
 #include "orderbook/LocalCalendar.h"
 #include "orderbook/Order.h"
 #include "orderbook/OrderCodec.h"
+#include "orderbook/OrderbookKeys.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/UserDefaults.h"
@@ -68,8 +69,8 @@ protected:
         return all;
     }
 
-    QByteArray stored(const char* key) const { return store->data(key).value_or(QByteArray()); }
-    QJsonArray storedArray(const char* key) const { return QJsonDocument::fromJson(stored(key)).array(); }
+    QByteArray stored(const QString& key) const { return store->data(key).value_or(QByteArray()); }
+    QJsonArray storedArray(const QString& key) const { return QJsonDocument::fromJson(stored(key)).array(); }
 
     // A moment in the pinned local time zone.
     static QDateTime local(int y, int m, int d, int h = 12, int min = 0) { return {QDate(y, m, d), QTime(h, min)}; }

@@ -15,7 +15,7 @@ class PackageManagerTest : public OrderbookFixture
 protected:
     std::optional<QList<Package>> storedPackages() const
     {
-        return OrderCodec::decodePackages(stored(PackageManager::defaultsKey));
+        return OrderCodec::decodePackages(stored(OrderbookKeys::packages));
     }
 };
 
@@ -26,22 +26,22 @@ TEST_F(PackageManagerTest, FirstRunSeedsTheEightBuiltinsAndSetsTheFlag)
     for (const Package& p : manager.packages())
         EXPECT_TRUE(p.price == 0 && p.deposit == 300 && p.isBuiltin) << p.name.toStdString();
     EXPECT_EQ(storedPackages(), manager.packages());
-    EXPECT_EQ(storedArray(PackageManager::defaultsKey).first().toObject().keys(),
+    EXPECT_EQ(storedArray(OrderbookKeys::packages).first().toObject().keys(),
               (QStringList{"deposit", "id", "isBuiltin", "name", "price"}));
-    EXPECT_TRUE(store->boolean(PackageManager::depositMigratedKey));
+    EXPECT_TRUE(store->boolean(OrderbookKeys::packageDepositMigrated));
 }
 
 TEST_F(PackageManagerTest, DepositMigrationRunsOnce)
 {
     Package user("自定义", 2999, 500, false);
-    store->set(PackageManager::defaultsKey, *OrderCodec::encodePackages({user}));
+    store->set(OrderbookKeys::packages, *OrderCodec::encodePackages({user}));
     {
         PackageManager manager(*store);
         ASSERT_EQ(manager.packages().size(), 1);
         EXPECT_EQ(manager.packages().first().deposit, 300);
         EXPECT_EQ(manager.packages().first().price, 2999);
         EXPECT_EQ(storedPackages()->first().deposit, 300);
-        EXPECT_TRUE(store->boolean(PackageManager::depositMigratedKey));
+        EXPECT_TRUE(store->boolean(OrderbookKeys::packageDepositMigrated));
         manager.updatePackage(user.id, 2999, 800);
     }
     PackageManager again(*store);
@@ -51,7 +51,7 @@ TEST_F(PackageManagerTest, DepositMigrationRunsOnce)
 TEST_F(PackageManagerTest, UnreadableListFallsBackToBuiltinsAfterAQuarantineCopy)
 {
     const QByteArray bytes = R"([{"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","name":"旧","price":1,"deposit":2}])";
-    store->set(PackageManager::defaultsKey, bytes);
+    store->set(OrderbookKeys::packages, bytes);
     PackageManager manager(*store);
     EXPECT_EQ(manager.packageNames(), kBuiltins);
     EXPECT_EQ(storedPackages()->size(), 8);
@@ -63,19 +63,19 @@ TEST_F(PackageManagerTest, UnreadableListFallsBackToBuiltinsAfterAQuarantineCopy
 TEST_F(PackageManagerTest, UnreadableListStaysUntilItsCopyIsSafe)
 {
     const QByteArray unreadable = "[{\"name\":\"旧套系\"}]";
-    store->set(PackageManager::defaultsKey, unreadable);
+    store->set(OrderbookKeys::packages, unreadable);
     blockQuarantine(true);
     PackageManager manager(*store);
     EXPECT_EQ(manager.packageNames(), kBuiltins);
-    EXPECT_EQ(stored(PackageManager::defaultsKey), unreadable);
+    EXPECT_EQ(stored(OrderbookKeys::packages), unreadable);
     ASSERT_TRUE(manager.addPackage("新套系", 1000, 300));
-    EXPECT_EQ(stored(PackageManager::defaultsKey), unreadable) << "an edit must not replace it either";
+    EXPECT_EQ(stored(OrderbookKeys::packages), unreadable) << "an edit must not replace it either";
 
     blockQuarantine(false);
     ASSERT_TRUE(manager.addPackage("再一个", 2000, 300));
     EXPECT_EQ(quarantinedBytes(), QByteArrayList{unreadable});
     EXPECT_EQ(storedPackages()->size(), 10);
-    EXPECT_TRUE(store->boolean(PackageManager::depositMigratedKey));
+    EXPECT_TRUE(store->boolean(OrderbookKeys::packageDepositMigrated));
 }
 
 TEST_F(PackageManagerTest, EditsAndMovesSaveAndBuiltinsCannotBeDeleted)
@@ -83,12 +83,12 @@ TEST_F(PackageManagerTest, EditsAndMovesSaveAndBuiltinsCannotBeDeleted)
     PackageManager manager(*store);
     QSignalSpy spy(&manager, &PackageManager::packagesChanged);
     const QUuid standard = manager.packages().first().id;
-    const QByteArray before = stored(PackageManager::defaultsKey);
+    const QByteArray before = stored(OrderbookKeys::packages);
     EXPECT_FALSE(manager.deletePackage(standard));
     EXPECT_FALSE(manager.updatePackage(QUuid::createUuid(), 1, 1));
     EXPECT_FALSE(manager.updatePackage(standard, NAN, 1));
     EXPECT_FALSE(manager.addPackage("坏", 1, INFINITY));
-    EXPECT_EQ(stored(PackageManager::defaultsKey), before);
+    EXPECT_EQ(stored(OrderbookKeys::packages), before);
     EXPECT_EQ(spy.count(), 0);
 
     ASSERT_TRUE(manager.addPackage("标准套系", 1999, 200));

@@ -3,6 +3,7 @@
 #include "orderbook/OrderManager.h"
 #include "schedule/DiagonalLines.h"
 #include "schedule/ScheduleCalendarModel.h"
+#include "schedule/ScheduleKeys.h"
 
 #include <QCoreApplication>
 #include <QSignalSpy>
@@ -18,8 +19,8 @@ protected:
         orders = std::make_unique<OrderManager>(*store);
         model = std::make_unique<ScheduleCalendarModel>(*orders, *store);
     }
-    void setWeekStart(bool monday) { store->set(ScheduleCalendarModel::weekStartsOnMondayKey, monday); }
-    void setLimit(const QVariant& limit) { store->set(OrderManager::maxOrdersPerDayKey, limit); }
+    void setWeekStart(bool monday) { store->set(ScheduleKeys::weekStartsOnMonday, monday); }
+    void setLimit(const QVariant& limit) { store->set(OrderbookKeys::maxOrdersPerDay, limit); }
     // Leading empty slots and days of the month shown.
     std::pair<int, int> slotCounts() const
     {

@@ -1,0 +1,11 @@
+#pragma once
+
+#include "platform/PreferenceKey.h"
+
+// Preferences of the main window.
+namespace AppKeys {
+// Whether the sidebar's FTP entry can be clicked; nothing in the app writes it.
+inline constexpr PreferenceKey<bool> ftpFeatureEnabled{"ftpFeatureEnabled", true};
+
+inline QList<PreferenceEntry> entries() { return {entry(ftpFeatureEnabled)}; }
+}

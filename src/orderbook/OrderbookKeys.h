@@ -1,0 +1,35 @@
+#pragma once
+
+#include "platform/PreferenceKey.h"
+
+// The order book's stored lists and defaults.
+namespace OrderbookKeys {
+inline constexpr StoredKey orders{"schedule_orders_v1"};
+inline constexpr StoredKey restDays{"schedule_restdays_v1"};
+inline constexpr StoredKey packages{"schedulePackages"};
+// Below 1 (or unreadable) means the default of 10.
+inline constexpr StoredKey maxOrdersPerDay{"scheduleMaxOrdersPerDay"};
+inline constexpr StoredKey syncCalendarDefault{"scheduleSyncCalendarDefault"};
+inline const PreferenceKey<QString> reminderDefault{"scheduleReminderDefault", QStringLiteral("提前1天")};
+inline constexpr PreferenceKey<bool> packageDepositMigrated{"packageDepositMigratedTo300", false};
+inline constexpr StoredKey reminderRules{"scheduleReminderRules"};
+inline constexpr StoredKey calendarSyncEnabled{"calendarSyncEnabled"};
+inline constexpr StoredKey localNotificationEnabled{"scheduleLocalNotificationEnabled"};
+// Never written means on: the settings switch shows it on.
+inline constexpr PreferenceKey<bool> autoBackupEnabled{"autoBackupEnabled", true};
+
+inline QList<PreferenceEntry> entries()
+{
+    return {entry(orders),
+            entry(restDays),
+            entry(packages),
+            entry(maxOrdersPerDay),
+            entry(syncCalendarDefault),
+            entry(reminderDefault),
+            entry(packageDepositMigrated),
+            entry(reminderRules),
+            entry(calendarSyncEnabled),
+            entry(localNotificationEnabled),
+            entry(autoBackupEnabled)};
+}
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "platform/PreferenceKey.h"
+
+// Preferences of the schedule screen.
+namespace ScheduleKeys {
+inline constexpr StoredKey viewMode{"scheduleViewMode"};
+inline constexpr StoredKey statsMode{"scheduleStatsMode"};
+inline constexpr PreferenceKey<bool> weekStartsOnMonday{"weekStartsOnMonday", true};
+inline constexpr StoredKey listColumnWidths{"scheduleListColumnWidths"};
+inline constexpr StoredKey listHiddenColumns{"scheduleListHiddenColumns"};
+inline constexpr StoredKey listDefaultSort{"scheduleListDefaultSort"};
+inline constexpr StoredKey listFilterPresets{"scheduleListFilterPresets"};
+inline constexpr StoredKey customStatsTemplates{"scheduleCustomStatsTemplates"};
+inline constexpr StoredKey recycleBin{"scheduleRecycleBin"};
+inline constexpr StoredKey printTemplates{"schedulePrintTemplates"};
+
+inline QList<PreferenceEntry> entries()
+{
+    return {entry(viewMode),          entry(statsMode),           entry(weekStartsOnMonday),
+            entry(listColumnWidths),  entry(listHiddenColumns),   entry(listDefaultSort),
+            entry(listFilterPresets), entry(customStatsTemplates), entry(recycleBin),
+            entry(printTemplates)};
+}
+}
