@@ -198,8 +198,8 @@ bool BackupManager::exportBackup(const QString& filePath, const QStringList& key
     const QByteArray bytes = QJsonDocument(root).toJson(QJsonDocument::Indented);
 
     // Owner only from the first byte on: the file holds the FTP password.
-    const QString error =
-        Paths::saveAtomically(filePath, bytes, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    const QString error = Paths::saveAtomically(
+        filePath, bytes, {.makeFolder = false, .permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner});
     if (!error.isEmpty()) {
         Log::line(QStringLiteral("💾 备份导出失败: ") + error);
         return false;

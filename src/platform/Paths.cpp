@@ -48,12 +48,13 @@ void syncDirectory(const QString& dirPath)
     ::close(fd);
 }
 
-QString saveAtomically(const QString& path, const QByteArray& bytes, QFileDevice::Permissions permissions)
+QString saveAtomically(const QString& path, const QByteArray& bytes, const SaveOptions& options)
 {
     const QString folder = QFileInfo(path).absolutePath();
-    QDir().mkpath(folder);
+    if (options.makeFolder)
+        QDir().mkpath(folder);
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || (permissions && !file.setPermissions(permissions))
+    if (!file.open(QIODevice::WriteOnly) || (options.permissions && !file.setPermissions(options.permissions))
         || file.write(bytes) != bytes.size() || !file.commit())
         return file.errorString().isEmpty() ? QStringLiteral("无法写入文件") : file.errorString();
     syncDirectory(folder);

@@ -21,9 +21,16 @@ QString desktopDir();
 // fsync a folder so a rename inside it survives a power cut.
 void syncDirectory(const QString& dirPath);
 
-// Replaces `path` with `bytes` all at once: the folder is made, the bytes go
-// to a temporary file that is renamed into place, and the folder is synced.
-// Returns the error text, empty on success; a failure leaves the old file.
-// `permissions`, when given, hold from the first byte on.
-QString saveAtomically(const QString& path, const QByteArray& bytes, QFileDevice::Permissions permissions = {});
+struct SaveOptions
+{
+    // Off for a folder the user chose: one that is gone is an error, not made again.
+    bool makeFolder = true;
+    // When given, they hold from the first byte on.
+    QFileDevice::Permissions permissions = {};
+};
+
+// Replaces `path` with `bytes` all at once: the bytes go to a temporary file
+// that is renamed into place, and the folder is synced. Returns the error
+// text, empty on success; a failure leaves the old file as it was.
+QString saveAtomically(const QString& path, const QByteArray& bytes, const SaveOptions& options = {});
 }

@@ -3,6 +3,7 @@
 #include "SettingsView.h"
 
 #include "orderbook/BackupManager.h"
+#include "orderbook/OrderbookKeys.h"
 #include "platform/Log.h"
 #include "settings/SettingsRows.h"
 #include "ui/AppTheme.h"
@@ -127,7 +128,7 @@ QWidget* SettingsView::backupGroup()
     column->addLayout(notes);
 
     column->addWidget(SettingsRows::preferenceSwitch(
-        QStringLiteral("autoBackupEnabled"), true, QStringLiteral("自动静默备份"),
+        OrderbookKeys::autoBackupEnabled, QStringLiteral("自动静默备份"),
         QStringLiteral("软件正常退出时静默备份本机数据，保留最近3-5个版本，仅用于本机恢复，不可跨设备迁移。"), content));
 
     auto* header = new ChoiceHeader(content);

@@ -152,7 +152,7 @@ QWidget* SettingsView::generalGroup()
 
     column->addSpacing(8);
     column->addWidget(SettingsRows::preferenceSwitch(
-        SettingsKeys::launchpadSync, SettingsKeys::launchpadSync.defaultValue, QStringLiteral("切换图标时同步更新启动器图标"),
+        SettingsKeys::launchpadSync, QStringLiteral("切换图标时同步更新启动器图标"),
         QStringLiteral("开启后，切换图标会同时替换软件在启动器 / 文件管理器中的图标（本机生效）"), content));
 
     connect(&UserDefaults::standard(), &UserDefaults::changed, content, [marked](const QString& key) {

@@ -10,12 +10,6 @@
 #include <QVBoxLayout>
 
 namespace SettingsRows {
-bool preference(const QString& key, bool whenAbsent)
-{
-    const UserDefaults& defaults = UserDefaults::standard();
-    return defaults.object(key).isValid() ? defaults.boolean(key) : whenAbsent;
-}
-
 ThemedLabel* note(const QString& text, qreal size, qreal opacity, QWidget* parent)
 {
     auto* label = new ThemedLabel(text, Fonts::system(size),
@@ -49,16 +43,16 @@ QWidget* switchRow(const QString& title, const QString& hint, std::function<bool
     return row;
 }
 
-QWidget* preferenceSwitch(const QString& key, bool whenAbsent, const QString& title, const QString& hint,
+QWidget* preferenceSwitch(const PreferenceKey<bool>& key, const QString& title, const QString& hint,
                           QWidget* parent)
 {
     QWidget* row = switchRow(
-        title, hint, [key, whenAbsent] { return preference(key, whenAbsent); },
+        title, hint, [key] { return UserDefaults::standard().value(key); },
         [key](bool on) { UserDefaults::standard().set(key, on); }, parent, key + QStringLiteral("Switch"));
     auto* toggle = row->findChild<ToggleSwitch*>();
-    QObject::connect(&UserDefaults::standard(), &UserDefaults::changed, toggle, [toggle, key, whenAbsent](const QString& k) {
-        if (k == key)
-            toggle->setChecked(preference(key, whenAbsent));
+    QObject::connect(&UserDefaults::standard(), &UserDefaults::changed, toggle, [toggle, key](const QString& k) {
+        if (k == QLatin1String(key.name))
+            toggle->setChecked(UserDefaults::standard().value(key));
     });
     return row;
 }

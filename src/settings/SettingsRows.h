@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/PreferenceKey.h"
+
 #include <QString>
 
 #include <functional>
@@ -15,11 +17,9 @@ namespace SettingsRows {
 // With `compact`, the title is a plain 12 label, as in the backup choices.
 QWidget* switchRow(const QString& title, const QString& hint, std::function<bool()> read,
                    std::function<void(bool)> write, QWidget* parent, const QString& objectName, bool compact = false);
-// A switch bound to a boolean preference with its default for an absent key;
-// it follows writes made elsewhere.
-QWidget* preferenceSwitch(const QString& key, bool whenAbsent, const QString& title, const QString& hint,
+// A switch bound to a boolean preference; it follows writes made elsewhere.
+QWidget* preferenceSwitch(const PreferenceKey<bool>& key, const QString& title, const QString& hint,
                           QWidget* parent);
 // A wrapped plain-text note in the primary text colour at `opacity`.
 ThemedLabel* note(const QString& text, qreal size, qreal opacity, QWidget* parent);
-bool preference(const QString& key, bool whenAbsent);
 }

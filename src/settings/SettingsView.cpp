@@ -2,6 +2,7 @@
 
 #include "platform/UserDefaults.h"
 #include "settings/SettingsRows.h"
+#include "tools/ToolsKeys.h"
 #include "settings/UniformVolumeSlider.h"
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
@@ -22,7 +23,6 @@
 #include <cmath>
 
 namespace {
-const QString kVolumeKey = QStringLiteral("autoImportVolume");
 
 // "by " and the author, underlined; brighter under the pointer, dimmed while pressed.
 class AuthorSignature : public QAbstractButton
@@ -114,10 +114,11 @@ const QStringList& SettingsView::launchPages()
 int SettingsView::storedVolume()
 {
     const UserDefaults& defaults = UserDefaults::standard();
-    if (!defaults.object(kVolumeKey).isValid())
-        return 80;
-    const double v = defaults.doubleValue(kVolumeKey);
-    return std::isfinite(v) ? int(std::clamp(v, 0.0, 100.0)) : 80;
+    const int fallback = ToolsKeys::autoImportVolume.defaultValue;
+    if (!defaults.object(ToolsKeys::autoImportVolume).isValid())
+        return fallback;
+    const double v = defaults.doubleValue(ToolsKeys::autoImportVolume);
+    return std::isfinite(v) ? int(std::clamp(v, 0.0, 100.0)) : fallback;
 }
 
 int SettingsView::volumeToStore(double value)
@@ -153,7 +154,7 @@ QWidget* SettingsView::importGroup()
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(12);
-    column->addWidget(SettingsRows::preferenceSwitch(QStringLiteral("autoImportSound"), true,
+    column->addWidget(SettingsRows::preferenceSwitch(ToolsKeys::autoImportSound,
                                                      QStringLiteral("导入完成后播放提示音"),
                                                      QStringLiteral("任务全部正常跑完才播放系统提示音，手动取消则不播放"),
                                                      content));
@@ -176,9 +177,9 @@ QWidget* SettingsView::importGroup()
     };
     show();
     connect(slider, &UniformVolumeSlider::valueDragged, this,
-            [](double v) { UserDefaults::standard().set(kVolumeKey, volumeToStore(v)); });
+            [](double v) { UserDefaults::standard().set(ToolsKeys::autoImportVolume, volumeToStore(v)); });
     connect(&UserDefaults::standard(), &UserDefaults::changed, slider, [show](const QString& key) {
-        if (key == kVolumeKey)
+        if (key == QLatin1String(ToolsKeys::autoImportVolume.name))
             show();
     });
     row->addWidget(label);
@@ -190,7 +191,7 @@ QWidget* SettingsView::importGroup()
 QWidget* SettingsView::quickFilterGroup()
 {
     return SettingsRows::preferenceSwitch(
-        QStringLiteral("missingRawList"), false, QStringLiteral("找不到匹配RAW时输出缺失清单txt"),
+        ToolsKeys::missingRawList, QStringLiteral("找不到匹配RAW时输出缺失清单txt"),
         QStringLiteral("开启后，有素材找不到对应RAW时会在输出目录生成「缺失RAW清单.txt」"), nullptr);
 }
 

@@ -61,7 +61,7 @@ namespace {
 
 TEST_F(DaylightSavingTest, DayRulesFollowAChangeOfTimeZoneWhileRunning)
 {
-    store->set(OrderManager::maxOrdersPerDayKey, 1);
+    store->set(OrderbookKeys::maxOrdersPerDay, 1);
     OrderManager manager(*store);
     const QDateTime lateNight = local(2027, 3, 10, 0, 30);
     ASSERT_TRUE(manager.addOrder(order("夜拍", lateNight, 100)));
