@@ -127,7 +127,13 @@ bool covers(double received, double total)
 
 QString twoDecimals(double amount)
 {
-    return QString::asprintf("%.2f", amount);
+    // to_chars gives the same correctly rounded digits as "%.2f" without
+    // the cost of a format string, which a CSV of thousands of orders feels.
+    char buffer[400];
+    const auto r = std::to_chars(buffer, buffer + sizeof buffer, amount, std::chars_format::fixed, 2);
+    if (r.ec != std::errc())
+        return QString::asprintf("%.2f", amount);
+    return QString::fromLatin1(buffer, int(r.ptr - buffer));
 }
 
 }

@@ -32,6 +32,17 @@ int monthKey(const QDate& d)
 }
 
 // Quotes only what would break the row: clean data stays byte-identical.
+// "yyyy-MM-dd" without parsing a format for every row.
+QString isoDay(const QDate& day)
+{
+    if (day.year() < 1 || day.year() > 9999)
+        return day.toString(QStringLiteral("yyyy-MM-dd"));
+    const int y = day.year(), m = day.month(), d = day.day();
+    const char text[10] = {char('0' + y / 1000), char('0' + y / 100 % 10), char('0' + y / 10 % 10), char('0' + y % 10),
+                           '-', char('0' + m / 10), char('0' + m % 10), '-', char('0' + d / 10), char('0' + d % 10)};
+    return QString::fromLatin1(text, 10);
+}
+
 QString csvField(const QString& text)
 {
     if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"'))
@@ -572,7 +583,7 @@ QString OrderManager::exportCSV(const QDate& startDay, const QDate& endDay) cons
     const QChar comma(QLatin1Char(','));
     for (const Order* o : selected) {
         csv += csvField(o->customerName) % comma % csvField(o->phone) % comma % csvField(o->packageType) % comma
-            % o->shootDay().toString(QStringLiteral("yyyy-MM-dd")) % comma % rawValue(o->timeSlot)
+            % isoDay(o->shootDay()) % comma % rawValue(o->timeSlot)
             % comma % Money::twoDecimals(o->totalAmount) % comma % Money::twoDecimals(o->receivedAmount()) % comma
             % Money::twoDecimals(o->pendingAmount()) % comma % rawValue(o->status) % comma % csvField(o->note)
             % QLatin1Char('\n');

@@ -3,7 +3,6 @@
 #include "orderbook/LocalCalendar.h"
 #include "orderbook/Money.h"
 #include "orderbook/OrderManager.h"
-#include "orderbook/OrderSearch.h"
 
 #include <QHash>
 
@@ -43,11 +42,49 @@ bool passesFilters(const Order& o, const StatsFilters& f)
 
 }
 
+StatsFacts StatsEngine::facts(const QList<Order>& orders)
+{
+    StatsFacts f;
+    f.orders.reserve(orders.size());
+    QList<std::pair<qint64, int>> byShoot;
+    byShoot.reserve(orders.size());
+    for (int i = 0; i < orders.size(); ++i) {
+        const Order& o = orders[i];
+        OrderFacts of;
+        of.foldedName = o.customerName.toCaseFolded();
+        of.foldedPhone = o.phone.toCaseFolded();
+        of.shootDay = o.shootDay().toJulianDay();
+        of.total = Money::cents(o.totalAmount);
+        of.firstPayment = int(f.payments.size());
+        of.paymentCount = int(o.payments.size());
+        for (const PaymentRecord& p : o.payments) {
+            const qint64 c = Money::cents(p.amount);
+            of.received = Money::addCents(of.received, c);
+            f.payments.append({LocalCalendar::dayOf(p.date).toJulianDay(), c});
+        }
+        if (const auto completed = o.completedDate())
+            of.completedDay = LocalCalendar::dayOf(*completed).toJulianDay();
+        f.orders.append(of);
+        byShoot.append({o.shootDate.toMSecsSinceEpoch(), i});
+    }
+    std::stable_sort(byShoot.begin(), byShoot.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    f.latestShootFirst.reserve(byShoot.size());
+    for (const auto& entry : byShoot)
+        f.latestShootFirst.append(entry.second);
+    return f;
+}
+
 StatsFigures StatsEngine::computeFigures(const QList<Order>& orders, const QString& searchText,
                                          const StatsFilters& filters, const QDateTime& now)
 {
+    return computeFigures(orders, facts(orders), searchText, filters, now);
+}
+
+StatsFigures StatsEngine::computeFigures(const QList<Order>& orders, const StatsFacts& facts,
+                                         const QString& searchText, const StatsFilters& filters, const QDateTime& now)
+{
     StatsFigures r;
-    const QString search = searchText.trimmed();
+    const QString search = searchText.trimmed().toCaseFolded();
     r.isSearching = !search.isEmpty();
     const Windows w(LocalCalendar::dayOf(now));
     ModeFigures& cash = r.modes[0];
@@ -55,17 +92,17 @@ StatsFigures StatsEngine::computeFigures(const QList<Order>& orders, const QStri
     int paidOrders = 0;
     int completedThisMonth = 0;
     r.filtered.reserve(orders.size());
-    for (int i = 0; i < orders.size(); ++i) {
-        const Order& o = orders[i];
+    // Walked latest shoot first, so the kept orders come out in that order.
+    for (int i : facts.latestShootFirst) {
+        const OrderFacts& of = facts.orders[i];
         // Not searching, the figures are the store's over every order.
-        if (r.isSearching && (!orderMatchesSearch(o, search) || !passesFilters(o, filters)))
+        if (r.isSearching
+            && ((!of.foldedName.contains(search) && !of.foldedPhone.contains(search))
+                || !passesFilters(orders[i], filters)))
             continue;
         r.filtered.append(i);
-        qint64 received = 0;
-        for (const PaymentRecord& p : o.payments) {
-            const qint64 c = Money::cents(p.amount);
-            add(received, c);
-            const qint64 day = LocalCalendar::dayOf(p.date).toJulianDay();
+        for (int k = of.firstPayment; k < of.firstPayment + of.paymentCount; ++k) {
+            const auto [day, c] = facts.payments[k];
             if (w.sameYear(day)) {
                 add(cash.year, c);
                 if (w.sameMonth(day)) {
@@ -75,23 +112,22 @@ StatsFigures StatsEngine::computeFigures(const QList<Order>& orders, const QStri
                 }
             }
         }
-        add(r.receivedTotal, received);
-        const qint64 total = Money::cents(o.totalAmount);
-        add(r.pendingTotal, std::max<qint64>(0, total - received));
-        if (!o.payments.isEmpty())
+        add(r.receivedTotal, of.received);
+        add(r.pendingTotal, std::max<qint64>(0, of.total - of.received));
+        if (of.paymentCount > 0)
             ++paidOrders;
-        if (w.sameMonth(o.shootDay().toJulianDay()))
+        if (w.sameMonth(of.shootDay))
             ++r.monthOrderCount;
-        if (const auto completed = o.completedDate()) {
-            const qint64 day = LocalCalendar::dayOf(*completed).toJulianDay();
-            add(done.cumulative, total);
+        if (of.completedDay) {
+            const qint64 day = *of.completedDay;
+            add(done.cumulative, of.total);
             if (w.sameYear(day)) {
-                add(done.year, total);
+                add(done.year, of.total);
                 if (w.sameMonth(day)) {
-                    add(done.month, total);
+                    add(done.month, of.total);
                     ++completedThisMonth;
                     if (w.sameDay(day))
-                        add(done.today, total);
+                        add(done.today, of.total);
                 }
             }
         }
@@ -99,8 +135,6 @@ StatsFigures StatsEngine::computeFigures(const QList<Order>& orders, const QStri
     cash.cumulative = r.receivedTotal;
     cash.average = paidOrders ? cash.month / paidOrders : 0;
     done.average = completedThisMonth ? done.month / completedThisMonth : 0;
-    std::stable_sort(r.filtered.begin(), r.filtered.end(),
-                     [&](int a, int b) { return orders[a].shootDate > orders[b].shootDate; });
     return r;
 }
 
@@ -187,6 +221,7 @@ QList<Order> StatsEngine::filteredOrders() const
 
 void StatsEngine::recomputeAll()
 {
+    m_facts = facts(m_store.orders());
     m_share = packageShare(m_store.orders());
     m_trend = trendInCents(m_store.monthlyRevenueTrend(12));
     recomputeFigures();
@@ -195,7 +230,7 @@ void StatsEngine::recomputeAll()
 
 void StatsEngine::recomputeFigures()
 {
-    m_figures = computeFigures(m_store.orders(), m_search, m_filters, now());
+    m_figures = computeFigures(m_store.orders(), m_facts, m_search, m_filters, now());
     ++m_recomputes;
 }
 

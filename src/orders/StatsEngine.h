@@ -27,6 +27,10 @@ public:
     // empty), with windows taken against `now` in local time.
     static StatsFigures computeFigures(const QList<Order>& orders, const QString& searchText,
                                        const StatsFilters& filters, const QDateTime& now);
+    // The same over facts taken once per store change.
+    static StatsFigures computeFigures(const QList<Order>& orders, const StatsFacts& facts,
+                                       const QString& searchText, const StatsFilters& filters, const QDateTime& now);
+    static StatsFacts facts(const QList<Order>& orders);
     // Package rows of both modes over all orders, largest first; equal
     // amounts keep the order in which the names first appear.
     static std::array<QList<PackageShareRow>, 2> packageShare(const QList<Order>& orders);
@@ -58,6 +62,7 @@ private:
     QString m_search;
     StatsFilters m_filters;
     Clock m_clock;
+    StatsFacts m_facts;
     StatsFigures m_figures;
     std::array<QList<PackageShareRow>, 2> m_share;
     QList<TrendPoint> m_trend;

@@ -4,6 +4,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 
 // Income figures in whole cents, so sums of cent amounts never lose a yuan
 // to floating-point drift before they are truncated for display.
@@ -54,4 +55,27 @@ struct TrendPoint
     // The value shown in `mode` (0 cash, otherwise completed).
     qint64 value(int mode) const { return mode == 0 ? received : completed; }
     bool operator==(const TrendPoint&) const = default;
+};
+
+// What the figures need of one order, taken once per store change so a new
+// search only filters and adds: days as Julian day numbers, sums in cents.
+struct OrderFacts
+{
+    // Name and phone case-folded once: the search then compares exactly,
+    // which is what a case-insensitive search of them means.
+    QString foldedName;
+    QString foldedPhone;
+    qint64 shootDay = 0;
+    qint64 total = 0;
+    qint64 received = 0;
+    std::optional<qint64> completedDay;
+    int firstPayment = 0; // into StatsFacts::payments
+    int paymentCount = 0;
+};
+
+struct StatsFacts
+{
+    QList<OrderFacts> orders;              // parallel to the store's orders
+    QList<std::pair<qint64, qint64>> payments; // (day, cents) of every payment
+    QList<int> latestShootFirst;           // store positions, stable
 };

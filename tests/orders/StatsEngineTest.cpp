@@ -1,6 +1,7 @@
 #include "OrdersFixture.h"
 
 #include "orderbook/Money.h"
+#include "orderbook/OrderSearch.h"
 #include "orders/StatsEngine.h"
 #include "orders/TrendChartGeometry.h"
 
@@ -142,6 +143,19 @@ TEST_F(StatsEngineTest, FilteredOrdersAreLatestFirstAndStable)
                             make("b", "1", kNow, 1, {}, OrderStatus::pendingShoot),
                             make("c", "1", early, 1, {}, OrderStatus::pendingShoot)};
     EXPECT_EQ(StatsEngine::computeFigures(list, "1", {}, kNow).filtered, QList<int>({1, 0, 2}));
+    // The engine's folded search keeps exactly what the shared predicate keeps.
+    QList<Order> people = edgeCases();
+    people.append(make("Anna ÄLM", "00", kNow, 1, {}, OrderStatus::pendingShoot));
+    for (const QString text : {"anna", "äl", "ALM", "1380000000", "五", "x"}) {
+        QStringList engine, shared;
+        for (int i : StatsEngine::computeFigures(people, text, {}, kNow).filtered)
+            engine.append(people[i].customerName);
+        for (const Order& o : orderMatchesSearch(people, text))
+            shared.append(o.customerName);
+        std::sort(engine.begin(), engine.end());
+        std::sort(shared.begin(), shared.end());
+        EXPECT_EQ(engine, shared) << text.toStdString();
+    }
 }
 
 TEST_F(StatsEngineTest, PackageShareRowsGroupExactNamesLargestFirst)
