@@ -1,14 +1,23 @@
 // Times the month calendar over 10,000 orders in five years and 1,000
 // calendar events: a whole month's day figures, the same right after an
-// order edit, and lunar labels for every day of 1901-2100 from our table
-// beside ICU. Prints one "name: value" line per figure (milliseconds).
+// order edit, a 6-row grid repainted offscreen at 1100 px, a batch delete of
+// 500 orders beside a single one, and lunar labels for every day of
+// 1901-2100 from our table beside ICU. Prints one "name: value" line per
+// figure (milliseconds unless named otherwise).
 
+#include "orderbook/CalendarSyncManager.h"
 #include "orderbook/OrderManager.h"
+#include "platform/InMemoryCalendarStore.h"
+#include "platform/UserNotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "schedule/CalendarBatchSelection.h"
 #include "schedule/LunarCalendar.h"
+#include "schedule/MonthGridView.h"
 #include "schedule/ScheduleCalendarModel.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QDBusConnection>
+#include <QImage>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -54,7 +63,8 @@ double monthFigures(const ScheduleCalendarModel& model)
 
 int main(int argc, char** argv)
 {
-    QCoreApplication app(argc, argv);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     QTemporaryDir dir;
     UserDefaults store(dir.path() + "/defaults.json");
     OrderManager orders(store);
@@ -81,6 +91,7 @@ int main(int argc, char** argv)
     ScheduleCalendarModel model(orders, store);
     model.setShootEvents(events);
 
+    QElapsedTimer t;
     QList<double> plain, afterEdit;
     for (int run = 0; run < 60; ++run) {
         model.setCurrentMonth(start.date().addMonths(run));
@@ -93,9 +104,69 @@ int main(int argc, char** argv)
     print("month_figures_median_ms", median(plain));
     print("month_figures_after_edit_median_ms", median(afterEdit));
 
-    const QDate first(1901, 2, 19), end = LunarCalendar::tableEnd();
-    QElapsedTimer t;
+    // A six-row month (the 1st on a Sunday, weeks from Monday), 1100 px wide.
+    QDate sixRows = start.date();
+    while (QDate(sixRows.year(), sixRows.month(), 1).dayOfWeek() != 7 || sixRows.daysInMonth() < 30)
+        sixRows = sixRows.addMonths(1);
+    model.setCurrentMonth(sixRows);
+    CalendarBatchSelection selection(model);
+    MonthGridView grid(selection);
+    QCoreApplication::processEvents();
+    grid.resize(1100 - 48, grid.sizeHint().height());
+    QImage canvas(grid.size(), QImage::Format_ARGB32_Premultiplied);
+    QList<double> repaint, repaintAfterEdit;
+    for (int run = 0; run < 100; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        grid.render(&canvas);
+        repaint.append(msSince(timer));
+        Order edited = orders.orders()[run * 31];
+        edited.totalAmount += 1;
+        orders.updateOrder(edited);
+        timer.restart();
+        QCoreApplication::processEvents();
+        grid.render(&canvas);
+        repaintAfterEdit.append(msSince(timer));
+    }
+    print("grid_repaint_median_ms", median(repaint));
+    print("grid_repaint_after_edit_median_ms", median(repaintAfterEdit));
+
+    // Deletes through the calendar sync: every order to go has its event and
+    // reminders, in an in-memory calendar that counts its writes.
+    InMemoryCalendarStore calendar;
+    UserNotificationCenter notifications(dir.path() + "/pending.json", QDBusConnection(QStringLiteral("no-bus")));
+    CalendarSyncManager sync(calendar, notifications, store, orders);
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+    QList<Order> toSync;
+    for (int i = 0; i < 1002; i += 2)
+        toSync.append(orders.orders()[i]);
+    int synced = 0;
+    sync.batchSyncAllOrders(toSync, [&](int count) { synced = count; });
+    QList<QUuid> batch;
+    for (const Order& o : toSync)
+        batch.append(o.id);
+    const QUuid single = batch.takeLast();
+    int saves = 0;
+    QObject::connect(&store, &UserDefaults::changed, [&](const QString& key) {
+        saves += key == QLatin1String(OrderManager::ordersKey) ? 1 : 0;
+    });
     t.start();
+    selection.deleteOrders({single});
+    const double singleMs = msSince(t);
+    saves = 0;
+    const int commits = calendar.commitCount();
+    t.restart();
+    const int removed = selection.deleteOrders(batch);
+    const double batchMs = msSince(t);
+    print("delete_single_ms", singleMs);
+    print("delete_batch_500_ms", batchMs);
+    print("delete_batch_over_single", batchMs / singleMs);
+    std::printf("delete_batch_removed: %d of %d synced, saves: %d, calendar writes: %d\n", removed, synced, saves,
+                calendar.commitCount() - commits);
+
+    const QDate first(1901, 2, 19), end = LunarCalendar::tableEnd();
+    t.restart();
     qsizetype chars = 0;
     for (QDate d = first; d < end; d = d.addDays(1))
         chars += LunarCalendar::lunarString(d).size();

@@ -269,14 +269,21 @@ int OrderManager::deleteOrders(const QList<QUuid>& ids)
 
 int OrderManager::removeOrders(const QSet<QUuid>& ids)
 {
-    int removed = 0;
-    for (qsizetype i = m_orders.size() - 1; i >= 0; --i) {
-        if (ids.contains(m_orders[i].id)) {
-            m_orders.removeAt(i);
-            m_encoded.removeAt(i);
-            ++removed;
+    // One pass keeps the rest in order; removing one by one would move the
+    // tail of a long list once per order.
+    QList<Order> kept;
+    QList<QByteArray> keptEncoded;
+    kept.reserve(m_orders.size());
+    keptEncoded.reserve(m_orders.size());
+    for (qsizetype i = 0; i < m_orders.size(); ++i) {
+        if (!ids.contains(m_orders[i].id)) {
+            kept.append(std::move(m_orders[i]));
+            keptEncoded.append(std::move(m_encoded[i]));
         }
     }
+    const int removed = int(m_orders.size() - kept.size());
+    m_orders = std::move(kept);
+    m_encoded = std::move(keptEncoded);
     ordersDidChange();
     save();
     return removed;

@@ -12,6 +12,9 @@ const QHash<QString, char32_t>& table()
         {"checkmark.circle.fill", 0xF133}, // checkbox-marked-circle
         {"checkmark.circle", 0xF134}, // checkbox-marked-circle-outline
         {"checkmark", 0xF12C}, // check
+        {"checklist", 0xF5C7}, // playlist-check
+        {"circle", 0xF130}, // checkbox-blank-circle-outline
+        {"tray", 0xF2FB}, // inbox
         {"line.3.horizontal.decrease.circle", 0xF236}, // filter-variant
         {"line.3.horizontal", 0xF35C}, // menu
         {"chevron.right", 0xF142}, // chevron-right

@@ -246,3 +246,33 @@ TEST_F(CalendarBatchSelectionTest, EventCheckRefillsOnlyTheSheetStillShowingItsD
 }
 
 }
+
+#include "orderbook/CalendarSyncFixture.h"
+
+namespace {
+
+class CalendarDeleteSyncTest : public CalendarSyncFixture
+{
+};
+
+TEST_F(CalendarDeleteSyncTest, DeletesTakeEventsAndRemindersWithOneWrite)
+{
+    ScheduleCalendarModel model(*orders, *store);
+    CalendarBatchSelection batch(model);
+    const Order a = synced("甲", 3), b = synced("乙", 4), c = synced("丙", 5);
+    for (const Order& o : {a, b, c})
+        ASSERT_TRUE(sync(o));
+    const int commits = calendar->commitCount();
+    ASSERT_EQ(allEvents(*calendar).size(), 3);
+    EXPECT_EQ(batch.deleteOrders({a.id, b.id}), 2);
+    EXPECT_EQ(calendar->commitCount(), commits + 1);
+    ASSERT_EQ(allEvents(*calendar).size(), 1);
+    EXPECT_EQ(allEvents(*calendar).first().identifier, orders->orders().first().calendarEventIdentifier);
+    const QStringList pending = pendingIds();
+    EXPECT_FALSE(pending.isEmpty());
+    for (const QString& id : pending)
+        EXPECT_TRUE(id.startsWith(CalendarSyncManager::notificationIdentifier(c.id, 0).chopped(1))) << id.toStdString();
+    EXPECT_EQ(storedArray(OrderManager::ordersKey).size(), 1);
+}
+
+}

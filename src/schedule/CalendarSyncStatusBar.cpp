@@ -1,0 +1,102 @@
+#include "CalendarSyncStatusBar.h"
+
+#include "ui/AppTheme.h"
+#include "ui/Fonts.h"
+#include "ui/PlateButton.h"
+#include "ui/Symbols.h"
+#include "ui/SystemColors.h"
+#include "ui/ThemeObserver.h"
+#include "ui/ThemedLabel.h"
+
+#include <QBoxLayout>
+#include <QPainter>
+
+namespace {
+
+constexpr int outerMargin = 24;
+
+QColor burnt()
+{
+    return QColor(0xCD, 0x5B, 0x2B);
+}
+
+}
+
+CalendarSyncStatusBar::State CalendarSyncStatusBar::stateFor(bool syncEnabled, bool isAuthorized, bool hasFullAccess)
+{
+    if (!syncEnabled)
+        return State::hidden;
+    if (hasFullAccess)
+        return State::synced;
+    return isAuthorized ? State::writeOnly : State::notEnabled;
+}
+
+CalendarSyncStatusBar::CalendarSyncStatusBar(Source source, QWidget* parent)
+    : QWidget(parent)
+    , m_source(std::move(source))
+{
+    setObjectName(QStringLiteral("calendarSyncStatusBar"));
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(outerMargin + 16, 10, outerMargin + 16, 10);
+    row->setSpacing(8);
+    m_icon = new ThemedLabel(QString(), Symbols::font(14), {}, this);
+    m_message = new ThemedLabel(QString(), Fonts::system(12), {}, this);
+    m_message->setObjectName(QStringLiteral("syncStatusMessage"));
+    m_settings = new PlateButton(QStringLiteral("去系统设置"),
+                                 {burnt, AppTheme::textPrimary, {}, Fonts::system(12, QFont::Medium), {12, 6, 12, 6}, 6, {}, 12, 4},
+                                 this);
+    m_settings->setObjectName(QStringLiteral("openSystemSettingsButton"));
+    const auto dark = [] { return ThemeObserver::shared().style() == AppThemeStyle::dark; };
+    m_enable = new PlateButton(QStringLiteral("开启日历同步"),
+                               {[dark] { return dark() ? burnt() : AppTheme::gold(); },
+                                [dark] { return dark() ? AppTheme::textPrimary() : QColor(Qt::white); }, {},
+                                Fonts::system(12, QFont::Medium), {12, 6, 12, 6}, 6, {}, 12, 4},
+                               this);
+    m_enable->setObjectName(QStringLiteral("enableSyncButton"));
+    row->addWidget(m_icon);
+    row->addWidget(m_message);
+    row->addStretch(1);
+    row->addWidget(m_settings);
+    row->addWidget(m_enable);
+    connect(m_settings, &QAbstractButton::clicked, this, &CalendarSyncStatusBar::openSystemSettingsClicked);
+    connect(m_enable, &QAbstractButton::clicked, this, &CalendarSyncStatusBar::enableSyncClicked);
+    connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, [this] { update(); });
+    refresh();
+}
+
+void CalendarSyncStatusBar::setSource(Source source)
+{
+    m_source = std::move(source);
+    refresh();
+}
+
+void CalendarSyncStatusBar::refresh()
+{
+    const auto ask = [](const std::function<bool()>& f) { return f && f(); };
+    m_state = stateFor(ask(m_source.syncEnabled), ask(m_source.isAuthorized), ask(m_source.hasFullAccess));
+    setVisible(m_state != State::hidden);
+    struct Look { const char* symbol; std::function<QColor()> color; const char* text; qreal opacity; };
+    const Look looks[] = {
+        {"", {}, "", 0},
+        {"checkmark.circle.fill", SystemColors::green, "日历双向同步已开启，手机日历App登记档期自动同步", 0.7},
+        {"exclamationmark.triangle.fill", SystemColors::yellow, "当前仅支持写入手机日历，无法读取日历档期，需开启完全访问权限", 0.8},
+        {"calendar.badge.plus", AppTheme::gold, "未开启手机日历同步，无法读取日历中的档期", 0.8},
+    };
+    const Look& look = looks[int(m_state)];
+    m_icon->setText(Symbols::glyph(QString::fromLatin1(look.symbol)));
+    m_icon->setColorFunction(look.color);
+    m_message->setText(QString::fromUtf8(look.text));
+    const qreal opacity = look.opacity;
+    m_message->setColorFunction([opacity] { return AppTheme::withOpacity(AppTheme::textPrimary(), opacity); });
+    m_settings->setVisible(m_state == State::writeOnly);
+    m_enable->setVisible(m_state == State::notEnabled);
+}
+
+void CalendarSyncStatusBar::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(AppTheme::cardBackground());
+    p.drawRoundedRect(rect().adjusted(outerMargin, 0, -outerMargin, 0), 8, 8);
+}

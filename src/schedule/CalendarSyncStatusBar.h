@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+
+class PlateButton;
+class ThemedLabel;
+
+// The one-line banner under the month header telling whether the calendar
+// mirror can read events, with the one button that fixes what it reports.
+class CalendarSyncStatusBar : public QWidget
+{
+    Q_OBJECT
+public:
+    enum class State { hidden, synced, writeOnly, notEnabled };
+    struct Source
+    {
+        std::function<bool()> syncEnabled;
+        std::function<bool()> isAuthorized;   // full or write-only access
+        std::function<bool()> hasFullAccess;  // the calendar store's status
+    };
+    static State stateFor(bool syncEnabled, bool isAuthorized, bool hasFullAccess);
+
+    explicit CalendarSyncStatusBar(Source source, QWidget* parent = nullptr);
+    State state() const { return m_state; }
+    void setSource(Source source);
+    // Reads the source again (its signals and window activation call this).
+    void refresh();
+
+Q_SIGNALS:
+    void openSystemSettingsClicked();
+    void enableSyncClicked();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    Source m_source;
+    State m_state = State::hidden;
+    ThemedLabel* m_icon;
+    ThemedLabel* m_message;
+    PlateButton* m_settings;
+    PlateButton* m_enable;
+};

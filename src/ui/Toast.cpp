@@ -1,0 +1,79 @@
+#include "Toast.h"
+
+#include "ui/AppTheme.h"
+#include "ui/Fonts.h"
+#include "ui/Symbols.h"
+#include "ui/SystemColors.h"
+#include "ui/ThemeObserver.h"
+#include "ui/ThemedLabel.h"
+
+#include <QEvent>
+#include <QGraphicsDropShadowEffect>
+#include <QHBoxLayout>
+#include <QPainter>
+
+Toast::Toast(QWidget* parent)
+    : QWidget(parent)
+    , m_icon(new ThemedLabel(Symbols::glyph(QStringLiteral("checkmark.circle.fill")), Symbols::font(16),
+                             SystemColors::green, this))
+    , m_text(new ThemedLabel(QString(), Fonts::system(13, QFont::Medium), AppTheme::textPrimary, this))
+{
+    setObjectName(QStringLiteral("toast"));
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_text->setObjectName(QStringLiteral("toastText"));
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(20, 12, 20, 12);
+    row->setSpacing(8);
+    row->addWidget(m_icon);
+    row->addWidget(m_text);
+    auto* shadow = new QGraphicsDropShadowEffect(this);
+    shadow->setBlurRadius(20);
+    shadow->setOffset(0, 5);
+    shadow->setColor(QColor(0, 0, 0, 77));
+    setGraphicsEffect(shadow);
+    m_hideTimer.setParent(this);
+    m_hideTimer.setSingleShot(true);
+    m_hideTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_hideTimer, &QTimer::timeout, this, &QWidget::hide);
+    parent->installEventFilter(this);
+    connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, [this] { update(); });
+    hide();
+}
+
+void Toast::showMessage(const QString& message, int bottomMargin, int msecs)
+{
+    m_text->setText(message);
+    m_bottomMargin = bottomMargin;
+    place();
+    show();
+    raise();
+    m_hideTimer.start(msecs);
+}
+
+QString Toast::message() const
+{
+    return m_text->text();
+}
+
+void Toast::place()
+{
+    adjustSize();
+    const QWidget* p = parentWidget();
+    move((p->width() - width()) / 2, p->height() - height() - m_bottomMargin);
+}
+
+bool Toast::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == parentWidget() && event->type() == QEvent::Resize && isVisible())
+        place();
+    return QWidget::eventFilter(watched, event);
+}
+
+void Toast::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(AppTheme::searchBackground());
+    p.drawRoundedRect(rect(), 10, 10);
+}

@@ -1,0 +1,234 @@
+#include "orderbook/OrderbookFixture.h"
+
+#include "orderbook/OrderManager.h"
+#include "schedule/CalendarBatchSelection.h"
+#include "schedule/CalendarSyncStatusBar.h"
+#include "schedule/CalendarViewBody.h"
+#include "schedule/ScheduleCalendarModel.h"
+#include "ui/AppTheme.h"
+#include "ui/PlateButton.h"
+#include "ui/ThemeObserver.h"
+#include "ui/ThemedLabel.h"
+#include "ui/ThemedPanel.h"
+#include "ui/Toast.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
+#include <QListView>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+class CalendarViewTest : public OrderbookFixture
+{
+protected:
+    void SetUp() override
+    {
+        OrderbookFixture::SetUp();
+        orders = std::make_unique<OrderManager>(*store);
+        model = std::make_unique<ScheduleCalendarModel>(*orders, *store);
+        selection = std::make_unique<CalendarBatchSelection>(*model);
+        backdrop = std::make_unique<ThemedPanel>(&AppTheme::background);
+        auto* layout = new QVBoxLayout(backdrop.get());
+        layout->setContentsMargins(0, 24, 0, 0);
+        layout->addWidget(field = new QLineEdit(backdrop.get()));
+        layout->addWidget(body = new CalendarViewBody(*model, *selection, backdrop.get()));
+        backdrop->resize(1100, 1450);
+        backdrop->show();
+        QCoreApplication::processEvents();
+    }
+    template <typename T = QWidget> T* find(const char* name) const { return backdrop->findChild<T*>(name); }
+    QString text(const char* name) const { return find<QLabel>(name)->text(); }
+    void click(const char* name) { QTest::mouseClick(find<QAbstractButton>(name), Qt::LeftButton); }
+    Order add(const QString& name, const QDate& day, OrderStatus status = OrderStatus::pendingShoot)
+    {
+        Order o = order(name, QDateTime(day, QTime(10, 0)), 1280.6, {PaymentRecord(300, local(2026, 3, 1), "定金")}, status);
+        orders->addOrder(o);
+        return o;
+    }
+    // A drag over the grid through `path` (offsets from the press), `stepMs` apart.
+    void drag(const QList<QPoint>& path, int stepMs)
+    {
+        QWidget* grid = body->grid();
+        const QPoint start(500, 150);
+        QTest::mousePress(grid, Qt::LeftButton, {}, start, 5);
+        for (const QPoint& p : path)
+            QTest::mouseMove(grid, start + p, stepMs);
+        QTest::mouseRelease(grid, Qt::LeftButton, {}, start + path.last(), stepMs);
+    }
+    void shoot(const QString& name)
+    {
+        QTest::qWait(20);
+        QDir build(QCoreApplication::applicationDirPath());
+        build.cd("../..");
+        QDir().mkpath(build.absolutePath() + "/screenshots");
+        ASSERT_TRUE(backdrop->grab().save(build.absolutePath() + "/screenshots/" + name + ".png"));
+    }
+
+    std::unique_ptr<OrderManager> orders;
+    std::unique_ptr<ScheduleCalendarModel> model;
+    std::unique_ptr<CalendarBatchSelection> selection;
+    std::unique_ptr<ThemedPanel> backdrop;
+    QLineEdit* field = nullptr;
+    CalendarViewBody* body = nullptr;
+};
+
+TEST_F(CalendarViewTest, HeaderStepsTodayAndWeekdays)
+{
+    const QDate today = QDate::currentDate();
+    EXPECT_EQ(text("monthTitle"), model->monthTitle());
+    click("nextMonthButton");
+    click("nextYearButton");
+    QCoreApplication::processEvents();
+    const QDate shown = today.addMonths(1).addYears(1);
+    EXPECT_EQ(text("monthTitle"), QStringLiteral("%1年 %2月").arg(shown.year()).arg(shown.month()));
+    EXPECT_NE(find<PlateButton>("todayButton")->fillColor(), AppTheme::gold());
+    click("todayButton");
+    QCoreApplication::processEvents();
+    EXPECT_EQ(model->currentMonth(), today);
+    EXPECT_EQ(find<PlateButton>("todayButton")->fillColor(), AppTheme::gold());
+
+    EXPECT_EQ(text("weekday0"), "一");
+    store->set(ScheduleCalendarModel::weekStartsOnMondayKey, false);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(text("weekday0"), "日");
+    EXPECT_EQ(text("weekday6"), "六");
+}
+
+TEST_F(CalendarViewTest, DragsChangeTheMonthAndNeverClick)
+{
+    QSignalSpy requests(body, &CalendarViewBody::requested);
+    EXPECT_TRUE(body->grid()->property("handlesHorizontalDrag").toBool());
+    const QDate start = model->currentMonth();
+    const struct { QList<QPoint> path; int stepMs; int months; } cases[] = {
+        {{{-10, 0}, {-20, 0}, {-30, 0}, {-40, 0}}, 150, 0}, // slow, exactly 40: nothing
+        {{{-10, 0}, {-20, 0}, {-30, 0}, {-41, 5}}, 150, 1},
+        {{{12, 20}, {25, 40}}, 10, -1}, // a quick flick right wins over a larger vertical move
+    };
+    for (const auto& c : cases) {
+        model->setCurrentMonth(start);
+        drag(c.path, c.stepMs);
+        EXPECT_EQ(model->currentMonth(), start.addMonths(c.months)) << c.months;
+    }
+    EXPECT_EQ(requests.count(), 0);
+    EXPECT_TRUE(selection->selectedDates().isEmpty());
+}
+
+TEST_F(CalendarViewTest, CtrlATakesTheMonthOnlyInBatchMode)
+{
+    field->setText("王女士");
+    field->setFocus();
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(field->selectedText(), "王女士") << "outside batch mode the field gets the key";
+    field->deselect();
+    selection->toggleBatchMode();
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_TRUE(field->selectedText().isEmpty());
+    EXPECT_TRUE(selection->isCurrentMonthAllSelected());
+    body->hide();
+    QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_TRUE(selection->isCurrentMonthAllSelected()) << "no filter while the calendar is hidden";
+    EXPECT_EQ(field->selectedText(), "王女士");
+}
+
+TEST_F(CalendarViewTest, SyncBannersAndTheirButtons)
+{
+    bool enabled = false, authorized = false, full = false;
+    auto* bar = body->syncStatusBar();
+    bar->setSource({[&] { return enabled; }, [&] { return authorized; }, [&] { return full; }});
+    QSignalSpy settings(bar, &CalendarSyncStatusBar::openSystemSettingsClicked);
+    using S = CalendarSyncStatusBar::State;
+    const struct { bool enabled, authorized, full; S state; const char* button; } cases[] = {
+        {false, true, true, S::hidden, nullptr},
+        {true, false, true, S::synced, nullptr},
+        {true, true, false, S::writeOnly, "openSystemSettingsButton"},
+        {true, false, false, S::notEnabled, "enableSyncButton"},
+    };
+    for (const auto& c : cases) {
+        enabled = c.enabled, authorized = c.authorized, full = c.full;
+        bar->refresh();
+        EXPECT_EQ(bar->state(), c.state);
+        EXPECT_EQ(bar->isVisible(), c.state != S::hidden);
+        for (const char* name : {"openSystemSettingsButton", "enableSyncButton"})
+            EXPECT_EQ(find(name)->isVisible(), c.button && QByteArray(c.button) == name) << name;
+    }
+    EXPECT_TRUE(text("syncStatusMessage").contains("手机日历"));
+    enabled = authorized = true;
+    bar->refresh();
+    click("openSystemSettingsButton");
+    EXPECT_EQ(settings.count(), 1);
+}
+
+TEST_F(CalendarViewTest, RowsEditOutsideBatchModeAndBatchDeleteToasts)
+{
+    const Order o = add("王女士", model->currentMonth());
+    QCoreApplication::processEvents();
+    auto* list = find<QListView>("orderList");
+    ASSERT_TRUE(list->isVisible());
+    QSignalSpy requests(body, &CalendarViewBody::requested);
+    const QRect row = list->visualRect(list->model()->index(0, 0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
+    ASSERT_EQ(requests.count(), 1);
+    EXPECT_EQ(requests.last().first().value<CalendarRequest>().order->id, o.id);
+
+    click("batchToggle");
+    EXPECT_TRUE(selection->selectedOrderIds().contains(o.id));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
+    EXPECT_EQ(requests.count(), 1) << "no edit in batch mode";
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.topLeft() + QPoint(20, 20));
+    EXPECT_FALSE(selection->selectedOrderIds().contains(o.id)) << "the checkbox unticks";
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.topLeft() + QPoint(20, 20));
+
+    // The real alert: Esc keeps everything, "删除" deletes.
+    for (bool confirm : {false, true}) {
+        QTimer::singleShot(50, [confirm] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(box);
+            if (confirm)
+                box->buttons().first()->click();
+            else
+                QTest::keyClick(box, Qt::Key_Escape);
+        });
+        click("batchDeleteButton");
+        EXPECT_EQ(orders->orders().isEmpty(), confirm);
+    }
+    EXPECT_FALSE(selection->isBatchMode());
+    EXPECT_TRUE(body->toast()->isVisible());
+    EXPECT_EQ(body->toast()->message(), "成功删除 1 条订单");
+    QTest::qWait(1500);
+    EXPECT_TRUE(body->toast()->isVisible());
+    QTest::qWait(600);
+    EXPECT_FALSE(body->toast()->isVisible());
+}
+
+TEST_F(CalendarViewTest, Screenshots)
+{
+    const QDate today = QDate::currentDate();
+    const QDate past = today.day() > 2 ? today.addDays(-2) : today.addDays(3);
+    const QDate later = today.day() < 25 ? today.addDays(3) : today.addDays(-4);
+    store->set(OrderManager::maxOrdersPerDayKey, 2);
+    add("王女士", today);
+    add("李先生", past, OrderStatus::completed);
+    add("张三", later, OrderStatus::pendingDeposit);
+    add("赵四", later, OrderStatus::pendingBalance);
+    orders->toggleRestDay(later.addDays(1));
+    model->setShootEvents({{"EV1", "拍摄", QDateTime(later.addDays(2), QTime(9, 0)), {}, {}, {}}});
+    for (AppThemeStyle style : {AppThemeStyle::dark, AppThemeStyle::light}) {
+        ThemeObserver::shared().setStyle(style);
+        shoot(style == AppThemeStyle::dark ? "calendar-dark" : "calendar-light");
+    }
+    selection->toggleBatchMode();
+    selection->dayClicked(later, false);
+    selection->dayClicked(later.addDays(2), true);
+    body->showBatchToast("成功删除 2 条订单");
+    shoot("calendar-batch-light");
+    ThemeObserver::shared().setStyle(AppThemeStyle::dark);
+    shoot("calendar-batch-dark");
+}
+
+}
