@@ -7,6 +7,7 @@
 
 #include "orderbook/CalendarSyncManager.h"
 #include "orderbook/OrderManager.h"
+#include "orderbook/OrderbookKeys.h"
 #include "platform/InMemoryCalendarStore.h"
 #include "platform/UserNotificationCenter.h"
 #include "platform/UserDefaults.h"
@@ -149,7 +150,7 @@ int main(int argc, char** argv)
     const QUuid single = batch.takeLast();
     int saves = 0;
     QObject::connect(&store, &UserDefaults::changed, [&](const QString& key) {
-        saves += key == QLatin1String(OrderManager::ordersKey) ? 1 : 0;
+        saves += key == QString(OrderbookKeys::orders) ? 1 : 0;
     });
     t.start();
     selection.deleteOrders({single});

@@ -1,6 +1,7 @@
 #include "orderbook/OrderbookFixture.h"
 
 #include "orderbook/OrderManager.h"
+#include "orderbook/OrderbookKeys.h"
 #include "schedule/CalendarBatchSelection.h"
 #include "schedule/ScheduleCalendarModel.h"
 
@@ -151,7 +152,7 @@ TEST_F(CalendarBatchSelectionTest, ClicksAndBadgesAskForTheRightSheet)
     using K = CalendarRequest::Kind;
     EXPECT_EQ(batch->dayClicked({2020, 1, 2}, false).kind, K::newOrder) << "past free days take orders";
     orders->toggleRestDay(march(2));
-    store->set(OrderManager::maxOrdersPerDayKey, 1);
+    store->set(OrderbookKeys::maxOrdersPerDay, 1);
     const Order one = add("甲", march(3));
     EXPECT_EQ(batch->dayClicked(march(2), false).kind, K::none);
     EXPECT_EQ(batch->dayClicked(march(3), false).kind, K::none);
@@ -212,7 +213,7 @@ TEST_F(CalendarBatchSelectionTest, MenusAndDeletes)
     orders->setOrders(QList<Order>(orders->orders()) << twin);
     EXPECT_EQ(batch->deleteOrders({single.id, b.id, QUuid::createUuid()}), 3) << "both orders with one id go";
     EXPECT_EQ(deletedEvents, (QStringList{"EV-A2", "EV-B", "EV-B"}));
-    EXPECT_EQ(storedArray(OrderManager::ordersKey).size(), 2);
+    EXPECT_EQ(storedArray(OrderbookKeys::orders).size(), 2);
 
     batch->toggleBatchMode();
     batch->selectAllKeyPressed();
@@ -221,7 +222,7 @@ TEST_F(CalendarBatchSelectionTest, MenusAndDeletes)
     EXPECT_EQ(batch->batchDelete(), "成功删除 2 条订单");
     EXPECT_FALSE(batch->isBatchMode());
     EXPECT_TRUE(batch->selectedOrderIds().isEmpty());
-    EXPECT_EQ(storedArray(OrderManager::ordersKey).size(), 0);
+    EXPECT_EQ(storedArray(OrderbookKeys::orders).size(), 0);
 }
 
 TEST_F(CalendarBatchSelectionTest, EventCheckRefillsOnlyTheSheetStillShowingItsDay)
@@ -272,7 +273,7 @@ TEST_F(CalendarDeleteSyncTest, DeletesTakeEventsAndRemindersWithOneWrite)
     EXPECT_FALSE(pending.isEmpty());
     for (const QString& id : pending)
         EXPECT_TRUE(id.startsWith(CalendarSyncManager::notificationIdentifier(c.id, 0).chopped(1))) << id.toStdString();
-    EXPECT_EQ(storedArray(OrderManager::ordersKey).size(), 1);
+    EXPECT_EQ(storedArray(OrderbookKeys::orders).size(), 1);
 }
 
 }

@@ -1,10 +1,12 @@
 #include "orderbook/OrderbookFixture.h"
 
 #include "orderbook/OrderManager.h"
+#include "orderbook/OrderbookKeys.h"
 #include "schedule/CalendarBatchSelection.h"
 #include "schedule/CalendarSyncStatusBar.h"
 #include "schedule/CalendarViewBody.h"
 #include "schedule/ScheduleCalendarModel.h"
+#include "schedule/ScheduleKeys.h"
 #include "ui/AppTheme.h"
 #include "ui/PlateButton.h"
 #include "ui/ThemeObserver.h"
@@ -94,7 +96,7 @@ TEST_F(CalendarViewTest, HeaderStepsTodayAndWeekdays)
     EXPECT_EQ(find<PlateButton>("todayButton")->fillColor(), AppTheme::gold());
 
     EXPECT_EQ(text("weekday0"), "一");
-    store->set(ScheduleCalendarModel::weekStartsOnMondayKey, false);
+    store->set(ScheduleKeys::weekStartsOnMonday, false);
     QCoreApplication::processEvents();
     EXPECT_EQ(text("weekday0"), "日");
     EXPECT_EQ(text("weekday6"), "六");
@@ -211,7 +213,7 @@ TEST_F(CalendarViewTest, Screenshots)
     const QDate today = QDate::currentDate();
     const QDate past = today.day() > 2 ? today.addDays(-2) : today.addDays(3);
     const QDate later = today.day() < 25 ? today.addDays(3) : today.addDays(-4);
-    store->set(OrderManager::maxOrdersPerDayKey, 2);
+    store->set(OrderbookKeys::maxOrdersPerDay, 2);
     add("王女士", today);
     add("李先生", past, OrderStatus::completed);
     add("张三", later, OrderStatus::pendingDeposit);
