@@ -7,6 +7,8 @@
 #include "app/PendingScreenView.h"
 #include "app/SidebarView.h"
 #include "app/TopBarView.h"
+#include "ftp/FtpServerController.h"
+#include "ftp/FtpTransferView.h"
 #include "online/FeedbackManager.h"
 #include "online/OnlineKeys.h"
 #include "online/SoftwareUpdatePrefs.h"
@@ -56,6 +58,7 @@ ContentView::ContentView(QWidget* parent)
     }();
     m_menuItems = visibleMenuItems(fullMenu(), hidden);
 
+    m_ftpController = new FtpServerController(this);
     m_selection = new MenuSelection(this);
     const QString target = launchPageTitle(UserDefaults::standard().string(SettingsKeys::defaultLaunchPage));
     for (const MenuItem& item : m_menuItems) {
@@ -193,7 +196,7 @@ QWidget* ContentView::makeScreen(const std::optional<MenuItem>& menu)
     if (title == kSchedule)
         return new PendingScreenView(title, QStringLiteral("ScheduleIncomeView"), this);
     if (title == kFtp)
-        return new PendingScreenView(title, QStringLiteral("FtpTransferView"), this);
+        return new FtpTransferView(m_ftpController, this);
     if (title == kSoftwareUpdate)
         return new PendingScreenView(title, QStringLiteral("SoftwareUpdateView"), this,
                                      [this] { returnFromSoftwareUpdate(); });

@@ -8,6 +8,7 @@
 
 #include <optional>
 
+class FtpServerController;
 class GlobalSearchManager;
 class MenuSelection;
 class QTimer;
@@ -51,6 +52,7 @@ public:
     QWidget* currentScreen() const { return m_screen; }
     QWidget* topBarArea() const { return m_topBar; }
     GlobalSearchManager* searchManager() const { return m_searchManager; }
+    FtpServerController* ftpController() const { return m_ftpController; }
     SidebarView* sidebar() const { return m_sidebar; }
     QTimer* feedbackPollTimer() const { return m_feedbackTimer; }
     QTimer* autoCheckTimer() const { return m_autoCheckTimer; }
@@ -77,6 +79,7 @@ private:
     MenuSelection* m_selection = nullptr;
     UpdateChecker* m_updateChecker = nullptr;
     GlobalSearchManager* m_searchManager = nullptr;
+    FtpServerController* m_ftpController = nullptr;
     QWidget* m_topBar = nullptr;
     SidebarView* m_sidebar = nullptr;
     QVBoxLayout* m_detailLayout = nullptr;

@@ -8,6 +8,8 @@ inline constexpr PreferenceKey<bool> allowVideo{"ftpAllowVideo", true};
 inline constexpr PreferenceKey<int> port{"ftpPort", 2121};
 inline const PreferenceKey<QString> username{"ftpUsername", QStringLiteral("482917")};
 inline const PreferenceKey<QString> password{"ftpPassword", QStringLiteral("482917")};
+// The upload folder as a plain absolute path; empty until one is chosen.
+inline constexpr StoredKey rootPath{"ftpRootPath"};
 inline constexpr StoredKey rootDirectory{"ftpRootDirectory"};
 inline constexpr StoredKey anonymousAccess{"ftpAnonymousAccess"};
 // "读写", "只读" or "禁用".
@@ -17,6 +19,6 @@ inline const PreferenceKey<QString> anonPerm{"ftpAnonPerm", QStringLiteral("禁�
 inline QList<PreferenceEntry> entries()
 {
     return {entry(allowVideo),    entry(port),     entry(username), entry(password),
-            entry(rootDirectory), entry(anonymousAccess), entry(userPerm), entry(anonPerm)};
+            entry(rootPath), entry(rootDirectory), entry(anonymousAccess), entry(userPerm), entry(anonPerm)};
 }
 }

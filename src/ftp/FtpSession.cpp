@@ -265,6 +265,11 @@ void FtpSession::handleCommand(const QString& line)
     } else if (verb == u"STOR") {
         if (requireLogin() && requireWrite())
             handleStor(argument);
+    } else if (verb == u"ALLO") {
+        // Cameras send ALLO before each upload and give up on anything but
+        // 200 or 202; no space needs reserving here, so it is a no-op.
+        if (requireLogin())
+            sendReply(202, QStringLiteral("ALLO command ignored"));
     } else if (verb == u"QUIT") {
         settleUpload(true);
         sendReply(221, QStringLiteral("Goodbye"));

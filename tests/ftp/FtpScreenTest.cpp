@@ -1,0 +1,180 @@
+#include "FtpTestSupport.h"
+
+#include "ftp/FtpBigButton.h"
+#include "ftp/FtpServerController.h"
+#include "ftp/FtpTransferView.h"
+#include "ui/ElidedLabel.h"
+#include "ui/ThemeObserver.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QToolButton>
+
+using namespace FtpTest;
+
+namespace {
+// A fresh store, a controller and its page, with the folder dialog scripted.
+class FtpScreenTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        for (const QString& key : UserDefaults::standard().dictionaryRepresentation().keys())
+            UserDefaults::standard().remove(key);
+        QDir(base.path()).mkdir("root");
+        view = std::make_unique<FtpTransferView>(&controller);
+        view->setFolderChooser([this](QWidget*, std::function<void(QString)> done) { done(chosen); });
+        view->resize(900, 1200);
+        view->show();
+    }
+    template <class T> T* child(const QString& name) { return view->findChild<T*>(name); }
+    QString notice() { return child<QLabel>("ftpNotice")->isVisible() ? child<QLabel>("ftpNotice")->text() : QString(); }
+    // Presses start and waits for the port probe to answer.
+    void start()
+    {
+        QSignalSpy finished(&controller, &FtpServerController::startFinished);
+        QTest::mouseClick(child<QWidget>("ftpStartButton"), Qt::LeftButton);
+        if (controller.isStarting())
+            finished.wait(5000);
+    }
+    QString root() const { return base.filePath("root"); }
+
+    QTemporaryDir base;
+    QString chosen;
+    FtpServerController controller;
+    std::unique_ptr<FtpTransferView> view;
+};
+}
+
+TEST_F(FtpScreenTest, AFreshStoreShowsTheDefaults)
+{
+    EXPECT_EQ(child<QLineEdit>("ftpPortField")->text(), "2121");
+    EXPECT_EQ(child<QLineEdit>("ftpUsernameField")->text(), "482917");
+    EXPECT_EQ(child<QLineEdit>("ftpPasswordField")->text(), "482917");
+    EXPECT_TRUE(child<QToolButton>("ftpUserPermMenu")->text().startsWith("读与写"));
+    EXPECT_TRUE(child<QToolButton>("ftpAnonPermMenu")->text().startsWith("禁用"));
+    EXPECT_EQ(child<ElidedLabel>("ftpRootPath")->text(), "未选择文件夹");
+    EXPECT_EQ(child<QLabel>("ftpStatus")->text(), "服务器已关闭");
+    EXPECT_EQ(child<QLabel>("ftpLocalIP")->text(), "0.0.0.0");
+    EXPECT_EQ(notice(), "");
+    EXPECT_TRUE(UserDefaults::standard().dictionaryRepresentation().isEmpty());
+}
+
+TEST_F(FtpScreenTest, StartChecksRunInOrderAndEachGivesOneNotice)
+{
+    QTcpServer taken;
+    ASSERT_TRUE(taken.listen(QHostAddress::LocalHost, 0));
+    QFile(base.filePath("file")).open(QIODevice::WriteOnly);
+    struct Case { QVariantMap prefs; QString notice; };
+    const QList<Case> cases{
+        {{}, "请先选择FTP根目录"},
+        {{{"ftpRootPath", base.filePath("gone")}}, "FTP根目录不存在或已失效，请重新选择文件夹"},
+        {{{"ftpRootPath", base.filePath("file")}}, "FTP根目录不存在或已失效，请重新选择文件夹"},
+        {{{"ftpRootPath", root()}, {"ftpPort", " 2121"}}, "端口号无效，请输入 1 ~ 65535 之间的数字"},
+        {{{"ftpRootPath", root()}, {"ftpPort", "65536"}}, "端口号无效，请输入 1 ~ 65535 之间的数字"},
+        {{{"ftpRootPath", root()}, {"ftpPort", QString::number(taken.serverPort())}},
+         "端口 " + QString::number(taken.serverPort()) + " 已被占用，请更换端口后重试"},
+        {{{"ftpRootPath", root()}, {"ftpPort", "0"}, {"ftpUsername", ""}}, "端口号无效，请输入 1 ~ 65535 之间的数字"},
+    };
+    for (const Case& c : cases) {
+        UserDefaults::standard().setValues(c.prefs);
+        start();
+        EXPECT_EQ(notice(), c.notice) << c.notice.toStdString();
+        EXPECT_FALSE(controller.isRunning());
+        for (const QString& key : c.prefs.keys())
+            UserDefaults::standard().remove(key);
+    }
+    chosen = root();
+    QTest::mouseClick(child<QWidget>("ftpRootButton"), Qt::LeftButton);
+    EXPECT_EQ(notice(), "") << "a folder choice clears the notice";
+    EXPECT_EQ(UserDefaults::standard().string("ftpRootPath"), root());
+
+    struct Port { QString text; std::optional<quint16> port; };
+    for (const Port& p : QList<Port>{{"2121", 2121}, {"+2121", 2121}, {"0021", 21}, {"1", 1}, {"65535", 65535},
+                                     {"", {}}, {"-", {}}, {"-1", {}}, {"21a", {}}, {"2121 ", {}}, {"99999999999999999999", {}}})
+        EXPECT_EQ(FtpServerController::parsePort(p.text), p.port) << p.text.toStdString();
+}
+
+TEST_F(FtpScreenTest, ARunningServerLocksTheControlsAndTakesAnFtplibUpload)
+{
+    UserDefaults::standard().set("ftpRootPath", root());
+    UserDefaults::standard().set("ftpUsername", "");
+    start();
+    EXPECT_EQ(notice(), "用户访问权限已开启，请填写用户名");
+    UserDefaults::standard().set("ftpUsername", "482917");
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    const quint16 port = probe.serverPort();
+    probe.close();
+    UserDefaults::standard().set("ftpPort", QString::number(port));
+    start();
+    ASSERT_TRUE(controller.isRunning()) << notice().toStdString();
+    EXPECT_EQ(child<QLabel>("ftpStatus")->text(), "服务器正在运行");
+    EXPECT_FALSE(child<QLineEdit>("ftpPortField")->isEnabled());
+    EXPECT_FALSE(child<QToolButton>("ftpUserPermMenu")->isEnabled());
+    EXPECT_FALSE(child<QWidget>("ftpStartButton")->isEnabled());
+    EXPECT_TRUE(child<QWidget>("ftpRootButton")->isEnabled());
+
+    QProcess ftp;
+    ftp.start("python3", {"-c", "import ftplib, io, sys\nf = ftplib.FTP()\nf.connect('127.0.0.1', int(sys.argv[1]))\n"
+                                "f.login('482917', '482917')\nf.storbinary('STOR a.jpg', io.BytesIO(b'photo'))\nf.quit()\n",
+                          QString::number(port)});
+    ASSERT_TRUE(ftp.waitForFinished(30000));
+    EXPECT_EQ(ftp.exitCode(), 0) << ftp.readAllStandardError().toStdString();
+    EXPECT_EQ(readFile(root() + "/a.jpg"), "photo");
+
+    QTest::mouseClick(child<QWidget>("ftpStopButton"), Qt::LeftButton);
+    EXPECT_FALSE(controller.isRunning());
+    EXPECT_EQ(child<QLabel>("ftpStatus")->text(), "服务器已关闭");
+    EXPECT_TRUE(child<QLineEdit>("ftpPortField")->isEnabled());
+}
+
+TEST(FtpAllo, IsAcceptedAsANoOpBeforeAnUpload)
+{
+    Server s;
+    Client c(s.port(), true);
+    ASSERT_TRUE(c.ready);
+    EXPECT_EQ(Client(s.port()).reply(), "220 FTP Server Ready");
+    auto data = c.openData();
+    ASSERT_TRUE(data);
+    EXPECT_EQ(c.command("ALLO 500000"), "202 ALLO command ignored");
+    EXPECT_EQ(c.command("STOR clip.jpg"), kUploading);
+    writeAll(*data, "bytes");
+    data->disconnectFromHost();
+    EXPECT_EQ(c.reply(), kComplete);
+    EXPECT_EQ(readFile(s.path("clip.jpg")), "bytes");
+    Client anonymous(s.port());
+    anonymous.reply();
+    EXPECT_TRUE(anonymous.command("ALLO 1").startsWith("530"));
+}
+
+TEST_F(FtpScreenTest, ScreenshotsStoppedAndRunningInBothThemes)
+{
+    const QString dir = QCoreApplication::applicationDirPath() + "/../../screenshots";
+    QDir().mkpath(dir);
+    UserDefaults::standard().set("ftpRootPath", root());
+    UserDefaults::standard().set("ftpPort", "0021x");
+    start();
+    for (AppThemeStyle style : AppThemeStyles::allCases()) {
+        ThemeObserver::shared().setStyle(style);
+        QTest::qWait(10);
+        EXPECT_TRUE(view->grab().save(dir + "/ftp-stopped-" + AppThemeStyles::rawValue(style) + ".png"));
+    }
+    UserDefaults::standard().set("ftpPort", "0");
+    QTcpServer probe;
+    ASSERT_TRUE(probe.listen(QHostAddress::LocalHost, 0));
+    UserDefaults::standard().set("ftpPort", QString::number(probe.serverPort()));
+    probe.close();
+    start();
+    ASSERT_TRUE(controller.isRunning());
+    for (AppThemeStyle style : AppThemeStyles::allCases()) {
+        ThemeObserver::shared().setStyle(style);
+        QTest::qWait(10);
+        EXPECT_TRUE(view->grab().save(dir + "/ftp-running-" + AppThemeStyles::rawValue(style) + ".png"));
+    }
+    controller.stopServer();
+}
