@@ -131,7 +131,7 @@ OrderFormModel::OrderFormModel(OrderManager& orders, PackageManager& packages, U
         m_timeSlot = ShootTimeSlot::afternoon;
         // The preference that says whether new orders go to the calendar.
         m_syncToCalendar = m_defaults.boolean(OrderbookKeys::syncCalendarDefault);
-        m_reminderRule = m_defaults.string(QStringLiteral("scheduleReminderDefault")).value_or(QStringLiteral("提前1天"));
+        m_reminderRule = m_defaults.string(OrderbookKeys::reminderDefault).value_or(OrderbookKeys::reminderDefault.defaultValue);
     }
     refreshLatest();
     connect(&m_orders, &OrderManager::ordersChanged, this, [this] {
