@@ -3,7 +3,10 @@
 #include "app/AppDelegate.h"
 #include "app/MainWindow.h"
 #include "orderbook/CalendarSyncManager.h"
+#include "orderbook/OrderbookKeys.h"
+#include "platform/ReminderAgent.h"
 #include "platform/TimeZoneWatcher.h"
+#include "platform/UserDefaults.h"
 #include "platform/UserNotificationCenter.h"
 
 #include <QApplication>
@@ -30,8 +33,19 @@ int TessaryApp::run()
     m_delegate->installQuitHooks();
     m_window->show();
     QTimer::singleShot(0, m_delegate, &AppDelegate::applicationDidFinishLaunching);
-    // Reminders that fell due while the app was closed go out now, once.
-    QTimer::singleShot(0, this, [] { UserNotificationCenter::current(); });
+    // Reminders that fell due while the app was closed go out now, once; while
+    // local notifications are on, the reminder agent delivers after the app
+    // quits. The switch is followed whoever writes it (the schedule settings,
+    // a restored backup).
+    QTimer::singleShot(0, this, [this] {
+        UserNotificationCenter::current();
+        const QString key = OrderbookKeys::localNotificationEnabled;
+        ReminderAgent::applyAtLaunch(UserDefaults::standard().boolean(key));
+        connect(&UserDefaults::standard(), &UserDefaults::changed, this, [key](const QString& changed) {
+            if (changed == key)
+                ReminderAgent::localNotificationsSwitched(UserDefaults::standard().boolean(key));
+        });
+    });
     // The calendar sync removes the events of deleted orders and follows the
     // app coming to the front, so it starts with the app.
     QTimer::singleShot(0, this, [] { CalendarSyncManager::shared(); });

@@ -3,18 +3,18 @@
 #include "Log.h"
 #include "Paths.h"
 #include "Product.h"
+#include "TimeZoneWatcher.h"
 
+#include <QCoreApplication>
+#include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QDBusServiceWatcher>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QGuiApplication>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QPointer>
+#include <QThreadPool>
 
 #include <algorithm>
 
@@ -25,9 +25,6 @@ const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
 constexpr int kCallTimeoutMs = 5000;
 constexpr int kRetryMs = 60 * 1000;
-// Wake at least this often, so a changed clock or a resumed machine is noticed.
-constexpr int kLongestSleepMs = 60 * 1000;
-constexpr qint64 kMaxStoreSize = 16 * 1024 * 1024;
 
 // Never destroyed: the centre lives for the process and must not outlive the
 // application object in a static destructor.
@@ -35,40 +32,6 @@ UserNotificationCenter*& currentSlot()
 {
     static UserNotificationCenter* slot = nullptr;
     return slot;
-}
-
-QJsonObject encode(const UserNotificationRequest& r)
-{
-    return QJsonObject{
-        {"identifier", r.identifier},
-        {"title", r.title},
-        {"subtitle", r.subtitle},
-        {"body", r.body},
-        {"sound", r.defaultSound ? QJsonValue(QStringLiteral("default")) : QJsonValue()},
-        {"trigger", QJsonObject{{"year", r.trigger.year},
-                                {"month", r.trigger.month},
-                                {"day", r.trigger.day},
-                                {"hour", r.trigger.hour},
-                                {"minute", r.trigger.minute},
-                                {"repeats", false}}},
-    };
-}
-
-std::optional<UserNotificationRequest> decode(const QJsonValue& v)
-{
-    const QJsonObject o = v.toObject();
-    const QJsonObject t = o.value("trigger").toObject();
-    UserNotificationRequest r;
-    r.identifier = o.value("identifier").toString();
-    r.title = o.value("title").toString();
-    r.subtitle = o.value("subtitle").toString();
-    r.body = o.value("body").toString();
-    r.defaultSound = o.value("sound").toString() == QLatin1String("default");
-    r.trigger = {t.value("year").toInt(), t.value("month").toInt(), t.value("day").toInt(), t.value("hour").toInt(),
-                 t.value("minute").toInt()};
-    if (r.identifier.isEmpty() || !r.trigger.fireDate().isValid())
-        return std::nullopt;
-    return r;
 }
 
 QString escapeMarkup(const QString& s)
@@ -101,14 +64,25 @@ QString UserNotificationCenter::defaultStorePath()
 UserNotificationCenter::UserNotificationCenter(const QString& storePath, QObject* parent)
     : QObject(parent)
     , m_storePath(storePath)
+    , m_store(storePath)
     , m_connectionName(QStringLiteral("%1-notifications-%2").arg(QString::fromLatin1(Product::kSystemName)).arg(quintptr(this), 0, 16))
 {
     load();
-    m_timer.setSingleShot(true);
-    // A coarse timer may wake seconds late on a long wait; reminders are due
-    // on the minute.
-    m_timer.setTimerType(Qt::PreciseTimer);
-    connect(&m_timer, &QTimer::timeout, this, &UserNotificationCenter::deliverDue);
+    m_worker.setMaxThreadCount(1);
+    connect(&m_timer, &WallClockTimer::timeout, this, &UserNotificationCenter::deliverDue);
+    connect(&m_timer, &WallClockTimer::clockChanged, this, &UserNotificationCenter::scheduleTimer);
+    // Triggers are wall-clock minutes of the local zone.
+    connect(&TimeZoneWatcher::shared(), &TimeZoneWatcher::timeZoneChanged, this,
+            &UserNotificationCenter::scheduleTimer);
+    // The other process's changes: the file is replaced, so its folder is watched too.
+    auto reload = [this] {
+        load();
+        watchStore();
+        scheduleTimer();
+    };
+    connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, reload);
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, reload);
+    watchStore();
     // Requests that fell due while the app was closed go out as soon as the
     // event loop runs.
     m_timer.start(0);
@@ -120,8 +94,16 @@ UserNotificationCenter::UserNotificationCenter(const QString& storePath, const Q
     m_injectedBus = bus;
 }
 
+UserNotificationCenter::UserNotificationCenter(const QString& storePath, const QDBusConnection& bus, Role role,
+                                               QObject* parent)
+    : UserNotificationCenter(storePath, bus, parent)
+{
+    m_role = role;
+}
+
 UserNotificationCenter::~UserNotificationCenter()
 {
+    m_worker.waitForDone();
     QDBusConnection::disconnectFromBus(m_connectionName);
 }
 
@@ -159,6 +141,14 @@ QDBusConnection UserNotificationCenter::bus()
     if (existing.isConnected())
         return existing;
     QDBusConnection::disconnectFromBus(m_connectionName);
+    const QString address = sessionBusAddress();
+    if (address.isEmpty())
+        return QDBusConnection(m_connectionName);
+    return QDBusConnection::connectToBus(address, m_connectionName);
+}
+
+QString UserNotificationCenter::sessionBusAddress()
+{
     QString address = QString::fromUtf8(qgetenv("DBUS_SESSION_BUS_ADDRESS"));
     if (address.isEmpty()) {
         // Sessions started by systemd may leave the variable unset and rely on
@@ -167,9 +157,7 @@ QDBusConnection UserNotificationCenter::bus()
         if (!runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus")))
             address = QStringLiteral("unix:path=") + runtime + QStringLiteral("/bus");
     }
-    if (address.isEmpty())
-        return QDBusConnection(m_connectionName);
-    return QDBusConnection::connectToBus(address, m_connectionName);
+    return address;
 }
 
 void UserNotificationCenter::withCapabilities(std::function<void(bool reachable)> then)
@@ -231,9 +219,9 @@ void UserNotificationCenter::add(const QList<UserNotificationRequest>& requests,
                                  BatchCompletion completion)
 {
     const QDateTime current = now();
-    const QList<UserNotificationRequest> before = m_pending;
     QStringList errors;
     QList<int> added;
+    QList<UserNotificationRequest> accepted;
     for (const UserNotificationRequest& request : requests) {
         QString error;
         const QDateTime fire = request.trigger.fireDate();
@@ -244,20 +232,27 @@ void UserNotificationCenter::add(const QList<UserNotificationRequest>& requests,
         else if (fire.addSecs(60) <= current)
             error = QStringLiteral("通知触发时间已过");
         if (error.isEmpty()) {
-            auto it = std::find_if(m_pending.begin(), m_pending.end(),
-                                   [&](const UserNotificationRequest& r) { return r.identifier == request.identifier; });
-            if (it != m_pending.end())
-                *it = request;
-            else
-                m_pending.append(request);
+            accepted.append(request);
             added.append(int(errors.size()));
         }
         errors.append(error);
     }
     if (!added.isEmpty()) {
         QString saveError;
-        if (!save(&saveError)) {
-            m_pending = before;
+        const bool saved = update(
+            [&](PendingNotificationStore::Requests& list) {
+                for (const UserNotificationRequest& request : accepted) {
+                    auto it = std::find_if(list.begin(), list.end(), [&](const UserNotificationRequest& r) {
+                        return r.identifier == request.identifier;
+                    });
+                    if (it != list.end())
+                        *it = request;
+                    else
+                        list.append(request);
+                }
+            },
+            &saveError);
+        if (!saved) {
             for (int i : added)
                 errors[i] = saveError;
         }
@@ -278,14 +273,12 @@ void UserNotificationCenter::getPendingNotificationRequests(
 
 void UserNotificationCenter::removePendingNotificationRequests(const QStringList& identifiers)
 {
-    const qsizetype removed = m_pending.removeIf(
-        [&](const UserNotificationRequest& r) { return identifiers.contains(r.identifier); });
-    if (removed > 0) {
-        QString error;
-        if (!save(&error))
-            Log::line(QStringLiteral("📱 本地通知列表保存失败: ") + error);
-        scheduleTimer();
-    }
+    QString error;
+    if (!update([&](PendingNotificationStore::Requests& list) {
+            list.removeIf([&](const UserNotificationRequest& r) { return identifiers.contains(r.identifier); });
+        }, &error))
+        Log::line(QStringLiteral("📱 本地通知列表保存失败: ") + error);
+    scheduleTimer();
 }
 
 void UserNotificationCenter::removeAllPendingNotificationRequests()
@@ -298,41 +291,45 @@ void UserNotificationCenter::removeAllPendingNotificationRequests()
 
 void UserNotificationCenter::load()
 {
-    QFile f(m_storePath);
-    if (!f.exists())
-        return;
-    QJsonParseError parseError{};
-    QJsonDocument doc;
-    if (f.open(QIODevice::ReadOnly) && f.size() <= kMaxStoreSize)
-        doc = QJsonDocument::fromJson(f.readAll(), &parseError);
-    f.close();
-    if (!doc.isObject()) {
-        // Keep what could not be read instead of writing over it later.
-        const QString aside = m_storePath + QStringLiteral(".corrupt-")
-            + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
-        QFile::rename(m_storePath, aside);
-        Log::line(QStringLiteral("📱 本地通知列表无法读取，已另存为 ") + aside);
-        return;
-    }
-    for (const QJsonValue& v : doc.object().value("requests").toArray()) {
-        if (auto r = decode(v)) {
-            auto same = [&](const UserNotificationRequest& p) { return p.identifier == r->identifier; };
-            if (std::none_of(m_pending.begin(), m_pending.end(), same))
-                m_pending.append(*r);
-        }
-    }
+    m_pending = m_store.read();
 }
 
-bool UserNotificationCenter::save(QString* error)
+void UserNotificationCenter::watchStore()
 {
-    QJsonArray list;
-    for (const UserNotificationRequest& r : m_pending)
-        list.append(encode(r));
-    const QByteArray bytes = QJsonDocument(QJsonObject{{"version", 1}, {"requests", list}}).toJson();
-    const QString failure = Paths::saveAtomically(m_storePath, bytes);
-    if (!failure.isEmpty() && error)
-        *error = QStringLiteral("无法保存本地通知：") + failure;
-    return failure.isEmpty();
+    const QString folder = QFileInfo(m_storePath).absolutePath();
+    QDir().mkpath(folder);
+    if (!m_watcher.directories().contains(folder))
+        m_watcher.addPath(folder);
+    // A file replaced by rename is a new file: watch it anew.
+    m_watcher.removePath(m_storePath);
+    if (QFileInfo::exists(m_storePath))
+        m_watcher.addPath(m_storePath);
+}
+
+bool UserNotificationCenter::update(const std::function<void(PendingNotificationStore::Requests&)>& change,
+                                    QString* error)
+{
+    const auto result = m_store.update(change, error);
+    if (result)
+        m_pending = *result;
+    return result.has_value();
+}
+
+bool UserNotificationCenter::mayDeliver()
+{
+    if (m_role == Role::Agent)
+        return true;
+    QDBusConnection connection = bus();
+    if (!connection.isConnected() || !connection.interface())
+        return true;
+    if (!m_watchingAgent) {
+        // An agent that goes away leaves its requests to the app at once.
+        auto* watcher = new QDBusServiceWatcher(QString::fromLatin1(kAgentService), connection,
+                                                QDBusServiceWatcher::WatchForUnregistration, this);
+        connect(watcher, &QDBusServiceWatcher::serviceUnregistered, this, &UserNotificationCenter::scheduleTimer);
+        m_watchingAgent = true;
+    }
+    return !connection.interface()->isServiceRegistered(QString::fromLatin1(kAgentService)).value();
 }
 
 void UserNotificationCenter::scheduleTimer()
@@ -353,11 +350,13 @@ void UserNotificationCenter::scheduleTimer()
         m_timer.stop();
         return;
     }
-    m_timer.start(int(std::min<qint64>(wait, kLongestSleepMs)));
+    m_timer.start(wait);
 }
 
 void UserNotificationCenter::deliverDue()
 {
+    if (m_delivering)
+        return; // the batch under way schedules the next look when it ends
     const QDateTime current = now();
     // A clock set back must not stretch the pause after a failure.
     if (m_retryAfter.isValid() && current.msecsTo(m_retryAfter) > kRetryMs)
@@ -372,28 +371,57 @@ void UserNotificationCenter::deliverDue()
         if (!m_inFlight.contains(r.identifier) && r.trigger.fireDate() <= current)
             due.append(r);
     }
-    if (due.isEmpty()) {
-        scheduleTimer();
+    // The agent delivers while it runs; the app hears when it goes.
+    if (due.isEmpty() || !mayDeliver()) {
+        m_timer.stop();
+        if (due.isEmpty())
+            scheduleTimer();
         return;
     }
     for (const UserNotificationRequest& r : due)
         m_inFlight.insert(r.identifier);
     auto send = [this, due](bool reachable) {
-        bool dropped = false;
-        for (const UserNotificationRequest& r : due) {
-            // Removed or replaced while the service was being asked.
-            if (!m_pending.contains(r)) {
-                m_inFlight.remove(r.identifier);
-                dropped = true;
-                continue;
-            }
-            if (reachable)
-                notify(r);
-            else
-                onNotified(r, QStringLiteral("通知服务不可用"));
+        for (const UserNotificationRequest& r : due)
+            m_inFlight.remove(r.identifier);
+        if (!reachable) {
+            onNotified(due.first(), QStringLiteral("通知服务不可用"));
+            return;
         }
-        if (dropped)
-            scheduleTimer();
+        QList<QDBusMessage> calls;
+        for (const UserNotificationRequest& r : due)
+            calls.append(notifyCall(r));
+        m_delivering = true;
+        // Off the main thread: each request waits for the service's answer,
+        // which must freeze no window.
+        PendingNotificationStore store = m_store;
+        QDBusConnection connection = bus();
+        m_worker.start([this, store, connection, due, calls]() mutable {
+            QList<std::pair<UserNotificationRequest, QString>> outcomes;
+            for (qsizetype i = 0; i < due.size(); ++i) {
+                QString error;
+                QString saveError;
+                const auto taken = store.take(due[i], [&] {
+                    const QDBusMessage reply = connection.call(calls[i], QDBus::Block, kCallTimeoutMs);
+                    if (reply.type() == QDBusMessage::ErrorMessage)
+                        error = reply.errorMessage().isEmpty() ? reply.errorName() : reply.errorMessage();
+                    return error.isEmpty();
+                }, &saveError);
+                if (taken == PendingNotificationStore::Taken::NotPending)
+                    continue; // removed, replaced, or shown by the other process
+                if (taken == PendingNotificationStore::Taken::WriteFailed)
+                    Log::line(QStringLiteral("📱 本地通知列表保存失败: ") + saveError);
+                outcomes.append({due[i], error});
+                if (!error.isEmpty())
+                    break; // the service refuses: the rest waits for the retry
+            }
+            QMetaObject::invokeMethod(this, [this, outcomes] {
+                m_delivering = false;
+                load();
+                for (const auto& [request, error] : outcomes)
+                    onNotified(request, error);
+                scheduleTimer();
+            }, Qt::QueuedConnection);
+        });
     };
     if (m_capabilities)
         send(true);
@@ -401,9 +429,8 @@ void UserNotificationCenter::deliverDue()
         withCapabilities(send);
 }
 
-void UserNotificationCenter::notify(const UserNotificationRequest& request)
+QDBusMessage UserNotificationCenter::notifyCall(const UserNotificationRequest& request) const
 {
-    QDBusConnection connection = bus();
     // The service reads markup in the body only when it says so; text from
     // orders must then be escaped to show as written.
     const bool markup = m_capabilities && m_capabilities->contains(QStringLiteral("body-markup"));
@@ -422,17 +449,13 @@ void UserNotificationCenter::notify(const UserNotificationRequest& request)
         hints.insert(QStringLiteral("sound-name"), QStringLiteral("message-new-instant"));
     else
         hints.insert(QStringLiteral("suppress-sound"), true);
-    QString appName = QGuiApplication::applicationDisplayName();
+    // The same name from the app and from the agent.
+    QString appName = QCoreApplication::applicationName();
     if (appName.isEmpty())
         appName = QStringLiteral("Tessary");
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, "Notify");
     call << appName << uint(0) << QString() << request.title << body << QStringList() << hints << int(-1);
-    auto* watcher = new QDBusPendingCallWatcher(connection.asyncCall(call, kCallTimeoutMs), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, request](QDBusPendingCallWatcher* w) {
-        w->deleteLater();
-        const QDBusPendingReply<uint> reply = *w;
-        onNotified(request, reply.isError() ? reply.error().message() : QString());
-    });
+    return call;
 }
 
 void UserNotificationCenter::onNotified(const UserNotificationRequest& request, const QString& error)
@@ -449,13 +472,6 @@ void UserNotificationCenter::onNotified(const UserNotificationRequest& request, 
         return;
     }
     m_failureLogged = false;
-    // A request replaced while it was being shown stays pending as replaced.
-    const qsizetype removed = m_pending.removeIf([&](const UserNotificationRequest& r) { return r == request; });
-    if (removed > 0) {
-        QString saveError;
-        if (!save(&saveError))
-            Log::line(QStringLiteral("📱 本地通知列表保存失败: ") + saveError);
-    }
     Q_EMIT delivered(request);
     scheduleTimer();
 }

@@ -1,10 +1,15 @@
 #pragma once
 
+#include "platform/PendingNotificationStore.h"
 #include "platform/UserNotificationRequest.h"
+#include "platform/WallClockTimer.h"
 
 #include <QDBusConnection>
+#include <QFileSystemWatcher>
 #include <QList>
+#include <QDBusMessage>
 #include <QObject>
+#include <QThreadPool>
 #include <QSet>
 #include <QStringList>
 #include <QTimer>
@@ -24,12 +29,15 @@ enum class UserNotificationAuthorizationStatus {
 
 // Local notifications scheduled for a minute of the calendar.
 //
-// Pending requests are kept in a JSON file, so they survive a restart. A
-// request that falls due while the app runs is shown through the desktop's
-// notification service (org.freedesktop.Notifications on the session bus);
-// requests that fell due while the app was closed are shown once at the next
-// start. A request leaves the pending list once the service took it; while the
-// service cannot be reached it is tried again every minute.
+// Pending requests are kept in a JSON file, so they survive a restart, and the
+// file is watched, so changes made by another process are seen. A request
+// that falls due is shown through the desktop's notification service
+// (org.freedesktop.Notifications on the session bus) by one process: the
+// reminder agent while it holds `kAgentService` on the bus (so reminders come
+// while the app is closed), else the app. The deliverer takes a due request
+// out of the file under its lock before showing it, so no request is shown
+// twice; one the service refused goes back and is tried again a minute later.
+// Between requests nothing wakes: the wait is one wall-clock timer.
 //
 // Authorization is granted exactly when the notification service answers.
 // Every answer comes back on the main thread, and only while the `context`
@@ -39,6 +47,9 @@ class UserNotificationCenter : public QObject
     Q_OBJECT
 public:
     enum AuthorizationOption { Badge = 1, Sound = 2, Alert = 4 };
+    // The app delivers only while no agent holds the agent's bus name.
+    enum class Role { App, Agent };
+    static constexpr const char* kAgentService = "org.tessary.Reminders";
     using Clock = std::function<QDateTime()>;
     using ErrorCompletion = std::function<void(const QString& error)>; // empty error: success
     // One error per request, in order; empty where the request was added.
@@ -56,6 +67,10 @@ public:
     // a bus that starts later is found).
     explicit UserNotificationCenter(const QString& storePath, QObject* parent = nullptr);
     UserNotificationCenter(const QString& storePath, const QDBusConnection& bus, QObject* parent = nullptr);
+    UserNotificationCenter(const QString& storePath, const QDBusConnection& bus, Role role, QObject* parent = nullptr);
+    // The session bus address: DBUS_SESSION_BUS_ADDRESS, else the bus at its
+    // well-known place in XDG_RUNTIME_DIR; empty when there is none.
+    static QString sessionBusAddress();
     ~UserNotificationCenter() override;
 
     QString storePath() const { return m_storePath; }
@@ -88,10 +103,14 @@ Q_SIGNALS:
 
 private:
     void load();
-    bool save(QString* error);
+    void watchStore();
+    // Changes the file under its lock and takes the result as the pending list.
+    bool update(const std::function<void(PendingNotificationStore::Requests&)>& change, QString* error);
+    bool mayDeliver();
     void scheduleTimer();
     void deliverDue();
-    void notify(const UserNotificationRequest& request);
+    // The Notify call that shows the request.
+    QDBusMessage notifyCall(const UserNotificationRequest& request) const;
     void onNotified(const UserNotificationRequest& request, const QString& error);
     void withCapabilities(std::function<void(bool reachable)> then);
     QDBusConnection bus();
@@ -100,6 +119,10 @@ private:
     QDateTime now() const;
 
     QString m_storePath;
+    PendingNotificationStore m_store;
+    Role m_role = Role::App;
+    QFileSystemWatcher m_watcher;
+    bool m_watchingAgent = false;
     std::optional<QDBusConnection> m_injectedBus;
     QString m_connectionName;
     QList<UserNotificationRequest> m_pending;
@@ -108,5 +131,7 @@ private:
     QDateTime m_retryAfter;
     bool m_failureLogged = false;
     Clock m_clock;
-    QTimer m_timer;
+    WallClockTimer m_timer;
+    QThreadPool m_worker;
+    bool m_delivering = false;
 };
