@@ -29,11 +29,8 @@ SidebarView::SidebarView(const QList<MenuItem>& menuItems, MenuSelection* select
 
     // The rows scroll when a short window cannot hold them all, so the
     // version bar at the foot is never covered.
-    auto* scroll = new QScrollArea(this);
+    QScrollArea* scroll = ScheduleLightScrollBar::makeVerticalScrollArea(this);
     scroll->setObjectName(QStringLiteral("sidebarRows"));
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    ScheduleLightScrollBar::style(scroll);
     auto* content = new QWidget(scroll);
     content->setAutoFillBackground(false);
     auto* stack = new QVBoxLayout(content);

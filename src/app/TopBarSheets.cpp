@@ -1,12 +1,12 @@
 #include "TopBarSheets.h"
 
 #include "app/PendingScreenView.h"
-#include "app/TopBarButton.h"
 #include "orders/PackageSettingsView.h"
 #include "ui/SheetDialog.h"
 #include "settings/SettingsView.h"
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
+#include "ui/PlateButton.h"
 #include "ui/ThemedLabel.h"
 #include "ui/ThemedPanel.h"
 
@@ -28,16 +28,17 @@ QDialog* dialog(QWidget* parent, const QString& objectName, QSize size)
     return d;
 }
 
-TopBarButton* backButton(QWidget* parent)
+PlateButton* backButton(QWidget* parent)
 {
-    TopBarButton::Look look;
+    PlateButton::Look look;
     look.symbol = QStringLiteral("chevron.left");
     look.symbolSize = 11;
-    look.text = QStringLiteral("返回");
+    look.font = Fonts::system(13, QFont::Medium);
+    look.padding = QMargins(14, 7, 14, 7);
     look.spacing = 4;
-    look.plate = &AppTheme::cardBackground;
-    look.foreground = &AppTheme::textGold;
-    auto* back = new TopBarButton(look, parent);
+    look.fill = &AppTheme::cardBackground;
+    look.text = &AppTheme::textGold;
+    auto* back = new PlateButton(QStringLiteral("返回"), look, parent);
     back->setObjectName(QStringLiteral("sheetBackButton"));
     return back;
 }
@@ -58,7 +59,7 @@ QDialog* settingsSheet(QWidget* parent, std::function<void()> onPackageSettings)
     row->setContentsMargins(20, 12, 20, 12);
     row->addWidget(new ThemedLabel(QStringLiteral("设置"), Fonts::system(15, QFont::Bold), &AppTheme::textGold, header));
     row->addStretch(1);
-    TopBarButton* back = backButton(header);
+    PlateButton* back = backButton(header);
     QObject::connect(back, &QAbstractButton::clicked, d, &QDialog::close);
     row->addWidget(back);
     d->layout()->addWidget(header);

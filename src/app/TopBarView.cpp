@@ -2,7 +2,6 @@
 
 #include "app/GlobalSearchManager.h"
 #include "app/SearchResultsView.h"
-#include "app/TopBarButton.h"
 #include "app/TopBarSheets.h"
 #include "online/StatsReporter.h"
 #include "orderbook/OrderManager.h"
@@ -11,6 +10,7 @@
 #include "settings/AppIconManager.h"
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
+#include "ui/PlateButton.h"
 #include "ui/RoundedPanel.h"
 #include "ui/Symbols.h"
 #include "ui/ThemeObserver.h"
@@ -131,20 +131,25 @@ TopBarView::TopBarView(GlobalSearchManager* manager, QWidget* parent)
     auto* actions = new QHBoxLayout;
     actions->setContentsMargins(0, 0, 16, 0);
     actions->setSpacing(10);
-    TopBarButton::Look tutorialLook;
+    PlateButton::Look tutorialLook;
     tutorialLook.symbol = QStringLiteral("play.fill");
-    tutorialLook.text = QStringLiteral("教程");
-    tutorialLook.plate = &AppTheme::cardBackground;
-    tutorialLook.foreground = &AppTheme::textGold;
-    auto* tutorial = new TopBarButton(tutorialLook, this);
+    tutorialLook.symbolSize = 13;
+    tutorialLook.spacing = 6;
+    tutorialLook.font = Fonts::system(13, QFont::Medium);
+    tutorialLook.padding = QMargins(14, 7, 14, 7);
+    tutorialLook.fill = &AppTheme::cardBackground;
+    tutorialLook.text = &AppTheme::textGold;
+    auto* tutorial = new PlateButton(QStringLiteral("教程"), tutorialLook, this);
     tutorial->setObjectName(QStringLiteral("tutorialButton"));
     connect(tutorial, &QAbstractButton::clicked, this, [this] { present(Sheet::tutorial); });
-    TopBarButton::Look settingsLook;
+    PlateButton::Look settingsLook;
     settingsLook.symbol = QStringLiteral("gearshape.fill");
+    settingsLook.symbolSize = 13;
     settingsLook.fixedSize = QSize(32, 32);
-    settingsLook.plate = &AppTheme::cardBackground;
-    settingsLook.foreground = &AppTheme::textGold;
-    auto* settings = new TopBarButton(settingsLook, this);
+    settingsLook.padding = QMargins();
+    settingsLook.fill = &AppTheme::cardBackground;
+    settingsLook.text = &AppTheme::textGold;
+    auto* settings = new PlateButton(QString(), settingsLook, this);
     settings->setObjectName(QStringLiteral("settingsButton"));
     settings->setAccessibleName(QStringLiteral("设置"));
     connect(settings, &QAbstractButton::clicked, this, [this] {
@@ -233,14 +238,15 @@ QWidget* TopBarView::makeSearchBlock()
     connect(m_field, &QLineEdit::textEdited, m_manager, &GlobalSearchManager::setSearchText);
     row->addWidget(m_field, 1);
 
-    TopBarButton::Look clearLook;
+    PlateButton::Look clearLook;
     clearLook.symbol = QStringLiteral("xmark");
     clearLook.symbolSize = 10;
     clearLook.fixedSize = QSize(18, 18);
-    clearLook.radius = 0;
-    clearLook.plate = [] { return QColor(255, 255, 255, 38); };
-    clearLook.foreground = [] { return primaryAt(0.7); };
-    m_clear = new TopBarButton(clearLook, block);
+    clearLook.padding = QMargins();
+    clearLook.round = true;
+    clearLook.fill = [] { return QColor(255, 255, 255, 38); };
+    clearLook.text = [] { return primaryAt(0.7); };
+    m_clear = new PlateButton(QString(), clearLook, block);
     m_clear->setObjectName(QStringLiteral("searchClearButton"));
     m_clear->setToolTip(QStringLiteral("清空搜索"));
     connect(m_clear, &QAbstractButton::clicked, this, [this] {
@@ -249,7 +255,7 @@ QWidget* TopBarView::makeSearchBlock()
     });
     row->addWidget(m_clear);
 
-    m_mic = new TopBarButton(TopBarButton::Look{}, block);
+    m_mic = new PlateButton(QString(), PlateButton::Look{}, block);
     m_mic->setObjectName(QStringLiteral("microphoneButton"));
     connect(m_mic, &QAbstractButton::clicked, this, [this] {
         if (m_manager->isRecording())
@@ -266,18 +272,18 @@ QWidget* TopBarView::makeSearchBlock()
 
 void TopBarView::updateMicrophone()
 {
-    TopBarButton::Look look;
+    PlateButton::Look look;
     look.padding = QMargins(0, 0, 0, 0);
     look.symbolSize = 14;
     look.fixedSize = QSize(20, 20);
     if (m_manager->isRecording()) {
         look.symbol = QStringLiteral("mic.fill");
         look.symbolScale = 1.2;
-        look.foreground = [] { return kAccent; };
+        look.text = [] { return kAccent; };
     } else {
         const bool granted = m_manager->microphonePermissionGranted();
         look.symbol = QStringLiteral("mic");
-        look.foreground = [granted] { return primaryAt(granted ? 0.4 : 0.2); };
+        look.text = [granted] { return primaryAt(granted ? 0.4 : 0.2); };
     }
     m_mic->setLook(look);
     m_mic->setToolTip(m_manager->microphonePermissionGranted() ? QStringLiteral("点击语音搜索")

@@ -13,7 +13,7 @@ class GlobalSearchManager;
 class QLineEdit;
 class QLabel;
 class SearchResultsView;
-class TopBarButton;
+class PlateButton;
 class QDialog;
 
 // The strip above the sidebar and the screens: brand, the global search field
@@ -68,8 +68,8 @@ private:
     GlobalSearchManager* m_manager = nullptr;
     QLineEdit* m_field = nullptr;
     QWidget* m_searchBlock = nullptr;
-    TopBarButton* m_clear = nullptr;
-    TopBarButton* m_mic = nullptr;
+    PlateButton* m_clear = nullptr;
+    PlateButton* m_mic = nullptr;
     QLabel* m_placeholder = nullptr;
     QPointer<SearchResultsView> m_results;
     QList<SearchItem> m_index;

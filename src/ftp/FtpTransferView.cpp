@@ -111,9 +111,7 @@ FtpTransferView::FtpTransferView(FtpServerController* controller, QWidget* paren
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    auto* scroll = new QScrollArea(this);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QScrollArea* scroll = ScheduleLightScrollBar::makeVerticalScrollArea(this);
     outer->addWidget(scroll);
     auto* page = new QWidget;
     QVBoxLayout* layout = column(page, 18);
@@ -170,7 +168,6 @@ FtpTransferView::FtpTransferView(FtpServerController* controller, QWidget* paren
 
     scroll->setWidget(page);
     page->setAutoFillBackground(false);
-    ScheduleLightScrollBar::style(scroll);
 
     connect(m_controller, &FtpServerController::stateChanged, this, &FtpTransferView::refresh);
     connect(&UserDefaults::standard(), &UserDefaults::changed, this, [this](const QString& key) {

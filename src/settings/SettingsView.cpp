@@ -75,9 +75,7 @@ SettingsView::SettingsView(std::function<void()> onPackageSettingsTapped, QWidge
     setObjectName(QStringLiteral("settingsView"));
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    auto* scroll = new QScrollArea(this);
-    scroll->setWidgetResizable(true);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    QScrollArea* scroll = ScheduleLightScrollBar::makeVerticalScrollArea(this);
     outer->addWidget(scroll);
 
     auto* page = new QWidget;
@@ -101,7 +99,6 @@ SettingsView::SettingsView(std::function<void()> onPackageSettingsTapped, QWidge
     centring->addStretch(0);
     scroll->setWidget(page);
     page->setAutoFillBackground(false);
-    ScheduleLightScrollBar::style(scroll);
 }
 
 const QStringList& SettingsView::launchPages()

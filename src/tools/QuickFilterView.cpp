@@ -110,11 +110,7 @@ QuickFilterView::QuickFilterView(QuickFilterController* controller, QWidget* par
 
 QWidget* QuickFilterView::buildForm()
 {
-    auto* scroll = new QScrollArea(this);
-    scroll->setWidgetResizable(true);
-    scroll->setFrameShape(QFrame::NoFrame);
-    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    ScheduleLightScrollBar::style(scroll);
+    QScrollArea* scroll = ScheduleLightScrollBar::makeVerticalScrollArea(this);
     auto* content = new QWidget(scroll);
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(4, 30, 44, 30);

@@ -28,6 +28,8 @@ void PlateButton::setLook(Look look)
 
 QSize PlateButton::sizeHint() const
 {
+    if (m_look.fixedSize.isValid())
+        return m_look.fixedSize;
     const QFontMetrics fm(m_look.font);
     int w = fm.horizontalAdvance(text());
     int h = fm.height();
@@ -47,7 +49,10 @@ void PlateButton::paintEvent(QPaintEvent*)
         p.setOpacity(0.7);
     const QRectF plate = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
     QPainterPath path;
-    path.addRoundedRect(plate, m_look.radius, m_look.radius);
+    if (m_look.round)
+        path.addEllipse(plate);
+    else
+        path.addRoundedRect(plate, m_look.radius, m_look.radius);
     if (m_look.fill)
         p.fillPath(path, m_look.fill());
     if (m_look.outline) {
@@ -63,13 +68,13 @@ void PlateButton::paintEvent(QPaintEvent*)
     int glyphWidth = 0;
     if (!m_look.symbol.isEmpty()) {
         glyph = Symbols::glyph(m_look.symbol);
-        glyphWidth = QFontMetrics(Symbols::font(m_look.symbolSize)).horizontalAdvance(glyph);
+        glyphWidth = QFontMetrics(Symbols::font(m_look.symbolSize * m_look.symbolScale)).horizontalAdvance(glyph);
         contentWidth += glyphWidth + (label.isEmpty() ? 0 : m_look.spacing);
     }
     const QRect inner = rect().marginsRemoved(m_look.padding);
     int x = inner.left() + std::max(0, (inner.width() - contentWidth) / 2);
     if (!glyph.isEmpty()) {
-        p.setFont(Symbols::font(m_look.symbolSize));
+        p.setFont(Symbols::font(m_look.symbolSize * m_look.symbolScale));
         p.drawText(QRect(x, rect().top(), glyphWidth, rect().height()), Qt::AlignCenter, glyph);
         x += glyphWidth + m_look.spacing;
     }

@@ -24,6 +24,9 @@ public:
         QString symbol;  // a Symbols name shown before the text
         qreal symbolSize = 12;
         int spacing = 4;
+        QSize fixedSize;        // when valid, the button has exactly this size
+        bool round = false;     // an ellipse instead of the rounded plate
+        qreal symbolScale = 1;  // the symbol drawn larger about its centre
     };
 
     PlateButton(const QString& text, Look look, QWidget* parent = nullptr);

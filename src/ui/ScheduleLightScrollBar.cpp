@@ -1,5 +1,7 @@
 #include "ScheduleLightScrollBar.h"
 
+#include <QScrollArea>
+
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QDateTime>
@@ -93,6 +95,15 @@ QStyle* ScheduleLightScrollBar::overlayStyle()
         instance = s;
     }
     return instance;
+}
+
+QScrollArea* ScheduleLightScrollBar::makeVerticalScrollArea(QWidget* parent)
+{
+    auto* area = new QScrollArea(parent);
+    area->setWidgetResizable(true);
+    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    style(area);
+    return area;
 }
 
 void ScheduleLightScrollBar::style(QAbstractScrollArea* area)

@@ -3,6 +3,7 @@
 #include <QWidget>
 
 class QAbstractScrollArea;
+class QScrollArea;
 class QStyle;
 
 // An invisible helper placed inside a scroll area's content. On the next
@@ -23,6 +24,9 @@ public:
     static QStyle* overlayStyle();
     // Applies the look to `area` (also used directly by screens).
     static void style(QAbstractScrollArea* area);
+    // A page scroll area with this look: vertical only, its widget resized
+    // to the viewport's width.
+    static QScrollArea* makeVerticalScrollArea(QWidget* parent);
 
 private:
     void applyToEnclosingScrollArea();
