@@ -41,25 +41,6 @@ const QStringList& byteKeys()
     return keys;
 }
 
-bool reminderRulesDecode(const QByteArray& bytes)
-{
-    QJsonParseError error{};
-    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
-    if (error.error != QJsonParseError::NoError || !doc.isArray())
-        return false;
-    static const QStringList units = {QStringLiteral("天"), QStringLiteral("小时"), QStringLiteral("分钟")};
-    for (const QJsonValue& v : doc.array()) {
-        const QJsonObject rule = v.toObject();
-        const QVariant value = rule.value(QStringLiteral("value")).toVariant();
-        const QJsonValue trigger = rule.value(QStringLiteral("triggerTime"));
-        if (!v.isObject() || !OrderCodec::parseUuid(rule.value(QStringLiteral("id")).toString())
-            || value.typeId() != QMetaType::LongLong || !units.contains(rule.value(QStringLiteral("unit")).toString())
-            || !(trigger.isUndefined() || trigger.isDouble()))
-            return false;
-    }
-    return true;
-}
-
 // Whether bytes under a stored-list key read as that list.
 bool decodes(const QString& key, const QByteArray& bytes)
 {
@@ -69,7 +50,7 @@ bool decodes(const QString& key, const QByteArray& bytes)
         return OrderCodec::decodeRestDays(bytes).has_value();
     if (key == QLatin1String(OrderbookKeys::packages.name))
         return OrderCodec::decodePackages(bytes).has_value();
-    return reminderRulesDecode(bytes);
+    return OrderCodec::decodeReminderRules(bytes).has_value();
 }
 
 // A JSON value as the store holds it; nulls (which it cannot hold) are dropped.

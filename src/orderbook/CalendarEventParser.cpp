@@ -1,5 +1,6 @@
 #include "CalendarEventParser.h"
 
+#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringList>
@@ -138,11 +139,25 @@ const QStringList& stopWords()
     return words;
 }
 
+// Every token of every event is checked against 500 words: look only at the
+// words that start with the character at hand.
 bool containsStopWord(const QString& text)
 {
-    for (const QString& w : stopWords()) {
-        if (text.contains(w))
-            return true;
+    static const QHash<QChar, QStringList> byFirst = [] {
+        QHash<QChar, QStringList> map;
+        for (const QString& w : stopWords())
+            map[w.at(0)].append(w);
+        return map;
+    }();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const auto it = byFirst.constFind(text.at(i));
+        if (it == byFirst.constEnd())
+            continue;
+        const QStringView rest = QStringView(text).mid(i);
+        for (const QString& w : *it) {
+            if (rest.startsWith(w))
+                return true;
+        }
     }
     return false;
 }
@@ -236,6 +251,14 @@ QString valueUpTo(const QString& text, qsizetype from, QStringView stops)
     return text.mid(from, end - from);
 }
 
+QString firstLineOf(const QString& text)
+{
+    qsizetype end = 0;
+    while (end < text.size() && !isLineBreakChar(text.at(end)))
+        ++end;
+    return text.left(end);
+}
+
 QRegularExpression pattern(const QString& p)
 {
     return QRegularExpression(p, QRegularExpression::UseUnicodePropertiesOption);
@@ -274,6 +297,11 @@ std::optional<double> CalendarEventParser::readNumber(const QString& text)
     return std::nullopt;
 }
 
+bool CalendarEventParser::isOwnNotes(const std::optional<QString>& notes)
+{
+    return notes && firstLineOf(capped(*notes)).contains(u"-定金");
+}
+
 ParsedOrderFields CalendarEventParser::parse(const ShootEvent& event)
 {
     ParsedOrderFields result;
@@ -282,25 +310,19 @@ ParsedOrderFields CalendarEventParser::parse(const ShootEvent& event)
     const QString location = capped(event.location.value_or(QString()));
 
     // The app's own notes: "name-phone-定金300" on the first line.
-    if (!notes.isEmpty()) {
-        qsizetype lineEnd = 0;
-        while (lineEnd < notes.size() && !isLineBreakChar(notes.at(lineEnd)))
-            ++lineEnd;
-        const QString firstLine = notes.left(lineEnd);
-        if (firstLine.contains(u"-定金")) {
-            const QStringList pieces = firstLine.split(QStringLiteral("-定金"));
-            if (const auto deposit = readNumber(trimWhite(pieces.at(1))))
-                result.depositAmount = *deposit;
-            const QStringList head = pieces.at(0).split(u'-');
-            result.customerName = trimWhite(head.at(0));
-            if (head.size() >= 2) {
-                const QString phone = trimWhite(head.at(1));
-                if (!phone.isEmpty() && phone != u"无电话")
-                    result.phone = phone;
-            }
-            result.hasValidData = !result.customerName.isEmpty();
-            return result;
+    if (isOwnNotes(notes)) {
+        const QStringList pieces = firstLineOf(notes).split(QStringLiteral("-定金"));
+        if (const auto deposit = readNumber(trimWhite(pieces.at(1))))
+            result.depositAmount = *deposit;
+        const QStringList head = pieces.at(0).split(u'-');
+        result.customerName = trimWhite(head.at(0));
+        if (head.size() >= 2) {
+            const QString phone = trimWhite(head.at(1));
+            if (!phone.isEmpty() && phone != u"无电话")
+                result.phone = phone;
         }
+        result.hasValidData = !result.customerName.isEmpty();
+        return result;
     }
 
     QString text = title;

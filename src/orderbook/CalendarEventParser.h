@@ -15,6 +15,8 @@ public:
     CalendarEventParser() = delete;
 
     static ParsedOrderFields parse(const ShootEvent& event);
+    // Whether the notes are the ones this app writes for its own events.
+    static bool isOwnNotes(const std::optional<QString>& notes);
 
     // Only so much of each text is read: a pasted novel must not stall the
     // calendar refresh.

@@ -367,5 +367,5 @@ void CalendarSyncManager::refreshEvents()
     events.reserve(found.size());
     for (const CalendarEvent& e : found)
         events.append({e.identifier, e.title, e.startDate, e.endDate, e.location, e.notes});
-    QMetaObject::invokeMethod(this, [this, events] { setShootEvents(events); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(this, [this, events] { publishRefreshedEvents(events); }, Qt::QueuedConnection);
 }

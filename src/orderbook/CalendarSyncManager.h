@@ -2,6 +2,7 @@
 
 #include "orderbook/CalendarSyncLog.h"
 #include "orderbook/Order.h"
+#include "orderbook/ParsedOrderFields.h"
 #include "orderbook/ReminderRule.h"
 #include "orderbook/ShootEvent.h"
 #include "platform/CalendarEvent.h"
@@ -100,8 +101,12 @@ public:
     void applicationDidBecomeActive();
 
     // --- Events of the dedicated calendar ---
-    // Reads six months either side of now into shootEvents.
+    // Reads six months either side of now into shootEvents, then imports the
+    // events no order holds as new orders.
     void refreshEvents();
+    // The order one event stands for, not stored. None when an order already
+    // holds the event: a second import would duplicate it.
+    std::optional<Order> importEventAsOrder(const ShootEvent& event) const;
 
     // --- Orders to events ---
     // Creates or updates the order's event and schedules its reminders; the
@@ -163,6 +168,15 @@ private:
     void applyReminders(const Reminders& reminders);
     // The deleter the order store calls before it removes orders.
     void ordersDeleted(const QList<Order>& orders);
+
+    // Events back to orders (CalendarSyncImport.cpp).
+    void publishRefreshedEvents(QList<ShootEvent> events);
+    void autoImportEvents(const QList<ShootEvent>& events);
+    Order orderFromEvent(const ShootEvent& event, const ParsedOrderFields& parsed, bool manual) const;
+    // Keeps the events in `identifiers` that still exist in the pending list.
+    void rememberUndeletedEvents(const QStringList& identifiers);
+    // Removes what it can of the pending list; returns the identifiers gone.
+    QSet<QString> removeDeletedOrderEvents();
 
     CalendarStore& m_eventStore;
     UserNotificationCenter& m_notificationCenter;

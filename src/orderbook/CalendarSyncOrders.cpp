@@ -321,6 +321,7 @@ void CalendarSyncManager::ordersDeleted(const QList<Order>& orders)
     }
     applyReminders(reminders);
     deleteEvents(events);
+    rememberUndeletedEvents(events);
 }
 
 // --- Local reminder notifications ---

@@ -220,6 +220,33 @@ bool OrderManager::addOrder(const Order& order)
     return true;
 }
 
+QList<Order> OrderManager::addOrders(const QList<Order>& orders)
+{
+    QList<Order> added;
+    for (const Order& o : orders) {
+        if (!OrderCodec::isEncodable(o)) {
+            logUnstorable(o.customerName);
+            continue;
+        }
+        m_orders.append(o);
+        m_encoded.append(QByteArray());
+        added.append(o);
+    }
+    if (!added.isEmpty()) {
+        ordersDidChange();
+        save();
+    }
+    return added;
+}
+
+std::optional<Order> OrderManager::order(const QUuid& id) const
+{
+    const int i = indexOf(id);
+    if (i < 0)
+        return std::nullopt;
+    return m_orders.at(i);
+}
+
 bool OrderManager::updateOrder(const Order& order)
 {
     const int i = indexOf(order.id);

@@ -49,6 +49,9 @@ public:
     // Appends unchanged and saves. False (nothing stored) for an order with
     // an amount that is not finite or an invalid date.
     bool addOrder(const Order& order);
+    // Appends every order that can be stored, with one save; returns those added.
+    QList<Order> addOrders(const QList<Order>& orders);
+    std::optional<Order> order(const QUuid& id) const;
     // Replaces the first stored order with the same id and saves; false when
     // there is none or the order cannot be stored.
     bool updateOrder(const Order& order);

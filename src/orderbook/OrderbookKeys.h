@@ -15,6 +15,9 @@ inline constexpr PreferenceKey<bool> packageDepositMigrated{"packageDepositMigra
 inline constexpr StoredKey reminderRules{"scheduleReminderRules"};
 inline constexpr StoredKey calendarSyncEnabled{"calendarSyncEnabled"};
 inline constexpr StoredKey localNotificationEnabled{"scheduleLocalNotificationEnabled"};
+// Events of deleted orders not yet removed from the calendar (sync off or no
+// access): never imported again, removed once the calendar allows it.
+inline constexpr StoredKey deletedOrderEvents{"calendarDeletedOrderEvents"};
 // Never written means on: the settings switch shows it on.
 inline constexpr PreferenceKey<bool> autoBackupEnabled{"autoBackupEnabled", true};
 
@@ -30,6 +33,7 @@ inline QList<PreferenceEntry> entries()
             entry(reminderRules),
             entry(calendarSyncEnabled),
             entry(localNotificationEnabled),
+            entry(deletedOrderEvents),
             entry(autoBackupEnabled)};
 }
 }

@@ -20,6 +20,10 @@
 #include <ctime>
 #include <memory>
 
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+QT_END_NAMESPACE
+
 // A private preference file per test, captured log lines and an empty
 // quarantine folder, so tests can look at the stored bytes directly.
 class OrderbookFixture : public ::testing::Test

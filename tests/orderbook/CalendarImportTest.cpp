@@ -1,0 +1,129 @@
+#include "CalendarSyncFixture.h"
+
+#include "orderbook/OrderbookKeys.h"
+
+#include <QTest>
+
+namespace {
+
+class CalendarImportTest : public CalendarSyncFixture
+{
+protected:
+    // A user's own event in the dedicated calendar, `days` from now at 09:00.
+    QString addEvent(const QString& title, const std::optional<QString>& notes, int days = 1,
+                     const std::optional<QString>& location = {})
+    {
+        if (dedicated.isEmpty()) {
+            manager->refreshEvents(); // makes the dedicated calendar
+            settle();
+            for (const CalendarInfo& c : calendar->calendars())
+                dedicated = c.identifier;
+        }
+        CalendarEvent e;
+        e.calendarIdentifier = dedicated;
+        e.title = title;
+        e.notes = notes;
+        e.location = location;
+        e.startDate = QDateTime(QDate::currentDate().addDays(days), QTime(9, 0));
+        e.endDate = e.startDate.addSecs(3600);
+        EXPECT_TRUE(calendar->saveEvent(e));
+        return e.identifier;
+    }
+    std::optional<Order> orderOf(const QString& eventId) const
+    {
+        for (const Order& o : orders->orders())
+            if (o.calendarEventIdentifier == eventId)
+                return o;
+        return std::nullopt;
+    }
+    // A refresh, its queued import and the write-back half a second later.
+    void refreshAndWriteBack()
+    {
+        manager->refreshEvents();
+        settle();
+        QTest::qWait(600);
+        settle();
+    }
+    ShootEvent shootEvent(const QString& id) const
+    {
+        const CalendarEvent e = *calendar->event(id);
+        return {e.identifier, e.title, e.startDate, e.endDate, e.location, e.notes};
+    }
+    QString dedicated;
+};
+
+TEST_F(CalendarImportTest, EventsBecomeOrdersOnceWithTheirTextKept)
+{
+    store->set("scheduleReminderDefault", "提前3天");
+    const QString free = addEvent("张三 儿童 300元", QString("已付定金\n老客户"));
+    const QString own = addEvent("李四 - 标准套系", QString("李四-13800000000-定金200\n备注"));
+    const QString nameless = addEvent("你好", std::nullopt);
+    const QString old = addEvent("王五 旧事件", std::nullopt, -200);
+    Order tied = synced("赵六", 5, OrderStatus::cancelled);
+    tied.calendarEventIdentifier = addEvent("赵六 - 标准套系", std::nullopt);
+    orders->updateOrder(tied);
+
+    refreshAndWriteBack();
+    ASSERT_EQ(orders->orders().size(), 3);
+    const Order a = *orderOf(free);
+    EXPECT_EQ(a.customerName, "张三");
+    EXPECT_EQ(a.packageType, "儿童写真");
+    EXPECT_EQ(a.timeSlot, ShootTimeSlot::afternoon);
+    EXPECT_EQ(a.shootDate, QDateTime(QDate::currentDate().addDays(1), QTime(9, 0)));
+    EXPECT_EQ(a.status, OrderStatus::pendingShoot);
+    EXPECT_EQ(a.reminderRule, "提前3天");
+    EXPECT_TRUE(a.syncToCalendar && a.totalAmount == 0 && a.shootLocation.isEmpty());
+    ASSERT_EQ(a.payments.size(), 1);
+    EXPECT_EQ(a.payments[0].note, "定金（从日历自动导入）");
+    EXPECT_EQ(a.note, "拍摄地点：300元\n原日历标题：张三 儿童 300元\n原日历备注：已付定金\n老客户");
+    // Written back in the app's format, the user's words still there.
+    EXPECT_EQ(calendar->event(free)->title, "张三 - 儿童写真");
+    EXPECT_TRUE(calendar->event(free)->notes->contains("原日历备注：已付定金"));
+
+    const Order b = *orderOf(own);
+    EXPECT_EQ(b.packageType, "其他");
+    EXPECT_EQ(b.note, "") << "own text is not copied";
+    EXPECT_EQ(b.status, OrderStatus::pendingDeposit);
+    EXPECT_FALSE(orderOf(nameless) || orderOf(old));
+
+    refreshAndWriteBack();
+    EXPECT_EQ(orders->orders().size(), 3) << "tied events are never imported again";
+    EXPECT_EQ(manager->shootEvents().size(), 4) << "the old event is outside the window";
+
+    // The manual road: any name, deposit means booked, never a second order.
+    const Order m = *manager->importEventAsOrder(shootEvent(nameless));
+    EXPECT_TRUE(m.customerName.isEmpty() && m.packageType == "其他" && m.calendarEventIdentifier == nameless);
+    const ShootEvent freeEvent = shootEvent(free);
+    EXPECT_FALSE(manager->importEventAsOrder(freeEvent));
+    EXPECT_FALSE(manager->importEventAsOrder(shootEvent(*tied.calendarEventIdentifier)));
+    orders->deleteOrder(a);
+    const Order again = *manager->importEventAsOrder(freeEvent);
+    EXPECT_EQ(again.status, OrderStatus::pendingShoot);
+    EXPECT_EQ(again.payments.value(0).note, "定金（从日历导入）");
+}
+
+TEST_F(CalendarImportTest, DeletedOrdersStayDeleted)
+{
+    const QString early = addEvent("孙七 外景", std::nullopt);
+    const QString later = addEvent("周八 外景", std::nullopt);
+    manager->refreshEvents();
+    settle();
+    // Deleted before its write-back: nothing is written for it afterwards.
+    orders->deleteOrder(*orderOf(early));
+    QTest::qWait(600);
+    settle();
+    EXPECT_FALSE(calendar->event(early));
+
+    // Deleted while the sync is off: its event stays, is never imported
+    // again, and goes once the sync is back on.
+    manager->setCalendarSyncEnabled(false);
+    orders->deleteOrder(*orderOf(later));
+    EXPECT_TRUE(calendar->event(later));
+    manager->setCalendarSyncEnabled(true);
+    refreshAndWriteBack();
+    EXPECT_TRUE(orders->orders().isEmpty());
+    EXPECT_FALSE(calendar->event(later));
+    EXPECT_FALSE(store->hasStoredValue(OrderbookKeys::deletedOrderEvents));
+}
+
+}
