@@ -2,12 +2,16 @@
 // calendar events: a whole month's day figures, the same right after an
 // order edit, a 6-row grid repainted offscreen at 1100 px, a batch delete of
 // 500 orders beside a single one, and lunar labels for every day of
-// 1901-2100 from our table beside ICU. Prints one "name: value" line per
-// figure (milliseconds unless named otherwise).
+// 1901-2100 from our table beside ICU; then the settings sheet's batch
+// calendar sync of 1,000 and 10,000 future orders into iCalendar files, with
+// the writes it made and its consistency checks. Prints one "name: value"
+// line per figure (milliseconds unless named otherwise).
 
 #include "orderbook/CalendarSyncManager.h"
 #include "orderbook/OrderManager.h"
 #include "orderbook/OrderbookKeys.h"
+#include "orderbook/PackageManager.h"
+#include "platform/IcsCalendarStore.h"
 #include "platform/InMemoryCalendarStore.h"
 #include "platform/UserNotificationCenter.h"
 #include "platform/UserDefaults.h"
@@ -15,13 +19,19 @@
 #include "schedule/LunarCalendar.h"
 #include "schedule/MonthGridView.h"
 #include "schedule/ScheduleCalendarModel.h"
+#include "schedule/ScheduleSettingsState.h"
 
 #include <QApplication>
 #include <QDBusConnection>
 #include <QImage>
+#include <QSet>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+
+#include <sys/inotify.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -58,6 +68,103 @@ double monthFigures(const ScheduleCalendarModel& model)
     if (items < 0)
         std::printf("impossible\n");
     return ms;
+}
+
+// Files renamed into place or written and closed in `folder` since `fd`
+// started watching it; each save of a store is one.
+int fileWrites(int fd)
+{
+    int count = 0;
+    alignas(inotify_event) char buffer[64 * 1024];
+    for (;;) {
+        const ssize_t n = read(fd, buffer, sizeof buffer);
+        if (n <= 0)
+            return count;
+        for (char* p = buffer; p < buffer + n;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(p);
+            if (e->mask & (IN_MOVED_TO | IN_CLOSE_WRITE))
+                ++count;
+            p += sizeof(inotify_event) + e->len;
+        }
+    }
+}
+
+double maxRssMiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024.0;
+}
+
+void batchSync(int n)
+{
+    QTemporaryDir dir;
+    UserDefaults store(dir.path() + "/defaults.json");
+    OrderManager orders(store);
+    PackageManager packages(store);
+    IcsCalendarStore calendar(dir.path() + "/calendars");
+    UserNotificationCenter notifications(dir.path() + "/notifications/pending.json",
+                                         QDBusConnection(QStringLiteral("no-bus")));
+    CalendarSyncManager sync(calendar, notifications, store, orders);
+    QCoreApplication::processEvents(); // the deferred permission check
+    sync.setNotificationPermissionGranted(true);
+    sync.setLocalNotificationEnabled(true);
+    sync.setReminderRules(ReminderRule::defaultRules());
+    ScheduleSettingsState state(store, orders, packages, sync, notifications);
+
+    QList<Order> list;
+    const QDateTime first(QDate::currentDate().addDays(10), QTime(14, 0));
+    for (int i = 0; i < n; ++i) {
+        const QDateTime shoot = first.addSecs(qint64(i % 150) * 86400 + (i / 150) * 60);
+        list.append(Order(QStringLiteral("客户%1").arg(i), "13800138000", "标准套系", shoot, shoot,
+                          ShootTimeSlot::afternoon, 3000, 300, {}, "", OrderStatus::pendingShoot, true,
+                          QString("提前1天"), "", false));
+    }
+    orders.setOrders(list);
+    orders.save();
+
+    const int calendarFd = inotify_init1(IN_NONBLOCK);
+    const int notificationFd = inotify_init1(IN_NONBLOCK);
+    QDir().mkpath(dir.path() + "/calendars");
+    QDir().mkpath(dir.path() + "/notifications");
+    inotify_add_watch(calendarFd, QFile::encodeName(dir.path() + "/calendars").constData(), IN_MOVED_TO | IN_CLOSE_WRITE);
+    inotify_add_watch(notificationFd, QFile::encodeName(dir.path() + "/notifications").constData(),
+                      IN_MOVED_TO | IN_CLOSE_WRITE);
+    int written = -1;
+    QObject::connect(&state, &ScheduleSettingsState::batchFinished, [&](int count) { written = count; });
+    QElapsedTimer t;
+    t.start();
+    state.runBatchSync();
+    while (written < 0)
+        QCoreApplication::processEvents();
+    const double ms = msSince(t);
+
+    QSet<QString> ids;
+    int tied = 0;
+    for (const Order& o : orders.orders()) {
+        if (o.calendarEventIdentifier) {
+            ++tied;
+            ids.insert(*o.calendarEventIdentifier);
+        }
+    }
+    const QList<CalendarEvent> events = calendar.events(first.addDays(-1), first.addYears(1));
+    int named = 0;
+    for (const QString& id : ids)
+        named += calendar.event(id) ? 1 : 0;
+    const qsizetype before = orders.orders().size();
+    sync.refreshEvents();
+    QCoreApplication::processEvents();
+    const QByteArray label = QByteArray::number(n);
+    print(("batch_sync_ms_" + label).constData(), ms);
+    std::printf("batch_sync_%d: %d written, %d calendar file writes, %d notification file writes, %lld pending "
+                "reminders, max RSS %.1f MiB\n",
+                n, written, fileWrites(calendarFd), fileWrites(notificationFd),
+                qint64(notifications.pendingRequests().size()), maxRssMiB());
+    std::printf("batch_sync_%d checks: %d events, %lld distinct identifiers in %d orders, %d name an event, "
+                "%lld orders imported by a refresh\n",
+                n, int(events.size()), qint64(ids.size()), tied, named, qint64(orders.orders().size() - before));
+    close(calendarFd);
+    close(notificationFd);
 }
 
 }
@@ -184,5 +291,13 @@ int main(int argc, char** argv)
     print("lunar_dates_1901_2100_icu_ms", icuMs);
     print("lunar_table_speedup", icuMs / tableMs);
     std::printf("lunar_days: %d (%lld label characters), %d where ICU differs\n", days, qint64(chars), differing);
+
+    const QByteArray only = qgetenv("BENCH_BATCH_ONLY");
+    if (!only.isEmpty()) {
+        batchSync(only.toInt());
+        return 0;
+    }
+    for (int n : {1000, 10000})
+        batchSync(n);
     return 0;
 }

@@ -1,0 +1,121 @@
+#include "SettingsSheetParts.h"
+
+#include "ui/AppTheme.h"
+#include "ui/Fonts.h"
+#include "ui/Symbols.h"
+#include "ui/ThemeObserver.h"
+#include "ui/ThemedLabel.h"
+
+#include <QGraphicsOpacityEffect>
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPointer>
+#include <QScrollArea>
+#include <QTimer>
+
+namespace SettingsSheetParts {
+
+ThemedLabel* symbol(const QString& name, qreal size, ColorFn color, QWidget* parent)
+{
+    auto* label = new ThemedLabel(Symbols::glyph(name), Symbols::font(size), std::move(color), parent);
+    label->setAlignment(Qt::AlignCenter);
+    return label;
+}
+
+QWidget* rowTitle(const QString& symbolName, const QString& title, ColorFn titleColor, bool medium, QWidget* parent)
+{
+    auto* row = new QWidget(parent);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(8);
+    layout->addWidget(symbol(symbolName, 14, &AppTheme::gold, row));
+    layout->addWidget(new ThemedLabel(title, Fonts::system(14, medium ? QFont::Medium : QFont::Normal),
+                                      std::move(titleColor), row));
+    layout->addStretch(1);
+    return row;
+}
+
+ThemedLabel* subtitle(const QString& text, QWidget* parent)
+{
+    auto* label = new ThemedLabel(text, Fonts::system(11),
+                                  [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.5); }, parent);
+    label->setWordWrap(true);
+    return label;
+}
+
+QColor chevronColor()
+{
+    return AppTheme::isDark() ? AppTheme::withOpacity(Qt::white, 0.85)
+                              : AppTheme::withOpacity(AppTheme::textPrimary(), 0.4);
+}
+
+void setDimmed(QWidget* widget, bool dimmed)
+{
+    widget->setEnabled(!dimmed);
+    auto* effect = qobject_cast<QGraphicsOpacityEffect*>(widget->graphicsEffect());
+    if (!effect) {
+        effect = new QGraphicsOpacityEffect(widget);
+        widget->setGraphicsEffect(effect);
+    }
+    effect->setOpacity(dimmed ? 0.4 : 1.0);
+}
+
+qreal opacityOf(const QWidget* widget)
+{
+    const auto* effect = qobject_cast<const QGraphicsOpacityEffect*>(widget->graphicsEffect());
+    return effect ? effect->opacity() : 1.0;
+}
+
+void scrollIntoViewSoon(QObject* owner, QWidget* target)
+{
+    QPointer<QWidget> guard(target);
+    QTimer::singleShot(100, owner, [guard] {
+        if (!guard)
+            return;
+        for (QWidget* w = guard->parentWidget(); w; w = w->parentWidget()) {
+            if (auto* area = qobject_cast<QScrollArea*>(w)) {
+                area->ensureWidgetVisible(guard, 0, 0);
+                return;
+            }
+        }
+    });
+}
+
+}
+
+CardButton::CardButton(QWidget* parent)
+    : QAbstractButton(parent)
+{
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(16, 16, 16, 16);
+    row->setSpacing(8);
+    setCursor(Qt::PointingHandCursor);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, [this] { update(); });
+}
+
+void CardButton::addToRow(QWidget* widget, int stretch)
+{
+    widget->setAttribute(Qt::WA_TransparentForMouseEvents);
+    static_cast<QHBoxLayout*>(layout())->addWidget(widget, stretch, Qt::AlignVCenter);
+}
+
+void CardButton::addStretch()
+{
+    static_cast<QHBoxLayout*>(layout())->addStretch(1);
+}
+
+QSize CardButton::sizeHint() const
+{
+    return layout()->sizeHint();
+}
+
+void CardButton::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect()), 10, 10);
+    p.fillPath(path, AppTheme::cardBackground());
+}

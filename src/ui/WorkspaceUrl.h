@@ -1,0 +1,13 @@
+#pragma once
+
+#include <QString>
+
+// Opens an address given as text: the system settings pages of the calendar
+// and notification permissions through SystemSettingsHook, web addresses in
+// the desktop's browser, anything else nowhere. Nothing is reported back.
+void openURLInWorkspace(const QString& address);
+
+namespace WorkspaceUrl {
+inline constexpr const char* calendarPrivacy = "x-apple.systempreferences:com.apple.preference.security?Privacy_Calendars";
+inline constexpr const char* notifications = "x-apple.systempreferences:com.apple.preference.notifications";
+}

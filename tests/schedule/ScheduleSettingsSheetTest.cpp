@@ -1,0 +1,146 @@
+#include "ScheduleSettingsFixture.h"
+
+#include "schedule/ReminderRulesEditor.h"
+#include "schedule/ScheduleSettingsSheet.h"
+#include "schedule/SettingsSheetParts.h"
+#include "ui/PlateButton.h"
+#include "ui/ThemeObserver.h"
+#include "ui/ToggleSwitch.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QScrollArea>
+#include <QScrollBar>
+
+namespace {
+
+class ScheduleSettingsSheetTest : public ScheduleSettingsFixture
+{
+protected:
+    void SetUp() override
+    {
+        ScheduleSettingsFixture::SetUp();
+        openSheet();
+    }
+    void TearDown() override
+    {
+        sheet.reset();
+        ScheduleSettingsFixture::TearDown();
+    }
+    void openSheet()
+    {
+        sheet = std::make_unique<ScheduleSettingsSheet>(*state);
+        sheet->show();
+        answers();
+    }
+    template <typename T = QWidget>
+    T* find(const char* name) const
+    {
+        T* w = sheet->findChild<T*>(name);
+        EXPECT_TRUE(w) << name;
+        return w;
+    }
+    void click(const char* name) { QTest::mouseClick(find(name), Qt::LeftButton); }
+    // Whether `w` lies inside the visible part of its scroll area.
+    static bool inView(QWidget* w, QScrollArea* area)
+    {
+        const QRect r(w->mapTo(area->viewport(), QPoint(0, 0)), w->size());
+        return area->viewport()->rect().contains(r);
+    }
+
+    std::unique_ptr<ScheduleSettingsSheet> sheet;
+};
+
+TEST_F(ScheduleSettingsSheetTest, SectionsWaitForTheDefaultSync)
+{
+    state->showCalendarSyncInfo = state->showCustomReminderRules = true;
+    for (bool on : {false, true}) {
+        store->set(OrderbookKeys::syncCalendarDefault, on);
+        for (const char* name : {"syncInfoEntry", "reminderRulesEntry", "notificationCard", "batchSyncButton"}) {
+            EXPECT_EQ(find(name)->isEnabled(), on) << name;
+            EXPECT_EQ(SettingsSheetParts::opacityOf(find(name)), on ? 1.0 : 0.4) << name;
+        }
+        EXPECT_EQ(find("syncInfoPanel")->isVisible(), on);
+        EXPECT_EQ(find("reminderRulesEditor")->isVisible(), on);
+    }
+}
+
+TEST_F(ScheduleSettingsSheetTest, SwitchesWriteTheirKeysAndSectionsStayOpen)
+{
+    click("weekStartSwitch");
+    EXPECT_FALSE(store->boolean(ScheduleKeys::weekStartsOnMonday));
+    click("calendarSyncSwitch");
+    EXPECT_FALSE(store->boolean(CalendarSyncManager::calendarSyncEnabledKey));
+    click("dailyLimitUp");
+    EXPECT_EQ(find<QLabel>("dailyLimitLabel")->text(), "11 单/天");
+    store->set(ScheduleKeys::weekStartsOnMonday, true); // written elsewhere: shown at once
+    EXPECT_TRUE(find<ToggleSwitch>("weekStartSwitch")->isChecked());
+
+    click("packageEntry");
+    sheet.reset();
+    openSheet();
+    EXPECT_TRUE(find("packageListEditor")->isVisible());
+}
+
+TEST_F(ScheduleSettingsSheetTest, InputRowsScrollIntoViewAndTheAddButtonStopsAtSix)
+{
+    store->set(OrderbookKeys::syncCalendarDefault, true);
+    click("packageEntry");
+    for (int i = 0; i < 6; ++i)
+        packages->addPackage(QString("套系%1").arg(i), 100, 10);
+    click("addPackageToggle");
+    QTest::qWait(300);
+    EXPECT_TRUE(inView(find("newPackageInput"), find<QScrollArea>("packageListScroll")));
+
+    click("reminderRulesEntry");
+    auto* editor = find<ReminderRulesEditor>("reminderRulesEditor");
+    for (int i = 0; i < 3; ++i)
+        QTest::mouseClick(editor->addButton(), Qt::LeftButton);
+    QTest::qWait(300);
+    EXPECT_EQ(state->rules().size(), 6);
+    EXPECT_FALSE(editor->addButton()->isEnabled());
+    EXPECT_TRUE(inView(editor->addButton(), editor->scrollArea()));
+}
+
+TEST_F(ScheduleSettingsSheetTest, ARefilledPriceFieldWritesNothingBack)
+{
+    click("packageEntry");
+    const Package first = packages->packages().first();
+    packages->updatePackage(first.id, 12.5, 300);
+    auto* price = find<QLineEdit>("packagePrice");
+    EXPECT_EQ(price->text(), "12");
+    packages->updatePackage(packages->packages().at(1).id, 1, 1); // a refresh of every row
+    EXPECT_EQ(packages->packages().first().price, 12.5);
+    price->selectAll();
+    QTest::keyClicks(price, "35");
+    EXPECT_EQ(packages->packages().first().price, 35);
+}
+
+// Pictures for a person to look at: <build>/screenshots/schedule-settings-*.png.
+TEST_F(ScheduleSettingsSheetTest, Screenshots)
+{
+    QDir build(QCoreApplication::applicationDirPath()); // <build>/tests/schedule
+    build.cd("../..");
+    build.mkpath("screenshots");
+    for (AppThemeStyle style : {AppThemeStyle::dark, AppThemeStyle::light}) {
+        ThemeObserver::shared().setStyle(style);
+        const QString theme = style == AppThemeStyle::dark ? "dark" : "light";
+        store->set(OrderbookKeys::syncCalendarDefault, false);
+        sheet->resize(560, 900);
+        answers();
+        ASSERT_TRUE(sheet->grab().save(build.filePath("screenshots/schedule-settings-sync-off-" + theme + ".png")));
+
+        store->set(OrderbookKeys::syncCalendarDefault, true);
+        state->showPackageSettings = state->showCalendarSyncInfo = state->showCustomReminderRules = true;
+        state->calendarPermissionDenied = state->notificationPermissionDenied = true;
+        Q_EMIT state->changed();
+        sheet->resize(560, 1900);
+        answers();
+        ASSERT_TRUE(sheet->grab().save(build.filePath("screenshots/schedule-settings-open-" + theme + ".png")));
+        state->calendarPermissionDenied = state->notificationPermissionDenied = false;
+    }
+}
+
+}
