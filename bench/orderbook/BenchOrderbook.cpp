@@ -18,12 +18,16 @@
 #include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 
 #include <QSet>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -65,6 +69,34 @@ QList<Order> makeOrders(int n)
     return list;
 }
 
+// The least any safe save can cost: write the same bytes to a new file,
+// fdatasync, rename over the old one and sync the folder.
+double safeRewriteFloorMs(const QString& path)
+{
+    QFile in(path);
+    if (!in.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray bytes = in.readAll();
+    const QByteArray target = QFile::encodeName(path + ".floor");
+    const QByteArray temp = target + ".tmp";
+    QElapsedTimer t;
+    t.start();
+    const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    bool ok = fd >= 0 && ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    ok = fd >= 0 && ::fdatasync(fd) == 0 && ok;
+    if (fd >= 0)
+        ::close(fd);
+    ok = ok && ::rename(temp.constData(), target.constData()) == 0;
+    const int dirFd = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(), O_RDONLY | O_DIRECTORY);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    const double ms = msSince(t);
+    ::unlink(target.constData());
+    return ok ? ms : -1;
+}
+
 void run(int n, const QString& dir)
 {
     const QList<Order> orders = makeOrders(n);
@@ -78,12 +110,22 @@ void run(int n, const QString& dir)
     store.set(OrderbookKeys::orders, bytes);
 
     t.restart();
+    volatile qsizetype parsed = QJsonDocument::fromJson(bytes).array().size();
+    const double rawParse = msSince(t);
+    print("raw_json_parse_ms", n, rawParse);
+    (void)parsed;
+
+    t.restart();
     UserDefaults reopened(store.filePath());
-    print("defaults_file_load_ms", n, msSince(t));
+    const double fileLoad = msSince(t);
+    print("defaults_file_load_ms", n, fileLoad);
 
     t.restart();
     OrderManager manager(reopened);
-    print("load_ms", n, msSince(t));
+    const double load = msSince(t);
+    print("load_ms", n, load);
+    print("file_plus_load_over_raw_parse", n, (fileLoad + load) / rawParse);
+    print("floor_safe_rewrite_ms", n, safeRewriteFloorMs(store.filePath()));
 
     t.restart();
     const QByteArray again = *OrderCodec::encodeOrders(manager.orders());

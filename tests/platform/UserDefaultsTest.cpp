@@ -10,7 +10,10 @@
 #include <QUrl>
 
 #include <atomic>
+#include <csignal>
 #include <thread>
+
+#include <sys/resource.h>
 
 using namespace PlatformTestFiles;
 
@@ -86,6 +89,53 @@ TEST_F(UserDefaultsTest, CoercionFollowsTheFirstPlatform)
     // A number read as text, a text is not a list.
     EXPECT_EQ(d.string("one"), QString("1"));
     EXPECT_FALSE(d.array("word").has_value());
+}
+
+TEST_F(UserDefaultsTest, TextReadsAsABoolean)
+{
+    const std::pair<const char*, bool> cases[] = {
+        {"YES", true}, {" true ", true}, {"1", true}, {"True", true},
+        {"no", false}, {"0", false}, {"", false},
+    };
+    UserDefaults d(path());
+    for (const auto& [text, expected] : cases) {
+        d.set("flag", QString::fromUtf8(text));
+        EXPECT_EQ(d.boolean("flag"), expected) << text;
+    }
+}
+
+// The file-size limit stands in for a full disk part-way through a write.
+TEST_F(UserDefaultsTest, AWriteCutShortIsReportedAndLeavesThePreviousFile)
+{
+    {
+        UserDefaults d(path());
+        d.set("keep", "me");
+        d.set("orders", QByteArray(R"([{"id":"A"}])"));
+    }
+    const QByteArray before = read(path());
+
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+
+    UserDefaults d(path());
+    const QByteArray big(100 * 1024, 'x');
+    d.set("big", QString::fromLatin1(big));
+    const bool setWrote = d.lastWriteSucceeded();
+    const bool batchWrote = d.setValues({{"orders", big}, {"rest", QVariantList{"2026-01-01"}}});
+
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(setWrote);
+    EXPECT_FALSE(batchWrote);
+    EXPECT_FALSE(d.lastWriteSucceeded());
+    EXPECT_EQ(d.data("orders"), QByteArray(R"([{"id":"A"}])"));
+    EXPECT_EQ(read(path()), before);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"defaults.json"});
 }
 
 TEST_F(UserDefaultsTest, RegisteredDefaultsAreSeenUntilAValueIsStored)
