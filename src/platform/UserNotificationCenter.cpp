@@ -1,5 +1,7 @@
 #include "UserNotificationCenter.h"
 
+#include <QHash>
+
 #include "Log.h"
 #include "Paths.h"
 #include "Product.h"
@@ -241,14 +243,20 @@ void UserNotificationCenter::add(const QList<UserNotificationRequest>& requests,
         QString saveError;
         const bool saved = update(
             [&](PendingNotificationStore::Requests& list) {
+                // By identifier through an index: a batch of thousands of
+                // reminders must not compare each with every pending one.
+                QHash<QString, qsizetype> at;
+                at.reserve(list.size() + accepted.size());
+                for (qsizetype i = list.size() - 1; i >= 0; --i)
+                    at.insert(list[i].identifier, i); // the first of equal ones wins
                 for (const UserNotificationRequest& request : accepted) {
-                    auto it = std::find_if(list.begin(), list.end(), [&](const UserNotificationRequest& r) {
-                        return r.identifier == request.identifier;
-                    });
-                    if (it != list.end())
-                        *it = request;
-                    else
+                    const auto it = at.constFind(request.identifier);
+                    if (it != at.constEnd()) {
+                        list[*it] = request;
+                    } else {
+                        at.insert(request.identifier, list.size());
                         list.append(request);
+                    }
                 }
             },
             &saveError);
