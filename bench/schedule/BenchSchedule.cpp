@@ -12,7 +12,7 @@
 #include "orderbook/OrderbookKeys.h"
 #include "orderbook/PackageManager.h"
 #include "platform/IcsCalendarStore.h"
-#include "platform/InMemoryCalendarStore.h"
+#include "InMemoryCalendarStore.h"
 #include "platform/UserNotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "schedule/CalendarBatchSelection.h"

@@ -1,7 +1,7 @@
 #include "PendingScreenView.h"
 
 #include "ui/AppTheme.h"
-#include "ui/FtpGoldButtonStyle.h"
+#include "ui/GoldButtonStyle.h"
 #include "ui/Fonts.h"
 #include "ui/ThemedLabel.h"
 
@@ -28,7 +28,7 @@ PendingScreenView::PendingScreenView(const QString& screenTitle, const QString& 
     if (onBack) {
         auto* back = new QPushButton(QStringLiteral("返回"), this);
         back->setObjectName(QStringLiteral("pendingScreenBack"));
-        FtpGoldButtonStyle::apply(back);
+        GoldButtonStyle::apply(back);
         connect(back, &QPushButton::clicked, this, [onBack] { onBack(); });
         layout->addWidget(back, 0, Qt::AlignHCenter);
     }

@@ -6,7 +6,7 @@
 #include "app/VersionBarView.h"
 #include "platform/UserDefaults.h"
 #include "ui/AppTheme.h"
-#include "ui/ScheduleLightScrollBar.h"
+#include "ui/LightScrollBar.h"
 
 #include <QScrollArea>
 
@@ -29,7 +29,7 @@ SidebarView::SidebarView(const QList<MenuItem>& menuItems, MenuSelection* select
 
     // The rows scroll when a short window cannot hold them all, so the
     // version bar at the foot is never covered.
-    QScrollArea* scroll = ScheduleLightScrollBar::makeVerticalScrollArea(this);
+    QScrollArea* scroll = LightScrollBar::makeVerticalScrollArea(this);
     scroll->setObjectName(QStringLiteral("sidebarRows"));
     auto* content = new QWidget(scroll);
     content->setAutoFillBackground(false);

@@ -8,9 +8,9 @@
 #include "ui/AppTheme.h"
 #include "ui/ElidedLabel.h"
 #include "ui/Fonts.h"
-#include "ui/FtpGoldButtonStyle.h"
+#include "ui/GoldButtonStyle.h"
 #include "ui/RoundedPanel.h"
-#include "ui/ScheduleLightScrollBar.h"
+#include "ui/LightScrollBar.h"
 #include "ui/Symbols.h"
 #include "ui/SystemColors.h"
 #include "ui/ThemeObserver.h"
@@ -111,7 +111,7 @@ FtpTransferView::FtpTransferView(FtpServerController* controller, QWidget* paren
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    QScrollArea* scroll = ScheduleLightScrollBar::makeVerticalScrollArea(this);
+    QScrollArea* scroll = LightScrollBar::makeVerticalScrollArea(this);
     outer->addWidget(scroll);
     auto* page = new QWidget;
     QVBoxLayout* layout = column(page, 18);
@@ -194,7 +194,7 @@ QWidget* FtpTransferView::makeSettingsCard()
     rootRow->setSpacing(10);
     m_rootButton = new QPushButton(QStringLiteral("选择根目录"), root);
     m_rootButton->setObjectName(QStringLiteral("ftpRootButton"));
-    FtpGoldButtonStyle::apply(m_rootButton);
+    GoldButtonStyle::apply(m_rootButton);
     connect(m_rootButton, &QPushButton::clicked, this, &FtpTransferView::chooseRootFolder);
     m_rootPath = new ElidedLabel(Fonts::system(12), [] {
         if (stored(FtpKeys::rootPath.name, QString()).isEmpty())
@@ -374,7 +374,7 @@ void FtpTransferView::refresh()
     const bool busy = running || m_controller->isStarting();
     const QString root = stored(FtpKeys::rootPath.name, QString());
     m_rootPath->setText(root.isEmpty() ? QStringLiteral("未选择文件夹") : root);
-    if (auto* style = qobject_cast<FtpGoldButtonStyle*>(m_rootButton->style()))
+    if (auto* style = qobject_cast<GoldButtonStyle*>(m_rootButton->style()))
         style->setEnabledLook(!running);
     for (QWidget* w : std::as_const(m_locked))
         w->setEnabled(!busy);

@@ -14,7 +14,7 @@
 #include "ui/Fonts.h"
 #include "ui/PlateButton.h"
 #include "ui/RoundedPanel.h"
-#include "ui/ScheduleLightScrollBar.h"
+#include "ui/LightScrollBar.h"
 #include "ui/Symbols.h"
 #include "ui/SystemColors.h"
 #include "ui/ThemeObserver.h"
@@ -122,7 +122,7 @@ OrderFormView::OrderFormView(OrderManager& orders, PackageManager& packages, Use
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(16, 16, 16, 16);
     column->setSpacing(10);
-    column->addWidget(new ScheduleLightScrollBar(content));
+    column->addWidget(new LightScrollBar(content));
     column->addWidget(buildHeader());
     column->addWidget(buildCustomerSection());
     column->addWidget(buildDateAndPlaceCard());

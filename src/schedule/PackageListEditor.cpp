@@ -6,7 +6,7 @@
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
 #include "ui/PlateButton.h"
-#include "ui/ScheduleLightScrollBar.h"
+#include "ui/LightScrollBar.h"
 #include "ui/SystemColors.h"
 #include "ui/ThemedLabel.h"
 #include "ui/ThemedPanel.h"
@@ -118,7 +118,7 @@ PackageListEditor::PackageListEditor(ScheduleSettingsState& state, QWidget* pare
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    ScheduleLightScrollBar::style(m_scroll);
+    LightScrollBar::style(m_scroll);
     auto* content = new QWidget;
     content->setAttribute(Qt::WA_TranslucentBackground);
     auto* contentLayout = new QVBoxLayout(content);

@@ -5,7 +5,7 @@
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
 #include "ui/PlateButton.h"
-#include "ui/ScheduleLightScrollBar.h"
+#include "ui/LightScrollBar.h"
 #include "ui/SystemColors.h"
 #include "ui/ThemeObserver.h"
 #include "ui/ThemedLabel.h"
@@ -72,7 +72,7 @@ ReminderRulesEditor::ReminderRulesEditor(ScheduleSettingsState& state, QWidget* 
     m_scroll->setWidgetResizable(true);
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    ScheduleLightScrollBar::style(m_scroll);
+    LightScrollBar::style(m_scroll);
     auto* content = new QWidget;
     content->setAttribute(Qt::WA_TranslucentBackground);
     auto* column = new QVBoxLayout(content);

@@ -8,7 +8,7 @@
 #include "ui/Fonts.h"
 #include "ui/PlateButton.h"
 #include "ui/RoundedPanel.h"
-#include "ui/ScheduleLightScrollBar.h"
+#include "ui/LightScrollBar.h"
 #include "ui/SettingsCard.h"
 #include "ui/SheetHeader.h"
 #include "ui/Symbols.h"
@@ -86,7 +86,7 @@ ScheduleSettingsSheet::ScheduleSettingsSheet(ScheduleSettingsState& state, QWidg
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(24, 24, 24, 24);
     column->setSpacing(16);
-    column->addWidget(new ScheduleLightScrollBar(content));
+    column->addWidget(new LightScrollBar(content));
 
     const SheetHeader header = makeSheetHeader(QStringLiteral("档期收入设置"), [this] { accept(); }, content);
     auto* headerRow = new QHBoxLayout;

@@ -7,7 +7,7 @@
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
 #include "ui/RoundedPanel.h"
-#include "ui/ScheduleLightScrollBar.h"
+#include "ui/LightScrollBar.h"
 #include "ui/Symbols.h"
 #include "ui/ThemeObserver.h"
 #include "ui/ThemedLabel.h"
@@ -75,7 +75,7 @@ SettingsView::SettingsView(std::function<void()> onPackageSettingsTapped, QWidge
     setObjectName(QStringLiteral("settingsView"));
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    QScrollArea* scroll = ScheduleLightScrollBar::makeVerticalScrollArea(this);
+    QScrollArea* scroll = LightScrollBar::makeVerticalScrollArea(this);
     outer->addWidget(scroll);
 
     auto* page = new QWidget;
@@ -86,7 +86,7 @@ SettingsView::SettingsView(std::function<void()> onPackageSettingsTapped, QWidge
     auto* groups = new QVBoxLayout(column);
     groups->setContentsMargins(32, 32, 32, 32);
     groups->setSpacing(24);
-    groups->addWidget(new ScheduleLightScrollBar(column));
+    groups->addWidget(new LightScrollBar(column));
     groups->addWidget(group(QStringLiteral("自动导片设置"), QStringLiteral("tray.and.arrow.down"), importGroup()));
     groups->addWidget(group(QStringLiteral("快速分片设置"), QStringLiteral("line.3.horizontal.decrease.circle"),
                             quickFilterGroup()));

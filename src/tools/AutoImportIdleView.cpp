@@ -9,7 +9,7 @@
 #include "platform/UserDefaults.h"
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
-#include "ui/FtpGoldButtonStyle.h"
+#include "ui/GoldButtonStyle.h"
 #include "ui/Symbols.h"
 #include "ui/ThemedLabel.h"
 #include "ui/ThemeObserver.h"
@@ -80,7 +80,7 @@ AutoImportIdleView::AutoImportIdleView(QWidget* parent)
     auto* choiceRow = new QHBoxLayout;
     choiceRow->setSpacing(10);
     m_chooseRoot = new QPushButton(QStringLiteral("选择保存位置"), destination);
-    FtpGoldButtonStyle::apply(m_chooseRoot, true);
+    GoldButtonStyle::apply(m_chooseRoot, true);
     choiceRow->addWidget(m_chooseRoot);
     m_path = new ElidedLabel(Fonts::system(12),
                                        [] { return AppTheme::withOpacity(AppTheme::textGold(), 0.9); }, destination);

@@ -11,7 +11,7 @@
 #include "ui/AppTheme.h"
 #include "ui/ElidedLabel.h"
 #include "ui/Fonts.h"
-#include "ui/ScheduleLightScrollBar.h"
+#include "ui/LightScrollBar.h"
 #include "ui/Symbols.h"
 #include "ui/SystemColors.h"
 #include "ui/ThemedLabel.h"
@@ -110,7 +110,7 @@ QuickFilterView::QuickFilterView(QuickFilterController* controller, QWidget* par
 
 QWidget* QuickFilterView::buildForm()
 {
-    QScrollArea* scroll = ScheduleLightScrollBar::makeVerticalScrollArea(this);
+    QScrollArea* scroll = LightScrollBar::makeVerticalScrollArea(this);
     auto* content = new QWidget(scroll);
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(4, 30, 44, 30);

@@ -4,7 +4,7 @@
 
 #include "orderbook/CalendarSyncManager.h"
 #include "orderbook/OrderManager.h"
-#include "platform/InMemoryCalendarStore.h"
+#include "InMemoryCalendarStore.h"
 #include "platform/UserNotificationCenter.h"
 
 #include <QCoreApplication>

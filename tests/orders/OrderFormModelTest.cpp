@@ -3,7 +3,7 @@
 #include "orderbook/Money.h"
 #include "orders/OrderFormModel.h"
 #include "platform/CalendarStore.h"
-#include "platform/InMemoryCalendarStore.h"
+#include "InMemoryCalendarStore.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

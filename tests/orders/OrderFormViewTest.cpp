@@ -4,7 +4,7 @@
 #include "orders/OrderFormView.h"
 #include "orders/StatusBadge.h"
 #include "platform/CalendarStore.h"
-#include "platform/InMemoryCalendarStore.h"
+#include "InMemoryCalendarStore.h"
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
 #include "ui/PlateButton.h"

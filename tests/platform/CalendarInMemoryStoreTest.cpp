@@ -1,6 +1,6 @@
 #include "PlatformTestFiles.h"
 
-#include "platform/InMemoryCalendarStore.h"
+#include "InMemoryCalendarStore.h"
 
 #include <QSignalSpy>
 

@@ -1,4 +1,4 @@
-#include "ui/ScheduleLightScrollBar.h"
+#include "ui/LightScrollBar.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@ TEST(ScrollBarAdapterTest, StylesTheEnclosingScrollAreaOnTheNextTurn)
     QScrollArea area;
     auto* content = new QWidget;
     auto* layout = new QVBoxLayout(content);
-    auto* adapter = new ScheduleLightScrollBar;
+    auto* adapter = new LightScrollBar;
     layout->addWidget(adapter);
     area.setWidget(content);
     EXPECT_EQ(adapter->styledScrollArea(), nullptr);
@@ -35,19 +35,19 @@ TEST(ScrollBarAdapterTest, OnlyTheInnermostOfNestedScrollAreasChanges)
     auto* inner = new QScrollArea;
     outer.setWidget(inner);
     auto* content = new QWidget;
-    new ScheduleLightScrollBar(content);
+    new LightScrollBar(content);
     inner->setWidget(content);
-    new ScheduleLightScrollBar(content); // a second adapter changes nothing more
+    new LightScrollBar(content); // a second adapter changes nothing more
     nextTurn();
     EXPECT_EQ(inner->frameShape(), QFrame::NoFrame);
     EXPECT_NE(outer.frameShape(), QFrame::NoFrame);
-    EXPECT_NE(outer.style(), ScheduleLightScrollBar::overlayStyle());
+    EXPECT_NE(outer.style(), LightScrollBar::overlayStyle());
 }
 
 TEST(ScrollBarAdapterTest, OutsideAnyScrollAreaNothingHappens)
 {
     QWidget page;
-    auto* adapter = new ScheduleLightScrollBar(&page);
+    auto* adapter = new LightScrollBar(&page);
     nextTurn();
     EXPECT_EQ(adapter->styledScrollArea(), nullptr);
 }

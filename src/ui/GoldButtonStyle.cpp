@@ -1,4 +1,4 @@
-#include "FtpGoldButtonStyle.h"
+#include "GoldButtonStyle.h"
 
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
@@ -9,12 +9,12 @@
 #include <QPainterPath>
 #include <QStyleOptionButton>
 
-FtpGoldButtonStyle::FtpGoldButtonStyle(bool enabled)
+GoldButtonStyle::GoldButtonStyle(bool enabled)
     : m_enabled(enabled)
 {
 }
 
-FtpGoldButtonStyle::Face FtpGoldButtonStyle::face(bool enabled, bool pressed)
+GoldButtonStyle::Face GoldButtonStyle::face(bool enabled, bool pressed)
 {
     Face f;
     f.opacity = pressed ? 0.6 : 1.0;
@@ -34,16 +34,16 @@ FtpGoldButtonStyle::Face FtpGoldButtonStyle::face(bool enabled, bool pressed)
     return f;
 }
 
-void FtpGoldButtonStyle::setEnabledLook(bool enabled)
+void GoldButtonStyle::setEnabledLook(bool enabled)
 {
     m_enabled = enabled;
     if (auto* w = qobject_cast<QWidget*>(parent()))
         w->update();
 }
 
-FtpGoldButtonStyle* FtpGoldButtonStyle::apply(QAbstractButton* button, bool enabled)
+GoldButtonStyle* GoldButtonStyle::apply(QAbstractButton* button, bool enabled)
 {
-    auto* style = new FtpGoldButtonStyle(enabled);
+    auto* style = new GoldButtonStyle(enabled);
     style->setParent(button);
     button->setStyle(style);
     button->setFont(Fonts::system(13, QFont::Medium));
@@ -55,7 +55,7 @@ FtpGoldButtonStyle* FtpGoldButtonStyle::apply(QAbstractButton* button, bool enab
     return style;
 }
 
-void FtpGoldButtonStyle::drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+void GoldButtonStyle::drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                                      const QWidget* widget) const
 {
     if (element != CE_PushButton)
@@ -78,7 +78,7 @@ void FtpGoldButtonStyle::drawControl(ControlElement element, const QStyleOption*
     painter->restore();
 }
 
-QSize FtpGoldButtonStyle::sizeFromContents(ContentsType type, const QStyleOption* option,
+QSize GoldButtonStyle::sizeFromContents(ContentsType type, const QStyleOption* option,
                                            const QSize& contentsSize, const QWidget* widget) const
 {
     if (type != CT_PushButton)

@@ -10,11 +10,11 @@ class QAbstractButton;
 // accent fill in the light theme, dimmed when marked not available and faded
 // while pressed. It only changes the look: whether the button reacts stays
 // with its owner. The theme is read each time the face is drawn.
-class FtpGoldButtonStyle : public QProxyStyle
+class GoldButtonStyle : public QProxyStyle
 {
     Q_OBJECT
 public:
-    explicit FtpGoldButtonStyle(bool enabled = true);
+    explicit GoldButtonStyle(bool enabled = true);
 
     struct Face {
         QColor text;
@@ -34,7 +34,7 @@ public:
 
     // Gives `button` this look (the style is owned by the button) and keeps it
     // repainted on theme changes.
-    static FtpGoldButtonStyle* apply(QAbstractButton* button, bool enabled = true);
+    static GoldButtonStyle* apply(QAbstractButton* button, bool enabled = true);
 
     void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                      const QWidget* widget) const override;

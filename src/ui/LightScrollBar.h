@@ -11,11 +11,11 @@ class QStyle;
 // nearest enclosing scroll area transparent, frameless, with thin overlay
 // scroll bars drawn for a dark backdrop in either theme. It styles once; it
 // draws nothing and takes no space.
-class ScheduleLightScrollBar : public QWidget
+class LightScrollBar : public QWidget
 {
     Q_OBJECT
 public:
-    explicit ScheduleLightScrollBar(QWidget* parent = nullptr);
+    explicit LightScrollBar(QWidget* parent = nullptr);
 
     // The scroll area styled, if any was found.
     QAbstractScrollArea* styledScrollArea() const { return m_area; }

@@ -1,4 +1,4 @@
-#include "ScheduleLightScrollBar.h"
+#include "LightScrollBar.h"
 
 #include <QScrollArea>
 
@@ -77,16 +77,16 @@ public:
 };
 }
 
-ScheduleLightScrollBar::ScheduleLightScrollBar(QWidget* parent)
+LightScrollBar::LightScrollBar(QWidget* parent)
     : QWidget(parent)
 {
     setFixedSize(0, 0);
     setAttribute(Qt::WA_TransparentForMouseEvents);
     // The hierarchy is not final while the owner is still being built.
-    QTimer::singleShot(0, this, &ScheduleLightScrollBar::applyToEnclosingScrollArea);
+    QTimer::singleShot(0, this, &LightScrollBar::applyToEnclosingScrollArea);
 }
 
-QStyle* ScheduleLightScrollBar::overlayStyle()
+QStyle* LightScrollBar::overlayStyle()
 {
     static QPointer<QStyle> instance;
     if (!instance) {
@@ -97,7 +97,7 @@ QStyle* ScheduleLightScrollBar::overlayStyle()
     return instance;
 }
 
-QScrollArea* ScheduleLightScrollBar::makeVerticalScrollArea(QWidget* parent)
+QScrollArea* LightScrollBar::makeVerticalScrollArea(QWidget* parent)
 {
     auto* area = new QScrollArea(parent);
     area->setWidgetResizable(true);
@@ -106,7 +106,7 @@ QScrollArea* ScheduleLightScrollBar::makeVerticalScrollArea(QWidget* parent)
     return area;
 }
 
-void ScheduleLightScrollBar::style(QAbstractScrollArea* area)
+void LightScrollBar::style(QAbstractScrollArea* area)
 {
     if (!area)
         return;
@@ -131,7 +131,7 @@ void ScheduleLightScrollBar::style(QAbstractScrollArea* area)
     }
 }
 
-void ScheduleLightScrollBar::applyToEnclosingScrollArea()
+void LightScrollBar::applyToEnclosingScrollArea()
 {
     for (QWidget* w = parentWidget(); w; w = w->parentWidget()) {
         if (auto* area = qobject_cast<QAbstractScrollArea*>(w)) {
