@@ -3,7 +3,11 @@
 #include "AutoImportEngine.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <cstring>
+#include <memory>
 
 AutoImportDestination::AutoImportDestination(const QString& folder)
     : m_folder(folder)
@@ -13,43 +17,72 @@ AutoImportDestination::AutoImportDestination(const QString& folder)
 void AutoImportDestination::load()
 {
     m_names.clear();
-    m_sizes.clear();
+    m_entries.clear();
     const QStringList entries = QDir(m_folder).entryList(
         QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
     m_names = QSet<QString>(entries.begin(), entries.end());
 }
 
-qint64 AutoImportDestination::sizeOf(const QString& name)
+AutoImportDestination::Entry AutoImportDestination::entryOf(const QString& name)
 {
-    auto it = m_sizes.constFind(name);
-    if (it != m_sizes.constEnd())
+    auto it = m_entries.constFind(name);
+    if (it != m_entries.constEnd())
         return *it;
     const QFileInfo info(m_folder + QLatin1Char('/') + name);
-    const qint64 size = (info.isFile() && !info.isSymLink()) ? info.size() : -1;
-    m_sizes.insert(name, size);
-    return size;
+    Entry entry;
+    if (info.isFile() && !info.isSymLink()) {
+        entry.size = info.size();
+        entry.modified = info.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch();
+    }
+    m_entries.insert(name, entry);
+    return entry;
 }
 
-AutoImportDestination::Placement AutoImportDestination::place(const QString& name, qint64 size)
+AutoImportDestination::Placement AutoImportDestination::place(const QString& name, const Source& source)
 {
     for (int number = 1; number <= kMaxNumber; ++number) {
         const QString candidate = number == 1 ? name : AutoImportEngine::numberedName(name, number);
         if (!m_names.contains(candidate))
             return {false, candidate};
-        if (sizeOf(candidate) == size)
+        const Entry entry = entryOf(candidate);
+        if (entry.size != source.size)
+            continue;
+        if (entry.modified == source.modified
+            || sameContents(source.path, m_folder + QLatin1Char('/') + candidate))
             return {true, candidate};
     }
     return {false, QString()};
 }
 
-void AutoImportDestination::noteCopied(const QString& name, qint64 size)
+void AutoImportDestination::noteCopied(const QString& name, const Source& source)
 {
     m_names.insert(name);
-    m_sizes.insert(name, size);
+    m_entries.insert(name, {source.size, source.modified});
 }
 
 void AutoImportDestination::noteTaken(const QString& name)
 {
     m_names.insert(name);
-    m_sizes.remove(name);
+    m_entries.remove(name);
+}
+
+bool AutoImportDestination::sameContents(const QString& a, const QString& b)
+{
+    QFile fa(a);
+    QFile fb(b);
+    if (!fa.open(QIODevice::ReadOnly) || !fb.open(QIODevice::ReadOnly) || fa.size() != fb.size())
+        return false;
+    constexpr qint64 kChunk = 1024 * 1024;
+    std::unique_ptr<char[]> ba(new char[kChunk]);
+    std::unique_ptr<char[]> bb(new char[kChunk]);
+    for (;;) {
+        const qint64 na = fa.read(ba.get(), kChunk);
+        const qint64 nb = fb.read(bb.get(), kChunk);
+        if (na < 0 || nb < 0 || na != nb)
+            return false;
+        if (na == 0)
+            return true;
+        if (std::memcmp(ba.get(), bb.get(), size_t(na)) != 0)
+            return false;
+    }
 }

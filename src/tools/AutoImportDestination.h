@@ -5,8 +5,8 @@
 #include <QString>
 
 // One subfolder of the dated folder ("照片" or "视频") as the duplicate rule
-// sees it. Its listing is read once per run; sizes are looked up only for
-// names that collide, so a re-import of a full card costs one stat per file.
+// sees it. Its listing is read once per run; size and time are looked up only
+// for names that collide, so a re-import of a full card costs one stat per file.
 class AutoImportDestination
 {
 public:
@@ -16,28 +16,47 @@ public:
     // that cannot be listed counts as empty.
     void load();
 
+    // What the rule needs to know of a source file.
+    struct Source
+    {
+        QString path;
+        qint64 size = 0;
+        qint64 modified = 0; // modification time, ms since the epoch
+    };
+
     struct Placement
     {
         bool duplicate = false; // this file is already here under `name`
         QString name;           // the free name to copy to, or the duplicate's
     };
 
-    // Same name and same size is a duplicate; same name and another size
-    // moves on to "-2", "-3" ... so nothing is skipped wrongly or overwritten.
-    Placement place(const QString& name, qint64 size);
+    // A file already here under the same name is this one when its size and
+    // time match (copies keep the time), or, when only the time differs, when
+    // its bytes match. Two camera bodies or a folder roll-over give equal
+    // names and sizes of different pictures, so anything else moves on to
+    // "-2", "-3" ... and nothing is skipped wrongly or overwritten.
+    Placement place(const QString& name, const Source& source);
 
-    void noteCopied(const QString& name, qint64 size);
+    void noteCopied(const QString& name, const Source& source);
     // Another writer took `name` between the listing and our copy.
     void noteTaken(const QString& name);
 
     QString folder() const { return m_folder; }
 
+    // Byte-wise comparison; false when either file cannot be read whole.
+    static bool sameContents(const QString& a, const QString& b);
+
     static constexpr int kMaxNumber = 100000;
 
 private:
-    qint64 sizeOf(const QString& name);
+    struct Entry
+    {
+        qint64 size = -1; // -1: not a regular file
+        qint64 modified = 0;
+    };
+    Entry entryOf(const QString& name);
 
     QString m_folder;
     QSet<QString> m_names;
-    QHash<QString, qint64> m_sizes; // -1: not a regular file
+    QHash<QString, Entry> m_entries;
 };

@@ -241,12 +241,13 @@ void AutoImportEngine::run(const QString& sourcePath, const Options& options)
             : report.kind == Kind::video                          ? &videoDest
                                                                   : nullptr;
         if (dest) {
-            const qint64 size = info.size();
+            const AutoImportDestination::Source source{
+                file, info.size(), info.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch()};
             std::function<QString()> fault;
             if (options.copyFault)
                 fault = [&options, &report] { return options.copyFault(report.name); };
             for (;;) {
-                const AutoImportDestination::Placement placement = dest->place(report.name, size);
+                const AutoImportDestination::Placement placement = dest->place(report.name, source);
                 if (placement.duplicate) {
                     Log::line(QStringLiteral("⚠️ [跳过重复] ") + report.name);
                     report.skipped = true;
@@ -272,9 +273,9 @@ void AutoImportEngine::run(const QString& sourcePath, const Options& options)
                 }
                 if (placement.name != report.name) {
                     Log::line(QStringLiteral("⚠️ [导片] ") + report.name
-                              + QStringLiteral(" 与已有同名文件大小不同，另存为 ") + placement.name);
+                              + QStringLiteral(" 与已有同名文件不同，另存为 ") + placement.name);
                 }
-                dest->noteCopied(placement.name, size);
+                dest->noteCopied(placement.name, source);
                 report.copied = true;
                 (dest == &photoDest ? wrotePhotos : wroteVideos) = true;
                 break;

@@ -17,7 +17,7 @@ struct AutoImportFileReport
     QString name;             // the source file's name
     Kind kind = Kind::none;
     bool copied = false;
-    bool skipped = false;     // already imported (same name and size)
+    bool skipped = false;     // already imported (same name, size and time or bytes)
     bool failed = false;
 };
 

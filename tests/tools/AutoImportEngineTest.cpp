@@ -231,7 +231,7 @@ TEST(AutoImportEngine, SameNameAndSizeIsSkippedAnOtherSizeGetsTheNextFreeNumber)
     EXPECT_EQ(QFileInfo(photos + "/IMG_0001.JPG").size(), 10); // never overwritten
     EXPECT_EQ(QFileInfo(photos + "/IMG_0001-3.JPG").size(), 50);
     EXPECT_EQ(QFileInfo(photos + "/C0001-2.JPG").size(), 5);
-    EXPECT_TRUE(fx.lines().contains("⚠️ [导片] IMG_0001.JPG 与已有同名文件大小不同，另存为 IMG_0001-3.JPG"));
+    EXPECT_TRUE(fx.lines().contains("⚠️ [导片] IMG_0001.JPG 与已有同名文件不同，另存为 IMG_0001-3.JPG"));
 
     // Importing the card again finds every file, under its new name too, and rewrites nothing.
     const RunResult again = runEngine(fx);
@@ -239,6 +239,35 @@ TEST(AutoImportEngine, SameNameAndSizeIsSkippedAnOtherSizeGetsTheNextFreeNumber)
     EXPECT_EQ(again.copied, 0);
     EXPECT_EQ(ImportFixture::tree(photos), QStringList({"C0001-2.JPG", "C0001.JPG/", "D.JPG", "IMG_0001-2.JPG",
                                                         "IMG_0001-3.JPG", "IMG_0001.JPG"}));
+}
+
+// Two bodies of one model give equal names and sizes of different pictures.
+TEST(AutoImportEngine, SameNameAndSizeIsADuplicateOnlyWithTheSameTimeOrBytes)
+{
+    const QDateTime shot(QDate(2026, 3, 7), QTime(10, 0));
+    const struct { qint64 secondsLater; char fill; bool skipped; } cases[] = {
+        {0, 'b', true},     // same time: trusted without reading (bytes differ on purpose)
+        {60, 'b', false},   // other time, other bytes: a different picture
+        {60, 'a', true},    // other time, same bytes: touched, still the same file
+    };
+    for (const auto& c : cases) {
+        ImportFixture fx;
+        ImportFixture::write(fx.photos() + "/IMG_0001.CR3", 4096, 'a');
+        fx.card("DCIM/101CANON/IMG_0001.CR3", 4096, c.fill);
+        for (const QString& path : {fx.photos() + "/IMG_0001.CR3", fx.card() + "/DCIM/101CANON/IMG_0001.CR3"}) {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+            f.setFileTime(path.startsWith(fx.card()) ? shot.addSecs(c.secondsLater) : shot,
+                          QFileDevice::FileModificationTime);
+        }
+        const RunResult r = runEngine(fx);
+        EXPECT_EQ(r.skipped, c.skipped ? 1 : 0) << c.secondsLater << c.fill;
+        const QStringList expected = c.skipped ? QStringList{"IMG_0001.CR3"}
+                                               : QStringList{"IMG_0001-2.CR3", "IMG_0001.CR3"};
+        EXPECT_EQ(ImportFixture::tree(fx.photos()), expected);
+        // A re-import finds the "-2" copy by its kept time.
+        EXPECT_EQ(runEngine(fx).copied, 0);
+    }
 }
 
 TEST(AutoImportEngine, AFailedCopyLeavesNoFileBehind)
