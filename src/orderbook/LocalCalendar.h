@@ -10,8 +10,8 @@
 // tens of thousands of orders. Stored instants are therefore made as
 // Qt::OffsetFromUTC values carrying the local offset in effect at that instant:
 // date() and time() still read the local wall clock, and the UTC milliseconds
-// come for free. Offsets are cached per quarter hour of UTC time, the finest
-// step at which real time-zone rules change.
+// come for free. Offsets are read at quarter-hour steps of UTC time, the
+// finest step at which real time-zone rules change.
 class LocalCalendar
 {
 public:
