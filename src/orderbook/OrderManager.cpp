@@ -168,15 +168,19 @@ void OrderManager::load()
 
 void OrderManager::save()
 {
+    QVariantMap batch;
     if (const auto bytes = encodeOrders())
-        m_storedOrders.write(*bytes);
+        m_storedOrders.stage(*bytes, batch);
     else
         logUnstorable(m_storedOrders.key());
 
     if (const auto bytes = OrderCodec::encodeRestDays(m_restDays))
-        m_storedRestDays.write(*bytes);
+        m_storedRestDays.stage(*bytes, batch);
     else
         logUnstorable(m_storedRestDays.key());
+    // Both lists in one rewrite of the preference file, all or nothing.
+    if (!batch.isEmpty())
+        m_store.setValues(batch);
 }
 
 std::optional<QByteArray> OrderManager::encodeOrders()

@@ -45,6 +45,14 @@ void StoredList::markUnreadable(const QByteArray& bytes)
 
 bool StoredList::write(const QByteArray& bytes)
 {
+    QVariantMap batch;
+    if (!stage(bytes, batch))
+        return false;
+    return batch.isEmpty() || m_store.set(m_key, bytes);
+}
+
+bool StoredList::stage(const QByteArray& bytes, QVariantMap& batch)
+{
     if (m_unreadable) {
         if (Quarantine::keep(m_key, *m_unreadable).isEmpty())
             return false;
@@ -52,7 +60,7 @@ bool StoredList::write(const QByteArray& bytes)
     }
     // Skipping identical bytes spares a whole preference-file write for a
     // list that did not change.
-    if (m_store.data(m_key) == bytes)
-        return true;
-    return m_store.set(m_key, bytes);
+    if (m_store.data(m_key) != bytes)
+        batch.insert(m_key, bytes);
+    return true;
 }

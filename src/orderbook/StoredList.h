@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QVariantMap>
 
 #include <optional>
 
@@ -31,6 +32,10 @@ public:
     // could not be written. Identical bytes are not rewritten. True when the
     // key now holds `bytes`.
     bool write(const QByteArray& bytes);
+    // The same check, but the write is only added to `batch` (left out when
+    // the bytes are already stored), so several lists reach the disk in one
+    // UserDefaults::setValues. False when the bytes must be held back.
+    bool stage(const QByteArray& bytes, QVariantMap& batch);
 
 private:
     UserDefaults& m_store;

@@ -226,3 +226,25 @@ TEST_F(OrderManagerTest, StoredBytesAlwaysMatchTheWholeList)
 }
 
 }
+
+namespace {
+
+// Every change signal sees the file already holding both lists: one write.
+TEST_F(OrderManagerTest, AnAddWritesOrdersAndRestDaysTogether)
+{
+    OrderManager manager(*store);
+    QList<QByteArray> seen;
+    QObject::connect(store.get(), &UserDefaults::changed, [&] {
+        QFile f(store->filePath());
+        seen.append(f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray());
+    });
+    manager.addOrder(order("甲", today(), 100));
+    ASSERT_EQ(seen.size(), 2);
+    for (const QByteArray& file : seen) {
+        EXPECT_TRUE(file.contains(OrderbookKeys::orders.name));
+        EXPECT_TRUE(file.contains(OrderbookKeys::restDays.name));
+    }
+    EXPECT_EQ(seen[0], seen[1]);
+}
+
+}
