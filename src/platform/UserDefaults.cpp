@@ -158,6 +158,25 @@ std::optional<QVariant> decode(const QJsonValue& j)
     return std::nullopt;
 }
 
+// {"type": "utf8", "value": text} and nothing else, the text without lone
+// surrogates: its bytes turn back into the same text, so the one-pass
+// encoder gives the text the file held.
+bool isPlainUtf8Value(const QJsonValue& j)
+{
+    const QJsonObject o = j.toObject();
+    if (o.size() != 2 || o.value("type").toString() != QLatin1String("utf8") || !o.value("value").isString())
+        return false;
+    const QString text = o.value("value").toString();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate())
+            ++i;
+        else if (c.isSurrogate())
+            return false;
+    }
+    return true;
+}
+
 // Compact JSON text of one value (QJsonDocument only takes arrays and objects).
 QByteArray jsonText(const QJsonValue& v)
 {
@@ -177,6 +196,78 @@ bool isNumber(const QVariant& v)
     }
 }
 
+}
+
+std::optional<QByteArray> UserDefaults::fastEncodedText(const QByteArray& bytes)
+{
+    const auto* p = reinterpret_cast<const uchar*>(bytes.constData());
+    const qsizetype n = bytes.size();
+    qsizetype escapes = 0;
+    for (qsizetype i = 0; i < n;) {
+        const uchar c = p[i];
+        if (c < 0x80) {
+            if (c < 0x20 || c == 0x7f)
+                return std::nullopt;
+            escapes += (c == '"' || c == '\\') ? 1 : 0;
+            ++i;
+            continue;
+        }
+        int length = 0;
+        char32_t cp = 0;
+        if (c >= 0xc2 && c <= 0xdf) {
+            length = 2;
+            cp = c & 0x1f;
+        } else if (c >= 0xe0 && c <= 0xef) {
+            length = 3;
+            cp = c & 0x0f;
+        } else if (c >= 0xf0 && c <= 0xf4) {
+            length = 4;
+            cp = c & 0x07;
+        } else {
+            return std::nullopt;
+        }
+        if (n - i < length)
+            return std::nullopt;
+        for (int k = 1; k < length; ++k) {
+            if ((p[i + k] & 0xc0) != 0x80)
+                return std::nullopt;
+            cp = (cp << 6) | (p[i + k] & 0x3f);
+        }
+        const bool overlong = (length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000);
+        const bool surrogate = cp >= 0xd800 && cp <= 0xdfff;
+        const bool nonCharacter = (cp & 0xfffe) == 0xfffe || (cp >= 0xfdd0 && cp <= 0xfdef);
+        if (overlong || surrogate || nonCharacter || cp > 0x10ffff || cp == 0xfeff)
+            return std::nullopt;
+        i += length;
+    }
+    static constexpr char head[] = R"({"type":"utf8","value":")";
+    static constexpr char tail[] = R"("})";
+    QByteArray out;
+    out.reserve(qsizetype(sizeof head) + n + escapes + qsizetype(sizeof tail));
+    out.append(head);
+    if (escapes == 0) {
+        out.append(bytes);
+    } else {
+        qsizetype from = 0;
+        for (qsizetype i = 0; i < n; ++i) {
+            if (p[i] == '"' || p[i] == '\\') {
+                out.append(bytes.constData() + from, i - from);
+                out.append('\\');
+                from = i;
+            }
+        }
+        out.append(bytes.constData() + from, n - from);
+    }
+    out.append(tail);
+    return out;
+}
+
+std::optional<QByteArray> UserDefaults::encodedText(const QVariant& value)
+{
+    const std::optional<QJsonValue> encoded = encode(value);
+    if (!encoded)
+        return std::nullopt;
+    return jsonText(*encoded);
 }
 
 UserDefaults& UserDefaults::standard()
@@ -219,8 +310,14 @@ void UserDefaults::load()
     }
     if (ok) {
         m_values = values;
-        for (auto it = root.begin(); it != root.end(); ++it)
-            m_encoded.insert(it.key(), jsonText(it.value()));
+        for (auto it = root.begin(); it != root.end(); ++it) {
+            // Large lists are stored as text bytes: escaping them again in
+            // one pass spares a round through QJsonDocument.
+            std::optional<QByteArray> text;
+            if (isPlainUtf8Value(it.value()))
+                text = fastEncodedText(m_values[it.key()].toByteArray());
+            m_encoded.insert(it.key(), text ? std::move(*text) : jsonText(it.value()));
+        }
         return;
     }
     // Never overwrite what we cannot read: keep it aside and start empty.
@@ -386,6 +483,10 @@ namespace {
 // and its JSON text; none when the store cannot hold it.
 std::optional<std::pair<QVariant, QByteArray>> prepare(const QVariant& value)
 {
+    if (value.typeId() == QMetaType::QByteArray) {
+        if (auto text = UserDefaults::fastEncodedText(value.toByteArray()))
+            return std::make_pair(value, std::move(*text));
+    }
     const std::optional<QJsonValue> encoded = encode(value);
     if (!encoded)
         return std::nullopt;

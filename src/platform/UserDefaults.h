@@ -74,6 +74,14 @@ public:
     static qint64 toInteger(const QVariant& v);
     static double toDouble(const QVariant& v);
 
+    // The stored JSON text of one value by the general encoder; none when
+    // the store cannot hold it.
+    static std::optional<QByteArray> encodedText(const QVariant& value);
+    // The same text for bytes kept as readable text, escaped in one pass;
+    // none wherever only the general encoder is certain (bytes that are not
+    // well-formed UTF-8, control characters, byte-order marks, noncharacters).
+    static std::optional<QByteArray> fastEncodedText(const QByteArray& bytes);
+
 Q_SIGNALS:
     void changed(const QString& key);
 

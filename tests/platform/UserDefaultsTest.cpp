@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -136,6 +137,41 @@ TEST_F(UserDefaultsTest, AWriteCutShortIsReportedAndLeavesThePreviousFile)
     EXPECT_EQ(d.data("orders"), QByteArray(R"([{"id":"A"}])"));
     EXPECT_EQ(read(path()), before);
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"defaults.json"});
+}
+
+// The one-pass text must be the general encoder's, byte for byte, or absent.
+TEST_F(UserDefaultsTest, FastTextMatchesTheGeneralEncoder)
+{
+    QByteArrayList inputs{
+        "", "plain", R"([{"name":"陈\"五\"","note":"a\\b, c/d"}])", "摄影 🎞️ 𠀀", "\xc2\x80\xdf\xbf\xe0\xa0\x80\xf4\x8f\xbf\xbf",
+        "tab\there", "line\n", QByteArray("nul\0x", 5), "del\x7f", "\xef\xbb\xbf" "bom", "\xef\xbf\xbe", "\xef\xb7\x90",
+        "\xc0\xaf", "\xe0\x80\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\xe6\x91", "\x80", "\xff",
+    };
+    QRandomGenerator rng(29);
+    const QByteArrayList pool{"a", "\"", "\\", "/", "\n", "摄", "é", "🎞", "\xed\xa0\x80", "\xe6\x91", "\xef\xbf\xbf"};
+    for (int i = 0; i < 3000; ++i) {
+        QByteArray b;
+        for (int n = rng.bounded(1, 8); n > 0; --n)
+            b += pool[rng.bounded(int(pool.size()))];
+        inputs.append(b);
+    }
+    int fast = 0;
+    for (const QByteArray& b : inputs) {
+        const auto general = UserDefaults::encodedText(b);
+        if (const auto text = UserDefaults::fastEncodedText(b)) {
+            ++fast;
+            EXPECT_EQ(*text, general) << b.toHex().constData();
+        }
+    }
+    EXPECT_GT(fast, 300); // the random inputs do reach the fast path
+
+    // Stored and reloaded, the file is the one the general encoder makes.
+    const QByteArray orders = inputs[2] + inputs[3];
+    UserDefaults(path()).set("orders", orders);
+    const QByteArray expected = "{\n  \"orders\": " + *UserDefaults::encodedText(orders) + "\n}\n";
+    EXPECT_EQ(read(path()), expected);
+    UserDefaults(path()).set("other", 1);
+    EXPECT_TRUE(read(path()).startsWith(expected.chopped(3)));
 }
 
 TEST_F(UserDefaultsTest, RegisteredDefaultsAreSeenUntilAValueIsStored)
