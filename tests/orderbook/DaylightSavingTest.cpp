@@ -86,26 +86,19 @@ TEST_F(DaylightSavingTest, DayRulesFollowAChangeOfTimeZoneWhileRunning)
     EXPECT_EQ(manager.orders().first().shootTime.time(), QTime(16, 30));
 }
 
-}
-
-namespace {
-
-// Offsets are cached per day; days on which the clocks move, by an hour or by
-// half an hour, must still split at the exact instant of the change.
+// Days on which the clocks move, by an hour or half an hour, split at the
+// exact instant of the change.
 TEST_F(DaylightSavingTest, EveryInstantLandsOnTheDayTheSystemGives)
 {
     for (const char* zone : {"America/New_York", "Australia/Lord_Howe"}) {
         pinTimeZone(zone);
         const qint64 from = QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC).toMSecsSinceEpoch();
-        const qint64 to = QDateTime(QDate(2027, 1, 1), QTime(0, 0), Qt::UTC).toMSecsSinceEpoch();
         int mismatches = 0;
-        // An odd step walks every minute of the quarter hour over the year.
-        for (qint64 ms = from; ms < to; ms += 7 * 60 * 1000 + 1013) {
+        for (qint64 ms = from; ms < from + 365 * 86400000LL; ms += 7 * 60 * 1000 + 1013) {
             const QDateTime system = QDateTime::fromMSecsSinceEpoch(ms, Qt::LocalTime);
             const QDateTime cached = LocalCalendar::fromMSecsSinceEpoch(ms);
-            if (cached.date() != system.date() || cached.time() != system.time()
-                || LocalCalendar::dayOf(QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC)) != system.date())
-                ++mismatches;
+            mismatches += cached.date() != system.date() || cached.time() != system.time()
+                || LocalCalendar::dayOf(QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC)) != system.date();
         }
         EXPECT_EQ(mismatches, 0) << zone;
     }
