@@ -75,6 +75,7 @@ bool AutoImportController::processFolder(const QString& sourcePath)
     m_photoCount = 0;
     m_videoCount = 0;
     m_targetPath.clear();
+    m_failures.clear();
     // totalCount keeps the last run's value until the scan reports.
 
     AutoImportEngine::Options options;
@@ -128,6 +129,8 @@ void AutoImportController::onFileHandled(const AutoImportFileReport& report)
         ++m_videoCount;
     else if (report.skipped)
         ++m_skipCount;
+    if (report.failed && m_failures.size() < kShownFailures)
+        m_failures.append({report.name, report.error});
     Q_EMIT stateChanged();
 }
 
@@ -139,6 +142,7 @@ void AutoImportController::onRunFinished(const AutoImportRunSummary& summary)
     m_isCompleted = true;
     m_currentFileName.clear();
     m_isCancelled = m_cancelRequested;
+    m_stoppedShort = m_isCancelled;
     m_failedCount = summary.failedCount;
     m_targetPath = summary.targetPath;
 
@@ -156,6 +160,8 @@ void AutoImportController::onRunFinished(const AutoImportRunSummary& summary)
         // A failed run must not sound like a finished one.
         Log::line(QStringLiteral("❌ [完成] 有 %1 个文件导入失败，未播放提示音，请检查存储卡和目标磁盘")
                       .arg(m_failedCount));
+    } else if (m_totalCount == 0) {
+        Log::line(QStringLiteral("⚠️ [完成] 未找到照片或视频，未播放提示音"));
     } else if (!m_isCancelled) {
         const int volume = playEndSound();
         if (volume >= 0)

@@ -232,8 +232,10 @@ void AutoImportEngine::run(const QString& sourcePath, const Options& options)
     bool wrotePhotos = false;
     bool wroteVideos = false;
 
+    int handled = 0;
     for (const QString& file : files) {
         AutoImportFileReport report;
+        bool interrupted = false;
         const QFileInfo info(file);
         report.name = info.fileName();
         report.kind = kindOf(report.name);
@@ -255,18 +257,23 @@ void AutoImportEngine::run(const QString& sourcePath, const Options& options)
                 }
                 if (placement.name.isEmpty()) {
                     report.failed = true;
-                    Log::line(QStringLiteral("❌ [复制失败] ") + report.name
-                              + QStringLiteral(": 同名文件过多，找不到可用的文件名"));
+                    report.error = QStringLiteral("同名文件过多，找不到可用的文件名");
+                    Log::line(QStringLiteral("❌ [复制失败] ") + report.name + QStringLiteral(": ") + report.error);
                     break;
                 }
                 const SafeFileTransfer::Result copy =
-                    SafeFileTransfer::copy(file, dest->folder(), placement.name, fault);
+                    SafeFileTransfer::copy(file, dest->folder(), placement.name, fault, &m_cancel);
+                if (copy.cancelled) {
+                    interrupted = true;
+                    break;
+                }
                 if (copy.nameTaken) {
                     dest->noteTaken(placement.name);
                     continue;
                 }
                 if (!copy.ok) {
                     report.failed = true;
+                    report.error = copy.error;
                     Log::line(QStringLiteral("❌ [复制失败] ") + report.name + QStringLiteral(": ")
                               + copy.error);
                     break;
@@ -282,12 +289,18 @@ void AutoImportEngine::run(const QString& sourcePath, const Options& options)
             }
             summary.failedCount += report.failed ? 1 : 0;
         }
-        Q_EMIT fileHandled(report);
+        if (!interrupted) {
+            ++handled;
+            Q_EMIT fileHandled(report);
+        }
         if (isCancelRequested()) {
             Log::line(QStringLiteral("🛑 [取消] 检测到取消请求，停止后续文件复制（已复制文件全部保留）"));
             break;
         }
     }
+
+    if (handled < files.size())
+        Log::line(QStringLiteral("🛑 [取消] %1 个文件未复制").arg(files.size() - handled));
 
     // Every file was flushed before its rename; the names themselves reach
     // the disk here, before anyone is told the card may be formatted.

@@ -19,6 +19,7 @@ struct AutoImportFileReport
     bool copied = false;
     bool skipped = false;     // already imported (same name, size and time or bytes)
     bool failed = false;
+    QString error;            // why it failed
 };
 
 // What the engine reports when a run has ended (normally or by cancel).
@@ -86,7 +87,8 @@ public:
     static constexpr const char* kPhotoFolder = "照片";
     static constexpr const char* kVideoFolder = "视频";
 
-    // Thread-safe: the run stops after the file in hand.
+    // Thread-safe: the run stops within the file in hand, whose partial
+    // copy is removed.
     void requestCancel() { m_cancel.store(true); }
     bool isCancelRequested() const { return m_cancel.load(); }
 

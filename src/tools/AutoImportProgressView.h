@@ -12,7 +12,8 @@ class AutoImportProgressView : public ToolProgressPanel
 {
     Q_OBJECT
 public:
-    enum class Form { running, completed, cancelled };
+    // `failed`: some file was not imported; `empty`: nothing to import.
+    enum class Form { running, completed, cancelled, failed, empty };
 
     explicit AutoImportProgressView(AutoImportController* controller, QWidget* parent = nullptr);
 
@@ -23,6 +24,7 @@ public:
 
 protected:
     QString title() const override;
+    bool celebrates() const override { return form() == Form::completed; }
     void refreshResults() override;
 
 private:
@@ -30,6 +32,8 @@ private:
 
     AutoImportController* m_import;
     QWidget* m_warning;
+    ThemedLabel* m_warningLabel;
+    QList<ThemedLabel*> m_failureLines; // the shown failures, then "等N个"
     ThemedLabel* m_photos;
     ThemedLabel* m_videos;
     ThemedLabel* m_skipped;

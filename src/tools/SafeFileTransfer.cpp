@@ -62,11 +62,15 @@ void startWriteback(int fd, qint64 offset, qint64 length)
 
 // Copies until end of file; the kernel path first, a bounded buffer when the
 // file systems cannot do it in the kernel.
-bool copyData(int in, int out, qint64* copied, int* error)
+bool copyData(int in, int out, qint64* copied, int* error, const std::atomic<bool>* cancel)
 {
     bool kernel = true;
     std::unique_ptr<char[]> buffer;
     for (;;) {
+        if (cancel && cancel->load()) {
+            *error = ECANCELED;
+            return false;
+        }
         if (kernel) {
             const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, size_t(SafeFileTransfer::kBufferSize), 0);
             if (n > 0) {
@@ -149,7 +153,8 @@ SafeFileTransfer::Result publishResult(const QByteArray& temp, const QByteArray&
 
 SafeFileTransfer::Result SafeFileTransfer::copy(const QString& sourcePath, const QString& folder,
                                                     const QString& name,
-                                                    const std::function<QString()>& fault)
+                                                    const std::function<QString()>& fault,
+                                                    const std::atomic<bool>* cancel)
 {
     Result result;
     Fd in;
@@ -196,8 +201,10 @@ SafeFileTransfer::Result SafeFileTransfer::copy(const QString& sourcePath, const
         return fail(errnoText(ENOSPC));
     qint64 copied = 0;
     int error = 0;
-    if (!copyData(in.fd, out.fd, &copied, &error))
+    if (!copyData(in.fd, out.fd, &copied, &error, cancel)) {
+        result.cancelled = error == ECANCELED;
         return fail(errnoText(error));
+    }
     if (copied != qint64(st.st_size))
         return fail(QStringLiteral("复制的数据量与源文件大小不一致"));
     if (fault) {

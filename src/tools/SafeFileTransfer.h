@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 
 // Copies or moves one file into a folder without ever exposing a partial file
@@ -18,12 +19,15 @@ public:
     {
         bool ok = false;
         bool nameTaken = false; // a file of that name exists (or appeared meanwhile)
+        bool cancelled = false; // `cancel` was seen between two blocks
         QString error;
     };
 
-    // `fault` (tests) may fail the copy after the data is written.
+    // `fault` (tests) may fail the copy after the data is written; `cancel`
+    // is read between blocks, so a large file stops part way.
     static Result copy(const QString& sourcePath, const QString& folder, const QString& name,
-                       const std::function<QString()>& fault = {});
+                       const std::function<QString()>& fault = {},
+                       const std::atomic<bool>* cancel = nullptr);
     // Symbolic links are moved as links; their targets are never touched.
     static Result move(const QString& sourcePath, const QString& folder, const QString& name);
     // The cross-file-system half of `move`, callable alone so it can be tested

@@ -38,12 +38,12 @@ int ToolRunController::percentOf(qint64 done, qint64 total)
 
 int ToolRunController::progressPercent() const
 {
-    return m_isCompleted ? 100 : percentOf(m_processedCount, m_totalCount);
+    return m_isCompleted && !m_stoppedShort ? 100 : percentOf(m_processedCount, m_totalCount);
 }
 
 int ToolRunController::progressPermille() const
 {
-    if (m_isCompleted)
+    if (m_isCompleted && !m_stoppedShort)
         return 1000;
     return int(std::clamp<qint64>(qint64(m_processedCount) * 1000 / std::max(m_totalCount, 1), 0, 1000));
 }
@@ -60,6 +60,7 @@ quint64 ToolRunController::beginRun()
 {
     m_isProcessing = true;
     m_isCompleted = false;
+    m_stoppedShort = false;
     resetCounts();
     return ++m_generation;
 }

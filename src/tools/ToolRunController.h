@@ -72,6 +72,8 @@ protected:
 
     bool m_isProcessing = false;
     bool m_isCompleted = false;
+    // Ended before its work was done: the bar keeps the real figure.
+    bool m_stoppedShort = false;
     int m_processedCount = 0;
     int m_totalCount = 0;
     int m_skipCount = 0;

@@ -337,3 +337,22 @@ TEST(AutoImportEngine, ASourceSwappedForAPipeFailsInsteadOfHanging)
     EXPECT_FALSE(result.nameTaken);
     EXPECT_TRUE(ImportFixture::tree(fx.path("out")).isEmpty());
 }
+
+TEST(AutoImportEngine, CancelStopsInsideALargeFileAndLeavesNoPartialCopy)
+{
+    ImportFixture fx;
+    fx.card("C0001.MP4", 3 * SafeFileTransfer::kBufferSize + 1);
+    fx.card("C0002.MP4");
+    AutoImportEngine engine;
+    QList<AutoImportFileReport> reports;
+    QObject::connect(&engine, &AutoImportEngine::fileHandled,
+                     [&](const AutoImportFileReport& r) { reports.append(r); });
+    engine.requestCancel(); // seen at the first block, long before the file's end
+    AutoImportEngine::Options options;
+    options.desktopPath = fx.desktop();
+    options.date = kDay;
+    engine.run(fx.card(), options);
+    EXPECT_TRUE(reports.isEmpty()); // the cut file is not counted as handled
+    EXPECT_EQ(ImportFixture::tree(fx.desktop() + "/" + kBase), QStringList({"视频/"}));
+    EXPECT_TRUE(fx.lines().contains("🛑 [取消] 2 个文件未复制"));
+}

@@ -103,7 +103,8 @@ void everyState(AppThemeStyle style)
         ASSERT_TRUE(done.wait(10000));
         EXPECT_EQ(panel->form(), Form::cancelled);
         EXPECT_EQ(panel->titleText(), "已取消导入");
-        EXPECT_EQ(panel->percentText(), "100%");
+        EXPECT_EQ(panel->percentText(), "50%"); // the real share, no check mark
+        EXPECT_EQ(panel->firework(), nullptr);
         EXPECT_EQ(panel->resultLines(),
                   QStringList({"用户已取消导入，请勿立刻格式化存储卡", "照片：4张", "视频：0个", "跳过重复：0个"}));
         s.save("import-cancelled-" + theme, kBurstMs);
@@ -137,8 +138,23 @@ void everyState(AppThemeStyle style)
         s.card("b.JPG");
         ImportFixture::write(s.photos()); // a file where the photo folder goes
         ASSERT_TRUE(s.run());
-        EXPECT_EQ(s.panel()->resultLines().last(), "失败：2个");
+        EXPECT_EQ(s.panel()->form(), Form::failed);
+        EXPECT_EQ(s.panel()->titleText(), "导片未完成");
+        EXPECT_EQ(s.panel()->firework(), nullptr);
+        EXPECT_EQ(s.panel()->resultLines(),
+                  QStringList({"部分文件未能导入，请勿立刻格式化存储卡", "照片：0张", "视频：0个", "跳过重复：0个",
+                               "a.JPG：Not a directory", "b.JPG：Not a directory", "失败：2个"}));
+        EXPECT_TRUE(s.volumes.isEmpty());
         s.save("import-failed-" + theme, kBurstMs);
+    }
+    {
+        Screen s;
+        s.card("notes.txt");
+        ASSERT_TRUE(s.run());
+        EXPECT_EQ(s.panel()->form(), Form::empty);
+        EXPECT_EQ(s.panel()->titleText(), "未找到照片或视频");
+        EXPECT_EQ(s.panel()->firework(), nullptr);
+        EXPECT_TRUE(s.volumes.isEmpty());
     }
 }
 
