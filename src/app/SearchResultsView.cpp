@@ -123,6 +123,8 @@ SearchResultsView::SearchResultsView(QWidget* parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("searchResults"));
+    // A drop-down over the screen below the top bar.
+    setProperty("layoutOverlay", true);
     setAttribute(Qt::WA_StyledBackground, false);
     setFixedWidth(kWidth);
     auto* shadow = new QGraphicsDropShadowEffect(this);

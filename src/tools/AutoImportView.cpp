@@ -6,13 +6,16 @@
 
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
+#include "ui/LightScrollBar.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QPointer>
+#include <QScrollArea>
 #include <QStackedLayout>
 #include <QTimer>
+#include <QVBoxLayout>
 
 AutoImportView::AutoImportView(QWidget* parent)
     : AutoImportView(&AutoImportController::shared(), parent)
@@ -23,11 +26,20 @@ AutoImportView::AutoImportView(AutoImportController* controller, QWidget* parent
     : QWidget(parent)
     , m_controller(controller)
 {
-    m_stack = new QStackedLayout(this);
-    m_idle = new AutoImportIdleView(this);
-    m_progress = new AutoImportProgressView(m_controller, this);
+    // A window too short for the screen scrolls it rather than cutting it off.
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    QScrollArea* scroll = LightScrollBar::makeVerticalScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    auto* page = new QWidget(scroll);
+    page->setAutoFillBackground(false);
+    m_stack = new QStackedLayout(page);
+    m_idle = new AutoImportIdleView(page);
+    m_progress = new AutoImportProgressView(m_controller, page);
     m_stack->addWidget(m_idle);
     m_stack->addWidget(m_progress);
+    scroll->setWidget(page);
+    outer->addWidget(scroll);
 
     connect(m_idle, &AutoImportIdleView::urlsDropped, this, [this](const QList<QUrl>& urls) {
         Log::line(QStringLiteral("📥 [拖拽] 检测到放下动作"));

@@ -13,6 +13,8 @@
 #include "ui/AppTheme.h"
 #include "ui/ThemeObserver.h"
 
+#include "LayoutCheck.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -35,6 +37,7 @@ void save(QWidget& w, const QString& name)
     const QImage image = w.grab().toImage();
     ASSERT_FALSE(image.isNull());
     ASSERT_TRUE(image.save(shotPath(name))) << shotPath(name).toStdString();
+    expectCleanLayout(&w);
 }
 }
 

@@ -9,6 +9,8 @@
 #include "ui/ThemeObserver.h"
 #include "ui/ThemedPanel.h"
 
+#include "LayoutCheck.h"
+
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
@@ -41,6 +43,7 @@ struct Screen : ControllerFixture
         const QImage image = backdrop.grab().toImage();
         ASSERT_FALSE(image.isNull());
         ASSERT_TRUE(image.save(shotPath(name))) << shotPath(name).toStdString();
+        expectCleanLayout(&backdrop);
     }
     bool run() { return runToEnd([this] { view->processFolder(card()); }); }
     AutoImportProgressView* panel() const { return view->progressView(); }

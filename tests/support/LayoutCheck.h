@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QStringList>
+
+class QWidget;
+
+// The layout faults a user sees, for screenshot tests: a visible label or
+// button that cannot show its whole text, two visible sibling widgets that
+// overlap, and a widget that reaches outside its parent (cut off), except
+// content scrolled inside a scroll area. A widget meant to lie over another
+// (a badge, an outline) sets the property "layoutOverlay" to true; a text
+// meant to lose its end or middle sets "layoutMayElide".
+namespace LayoutCheck {
+// The faults of `root` at its current size, one line each.
+QStringList faults(QWidget* root);
+}
+
+// Checks `window` at its current size and at its minimum size, then restores
+// it; each fault found fails the running test.
+void expectCleanLayout(QWidget* window);
