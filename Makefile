@@ -19,7 +19,7 @@ test: build
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
 
 bench: build
-	@for b in $(BUILD_DIR)/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+	@for b in $$(find $(BUILD_DIR)/bench -type f -name 'bench_*' -perm -u+x | sort); do echo "== $$b"; "$$b"; done
 
 clean:
 	rm -rf $(BUILD_DIR)
