@@ -8,6 +8,7 @@
 #include "settings/LauncherIconSync.h"
 #include "platform/QuitSignals.h"
 #include "settings/AppIconManager.h"
+#include "tools/AutoImportController.h"
 
 #include <QApplication>
 #include <QScreen>
@@ -32,6 +33,13 @@ void AppDelegate::applicationWillTerminate()
     if (m_terminated)
         return;
     m_terminated = true;
+    // A signal or the session ending cancels a card import as its cancel
+    // button does: the cut file is removed, the copied ones stay.
+    AutoImportController& import = AutoImportController::shared();
+    if (import.isProcessing()) {
+        import.requestCancel();
+        import.waitForWorker();
+    }
     BackupManager::shared().performAutoBackupIfEnabled();
     // A queued icon install is dropped; one under way finishes its files.
     LauncherIconSync::shutdown();

@@ -1,11 +1,16 @@
 #include "MainWindow.h"
 
 #include "app/ContentView.h"
+#include "platform/Log.h"
 #include "platform/Product.h"
+#include "tools/AutoImportController.h"
 #include "ui/AppTheme.h"
 #include "ui/ThemeObserver.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QMenuBar>
 
 MainWindow::MainWindow(QWidget* parent)
@@ -23,12 +28,46 @@ MainWindow::MainWindow(QWidget* parent)
     m_quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     m_quit->setShortcutContext(Qt::ApplicationShortcut);
     connect(m_about, &QAction::triggered, this, &MainWindow::aboutRequested);
-    connect(m_quit, &QAction::triggered, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    connect(m_quit, &QAction::triggered, this, [this] {
+        if (confirmQuit())
+            QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    });
 
     // The content is 1100 x 700 by default; the menu bar sits above it.
     resize(1100, 700 + menuBar()->sizeHint().height());
     applyTheme();
     connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, &MainWindow::applyTheme);
+}
+
+bool MainWindow::confirmQuit()
+{
+    AutoImportController& import = AutoImportController::shared();
+    if (!import.isProcessing())
+        return true;
+    const bool quit = m_ask ? m_ask() : [this] {
+        QMessageBox box(QMessageBox::Question, windowTitle(), QStringLiteral("正在导片，确定要退出吗？"),
+                        QMessageBox::NoButton, this);
+        QPushButton* stay = box.addButton(QStringLiteral("继续导片"), QMessageBox::RejectRole);
+        box.addButton(QStringLiteral("退出"), QMessageBox::AcceptRole);
+        box.setDefaultButton(stay);
+        box.setEscapeButton(stay);
+        box.exec();
+        return box.clickedButton() != stay;
+    }();
+    if (!quit)
+        return false;
+    // The cut file is removed and the engine logs how many were not copied.
+    import.requestCancel();
+    import.waitForWorker();
+    return true;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    if (confirmQuit())
+        event->accept();
+    else
+        event->ignore();
 }
 
 void MainWindow::applyTheme()

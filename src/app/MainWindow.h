@@ -2,6 +2,8 @@
 
 #include <QMainWindow>
 
+#include <functional>
+
 class ContentView;
 
 // The one main window: the content view under a menu bar holding the
@@ -16,11 +18,21 @@ public:
     QAction* aboutAction() const { return m_about; }
     QAction* quitAction() const { return m_quit; }
 
+    // Whether the app may go now; while a card is copying it asks first and,
+    // on yes, cancels the run and waits for its worker.
+    bool confirmQuit();
+    // Tests answer the question in place of the dialog.
+    void setQuitQuestion(std::function<bool()> ask) { m_ask = std::move(ask); }
+
 Q_SIGNALS:
     void aboutRequested();
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void applyTheme();
+    std::function<bool()> m_ask;
 
     ContentView* m_content = nullptr;
     QAction* m_about = nullptr;

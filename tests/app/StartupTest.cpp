@@ -6,6 +6,7 @@
 #include "online/StatsReporter.h"
 #include "platform/Paths.h"
 #include "platform/UserDefaults.h"
+#include "tools/AutoImportController.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,10 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QProcess>
+#include <QSemaphore>
 #include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
 
 TEST(StartupTest, MainWindowOpensAtTheDefaultSizeWithAboutAndQuitInItsMenu)
 {
@@ -102,4 +106,46 @@ TEST(StartupTest, SigtermQuitsCleanlyAfterOneAutomaticBackup)
     const QString output = QString::fromUtf8(p.readAll());
     EXPECT_EQ(output.count("💾 备份导出成功"), 1) << output.toStdString();
     EXPECT_EQ(QDir(Paths::dataDir() + "/AutoBackups").entryList(QDir::Files).size(), 1);
+}
+
+TEST(StartupTest, ClosingDuringAnImportAsksAndQuittingCancelsIt)
+{
+    QTemporaryDir dir;
+    for (const char* name : {"a.JPG", "b.JPG", "c.JPG"}) {
+        QDir().mkpath(dir.path() + "/card");
+        QFile f(dir.path() + "/card/" + name);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("photo");
+    }
+    AutoImportController& import = AutoImportController::shared();
+    import.setDesktopPath(dir.path());
+    import.setSoundPlayer([](float) {});
+    QSemaphore reached, proceed;
+    import.setCopyFault([&](const QString&) {
+        reached.release();
+        proceed.acquire();
+        return QString();
+    });
+    MainWindow w;
+    w.show();
+    QList<bool> answers{false, true};
+    int asked = 0;
+    w.setQuitQuestion([&] {
+        ++asked;
+        if (answers.first())
+            proceed.release(3); // let the worker see the cancel
+        return answers.takeFirst();
+    });
+    EXPECT_TRUE(w.close()); // nothing running: no question
+    w.show();
+    ASSERT_TRUE(import.processFolder(dir.path() + "/card"));
+    reached.acquire();
+    EXPECT_FALSE(w.close()); // "继续导片"
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(import.isProcessing());
+    EXPECT_TRUE(w.close()); // "退出"
+    EXPECT_EQ(asked, 2);
+    QTRY_VERIFY(!import.isProcessing());
+    EXPECT_TRUE(import.isCancelled());
+    import.setCopyFault({});
 }
