@@ -17,6 +17,7 @@
 #include "platform/NotificationCenter.h"
 #include "platform/Product.h"
 #include "platform/UserDefaults.h"
+#include "schedule/ScheduleIncomeView.h"
 #include "settings/SettingsKeys.h"
 #include "tools/AutoImportView.h"
 #include "tools/BatchToolsView.h"
@@ -194,7 +195,7 @@ QWidget* ContentView::makeScreen(const std::optional<MenuItem>& menu)
     if (title == kQuickFilter)
         return new QuickFilterView(this);
     if (title == kSchedule)
-        return new PendingScreenView(title, QStringLiteral("ScheduleIncomeView"), this);
+        return new ScheduleIncomeView(this);
     if (title == kFtp)
         return new FtpTransferView(m_ftpController, this);
     if (title == kSoftwareUpdate)

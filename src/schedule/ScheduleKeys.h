@@ -7,6 +7,7 @@ namespace ScheduleKeys {
 inline constexpr StoredKey viewMode{"scheduleViewMode"};
 inline constexpr StoredKey statsMode{"scheduleStatsMode"};
 inline constexpr PreferenceKey<bool> weekStartsOnMonday{"weekStartsOnMonday", true};
+inline constexpr PreferenceKey<bool> firstTimeGuideShown{"scheduleFirstTimeGuideShown", false};
 inline constexpr StoredKey listColumnWidths{"scheduleListColumnWidths"};
 inline constexpr StoredKey listHiddenColumns{"scheduleListHiddenColumns"};
 inline constexpr StoredKey listDefaultSort{"scheduleListDefaultSort"};
@@ -18,6 +19,7 @@ inline constexpr StoredKey printTemplates{"schedulePrintTemplates"};
 inline QList<PreferenceEntry> entries()
 {
     return {entry(viewMode),          entry(statsMode),           entry(weekStartsOnMonday),
+            entry(firstTimeGuideShown),
             entry(listColumnWidths),  entry(listHiddenColumns),   entry(listDefaultSort),
             entry(listFilterPresets), entry(customStatsTemplates), entry(recycleBin),
             entry(printTemplates)};

@@ -1,0 +1,379 @@
+#include "ScheduleIncomeView.h"
+
+#include "online/StatsReporter.h"
+#include "orderbook/CalendarSyncManager.h"
+#include "orderbook/OrderManager.h"
+#include "orders/OrderFormView.h"
+#include "orders/StatsView.h"
+#include "platform/CalendarStore.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "schedule/ScheduleIncomeState.h"
+#include "schedule/ScheduleOrderFlows.h"
+#include "schedule/ScheduleKeys.h"
+#include "schedule/ScheduleSwipe.h"
+#include "schedule/ScheduleSwipeFilter.h"
+#include "ui/AppTheme.h"
+#include "ui/Fonts.h"
+#include "ui/PlateButton.h"
+#include "ui/LightScrollBar.h"
+#include "ui/SheetDialog.h"
+#include "ui/Symbols.h"
+#include "ui/ThemedLabel.h"
+#include "ui/ThemeObserver.h"
+
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QShowEvent>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+QColor searchTextColor()
+{
+    return QColor(205, 91, 43);
+}
+
+PlateButton* iconButton(const QString& symbol, const QString& name, QWidget* parent)
+{
+    PlateButton::Look look;
+    look.fill = &AppTheme::searchBackground;
+    look.text = &AppTheme::gold;
+    look.symbol = symbol;
+    look.symbolSize = 14;
+    look.padding = QMargins(9, 8, 9, 8);
+    auto* b = new PlateButton(QString(), look, parent);
+    b->setObjectName(name);
+    b->setFixedSize(32, 32);
+    b->setCursor(Qt::PointingHandCursor);
+    return b;
+}
+
+// Marks the spot of a view another change brings.
+QWidget* pendingView(const QString& name, QWidget* parent)
+{
+    auto* page = new QWidget(parent);
+    page->setObjectName(name);
+    auto* column = new QVBoxLayout(page);
+    column->addStretch(1);
+    auto* note = new ThemedLabel(QStringLiteral("此页面正在建设中"), Fonts::system(14),
+                                 [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.5); }, page);
+    note->setAlignment(Qt::AlignCenter);
+    column->addWidget(note);
+    column->addStretch(1);
+    page->setMinimumHeight(420);
+    return page;
+}
+
+}
+
+ScheduleIncomeView::ScheduleIncomeView(QWidget* parent)
+    : ScheduleIncomeView(OrderManager::shared(), CalendarSyncManager::shared(), UserDefaults::standard(), parent)
+{
+}
+
+ScheduleIncomeView::ScheduleIncomeView(OrderManager& orders, CalendarSyncManager& sync, UserDefaults& defaults,
+                                       QWidget* parent)
+    : ThemedPanel(&AppTheme::background, parent)
+    , m_orders(orders)
+    , m_sync(sync)
+    , m_defaults(defaults)
+{
+    setObjectName(QStringLiteral("scheduleIncomeView"));
+    m_state = new ScheduleIncomeState(orders, this);
+    m_flows = new ScheduleOrderFlows(orders, sync, this);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(buildHeader());
+
+    m_scroll = new QScrollArea(this);
+    m_scroll->setObjectName(QStringLiteral("scheduleContentScroll"));
+    m_scroll->setWidgetResizable(true);
+    m_scroll->setFrameShape(QFrame::NoFrame);
+    LightScrollBar::style(m_scroll);
+    m_content = new QStackedWidget(m_scroll);
+    m_calendarPage = pendingView(QStringLiteral("scheduleCalendarPlaceholder"), m_content);
+    m_content->addWidget(m_calendarPage);
+    m_scroll->setWidget(m_content);
+    column->addWidget(m_scroll, 1);
+
+    connect(m_state, &ScheduleIncomeState::viewModeChanged, this, &ScheduleIncomeView::showMode);
+    connect(m_state, &ScheduleIncomeState::orderFormRequested, this, &ScheduleIncomeView::openOrderForm);
+    connect(m_state, &ScheduleIncomeState::importRequested, this, &ScheduleIncomeView::openImportAlert);
+    connect(m_state, &ScheduleIncomeState::searchTextChanged, this, [this](const QString& text) {
+        if (m_searchField->text() != text)
+            m_searchField->setText(text);
+        m_clearButton->setVisible(!text.isEmpty());
+        if (m_stats)
+            m_stats->setSearchText(text);
+    });
+    connect(m_state, &ScheduleIncomeState::showSearchChanged, m_searchRow, &QWidget::setVisible);
+
+    NotificationCenter& center = NotificationCenter::defaultCenter();
+    center.addObserver(this, QStringLiteral("ScheduleViewModeChanged"), [this](const QVariant& object) {
+        if (object.typeId() == QMetaType::Bool)
+            m_state->setViewMode(object.toBool() ? ScheduleIncomeState::calendarView
+                                                 : ScheduleIncomeState::statisticsView);
+    });
+    center.addObserver(this, QStringLiteral("ScheduleSearchOrder"), [this](const QVariant& object) {
+        if (object.typeId() != QMetaType::QString)
+            return;
+        m_state->setViewMode(ScheduleIncomeState::calendarView);
+        m_state->setShowSearch(true);
+        m_state->setSearchText(object.toString());
+    });
+
+    new ScheduleSwipeFilter(this, [this](QPointF translation, double velocityX) {
+        m_state->setViewMode(
+            ScheduleSwipe::targetMode(m_state->viewMode(), translation.x(), translation.y(), velocityX));
+    });
+    connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, [this] { update(); });
+    showMode(m_state->viewMode());
+}
+
+QWidget* ScheduleIncomeView::buildHeader()
+{
+    auto* header = new ThemedPanel(&AppTheme::topBarBackground, this);
+    header->setObjectName(QStringLiteral("scheduleHeader"));
+    auto* rows = new QVBoxLayout(header);
+    rows->setContentsMargins(0, 12, 0, 0);
+    rows->setSpacing(8);
+
+    auto* bar = new QHBoxLayout;
+    bar->setContentsMargins(24, 0, 24, 0);
+    bar->setSpacing(8);
+    // The status legend comes with the month calendar.
+    bar->addStretch(1);
+    PlateButton* search = iconButton(QStringLiteral("magnifyingglass"), QStringLiteral("scheduleSearchButton"), header);
+    connect(search, &QAbstractButton::clicked, this, [this] { m_state->setShowSearch(!m_state->showSearch()); });
+    bar->addWidget(search);
+    PlateButton* settings = iconButton(QStringLiteral("gearshape"), QStringLiteral("scheduleSettingsButton"), header);
+    connect(settings, &QAbstractButton::clicked, this, &ScheduleIncomeView::openSettings);
+    bar->addWidget(settings);
+    PlateButton::Look newLook;
+    newLook.fill = &AppTheme::gold;
+    newLook.text = &AppTheme::background;
+    newLook.font = Fonts::system(13, QFont::Medium);
+    newLook.symbol = QStringLiteral("plus.circle.fill");
+    newLook.symbolSize = 13;
+    newLook.padding = QMargins(14, 7, 14, 7);
+    auto* newOrder = new PlateButton(QStringLiteral("新建订单"), newLook, header);
+    newOrder->setObjectName(QStringLiteral("scheduleNewOrderButton"));
+    newOrder->setCursor(Qt::PointingHandCursor);
+    connect(newOrder, &QAbstractButton::clicked, this,
+            [this] { m_state->openOrderForm(std::nullopt, QDateTime::currentDateTime()); });
+    bar->addWidget(newOrder);
+    rows->addLayout(bar);
+
+    rows->addWidget(buildSearchRow());
+    rows->addWidget(buildModeBar());
+    return header;
+}
+
+QWidget* ScheduleIncomeView::buildSearchRow()
+{
+    auto* outer = new QWidget(this);
+    auto* outerLayout = new QHBoxLayout(outer);
+    outerLayout->setContentsMargins(24, 0, 24, 0);
+    auto* row = new ThemedPanel(&AppTheme::searchBackground, outer);
+    row->setObjectName(QStringLiteral("scheduleSearchRow"));
+    outerLayout->addWidget(row);
+    auto* items = new QHBoxLayout(row);
+    items->setContentsMargins(12, 8, 12, 8);
+    items->setSpacing(8);
+    QFont glassFont(Symbols::fontFamily());
+    glassFont.setPixelSize(12);
+    auto* glass = new ThemedLabel(Symbols::glyph(QStringLiteral("magnifyingglass")), glassFont,
+                                  [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.4); }, row);
+    items->addWidget(glass);
+    m_searchField = new QLineEdit(row);
+    m_searchField->setObjectName(QStringLiteral("scheduleSearchField"));
+    m_searchField->setFrame(false);
+    m_searchField->setFont(Fonts::system(13));
+    m_searchField->setPlaceholderText(QStringLiteral("搜索客户姓名或电话"));
+    auto paintField = [this] {
+        QPalette p = m_searchField->palette();
+        p.setColor(QPalette::Text, searchTextColor());
+        p.setColor(QPalette::Highlight, AppTheme::withOpacity(searchTextColor(), 0.3));
+        p.setColor(QPalette::Base, Qt::transparent);
+        p.setColor(QPalette::PlaceholderText, AppTheme::withOpacity(AppTheme::textPrimary(), 0.4));
+        m_searchField->setPalette(p);
+    };
+    paintField();
+    connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, m_searchField, paintField);
+    connect(m_searchField, &QLineEdit::textChanged, m_state, &ScheduleIncomeState::setSearchText);
+    items->addWidget(m_searchField, 1);
+    PlateButton::Look clearLook;
+    clearLook.text = [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.4); };
+    clearLook.symbol = QStringLiteral("xmark.circle.fill");
+    clearLook.padding = QMargins(2, 2, 2, 2);
+    auto* clear = new PlateButton(QString(), clearLook, row);
+    clear->setObjectName(QStringLiteral("scheduleSearchClear"));
+    clear->setVisible(false);
+    connect(clear, &QAbstractButton::clicked, this, [this] { m_state->setSearchText(QString()); });
+    m_clearButton = clear;
+    items->addWidget(clear);
+    m_searchRow = outer;
+    outer->setVisible(false);
+    return outer;
+}
+
+QWidget* ScheduleIncomeView::buildModeBar()
+{
+    auto* outer = new QWidget(this);
+    auto* outerLayout = new QHBoxLayout(outer);
+    outerLayout->setContentsMargins(24, 0, 24, 8);
+    auto* bar = new ThemedPanel(&AppTheme::searchBackground, outer);
+    bar->setObjectName(QStringLiteral("scheduleModeBar"));
+    outerLayout->addWidget(bar);
+    auto* items = new QHBoxLayout(bar);
+    items->setContentsMargins(0, 0, 0, 0);
+    items->setSpacing(0);
+    const QString titles[2] = {QStringLiteral("日历视图"), QStringLiteral("收入统计")};
+    const QString symbols[2] = {QStringLiteral("calendar"), QStringLiteral("chart.bar")};
+    for (int mode = 0; mode < 2; ++mode) {
+        PlateButton::Look look;
+        look.fill = [this, mode] { return m_state->viewMode() == mode ? AppTheme::gold() : QColor(Qt::transparent); };
+        look.text = [this, mode] {
+            return m_state->viewMode() == mode ? AppTheme::background()
+                                                : AppTheme::withOpacity(AppTheme::textPrimary(), 0.7);
+        };
+        look.font = Fonts::system(13, QFont::Medium);
+        look.symbol = symbols[mode];
+        look.symbolSize = 13;
+        look.spacing = 6;
+        look.radius = 6;
+        look.padding = QMargins(3, 11, 3, 11);
+        auto* button = new PlateButton(titles[mode], look, bar);
+        button->setObjectName(mode == 0 ? QStringLiteral("scheduleCalendarMode") : QStringLiteral("scheduleStatsMode"));
+        button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        button->setCursor(Qt::PointingHandCursor);
+        connect(button, &QAbstractButton::clicked, this, [this, mode] { m_state->setViewMode(mode); });
+        items->addWidget(button);
+        m_modeButtons[mode] = button;
+    }
+    return outer;
+}
+
+void ScheduleIncomeView::showMode(int mode)
+{
+    for (int i = 0; i < 2; ++i) {
+        QFont f = Fonts::system(13, i == mode ? QFont::Bold : QFont::Medium);
+        PlateButton::Look look = m_modeButtons[i]->look();
+        look.font = f;
+        m_modeButtons[i]->setLook(look);
+    }
+    if (mode == ScheduleIncomeState::calendarView) {
+        m_content->setCurrentWidget(m_calendarPage);
+        if (m_stats)
+            m_stats->deleteLater();
+        return;
+    }
+    // Built anew each time it is shown, with the search as it stands.
+    if (!m_stats) {
+        m_stats = new StatsView(m_orders, m_state->searchText(), m_content);
+        m_stats->setObjectName(QStringLiteral("scheduleStatsView"));
+        m_content->addWidget(m_stats);
+    }
+    m_content->setCurrentWidget(m_stats);
+}
+
+void ScheduleIncomeView::openOrderForm()
+{
+    const std::optional<Order> editing = m_state->editingOrder();
+    auto* form = new OrderFormView(editing, m_state->selectedDate(), [this, editing](const Order& built) {
+        if (!m_flows->saveOrder(built, editing.has_value()))
+            alert(QStringLiteral("提示"), ScheduleOrderFlows::saveRefusedMessage());
+    }, this);
+    form->setObjectName(QStringLiteral("scheduleOrderForm"));
+    form->setWindowModality(Qt::WindowModal);
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    form->open();
+}
+
+void ScheduleIncomeView::openSettings()
+{
+    StatsReporter::shared().report(QStringLiteral("open_settings"), QString());
+    // The settings sheet comes in its own change; until then a marked stand-in.
+    auto* sheet = new SheetDialog(QStringLiteral("档期设置"), this, &AppTheme::background, 420);
+    sheet->setObjectName(QStringLiteral("scheduleSettingsSheet"));
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->body()->addWidget(pendingView(QStringLiteral("scheduleSettingsPlaceholder"), sheet));
+    PlateButton* done = SheetDialog::confirmButton(QStringLiteral("完成"), sheet);
+    connect(done, &QAbstractButton::clicked, sheet, &QDialog::accept);
+    sheet->body()->addWidget(done, 0, Qt::AlignRight);
+    sheet->open();
+}
+
+QMessageBox* ScheduleIncomeView::lastAlert() const
+{
+    return m_lastAlert.data();
+}
+
+QMessageBox* ScheduleIncomeView::alert(const QString& title, const QString& message)
+{
+    auto* box = new QMessageBox(QMessageBox::NoIcon, title, message, QMessageBox::NoButton, this);
+    box->setTextFormat(Qt::PlainText);
+    box->setWindowModality(Qt::WindowModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    m_lastAlert = box;
+    if (title == QStringLiteral("提示"))
+        box->addButton(QStringLiteral("好"), QMessageBox::AcceptRole);
+    box->open();
+    return box;
+}
+
+void ScheduleIncomeView::openImportAlert()
+{
+    const std::optional<ShootEvent> event = m_state->eventToImport();
+    QMessageBox* box = alert(QStringLiteral("导入为订单"), ScheduleOrderFlows::importMessage(event));
+    box->addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+    QPushButton* import = box->addButton(QStringLiteral("导入"), QMessageBox::AcceptRole);
+    connect(box, &QMessageBox::finished, this, [this, box, import, event] {
+        Q_UNUSED(import); // the import itself comes with the event import of the calendar sync
+        m_state->clearEventToImport();
+    });
+}
+
+void ScheduleIncomeView::openFirstTimeGuide()
+{
+    QMessageBox* box = alert(QStringLiteral("开启日历同步"),
+                             QStringLiteral("开启日历同步后，手机上添加的拍摄档期会自动同步到软件中。请在权限弹窗中选择「完全访问」。"));
+    QPushButton* go = box->addButton(QStringLiteral("知道了，去开启"), QMessageBox::AcceptRole);
+    box->addButton(QStringLiteral("稍后再说"), QMessageBox::RejectRole);
+    CalendarSyncManager* sync = &m_sync;
+    connect(box, &QMessageBox::finished, this, [box, go, sync] {
+        if (box->clickedButton() != go)
+            return;
+        sync->requestCalendarPermission([sync](bool granted, const std::optional<QString>&) {
+            if (granted)
+                sync->refreshEvents();
+        });
+    });
+}
+
+void ScheduleIncomeView::showEvent(QShowEvent* event)
+{
+    ThemedPanel::showEvent(event);
+    if (!event->spontaneous())
+        onAppear();
+}
+
+void ScheduleIncomeView::onAppear()
+{
+    const bool enabled = m_sync.calendarSyncEnabled();
+    if (enabled)
+        m_sync.checkPermissionAndAutoRefresh();
+    if (m_defaults.boolean(ScheduleKeys::firstTimeGuideShown) || !enabled)
+        return;
+    if (m_sync.eventStore().authorizationStatus() == CalendarAuthorizationStatus::FullAccess)
+        return;
+    m_defaults.set(ScheduleKeys::firstTimeGuideShown, true);
+    openFirstTimeGuide();
+}

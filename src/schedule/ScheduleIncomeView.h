@@ -1,0 +1,68 @@
+#pragma once
+
+#include "ui/ThemedPanel.h"
+
+#include <QPointer>
+
+class CalendarSyncManager;
+class OrderManager;
+class PlateButton;
+class QLineEdit;
+class QMessageBox;
+class QScrollArea;
+class QStackedWidget;
+class ScheduleIncomeState;
+class ScheduleOrderFlows;
+class StatsView;
+class UserDefaults;
+
+// The schedule and income screen: the top bar with the legend, search,
+// settings and new-order buttons, the search row, the view switch, and the
+// month calendar or the income statistics below. It follows
+// "ScheduleViewModeChanged" and "ScheduleSearchOrder" while it lives.
+class ScheduleIncomeView : public ThemedPanel
+{
+    Q_OBJECT
+public:
+    // On the shared stores and preferences.
+    explicit ScheduleIncomeView(QWidget* parent = nullptr);
+    ScheduleIncomeView(OrderManager& orders, CalendarSyncManager& sync, UserDefaults& defaults,
+                       QWidget* parent = nullptr);
+
+    ScheduleIncomeState& state() const { return *m_state; }
+    ScheduleOrderFlows& flows() const { return *m_flows; }
+
+    // The sheets and alerts, opened window-modal over the screen.
+    void openOrderForm();
+    void openSettings();
+    void openImportAlert();
+    void openFirstTimeGuide();
+    // The last alert opened (tests answer it).
+    QMessageBox* lastAlert() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QWidget* buildHeader();
+    QWidget* buildSearchRow();
+    QWidget* buildModeBar();
+    void showMode(int mode);
+    void onAppear();
+    QMessageBox* alert(const QString& title, const QString& message);
+
+    OrderManager& m_orders;
+    CalendarSyncManager& m_sync;
+    UserDefaults& m_defaults;
+    ScheduleIncomeState* m_state = nullptr;
+    ScheduleOrderFlows* m_flows = nullptr;
+    QWidget* m_searchRow = nullptr;
+    QLineEdit* m_searchField = nullptr;
+    QWidget* m_clearButton = nullptr;
+    PlateButton* m_modeButtons[2] = {nullptr, nullptr};
+    QScrollArea* m_scroll = nullptr;
+    QStackedWidget* m_content = nullptr;
+    QWidget* m_calendarPage = nullptr;
+    QPointer<StatsView> m_stats;
+    QPointer<QMessageBox> m_lastAlert;
+};

@@ -1,0 +1,233 @@
+#include "orderbook/CalendarSyncFixture.h"
+
+#include "online/StatsReporter.h"
+#include "platform/NotificationCenter.h"
+#include "schedule/ScheduleIncomeState.h"
+#include "schedule/ScheduleIncomeView.h"
+#include "schedule/ScheduleOrderFlows.h"
+#include "schedule/ScheduleKeys.h"
+#include "schedule/ScheduleSwipe.h"
+
+#include <QAbstractButton>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+class ScheduleScreenTest : public CalendarSyncFixture
+{
+protected:
+    void SetUp() override
+    {
+        CalendarSyncFixture::SetUp();
+        flows = std::make_unique<ScheduleOrderFlows>(*orders, *manager);
+    }
+    void TearDown() override
+    {
+        flows.reset();
+        CalendarSyncFixture::TearDown();
+    }
+    Order fresh(const QString& name, const QString& phone, int days, bool syncToCalendar)
+    {
+        const QDateTime shoot(QDate::currentDate().addDays(days), QTime(10, 0));
+        return Order(name, phone, "标准套系", shoot, shoot, ShootTimeSlot::morning, 2000, 0, {}, "", OrderStatus::pendingShoot,
+                     syncToCalendar, QString("提前1天"), "", false);
+    }
+    Order storedCopy(const QUuid& id) const
+    {
+        for (const Order& o : orders->orders())
+            if (o.id == id)
+                return o;
+        return {};
+    }
+    std::unique_ptr<ScheduleOrderFlows> flows;
+};
+
+TEST_F(ScheduleScreenTest, SearchMatchesNameOrPhoneAndMarksDays)
+{
+    const Order a = fresh("张三", "13800001111", 1, false);
+    const Order b = fresh("Anna", "13912345678", 2, false);
+    const Order c = fresh("李四", "", 2, false);
+    for (const Order& o : {a, b, c})
+        orders->addOrder(o);
+    ScheduleIncomeState state(*orders);
+    struct Case {
+        QString text;
+        QList<QUuid> found;
+        QList<int> markedDays; // days from today
+    };
+    const QList<Case> cases{
+        {"  张三\n", {a.id}, {1}},       {"1234", {b.id}, {2}},  {"aNN", {b.id}, {2}},
+        {"标准", {}, {}},                 {" \t ", {a.id, b.id, c.id}, {}}, {"13", {a.id, b.id}, {1, 2}},
+    };
+    for (const Case& t : cases) {
+        state.setSearchText(t.text);
+        QList<QUuid> found;
+        for (const Order& o : state.filteredOrders())
+            found.append(o.id);
+        EXPECT_EQ(found, t.found) << t.text.toStdString();
+        for (int day = 0; day < 4; ++day)
+            EXPECT_EQ(state.hasMatchingOrders(QDate::currentDate().addDays(day)), t.markedDays.contains(day))
+                << t.text.toStdString() << day;
+    }
+    orders->addOrder(fresh("王13", "", 3, false));
+    EXPECT_TRUE(state.hasMatchingOrders(QDate::currentDate().addDays(3))) << "a changed list is searched again";
+}
+
+TEST_F(ScheduleScreenTest, SavingStoresFirstThenMirrorsToTheCalendar)
+{
+    const Order synced = fresh("张三", "", 5, true);
+    ASSERT_TRUE(flows->saveOrder(synced, false));
+    const Order stored = storedCopy(synced.id);
+    ASSERT_TRUE(stored.calendarEventIdentifier);
+    EXPECT_TRUE(calendar->event(*stored.calendarEventIdentifier));
+
+    const Order plain = fresh("李四", "", 5, false);
+    const int commits = calendar->commitCount();
+    ASSERT_TRUE(flows->saveOrder(plain, false));
+    EXPECT_EQ(calendar->commitCount(), commits);
+    EXPECT_FALSE(storedCopy(plain.id).calendarEventIdentifier);
+
+    Order off = stored;
+    off.syncToCalendar = false;
+    ASSERT_TRUE(flows->saveOrder(off, true));
+    EXPECT_FALSE(calendar->event(*stored.calendarEventIdentifier)) << "the event goes";
+    EXPECT_EQ(storedCopy(off.id).calendarEventIdentifier, stored.calendarEventIdentifier) << "the identifier stays";
+    EXPECT_TRUE(pendingIds().filter(OrderCodec::uuidText(off.id)).isEmpty()) << "its reminders go";
+
+    manager->setCalendarSyncEnabled(false);
+    const Order switchedOff = fresh("王五", "", 5, true);
+    ASSERT_TRUE(flows->saveOrder(switchedOff, false));
+    EXPECT_FALSE(storedCopy(switchedOff.id).calendarEventIdentifier);
+
+    // An edit of an order deleted meanwhile is refused and writes no event.
+    manager->setCalendarSyncEnabled(true);
+    const int before = int(allEvents(*calendar).size());
+    EXPECT_FALSE(flows->saveOrder(fresh("赵六", "", 5, true), true));
+    EXPECT_EQ(allEvents(*calendar).size(), before);
+}
+
+TEST_F(ScheduleScreenTest, ALateEventIdentifierTouchesOnlyTheIdentifier)
+{
+    for (bool deleteMeanwhile : {false, true}) {
+        calendar->setAuthorizationStatus(CalendarAuthorizationStatus::NotDetermined);
+        manager->checkPermission(); // the answer of the access request comes later
+        const Order o = fresh(deleteMeanwhile ? "删" : "留", "", 5, true);
+        ASSERT_TRUE(flows->saveOrder(o, false));
+        if (deleteMeanwhile)
+            orders->deleteOrder(o);
+        else
+            orders->addPayment(o, 500, "定金");
+        settle();
+        if (deleteMeanwhile) {
+            EXPECT_TRUE(storedCopy(o.id).id.isNull());
+            EXPECT_EQ(allEvents(*calendar).size(), 1) << "the deleted order's new event goes with it";
+        } else {
+            const Order s = storedCopy(o.id);
+            EXPECT_TRUE(s.calendarEventIdentifier);
+            EXPECT_EQ(s.payments.size(), 1) << "the payment made meanwhile stays";
+        }
+    }
+}
+
+TEST_F(ScheduleScreenTest, SwipeAndScrollHint)
+{
+    struct Case {
+        int mode;
+        double tx, ty, v;
+        int expected;
+    };
+    const QList<Case> cases{
+        {0, -40, 0, 0, 0},     {0, -41, 0, 0, 1},    {0, -41, -30, 0, 0},  {0, -21, -100, -201, 1},
+        {0, -20, -100, -300, 0}, {0, 60, 0, 0, 0},   {1, -60, 0, 0, 1},    {1, 41, 5, 0, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ScheduleSwipe::targetMode(c.mode, c.tx, c.ty, c.v), c.expected) << c.tx << " " << c.ty << " " << c.v;
+
+    ScheduleIncomeState state(*orders);
+    state.reportScrollOffset(-300);
+    EXPECT_TRUE(state.showScrollHint());
+    state.reportScrollOffset(-300.5);
+    EXPECT_FALSE(state.showScrollHint());
+}
+
+TEST_F(ScheduleScreenTest, ScreenFollowsNotificationsAndItsButtons)
+{
+    ScheduleIncomeView view(*orders, *manager, *store);
+    view.resize(1000, 700);
+    view.show();
+    settle();
+    auto post = [](const QString& name, const QVariant& object) { NotificationCenter::defaultCenter().post(name, object); };
+    post("ScheduleViewModeChanged", QString("false"));
+    EXPECT_EQ(view.state().viewMode(), 0) << "a text is no view mode";
+    post("ScheduleViewModeChanged", false);
+    EXPECT_EQ(view.state().viewMode(), 1);
+    ASSERT_TRUE(view.findChild<QWidget*>("scheduleStatsView"));
+    EXPECT_TRUE(view.findChild<QWidget*>("scheduleStatsView")->isVisible());
+
+    post("ScheduleSearchOrder", 42);
+    EXPECT_FALSE(view.state().showSearch());
+    post("ScheduleSearchOrder", QString("张三"));
+    EXPECT_EQ(view.state().viewMode(), 0);
+    EXPECT_TRUE(view.state().showSearch());
+    auto* field = view.findChild<QLineEdit*>("scheduleSearchField");
+    EXPECT_EQ(field->text(), "张三");
+    EXPECT_TRUE(view.findChild<QWidget*>("scheduleSearchClear")->isVisible());
+    QTest::mouseClick(view.findChild<QAbstractButton*>("scheduleSearchClear"), Qt::LeftButton);
+    EXPECT_TRUE(field->text().isEmpty());
+    EXPECT_TRUE(field->isVisible()) << "clearing keeps the row open";
+    EXPECT_EQ(field->placeholderText(), "搜索客户姓名或电话");
+
+    QSignalSpy reports(&StatsReporter::shared(), &StatsReporter::eventQueued);
+    for (int i = 0; i < 2; ++i) {
+        QTest::mouseClick(view.findChild<QAbstractButton*>("scheduleSettingsButton"), Qt::LeftButton);
+        auto* sheet = view.findChild<QDialog*>("scheduleSettingsSheet");
+        ASSERT_TRUE(sheet);
+        sheet->reject();
+        settle();
+    }
+    EXPECT_EQ(reports.count(), 2);
+    EXPECT_EQ(reports.first().first().toString(), "open_settings");
+
+    const QDateTime before = QDateTime::currentDateTime();
+    QTest::mouseClick(view.findChild<QAbstractButton*>("scheduleNewOrderButton"), Qt::LeftButton);
+    EXPECT_FALSE(view.state().editingOrder());
+    EXPECT_GE(view.state().selectedDate(), before);
+    auto* form = view.findChild<QDialog*>("scheduleOrderForm");
+    ASSERT_TRUE(form);
+    form->reject();
+}
+
+TEST_F(ScheduleScreenTest, FirstTimeGuideShowsOnceWhileSyncLacksFullAccess)
+{
+    struct Case {
+        bool enabled;
+        CalendarAuthorizationStatus status;
+        bool shown;
+    };
+    const QList<Case> cases{
+        {true, CalendarAuthorizationStatus::FullAccess, false},
+        {false, CalendarAuthorizationStatus::NotDetermined, false},
+        {true, CalendarAuthorizationStatus::WriteOnly, true},
+        {true, CalendarAuthorizationStatus::NotDetermined, false}, // already shown once
+    };
+    for (const Case& c : cases) {
+        manager->setCalendarSyncEnabled(c.enabled);
+        calendar->setAuthorizationStatus(c.status);
+        ScheduleIncomeView view(*orders, *manager, *store);
+        view.show();
+        QMessageBox* box = view.lastAlert();
+        EXPECT_EQ(box != nullptr, c.shown) << int(c.status);
+        if (box) {
+            EXPECT_EQ(box->windowTitle(), "开启日历同步");
+            EXPECT_TRUE(box->text().contains("手机上添加的"));
+            box->reject();
+        }
+        settle();
+    }
+    EXPECT_TRUE(store->boolean(ScheduleKeys::firstTimeGuideShown));
+}
+
+}
