@@ -8,7 +8,12 @@
 #include "platform/CalendarStore.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
+#include "schedule/CalendarBatchSelection.h"
+#include "schedule/CalendarViewBody.h"
+#include "schedule/OrderSelectionSheet.h"
+#include "schedule/ScheduleCalendarModel.h"
 #include "schedule/ScheduleIncomeState.h"
+#include "schedule/StatusLegendView.h"
 #include "schedule/ScheduleOrderFlows.h"
 #include "schedule/ScheduleKeys.h"
 #include "schedule/ScheduleSwipe.h"
@@ -17,6 +22,7 @@
 #include "ui/Fonts.h"
 #include "ui/PlateButton.h"
 #include "ui/LightScrollBar.h"
+#include "ui/RoundedPanel.h"
 #include "ui/SheetDialog.h"
 #include "ui/Symbols.h"
 #include "ui/ThemedLabel.h"
@@ -27,6 +33,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QShowEvent>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -98,15 +105,28 @@ ScheduleIncomeView::ScheduleIncomeView(OrderManager& orders, CalendarSyncManager
     m_scroll->setFrameShape(QFrame::NoFrame);
     LightScrollBar::style(m_scroll);
     m_content = new QStackedWidget(m_scroll);
-    m_calendarPage = pendingView(QStringLiteral("scheduleCalendarPlaceholder"), m_content);
-    m_content->addWidget(m_calendarPage);
+    m_calendarModel = new ScheduleCalendarModel(orders, defaults, this);
+    m_calendarModel->setShootEvents(sync.shootEvents());
+    m_batchSelection = new CalendarBatchSelection(*m_calendarModel, this);
+    m_calendar = new CalendarViewBody(*m_calendarModel, *m_batchSelection, m_content);
+    m_calendar->setObjectName(QStringLiteral("scheduleCalendarView"));
+    m_calendar->setCalendarSync(&sync);
+    connect(m_calendar, &CalendarViewBody::requested, this, &ScheduleIncomeView::onCalendarRequest);
+    m_content->addWidget(m_calendar);
     m_scroll->setWidget(m_content);
     column->addWidget(m_scroll, 1);
 
     connect(m_state, &ScheduleIncomeState::viewModeChanged, this, &ScheduleIncomeView::showMode);
     connect(m_state, &ScheduleIncomeState::orderFormRequested, this, &ScheduleIncomeView::openOrderForm);
     connect(m_state, &ScheduleIncomeState::importRequested, this, &ScheduleIncomeView::openImportAlert);
+    connect(m_state, &ScheduleIncomeState::orderSelectionRequested, this, &ScheduleIncomeView::openOrderSelection);
+    connect(m_state, &ScheduleIncomeState::scrollHintChanged, m_calendar, &CalendarViewBody::setShowScrollHint);
+    connect(m_scroll->verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+        // Where the end of the content stands, measured from the top of the view.
+        m_state->reportScrollOffset(double(m_content->height() - value));
+    });
     connect(m_state, &ScheduleIncomeState::searchTextChanged, this, [this](const QString& text) {
+        m_calendar->setSearch(text, [this](const QDate& day) { return m_state->hasMatchingOrders(day); });
         if (m_searchField->text() != text)
             m_searchField->setText(text);
         m_clearButton->setVisible(!text.isEmpty());
@@ -148,7 +168,7 @@ QWidget* ScheduleIncomeView::buildHeader()
     auto* bar = new QHBoxLayout;
     bar->setContentsMargins(24, 0, 24, 0);
     bar->setSpacing(8);
-    // The status legend comes with the month calendar.
+    bar->addWidget(new StatusLegendView(header));
     bar->addStretch(1);
     PlateButton* search = iconButton(QStringLiteral("magnifyingglass"), QStringLiteral("scheduleSearchButton"), header);
     connect(search, &QAbstractButton::clicked, this, [this] { m_state->setShowSearch(!m_state->showSearch()); });
@@ -181,7 +201,7 @@ QWidget* ScheduleIncomeView::buildSearchRow()
     auto* outer = new QWidget(this);
     auto* outerLayout = new QHBoxLayout(outer);
     outerLayout->setContentsMargins(24, 0, 24, 0);
-    auto* row = new ThemedPanel(&AppTheme::searchBackground, outer);
+    auto* row = new RoundedPanel(&AppTheme::searchBackground, 8, outer);
     row->setObjectName(QStringLiteral("scheduleSearchRow"));
     outerLayout->addWidget(row);
     auto* items = new QHBoxLayout(row);
@@ -229,7 +249,7 @@ QWidget* ScheduleIncomeView::buildModeBar()
     auto* outer = new QWidget(this);
     auto* outerLayout = new QHBoxLayout(outer);
     outerLayout->setContentsMargins(24, 0, 24, 8);
-    auto* bar = new ThemedPanel(&AppTheme::searchBackground, outer);
+    auto* bar = new RoundedPanel(&AppTheme::searchBackground, 8, outer);
     bar->setObjectName(QStringLiteral("scheduleModeBar"));
     outerLayout->addWidget(bar);
     auto* items = new QHBoxLayout(bar);
@@ -269,8 +289,9 @@ void ScheduleIncomeView::showMode(int mode)
         look.font = f;
         m_modeButtons[i]->setLook(look);
     }
+    m_calendar->setViewMode(mode);
     if (mode == ScheduleIncomeState::calendarView) {
-        m_content->setCurrentWidget(m_calendarPage);
+        m_content->setCurrentWidget(m_calendar);
         if (m_stats)
             m_stats->deleteLater();
         return;
@@ -284,6 +305,29 @@ void ScheduleIncomeView::showMode(int mode)
     m_content->setCurrentWidget(m_stats);
 }
 
+void ScheduleIncomeView::onCalendarRequest(const CalendarRequest& request)
+{
+    if (request.date.isValid())
+        m_state->setSelectedDate(QDateTime(request.date, QTime::currentTime()));
+    switch (request.kind) {
+    case CalendarRequest::Kind::newOrder:
+        m_state->openOrderForm(std::nullopt, m_state->selectedDate());
+        break;
+    case CalendarRequest::Kind::editOrder:
+        m_state->openOrderForm(request.order, m_state->selectedDate());
+        break;
+    case CalendarRequest::Kind::selectOrders:
+        m_state->openOrderSelection(request.orders);
+        break;
+    case CalendarRequest::Kind::importEvent:
+        if (request.event)
+            m_state->offerImport(*request.event);
+        break;
+    case CalendarRequest::Kind::none:
+        break;
+    }
+}
+
 void ScheduleIncomeView::openOrderForm()
 {
     const std::optional<Order> editing = m_state->editingOrder();
@@ -295,6 +339,16 @@ void ScheduleIncomeView::openOrderForm()
     form->setWindowModality(Qt::WindowModal);
     form->setAttribute(Qt::WA_DeleteOnClose);
     form->open();
+}
+
+void ScheduleIncomeView::openOrderSelection()
+{
+    auto* sheet = new OrderSelectionSheet(m_state->ordersForSelection(), [this](const Order& picked) {
+        m_state->openOrderForm(picked, m_state->selectedDate());
+    }, this);
+    sheet->setWindowModality(Qt::WindowModal);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->open();
 }
 
 void ScheduleIncomeView::openSettings()

@@ -4,13 +4,17 @@
 
 #include <QPointer>
 
+class CalendarBatchSelection;
 class CalendarSyncManager;
+class CalendarViewBody;
+struct CalendarRequest;
 class OrderManager;
 class PlateButton;
 class QLineEdit;
 class QMessageBox;
 class QScrollArea;
 class QStackedWidget;
+class ScheduleCalendarModel;
 class ScheduleIncomeState;
 class ScheduleOrderFlows;
 class StatsView;
@@ -31,10 +35,12 @@ public:
 
     ScheduleIncomeState& state() const { return *m_state; }
     ScheduleOrderFlows& flows() const { return *m_flows; }
+    CalendarViewBody* calendarView() const { return m_calendar; }
 
     // The sheets and alerts, opened window-modal over the screen.
     void openOrderForm();
     void openSettings();
+    void openOrderSelection();
     void openImportAlert();
     void openFirstTimeGuide();
     // The last alert opened (tests answer it).
@@ -49,6 +55,7 @@ private:
     QWidget* buildModeBar();
     void showMode(int mode);
     void onAppear();
+    void onCalendarRequest(const CalendarRequest& request);
     QMessageBox* alert(const QString& title, const QString& message);
 
     OrderManager& m_orders;
@@ -62,7 +69,9 @@ private:
     PlateButton* m_modeButtons[2] = {nullptr, nullptr};
     QScrollArea* m_scroll = nullptr;
     QStackedWidget* m_content = nullptr;
-    QWidget* m_calendarPage = nullptr;
+    ScheduleCalendarModel* m_calendarModel = nullptr;
+    CalendarBatchSelection* m_batchSelection = nullptr;
+    CalendarViewBody* m_calendar = nullptr;
     QPointer<StatsView> m_stats;
     QPointer<QMessageBox> m_lastAlert;
 };

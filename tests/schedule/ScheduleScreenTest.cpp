@@ -2,6 +2,8 @@
 
 #include "online/StatsReporter.h"
 #include "platform/NotificationCenter.h"
+#include "ui/ThemeObserver.h"
+#include "schedule/OrderSelectionSheet.h"
 #include "schedule/ScheduleIncomeState.h"
 #include "schedule/ScheduleIncomeView.h"
 #include "schedule/ScheduleOrderFlows.h"
@@ -9,6 +11,7 @@
 #include "schedule/ScheduleSwipe.h"
 
 #include <QAbstractButton>
+#include <QDir>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSignalSpy>
@@ -228,6 +231,61 @@ TEST_F(ScheduleScreenTest, FirstTimeGuideShowsOnceWhileSyncLacksFullAccess)
         settle();
     }
     EXPECT_TRUE(store->boolean(ScheduleKeys::firstTimeGuideShown));
+}
+
+}
+
+namespace {
+
+void shoot(QWidget& w, const QString& name)
+{
+    QTest::qWait(30);
+    QDir build(QCoreApplication::applicationDirPath());
+    build.cd("../..");
+    QDir().mkpath(build.absolutePath() + "/screenshots");
+    ASSERT_TRUE(w.grab().save(build.absolutePath() + "/screenshots/" + name + ".png"));
+}
+
+TEST_F(ScheduleScreenTest, SelectionCardsOpenTheirOrderAndScreenshots)
+{
+    struct Case {
+        double total;
+        QString text;
+    };
+    for (const Case& c : QList<Case>{{3999.9, "¥3999"}, {0, "¥0"}, {-12.5, "¥-12"}, {qInf(), "¥0"}})
+        EXPECT_EQ(OrderSelectionSheet::amountText(c.total), c.text);
+
+    QList<Order> day;
+    for (const char* name : {"甲", "乙", "丙"}) {
+        day.append(fresh(name, "13800000000", 3, false));
+        orders->addOrder(day.last());
+    }
+    orders->addPayment(day[1], 2000, "全款");
+    ScheduleIncomeView view(*orders, *manager, *store);
+    view.resize(1100, 760);
+    view.show();
+    settle();
+    view.state().openOrderSelection(day);
+    auto* sheet = view.findChild<QDialog*>("orderSelectionSheet");
+    ASSERT_TRUE(sheet);
+    const QList<QAbstractButton*> cards = sheet->findChildren<QAbstractButton*>("orderSelectionCard");
+    ASSERT_EQ(cards.size(), 3);
+    for (AppThemeStyle style : {AppThemeStyle::light, AppThemeStyle::dark}) {
+        ThemeObserver::shared().setStyle(style);
+        const QString theme = style == AppThemeStyle::dark ? "dark" : "light";
+        shoot(*sheet, "schedule-selection-" + theme);
+        view.state().setShowSearch(true);
+        view.state().setSearchText("乙");
+        shoot(view, "schedule-calendar-search-" + theme);
+        view.state().setViewMode(1);
+        shoot(view, "schedule-stats-" + theme);
+        view.state().setViewMode(0);
+    }
+    QTest::mouseClick(cards[1], Qt::LeftButton);
+    settle();
+    ASSERT_TRUE(view.state().editingOrder());
+    EXPECT_EQ(view.state().editingOrder()->id, day[1].id);
+    EXPECT_TRUE(view.findChild<QDialog*>("scheduleOrderForm"));
 }
 
 }

@@ -1,0 +1,140 @@
+#include "OrderSelectionSheet.h"
+
+#include "orderbook/Money.h"
+#include "ui/AppTheme.h"
+#include "ui/Fonts.h"
+#include "ui/PlateButton.h"
+#include "ui/SystemColors.h"
+#include "ui/ThemedLabel.h"
+
+#include <QHBoxLayout>
+#include <QPainter>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+namespace {
+
+class Dot : public QWidget
+{
+public:
+    Dot(QColor color, QWidget* parent) : QWidget(parent), m_color(color) { setFixedSize(10, 10); }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(m_color);
+        p.drawEllipse(rect());
+    }
+
+private:
+    QColor m_color;
+};
+
+QWidget* card(const Order& order, QWidget* parent, const std::function<void()>& onClick)
+{
+    PlateButton::Look look;
+    look.fill = &AppTheme::cardBackground;
+    look.padding = QMargins(0, 0, 0, 0);
+    auto* button = new PlateButton(QString(), look, parent);
+    button->setObjectName(QStringLiteral("orderSelectionCard"));
+    button->setCursor(Qt::PointingHandCursor);
+    button->setMinimumHeight(44);
+    auto* row = new QHBoxLayout(button);
+    row->setContentsMargins(16, 12, 16, 12);
+    row->setSpacing(12);
+    row->addWidget(new Dot(OrderSelectionSheet::statusColor(order.status), button));
+    auto* name = new ThemedLabel(order.customerName, Fonts::system(14, QFont::Medium), &AppTheme::textPrimary, button);
+    row->addWidget(name);
+    row->addStretch(1);
+    row->addWidget(new ThemedLabel(order.packageType, Fonts::system(12),
+                                   [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.6); }, button));
+    auto* amount = new ThemedLabel(OrderSelectionSheet::amountText(order.totalAmount),
+                                   Fonts::system(14, QFont::Medium), &AppTheme::gold, button);
+    amount->setFixedWidth(80);
+    amount->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    row->addWidget(amount);
+    for (QLabel* l : button->findChildren<QLabel*>())
+        l->setAttribute(Qt::WA_TransparentForMouseEvents);
+    QObject::connect(button, &QAbstractButton::clicked, button, onClick);
+    return button;
+}
+
+}
+
+OrderSelectionSheet::OrderSelectionSheet(const QList<Order>& orders, Pick onPick, QWidget* parent)
+    : QDialog(parent)
+{
+    setObjectName(QStringLiteral("orderSelectionSheet"));
+    setWindowTitle(QStringLiteral("选择要编辑的订单"));
+    setMinimumSize(460, 320);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+
+    auto* header = new QHBoxLayout;
+    header->setContentsMargins(24, 16, 24, 16);
+    header->addWidget(new ThemedLabel(QStringLiteral("选择要编辑的订单"), Fonts::system(18, QFont::Bold),
+                                      &AppTheme::textGold, this));
+    header->addStretch(1);
+    PlateButton::Look cancelLook;
+    cancelLook.fill = &AppTheme::searchBackground;
+    cancelLook.text = [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.6); };
+    cancelLook.font = Fonts::system(13, QFont::Medium);
+    cancelLook.padding = QMargins(16, 6, 16, 6);
+    auto* cancel = new PlateButton(QStringLiteral("取消"), cancelLook, this);
+    cancel->setObjectName(QStringLiteral("orderSelectionCancel"));
+    connect(cancel, &QAbstractButton::clicked, this, &QDialog::reject);
+    header->addWidget(cancel);
+    column->addLayout(header);
+
+    auto* scroll = new QScrollArea(this);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setStyleSheet(QStringLiteral("background: transparent;"));
+    auto* list = new QWidget(scroll);
+    auto* cards = new QVBoxLayout(list);
+    cards->setContentsMargins(24, 24, 24, 24);
+    cards->setSpacing(8);
+    if (orders.isEmpty()) {
+        auto* none = new ThemedLabel(QStringLiteral("当天暂无订单"), Fonts::system(14),
+                                     [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.4); }, list);
+        none->setAlignment(Qt::AlignCenter);
+        none->setContentsMargins(0, 40, 0, 40);
+        cards->addWidget(none);
+    }
+    for (const Order& order : orders) {
+        cards->addWidget(card(order, list, [this, order, onPick] {
+            accept();
+            if (onPick)
+                onPick(order);
+        }));
+    }
+    cards->addStretch(1);
+    scroll->setWidget(list);
+    column->addWidget(scroll, 1);
+}
+
+QColor OrderSelectionSheet::statusColor(OrderStatus status)
+{
+    switch (status) {
+    case OrderStatus::pendingDeposit: return SystemColors::yellow();
+    case OrderStatus::pendingShoot: return SystemColors::red();
+    case OrderStatus::pendingBalance: return SystemColors::orange();
+    case OrderStatus::completed: return AppTheme::gold();
+    case OrderStatus::cancelled: return SystemColors::gray();
+    }
+    return SystemColors::gray();
+}
+
+QString OrderSelectionSheet::amountText(double total)
+{
+    return Money::yuanText(total);
+}
+
+void OrderSelectionSheet::paintEvent(QPaintEvent*)
+{
+    QPainter(this).fillRect(rect(), AppTheme::background());
+}
