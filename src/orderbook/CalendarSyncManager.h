@@ -62,6 +62,7 @@ public:
 
     CalendarStore& eventStore() const { return m_eventStore; }
     OrderManager& orderManager() const { return m_orders; }
+    UserNotificationCenter& notificationCenter() const { return m_notificationCenter; }
     QString logFilePath() const { return m_log.filePath(); }
 
     // --- State ---

@@ -3,6 +3,7 @@
 #include "online/StatsReporter.h"
 #include "orderbook/CalendarSyncManager.h"
 #include "orderbook/OrderManager.h"
+#include "orderbook/PackageManager.h"
 #include "orders/OrderFormView.h"
 #include "orders/StatsView.h"
 #include "platform/CalendarStore.h"
@@ -16,6 +17,8 @@
 #include "schedule/StatusLegendView.h"
 #include "schedule/ScheduleOrderFlows.h"
 #include "schedule/ScheduleKeys.h"
+#include "schedule/ScheduleSettingsSheet.h"
+#include "schedule/ScheduleSettingsState.h"
 #include "schedule/ScheduleSwipe.h"
 #include "schedule/ScheduleSwipeFilter.h"
 #include "ui/AppTheme.h"
@@ -58,22 +61,6 @@ PlateButton* iconButton(const QString& symbol, const QString& name, QWidget* par
     b->setFixedSize(32, 32);
     b->setCursor(Qt::PointingHandCursor);
     return b;
-}
-
-// Marks the spot of a view another change brings.
-QWidget* pendingView(const QString& name, QWidget* parent)
-{
-    auto* page = new QWidget(parent);
-    page->setObjectName(name);
-    auto* column = new QVBoxLayout(page);
-    column->addStretch(1);
-    auto* note = new ThemedLabel(QStringLiteral("此页面正在建设中"), Fonts::system(14),
-                                 [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.5); }, page);
-    note->setAlignment(Qt::AlignCenter);
-    column->addWidget(note);
-    column->addStretch(1);
-    page->setMinimumHeight(420);
-    return page;
 }
 
 }
@@ -354,14 +341,12 @@ void ScheduleIncomeView::openOrderSelection()
 void ScheduleIncomeView::openSettings()
 {
     StatsReporter::shared().report(QStringLiteral("open_settings"), QString());
-    // The settings sheet comes in its own change; until then a marked stand-in.
-    auto* sheet = new SheetDialog(QStringLiteral("档期设置"), this, &AppTheme::background, 420);
-    sheet->setObjectName(QStringLiteral("scheduleSettingsSheet"));
+    auto* state = new ScheduleSettingsState(m_defaults, m_orders, PackageManager::shared(), m_sync,
+                                            m_sync.notificationCenter());
+    auto* sheet = new ScheduleSettingsSheet(*state, this);
+    state->setParent(sheet);
+    sheet->setWindowModality(Qt::WindowModal);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
-    sheet->body()->addWidget(pendingView(QStringLiteral("scheduleSettingsPlaceholder"), sheet));
-    PlateButton* done = SheetDialog::confirmButton(QStringLiteral("完成"), sheet);
-    connect(done, &QAbstractButton::clicked, sheet, &QDialog::accept);
-    sheet->body()->addWidget(done, 0, Qt::AlignRight);
     sheet->open();
 }
 
@@ -390,7 +375,8 @@ void ScheduleIncomeView::openImportAlert()
     box->addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
     QPushButton* import = box->addButton(QStringLiteral("导入"), QMessageBox::AcceptRole);
     connect(box, &QMessageBox::finished, this, [this, box, import, event] {
-        Q_UNUSED(import); // the import itself comes with the event import of the calendar sync
+        if (box->clickedButton() == import && event)
+            m_flows->importEvent(*event);
         m_state->clearEventToImport();
     });
 }

@@ -61,3 +61,12 @@ QString ScheduleOrderFlows::importMessage(const std::optional<ShootEvent>& event
         + shown(p.packageType) + QStringLiteral("\n定金：") + deposit + QStringLiteral("\n联系电话：") + shown(p.phone)
         + QStringLiteral("\n拍摄地点：") + shown(p.location);
 }
+
+bool ScheduleOrderFlows::importEvent(const ShootEvent& event)
+{
+    const std::optional<Order> order = m_sync.importEventAsOrder(event);
+    if (!order || !m_orders.addOrder(*order))
+        return false;
+    m_sync.refreshEvents();
+    return true;
+}

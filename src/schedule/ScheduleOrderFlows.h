@@ -28,6 +28,9 @@ public:
 
     // What the import alert shows for an event ("-" for what was not found).
     static QString importMessage(const std::optional<ShootEvent>& event);
+    // Appends the order the event stands for and refreshes the events; false
+    // (nothing added) when an order already holds the event.
+    bool importEvent(const ShootEvent& event);
 
 private:
     OrderManager& m_orders;

@@ -135,6 +135,22 @@ TEST_F(ScheduleScreenTest, ALateEventIdentifierTouchesOnlyTheIdentifier)
     }
 }
 
+TEST_F(ScheduleScreenTest, ImportingAnEventAddsOneOrderOnce)
+{
+    EXPECT_EQ(ScheduleOrderFlows::importMessage(std::nullopt), "是否将此日历事件导入为订单？");
+    const ShootEvent event{"EV-1", "张三 - 标准套系", QDateTime(QDate::currentDate().addDays(4), QTime(9, 0)),
+                           QDateTime(QDate::currentDate().addDays(4), QTime(11, 0)), std::nullopt,
+                           QString("张三-无电话-定金800.7")};
+    EXPECT_EQ(ScheduleOrderFlows::importMessage(event),
+              "检测到以下信息：\n\n姓名：张三\n套系：-\n定金：800元\n联系电话：-\n拍摄地点：-");
+    const qsizetype before = orders->orders().size();
+    EXPECT_TRUE(flows->importEvent(event));
+    EXPECT_EQ(orders->orders().size(), before + 1);
+    EXPECT_EQ(orders->orders().last().calendarEventIdentifier, "EV-1");
+    EXPECT_FALSE(flows->importEvent(event)) << "an event an order holds is not imported twice";
+    EXPECT_EQ(orders->orders().size(), before + 1);
+}
+
 TEST_F(ScheduleScreenTest, SwipeAndScrollHint)
 {
     struct Case {
