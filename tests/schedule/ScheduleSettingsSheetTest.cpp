@@ -91,17 +91,16 @@ TEST_F(ScheduleSettingsSheetTest, InputRowsScrollIntoViewAndTheAddButtonStopsAtS
     for (int i = 0; i < 6; ++i)
         packages->addPackage(QString("套系%1").arg(i), 100, 10);
     click("addPackageToggle");
-    QTest::qWait(300);
-    EXPECT_TRUE(inView(find("newPackageInput"), find<QScrollArea>("packageListScroll")));
+    // The scroll is delayed; a loaded machine may take longer than its delay.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return inView(find("newPackageInput"), find<QScrollArea>("packageListScroll")); }, 5000));
 
     click("reminderRulesEntry");
     auto* editor = find<ReminderRulesEditor>("reminderRulesEditor");
     for (int i = 0; i < 3; ++i)
         QTest::mouseClick(editor->addButton(), Qt::LeftButton);
-    QTest::qWait(300);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return inView(editor->addButton(), editor->scrollArea()); }, 5000));
     EXPECT_EQ(state->rules().size(), 6);
     EXPECT_FALSE(editor->addButton()->isEnabled());
-    EXPECT_TRUE(inView(editor->addButton(), editor->scrollArea()));
 }
 
 TEST_F(ScheduleSettingsSheetTest, ARefilledPriceFieldWritesNothingBack)
