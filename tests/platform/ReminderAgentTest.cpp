@@ -142,8 +142,13 @@ TEST_F(ReminderAgentTest, AnUnreadableListIsKeptAsideAndTheNextRequestStillComes
 {
     rewriteInPlace(UserNotificationCenter::defaultStorePath(), "{ not json");
     QProcess& agent = startAgent();
-    EXPECT_EQ(asideCopies(TestEnv::dataHome() + "/Kelvara", "pending_notifications.json.corrupt-*"),
-              QByteArrayList{"{ not json"});
+    // The agent may take the bus name before it has read the file.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [] {
+            return asideCopies(TestEnv::dataHome() + "/Kelvara", "pending_notifications.json.corrupt-*")
+                == QByteArrayList{"{ not json"};
+        },
+        10000));
     addRequests(1, thisMinute(), "after-");
     ASSERT_TRUE(waitForCalls(1));
     EXPECT_EQ(agent.state(), QProcess::Running);
