@@ -1,7 +1,7 @@
 #include "AppDelegate.h"
 
 #include "app/AboutWindow.h"
-#include "app/AppVersion.h"
+#include "platform/AppVersion.h"
 #include "online/RemoteConfig.h"
 #include "online/StatsReporter.h"
 #include "orderbook/BackupManager.h"

@@ -1,8 +1,8 @@
 #include "ContentView.h"
 
 #include "app/AppKeys.h"
-#include "app/AppVersion.h"
 #include "app/GlobalSearchManager.h"
+#include "platform/AppVersion.h"
 #include "app/MenuSelection.h"
 #include "app/PendingScreenView.h"
 #include "app/SidebarView.h"
@@ -12,6 +12,7 @@
 #include "online/FeedbackManager.h"
 #include "online/OnlineKeys.h"
 #include "online/SoftwareUpdatePrefs.h"
+#include "online/SoftwareUpdateView.h"
 #include "online/StatsReporter.h"
 #include "online/UpdateChecker.h"
 #include "platform/NotificationCenter.h"
@@ -199,8 +200,7 @@ QWidget* ContentView::makeScreen(const std::optional<MenuItem>& menu)
     if (title == kFtp)
         return new FtpTransferView(m_ftpController, this);
     if (title == kSoftwareUpdate)
-        return new PendingScreenView(title, QStringLiteral("SoftwareUpdateView"), this,
-                                     [this] { returnFromSoftwareUpdate(); });
+        return new SoftwareUpdateView(m_updateChecker, [this] { returnFromSoftwareUpdate(); }, this);
     if (title == QStringLiteral("批量小工具"))
         return new BatchToolsView(this);
     if (title == QStringLiteral("作品展示") || title == QStringLiteral("在线选片"))
@@ -300,8 +300,7 @@ void ContentView::onAppear()
     UserDefaults& defaults = UserDefaults::standard();
     if (!defaults.string(OnlineKeys::seenUpdateHint))
         defaults.set(OnlineKeys::seenUpdateHint, AppVersion::currentVersionText());
-    if (SoftwareUpdatePrefs::autoCheckEnabled())
-        m_updateChecker->checkForUpdate();
+    SoftwareUpdateAutoCheck::runIfNeeded(m_updateChecker);
     // One poll timer per window, however often it appears.
     if (!m_feedbackTimer->isActive())
         m_feedbackTimer->start();
@@ -309,8 +308,4 @@ void ContentView::onAppear()
         m_autoCheckTimer->start();
 }
 
-void ContentView::runAutoCheck()
-{
-    if (SoftwareUpdatePrefs::autoCheckEnabled())
-        m_updateChecker->checkForUpdate();
-}
+void ContentView::runAutoCheck() { SoftwareUpdateAutoCheck::runIfNeeded(m_updateChecker); }

@@ -1,6 +1,7 @@
 #include "TopBarSheets.h"
 
 #include "app/PendingScreenView.h"
+#include "online/ChangelogPopupView.h"
 #include "orders/PackageSettingsView.h"
 #include "ui/SheetDialog.h"
 #include "settings/SettingsView.h"
@@ -94,8 +95,7 @@ QDialog* make(TopBarView::Sheet sheet, QWidget* parent, std::function<void()> on
         return d;
     }
     case TopBarView::Sheet::changelog:
-        return pending(parent, QStringLiteral("changelogSheet"), QSize(480, 520), QStringLiteral("更新日志"),
-                       QStringLiteral("ChangelogPopupView"));
+        return ChangelogPopupView::create(parent);
     }
     return nullptr;
 }

@@ -1,6 +1,6 @@
 #include "VersionBarView.h"
 
-#include "app/AppVersion.h"
+#include "platform/AppVersion.h"
 #include "app/MenuSelection.h"
 #include "app/PendingScreenView.h"
 #include "app/VersionLinkButton.h"

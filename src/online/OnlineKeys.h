@@ -8,11 +8,17 @@ inline constexpr PreferenceKey<bool> autoCheckUpdate{"autoCheckUpdate", true};
 // The version whose update hint the user has seen; empty while an unseen update is known.
 inline constexpr StoredKey seenUpdateHint{"seenUpdateHint"};
 inline constexpr PreferenceKey<bool> hasNewReply{"hasNewReply", false};
-// Menu titles switched off remotely.
+// Menu titles switched off remotely, and the features' descriptions.
 inline constexpr StoredKey remoteHiddenFeatures{"remote_hidden_features"};
+inline constexpr StoredKey remoteFeatureDescs{"remote_feature_descs"};
+// Seconds since 1970 of the last finished version check.
+inline constexpr StoredKey lastUpdateCheckTime{"lastUpdateCheckTime"};
+// The changelog as the popup last showed it.
+inline constexpr StoredKey changelogCache{"changelogCache"};
 
 inline QList<PreferenceEntry> entries()
 {
-    return {entry(autoCheckUpdate), entry(seenUpdateHint), entry(hasNewReply), entry(remoteHiddenFeatures)};
+    return {entry(autoCheckUpdate), entry(seenUpdateHint), entry(hasNewReply), entry(remoteHiddenFeatures),
+            entry(remoteFeatureDescs), entry(lastUpdateCheckTime), entry(changelogCache)};
 }
 }

@@ -1,26 +1,61 @@
 #include "UpdateChecker.h"
 
+#include "online/OnlineConfig.h"
+#include "online/RemoteFetch.h"
+#include "online/SoftwareUpdatePrefs.h"
+#include "online/VersionFile.h"
+#include "platform/UrlOpener.h"
+
+#include <QUrl>
+
 UpdateChecker::UpdateChecker(const QString& localVersionText, QObject* parent)
     : QObject(parent)
-    , m_currentVersion(localVersionText.startsWith(QLatin1Char('V')) ? localVersionText.mid(1) : localVersionText)
+    , m_localVersion(localVersionText.startsWith(QLatin1Char('V')) ? localVersionText.mid(1) : localVersionText)
 {
 }
+
+bool UpdateChecker::isActive() { return OnlineConfig::remoteBase().has_value(); }
 
 void UpdateChecker::checkForUpdate()
 {
     if (m_checking)
         return;
+    const std::optional<QString> address = OnlineConfig::remoteAddress(QStringLiteral("version.txt"));
+    if (!address)
+        return;
     m_checking = true;
+    Q_EMIT isCheckingChanged(true);
     m_result.reset();
     Q_EMIT updateResultChanged(m_result);
-    Q_EMIT checkStarted();
-    // No version source is wired in yet: the check ends at once without a result.
-    m_checking = false;
+
+    if (!QUrl(*address, QUrl::StrictMode).isValid()) {
+        finish(UpdateResult::failed(QStringLiteral("版本地址无效")));
+        return;
+    }
+    RemoteFetch::getText(*address, RemoteFetch::timeouts().updateCheckMs, this,
+                         [this](const std::optional<QString>& text) {
+                             finish(text ? VersionFile::evaluate(*text, m_localVersion)
+                                         : UpdateResult::failed(QStringLiteral("检查更新失败，请检查网络连接")));
+                         });
 }
 
-void UpdateChecker::publishResult(const std::optional<UpdateResult>& result)
+void UpdateChecker::finish(const UpdateResult& result)
 {
     m_checking = false;
+    Q_EMIT isCheckingChanged(false);
+    // Every finished check counts, whether or not a screen is showing it.
+    SoftwareUpdatePrefs::recordCheckTime();
     m_result = result;
     Q_EMIT updateResultChanged(m_result);
 }
+
+void UpdateChecker::openDownloadUrl(const QString& text)
+{
+    const QUrl url(text, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")) || url.host().isEmpty())
+        return;
+    UrlOpener::open(url);
+}
+
+int UpdateChecker::compareVersions(const QString& a, const QString& b) { return VersionFile::compareVersions(a, b); }

@@ -6,32 +6,39 @@
 
 #include <optional>
 
-// The main window's version check. It keeps the local version without its
-// leading "V" and publishes the result of each check on the main thread.
+// The main window's version check against the remote "version.txt". State
+// changes happen on the main thread, the busy flag before the result.
+// Without a configured endpoint a check does nothing and publishes nothing.
 class UpdateChecker : public QObject
 {
     Q_OBJECT
 public:
-    // `localVersionText` as the window forms it, e.g. "V3.5".
+    // `localVersionText` as the window forms it ("V3.5"); one leading "V" goes.
     explicit UpdateChecker(const QString& localVersionText, QObject* parent = nullptr);
 
-    QString currentVersion() const { return m_currentVersion; }
-    const std::optional<UpdateResult>& updateResult() const { return m_result; }
+    QString localVersion() const { return m_localVersion; }
     bool isChecking() const { return m_checking; }
+    const std::optional<UpdateResult>& updateResult() const { return m_result; }
 
-    // Starts one check unless one is running; the result is cleared first.
+    // Starts one check unless one is running; the last result is cleared.
     void checkForUpdate();
+    // Opens an http or https address with a host in the browser; any other
+    // text (a file, a share, a bare word) is ignored, since it comes from a
+    // remote file.
+    void openDownloadUrl(const QString& text);
 
-    // Publishes the outcome of a check (every value is published, repeats
-    // included, so observers see each check that finds an update).
-    void publishResult(const std::optional<UpdateResult>& result);
+    static int compareVersions(const QString& a, const QString& b);
+    // Whether an endpoint is configured, so checks can run at all.
+    static bool isActive();
 
 Q_SIGNALS:
-    void checkStarted();
+    void isCheckingChanged(bool checking);
     void updateResultChanged(const std::optional<UpdateResult>& result);
 
 private:
-    QString m_currentVersion;
-    std::optional<UpdateResult> m_result;
+    void finish(const UpdateResult& result);
+
+    QString m_localVersion;
     bool m_checking = false;
+    std::optional<UpdateResult> m_result;
 };

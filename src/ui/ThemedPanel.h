@@ -14,10 +14,13 @@ public:
     explicit ThemedPanel(ColorFn color, QWidget* parent = nullptr);
 
     QColor currentColor() const { return m_color(); }
+    // Rounds the fill's corners (square by default).
+    void setCornerRadius(qreal radius);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
     ColorFn m_color;
+    qreal m_radius = 0;
 };

@@ -3,7 +3,7 @@
 #include "app/PendingScreenView.h"
 #include "online/FeedbackManager.h"
 #include "online/StatsReporter.h"
-#include "online/UpdateChecker.h"
+#include "UpdateStub.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "tools/ComingSoonView.h"
@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <QSignalSpy>
+#include <QTest>
 #include <QTimer>
 
 namespace {
@@ -198,11 +199,16 @@ TEST(ContentViewTest, SoftwareUpdateBackActionReturnsToTheRememberedEntry)
 
 TEST(ContentViewTest, AppearanceSeedsTheUpdateHintStartsTimersOnceAndChecksWhenAllowed)
 {
+    HttpStub stub;
+    stub.route("/version.txt", 200, "3.5\nu\n");
     ContentView v;
-    QSignalSpy checks(v.updateChecker(), &UpdateChecker::checkStarted);
+    auto checks = [&] {
+        (void)QTest::qWaitFor([&] { return !v.updateChecker()->isChecking(); }, 5000);
+        return stub.count("/version.txt");
+    };
     v.show();
     EXPECT_EQ(hint(), "V3.5");
-    EXPECT_EQ(checks.size(), 1);
+    EXPECT_EQ(checks(), 1);
 
     // A stored hint is kept, and showing again makes no second poll timer.
     UserDefaults::standard().set("seenUpdateHint", "V3.4");
@@ -212,7 +218,7 @@ TEST(ContentViewTest, AppearanceSeedsTheUpdateHintStartsTimersOnceAndChecksWhenA
         v.show();
     }
     EXPECT_EQ(hint(), "V3.4");
-    EXPECT_EQ(checks.size(), 1);
+    EXPECT_EQ(checks(), 1);
     int pollTimers = 0;
     for (QTimer* t : v.findChildren<QTimer*>())
         pollTimers += t->interval() == ContentView::kFeedbackPollMs ? 1 : 0;
@@ -223,18 +229,19 @@ TEST(ContentViewTest, AppearanceSeedsTheUpdateHintStartsTimersOnceAndChecksWhenA
     QMetaObject::invokeMethod(v.feedbackPollTimer(), "timeout");
     EXPECT_EQ(polls.size(), 1);
 
-    // Only a found update empties the hint.
-    v.updateChecker()->publishResult(UpdateResult::isLatest());
-    EXPECT_EQ(hint(), "V3.4");
-    v.updateChecker()->publishResult(UpdateResult::hasUpdate("3.6", "log", "https://example.invalid"));
-    EXPECT_EQ(hint(), "");
-
     // The hourly tick checks only while automatic checking is on.
     QMetaObject::invokeMethod(v.autoCheckTimer(), "timeout");
-    EXPECT_EQ(checks.size(), 1);
+    EXPECT_EQ(checks(), 1);
     UserDefaults::standard().set("autoCheckUpdate", true);
     QMetaObject::invokeMethod(v.autoCheckTimer(), "timeout");
-    EXPECT_EQ(checks.size(), 2);
+    EXPECT_EQ(checks(), 2);
+
+    // Only a found update empties the hint.
+    EXPECT_EQ(hint(), "V3.4");
+    stub.route("/version.txt", 200, "3.6\nu\n");
+    v.updateChecker()->checkForUpdate();
+    EXPECT_EQ(checks(), 3);
+    EXPECT_EQ(hint(), "");
     v.hide();
     EXPECT_FALSE(v.feedbackPollTimer()->isActive());
 }

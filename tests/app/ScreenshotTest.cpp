@@ -3,7 +3,7 @@
 #include "app/ContentView.h"
 #include "app/GlobalSearchManager.h"
 #include "app/MainWindow.h"
-#include "online/UpdateChecker.h"
+#include "UpdateStub.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "settings/AppIconManager.h"
@@ -51,7 +51,7 @@ TEST(ScreenshotTest, MainWindowInBothThemes)
         const QString theme = AppThemeStyles::rawValue(style);
         MainWindow w;
         w.show();
-        w.contentView()->updateChecker()->publishResult(UpdateResult::hasUpdate("3.6", "", ""));
+        checkAgainst(w.contentView()->updateChecker(), "3.6\nu\n");
         save(w, "main-" + theme);
         w.contentView()->searchManager()->setSearchText("设置");
         save(w, "main-search-" + theme);

@@ -4,7 +4,7 @@
 #include "app/SidebarView.h"
 #include "app/VersionBarView.h"
 #include "app/VersionLinkButton.h"
-#include "online/UpdateChecker.h"
+#include "UpdateStub.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "settings/AppIconManager.h"
@@ -126,7 +126,7 @@ TEST(SidebarTest, UpdateButtonOpensTheUpdateScreenAndRemembersTheSelection)
 {
     Shown v;
     VersionBarView* bar = v.sidebar()->versionBar();
-    v.updateChecker()->publishResult(UpdateResult::hasUpdate("3.6", "", ""));
+    checkAgainst(v.updateChecker(), "3.6\nu\n");
     EXPECT_TRUE(bar->updateButton()->showsDot());
     EXPECT_FALSE(bar->newVersionNote()->isHidden());
 

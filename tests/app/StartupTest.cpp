@@ -1,6 +1,6 @@
 #include "app/AboutWindow.h"
 #include "app/AppDelegate.h"
-#include "app/AppVersion.h"
+#include "platform/AppVersion.h"
 #include "app/ContentView.h"
 #include "app/MainWindow.h"
 #include "online/StatsReporter.h"
