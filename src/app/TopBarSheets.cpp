@@ -1,7 +1,8 @@
 #include "TopBarSheets.h"
 
-#include "app/PendingScreenView.h"
+#include "online/AboutAuthorPopupView.h"
 #include "online/ChangelogPopupView.h"
+#include "online/TutorialPopupView.h"
 #include "orders/PackageSettingsView.h"
 #include "ui/SheetDialog.h"
 #include "settings/SettingsView.h"
@@ -16,6 +17,14 @@
 #include <QVBoxLayout>
 
 namespace {
+// A popup of its own as a window-modal sheet, gone when closed.
+QDialog* asSheet(QDialog* d)
+{
+    d->setWindowModality(Qt::WindowModal);
+    d->setAttribute(Qt::WA_DeleteOnClose);
+    return d;
+}
+
 QDialog* dialog(QWidget* parent, const QString& objectName, QSize size)
 {
     auto* d = new QDialog(parent);
@@ -44,14 +53,6 @@ PlateButton* backButton(QWidget* parent)
     return back;
 }
 
-// A screen of a later release, shown in the sheet's place and closable.
-QDialog* pending(QWidget* parent, const QString& objectName, QSize size, const QString& title, const QString& cls)
-{
-    QDialog* d = dialog(parent, objectName, size);
-    d->layout()->addWidget(new PendingScreenView(title, cls, d, [d] { d->close(); }));
-    return d;
-}
-
 QDialog* settingsSheet(QWidget* parent, std::function<void()> onPackageSettings)
 {
     QDialog* d = dialog(parent, QStringLiteral("settingsSheet"), QSize(560, 640));
@@ -68,10 +69,7 @@ QDialog* settingsSheet(QWidget* parent, std::function<void()> onPackageSettings)
     divider->setFixedHeight(1);
     d->layout()->addWidget(divider);
     auto* body = new SettingsView(std::move(onPackageSettings), d);
-    body->setAboutAuthorFactory([](QWidget* owner) {
-        return pending(owner, QStringLiteral("aboutAuthorSheet"), QSize(420, 520), QStringLiteral("关于作者"),
-                       QStringLiteral("AboutAuthorPopupView"));
-    });
+    body->setAboutAuthorFactory([](QWidget* owner) { return asSheet(new AboutAuthorPopupView(owner)); });
     body->setFixedSize(560, 580);
     d->layout()->addWidget(body);
     return d;
@@ -85,8 +83,7 @@ QDialog* make(TopBarView::Sheet sheet, QWidget* parent, std::function<void()> on
     case TopBarView::Sheet::settings:
         return settingsSheet(parent, std::move(onPackageSettings));
     case TopBarView::Sheet::tutorial:
-        return pending(parent, QStringLiteral("tutorialSheet"), QSize(520, 560), QStringLiteral("使用教程"),
-                       QStringLiteral("TutorialPopupView"));
+        return asSheet(new TutorialPopupView(parent));
     case TopBarView::Sheet::packageSettings: {
         auto* d = new PackageSettingsView(parent);
         d->setObjectName(QStringLiteral("packageSettingsSheet"));

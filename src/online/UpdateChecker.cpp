@@ -6,7 +6,6 @@
 #include "online/VersionFile.h"
 #include "platform/UrlOpener.h"
 
-#include <QUrl>
 
 UpdateChecker::UpdateChecker(const QString& localVersionText, QObject* parent)
     : QObject(parent)
@@ -51,11 +50,8 @@ void UpdateChecker::finish(const UpdateResult& result)
 
 void UpdateChecker::openDownloadUrl(const QString& text)
 {
-    const QUrl url(text, QUrl::StrictMode);
-    const QString scheme = url.scheme().toLower();
-    if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")) || url.host().isEmpty())
-        return;
-    UrlOpener::open(url);
+    if (const std::optional<QUrl> url = UrlOpener::webAddress(text))
+        UrlOpener::open(*url);
 }
 
 int UpdateChecker::compareVersions(const QString& a, const QString& b) { return VersionFile::compareVersions(a, b); }

@@ -1,0 +1,129 @@
+#include "TutorialPopupView.h"
+
+#include "online/PlainButton.h"
+#include "online/RemoteContentLoader.h"
+#include "platform/UrlOpener.h"
+#include "ui/AppTheme.h"
+#include "ui/Fonts.h"
+#include "ui/SystemColors.h"
+#include "ui/ThemeObserver.h"
+#include "ui/ThemedLabel.h"
+
+#include <QPainter>
+#include <QPointer>
+#include <QVBoxLayout>
+
+namespace {
+void clear(QVBoxLayout* box)
+{
+    while (QLayoutItem* item = box->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+}
+
+ThemedLabel* heading(const QString& text, QWidget* parent)
+{
+    auto* l = new ThemedLabel(text, Fonts::system(17, QFont::Bold), &AppTheme::textGold, parent);
+    l->setAlignment(Qt::AlignHCenter);
+    return l;
+}
+
+// Tutorial links are underlined gold text.
+class TextLink : public PlainButton
+{
+public:
+    TextLink(const QString& text, QWidget* parent)
+        : PlainButton(text, [] {
+              QFont f = Fonts::system(13, QFont::Medium);
+              f.setUnderline(true);
+              return f;
+          }(), {0, 0, 0, 0}, 0, parent)
+    {
+        setColors(&AppTheme::textGold, [] { return QColor(Qt::transparent); });
+    }
+};
+}
+
+TutorialPopupView::TutorialPopupView(QWidget* parent)
+    : QDialog(parent)
+    , m_social(builtInSocialLinks())
+{
+    setObjectName(QStringLiteral("tutorialSheet"));
+    setWindowTitle(QStringLiteral("使用教程"));
+    setFixedWidth(380);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(26, 26, 26, 26);
+    column->setSpacing(16);
+    column->setSizeConstraint(QLayout::SetFixedSize);
+    column->addWidget(heading(QStringLiteral("我的社交账号"), this));
+    m_socialBox = new QVBoxLayout;
+    m_socialBox->setSpacing(16);
+    column->addLayout(m_socialBox);
+    column->addWidget(heading(QStringLiteral("使用教程"), this));
+    m_tutorialBox = new QVBoxLayout;
+    m_tutorialBox->setSpacing(10);
+    m_tutorialBox->setContentsMargins(0, 4, 0, 4);
+    column->addLayout(m_tutorialBox);
+    auto* close = new PlainButton(QStringLiteral("关闭"), Fonts::system(13, QFont::Medium), {22, 6, 22, 6}, 8, this);
+    close->setObjectName(QStringLiteral("closeButton"));
+    close->setColors(&AppTheme::textGold, &AppTheme::cardBackground);
+    connect(close, &QAbstractButton::clicked, this, &QDialog::reject);
+    column->addWidget(close, 0, Qt::AlignHCenter);
+    connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, [this] { update(); });
+    rebuild();
+
+    // Social first, then the tutorials; both answers die with the sheet.
+    RemoteContentLoader::fetchAsync(QStringLiteral("social.txt"), this, [this](const std::optional<QString>& text) {
+        if (text) {
+            const QList<PopupTexts::Link> links = PopupTexts::parseLinks(*text);
+            if (!links.isEmpty())
+                m_social = links;
+        }
+        RemoteContentLoader::fetchAsync(QStringLiteral("tutorial.txt"), this, [this](const std::optional<QString>& text) {
+            if (text)
+                m_tutorial = PopupTexts::parseLinks(*text);
+            rebuild();
+        });
+        rebuild();
+    });
+}
+
+QList<PopupTexts::Link> TutorialPopupView::builtInSocialLinks()
+{
+    return {{QStringLiteral("小红书主页"), QStringLiteral("https://www.xiaohongshu.com/")},
+            {QStringLiteral("抖音主页"), QStringLiteral("https://www.douyin.com/")}};
+}
+
+void TutorialPopupView::rebuild()
+{
+    clear(m_socialBox);
+    clear(m_tutorialBox);
+    auto open = [](const QString& address) {
+        if (const auto url = UrlOpener::webAddress(address))
+            UrlOpener::open(*url);
+    };
+    for (const PopupTexts::Link& link : m_social) {
+        auto* b = new PlainButton(link.title, Fonts::system(14, QFont::DemiBold), {32, 10, 32, 10}, 10, this);
+        b->setObjectName(QStringLiteral("socialLink"));
+        b->setColors(&AppTheme::onGoldText, &AppTheme::gold);
+        connect(b, &QAbstractButton::clicked, this, [open, url = link.url] { open(url); });
+        m_socialBox->addWidget(b, 0, Qt::AlignHCenter);
+    }
+    for (const PopupTexts::Link& link : m_tutorial) {
+        auto* b = new TextLink(link.title, this);
+        b->setObjectName(QStringLiteral("tutorialLink"));
+        connect(b, &QAbstractButton::clicked, this, [open, url = link.url] { open(url); });
+        m_tutorialBox->addWidget(b, 0, Qt::AlignHCenter);
+    }
+    if (m_tutorial.isEmpty()) {
+        auto* none = new ThemedLabel(QStringLiteral("计划更新中"), Fonts::system(12), &SystemColors::gray, this);
+        none->setObjectName(QStringLiteral("tutorialPlaceholder"));
+        m_tutorialBox->addWidget(none, 0, Qt::AlignHCenter);
+    }
+}
+
+void TutorialPopupView::paintEvent(QPaintEvent*)
+{
+    QPainter(this).fillRect(rect(), AppTheme::background());
+}
