@@ -5,15 +5,23 @@
 #include <QTemporaryDir>
 
 #include <cstdlib>
+#include <optional>
 
 int main(int argc, char** argv)
 {
-    // Isolate before Qt or any store resolves a path.
-    QTemporaryDir root(QDir::tempPath() + "/tessary-test-XXXXXX");
-    const QByteArray base = root.path().toUtf8();
+    // Isolate before Qt or any store resolves a path. A death test re-runs this
+    // binary and leaves through exit(): it reuses its parent's folder, which the
+    // parent removes, instead of leaving one of its own behind.
+    std::optional<QTemporaryDir> root;
+    QByteArray base = qgetenv("TESSARY_TEST_ROOT");
+    if (base.isEmpty() || !QDir(QString::fromUtf8(base)).exists()) {
+        root.emplace(QDir::tempPath() + "/tessary-test-XXXXXX");
+        base = root->path().toUtf8();
+    }
     const char* dirs[][2] = {{"HOME", "/home"}, {"XDG_CONFIG_HOME", "/config"},
                              {"XDG_DATA_HOME", "/data"}, {"XDG_CACHE_HOME", "/cache"},
-                             {"XDG_STATE_HOME", "/state"}, {"XDG_RUNTIME_DIR", "/runtime"}};
+                             {"XDG_STATE_HOME", "/state"}, {"XDG_RUNTIME_DIR", "/runtime"},
+                             {"TMPDIR", "/tmp"}};
     for (const auto& d : dirs) {
         const QByteArray path = base + d[1];
         QDir().mkpath(QString::fromUtf8(path));
