@@ -1,4 +1,7 @@
+#include "app/MainWindow.h"
+#include "app/SingleInstance.h"
 #include "app/TessaryApp.h"
+#include "platform/Product.h"
 #include "platform/QuitSignals.h"
 #include "ui/Fonts.h"
 
@@ -7,13 +10,19 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Kelvara"));
+    QApplication::setApplicationName(QString::fromLatin1(Product::kDisplayName));
     QApplication::setApplicationVersion(QStringLiteral(TESSARY_VERSION));
     // Docks match the window to the launcher entry by this name.
-    QGuiApplication::setDesktopFileName(QStringLiteral("tessary"));
+    QGuiApplication::setDesktopFileName(QString::fromLatin1(Product::kSystemName));
+
+    SingleInstance instance;
+    if (!instance.claim())
+        return 0;
+
     Fonts::installApplicationFont();
     QuitSignals::install();
 
     TessaryApp tessary;
+    QObject::connect(&instance, &SingleInstance::activationRequested, &tessary.window(), &MainWindow::bringToFront);
     return tessary.run();
 }

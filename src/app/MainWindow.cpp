@@ -21,12 +21,13 @@ MainWindow::MainWindow(QWidget* parent)
     m_content = new ContentView(this);
     setCentralWidget(m_content);
 
-    QMenu* appMenu = menuBar()->addMenu(product);
-    m_about = appMenu->addAction(QStringLiteral("关于 ") + product);
-    appMenu->addSeparator();
-    m_quit = appMenu->addAction(QStringLiteral("退出"));
+    // A Linux window's own menus: 文件 holds Quit, 帮助 holds About.
+    QMenu* fileMenu = menuBar()->addMenu(QStringLiteral("文件"));
+    m_quit = fileMenu->addAction(QStringLiteral("退出"));
     m_quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     m_quit->setShortcutContext(Qt::ApplicationShortcut);
+    QMenu* helpMenu = menuBar()->addMenu(QStringLiteral("帮助"));
+    m_about = helpMenu->addAction(QStringLiteral("关于 ") + product);
     connect(m_about, &QAction::triggered, this, &MainWindow::aboutRequested);
     connect(m_quit, &QAction::triggered, this, [this] {
         if (confirmQuit())
@@ -68,6 +69,15 @@ void MainWindow::closeEvent(QCloseEvent* event)
         event->accept();
     else
         event->ignore();
+}
+
+void MainWindow::bringToFront()
+{
+    if (isMinimized())
+        setWindowState((windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    show();
+    raise();
+    activateWindow();
 }
 
 void MainWindow::applyTheme()

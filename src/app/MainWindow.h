@@ -6,8 +6,8 @@
 
 class ContentView;
 
-// The one main window: the content view under a menu bar holding the
-// application menu "Kelvara" (About and Quit).
+// The one main window: the content view under the menu bar "文件" (Quit)
+// and "帮助" (About).
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -21,6 +21,9 @@ public:
     // Whether the app may go now; while a card is copying it asks first and,
     // on yes, cancels the run and waits for its worker.
     bool confirmQuit();
+    // Shown, restored from the dock and in front: a second launch asks for it.
+    void bringToFront();
+
     // Tests answer the question in place of the dialog.
     void setQuitQuestion(std::function<bool()> ask) { m_ask = std::move(ask); }
 

@@ -3,6 +3,7 @@
 #include "platform/AppVersion.h"
 #include "app/ContentView.h"
 #include "app/MainWindow.h"
+#include "app/SingleInstance.h"
 #include "online/StatsReporter.h"
 #include "platform/Paths.h"
 #include "platform/UserDefaults.h"
@@ -11,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenuBar>
 #include <QProcess>
@@ -19,16 +21,19 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-TEST(StartupTest, MainWindowOpensAtTheDefaultSizeWithAboutAndQuitInItsMenu)
+TEST(StartupTest, MainWindowOpensAtTheDefaultSizeWithQuitInFileAndAboutInHelp)
 {
     MainWindow w;
     w.show();
     EXPECT_EQ(w.contentView()->size(), QSize(1100, 700));
     EXPECT_EQ(w.contentView()->minimumSize(), QSize(900, 600));
     EXPECT_EQ(w.windowTitle(), "Kelvara");
-    const QList<QAction*> menus = w.menuBar()->actions();
-    ASSERT_EQ(menus.size(), 1);
-    EXPECT_EQ(menus.first()->text(), "Kelvara");
+    QStringList menus;
+    for (QAction* menu : w.menuBar()->actions())
+        menus << menu->text();
+    EXPECT_EQ(menus, QStringList({"文件", "帮助"}));
+    EXPECT_EQ(w.menuBar()->actions().at(0)->menu()->actions(), QList<QAction*>{w.quitAction()});
+    EXPECT_EQ(w.menuBar()->actions().at(1)->menu()->actions(), QList<QAction*>{w.aboutAction()});
     EXPECT_EQ(w.aboutAction()->text(), "关于 Kelvara");
     EXPECT_EQ(w.quitAction()->text(), "退出");
     EXPECT_EQ(w.quitAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
@@ -106,6 +111,54 @@ TEST(StartupTest, SigtermQuitsCleanlyAfterOneAutomaticBackup)
     const QString output = QString::fromUtf8(p.readAll());
     EXPECT_EQ(output.count("💾 备份导出成功"), 1) << output.toStdString();
     EXPECT_EQ(QDir(Paths::dataDir() + "/AutoBackups").entryList(QDir::Files).size(), 1);
+}
+
+namespace {
+// The app binary, its output gathered while the test waits.
+struct App : QProcess
+{
+    QString output;
+    App()
+    {
+        setProcessChannelMode(QProcess::MergedChannels);
+        connect(this, &QProcess::readyRead, this, [this] { output += QString::fromUtf8(readAll()); });
+        start(TESSARY_BINARY, {});
+    }
+    ~App() override
+    {
+        terminate();
+        waitForFinished(10000);
+    }
+    bool says(const QString& text)
+    {
+        return QTest::qWaitFor([&] { return output.contains(text); }, 10000);
+    }
+};
+}
+
+TEST(StartupTest, ASecondLaunchBringsTheFirstForwardAndEndsEvenAfterACrash)
+{
+    const QString socket = SingleInstance::serverName();
+    EXPECT_TRUE(socket.startsWith(qEnvironmentVariable("XDG_RUNTIME_DIR") + "/tessary-")) << socket.toStdString();
+    auto first = std::make_unique<App>();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(socket); }, 10000)) << first->output.toStdString();
+    App second;
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(second.output.contains("已在运行")) << second.output.toStdString();
+    EXPECT_TRUE(first->says("再次启动：显示窗口")) << first->output.toStdString();
+    EXPECT_EQ(first->state(), QProcess::Running);
+
+    // A crash leaves the socket behind; the next launch takes its place.
+    first->kill();
+    first->waitForFinished(10000);
+    first.reset();
+    ASSERT_TRUE(QFileInfo::exists(socket));
+    App third;
+    EXPECT_FALSE(third.waitForFinished(2000)) << third.output.toStdString();
+    App fourth;
+    ASSERT_TRUE(fourth.waitForFinished(10000));
+    EXPECT_TRUE(third.says("再次启动：显示窗口")) << third.output.toStdString();
 }
 
 TEST(StartupTest, ClosingDuringAnImportAsksAndQuittingCancelsIt)
