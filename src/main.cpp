@@ -19,6 +19,7 @@ int main(int argc, char** argv)
     if (!instance.claim())
         return 0;
 
+    TessaryApp::installQtTranslations();
     Fonts::installApplicationFont();
     QuitSignals::install();
 

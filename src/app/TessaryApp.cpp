@@ -10,7 +10,9 @@
 #include "platform/UserNotificationCenter.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QTimer>
+#include <QTranslator>
 
 TessaryApp::TessaryApp(QObject* parent)
     : QObject(parent)
@@ -27,6 +29,16 @@ TessaryApp::TessaryApp(QObject* parent)
 }
 
 TessaryApp::~TessaryApp() { delete m_window; }
+
+bool TessaryApp::installQtTranslations()
+{
+    auto* translator = new QTranslator(qApp);
+    if (!translator->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
 
 int TessaryApp::run()
 {

@@ -16,6 +16,11 @@ public:
     AppDelegate& delegate() const { return *m_delegate; }
     MainWindow& window() const { return *m_window; }
 
+    // Qt's own dialogs (file choosers, message boxes) in Chinese, whatever
+    // the locale: the rest of the UI is Chinese too. False when Qt's
+    // translations are not installed; the dialogs then stay in English.
+    static bool installQtTranslations();
+
     // Shows the window, runs the launch actions once the loop runs, and
     // returns the event loop's exit code.
     int run();

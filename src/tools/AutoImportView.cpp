@@ -6,6 +6,7 @@
 
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
+#include "platform/Paths.h"
 #include "ui/LightScrollBar.h"
 
 #include <QDir>
@@ -136,6 +137,9 @@ QString AutoImportView::chooseFolder(Purpose purpose)
     } else {
         dialog->setWindowTitle(QStringLiteral("选择照片存放位置（导片后素材会保存到这个文件夹）"));
         dialog->setLabelText(QFileDialog::Accept, QStringLiteral("选择"));
+        // Opens where the photos go now.
+        const QString root = AutoImportController::importRootPath();
+        dialog->setDirectory(QFileInfo(root).isDir() ? root : Paths::desktopDir());
     }
     const int answer = dialog->exec();
     if (!dialog)

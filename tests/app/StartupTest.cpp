@@ -4,6 +4,7 @@
 #include "app/ContentView.h"
 #include "app/MainWindow.h"
 #include "app/SingleInstance.h"
+#include "app/TessaryApp.h"
 #include "online/StatsReporter.h"
 #include "platform/Paths.h"
 #include "platform/UserDefaults.h"
@@ -159,6 +160,13 @@ TEST(StartupTest, ASecondLaunchBringsTheFirstForwardAndEndsEvenAfterACrash)
     App fourth;
     ASSERT_TRUE(fourth.waitForFinished(10000));
     EXPECT_TRUE(third.says("再次启动：显示窗口")) << third.output.toStdString();
+}
+
+TEST(StartupTest, QtDialogsSpeakChinese)
+{
+    ASSERT_TRUE(TessaryApp::installQtTranslations());
+    EXPECT_NE(QCoreApplication::translate("QFileDialog", "Look in:"), "Look in:");
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "取消");
 }
 
 TEST(StartupTest, ClosingDuringAnImportAsksAndQuittingCancelsIt)
