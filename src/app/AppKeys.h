@@ -7,5 +7,8 @@ namespace AppKeys {
 // Whether the sidebar's FTP entry can be clicked; nothing in the app writes it.
 inline constexpr PreferenceKey<bool> ftpFeatureEnabled{"ftpFeatureEnabled", true};
 
-inline QList<PreferenceEntry> entries() { return {entry(ftpFeatureEnabled)}; }
+// The main window's place and size at the last quit: x, y, width, height, maximized.
+inline constexpr StoredKey mainWindowGeometry{"mainWindowGeometry"};
+
+inline QList<PreferenceEntry> entries() { return {entry(ftpFeatureEnabled), entry(mainWindowGeometry)}; }
 }

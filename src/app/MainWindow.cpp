@@ -1,8 +1,10 @@
 #include "MainWindow.h"
 
+#include "app/AppKeys.h"
 #include "app/ContentView.h"
 #include "platform/Log.h"
 #include "platform/Product.h"
+#include "platform/UserDefaults.h"
 #include "tools/AutoImportController.h"
 #include "ui/AppTheme.h"
 #include "ui/ThemeObserver.h"
@@ -12,6 +14,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QMenuBar>
+#include <QScreen>
 
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
@@ -36,6 +39,8 @@ MainWindow::MainWindow(QWidget* parent)
 
     // The content is 1100 x 700 by default; the menu bar sits above it.
     resize(1100, 700 + menuBar()->sizeHint().height());
+    restoreStoredGeometry();
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &MainWindow::storeGeometry);
     applyTheme();
     connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, &MainWindow::applyTheme);
 }
@@ -65,10 +70,12 @@ bool MainWindow::confirmQuit()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
-    if (confirmQuit())
+    if (confirmQuit()) {
+        storeGeometry();
         event->accept();
-    else
+    } else {
         event->ignore();
+    }
 }
 
 void MainWindow::bringToFront()
@@ -78,6 +85,45 @@ void MainWindow::bringToFront()
     show();
     raise();
     activateWindow();
+}
+
+void MainWindow::storeGeometry()
+{
+    // A window never shown has no place of the user's to keep.
+    if (!testAttribute(Qt::WA_WState_ExplicitShowHide))
+        return;
+    // A maximised window keeps the place it returns to.
+    const QRect normal = isMaximized() || isFullScreen() ? normalGeometry() : QRect(pos(), size());
+    UserDefaults::standard().set(AppKeys::mainWindowGeometry,
+                                 QVariantMap{{"x", normal.x()},
+                                             {"y", normal.y()},
+                                             {"width", normal.width()},
+                                             {"height", normal.height()},
+                                             {"maximized", isMaximized()}});
+}
+
+void MainWindow::restoreStoredGeometry()
+{
+    const QVariantMap stored = UserDefaults::standard().dictionary(AppKeys::mainWindowGeometry).value_or(QVariantMap());
+    const QRect rect(stored.value("x").toInt(), stored.value("y").toInt(), stored.value("width").toInt(),
+                     stored.value("height").toInt());
+    if (rect.width() <= 0 || rect.height() <= 0)
+        return;
+    // A place on a screen that is gone (or a size no screen shows) would
+    // open the window out of reach: the default place is used instead. The
+    // title bar must be reachable, so its strip has to lie on a screen.
+    const QRect titleStrip(rect.x(), rect.y(), rect.width(), kReachableStrip);
+    bool reachable = false;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect shared = screen->availableGeometry().intersected(titleStrip);
+        reachable = reachable || (shared.width() >= kReachableStrip * 2 && shared.height() > 0);
+    }
+    if (!reachable)
+        return;
+    resize(rect.size());
+    move(rect.topLeft());
+    if (stored.value("maximized").toBool())
+        setWindowState(windowState() | Qt::WindowMaximized);
 }
 
 void MainWindow::applyTheme()

@@ -7,7 +7,7 @@
 class ContentView;
 
 // The one main window: the content view under the menu bar "文件" (Quit)
-// and "帮助" (About).
+// and "帮助" (About). Its size and place are kept for the next start.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -23,6 +23,8 @@ public:
     bool confirmQuit();
     // Shown, restored from the dock and in front: a second launch asks for it.
     void bringToFront();
+    // Stores the size and place for the next start.
+    void storeGeometry();
 
     // Tests answer the question in place of the dialog.
     void setQuitQuestion(std::function<bool()> ask) { m_ask = std::move(ask); }
@@ -34,7 +36,11 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Strip of the title bar that must lie on a screen for a stored place to be used.
+    static constexpr int kReachableStrip = 40;
+
     void applyTheme();
+    void restoreStoredGeometry();
     std::function<bool()> m_ask;
 
     ContentView* m_content = nullptr;
