@@ -2,7 +2,9 @@
 
 #include "platform/Paths.h"
 
+#include <QRegularExpression>
 #include <QSettings>
+#include <QUrl>
 
 namespace OnlineConfig {
 
@@ -19,6 +21,52 @@ std::optional<QString> setting(const char* envName, const QString& group, const 
     if (value.isEmpty())
         return std::nullopt;
     return value;
+}
+
+namespace {
+// "scheme://host[:port]" with nothing after the authority but an optional "/".
+std::optional<QUrl> bareHost(const QString& address)
+{
+    const QUrl url(address, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    if (!url.isValid() || url.host().isEmpty() || (scheme != QLatin1String("https") && scheme != QLatin1String("http"))
+        || !url.userInfo().isEmpty() || (!url.path().isEmpty() && url.path() != QLatin1String("/")) || url.hasQuery()
+        || url.hasFragment())
+        return std::nullopt;
+    return url;
+}
+}
+
+std::optional<StatsUpload> statsUpload()
+{
+    const QString group = QStringLiteral("stats");
+    const auto endpoint = setting(kStatsEndpointEnv, group, QStringLiteral("endpoint"));
+    const auto id = setting(kStatsSecretIdEnv, group, QStringLiteral("secret_id"));
+    const auto key = setting(kStatsSecretKeyEnv, group, QStringLiteral("secret_key"));
+    const std::optional<QUrl> url = endpoint ? bareHost(*endpoint) : std::nullopt;
+    if (!url || !id || !key)
+        return std::nullopt;
+    return StatsUpload{url->scheme().toLower(), url->authority(QUrl::FullyEncoded), *id, *key};
+}
+
+std::optional<FeedbackInbox> feedbackInbox()
+{
+    const QString group = QStringLiteral("feedback");
+    const auto address = setting(kInboxEnv, group, QStringLiteral("inbox"));
+    const std::optional<QUrl> url = address ? bareHost(*address) : std::nullopt;
+    if (!url)
+        return std::nullopt;
+    FeedbackInbox inbox{url->scheme().toLower() + QStringLiteral("://") + url->authority(QUrl::FullyEncoded), {}};
+    for (int i = 0; i < 2; ++i) {
+        // A token becomes part of a path: anything but a plain word would change the address.
+        static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_-]+$"));
+        const auto token = setting(kInboxTokenEnv[i], group, QStringLiteral("token%1").arg(i + 1));
+        if (token && plain.match(*token).hasMatch())
+            inbox.tokens << *token;
+    }
+    if (inbox.tokens.isEmpty())
+        return std::nullopt;
+    return inbox;
 }
 
 std::optional<QString> remoteBase()

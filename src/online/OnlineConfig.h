@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -11,11 +12,34 @@
 namespace OnlineConfig {
 inline constexpr const char* kFileName = "online.conf";
 inline constexpr const char* kRemoteBaseEnv = "TESSARY_REMOTE_BASE";
+inline constexpr const char* kStatsEndpointEnv = "TESSARY_STATS_ENDPOINT";
+inline constexpr const char* kStatsSecretIdEnv = "TESSARY_STATS_SECRET_ID";
+inline constexpr const char* kStatsSecretKeyEnv = "TESSARY_STATS_SECRET_KEY";
+inline constexpr const char* kInboxEnv = "TESSARY_FEEDBACK_INBOX";
+inline constexpr const char* kInboxTokenEnv[2] = {"TESSARY_FEEDBACK_TOKEN_1", "TESSARY_FEEDBACK_TOKEN_2"};
+
+// The bucket that takes usage uploads and the account that signs them.
+struct StatsUpload {
+    QString scheme;    // "https" (or "http" for a local server)
+    QString host;      // host[:port], exactly as the "Host" header and the signature carry it
+    QString secretId;
+    QString secretKey;
+};
+// The feedback inboxes: one service, one token per inbox, in the order of trial.
+struct FeedbackInbox {
+    QString base;      // scheme://host[:port], no trailing "/"
+    QStringList tokens;
+};
 
 // The endpoint of the remote files, always ending in "/"; nothing when unset.
 std::optional<QString> remoteBase();
 // The endpoint base followed by `name`, joined as plain text.
 std::optional<QString> remoteAddress(const QString& name);
+
+// Complete settings or nothing: a missing secret, an address that is not a
+// bare http(s) host, or no token leaves the service inactive.
+std::optional<StatsUpload> statsUpload();
+std::optional<FeedbackInbox> feedbackInbox();
 
 // `envName` from the environment, else `key` of `group` in the config file;
 // trimmed, nothing when empty.

@@ -68,19 +68,20 @@ void start(const RemoteFetch::Request& request, QObject* context, RemoteFetch::R
     QNetworkReply* reply = manager().sendCustomRequest(req, request.method, request.body);
 
     // An over-long body is cut off as soon as it shows, not read to the end.
-    auto overLimit = [pending, reply] {
+    const qint64 maxBytes = request.maxBytes;
+    auto overLimit = [pending, reply, maxBytes] {
         if (!reply->isOpen())
             return;
         pending->body.append(reply->readAll());
-        if (pending->body.size() > RemoteFetch::kMaxBodyBytes) {
+        if (pending->body.size() > maxBytes) {
             pending->finish({});
             reply->abort();
         }
     };
     QObject::connect(reply, &QNetworkReply::readyRead, reply, overLimit);
-    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [pending, reply] {
+    QObject::connect(reply, &QNetworkReply::metaDataChanged, reply, [pending, reply, maxBytes] {
         const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
-        if (length.isValid() && length.toLongLong() > RemoteFetch::kMaxBodyBytes) {
+        if (length.isValid() && length.toLongLong() > maxBytes) {
             pending->finish({});
             reply->abort();
         }

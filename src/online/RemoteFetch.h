@@ -12,7 +12,7 @@ class QObject;
 
 // The one HTTP routine of the online services, on a main-thread network
 // manager without any disk cache. A reply counts only with a status from 200
-// to 299, a body of at most `kMaxBodyBytes` and, for text, valid UTF-8;
+// to 299, a body of at most the request's `maxBytes` and, for text, valid UTF-8;
 // anything else (no connection, time-out, an error page) is a failure and
 // yields nothing, so callers keep what they have.
 class RemoteFetch
@@ -22,6 +22,7 @@ public:
         int contentMs = 3000;      // the popups' small text files
         int updateCheckMs = 10000; // the version check
         int standardMs = 60000;    // everything else
+        int uploadMs = 8000;       // one usage upload
     };
     static Timeouts timeouts();
     // Tests shorten them; returns the previous values.
@@ -35,6 +36,7 @@ public:
         QByteArray method = "GET";
         QByteArray body;
         QList<QPair<QByteArray, QByteArray>> headers;
+        qint64 maxBytes = kMaxBodyBytes;
     };
     struct Reply {
         bool ok = false;     // a 2xx status with a body within the limit

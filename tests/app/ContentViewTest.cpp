@@ -1,8 +1,8 @@
 #include "app/ContentView.h"
 #include "app/MenuSelection.h"
 #include "app/PendingScreenView.h"
+#include "UsageUploads.h"
 #include "online/FeedbackManager.h"
-#include "online/StatsReporter.h"
 #include "UpdateStub.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
@@ -50,13 +50,6 @@ struct Recorder : QObject {
     }
 };
 
-QStringList reportedEvents(const QSignalSpy& spy)
-{
-    QStringList out;
-    for (const auto& args : spy)
-        out << args.at(0).toString();
-    return out;
-}
 }
 
 TEST(ContentViewTest, LaunchPageTable)
@@ -111,7 +104,7 @@ TEST(ContentViewTest, EachEntryShowsItsScreenDismissesSearchFocusAndReportsUsage
 {
     ContentView v;
     Recorder rec({"DismissSearchFocus"});
-    QSignalSpy events(&StatsReporter::shared(), &StatsReporter::eventQueued);
+    UsageUploads events;
     const struct { const char *title, *screen, *event; } rows[] = {
         {"自动分离", "SplitRawJpgView", "split_raw"}, {"快速分片", "QuickFilterView", "quick_filter"},
         {"FTP传输", "FtpTransferView", "ftp_page"}, {"档期收入", "ScheduleIncomeView", "schedule"},
@@ -120,23 +113,21 @@ TEST(ContentViewTest, EachEntryShowsItsScreenDismissesSearchFocusAndReportsUsage
         {"在线选片", "ComingSoonView:在线选片", ""}, {"自动导片", "AutoImportView", "auto_import"}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.title);
-        events.clear();
         const qsizetype dismissed = rec.names.size();
         post("NavigateToMenu", QString(row.title));
         EXPECT_EQ(screenOf(v.currentScreen()), row.screen);
         EXPECT_EQ(rec.names.size(), dismissed + 1);
-        EXPECT_EQ(reportedEvents(events), *row.event ? QStringList{row.event} : QStringList());
+        EXPECT_EQ(events.take(*row.event ? 1 : 0), *row.event ? QStringList{row.event} : QStringList());
     }
     // The same entry again is no change.
     post("NavigateToMenu", QString("自动导片"));
     EXPECT_EQ(rec.names.size(), std::size(rows));
 
     // A change to no selection dismisses focus but reports nothing.
-    events.clear();
     post("NavigateToMenu", QString("软件更新"));
     EXPECT_FALSE(v.selectedMenu());
     EXPECT_EQ(rec.names.size(), std::size(rows) + 1);
-    EXPECT_TRUE(events.isEmpty());
+    EXPECT_TRUE(events.take(0).isEmpty());
     EXPECT_EQ(screenOf(v.currentScreen()), "DropZoneView");
 }
 
@@ -182,12 +173,12 @@ TEST(ContentViewTest, ObjectsOfTheWrongTypeAreIgnoredOrOnlySelect)
 TEST(ContentViewTest, SoftwareUpdateBackActionReturnsToTheRememberedEntry)
 {
     ContentView v;
-    QSignalSpy events(&StatsReporter::shared(), &StatsReporter::eventQueued);
+    UsageUploads events;
     post("NavigateToMenu", QString("FTP传输"));
     v.selection()->setLastBeforeUpdate(v.selectedMenu());
     v.setSelectedMenu(v.softwareUpdateItem());
     EXPECT_EQ(screenOf(v.currentScreen()), "SoftwareUpdateView");
-    EXPECT_EQ(reportedEvents(events).last(), "check_update");
+    EXPECT_EQ(events.take(2).last(), "check_update");
     v.returnFromSoftwareUpdate();
     EXPECT_EQ(selectedTitle(v), "FTP传输");
 

@@ -1,6 +1,6 @@
 #include "orderbook/CalendarSyncFixture.h"
 
-#include "online/StatsReporter.h"
+#include "UsageUploads.h"
 #include "platform/NotificationCenter.h"
 #include "ui/ThemeObserver.h"
 #include "schedule/OrderSelectionSheet.h"
@@ -199,7 +199,7 @@ TEST_F(ScheduleScreenTest, ScreenFollowsNotificationsAndItsButtons)
     EXPECT_TRUE(field->isVisible()) << "clearing keeps the row open";
     EXPECT_EQ(field->placeholderText(), "搜索客户姓名或电话");
 
-    QSignalSpy reports(&StatsReporter::shared(), &StatsReporter::eventQueued);
+    UsageUploads reports;
     for (int i = 0; i < 2; ++i) {
         QTest::mouseClick(view.findChild<QAbstractButton*>("scheduleSettingsButton"), Qt::LeftButton);
         auto* sheet = view.findChild<QDialog*>("scheduleSettingsSheet");
@@ -207,8 +207,7 @@ TEST_F(ScheduleScreenTest, ScreenFollowsNotificationsAndItsButtons)
         sheet->reject();
         settle();
     }
-    EXPECT_EQ(reports.count(), 2);
-    EXPECT_EQ(reports.first().first().toString(), "open_settings");
+    EXPECT_EQ(reports.take(2), QStringList({"open_settings", "open_settings"}));
 
     const QDateTime before = QDateTime::currentDateTime();
     QTest::mouseClick(view.findChild<QAbstractButton*>("scheduleNewOrderButton"), Qt::LeftButton);
