@@ -5,6 +5,7 @@
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
+#include <QMutex>
 #include <QDir>
 #include <QNetworkInterface>
 
@@ -21,14 +22,38 @@ bool startsWithAny(const QString& name, std::initializer_list<const char*> prefi
 
 }
 
+struct FtpServer::LiveAccess
+{
+    QMutex mutex;
+    FtpAccess access;
+
+    FtpAccess current()
+    {
+        QMutexLocker lock(&mutex);
+        return access;
+    }
+};
+
 FtpServer::FtpServer(QObject* parent)
     : QObject(parent)
+    , m_access(std::make_shared<LiveAccess>())
     , m_rootDirectory(QDir::homePath())
 {
     m_thread.setObjectName(QStringLiteral("FtpServer"));
-    // The sessions read the store from the worker thread; made there first, it
-    // would belong to a thread that ends with the server.
-    UserDefaults::standard();
+    // Refreshed on the writer's thread before its write returns, so a command
+    // that follows a change is already judged by it.
+    UserDefaults& store = UserDefaults::standard();
+    m_access->access = FtpAccess::fromStore(store);
+    connect(
+        &store, &UserDefaults::changed, this,
+        [access = m_access, &store](const QString& key) {
+            if (!FtpAccess::dependsOn(key))
+                return;
+            FtpAccess fresh = FtpAccess::fromStore(store);
+            QMutexLocker lock(&access->mutex);
+            access->access = std::move(fresh);
+        },
+        Qt::DirectConnection);
     // The worker thread delivers nothing once the application is gone: close
     // every connection and remove partial uploads while it still can.
     if (QCoreApplication* app = QCoreApplication::instance())
@@ -76,6 +101,7 @@ void FtpServer::start(quint16 port, const QString& rootDirectory)
     FtpSessionOptions options;
     options.rootDirectory = rootDirectory;
     options.loginFailureDelay = m_loginFailureDelay;
+    options.access = [access = m_access] { return access->current(); };
     bool ok = false;
     QString error;
     quint16 bound = 0;
@@ -165,46 +191,4 @@ QString FtpServer::chooseLocalIP(const QList<QPair<QString, QHostAddress>>& entr
         candidate = text;
     }
     return candidate;
-}
-
-QString FtpServer::uiUserPerm()
-{
-    return UserDefaults::standard().value(FtpKeys::userPerm);
-}
-
-QString FtpServer::uiAnonPerm()
-{
-    return UserDefaults::standard().value(FtpKeys::anonPerm);
-}
-
-QString FtpServer::uiUsername()
-{
-    return UserDefaults::standard().value(FtpKeys::username);
-}
-
-QString FtpServer::uiPassword()
-{
-    return UserDefaults::standard().value(FtpKeys::password);
-}
-
-bool FtpServer::uiAllowVideo()
-{
-    // Only a stored Boolean (or the numbers 0 and 1) can turn videos away.
-    const QVariant value = UserDefaults::standard().object(FtpKeys::allowVideo);
-    if (value.typeId() == QMetaType::Bool)
-        return value.toBool();
-    bool ok = false;
-    const qlonglong number = value.toLongLong(&ok);
-    if (ok && value.typeId() != QMetaType::QString && (number == 0 || number == 1)
-        && value.toDouble() == double(number))
-        return number == 1;
-    return true;
-}
-
-const QSet<QString>& FtpServer::videoExtensions()
-{
-    static const QSet<QString> extensions{QStringLiteral("mp4"), QStringLiteral("mov"), QStringLiteral("m4v"),
-                                          QStringLiteral("avi"), QStringLiteral("mkv"), QStringLiteral("mpg"),
-                                          QStringLiteral("mpeg")};
-    return extensions;
 }

@@ -4,11 +4,11 @@
 #include <QList>
 #include <QObject>
 #include <QPair>
-#include <QSet>
 #include <QString>
 #include <QThread>
 
 #include <chrono>
+#include <memory>
 
 class FtpListener;
 
@@ -24,9 +24,6 @@ class FtpServer : public QObject
     Q_PROPERTY(QString lastError READ lastError NOTIFY errorOccurred)
 public:
     static constexpr quint16 kDefaultPort = 2121;
-    static inline const QString kPermReadWrite = QStringLiteral("读写");
-    static inline const QString kPermReadOnly = QStringLiteral("只读");
-    static inline const QString kPermDisabled = QStringLiteral("禁用");
 
     explicit FtpServer(QObject* parent = nullptr);
     ~FtpServer() override;
@@ -55,13 +52,6 @@ public:
     // The choice behind getLocalIP over (interface name, address) in system order.
     static QString chooseLocalIP(const QList<QPair<QString, QHostAddress>>& entries);
 
-    // Preferences, read from the store at every call so open sessions follow changes.
-    static QString uiUserPerm();
-    static QString uiAnonPerm();
-    static QString uiUsername();
-    static QString uiPassword();
-    static bool uiAllowVideo();
-    static const QSet<QString>& videoExtensions();
 
 Q_SIGNALS:
     void isRunningChanged(bool running);
@@ -75,7 +65,11 @@ private:
     void shutDown();
     void onListenerFailed(const QString& message);
 
+    struct LiveAccess;
+
     QThread m_thread;
+    // Read by the sessions on the worker thread, refreshed on whichever thread writes the store.
+    std::shared_ptr<LiveAccess> m_access;
     FtpListener* m_listener = nullptr;
     bool m_running = false;
     QString m_localIP = QStringLiteral("0.0.0.0");

@@ -1,5 +1,6 @@
 #include "FtpServerController.h"
 
+#include "ftp/FtpAccess.h"
 #include "ftp/FtpKeys.h"
 #include "ftp/FtpServer.h"
 #include "platform/Log.h"
@@ -124,7 +125,8 @@ void FtpServerController::finishStart(quint16 port, const QString& root, bool po
         Q_EMIT startFinished(false);
         return;
     }
-    if (FtpServer::uiUserPerm() != FtpServer::kPermDisabled && UserDefaults::standard().value(FtpKeys::username).isEmpty()) {
+    const FtpAccess access = FtpAccess::fromStore(UserDefaults::standard());
+    if (access.userPerm != FtpAccess::kPermDisabled && access.username.isEmpty()) {
         setNotice(QStringLiteral("用户访问权限已开启，请填写用户名"));
         Q_EMIT startFinished(false);
         return;

@@ -64,7 +64,6 @@ QString pathExtension(const QString& name)
 FtpSession::FtpSession(QTcpSocket* connection, const FtpSessionOptions& options, QObject* parent)
     : QObject(parent)
     , m_connection(connection)
-    , m_rootDirectory(options.rootDirectory)
     , m_options(options)
 {
     m_connection->setParent(this);
@@ -206,7 +205,8 @@ std::optional<QString> FtpSession::currentPerm() const
 {
     if (!m_isAuthenticated)
         return std::nullopt;
-    return m_isAnonymous ? FtpServer::uiAnonPerm() : FtpServer::uiUserPerm();
+    const FtpAccess access = m_options.access();
+    return m_isAnonymous ? access.anonPerm : access.userPerm;
 }
 
 bool FtpSession::requireLogin()
@@ -219,7 +219,7 @@ bool FtpSession::requireLogin()
 
 bool FtpSession::requireWrite()
 {
-    if (currentPerm() == FtpServer::kPermReadWrite)
+    if (currentPerm() == FtpAccess::kPermReadWrite)
         return true;
     sendReply(550, QStringLiteral("Permission denied"));
     return false;
@@ -288,8 +288,9 @@ void FtpSession::handleUser(const QString& argument)
     while (!name.isEmpty() && (name.back() == u' ' || name.back() == u'\t'))
         name.chop(1);
 
+    const FtpAccess access = m_options.access();
     if (name.toLower() == u"anonymous") {
-        if (FtpServer::uiAnonPerm() == FtpServer::kPermDisabled) {
+        if (access.anonPerm == FtpAccess::kPermDisabled) {
             sendReply(530, QStringLiteral("Anonymous access disabled"));
             return;
         }
@@ -298,7 +299,7 @@ void FtpSession::handleUser(const QString& argument)
         sendReply(331, QStringLiteral("Anonymous login OK, send password"));
         return;
     }
-    if (FtpServer::uiUserPerm() == FtpServer::kPermDisabled) {
+    if (access.userPerm == FtpAccess::kPermDisabled) {
         sendReply(530, QStringLiteral("User login disabled"));
         return;
     }
@@ -309,8 +310,9 @@ void FtpSession::handleUser(const QString& argument)
 
 void FtpSession::handlePass(const QString& argument)
 {
+    const FtpAccess access = m_options.access();
     if (m_isAnonymous) {
-        if (FtpServer::uiAnonPerm() == FtpServer::kPermDisabled) {
+        if (access.anonPerm == FtpAccess::kPermDisabled) {
             sendReply(530, QStringLiteral("Anonymous access disabled"));
             return;
         }
@@ -320,12 +322,11 @@ void FtpSession::handlePass(const QString& argument)
     }
     // A refused USER leaves the earlier name in place; "disabled" must still
     // mean no login when PASS follows it.
-    if (!m_pendingUsername.isEmpty() && FtpServer::uiUserPerm() == FtpServer::kPermDisabled) {
+    if (!m_pendingUsername.isEmpty() && access.userPerm == FtpAccess::kPermDisabled) {
         sendReply(530, QStringLiteral("User login disabled"));
         return;
     }
-    if (!m_pendingUsername.isEmpty() && m_pendingUsername == FtpServer::uiUsername()
-        && argument == FtpServer::uiPassword()) {
+    if (!m_pendingUsername.isEmpty() && m_pendingUsername == access.username && argument == access.password) {
         m_isAuthenticated = true;
         sendReply(230, QStringLiteral("Login successful"));
         return;
@@ -453,7 +454,7 @@ void FtpSession::handleList()
         return;
 
     QByteArray listing;
-    const QDir root(m_rootDirectory);
+    const QDir root(m_options.rootDirectory);
     const QStringList names =
         root.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
     for (const QString& name : names) {
@@ -494,7 +495,7 @@ void FtpSession::handleStor(const QString& filename)
         sendReply(553, QStringLiteral("File name not allowed"));
         return;
     }
-    if (!FtpServer::uiAllowVideo() && FtpServer::videoExtensions().contains(pathExtension(name).toLower())) {
+    if (!m_options.access().allowVideo && FtpAccess::videoExtensions().contains(pathExtension(name).toLower())) {
         Log::line(kVideoBlockedLine + name);
         sendReply(150, QStringLiteral("Opening data connection for upload"));
         dropDataConnection();
@@ -508,7 +509,7 @@ void FtpSession::handleStor(const QString& filename)
     }
 
     int error = 0;
-    std::unique_ptr<FtpUpload> upload = FtpUpload::create(QDir(m_rootDirectory).filePath(name), &error);
+    std::unique_ptr<FtpUpload> upload = FtpUpload::create(QDir(m_options.rootDirectory).filePath(name), &error);
     if (!upload) {
         if (error == EEXIST) {
             sendReply(550, QStringLiteral("File exists"));

@@ -69,7 +69,6 @@ private:
     void dropDataConnection();
 
     QTcpSocket* m_connection;
-    QString m_rootDirectory;
     FtpSessionOptions m_options;
     FtpPassiveListener* m_dataListener = nullptr;
     FtpDataConnection* m_dataConnection = nullptr;

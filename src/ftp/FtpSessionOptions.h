@@ -1,13 +1,20 @@
 #pragma once
 
+#include "ftp/FtpAccess.h"
+
 #include <QString>
 
 #include <chrono>
+#include <functional>
 
 // What every control session of one server run is given at accept time.
 struct FtpSessionOptions
 {
     QString rootDirectory;
+    // The access rules as they are now; safe to call from the sessions'
+    // thread and cheap enough to call for every command, so open sessions
+    // follow changes made while they run.
+    std::function<FtpAccess()> access = [] { return FtpAccess(); };
     std::chrono::milliseconds loginFailureDelay{1000};
     int maxFailedLogins = 10;
 };

@@ -1,5 +1,6 @@
 #include "FtpTransferView.h"
 
+#include "ftp/FtpAccess.h"
 #include "ftp/FtpBigButton.h"
 #include "ftp/FtpKeys.h"
 #include "ftp/FtpServer.h"
@@ -260,7 +261,7 @@ QWidget* FtpTransferView::makeAccountBlock(const QString& icon, const QString& t
 
 QString FtpTransferView::permissionLabel(const QString& stored)
 {
-    return stored == FtpServer::kPermReadWrite ? QStringLiteral("读与写") : stored;
+    return stored == FtpAccess::kPermReadWrite ? QStringLiteral("读与写") : stored;
 }
 
 QWidget* FtpTransferView::makePermissionBlock(const QString& title, const char* key, const QString& whenAbsent)
@@ -276,9 +277,9 @@ QWidget* FtpTransferView::makePermissionBlock(const QString& title, const char* 
     chooser->setFont(Fonts::system(13));
     chooser->setMinimumWidth(80);
     auto* menu = new QMenu(chooser);
-    const QList<std::pair<QString, QString>> items{{QStringLiteral("禁用"), FtpServer::kPermDisabled},
-                                                   {QStringLiteral("只读"), FtpServer::kPermReadOnly},
-                                                   {QStringLiteral("读与写"), FtpServer::kPermReadWrite}};
+    const QList<std::pair<QString, QString>> items{{QStringLiteral("禁用"), FtpAccess::kPermDisabled},
+                                                   {QStringLiteral("只读"), FtpAccess::kPermReadOnly},
+                                                   {QStringLiteral("读与写"), FtpAccess::kPermReadWrite}};
     for (const auto& [shown, word] : items) {
         QAction* action = menu->addAction(shown);
         connect(action, &QAction::triggered, chooser,

@@ -40,7 +40,7 @@ CalendarSyncManager::CalendarSyncManager(CalendarStore& eventStore, UserNotifica
     , m_log(Paths::dataDir() + QLatin1Char('/') + QLatin1String(logFileName))
 {
     // A stored 0 or 1 is a switch too; anything else leaves it on.
-    const QVariant stored = defaults.object(QLatin1String(calendarSyncEnabledKey));
+    const QVariant stored = defaults.object(OrderbookKeys::calendarSyncEnabled);
     const bool isSwitch = stored.typeId() == QMetaType::Bool
         || (stored.canConvert<qint64>() && stored.typeId() != QMetaType::QString
             && (UserDefaults::toInteger(stored) == 0 || UserDefaults::toInteger(stored) == 1)
@@ -72,7 +72,7 @@ void CalendarSyncManager::logDebug(const QString& message) const
 
 void CalendarSyncManager::setCalendarSyncEnabled(bool enabled)
 {
-    m_defaults.set(QLatin1String(calendarSyncEnabledKey), enabled);
+    m_defaults.set(OrderbookKeys::calendarSyncEnabled, enabled);
     const bool changed = m_calendarSyncEnabled != enabled;
     m_calendarSyncEnabled = enabled;
     if (changed)
@@ -106,7 +106,7 @@ void CalendarSyncManager::setShootEvents(const QList<ShootEvent>& events)
 
 QList<ReminderRule> CalendarSyncManager::reminderRules() const
 {
-    if (const auto bytes = StoredList(m_defaults, QLatin1String(reminderRulesKey)).read()) {
+    if (const auto bytes = StoredList(m_defaults, OrderbookKeys::reminderRules).read()) {
         if (auto rules = OrderCodec::decodeReminderRules(*bytes))
             return *rules;
     }
@@ -116,12 +116,12 @@ QList<ReminderRule> CalendarSyncManager::reminderRules() const
 void CalendarSyncManager::setReminderRules(const QList<ReminderRule>& rules)
 {
     if (const auto bytes = OrderCodec::encodeReminderRules(rules))
-        m_defaults.set(QLatin1String(reminderRulesKey), *bytes);
+        m_defaults.set(OrderbookKeys::reminderRules, *bytes);
 }
 
 bool CalendarSyncManager::localNotificationEnabled() const
 {
-    return m_defaults.boolean(QLatin1String(localNotificationEnabledKey));
+    return m_defaults.boolean(OrderbookKeys::localNotificationEnabled);
 }
 
 // --- Permission ---

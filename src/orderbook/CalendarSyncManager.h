@@ -2,6 +2,7 @@
 
 #include "orderbook/CalendarSyncLog.h"
 #include "orderbook/Order.h"
+#include "orderbook/OrderbookKeys.h"
 #include "orderbook/ParsedOrderFields.h"
 #include "orderbook/ReminderRule.h"
 #include "orderbook/ShootEvent.h"
@@ -38,9 +39,9 @@ class CalendarSyncManager : public QObject
                    calendarSyncEnabledChanged)
 
 public:
-    static constexpr const char* calendarSyncEnabledKey = "calendarSyncEnabled";
-    static constexpr const char* reminderRulesKey = "scheduleReminderRules";
-    static constexpr const char* localNotificationEnabledKey = "scheduleLocalNotificationEnabled";
+    static constexpr const char* calendarSyncEnabledKey = OrderbookKeys::calendarSyncEnabled.name;
+    static constexpr const char* reminderRulesKey = OrderbookKeys::reminderRules.name;
+    static constexpr const char* localNotificationEnabledKey = OrderbookKeys::localNotificationEnabled.name;
     static constexpr const char* logFileName = "calendar_sync.log";
     static QString calendarName() { return QStringLiteral("拍摄档期"); }
 

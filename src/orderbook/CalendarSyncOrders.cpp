@@ -328,7 +328,7 @@ void CalendarSyncManager::ordersDeleted(const QList<Order>& orders)
 
 void CalendarSyncManager::setLocalNotificationEnabled(bool enabled)
 {
-    m_defaults.set(QLatin1String(localNotificationEnabledKey), enabled);
+    m_defaults.set(OrderbookKeys::localNotificationEnabled, enabled);
     if (enabled)
         return;
     // Switched off means no more reminders, also those already scheduled.

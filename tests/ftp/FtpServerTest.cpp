@@ -1,5 +1,7 @@
 #include "FtpTestSupport.h"
 
+#include "ftp/FtpAccess.h"
+
 #include <QApplication>
 #include <QSignalSpy>
 #include <QTcpServer>
@@ -45,11 +47,11 @@ TEST(FtpServer, LocalAddressPrefersLanInterfaces)
 // The other preferences' defaults and live changes show in the sessions' replies.
 TEST(FtpServer, OnlyAStoredBooleanOrZeroOrOneTurnsVideosAway)
 {
-    EXPECT_TRUE(FtpServer::uiAllowVideo());
+    EXPECT_TRUE(FtpAccess::fromStore(UserDefaults::standard()).allowVideo);
     for (const auto& [stored, allowed] : {std::pair<QVariant, bool>{false, false}, {0, false}, {1, true},
                                           {QStringLiteral("no"), true}, {2, true}, {true, true}}) {
         setPref("ftpAllowVideo", stored);
-        EXPECT_EQ(FtpServer::uiAllowVideo(), allowed) << stored.toString().toStdString();
+        EXPECT_EQ(FtpAccess::fromStore(UserDefaults::standard()).allowVideo, allowed) << stored.toString().toStdString();
     }
 }
 
