@@ -8,8 +8,10 @@
 #include "ui/AppTheme.h"
 #include "ui/LightScrollBar.h"
 
+#include <QEvent>
 #include <QScrollArea>
-
+#include <QScrollBar>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -34,7 +36,7 @@ SidebarView::SidebarView(const QList<MenuItem>& menuItems, MenuSelection* select
     auto* content = new QWidget(scroll);
     content->setAutoFillBackground(false);
     auto* stack = new QVBoxLayout(content);
-    stack->setContentsMargins(12, 16, 12, 0);
+    stack->setContentsMargins(12, kTopPadding, 12, 0);
     stack->setSpacing(8);
     for (const MenuItem& item : menuItems) {
         auto* row = new MenuItemView(item, content);
@@ -45,6 +47,8 @@ SidebarView::SidebarView(const QList<MenuItem>& menuItems, MenuSelection* select
     stack->addStretch(1);
     scroll->setWidget(content);
     column->addWidget(scroll, 1);
+    m_rowsArea = scroll;
+    scroll->viewport()->installEventFilter(this);
 
     m_versionBar = new VersionBarView(updateChecker, selection, softwareUpdateItem, this);
     column->addWidget(m_versionBar);
@@ -55,6 +59,25 @@ SidebarView::SidebarView(const QList<MenuItem>& menuItems, MenuSelection* select
             refreshRows();
     });
     refreshRows();
+}
+
+bool SidebarView::eventFilter(QObject* watched, QEvent* event)
+{
+    // Rows scrolled down in a short window stay cut off at the top after the
+    // window grows (maximised) unless brought back: once they all fit, the
+    // list starts at its first row again. Checked after the new layout.
+    if (event->type() == QEvent::Resize && watched == m_rowsArea->viewport())
+        QTimer::singleShot(0, this, &SidebarView::scrollToTopIfAllFit);
+    return ThemedPanel::eventFilter(watched, event);
+}
+
+void SidebarView::scrollToTopIfAllFit()
+{
+    if (m_rows.isEmpty())
+        return;
+    const int rowsHeight = m_rows.last()->geometry().bottom() - m_rows.first()->geometry().top();
+    if (rowsHeight + kTopPadding <= m_rowsArea->viewport()->height())
+        m_rowsArea->verticalScrollBar()->setValue(0);
 }
 
 bool SidebarView::ftpEnabled()

@@ -7,6 +7,7 @@
 
 class MenuItemView;
 class MenuSelection;
+class QScrollArea;
 class UpdateChecker;
 class VersionBarView;
 
@@ -28,10 +29,17 @@ public:
     // "ftpFeatureEnabled", true when absent.
     static bool ftpEnabled();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    static constexpr int kTopPadding = 16;
+
     void refreshRows();
+    void scrollToTopIfAllFit();
 
     MenuSelection* m_selection;
+    QScrollArea* m_rowsArea = nullptr;
     QList<MenuItemView*> m_rows;
     VersionBarView* m_versionBar = nullptr;
 };

@@ -1,4 +1,5 @@
 #include "app/ContentView.h"
+#include "app/MainWindow.h"
 #include "app/MenuItemView.h"
 #include "app/MenuSelection.h"
 #include "app/SidebarView.h"
@@ -15,6 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <QDialog>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 
 namespace {
@@ -195,4 +198,19 @@ TEST(SidebarTest, TheDrawnGoldIconRunsFromItsTopToItsBottomColour)
     EXPECT_NEAR(bottom.green(), 163, 3);
     // The camera outline is drawn in white across the body's top edge.
     EXPECT_GT(gold.pixelColor(50, 26).blue(), 200);
+}
+
+TEST(SidebarTest, RowsScrollInAShortWindowAndStartAtTheTopAgainWhenMaximised)
+{
+    MainWindow w;
+    w.resize(w.minimumSize());
+    w.show();
+    auto* rows = w.findChild<QScrollArea*>("sidebarRows");
+    ASSERT_TRUE(rows);
+    QTRY_VERIFY(rows->verticalScrollBar()->maximum() > 0);
+    rows->verticalScrollBar()->setValue(rows->verticalScrollBar()->maximum());
+    w.showMaximized();
+    w.resize(1100, 1000);
+    QTRY_COMPARE(rows->widget()->y(), 0);
+    EXPECT_EQ(rows->verticalScrollBar()->value(), 0);
 }
