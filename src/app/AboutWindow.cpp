@@ -12,6 +12,9 @@
 namespace {
 constexpr int kWidth = 320;
 constexpr int kHeight = 240;
+// As first laid out, the icon reached 10 above the top edge and 70 stayed
+// empty below the version: the group moves down to 30 above and below.
+constexpr int kDrop = 40;
 
 // The labels follow the theme so they read on the window's opaque backdrop.
 QColor nameColor() { return AppTheme::isDark() ? QColor(Qt::white) : QColor(Qt::black); }
@@ -19,7 +22,10 @@ QColor taglineColor() { return AppTheme::isDark() ? QColor(0xB0, 0xB0, 0xB0) : Q
 QColor secondaryColor() { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.55); }
 }
 
-QRect AboutWindow::flipped(int x, int y, int width, int height) { return {x, kHeight - y - height, width, height}; }
+QRect AboutWindow::flipped(int x, int y, int width, int height)
+{
+    return {x, kHeight - (y - kDrop) - height, width, height};
+}
 
 AboutWindow::AboutWindow(const QString& versionText, const QIcon& icon, QWidget* parent)
     : QDialog(parent)
@@ -33,9 +39,7 @@ AboutWindow::AboutWindow(const QString& versionText, const QIcon& icon, QWidget*
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 
     m_icon = new QLabel(this);
-    // The icon frame reaches 10 above the window's top edge; keep the part
-    // that lies inside so the whole icon stays visible.
-    const QRect iconFrame = flipped(110, 150, 100, 100).intersected(rect());
+    const QRect iconFrame = flipped(110, 150, 100, 100);
     m_icon->setGeometry(iconFrame);
     m_icon->setAlignment(Qt::AlignCenter);
     const int side = qMin(iconFrame.width(), iconFrame.height());

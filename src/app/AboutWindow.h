@@ -17,8 +17,8 @@ public:
     QLabel* taglineLabel() const { return m_tagline; }
     QLabel* versionLabel() const { return m_version; }
 
-    // A frame given with the origin at the bottom left (y up), in this
-    // window's top-left coordinates.
+    // A frame given with the origin at the bottom left (y up), moved down to
+    // centre the group, in this window's top-left coordinates.
     static QRect flipped(int x, int y, int width, int height);
 
 protected:

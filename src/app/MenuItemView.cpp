@@ -157,12 +157,15 @@ QSizeF MenuItemView::markerSize() const
 MenuItemView::Geometry MenuItemView::layoutFor(int width) const
 {
     Geometry g;
+    // Every title starts at one x: a coming-soon row's narrower icon block
+    // and gap would set its title 6 px left of the others.
+    const qreal iconWidth = 24;
+    const qreal iconGap = 10;
     const qreal spacing = m_item.isComingSoon ? 6 : 10;
-    const qreal iconWidth = m_item.isComingSoon ? 22 : 24;
     const QFontMetricsF iconFm(Symbols::font(kIconGlyphSize));
     const QSizeF marker = markerSize();
 
-    qreal textWidth = width - 2 * kPadding - iconWidth - spacing;
+    qreal textWidth = width - 2 * kPadding - iconWidth - iconGap;
     if (marker.width() > 0)
         textWidth -= spacing + marker.width();
     textWidth = qMax<qreal>(10, textWidth);
@@ -180,7 +183,7 @@ MenuItemView::Geometry MenuItemView::layoutFor(int width) const
     const qreal mid = kPadding + content / 2;
     qreal x = kPadding;
     g.icon = QRectF(x, mid - iconFm.height() / 2, iconWidth, iconFm.height());
-    x += iconWidth + spacing;
+    x += iconWidth + iconGap;
     g.title = QRectF(x, mid - textHeight / 2, textWidth, titleHeight);
     if (subtitleHeight > 0)
         g.subtitle = QRectF(x, g.title.bottom() + 2, textWidth, subtitleHeight);

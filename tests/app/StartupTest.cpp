@@ -57,10 +57,11 @@ TEST(StartupTest, AboutShowsNameTaglineAndVersionAndReopensWhereItWasLeft)
     EXPECT_EQ(w->nameLabel()->text(), "Kelvara");
     EXPECT_EQ(w->taglineLabel()->text(), "摄影师的最佳搭档");
     EXPECT_EQ(w->versionLabel()->text(), "版本 3.5");
-    // Frames given from the bottom left land top-down in the window.
-    EXPECT_EQ(w->nameLabel()->geometry(), QRect(20, 101, 280, 24));
-    EXPECT_EQ(w->taglineLabel()->geometry(), QRect(20, 129, 280, 16));
-    EXPECT_EQ(w->versionLabel()->geometry(), QRect(20, 152, 280, 18));
+    // The group sits 30 below the title bar and 30 above the foot.
+    EXPECT_EQ(w->iconLabel()->geometry(), QRect(110, 30, 100, 100));
+    EXPECT_EQ(w->nameLabel()->geometry(), QRect(20, 141, 280, 24));
+    EXPECT_EQ(w->taglineLabel()->geometry(), QRect(20, 169, 280, 16));
+    EXPECT_EQ(w->versionLabel()->geometry(), QRect(20, 192, 280, 18));
     EXPECT_EQ(w->nameLabel()->textFormat(), Qt::PlainText);
 
     w->move(40, 50);
