@@ -66,6 +66,7 @@ QWidget* card(const Order& order, QWidget* parent, const std::function<void()>& 
 
 OrderSelectionSheet::OrderSelectionSheet(const QList<Order>& orders, Pick onPick, QWidget* parent)
     : QDialog(parent)
+    , m_onPick(std::move(onPick))
 {
     setObjectName(QStringLiteral("orderSelectionSheet"));
     setWindowTitle(QStringLiteral("选择要编辑的订单"));
@@ -94,27 +95,51 @@ OrderSelectionSheet::OrderSelectionSheet(const QList<Order>& orders, Pick onPick
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setStyleSheet(QStringLiteral("background: transparent;"));
-    auto* list = new QWidget(scroll);
-    auto* cards = new QVBoxLayout(list);
-    cards->setContentsMargins(24, 24, 24, 24);
-    cards->setSpacing(8);
-    if (orders.isEmpty()) {
-        auto* none = new ThemedLabel(QStringLiteral("当天暂无订单"), Fonts::system(14),
-                                     [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.4); }, list);
-        none->setAlignment(Qt::AlignCenter);
-        none->setContentsMargins(0, 40, 0, 40);
-        cards->addWidget(none);
+    m_list = new QWidget(scroll);
+    m_cards = new QVBoxLayout(m_list);
+    m_cards->setContentsMargins(24, 24, 24, 24);
+    m_cards->setSpacing(8);
+    auto* none = new ThemedLabel(QStringLiteral("当天暂无订单"), Fonts::system(14),
+                                 [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.4); }, m_list);
+    none->setObjectName(QStringLiteral("orderSelectionEmpty"));
+    none->setAlignment(Qt::AlignCenter);
+    none->setContentsMargins(0, 40, 0, 40);
+    m_cards->addWidget(none);
+    m_cards->addStretch(1);
+    m_empty = none;
+    scroll->setWidget(m_list);
+    column->addWidget(scroll, 1);
+    setOrders(orders);
+}
+
+void OrderSelectionSheet::setOrders(const QList<Order>& orders)
+{
+    for (QAbstractButton* old : m_list->findChildren<QAbstractButton*>(QStringLiteral("orderSelectionCard"))) {
+        m_cards->removeWidget(old);
+        old->deleteLater();
     }
+    // Cards go between the empty text and the closing stretch.
+    int at = 1;
     for (const Order& order : orders) {
-        cards->addWidget(card(order, list, [this, order, onPick] {
+        m_cards->insertWidget(at++, card(order, m_list, [this, order] {
             accept();
-            if (onPick)
-                onPick(order);
+            if (m_onPick)
+                m_onPick(order);
         }));
     }
-    cards->addStretch(1);
-    scroll->setWidget(list);
-    column->addWidget(scroll, 1);
+    m_hasOrders = !orders.isEmpty();
+    refreshEmptyText();
+}
+
+void OrderSelectionSheet::setSyncing(bool syncing)
+{
+    m_syncing = syncing;
+    refreshEmptyText();
+}
+
+void OrderSelectionSheet::refreshEmptyText()
+{
+    m_empty->setVisible(!m_hasOrders && !m_syncing);
 }
 
 QColor OrderSelectionSheet::statusColor(OrderStatus status)

@@ -75,6 +75,12 @@ void ScheduleIncomeState::openOrderSelection(const QList<Order>& orders)
         Q_EMIT orderSelectionRequested();
 }
 
+void ScheduleIncomeState::refillOrdersForSelection(const QList<Order>& orders)
+{
+    m_ordersForSelection = orders;
+    Q_EMIT ordersForSelectionChanged(orders);
+}
+
 void ScheduleIncomeState::offerImport(const ShootEvent& event)
 {
     m_eventToImport = event;

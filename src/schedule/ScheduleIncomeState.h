@@ -53,6 +53,8 @@ public:
     // --- A day's orders ---
     void openOrderSelection(const QList<Order>& orders);
     const QList<Order>& ordersForSelection() const { return m_ordersForSelection; }
+    // The list of the sheet already shown, read again from the store.
+    void refillOrdersForSelection(const QList<Order>& orders);
 
     // --- Calendar event import ---
     void offerImport(const ShootEvent& event);
@@ -70,6 +72,7 @@ Q_SIGNALS:
     void searchTextChanged(const QString& text);
     void orderFormRequested();
     void orderSelectionRequested();
+    void ordersForSelectionChanged(const QList<Order>& orders);
     void importRequested();
     void scrollHintChanged(bool shown);
 

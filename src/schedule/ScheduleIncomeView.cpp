@@ -99,6 +99,8 @@ ScheduleIncomeView::ScheduleIncomeView(OrderManager& orders, CalendarSyncManager
     m_calendar->setObjectName(QStringLiteral("scheduleCalendarView"));
     m_calendar->setCalendarSync(&sync);
     connect(m_calendar, &CalendarViewBody::requested, this, &ScheduleIncomeView::onCalendarRequest);
+    connect(m_batchSelection, &CalendarBatchSelection::ordersForSelectionRefilled, m_state,
+            &ScheduleIncomeState::refillOrdersForSelection);
     m_content->addWidget(m_calendar);
     m_scroll->setWidget(m_content);
     column->addWidget(m_scroll, 1);
@@ -335,7 +337,16 @@ void ScheduleIncomeView::openOrderSelection()
     }, this);
     sheet->setWindowModality(Qt::WindowModal);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_state, &ScheduleIncomeState::ordersForSelectionChanged, sheet, &OrderSelectionSheet::setOrders);
+    connect(m_batchSelection, &CalendarBatchSelection::syncingCalendarChanged, sheet, &OrderSelectionSheet::setSyncing);
+    // A check still running when the sheet goes must not refill a list no
+    // one sees, nor the next day's sheet.
+    connect(sheet, &QDialog::finished, m_batchSelection, [selection = m_batchSelection] {
+        selection->setSelectionSheetDay(QDate());
+    });
     sheet->open();
+    m_batchSelection->startEventCheck(m_state->selectedDate().date());
+    sheet->setSyncing(m_batchSelection->isSyncingCalendar());
 }
 
 void ScheduleIncomeView::openSettings()

@@ -45,6 +45,21 @@ protected:
                 return o;
         return {};
     }
+    // An event `days` from today in the order book's calendar that no order
+    // holds; its title names no customer, so no refresh imports it.
+    void addFreeEvent(int days)
+    {
+        manager->refreshEvents(); // makes the order book's calendar
+        settle();
+        CalendarEvent e;
+        e.calendarIdentifier = calendar->calendars().first().identifier;
+        e.title = "拍摄";
+        e.startDate = QDateTime(QDate::currentDate().addDays(days), QTime(9, 0));
+        e.endDate = e.startDate.addSecs(3600);
+        ASSERT_TRUE(calendar->saveEvent(e));
+        manager->refreshEvents();
+        settle();
+    }
     std::unique_ptr<ScheduleOrderFlows> flows;
 };
 
@@ -301,6 +316,55 @@ TEST_F(ScheduleScreenTest, SelectionCardsOpenTheirOrderAndScreenshots)
     ASSERT_TRUE(view.state().editingOrder());
     EXPECT_EQ(view.state().editingOrder()->id, day[1].id);
     EXPECT_TRUE(view.findChild<QDialog*>("scheduleOrderForm"));
+}
+
+TEST_F(ScheduleScreenTest, SelectionSheetWaitsForItsDaysCalendarCheck)
+{
+    addFreeEvent(3);
+    const Order onDay2 = fresh("乙", "", 2, false), first = fresh("甲", "", 3, false), second = fresh("丙", "", 3, false);
+    orders->addOrder(onDay2);
+    orders->addOrder(first);
+    ScheduleIncomeView view(*orders, *manager, *store);
+    view.resize(1000, 700);
+    view.show();
+    settle();
+    auto open = [&](int days, const QList<Order>& list) {
+        view.state().setSelectedDate(QDateTime(QDate::currentDate().addDays(days), QTime(12, 0)));
+        view.state().openOrderSelection(list);
+        return view.findChild<OrderSelectionSheet*>("orderSelectionSheet");
+    };
+    auto close = [](OrderSelectionSheet* sheet) {
+        sheet->reject();
+        settle();
+    };
+    auto cardCount = [](OrderSelectionSheet* sheet) {
+        return sheet->findChildren<QAbstractButton*>("orderSelectionCard").size();
+    };
+
+    OrderSelectionSheet* sheet = open(2, {onDay2});
+    ASSERT_TRUE(sheet);
+    EXPECT_FALSE(sheet->isSyncing()) << "no free event that day";
+    close(sheet);
+
+    sheet = open(3, {first});
+    orders->addOrder(second);
+    QSignalSpy refilled(&view.state(), &ScheduleIncomeState::ordersForSelectionChanged);
+    EXPECT_TRUE(sheet->isSyncing());
+    ASSERT_TRUE(refilled.wait(2000));
+    settle();
+    EXPECT_EQ(cardCount(sheet), 2) << "the day's stored orders, in place";
+    EXPECT_FALSE(sheet->isSyncing());
+    close(sheet);
+
+    // Another day's sheet opened within the second keeps its own list.
+    close(open(3, {first}));
+    sheet = open(2, {onDay2});
+    QTest::qWait(1200);
+    EXPECT_EQ(refilled.count(), 1);
+    EXPECT_EQ(cardCount(sheet), 1);
+    EXPECT_EQ(view.state().ordersForSelection().first().id, onDay2.id);
+    EXPECT_FALSE(sheet->isSyncing());
+    close(sheet);
 }
 
 }
