@@ -6,10 +6,12 @@
 #include "ui/PlateButton.h"
 #include "ui/SystemColors.h"
 #include "ui/ThemedLabel.h"
+#include "ui/ThemedPanel.h"
 
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QScrollArea>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -32,6 +34,61 @@ protected:
 private:
     QColor m_color;
 };
+
+// The platform's spinning indicator: twelve spokes fading behind the lead
+// one, drawn at 0.8 of its standard 32-point frame. It turns only while shown.
+class ActivityIndicator : public QWidget
+{
+public:
+    explicit ActivityIndicator(QWidget* parent) : QWidget(parent), m_timer(this)
+    {
+        setFixedSize(32, 32);
+        m_timer.setInterval(80);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            m_step = (m_step + 1) % kSpokes;
+            update();
+        });
+    }
+
+protected:
+    void showEvent(QShowEvent*) override { m_timer.start(); }
+    void hideEvent(QHideEvent*) override { m_timer.stop(); }
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.translate(width() / 2.0, height() / 2.0);
+        p.scale(0.8, 0.8);
+        const QColor ink = AppTheme::textPrimary();
+        for (int i = 0; i < kSpokes; ++i) {
+            const int age = (m_step - i + kSpokes) % kSpokes;
+            p.setPen(QPen(AppTheme::withOpacity(ink, 1.0 - 0.07 * age), 3, Qt::SolidLine, Qt::RoundCap));
+            p.drawLine(QPointF(0, -7), QPointF(0, -13));
+            p.rotate(360.0 / kSpokes);
+        }
+    }
+
+private:
+    static constexpr int kSpokes = 12;
+    QTimer m_timer;
+    int m_step = 0;
+};
+
+// The strip at the foot of the sheet while the day's calendar is checked.
+QWidget* syncBar(QWidget* parent)
+{
+    auto* bar = new ThemedPanel(&AppTheme::sidebarBackground, parent);
+    bar->setObjectName(QStringLiteral("orderSelectionSyncBar"));
+    auto* row = new QHBoxLayout(bar);
+    row->setContentsMargins(0, 12, 0, 12);
+    row->setSpacing(8);
+    row->addStretch(1);
+    row->addWidget(new ActivityIndicator(bar));
+    row->addWidget(new ThemedLabel(QStringLiteral("正在同步日历档期，请稍候…"), Fonts::system(12),
+                                   [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.6); }, bar));
+    row->addStretch(1);
+    return bar;
+}
 
 QWidget* card(const Order& order, QWidget* parent, const std::function<void()>& onClick)
 {
@@ -109,6 +166,10 @@ OrderSelectionSheet::OrderSelectionSheet(const QList<Order>& orders, Pick onPick
     m_empty = none;
     scroll->setWidget(m_list);
     column->addWidget(scroll, 1);
+
+    m_syncBar = syncBar(this);
+    m_syncBar->setVisible(false);
+    column->addWidget(m_syncBar);
     setOrders(orders);
 }
 
@@ -134,6 +195,7 @@ void OrderSelectionSheet::setOrders(const QList<Order>& orders)
 void OrderSelectionSheet::setSyncing(bool syncing)
 {
     m_syncing = syncing;
+    m_syncBar->setVisible(syncing);
     refreshEmptyText();
 }
 

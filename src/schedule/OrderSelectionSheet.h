@@ -11,7 +11,7 @@ class QWidget;
 
 // "选择要编辑的订单": the orders of one day as cards; picking one closes the
 // sheet and hands that order on. While the day's calendar is being checked
-// an empty list shows nothing yet.
+// a bar says so at the bottom and an empty list shows nothing yet.
 class OrderSelectionSheet : public QDialog
 {
     Q_OBJECT
@@ -38,6 +38,7 @@ private:
     QWidget* m_list = nullptr;
     QVBoxLayout* m_cards = nullptr;
     QWidget* m_empty = nullptr;
+    QWidget* m_syncBar = nullptr;
     bool m_syncing = false;
     bool m_hasOrders = false;
 };

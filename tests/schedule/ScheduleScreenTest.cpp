@@ -3,6 +3,7 @@
 #include "UsageUploads.h"
 #include "platform/NotificationCenter.h"
 #include "ui/ThemeObserver.h"
+#include "LayoutCheck.h"
 #include "schedule/OrderSelectionSheet.h"
 #include "schedule/ScheduleIncomeState.h"
 #include "schedule/ScheduleIncomeView.h"
@@ -12,6 +13,7 @@
 
 #include <QAbstractButton>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QSignalSpy>
@@ -303,7 +305,6 @@ TEST_F(ScheduleScreenTest, SelectionCardsOpenTheirOrderAndScreenshots)
     for (AppThemeStyle style : {AppThemeStyle::light, AppThemeStyle::dark}) {
         ThemeObserver::shared().setStyle(style);
         const QString theme = style == AppThemeStyle::dark ? "dark" : "light";
-        shoot(*sheet, "schedule-selection-" + theme);
         view.state().setShowSearch(true);
         view.state().setSearchText("乙");
         shoot(view, "schedule-calendar-search-" + theme);
@@ -343,17 +344,25 @@ TEST_F(ScheduleScreenTest, SelectionSheetWaitsForItsDaysCalendarCheck)
 
     OrderSelectionSheet* sheet = open(2, {onDay2});
     ASSERT_TRUE(sheet);
-    EXPECT_FALSE(sheet->isSyncing()) << "no free event that day";
+    EXPECT_FALSE(sheet->findChild<QWidget*>("orderSelectionSyncBar")->isVisible()) << "no free event that day";
     close(sheet);
 
     sheet = open(3, {first});
     orders->addOrder(second);
     QSignalSpy refilled(&view.state(), &ScheduleIncomeState::ordersForSelectionChanged);
-    EXPECT_TRUE(sheet->isSyncing());
+    auto* bar = sheet->findChild<QWidget*>("orderSelectionSyncBar");
+    EXPECT_TRUE(bar->isVisible());
+    EXPECT_EQ(bar->findChild<QLabel*>()->text(), "正在同步日历档期，请稍候…");
+    sheet->resize(520, 360);
+    for (AppThemeStyle style : {AppThemeStyle::light, AppThemeStyle::dark}) {
+        ThemeObserver::shared().setStyle(style);
+        shoot(*sheet, style == AppThemeStyle::dark ? "schedule-selection-dark" : "schedule-selection-light");
+    }
+    expectCleanLayout(sheet);
     ASSERT_TRUE(refilled.wait(2000));
     settle();
     EXPECT_EQ(cardCount(sheet), 2) << "the day's stored orders, in place";
-    EXPECT_FALSE(sheet->isSyncing());
+    EXPECT_FALSE(bar->isVisible());
     close(sheet);
 
     // Another day's sheet opened within the second keeps its own list.
