@@ -2,7 +2,9 @@
 // calendar events: a whole month's day figures, the same right after an
 // order edit, a 6-row grid repainted offscreen at 1100 px, a batch delete of
 // 500 orders beside a single one, and lunar labels for every day of
-// 1901-2100 from our table beside ICU; then the settings sheet's batch
+// 1901-2100 from our table beside ICU; a search keystroke (the found orders
+// and a month grid's 42 day marks) over 10,000 and 50,000 orders beside one
+// plain pass over their names and phones; then the settings sheet's batch
 // calendar sync of 1,000 and 10,000 future orders into iCalendar files, with
 // the writes it made and its consistency checks. Prints one "name: value"
 // line per figure (milliseconds unless named otherwise).
@@ -19,6 +21,7 @@
 #include "schedule/LunarCalendar.h"
 #include "schedule/MonthGridView.h"
 #include "schedule/ScheduleCalendarModel.h"
+#include "schedule/ScheduleIncomeState.h"
 #include "schedule/ScheduleSettingsState.h"
 
 #include <QApplication>
@@ -87,6 +90,12 @@ int fileWrites(int fd)
             p += sizeof(inotify_event) + e->len;
         }
     }
+}
+
+Order benchOrder(const QString& name, const QString& phone, const QDateTime& shoot, double total, bool sync)
+{
+    return Order(name, phone, "标准套系", shoot, shoot, ShootTimeSlot::morning, total, 300, {}, "",
+                 OrderStatus::pendingShoot, sync, QString("提前1天"), "", false);
 }
 
 double maxRssMiB()
@@ -167,12 +176,69 @@ void batchSync(int n)
     close(notificationFd);
 }
 
+// A keystroke in the search field over `n` orders against one plain
+// case-insensitive pass over every name and phone, per query, same run.
+void searchKeystrokes(int n)
+{
+    QTemporaryDir dir;
+    UserDefaults store(dir.path() + "/defaults.json");
+    OrderManager orders(store);
+    QRandomGenerator rng(11);
+    const QDateTime start(QDate::currentDate().addYears(-2), QTime(10, 0));
+    QList<Order> list;
+    for (int i = 0; i < n; ++i) {
+        const QDateTime shoot = start.addSecs(qint64(rng.bounded(4 * 365)) * 86400);
+        const QString name = i % 4 == 0 ? QStringLiteral("Anna %1").arg(i) : QStringLiteral("客户%1").arg(i);
+        // The first order has no phone, so "1" finds all but one.
+        const QString phone = i == 0 ? QString() : QStringLiteral("139%1").arg(rng.bounded(100000000), 8, 10, QLatin1Char('0'));
+        list.append(benchOrder(name, phone, shoot, 3000, false));
+    }
+    orders.setOrders(list);
+    ScheduleIncomeState state(orders);
+    const QDate firstCell = QDate::currentDate().addDays(-20);
+
+    double worst = 0, worstMs = 0;
+    for (const QString& query : {QStringLiteral("1"), QStringLiteral("139"), QStringLiteral("ANNA"), QStringLiteral("客户"),
+                                 QStringLiteral("客户12"), QStringLiteral("无此人")}) {
+        QList<double> plain, keystroke;
+        int sink = 0;
+        for (int run = 0; run < 15; ++run) {
+            QElapsedTimer t;
+            t.start();
+            for (const Order& o : orders.orders())
+                sink += o.customerName.contains(query, Qt::CaseInsensitive) || o.phone.contains(query, Qt::CaseInsensitive);
+            plain.append(msSince(t));
+            state.setSearchText(QString());
+            t.restart();
+            state.setSearchText(query);
+            sink += int(state.filteredOrders().size());
+            for (int cell = 0; cell < 42; ++cell)
+                sink += state.hasMatchingOrders(firstCell.addDays(cell));
+            keystroke.append(msSince(t));
+        }
+        const double ratio = median(keystroke) / median(plain);
+        std::printf("search_%d \"%s\": keystroke %.3f ms, plain pass %.3f ms, ratio %.2f (%d)\n", n,
+                    query.toUtf8().constData(), median(keystroke), median(plain), ratio, sink % 2);
+        if (ratio > worst) {
+            worst = ratio;
+            worstMs = median(keystroke);
+        }
+    }
+    const QByteArray label = QByteArray::number(n);
+    print(("search_keystroke_worst_ratio_" + label).constData(), worst);
+    print(("search_keystroke_worst_ms_" + label).constData(), worstMs);
+}
+
 }
 
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    for (int n : {10000, 50000})
+        searchKeystrokes(n);
+    if (!qgetenv("BENCH_SEARCH_ONLY").isEmpty())
+        return 0;
     QTemporaryDir dir;
     UserDefaults store(dir.path() + "/defaults.json");
     OrderManager orders(store);
@@ -182,8 +248,7 @@ int main(int argc, char** argv)
     QList<Order> list;
     for (int i = 0; i < 10000; ++i) {
         const QDateTime shoot = start.addSecs(qint64(rng.bounded(5 * 365)) * 86400);
-        Order o(QStringLiteral("客户%1").arg(i), "13800138000", "标准套系", shoot, shoot, ShootTimeSlot::morning,
-                1000 + rng.bounded(5000), 300, {}, "", OrderStatus::pendingShoot, true, QString("提前1天"), "", false);
+        Order o = benchOrder(QStringLiteral("客户%1").arg(i), "13800138000", shoot, 1000 + rng.bounded(5000), true);
         if (i % 2 == 0)
             o.calendarEventIdentifier = QStringLiteral("EV%1").arg(i);
         list.append(o);

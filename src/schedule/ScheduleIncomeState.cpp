@@ -7,7 +7,8 @@ ScheduleIncomeState::ScheduleIncomeState(OrderManager& orders, QObject* parent)
     : QObject(parent)
     , m_orders(orders)
 {
-    connect(&m_orders, &OrderManager::ordersChanged, this, [this] { m_filterValid = false; });
+    connect(&m_orders, &OrderManager::ordersChanged, this,
+            [this] { m_daysValid = m_matchesValid = false; });
 }
 
 void ScheduleIncomeState::setViewMode(int mode)
@@ -34,31 +35,58 @@ void ScheduleIncomeState::setSearchText(const QString& text)
     const bool sameQuery = text.trimmed() == query();
     m_searchText = text;
     if (!sameQuery)
-        m_filterValid = false;
+        m_matchesValid = false;
     Q_EMIT searchTextChanged(text);
 }
 
-const QList<Order>& ScheduleIncomeState::filteredOrders() const
+void ScheduleIncomeState::findMatches() const
 {
-    if (!m_filterValid) {
-        const QString q = query();
-        m_filtered = q.isEmpty() ? m_orders.orders() : orderMatchesSearch(m_orders.orders(), q);
-        m_matchingDays.clear();
-        if (!q.isEmpty()) {
-            for (const Order& o : m_filtered)
-                m_matchingDays.insert(o.shootDay());
+    const QList<Order>& orders = m_orders.orders();
+    if (!m_daysValid) {
+        m_shootDays.resize(orders.size());
+        m_firstDay = 0;
+        for (qsizetype i = 0; i < orders.size(); ++i) {
+            const QDate day = orders[i].shootDay();
+            m_shootDays[i] = day.isValid() ? day.toJulianDay() : 0;
+            if (m_shootDays[i] && (!m_firstDay || m_shootDays[i] < m_firstDay))
+                m_firstDay = m_shootDays[i];
         }
-        m_filterValid = true;
+        m_daysValid = true;
     }
-    return m_filtered;
+    const QString q = query();
+    m_found.clear();
+    m_matchingDays.clear();
+    for (qsizetype i = 0; i < orders.size(); ++i) {
+        if (q.isEmpty() || !orderMatchesSearch(orders[i], q))
+            continue;
+        m_found.append(i);
+        if (!m_shootDays[i])
+            continue;
+        const qsizetype bit = m_shootDays[i] - m_firstDay;
+        if (bit >= m_matchingDays.size())
+            m_matchingDays.resize(bit + 1);
+        m_matchingDays.setBit(bit);
+    }
+    m_matchesValid = true;
+}
+
+FoundOrders ScheduleIncomeState::filteredOrders() const
+{
+    if (!isSearchActive())
+        return FoundOrders(m_orders.orders(), nullptr);
+    if (!m_matchesValid)
+        findMatches();
+    return FoundOrders(m_orders.orders(), &m_found);
 }
 
 bool ScheduleIncomeState::hasMatchingOrders(const QDate& day) const
 {
-    if (!isSearchActive())
+    if (!isSearchActive() || !day.isValid())
         return false;
-    filteredOrders();
-    return m_matchingDays.contains(day);
+    if (!m_matchesValid)
+        findMatches();
+    const qint64 bit = day.toJulianDay() - m_firstDay;
+    return bit >= 0 && bit < m_matchingDays.size() && m_matchingDays.testBit(bit);
 }
 
 void ScheduleIncomeState::openOrderForm(const std::optional<Order>& order, const QDateTime& date)

@@ -3,13 +3,46 @@
 #include "orderbook/Order.h"
 #include "orderbook/ShootEvent.h"
 
+#include <QBitArray>
 #include <QDate>
 #include <QObject>
-#include <QSet>
 
 #include <optional>
 
 class OrderManager;
+
+// The orders a search found, read in place from the order store's list; valid
+// until that list or the query changes. A keystroke that finds nearly every
+// order copies none of them.
+class FoundOrders
+{
+public:
+    FoundOrders(const QList<Order>& orders, const QList<qsizetype>* positions)
+        : m_orders(&orders), m_positions(positions) {}
+
+    qsizetype size() const { return m_positions ? m_positions->size() : m_orders->size(); }
+    bool isEmpty() const { return size() == 0; }
+    const Order& operator[](qsizetype i) const { return (*m_orders)[m_positions ? (*m_positions)[i] : i]; }
+
+    class const_iterator
+    {
+    public:
+        const_iterator(const FoundOrders* list, qsizetype i) : m_list(list), m_i(i) {}
+        const Order& operator*() const { return (*m_list)[m_i]; }
+        const_iterator& operator++() { ++m_i; return *this; }
+        bool operator!=(const const_iterator& other) const { return m_i != other.m_i; }
+
+    private:
+        const FoundOrders* m_list;
+        qsizetype m_i;
+    };
+    const_iterator begin() const { return {this, 0}; }
+    const_iterator end() const { return {this, size()}; }
+
+private:
+    const QList<Order>* m_orders;
+    const QList<qsizetype>* m_positions; // every order when null
+};
 
 // The state of one schedule screen that its frame owns: view mode, search,
 // and what the month calendar asks the frame to open. Batch selection lives
@@ -39,8 +72,10 @@ public:
     bool isSearchActive() const { return !query().isEmpty(); }
     // Every order while no search is on, else those matching, in store order.
     // Worked out once per query and order list.
-    const QList<Order>& filteredOrders() const;
-    // A search is on and an order shot on `day` matches it.
+    FoundOrders filteredOrders() const;
+    // A search is on and an order shot on `day` matches it. The month grid
+    // asks for every cell on every keystroke: one pass over the orders per
+    // query marks the days.
     bool hasMatchingOrders(const QDate& day) const;
 
     // --- Order form ---
@@ -87,7 +122,16 @@ private:
     std::optional<ShootEvent> m_eventToImport;
     bool m_showScrollHint = true;
 
-    mutable bool m_filterValid = false;
-    mutable QList<Order> m_filtered;
-    mutable QSet<QDate> m_matchingDays;
+    void findMatches() const;
+
+    // Per order list: each order's shoot day (Julian day, 0 when none) and
+    // the first of them.
+    mutable bool m_daysValid = false;
+    mutable QList<qint64> m_shootDays;
+    mutable qint64 m_firstDay = 0;
+    // Per query and order list: where the matches stand and the days they
+    // mark (a bit per day from m_firstDay).
+    mutable bool m_matchesValid = false;
+    mutable QList<qsizetype> m_found;
+    mutable QBitArray m_matchingDays;
 };
