@@ -6,7 +6,6 @@
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
 #include "ui/PlateButton.h"
-#include "ui/LightScrollBar.h"
 #include "ui/SystemColors.h"
 #include "ui/ThemedLabel.h"
 #include "ui/ThemedPanel.h"
@@ -55,10 +54,7 @@ QWidget* amountColumn(const QString& title, QLineEdit* field, QWidget* parent)
 
 QHBoxLayout* rowLayout(QWidget* row)
 {
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(10, 8, 10, 8);
-    layout->setSpacing(6);
-    return layout;
+    return SettingsSheetParts::rowLayout(row, 6);
 }
 
 // A package name that starts its rename when clicked; drawn leading-aligned
@@ -113,25 +109,14 @@ PackageListEditor::PackageListEditor(ScheduleSettingsState& state, QWidget* pare
     listPanel->setFixedHeight(320);
     auto* listLayout = new QVBoxLayout(listPanel);
     listLayout->setContentsMargins(0, 0, 0, 0);
-    m_scroll = new QScrollArea(listPanel);
+    const SettingsSheetParts::RowList list = SettingsSheetParts::rowList(listPanel, QMargins(), 0);
+    m_scroll = list.scroll;
     m_scroll->setObjectName(QStringLiteral("packageListScroll"));
-    m_scroll->setWidgetResizable(true);
-    m_scroll->setFrameShape(QFrame::NoFrame);
-    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    LightScrollBar::style(m_scroll);
-    auto* content = new QWidget;
-    content->setAttribute(Qt::WA_TranslucentBackground);
-    auto* contentLayout = new QVBoxLayout(content);
-    contentLayout->setContentsMargins(0, 0, 0, 0);
-    contentLayout->setSpacing(0);
-    m_rowsLayout = new QVBoxLayout;
-    m_rowsLayout->setSpacing(0);
-    contentLayout->addLayout(m_rowsLayout);
+    m_rowsLayout = list.rows;
     m_newRow = makeNewPackageRow();
-    m_newRow->setParent(content);
-    contentLayout->addWidget(m_newRow);
-    contentLayout->addStretch(1);
-    m_scroll->setWidget(content);
+    m_newRow->setParent(m_scroll->widget());
+    list.column->addWidget(m_newRow);
+    list.column->addStretch(1);
     listLayout->addWidget(m_scroll);
     column->addWidget(listPanel);
 
@@ -258,10 +243,7 @@ void PackageListEditor::refreshBottomBar()
 
 void PackageListEditor::rebuildRows()
 {
-    for (const Row& row : std::as_const(m_rows)) {
-        row.widget->hide();
-        row.widget->deleteLater();
-    }
+    SettingsSheetParts::discardRows(m_rowsLayout);
     m_rows.clear();
     for (int i = 0; i < m_shownPackages.size(); ++i) {
         Row row = makeRow(m_shownPackages.at(i), i);

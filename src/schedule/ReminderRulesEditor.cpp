@@ -5,7 +5,6 @@
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
 #include "ui/PlateButton.h"
-#include "ui/LightScrollBar.h"
 #include "ui/SystemColors.h"
 #include "ui/ThemeObserver.h"
 #include "ui/ThemedLabel.h"
@@ -13,7 +12,6 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QScrollArea>
-#include <QScrollBar>
 
 namespace {
 
@@ -68,19 +66,11 @@ ReminderRulesEditor::ReminderRulesEditor(ScheduleSettingsState& state, QWidget* 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(16, 16, 16, 16);
 
-    m_scroll = new QScrollArea(this);
-    m_scroll->setWidgetResizable(true);
-    m_scroll->setFrameShape(QFrame::NoFrame);
-    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    LightScrollBar::style(m_scroll);
-    auto* content = new QWidget;
-    content->setAttribute(Qt::WA_TranslucentBackground);
-    auto* column = new QVBoxLayout(content);
-    column->setContentsMargins(0, 0, 0, 8);
-    column->setSpacing(8);
-    m_rows = new QVBoxLayout;
-    m_rows->setSpacing(8);
-    column->addLayout(m_rows);
+    const SettingsSheetParts::RowList list = SettingsSheetParts::rowList(this, QMargins(0, 0, 0, 8), 8);
+    m_scroll = list.scroll;
+    m_rows = list.rows;
+    QVBoxLayout* column = list.column;
+    QWidget* content = m_scroll->widget();
 
     PlateButton::Look look;
     look.fill = &AppTheme::searchBackground;
@@ -101,7 +91,6 @@ ReminderRulesEditor::ReminderRulesEditor(ScheduleSettingsState& state, QWidget* 
     hint->setWordWrap(true);
     column->addSpacing(8);
     column->addWidget(hint);
-    m_scroll->setWidget(content);
     outer->addWidget(m_scroll);
 
     connect(m_add, &QAbstractButton::clicked, this, [this] { m_state.addRule(); });
@@ -131,12 +120,7 @@ void ReminderRulesEditor::refresh()
 
 void ReminderRulesEditor::rebuildRows()
 {
-    // Later: the menu whose choice caused this is still in its signal.
-    while (QLayoutItem* item = m_rows->takeAt(0)) {
-        item->widget()->hide();
-        item->widget()->deleteLater();
-        delete item;
-    }
+    SettingsSheetParts::discardRows(m_rows);
     for (int i = 0; i < m_state.rules().size(); ++i)
         m_rows->addWidget(makeRow(i));
 }
@@ -146,9 +130,7 @@ QWidget* ReminderRulesEditor::makeRow(int index)
     const ReminderRule rule = m_state.rules().at(index);
     auto* row = new RoundedPanel(&AppTheme::cardBackground, 8);
     row->setObjectName(QStringLiteral("reminderRuleRow"));
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(10, 8, 10, 8);
-    layout->setSpacing(8);
+    auto* layout = SettingsSheetParts::rowLayout(row, 8);
 
     const QList<int> amounts = range(0, ScheduleSettingsState::maxRuleValue);
     auto* value = menu(texts(amounts, "%d"), amounts, int(rule.value), 60, row);

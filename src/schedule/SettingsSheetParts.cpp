@@ -2,6 +2,7 @@
 
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
+#include "ui/LightScrollBar.h"
 #include "ui/Symbols.h"
 #include "ui/ThemeObserver.h"
 #include "ui/ThemedLabel.h"
@@ -13,6 +14,7 @@
 #include <QPointer>
 #include <QScrollArea>
 #include <QTimer>
+#include <QVBoxLayout>
 
 namespace SettingsSheetParts {
 
@@ -80,6 +82,44 @@ void scrollIntoViewSoon(QObject* owner, QWidget* target)
             }
         }
     });
+}
+
+RowList rowList(QWidget* parent, const QMargins& margins, int spacing)
+{
+    auto* scroll = new QScrollArea(parent);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    LightScrollBar::style(scroll);
+    auto* content = new QWidget;
+    content->setAttribute(Qt::WA_TranslucentBackground);
+    auto* column = new QVBoxLayout(content);
+    column->setContentsMargins(margins);
+    column->setSpacing(spacing);
+    auto* rows = new QVBoxLayout;
+    rows->setSpacing(spacing);
+    column->addLayout(rows);
+    scroll->setWidget(content);
+    return {scroll, column, rows};
+}
+
+QHBoxLayout* rowLayout(QWidget* row, int spacing)
+{
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(10, 8, 10, 8);
+    layout->setSpacing(spacing);
+    return layout;
+}
+
+void discardRows(QVBoxLayout* rows)
+{
+    while (QLayoutItem* item = rows->takeAt(0)) {
+        if (QWidget* row = item->widget()) {
+            row->hide();
+            row->deleteLater();
+        }
+        delete item;
+    }
 }
 
 }

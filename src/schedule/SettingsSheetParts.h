@@ -5,7 +5,10 @@
 
 #include <functional>
 
+class QHBoxLayout;
 class QLabel;
+class QScrollArea;
+class QVBoxLayout;
 class QWidget;
 class ThemedLabel;
 
@@ -29,6 +32,21 @@ qreal opacityOf(const QWidget* widget);
 // Scrolls `target` into view at the bottom of its scroll area 0.1 s later,
 // on a timer owned by `owner`.
 void scrollIntoViewSoon(QObject* owner, QWidget* target);
+
+// An editable list of the sheet: a vertical scroll area over a see-through
+// column that starts with the rows' own layout; what follows the rows (an
+// input row, an add button) goes into `column` after them.
+struct RowList {
+    QScrollArea* scroll;
+    QVBoxLayout* column;
+    QVBoxLayout* rows;
+};
+RowList rowList(QWidget* parent, const QMargins& margins, int spacing);
+// A list row's line: 10 in from the sides, 8 from top and bottom.
+QHBoxLayout* rowLayout(QWidget* row, int spacing);
+// Takes every row out of the list at once and deletes it later: the control
+// whose change caused the rebuild may still be inside its signal.
+void discardRows(QVBoxLayout* rows);
 
 }
 
