@@ -2,7 +2,6 @@
 #include "app/MenuSelection.h"
 #include "app/PendingScreenView.h"
 #include "UsageUploads.h"
-#include "online/FeedbackManager.h"
 #include "UpdateStub.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
@@ -216,9 +215,12 @@ TEST(ContentViewTest, AppearanceSeedsTheUpdateHintStartsTimersOnceAndChecksWhenA
     EXPECT_EQ(pollTimers, 1);
     EXPECT_TRUE(v.feedbackPollTimer()->isActive());
     EXPECT_TRUE(v.autoCheckTimer()->isActive());
-    QSignalSpy polls(&FeedbackManager::shared(), &FeedbackManager::replyCheckStarted);
+    qputenv("TESSARY_FEEDBACK_INBOX", stub.base().chopped(1).toUtf8());
+    qputenv("TESSARY_FEEDBACK_TOKEN_1", "one");
     QMetaObject::invokeMethod(v.feedbackPollTimer(), "timeout");
-    EXPECT_EQ(polls.size(), 1);
+    EXPECT_TRUE(stub.waitForCount("/token/one/requests?per_page=100", 1));
+    qunsetenv("TESSARY_FEEDBACK_INBOX");
+    qunsetenv("TESSARY_FEEDBACK_TOKEN_1");
 
     // The hourly tick checks only while automatic checking is on.
     QMetaObject::invokeMethod(v.autoCheckTimer(), "timeout");
