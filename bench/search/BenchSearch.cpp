@@ -3,6 +3,7 @@
 // the index rebuild a store change costs. Prints "name: value" lines.
 
 #include "app/GlobalSearchManager.h"
+#include "app/MenuCatalog.h"
 #include "app/TopBarView.h"
 #include "orderbook/OrderManager.h"
 #include "orderbook/PackageManager.h"
@@ -59,7 +60,7 @@ int main(int argc, char** argv)
 
     QElapsedTimer t;
     t.start();
-    const auto index = GlobalSearchManager::buildSearchIndex(TopBarView::searchMenuItems(), OrderManager::shared().orders(),
+    const auto index = GlobalSearchManager::buildSearchIndex(MenuCatalog::searchMenu(), OrderManager::shared().orders(),
                                                              PackageManager::shared().packages());
     std::printf("search_index_rebuild_ms: %.3f (items %lld)\n", t.nsecsElapsed() / 1e6, qlonglong(index.size()));
     return 0;

@@ -4,8 +4,8 @@
 #include "ui/ThemedPanel.h"
 
 #include <QList>
-#include <QStringList>
 
+#include <functional>
 #include <optional>
 
 class FtpServerController;
@@ -15,6 +15,7 @@ class QTimer;
 class QVBoxLayout;
 class SidebarView;
 class UpdateChecker;
+class UpdateNotice;
 
 // The content of the main window: the top bar area, the sidebar (220 wide)
 // and the screen of the selected menu entry. Other parts move the selection
@@ -31,16 +32,6 @@ public:
     static constexpr int kFeedbackPollMs = 10 * 1000;
     static constexpr int kAutoCheckMs = 3600 * 1000;
     static constexpr int kFocusReleaseMs = 800;
-
-    // The full menu table, each entry with a fresh id.
-    static QList<MenuItem> fullMenu();
-    static const QStringList& coreTitles();
-    // The entries kept when `hidden` names are switched off remotely.
-    static QList<MenuItem> visibleMenuItems(const QList<MenuItem>& all, const QStringList& hidden);
-    // The title of the launch page for the stored "defaultLaunchPage".
-    static QString launchPageTitle(const std::optional<QString>& stored);
-    // The usage event of a screen, empty when it has none.
-    static QString usageEventName(const QString& title);
 
     const QList<MenuItem>& menuItems() const { return m_menuItems; }
     const MenuItem& softwareUpdateItem() const { return m_softwareUpdateItem; }
@@ -70,7 +61,9 @@ private:
     void showScreenForSelection();
     void onSelectionChanged();
     void observeNavigation();
-    void selectTitle(const QString& title);
+    // The first shown entry that matches, if any.
+    std::optional<MenuItem> shownEntry(const std::function<bool(const MenuItem&)>& matches) const;
+    void selectSchedule();
     void onAppear();
     void runAutoCheck();
 
@@ -78,6 +71,7 @@ private:
     QList<MenuItem> m_menuItems;
     MenuSelection* m_selection = nullptr;
     UpdateChecker* m_updateChecker = nullptr;
+    UpdateNotice* m_updateNotice = nullptr;
     GlobalSearchManager* m_searchManager = nullptr;
     FtpServerController* m_ftpController = nullptr;
     QWidget* m_topBar = nullptr;

@@ -24,7 +24,6 @@ constexpr int kTitleLines = 2;
 constexpr int kIconGlyphSize = 17;
 constexpr int kChevronGlyphSize = 15;
 const QString kComingSoon = QStringLiteral("敬请期待");
-const QString kAiBadgeTitle = QStringLiteral("自动删废片");
 
 // Lines are set 1.2 em apart: the CJK font's own line gap would make the
 // rows much taller than the layout was drawn for.
@@ -217,7 +216,7 @@ void MenuItemView::paintEvent(QPaintEvent*)
     painter.setPen(iconColor());
     const QString glyph = Symbols::glyph(m_item.icon);
     painter.drawText(g.icon, Qt::AlignCenter, glyph);
-    if (m_item.title == kAiBadgeTitle) {
+    if (m_item.screen == ScreenId::deleteRejects) {
         const qreal glyphWidth = QFontMetricsF(Symbols::font(kIconGlyphSize)).horizontalAdvance(glyph);
         const QPointF corner(g.icon.center().x() + glyphWidth / 2, g.icon.top());
         QFont badge = Fonts::system(8, QFont::Bold);

@@ -14,11 +14,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-namespace {
-const QString kFtpTitle = QStringLiteral("FTP传输");
-}
-
-SidebarView::SidebarView(const QList<MenuItem>& menuItems, MenuSelection* selection, UpdateChecker* updateChecker,
+SidebarView::SidebarView(const QList<MenuItem>& menuItems, MenuSelection* selection, UpdateNotice* updateNotice,
                          const MenuItem& softwareUpdateItem, QWidget* parent)
     : ThemedPanel(&AppTheme::sidebarBackground, parent)
     , m_selection(selection)
@@ -50,7 +46,7 @@ SidebarView::SidebarView(const QList<MenuItem>& menuItems, MenuSelection* select
     m_rowsArea = scroll;
     scroll->viewport()->installEventFilter(this);
 
-    m_versionBar = new VersionBarView(updateChecker, selection, softwareUpdateItem, this);
+    m_versionBar = new VersionBarView(updateNotice, selection, softwareUpdateItem, this);
     column->addWidget(m_versionBar);
 
     connect(m_selection, &MenuSelection::selectedChanged, this, &SidebarView::refreshRows);
@@ -101,6 +97,6 @@ void SidebarView::refreshRows()
     for (MenuItemView* row : m_rows) {
         // Titles decide, not ids: the software update entry marks no row.
         row->setSelected(selected && selected->title == row->item().title);
-        row->setEnabled(row->item().title != kFtpTitle || ftp);
+        row->setEnabled(row->item().screen != ScreenId::ftp || ftp);
     }
 }

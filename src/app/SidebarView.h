@@ -8,7 +8,7 @@
 class MenuItemView;
 class MenuSelection;
 class QScrollArea;
-class UpdateChecker;
+class UpdateNotice;
 class VersionBarView;
 
 // The left column of the main window: one row per menu entry, the selected
@@ -20,7 +20,7 @@ class SidebarView : public ThemedPanel
 public:
     static constexpr int kWidth = 220;
 
-    SidebarView(const QList<MenuItem>& menuItems, MenuSelection* selection, UpdateChecker* updateChecker,
+    SidebarView(const QList<MenuItem>& menuItems, MenuSelection* selection, UpdateNotice* updateNotice,
                 const MenuItem& softwareUpdateItem, QWidget* parent = nullptr);
 
     const QList<MenuItemView*>& rows() const { return m_rows; }

@@ -1,6 +1,7 @@
 #include "TopBarView.h"
 
 #include "app/GlobalSearchManager.h"
+#include "app/MenuCatalog.h"
 #include "app/SearchResultsView.h"
 #include "app/TopBarSheets.h"
 #include "online/StatsReporter.h"
@@ -290,17 +291,6 @@ void TopBarView::updateMicrophone()
                                                               : QStringLiteral("麦克风权限未开启，请在系统设置中开启"));
 }
 
-QList<MenuItem> TopBarView::searchMenuItems()
-{
-    return {
-        MenuItem::make(QStringLiteral("自动导片"), QStringLiteral("tray.and.arrow.down"), true, false, {}),
-        MenuItem::make(QStringLiteral("自动分离"), QStringLiteral("square.split.2x1"), true, false, {}),
-        MenuItem::make(QStringLiteral("快速分片"), QStringLiteral("line.3.horizontal.decrease.circle"), true, false, {}),
-        MenuItem::make(QStringLiteral("FTP传输"), QStringLiteral("network"), false, false, {}),
-        MenuItem::make(QStringLiteral("档期收入"), QStringLiteral("calendar"), false, false, {}),
-    };
-}
-
 QList<SearchItem> TopBarView::flatten(const QList<SearchGroup>& groups)
 {
     QList<SearchItem> flat;
@@ -325,7 +315,7 @@ void TopBarView::markIndexDirty()
 const QList<SearchItem>& TopBarView::searchIndex()
 {
     if (m_indexDirty) {
-        m_index = GlobalSearchManager::buildSearchIndex(searchMenuItems(), OrderManager::shared().orders(),
+        m_index = GlobalSearchManager::buildSearchIndex(MenuCatalog::searchMenu(), OrderManager::shared().orders(),
                                                         PackageManager::shared().packages());
         m_indexDirty = false;
     }

@@ -34,8 +34,6 @@ public:
     static constexpr int kRowsPerGroup = 5;
     static constexpr int kPackageSheetDelayMs = 300;
 
-    // The five entries the search offers as functions, whatever the sidebar shows.
-    static QList<MenuItem> searchMenuItems();
     static QList<SearchItem> flatten(const QList<SearchGroup>& groups);
 
     bool showDropdown() const;

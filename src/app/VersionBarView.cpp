@@ -1,11 +1,10 @@
 #include "VersionBarView.h"
 
-#include "platform/AppVersion.h"
 #include "app/MenuSelection.h"
 #include "app/PendingScreenView.h"
+#include "app/UpdateNotice.h"
 #include "app/VersionLinkButton.h"
 #include "online/OnlineKeys.h"
-#include "online/UpdateChecker.h"
 #include "platform/UserDefaults.h"
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
@@ -16,10 +15,10 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-VersionBarView::VersionBarView(UpdateChecker* updateChecker, MenuSelection* selection,
+VersionBarView::VersionBarView(UpdateNotice* updateNotice, MenuSelection* selection,
                                const MenuItem& softwareUpdateItem, QWidget* parent)
     : QWidget(parent)
-    , m_checker(updateChecker)
+    , m_notice(updateNotice)
     , m_selection(selection)
     , m_softwareUpdateItem(softwareUpdateItem)
 {
@@ -43,32 +42,17 @@ VersionBarView::VersionBarView(UpdateChecker* updateChecker, MenuSelection* sele
 
     connect(m_updateButton, &QAbstractButton::clicked, this, &VersionBarView::openSoftwareUpdate);
     connect(m_feedbackButton, &QAbstractButton::clicked, this, &VersionBarView::openFeedback);
-    connect(m_checker, &UpdateChecker::updateResultChanged, this, &VersionBarView::refresh);
+    connect(m_notice, &UpdateNotice::changed, this, &VersionBarView::refresh);
     connect(&UserDefaults::standard(), &UserDefaults::changed, this, [this](const QString& key) {
-        if (key == QLatin1String(OnlineKeys::seenUpdateHint.name) || key == QLatin1String(OnlineKeys::hasNewReply.name))
+        if (key == QLatin1String(OnlineKeys::hasNewReply.name))
             refresh();
     });
     refresh();
 }
 
-QString VersionBarView::currentVersion() { return AppVersion::currentVersionText(); }
-
-bool VersionBarView::showUpdateDot(const std::optional<UpdateResult>& result, const QString& seenUpdateHint)
-{
-    if (!result || result->kind != UpdateResult::Kind::hasUpdate)
-        return false;
-    return seenUpdateHint != currentVersion();
-}
-
-bool VersionBarView::showUpdateDot() const
-{
-    return showUpdateDot(m_checker->updateResult(),
-                         UserDefaults::standard().string(OnlineKeys::seenUpdateHint).value_or(QString()));
-}
-
 void VersionBarView::refresh()
 {
-    const bool dot = showUpdateDot();
+    const bool dot = m_notice->showUpdateDot();
     m_updateButton->setShowDot(dot);
     m_newVersionNote->setVisible(dot);
     m_feedbackButton->setShowDot(UserDefaults::standard().value(OnlineKeys::hasNewReply));
@@ -76,7 +60,7 @@ void VersionBarView::refresh()
 
 void VersionBarView::openSoftwareUpdate()
 {
-    UserDefaults::standard().set(OnlineKeys::seenUpdateHint, currentVersion());
+    m_notice->markSeen();
     m_selection->setLastBeforeUpdate(m_selection->selected());
     m_selection->setSelected(m_softwareUpdateItem);
 }

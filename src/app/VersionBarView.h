@@ -1,16 +1,13 @@
 #pragma once
 
-#include "online/UpdateResult.h"
 #include "ui/MenuItem.h"
 
 #include <QWidget>
 
-#include <optional>
-
 class MenuSelection;
 class QDialog;
 class ThemedLabel;
-class UpdateChecker;
+class UpdateNotice;
 class VersionLinkButton;
 
 // The foot of the sidebar: "检查更新" (opens the software update screen,
@@ -20,13 +17,8 @@ class VersionBarView : public QWidget
 {
     Q_OBJECT
 public:
-    VersionBarView(UpdateChecker* updateChecker, MenuSelection* selection, const MenuItem& softwareUpdateItem,
+    VersionBarView(UpdateNotice* updateNotice, MenuSelection* selection, const MenuItem& softwareUpdateItem,
                    QWidget* parent = nullptr);
-
-    static QString currentVersion();
-    // The dot rule: an update is known and "seenUpdateHint" differs from the running version.
-    static bool showUpdateDot(const std::optional<UpdateResult>& result, const QString& seenUpdateHint);
-    bool showUpdateDot() const;
 
     VersionLinkButton* updateButton() const { return m_updateButton; }
     VersionLinkButton* feedbackButton() const { return m_feedbackButton; }
@@ -40,7 +32,7 @@ private:
     void openFeedback();
     QWidget* makeFeedbackView(QWidget* parent);
 
-    UpdateChecker* m_checker;
+    UpdateNotice* m_notice;
     MenuSelection* m_selection;
     MenuItem m_softwareUpdateItem;
     VersionLinkButton* m_updateButton = nullptr;

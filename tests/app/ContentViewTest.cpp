@@ -1,4 +1,5 @@
 #include "app/ContentView.h"
+#include "app/MenuCatalog.h"
 #include "app/MenuSelection.h"
 #include "app/PendingScreenView.h"
 #include "UsageUploads.h"
@@ -58,8 +59,13 @@ TEST(ContentViewTest, LaunchPageTable)
         {std::nullopt, "自动导片"}, {"素材分离", "自动分离"}, {"自动分离", "自动分离"},
         {"快速分片RAW", "快速分片"}, {"自动删费片", "自动删废片"}, {"档期收入", "档期收入"},
         {"在线选片", "在线选片"}, {"软件更新", "自动导片"}, {"FTP传输 ", "自动导片"}};
-    for (const auto& [stored, title] : rows)
-        EXPECT_EQ(ContentView::launchPageTitle(stored), title) << stored.value_or("<none>").toStdString();
+    const QList<MenuItem> menu = MenuCatalog::fullMenu();
+    for (const auto& [stored, title] : rows) {
+        const ScreenId screen = MenuCatalog::launchPage(stored);
+        const auto item = std::find_if(menu.begin(), menu.end(), [&](const MenuItem& i) { return i.screen == screen; });
+        ASSERT_NE(item, menu.end());
+        EXPECT_EQ(item->title, title) << stored.value_or("<none>").toStdString();
+    }
 }
 
 TEST(ContentViewTest, TheLaunchPageIsSelectedUnlessHidden)
@@ -78,7 +84,7 @@ TEST(ContentViewTest, TheLaunchPageIsSelectedUnlessHidden)
 
 TEST(ContentViewTest, MenuEntriesFlagsAndHiddenNonCoreEntries)
 {
-    const QList<MenuItem> menu = ContentView::fullMenu();
+    const QList<MenuItem> menu = MenuCatalog::fullMenu();
     ASSERT_EQ(menu.size(), 10);
     for (int i = 0; i < menu.size(); ++i) {
         EXPECT_EQ(menu[i].hasSubmenu, i < 3) << i;
@@ -86,14 +92,14 @@ TEST(ContentViewTest, MenuEntriesFlagsAndHiddenNonCoreEntries)
     }
     EXPECT_EQ(menu[4].subtitle, "记录拍摄档期和客单收入\n自动统计每月营收情况");
     // Entries are made with fresh ids each time, and only the id tells copies apart.
-    EXPECT_NE(ContentView::fullMenu()[0], menu[0]);
+    EXPECT_NE(MenuCatalog::fullMenu()[0], menu[0]);
     MenuItem copy = menu[0];
     EXPECT_EQ(copy, menu[0]);
     copy.id = QUuid::createUuid();
     EXPECT_NE(copy, menu[0]);
 
     QStringList kept;
-    for (const MenuItem& i : ContentView::visibleMenuItems(menu, {"FTP传输", "作品展示", "nothing"}))
+    for (const MenuItem& i : MenuCatalog::visibleMenuItems(menu, {"FTP传输", "作品展示", "nothing"}))
         kept << i.title;
     EXPECT_EQ(kept, QStringList({"自动导片", "自动分离", "快速分片", "FTP传输", "档期收入", "照片设计", "批量小工具",
                                  "自动删废片", "在线选片"}));

@@ -1,4 +1,5 @@
 #include "app/GlobalSearchManager.h"
+#include "app/MenuCatalog.h"
 #include "app/SearchResultsView.h"
 #include "app/TopBarView.h"
 #include "orderbook/OrderManager.h"
@@ -52,7 +53,7 @@ TEST(GlobalSearchIndex, ListsMenuSettingsFirstFiftyOrdersPackagesViewsAndHelp)
     const QList<Package> packages{Package("儿童写真", 300, 100, false), Package("婚纱", 1999.5, 500, false),
                                   Package("免费", 0, 0, false)};
     const QList<SearchItem> index
-        = GlobalSearchManager::buildSearchIndex(TopBarView::searchMenuItems(), orders, packages);
+        = GlobalSearchManager::buildSearchIndex(MenuCatalog::searchMenu(), orders, packages);
 
     ASSERT_EQ(index.size(), 5 + 7 + 50 + 3 + 4);
     EXPECT_EQ(titles(index.mid(0, 5)), QStringList({"自动导片", "自动分离", "快速分片", "FTP传输", "档期收入"}));
@@ -74,7 +75,7 @@ TEST(GlobalSearchIndex, ListsMenuSettingsFirstFiftyOrdersPackagesViewsAndHelp)
 TEST(GlobalSearchIndex, MatchesTrimmedCaseInsensitiveTitlesAndSubtitlesInCategoryOrder)
 {
     const QList<SearchItem> index = GlobalSearchManager::buildSearchIndex(
-        TopBarView::searchMenuItems(),
+        MenuCatalog::searchMenu(),
         {order("abc shop", "13912345678"), order("xAbCx", "", OrderStatus::completed)},
         {Package("ABC套系", 100, 0, false)});
     struct Case { QString query; QStringList groups; };

@@ -3,6 +3,7 @@
 #include "app/MenuItemView.h"
 #include "app/MenuSelection.h"
 #include "app/SidebarView.h"
+#include "app/UpdateNotice.h"
 #include "app/VersionBarView.h"
 #include "app/VersionLinkButton.h"
 #include "UpdateStub.h"
@@ -117,12 +118,12 @@ TEST(SidebarTest, UpdateDotRules)
 {
     // Only a found update the user has not yet seen in this version.
     const auto has = UpdateResult::hasUpdate("3.6", "", "");
-    EXPECT_TRUE(VersionBarView::showUpdateDot(has, ""));
-    EXPECT_TRUE(VersionBarView::showUpdateDot(has, "V3.4"));
-    EXPECT_FALSE(VersionBarView::showUpdateDot(has, "V3.5"));
-    EXPECT_FALSE(VersionBarView::showUpdateDot(std::nullopt, ""));
-    EXPECT_FALSE(VersionBarView::showUpdateDot(UpdateResult::failed("x"), ""));
-    EXPECT_FALSE(VersionBarView::showUpdateDot(UpdateResult::isLatest(), ""));
+    EXPECT_TRUE(UpdateNotice::showUpdateDot(has, ""));
+    EXPECT_TRUE(UpdateNotice::showUpdateDot(has, "V3.4"));
+    EXPECT_FALSE(UpdateNotice::showUpdateDot(has, "V3.5"));
+    EXPECT_FALSE(UpdateNotice::showUpdateDot(std::nullopt, ""));
+    EXPECT_FALSE(UpdateNotice::showUpdateDot(UpdateResult::failed("x"), ""));
+    EXPECT_FALSE(UpdateNotice::showUpdateDot(UpdateResult::isLatest(), ""));
 }
 
 TEST(SidebarTest, UpdateButtonOpensTheUpdateScreenAndRemembersTheSelection)
