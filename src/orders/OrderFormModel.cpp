@@ -383,6 +383,8 @@ bool OrderFormModel::isOrderFullyPaid() const
 QList<PaymentRecord> OrderFormModel::paymentHistory() const
 {
     QList<PaymentRecord> list = m_latest ? m_latest->payments : QList<PaymentRecord>();
+    // Newest first; payments stamped in the same instant show the later-added one first.
+    std::reverse(list.begin(), list.end());
     std::stable_sort(list.begin(), list.end(),
                      [](const PaymentRecord& a, const PaymentRecord& b) { return a.date > b.date; });
     return list;
