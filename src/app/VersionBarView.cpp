@@ -1,9 +1,9 @@
 #include "VersionBarView.h"
 
 #include "app/MenuSelection.h"
-#include "app/PendingScreenView.h"
 #include "app/UpdateNotice.h"
 #include "app/VersionLinkButton.h"
+#include "online/FeedbackView.h"
 #include "online/OnlineKeys.h"
 #include "platform/UserDefaults.h"
 #include "ui/AppTheme.h"
@@ -65,10 +65,9 @@ void VersionBarView::openSoftwareUpdate()
     m_selection->setSelected(m_softwareUpdateItem);
 }
 
-// The feedback chat itself is a screen of its own; it plugs in here.
 QWidget* VersionBarView::makeFeedbackView(QWidget* parent)
 {
-    return new PendingScreenView(QStringLiteral("发送反馈"), QStringLiteral("FeedbackView"), parent);
+    return new FeedbackView(parent);
 }
 
 void VersionBarView::openFeedback()

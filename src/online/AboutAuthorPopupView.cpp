@@ -1,9 +1,9 @@
 #include "AboutAuthorPopupView.h"
 
-#include "online/PlainButton.h"
 #include "online/PopupTexts.h"
 #include "online/RemoteContentLoader.h"
 #include "online/TextAreaStyle.h"
+#include "online/PlateLook.h"
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
 #include "ui/ThemeObserver.h"
@@ -50,13 +50,17 @@ AboutAuthorPopupView::AboutAuthorPopupView(QWidget* parent)
 
     auto* row = new QHBoxLayout;
     row->setSpacing(12);
-    auto* copy = new PlainButton(QStringLiteral("复制微信号"), Fonts::system(13, QFont::Medium), {22, 6, 22, 6}, 8, this);
+    const QFont font = Fonts::system(13, QFont::Medium);
+    auto* copy = new PlateButton(QStringLiteral("复制微信号"),
+                                 plateLook(&AppTheme::searchBackground, &AppTheme::textGold, font, {22, 6, 22, 6}), this);
     copy->setObjectName(QStringLiteral("copyButton"));
-    copy->setColors(&AppTheme::textGold, &AppTheme::searchBackground);
     connect(copy, &QAbstractButton::clicked, this, &AboutAuthorPopupView::copyContactId);
-    auto* close = new PlainButton(QStringLiteral("关闭"), Fonts::system(13, QFont::Medium), {22, 6, 22, 6}, 8, this);
+    auto* close = new PlateButton(
+        QStringLiteral("关闭"),
+        plateLook(&AppTheme::cardBackground, [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.6); }, font,
+                  {22, 6, 22, 6}),
+        this);
     close->setObjectName(QStringLiteral("closeButton"));
-    close->setColors([] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.6); }, &AppTheme::cardBackground);
     connect(close, &QAbstractButton::clicked, this, &QDialog::reject);
     row->addStretch(1);
     row->addWidget(copy);
@@ -68,6 +72,7 @@ AboutAuthorPopupView::AboutAuthorPopupView(QWidget* parent)
     m_toast = new ThemedLabel(QStringLiteral("微信号已复制"), Fonts::system(11),
                               [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.9); }, this);
     m_toast->setObjectName(QStringLiteral("copiedToast"));
+    m_toast->setProperty("layoutOverlay", true);
     m_toast->setContentsMargins(10, 5, 10, 5);
     m_toast->hide();
     connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, [this, area] {

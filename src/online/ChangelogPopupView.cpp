@@ -2,11 +2,11 @@
 
 #include "online/OnlineConfig.h"
 #include "online/OnlineKeys.h"
-#include "online/PlainButton.h"
 #include "online/RemoteFetch.h"
 #include "online/TextAreaStyle.h"
 #include "online/TextLines.h"
 #include "online/VersionFile.h"
+#include "online/PlateLook.h"
 #include "platform/UserDefaults.h"
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
@@ -88,9 +88,10 @@ ChangelogPopupView::ChangelogPopupView(QWidget* parent)
     styleTextArea(m_rows, AppTheme::textPrimary());
     column->addWidget(m_rows, 1);
 
-    auto* done = new PlainButton(QStringLiteral("完成"), Fonts::system(14, QFont::Medium), {32, 10, 32, 10}, 8, this);
+    auto* done = new PlateButton(
+        QStringLiteral("完成"),
+        plateLook(&AppTheme::gold, &AppTheme::cardBackground, Fonts::system(14, QFont::Medium), {32, 10, 32, 10}), this);
     done->setObjectName(QStringLiteral("doneButton"));
-    done->setColors(&AppTheme::cardBackground, &AppTheme::gold);
     connect(done, &QAbstractButton::clicked, this, &QDialog::accept);
     column->addWidget(done, 0, Qt::AlignHCenter);
     connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, [this] {

@@ -123,6 +123,7 @@ void FeedbackChatModel::merge(const QList<FeedbackReply>& replies)
         if (!m.isUser)
             known.insert(m.text.normalized(QString::NormalizationForm_C));
     const QDateTime now = m_clock();
+    bool added = false;
     for (const FeedbackReply& reply : replies) {
         if (!reply.text)
             continue;
@@ -131,8 +132,11 @@ void FeedbackChatModel::merge(const QList<FeedbackReply>& replies)
             continue;
         known.insert(text.normalized(QString::NormalizationForm_C));
         append(message(false, text, replyTime(reply.time, now)));
-        m_defaults.set(OnlineKeys::hasNewReply, true);
+        added = true;
     }
+    // One write for the whole batch: each write rewrites the defaults file.
+    if (added)
+        m_defaults.set(OnlineKeys::hasNewReply, true);
     saveMessages();
 }
 

@@ -2,7 +2,6 @@
 
 #include <QWidget>
 
-class PlainButton;
 class QPlainTextEdit;
 class ThemedLabel;
 class ToggleSwitch;

@@ -1,11 +1,11 @@
 #include "SoftwareUpdateView.h"
 
-#include "online/PlainButton.h"
 #include "online/SectionCard.h"
 #include "online/SoftwareUpdateCards.h"
 #include "online/SoftwareUpdatePrefs.h"
 #include "online/TextAreaStyle.h"
 #include "online/UpdateChecker.h"
+#include "online/PlateLook.h"
 #include "platform/AppVersion.h"
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
@@ -144,10 +144,13 @@ QWidget* SoftwareUpdateView::makeHeader()
     row->addWidget(icon);
     row->addWidget(new ThemedLabel(QStringLiteral("软件更新"), Fonts::system(18, QFont::Bold), &AppTheme::textGold, header));
     row->addStretch(1);
-    auto* back = new PlainButton(QStringLiteral("返回"), Fonts::system(13, QFont::Medium), {14, 7, 14, 7}, 8, header);
+    PlateButton::Look backLook =
+        plateLook(&AppTheme::cardBackground, &AppTheme::textGold, Fonts::system(13, QFont::Medium), {14, 7, 14, 7});
+    backLook.symbol = QStringLiteral("chevron.left");
+    backLook.symbolSize = 11;
+    auto* back = new PlateButton(QStringLiteral("返回"), backLook, header);
     back->setObjectName(QStringLiteral("backButton"));
-    back->setSymbol(QStringLiteral("chevron.left"), Symbols::font(11), 4);
-    back->setColors(&AppTheme::textGold, &AppTheme::cardBackground);
+    back->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     connect(back, &QAbstractButton::clicked, this, [this] {
         if (m_onBack)
             m_onBack();
@@ -164,12 +167,15 @@ QWidget* SoftwareUpdateView::makeVersionRow()
     row->setSpacing(12);
     row->addWidget(text(kProduct + AppVersion::currentVersionText(), 13, 0.9, w));
     row->addStretch(1);
-    m_checkButton = new PlainButton(QStringLiteral("检查更新"), Fonts::system(13, QFont::Medium), {20, 8, 20, 8}, 8, w);
-    m_checkButton->setObjectName(QStringLiteral("checkButton"));
     // Dimmed while a check runs or none can run.
-    m_checkButton->setColors(
-        [this] { return AppTheme::withOpacity(AppTheme::background(), m_checkButton->isEnabled() ? 1.0 : 0.5); },
-        [this] { return AppTheme::withOpacity(AppTheme::gold(), m_checkButton->isEnabled() ? 1.0 : 0.55); });
+    m_checkButton = new PlateButton(
+        QStringLiteral("检查更新"),
+        plateLook([this] { return AppTheme::withOpacity(AppTheme::gold(), m_checkButton->isEnabled() ? 1.0 : 0.55); },
+                  [this] { return AppTheme::withOpacity(AppTheme::background(), m_checkButton->isEnabled() ? 1.0 : 0.5); },
+                  Fonts::system(13, QFont::Medium)),
+        w);
+    m_checkButton->setObjectName(QStringLiteral("checkButton"));
+    m_checkButton->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     connect(m_checkButton, &QAbstractButton::clicked, m_checker, &UpdateChecker::checkForUpdate);
     row->addWidget(m_checkButton);
     return w;
@@ -250,10 +256,11 @@ void SoftwareUpdateView::refreshStatus()
                                       &AppTheme::textGold, m_statusContent);
         title->setObjectName(QStringLiteral("statusTitle"));
         row->addWidget(title, 1);
-        auto* download = new PlainButton(QStringLiteral("去下载"), Fonts::system(13, QFont::Medium), {20, 8, 20, 8}, 8,
+        auto* download = new PlateButton(QStringLiteral("去下载"),
+                                         plateLook(&AppTheme::gold, &AppTheme::background, Fonts::system(13, QFont::Medium)),
                                          m_statusContent);
         download->setObjectName(QStringLiteral("downloadButton"));
-        download->setColors(&AppTheme::background, &AppTheme::gold);
+        download->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
         connect(download, &QAbstractButton::clicked, m_checker, [checker = m_checker, url = r.url] {
             checker->openDownloadUrl(url);
         });

@@ -5,7 +5,7 @@
 #include <functional>
 
 class ChangelogCardContent;
-class PlainButton;
+class PlateButton;
 class QScrollArea;
 class QVBoxLayout;
 class SectionCard;
@@ -38,5 +38,5 @@ private:
     SectionCard* m_statusCard = nullptr;
     QWidget* m_statusContent = nullptr;
     SectionCard* m_changelogCard = nullptr;
-    PlainButton* m_checkButton = nullptr;
+    PlateButton* m_checkButton = nullptr;
 };

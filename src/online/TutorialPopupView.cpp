@@ -1,7 +1,7 @@
 #include "TutorialPopupView.h"
 
-#include "online/PlainButton.h"
 #include "online/RemoteContentLoader.h"
+#include "online/PlateLook.h"
 #include "platform/UrlOpener.h"
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
@@ -30,19 +30,12 @@ ThemedLabel* heading(const QString& text, QWidget* parent)
 }
 
 // Tutorial links are underlined gold text.
-class TextLink : public PlainButton
+PlateButton* textLink(const QString& text, QWidget* parent)
 {
-public:
-    TextLink(const QString& text, QWidget* parent)
-        : PlainButton(text, [] {
-              QFont f = Fonts::system(13, QFont::Medium);
-              f.setUnderline(true);
-              return f;
-          }(), {0, 0, 0, 0}, 0, parent)
-    {
-        setColors(&AppTheme::textGold, [] { return QColor(Qt::transparent); });
-    }
-};
+    QFont font = Fonts::system(13, QFont::Medium);
+    font.setUnderline(true);
+    return new PlateButton(text, plateLook(nullptr, &AppTheme::textGold, font, QMargins()), parent);
+}
 }
 
 TutorialPopupView::TutorialPopupView(QWidget* parent)
@@ -51,9 +44,10 @@ TutorialPopupView::TutorialPopupView(QWidget* parent)
 {
     setObjectName(QStringLiteral("tutorialSheet"));
     setWindowTitle(QStringLiteral("使用教程"));
-    setFixedWidth(380);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(26, 26, 26, 26);
+    // The layout fixes the size: the strut keeps the sheet 380 wide.
+    column->addStrut(380 - 2 * 26);
     column->setSpacing(16);
     column->setSizeConstraint(QLayout::SetFixedSize);
     column->addWidget(heading(QStringLiteral("我的社交账号"), this));
@@ -65,9 +59,10 @@ TutorialPopupView::TutorialPopupView(QWidget* parent)
     m_tutorialBox->setSpacing(10);
     m_tutorialBox->setContentsMargins(0, 4, 0, 4);
     column->addLayout(m_tutorialBox);
-    auto* close = new PlainButton(QStringLiteral("关闭"), Fonts::system(13, QFont::Medium), {22, 6, 22, 6}, 8, this);
+    auto* close = new PlateButton(
+        QStringLiteral("关闭"),
+        plateLook(&AppTheme::cardBackground, &AppTheme::textGold, Fonts::system(13, QFont::Medium), {22, 6, 22, 6}), this);
     close->setObjectName(QStringLiteral("closeButton"));
-    close->setColors(&AppTheme::textGold, &AppTheme::cardBackground);
     connect(close, &QAbstractButton::clicked, this, &QDialog::reject);
     column->addWidget(close, 0, Qt::AlignHCenter);
     connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, [this] { update(); });
@@ -104,14 +99,16 @@ void TutorialPopupView::rebuild()
             UrlOpener::open(*url);
     };
     for (const PopupTexts::Link& link : m_social) {
-        auto* b = new PlainButton(link.title, Fonts::system(14, QFont::DemiBold), {32, 10, 32, 10}, 10, this);
+        auto* b = new PlateButton(
+            link.title,
+            plateLook(&AppTheme::gold, &AppTheme::onGoldText, Fonts::system(14, QFont::DemiBold), {32, 10, 32, 10}, 10),
+            this);
         b->setObjectName(QStringLiteral("socialLink"));
-        b->setColors(&AppTheme::onGoldText, &AppTheme::gold);
         connect(b, &QAbstractButton::clicked, this, [open, url = link.url] { open(url); });
         m_socialBox->addWidget(b, 0, Qt::AlignHCenter);
     }
     for (const PopupTexts::Link& link : m_tutorial) {
-        auto* b = new TextLink(link.title, this);
+        auto* b = textLink(link.title, this);
         b->setObjectName(QStringLiteral("tutorialLink"));
         connect(b, &QAbstractButton::clicked, this, [open, url = link.url] { open(url); });
         m_tutorialBox->addWidget(b, 0, Qt::AlignHCenter);

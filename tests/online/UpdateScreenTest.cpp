@@ -1,7 +1,7 @@
 #include "OnlineFixture.h"
 
 #include "online/ChangelogPopupView.h"
-#include "online/PlainButton.h"
+#include "ui/PlateButton.h"
 #include "online/SectionCard.h"
 #include "online/SoftwareUpdateView.h"
 #include "online/UpdateChecker.h"
@@ -68,7 +68,7 @@ TEST_F(Screen, StatusCardFollowsTheChecker)
         EXPECT_EQ(label(view.statusCard(), "statusTitle"), c.title);
         if (c.detail)
             EXPECT_EQ(label(view.statusCard(), "statusDetail"), c.detail);
-        auto* button = view.findChild<PlainButton*>("checkButton");
+        auto* button = view.findChild<PlateButton*>("checkButton");
         EXPECT_EQ(button->isEnabled(), c.status != Status::checking && c.status != Status::inactive);
         EXPECT_EQ(button->text(), c.status == Status::checking ? "检查中…" : "检查更新");
     }
@@ -82,8 +82,8 @@ TEST_F(Screen, DownloadOpensTheAddressAndBackRunsTheAction)
     SoftwareUpdateView view(&checker, [&] { backed = true; });
     check({200, "1.9\nhttps://d.example/x\nV1.9\n" + QByteArray("• line\n").repeated(40)});
     EXPECT_EQ(view.findChild<QPlainTextEdit*>("logBox")->parentWidget()->height(), 130);
-    QTest::mouseClick(view.findChild<PlainButton*>("downloadButton"), Qt::LeftButton);
-    QTest::mouseClick(view.findChild<PlainButton*>("backButton"), Qt::LeftButton);
+    QTest::mouseClick(view.findChild<PlateButton*>("downloadButton"), Qt::LeftButton);
+    QTest::mouseClick(view.findChild<PlateButton*>("backButton"), Qt::LeftButton);
     UrlOpener::setHandler(old);
     EXPECT_EQ(opened, QList<QUrl>{QUrl("https://d.example/x")});
     EXPECT_TRUE(backed);

@@ -1,0 +1,128 @@
+#include "OnlineFixture.h"
+
+#include "online/FeedbackChatModel.h"
+#include "online/FeedbackMessageRow.h"
+#include "online/FeedbackView.h"
+#include "ui/AppTheme.h"
+#include "ui/ThemeObserver.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QPlainTextEdit>
+#include <QPointer>
+
+namespace {
+
+struct FeedbackViewTest : OnlineFixture {
+    FeedbackViewTest() { configure(true); }
+    ~FeedbackViewTest() override { configure(false); }
+    void configure(bool on)
+    {
+        for (const char* name : {"TESSARY_FEEDBACK_INBOX", "TESSARY_FEEDBACK_TOKEN_1", "TESSARY_FEEDBACK_TOKEN_2"})
+            qunsetenv(name);
+        if (!on)
+            return;
+        qputenv("TESSARY_FEEDBACK_INBOX", stub.base().chopped(1).toUtf8());
+        qputenv("TESSARY_FEEDBACK_TOKEN_1", "one");
+        qputenv("TESSARY_FEEDBACK_TOKEN_2", "two");
+    }
+    static QList<FeedbackMessageRow*> rows(const FeedbackView& v)
+    {
+        return v.findChildren<FeedbackMessageRow*>();
+    }
+    static QAbstractButton* send(const FeedbackView& v) { return v.findChild<QAbstractButton*>("sendButton"); }
+};
+
+TEST_F(FeedbackViewTest, SendEnablesForTextOnlyWhileAnInboxIsSet)
+{
+    const std::pair<const char*, bool> inputs[] = {{"", false}, {" \t\u3000", false}, {"\n", true}, {" a ", true}};
+    for (bool configured : {true, false}) {
+        configure(configured);
+        FeedbackView v;
+        EXPECT_EQ(v.findChild<QWidget*>("feedbackInactiveNote")->isVisibleTo(&v), !configured);
+        for (const auto& [text, enabled] : inputs) {
+            v.findChild<QPlainTextEdit*>("feedbackInput")->setPlainText(QString::fromUtf8(text));
+            EXPECT_EQ(send(v)->isEnabled(), enabled && configured) << text;
+        }
+    }
+    EXPECT_EQ(FeedbackView::progressText(0.999), "正在上传... 99%");
+    EXPECT_EQ(FeedbackView::progressText(1.0), "发送完成！");
+}
+
+TEST_F(FeedbackViewTest, WithdrawRemovesOnlyThePressedMessage)
+{
+    const QVariantMap same{{"isUser", true}, {"text", "same"}, {"time", "10:00"}};
+    UserDefaults::standard().set("local_feedback_messages", QVariantList{same, same});
+    configure(false); // history and withdrawing work without an inbox
+    FeedbackView v;
+    ASSERT_EQ(rows(v).size(), 3);
+    const QUuid kept = v.model()->messages().at(1).id;
+    QTest::mouseClick(rows(v).at(2)->findChild<QAbstractButton*>("withdrawButton"), Qt::LeftButton);
+    ASSERT_EQ(v.model()->messages().size(), 2);
+    EXPECT_EQ(v.model()->messages().at(1).id, kept);
+    EXPECT_EQ(rows(v).size(), 2);
+    EXPECT_EQ(UserDefaults::standard().array("local_feedback_messages")->size(), 1);
+}
+
+TEST_F(FeedbackViewTest, PlaceholderShowsOnlyWhileEmptyAndUnfocused)
+{
+    FeedbackView v;
+    v.show();
+    QApplication::setActiveWindow(&v);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&v));
+    auto* input = v.findChild<QPlainTextEdit*>("feedbackInput");
+    auto* placeholder = v.findChild<QWidget*>("inputPlaceholder");
+    EXPECT_TRUE(placeholder->isVisible());
+    input->setFocus();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !placeholder->isVisible(); }, 1000));
+    send(v)->setFocus(Qt::OtherFocusReason);
+    input->clearFocus();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return placeholder->isVisible(); }, 1000));
+    input->setPlainText("x");
+    EXPECT_FALSE(placeholder->isVisible());
+}
+
+TEST_F(FeedbackViewTest, BackWhileSendingClosesAtOnceAndMarksRepliesRead)
+{
+    stub.route("/one", {200, "", 400});
+    auto* v = new FeedbackView;
+    v->setAttribute(Qt::WA_DeleteOnClose);
+    v->show();
+    QPointer<FeedbackView> alive(v);
+    v->findChild<QPlainTextEdit*>("feedbackInput")->setPlainText("hello");
+    QTest::mouseClick(send(*v), Qt::LeftButton);
+    EXPECT_EQ(send(*v)->text(), "发送中…");
+    EXPECT_TRUE(v->findChild<QWidget*>("sendProgressBar")->isVisible());
+    QTest::mouseClick(v->findChild<QAbstractButton*>("backButton"), Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return alive.isNull(); }, 500));
+    EXPECT_TRUE(stub.waitForCount("/feedback.json", 1));
+    EXPECT_TRUE(stub.waitForCount("/one", 1));
+}
+
+TEST_F(FeedbackViewTest, RepliesShowLiterallyInTheThemesColours)
+{
+    const QJsonObject reply{{"deviceId", "DEV"}, {"isReply", true}, {"text", "<b>x</b>&"}};
+    const QJsonObject item{{"content", QString::fromUtf8(QJsonDocument(reply).toJson())}};
+    stub.route("/token/one/requests?per_page=100", 200, QJsonDocument(QJsonObject{{"data", QJsonArray{item}}}).toJson());
+    UserDefaults::standard().set("feedback_device_id", "DEV");
+    UserDefaults::standard().set("local_feedback_messages", QVariantList{QVariantMap{{"text", "mine"}}});
+    FeedbackView v;
+    v.model()->fetchReplies();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rows(v).size() == 3; }, 2000));
+    EXPECT_EQ(rows(v).at(2)->text(), "<b>x</b>&");
+    EXPECT_TRUE(UserDefaults::standard().boolean("hasNewReply"));
+
+    const struct { AppThemeStyle style; QColor user, author; } looks[] = {
+        {AppThemeStyle::dark, QColor::fromRgbF(0.804f, 0.357f, 0.169f), QColor::fromRgbF(0.15f, 0.15f, 0.15f)},
+        {AppThemeStyle::light, QColor(0xC9632F), Qt::white}};
+    for (const auto& look : looks) {
+        ThemeObserver::shared().setStyle(look.style);
+        EXPECT_EQ(rows(v).at(1)->bubbleFill(), look.user);
+        EXPECT_EQ(rows(v).at(2)->bubbleFill(), look.author);
+    }
+}
+
+}
