@@ -50,12 +50,19 @@ void syncDirectory(const QString& dirPath)
 
 QString saveAtomically(const QString& path, const QByteArray& bytes, const SaveOptions& options)
 {
+    return saveAtomically(path, QByteArrayList{bytes}, options);
+}
+
+QString saveAtomically(const QString& path, const QByteArrayList& pieces, const SaveOptions& options)
+{
     const QString folder = QFileInfo(path).absolutePath();
     if (options.makeFolder)
         QDir().mkpath(folder);
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || (options.permissions && !file.setPermissions(options.permissions))
-        || file.write(bytes) != bytes.size() || !file.commit())
+    bool ok = file.open(QIODevice::WriteOnly) && (!options.permissions || file.setPermissions(options.permissions));
+    for (qsizetype i = 0; ok && i < pieces.size(); ++i)
+        ok = file.write(pieces[i]) == pieces[i].size();
+    if (!ok || !file.commit())
         return file.errorString().isEmpty() ? QStringLiteral("无法写入文件") : file.errorString();
     syncDirectory(folder);
     return {};

@@ -2,6 +2,7 @@
 
 #include "platform/Product.h"
 
+#include <QByteArrayList>
 #include <QFileDevice>
 #include <QString>
 
@@ -33,4 +34,6 @@ struct SaveOptions
 // that is renamed into place, and the folder is synced. Returns the error
 // text, empty on success; a failure leaves the old file as it was.
 QString saveAtomically(const QString& path, const QByteArray& bytes, const SaveOptions& options = {});
+// The same for a file made of `pieces`, written one after another.
+QString saveAtomically(const QString& path, const QByteArrayList& pieces, const SaveOptions& options = {});
 }

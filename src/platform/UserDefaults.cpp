@@ -2,6 +2,7 @@
 
 #include "Log.h"
 #include "Paths.h"
+#include "UserDefaultsFile.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 #include <QUrl>
 
 #include <cmath>
@@ -200,52 +202,17 @@ bool isNumber(const QVariant& v)
 
 std::optional<QByteArray> UserDefaults::fastEncodedText(const QByteArray& bytes)
 {
-    const auto* p = reinterpret_cast<const uchar*>(bytes.constData());
     const qsizetype n = bytes.size();
-    qsizetype escapes = 0;
-    for (qsizetype i = 0; i < n;) {
-        const uchar c = p[i];
-        if (c < 0x80) {
-            if (c < 0x20 || c == 0x7f)
-                return std::nullopt;
-            escapes += (c == '"' || c == '\\') ? 1 : 0;
-            ++i;
-            continue;
-        }
-        int length = 0;
-        char32_t cp = 0;
-        if (c >= 0xc2 && c <= 0xdf) {
-            length = 2;
-            cp = c & 0x1f;
-        } else if (c >= 0xe0 && c <= 0xef) {
-            length = 3;
-            cp = c & 0x0f;
-        } else if (c >= 0xf0 && c <= 0xf4) {
-            length = 4;
-            cp = c & 0x07;
-        } else {
-            return std::nullopt;
-        }
-        if (n - i < length)
-            return std::nullopt;
-        for (int k = 1; k < length; ++k) {
-            if ((p[i + k] & 0xc0) != 0x80)
-                return std::nullopt;
-            cp = (cp << 6) | (p[i + k] & 0x3f);
-        }
-        const bool overlong = (length == 3 && cp < 0x800) || (length == 4 && cp < 0x10000);
-        const bool surrogate = cp >= 0xd800 && cp <= 0xdfff;
-        const bool nonCharacter = (cp & 0xfffe) == 0xfffe || (cp >= 0xfdd0 && cp <= 0xfdef);
-        if (overlong || surrogate || nonCharacter || cp > 0x10ffff || cp == 0xfeff)
-            return std::nullopt;
-        i += length;
-    }
+    const auto* p = bytes.constData();
+    const std::optional<qsizetype> escapes = UserDefaultsFile::plainTextEscapes(p, n);
+    if (!escapes)
+        return std::nullopt;
     static constexpr char head[] = R"({"type":"utf8","value":")";
     static constexpr char tail[] = R"("})";
     QByteArray out;
-    out.reserve(qsizetype(sizeof head) + n + escapes + qsizetype(sizeof tail));
+    out.reserve(qsizetype(sizeof head) + n + *escapes + qsizetype(sizeof tail));
     out.append(head);
-    if (escapes == 0) {
+    if (*escapes == 0) {
         out.append(bytes);
     } else {
         qsizetype from = 0;
@@ -283,41 +250,97 @@ UserDefaults::UserDefaults(const QString& filePath, QObject* parent)
     load();
 }
 
+namespace {
+
+// Today's reading of the members of a parsed file, all or nothing.
+bool decodeMembers(const QJsonObject& root, UserDefaults::Contents& contents)
+{
+    for (auto it = root.begin(); it != root.end(); ++it) {
+        auto v = decode(it.value());
+        if (!v)
+            return false;
+        // Large lists are stored as text bytes: escaping them again in
+        // one pass spares a round through QJsonDocument.
+        std::optional<QByteArray> text;
+        if (isPlainUtf8Value(it.value()))
+            text = UserDefaults::fastEncodedText(v->toByteArray());
+        contents.values.insert(it.key(), *v);
+        contents.encoded.insert(it.key(), text ? std::move(*text) : jsonText(it.value()));
+    }
+    return true;
+}
+
+std::optional<QJsonObject> parseObject(const QByteArray& bytes)
+{
+    QJsonParseError err{};
+    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &err);
+    if (err.error != QJsonParseError::NoError || !doc.isObject())
+        return std::nullopt;
+    return doc.object();
+}
+
+}
+
+std::optional<UserDefaults::Contents> UserDefaults::readGeneral(const QByteArray& file)
+{
+    const std::optional<QJsonObject> root = parseObject(file);
+    Contents contents;
+    if (!root || !decodeMembers(*root, contents))
+        return std::nullopt;
+    return contents;
+}
+
+std::optional<UserDefaults::Contents> UserDefaults::readFast(const QByteArray& file)
+{
+    const auto members = UserDefaultsFile::split(file);
+    if (!members)
+        return std::nullopt;
+    // The text values are taken as they lie; the small rest goes through the
+    // general reader as one object, so it reads exactly as it always did.
+    Contents contents;
+    QByteArray rest = "{";
+    QSet<QString> keys;
+    for (const UserDefaultsFile::Member& member : *members) {
+        const QString key = QString::fromUtf8(member.key);
+        if (keys.contains(key))
+            return std::nullopt; // which one wins is the general reader's call
+        keys.insert(key);
+        if (member.text) {
+            contents.values.insert(key, *member.text);
+            contents.encoded.insert(key, member.encoded);
+            continue;
+        }
+        if (rest.size() > 1)
+            rest += ',';
+        rest += '"' + member.key + "\":" + member.encoded;
+    }
+    rest += '}';
+    const std::optional<QJsonObject> root = parseObject(rest);
+    if (!root || root->size() != keys.size() - contents.encoded.size() || !decodeMembers(*root, contents))
+        return std::nullopt;
+    return contents;
+}
+
 void UserDefaults::load()
 {
     QFile file(m_path);
     if (!file.exists())
         return;
     QByteArray bytes;
-    bool readable = file.open(QIODevice::ReadOnly);
+    const bool readable = file.open(QIODevice::ReadOnly);
     if (readable)
         bytes = file.readAll();
     file.close();
 
-    QJsonParseError err{};
-    const QJsonDocument doc = QJsonDocument::fromJson(bytes, &err);
-    QVariantMap values;
-    bool ok = readable && err.error == QJsonParseError::NoError && doc.isObject();
-    const QJsonObject root = doc.object();
-    if (ok) {
-        for (auto it = root.begin(); it != root.end() && ok; ++it) {
-            auto v = decode(it.value());
-            if (v)
-                values.insert(it.key(), *v);
-            else
-                ok = false;
-        }
+    std::optional<Contents> contents;
+    if (readable) {
+        contents = readFast(bytes);
+        if (!contents)
+            contents = readGeneral(bytes);
     }
-    if (ok) {
-        m_values = values;
-        for (auto it = root.begin(); it != root.end(); ++it) {
-            // Large lists are stored as text bytes: escaping them again in
-            // one pass spares a round through QJsonDocument.
-            std::optional<QByteArray> text;
-            if (isPlainUtf8Value(it.value()))
-                text = fastEncodedText(m_values[it.key()].toByteArray());
-            m_encoded.insert(it.key(), text ? std::move(*text) : jsonText(it.value()));
-        }
+    if (contents) {
+        m_values = std::move(contents->values);
+        m_encoded = std::move(contents->encoded);
         return;
     }
     // Never overwrite what we cannot read: keep it aside and start empty.
@@ -617,16 +640,19 @@ bool UserDefaults::lastWriteSucceeded() const
 bool UserDefaults::writeLocked()
 {
     // One line per key, each value's text kept from when it was set: a change
-    // re-encodes only its own value, however large the other lists are.
-    QByteArray text = "{\n";
+    // re-encodes only its own value, and the large ones are written as they
+    // are, never copied into one buffer first.
+    QByteArrayList pieces;
+    pieces.reserve(m_encoded.size() * 2 + 1);
+    QByteArray glue = "{\n  ";
     for (auto it = m_encoded.begin(); it != m_encoded.end(); ++it) {
-        if (it != m_encoded.begin())
-            text += ",\n";
-        text += "  " + jsonText(it.key()) + ": " + it.value();
+        glue += jsonText(it.key()) + ": ";
+        pieces.append(std::exchange(glue, QByteArray(",\n  ")));
+        pieces.append(it.value());
     }
-    text += "\n}\n";
+    pieces.append(m_encoded.isEmpty() ? QByteArray("{\n\n}\n") : QByteArray("\n}\n"));
 
-    const QString error = Paths::saveAtomically(m_path, text);
+    const QString error = Paths::saveAtomically(m_path, pieces);
     const bool ok = error.isEmpty();
     if (!ok)
         Log::line(QString("⚠️ [设置] 写入设置文件失败: %1").arg(error));

@@ -82,6 +82,19 @@ public:
     // well-formed UTF-8, control characters, byte-order marks, noncharacters).
     static std::optional<QByteArray> fastEncodedText(const QByteArray& bytes);
 
+    // What a settings file holds: the values and each one's stored text.
+    struct Contents
+    {
+        QVariantMap values;
+        QMap<QString, QByteArray> encoded;
+        bool operator==(const Contents&) const = default;
+    };
+    // Reads `file` through the JSON parser; none when it cannot be read.
+    static std::optional<Contents> readGeneral(const QByteArray& file);
+    // Reads the large text values in one pass and the rest as readGeneral
+    // does; none wherever it is not certain to read what readGeneral reads.
+    static std::optional<Contents> readFast(const QByteArray& file);
+
 Q_SIGNALS:
     void changed(const QString& key);
 

@@ -1,3 +1,4 @@
+#include "Corruptions.h"
 #include "PlatformTestFiles.h"
 
 #include "platform/Log.h"
@@ -139,6 +140,46 @@ TEST_F(UserDefaultsTest, FastTextMatchesTheGeneralEncoder)
     UserDefaults(path()).set("orders", orders);
     UserDefaults(path()).set("other", 1);
     EXPECT_TRUE(read(path()).startsWith("{\n  \"orders\": " + *UserDefaults::encodedText(orders) + ",\n"));
+}
+
+// The one-pass reader reads what the general one reads or leaves the file to
+// it: never another value or text, never a file the general one refuses.
+TEST_F(UserDefaultsTest, OnePassReaderAgreesWithTheGeneralOneOnGoodAndDamagedFiles)
+{
+    {
+        UserDefaults d(path());
+        d.set("orders", QByteArray(R"([{"name":"陈\"五\" 🎞","note":"a\\b/c"}],)").repeated(40));
+        d.set("escaped", QByteArray("line\nbreak"));
+        d.set("binary", QByteArray("\xff\x00", 2));
+        d.set("text", "摄影 \"quoted\"");
+        d.set("flag", true);
+        d.set("count", 7);
+        d.set("ratio", 0.5);
+        d.set("when", QDateTime(QDate(2026, 3, 1), QTime(8, 0), Qt::UTC));
+        d.set("site", QUrl("https://example.com/a b"));
+        d.set("nested", QVariantList{1, "a", QVariantMap{{"k", QByteArray("v")}}});
+    }
+    const QByteArray good = read(path());
+    const auto general = UserDefaults::readGeneral(good);
+    ASSERT_TRUE(general);
+    EXPECT_TRUE(UserDefaults::readFast(good) == general);
+    EXPECT_EQ(general->values.value("orders").toByteArray().count("陈"), 40);
+
+    int fast = 0;
+    int refused = 0;
+    QByteArrayList disagreeing;
+    for (const QByteArray& bad : corruptions(good, 4000, 29)) {
+        const auto slow = UserDefaults::readGeneral(bad);
+        refused += slow ? 0 : 1;
+        if (const auto quick = UserDefaults::readFast(bad)) {
+            ++fast;
+            if (!(quick == slow))
+                disagreeing.append(bad);
+        }
+    }
+    EXPECT_TRUE(disagreeing.isEmpty()) << disagreeing.size() << " like " << disagreeing.value(0).constData();
+    EXPECT_GT(fast, 800);
+    EXPECT_GT(refused, 800);
 }
 
 TEST_F(UserDefaultsTest, RegisteredDefaultsAreSeenUntilAValueIsStored)

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+#include <optional>
+
+// The settings file taken apart without a JSON tree: each top-level member's
+// text as it lies in the file, and the bytes of the large text values.
+namespace UserDefaultsFile {
+
+// How many '"' and '\\' `size` bytes hold, when every other byte may stand in
+// a JSON string as it is and reads back as itself: well-formed UTF-8 without
+// control characters, byte-order marks, surrogates or noncharacters. None
+// otherwise.
+std::optional<qsizetype> plainTextEscapes(const char* data, qsizetype size);
+
+struct Member
+{
+    QByteArray key;     // as written, without quotes; never holds an escape
+    QByteArray encoded; // the value's text, surrounding spaces left out
+    // The bytes of a {"type":"utf8","value":"..."} value written in one pass
+    // (no spaces, only '"' and '\\' escaped): `encoded` is then exactly the
+    // text the one-pass writer gives for them.
+    std::optional<QByteArray> text;
+};
+
+// The members in file order; none for anything but an object whose keys need
+// no escapes, or for a text that ends early.
+std::optional<QList<Member>> split(const QByteArray& file);
+
+}
