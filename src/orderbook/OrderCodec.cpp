@@ -1,6 +1,7 @@
 #include "OrderCodec.h"
 
 #include "orderbook/LocalCalendar.h"
+#include "orderbook/StoredOrderReader.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -482,6 +483,15 @@ QByteArray OrderCodec::joinArray(const QList<QByteArray>& elements)
 std::optional<QList<Order>> OrderCodec::decodeOrders(const QByteArray& json)
 {
     return readArray<Order>(json, readOrder);
+}
+
+std::optional<QList<Order>> OrderCodec::decodeStoredOrders(const QByteArray& json, QList<QByteArray>& elements)
+{
+    if (auto orders = StoredOrderReader(json).read(elements))
+        return orders;
+    auto orders = decodeOrders(json);
+    elements = QList<QByteArray>(orders ? orders->size() : 0);
+    return orders;
 }
 
 std::optional<QByteArray> OrderCodec::encodeRestDays(const QList<RestDay>& days)

@@ -22,6 +22,11 @@ class OrderCodec
 public:
     static std::optional<QByteArray> encodeOrders(const QList<Order>& orders);
     static std::optional<QList<Order>> decodeOrders(const QByteArray& json);
+    // The stored list as the order book loads it: when the bytes are exactly
+    // in this codec's form they are read straight and each order's own bytes
+    // go to `elements`, so the next save re-encodes only what changed; else
+    // decodeOrders decides and every element is left empty.
+    static std::optional<QList<Order>> decodeStoredOrders(const QByteArray& json, QList<QByteArray>& elements);
     // One order object; joinArray of such objects gives encodeOrders' bytes.
     static std::optional<QByteArray> encodeOrder(const Order& order);
     static QByteArray joinArray(const QList<QByteArray>& elements);

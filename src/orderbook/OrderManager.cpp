@@ -146,10 +146,11 @@ bool OrderManager::setRestDays(const QList<RestDay>& days)
 void OrderManager::load()
 {
     if (const auto bytes = m_storedOrders.read()) {
-        if (auto list = OrderCodec::decodeOrders(*bytes)) {
+        QList<QByteArray> elements;
+        if (auto list = OrderCodec::decodeStoredOrders(*bytes, elements)) {
             m_storedOrders.markReadable(*bytes);
             m_orders = std::move(*list);
-            m_encoded = QList<QByteArray>(m_orders.size());
+            m_encoded = std::move(elements);
             ordersDidChange();
         } else {
             m_storedOrders.markUnreadable(*bytes);

@@ -1,3 +1,4 @@
+#include "Corruptions.h"
 #include "OrderbookFixture.h"
 
 #include "orderbook/LocalCalendar.h"
@@ -212,6 +213,58 @@ TEST_F(OrderCodecTest, ListsStoredAsOtherValueTypesAreReadOrKeptWhole)
     EXPECT_TRUE(quarantined().first().startsWith("schedule_restdays_v1_"));
     EXPECT_EQ(quarantinedBytes(), QByteArrayList{"42.5"});
     EXPECT_EQ(stored(OrderbookKeys::restDays), "[]");
+}
+
+// The fast reader of the stored list reads exactly what the general decoder
+// reads, keeps each order's bytes as they would be written again, and leaves
+// anything else, damaged or merely unusual, to the general decoder.
+TEST_F(OrderCodecTest, StoredListReaderAgreesWithTheGeneralDecoder)
+{
+    QList<Order> orders;
+    const QStringList texts{"王女士", "陈\"五\"\\", "第一行\n第二行\t\r", QString(QChar(1)) + "\b\f", "🎞 é", "a/b",
+                            QString(QChar(0x2028))};
+    for (int i = 0; i < 60; ++i) {
+        const QString text = texts[i % texts.size()];
+        Order o = order(text, local(2026, 1 + i % 12, 1 + i % 28, i % 24), 1000.25 * i,
+                        {PaymentRecord(i % 2 ? 500 : 0.1, local(2025, 12, 31, 23, 59), text)});
+        o.note = texts[(i + 3) % texts.size()];
+        o.depositAmount = i % 5 ? 300 : 1e22;
+        if (i % 3)
+            o.calendarEventIdentifier = "EV" + text;
+        if (i % 4 == 0)
+            o.payments.clear();
+        orders.append(o);
+    }
+    const QByteArray good = *OrderCodec::encodeOrders(orders);
+    QList<QByteArray> elements;
+    auto agrees = [&](const QByteArray& json, bool* taken) {
+        const auto fast = OrderCodec::decodeStoredOrders(json, elements);
+        const auto general = OrderCodec::decodeOrders(json);
+        if (!(fast == general) || elements.size() != (fast ? fast->size() : elements.size()))
+            return false;
+        *taken = !elements.isEmpty() && !elements.first().isEmpty();
+        for (qsizetype i = 0; fast && i < fast->size(); ++i) {
+            if (!elements[i].isEmpty() && elements[i] != OrderCodec::encodeOrder((*fast)[i]))
+                return false;
+        }
+        return true;
+    };
+    bool taken = false;
+    ASSERT_TRUE(agrees(good, &taken));
+    EXPECT_TRUE(taken);
+    EXPECT_EQ(OrderCodec::joinArray(elements), good);
+    ASSERT_TRUE(agrees(arrayBytes({storedOrder()}), &taken));
+    EXPECT_FALSE(taken);
+
+    int fast = 0;
+    QByteArrayList disagreeing;
+    for (const QByteArray& bad : corruptions(good, 4000, 29)) {
+        if (!agrees(bad, &taken))
+            disagreeing.append(bad);
+        fast += taken ? 1 : 0;
+    }
+    EXPECT_TRUE(disagreeing.isEmpty()) << disagreeing.size() << " like " << disagreeing.value(0).constData();
+    EXPECT_GT(fast, 50);
 }
 
 }
