@@ -207,26 +207,7 @@ std::optional<QByteArray> UserDefaults::fastEncodedText(const QByteArray& bytes)
     const std::optional<qsizetype> escapes = UserDefaultsFile::plainTextEscapes(p, n);
     if (!escapes)
         return std::nullopt;
-    static constexpr char head[] = R"({"type":"utf8","value":")";
-    static constexpr char tail[] = R"("})";
-    QByteArray out;
-    out.reserve(qsizetype(sizeof head) + n + *escapes + qsizetype(sizeof tail));
-    out.append(head);
-    if (*escapes == 0) {
-        out.append(bytes);
-    } else {
-        qsizetype from = 0;
-        for (qsizetype i = 0; i < n; ++i) {
-            if (p[i] == '"' || p[i] == '\\') {
-                out.append(bytes.constData() + from, i - from);
-                out.append('\\');
-                from = i;
-            }
-        }
-        out.append(bytes.constData() + from, n - from);
-    }
-    out.append(tail);
-    return out;
+    return UserDefaultsFile::plainTextValue(p, n, *escapes);
 }
 
 std::optional<QByteArray> UserDefaults::encodedText(const QVariant& value)
@@ -264,6 +245,8 @@ bool decodeMembers(const QJsonObject& root, UserDefaults::Contents& contents)
         std::optional<QByteArray> text;
         if (isPlainUtf8Value(it.value()))
             text = UserDefaults::fastEncodedText(v->toByteArray());
+        if (text)
+            contents.plainText.insert(it.key());
         contents.values.insert(it.key(), *v);
         contents.encoded.insert(it.key(), text ? std::move(*text) : jsonText(it.value()));
     }
@@ -308,6 +291,7 @@ std::optional<UserDefaults::Contents> UserDefaults::readFast(const QByteArray& f
         if (member.text) {
             contents.values.insert(key, *member.text);
             contents.encoded.insert(key, member.encoded);
+            contents.plainText.insert(key);
             continue;
         }
         if (rest.size() > 1)
@@ -341,6 +325,7 @@ void UserDefaults::load()
     if (contents) {
         m_values = std::move(contents->values);
         m_encoded = std::move(contents->encoded);
+        m_plainText = std::move(contents->plainText);
         return;
     }
     // Never overwrite what we cannot read: keep it aside and start empty.
@@ -500,15 +485,25 @@ std::optional<QVariantMap> UserDefaults::dictionary(const QString& key) const
     return std::nullopt;
 }
 
-namespace {
+struct UserDefaults::Prepared
+{
+    QVariant value;    // as kept in memory: integers widened, string lists as lists
+    QByteArray text;   // its JSON text
+    bool plain = false; // the text is the one-pass text of bytes
+};
 
-// The value as stored in memory (integers widened, string lists as lists)
-// and its JSON text; none when the store cannot hold it.
-std::optional<std::pair<QVariant, QByteArray>> prepare(const QVariant& value)
+// None when the store cannot hold the value. `previous`, when given, is a
+// byte value with its one-pass text: whatever the new bytes share with it at
+// both ends is not checked or escaped again.
+std::optional<UserDefaults::Prepared> UserDefaults::prepare(const QVariant& value,
+                                                          const std::pair<QByteArray, QByteArray>* previous)
 {
     if (value.typeId() == QMetaType::QByteArray) {
-        if (auto text = UserDefaults::fastEncodedText(value.toByteArray()))
-            return std::make_pair(value, std::move(*text));
+        const QByteArray bytes = value.toByteArray();
+        auto text = previous ? UserDefaultsFile::editedPlainText(previous->first, previous->second, bytes)
+                             : UserDefaults::fastEncodedText(bytes);
+        if (text)
+            return Prepared{value, std::move(*text), true};
     }
     const std::optional<QJsonValue> encoded = encode(value);
     if (!encoded)
@@ -531,9 +526,35 @@ std::optional<std::pair<QVariant, QByteArray>> prepare(const QVariant& value)
     default:
         break;
     }
-    return std::make_pair(normalized, jsonText(*encoded));
+    return Prepared{normalized, jsonText(*encoded)};
 }
 
+std::optional<UserDefaults::Prepared> UserDefaults::prepareValue(const QString& key, const QVariant& value) const
+{
+    std::optional<std::pair<QByteArray, QByteArray>> previous;
+    if (value.typeId() == QMetaType::QByteArray) {
+        QReadLocker lock(&m_lock);
+        if (m_plainText.contains(key))
+            previous.emplace(m_values.value(key).toByteArray(), m_encoded.value(key));
+    }
+    return prepare(value, previous ? &*previous : nullptr);
+}
+
+void UserDefaults::insertLocked(const QString& key, const Prepared& prepared)
+{
+    m_values.insert(key, prepared.value);
+    m_encoded.insert(key, prepared.text);
+    if (prepared.plain)
+        m_plainText.insert(key);
+    else
+        m_plainText.remove(key);
+}
+
+void UserDefaults::removeLocked(const QString& key)
+{
+    m_values.remove(key);
+    m_encoded.remove(key);
+    m_plainText.remove(key);
 }
 
 bool UserDefaults::set(const QString& key, const QVariant& value)
@@ -542,15 +563,14 @@ bool UserDefaults::set(const QString& key, const QVariant& value)
         remove(key);
         return true;
     }
-    const auto prepared = prepare(value);
+    const auto prepared = prepareValue(key, value);
     if (!prepared) {
         Log::line(QString("⚠️ [设置] 无法保存的值，已忽略: %1").arg(key));
         return false;
     }
     {
         QWriteLocker lock(&m_lock);
-        m_values.insert(key, prepared->first);
-        m_encoded.insert(key, prepared->second);
+        insertLocked(key, *prepared);
         writeLocked();
     }
     Q_EMIT changed(key);
@@ -559,13 +579,13 @@ bool UserDefaults::set(const QString& key, const QVariant& value)
 
 bool UserDefaults::setValues(const QVariantMap& values)
 {
-    QList<std::pair<QString, std::optional<std::pair<QVariant, QByteArray>>>> prepared;
+    QList<std::pair<QString, std::optional<Prepared>>> prepared;
     for (auto it = values.begin(); it != values.end(); ++it) {
         if (!it.value().isValid()) {
             prepared.append({it.key(), std::nullopt});
             continue;
         }
-        auto p = prepare(it.value());
+        auto p = prepareValue(it.key(), it.value());
         if (!p) {
             Log::line(QString("⚠️ [设置] 无法保存的值，已忽略: %1").arg(it.key()));
             return false;
@@ -576,19 +596,18 @@ bool UserDefaults::setValues(const QVariantMap& values)
         QWriteLocker lock(&m_lock);
         const QVariantMap oldValues = m_values;
         const QMap<QString, QByteArray> oldEncoded = m_encoded;
+        const QSet<QString> oldPlainText = m_plainText;
         for (const auto& [key, value] : prepared) {
-            if (value) {
-                m_values.insert(key, value->first);
-                m_encoded.insert(key, value->second);
-            } else {
-                m_values.remove(key);
-                m_encoded.remove(key);
-            }
+            if (value)
+                insertLocked(key, *value);
+            else
+                removeLocked(key);
         }
         if (!writeLocked()) {
             // All or nothing: memory stays what the file on disk says.
             m_values = oldValues;
             m_encoded = oldEncoded;
+            m_plainText = oldPlainText;
             return false;
         }
     }
@@ -603,8 +622,7 @@ void UserDefaults::remove(const QString& key)
         QWriteLocker lock(&m_lock);
         if (!m_values.contains(key))
             return;
-        m_values.remove(key);
-        m_encoded.remove(key);
+        removeLocked(key);
         writeLocked();
     }
     Q_EMIT changed(key);

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QReadWriteLock>
+#include <QSet>
 #include <QVariant>
 
 #include <optional>
@@ -87,6 +88,7 @@ public:
     {
         QVariantMap values;
         QMap<QString, QByteArray> encoded;
+        QSet<QString> plainText; // keys whose text is the one-pass text of their bytes
         bool operator==(const Contents&) const = default;
     };
     // Reads `file` through the JSON parser; none when it cannot be read.
@@ -101,11 +103,17 @@ Q_SIGNALS:
 private:
     void load();
     bool writeLocked();
+    struct Prepared;
+    static std::optional<Prepared> prepare(const QVariant& value, const std::pair<QByteArray, QByteArray>* previous);
+    std::optional<Prepared> prepareValue(const QString& key, const QVariant& value) const;
+    void insertLocked(const QString& key, const Prepared& prepared);
+    void removeLocked(const QString& key);
 
     QString m_path;
     mutable QReadWriteLock m_lock;
     QVariantMap m_values;
     QMap<QString, QByteArray> m_encoded; // JSON text of each stored value
+    QSet<QString> m_plainText;
     QVariantMap m_defaults;
     bool m_lastWriteOk = true;
 };

@@ -2,12 +2,52 @@
 
 #include <QVarLengthArray>
 
+#include <bit>
+#include <cstdint>
+#include <cstring>
+
 namespace UserDefaultsFile {
 
 namespace {
 
 constexpr char kTextHead[] = R"({"type":"utf8","value":")";
 constexpr qsizetype kTextHeadSize = sizeof kTextHead - 1;
+constexpr char kTextTail[] = R"("})";
+constexpr qsizetype kTextTailSize = sizeof kTextTail - 1;
+
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+constexpr std::uint64_t kHighs = 0x8080808080808080ULL;
+
+std::uint64_t word(const char* p)
+{
+    std::uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+}
+
+// The high bit of each byte of `w` that is zero, and no other bit.
+std::uint64_t zeroBytes(std::uint64_t w)
+{
+    constexpr std::uint64_t low7 = 0x7f7f7f7f7f7f7f7fULL;
+    return ~(((w & low7) + low7) | w | low7);
+}
+
+// The high bit of each byte of `w` equal to `b`.
+std::uint64_t bytesEqual(std::uint64_t w, unsigned char b)
+{
+    return zeroBytes(w ^ (kOnes * b));
+}
+
+std::uint64_t quotesAndBackslashes(std::uint64_t w)
+{
+    return bytesEqual(w, '"') | bytesEqual(w, '\\');
+}
+
+// For eight ASCII bytes: the high bit of each control character or DEL.
+std::uint64_t controlBytes(std::uint64_t w)
+{
+    return (~(w + kOnes * 0x60) | bytesEqual(w, 0x7f)) & kHighs;
+}
 
 bool isSpace(char c)
 {
@@ -25,6 +65,14 @@ qsizetype skipSpaces(const char* p, qsizetype n, qsizetype i)
 qsizetype skipString(const char* p, qsizetype n, qsizetype i)
 {
     for (++i; i < n; ++i) {
+        while (n - i >= 8) {
+            const std::uint64_t w = word(p + i);
+            if (quotesAndBackslashes(w))
+                break;
+            i += 8;
+        }
+        if (i >= n)
+            break;
         if (p[i] == '\\')
             ++i;
         else if (p[i] == '"')
@@ -66,14 +114,18 @@ qsizetype skipValue(const char* p, qsizetype n, qsizetype i)
 // The bytes of a value in the one-pass writer's form, else none.
 std::optional<QByteArray> plainText(const QByteArray& encoded)
 {
-    if (!encoded.startsWith(kTextHead) || !encoded.endsWith("\"}") || encoded.size() < kTextHeadSize + 2)
+    if (encoded.size() < kTextHeadSize + kTextTailSize || !encoded.startsWith(kTextHead) || !encoded.endsWith(kTextTail))
         return std::nullopt;
     const char* p = encoded.constData() + kTextHeadSize;
-    const qsizetype n = encoded.size() - kTextHeadSize - 2;
+    const qsizetype n = encoded.size() - kTextHeadSize - kTextTailSize;
     QByteArray out;
     out.reserve(n);
     qsizetype run = 0;
     for (qsizetype i = 0; i < n; ++i) {
+        while (n - i >= 8 && !quotesAndBackslashes(word(p + i)))
+            i += 8;
+        if (i >= n)
+            break;
         if (p[i] == '"')
             return std::nullopt; // the string ended before "}: another shape
         if (p[i] != '\\')
@@ -96,12 +148,35 @@ std::optional<qsizetype> plainTextEscapes(const char* data, qsizetype n)
     const auto* p = reinterpret_cast<const uchar*>(data);
     qsizetype escapes = 0;
     for (qsizetype i = 0; i < n;) {
+        if (n - i >= 8) {
+            const std::uint64_t w = word(data + i);
+            if ((w & kHighs) == 0) {
+                if (controlBytes(w))
+                    return std::nullopt;
+                escapes += std::popcount(quotesAndBackslashes(w));
+                i += 8;
+                continue;
+            }
+        }
         const uchar c = p[i];
         if (c < 0x80) {
             if (c < 0x20 || c == 0x7f)
                 return std::nullopt;
             escapes += (c == '"' || c == '\\') ? 1 : 0;
             ++i;
+            continue;
+        }
+        if ((c & 0xf0) == 0xe0 && n - i >= 3) {
+            // Chinese text: three bytes, checked without the general loop.
+            const uchar c1 = p[i + 1];
+            const uchar c2 = p[i + 2];
+            if ((c1 & 0xc0) != 0x80 || (c2 & 0xc0) != 0x80)
+                return std::nullopt;
+            const char32_t cp = char32_t(c & 0x0f) << 12 | char32_t(c1 & 0x3f) << 6 | (c2 & 0x3f);
+            if (cp < 0x800 || (cp >= 0xd800 && cp <= 0xdfff) || (cp >= 0xfdd0 && cp <= 0xfdef) || cp >= 0xfffe
+                || cp == 0xfeff)
+                return std::nullopt;
+            i += 3;
             continue;
         }
         int length = 0;
@@ -180,6 +255,116 @@ std::optional<QList<Member>> split(const QByteArray& file)
         i = skipSpaces(p, n, i);
     }
     return skipSpaces(p, n, i) == n ? std::optional(members) : std::nullopt;
+}
+
+namespace {
+
+char* escapeInto(char* o, const char* data, qsizetype n)
+{
+    qsizetype i = 0;
+    while (i < n) {
+        if (n - i >= 8 && !quotesAndBackslashes(word(data + i))) {
+            std::memcpy(o, data + i, 8);
+            o += 8;
+            i += 8;
+            continue;
+        }
+        const char c = data[i++];
+        if (c == '"' || c == '\\')
+            *o++ = '\\';
+        *o++ = c;
+    }
+    return o;
+}
+
+qsizetype countEscapes(const char* data, qsizetype n)
+{
+    qsizetype count = 0;
+    qsizetype i = 0;
+    for (; n - i >= 8; i += 8)
+        count += std::popcount(quotesAndBackslashes(word(data + i)));
+    for (; i < n; ++i)
+        count += (data[i] == '"' || data[i] == '\\') ? 1 : 0;
+    return count;
+}
+
+qsizetype commonPrefix(const char* a, const char* b, qsizetype n)
+{
+    constexpr qsizetype block = 4096;
+    qsizetype i = 0;
+    while (n - i >= block && std::memcmp(a + i, b + i, block) == 0)
+        i += block;
+    while (i < n && a[i] == b[i])
+        ++i;
+    return i;
+}
+
+qsizetype commonSuffix(const char* a, qsizetype na, const char* b, qsizetype nb, qsizetype limit)
+{
+    constexpr qsizetype block = 4096;
+    qsizetype k = 0;
+    while (limit - k >= block && std::memcmp(a + na - k - block, b + nb - k - block, block) == 0)
+        k += block;
+    while (k < limit && a[na - k - 1] == b[nb - k - 1])
+        ++k;
+    return k;
+}
+
+bool isContinuation(char c)
+{
+    return (uchar(c) & 0xc0) == 0x80;
+}
+
+}
+
+QByteArray plainTextValue(const char* data, qsizetype n, qsizetype escapes)
+{
+    QByteArray out(kTextHeadSize + n + escapes + kTextTailSize, Qt::Uninitialized);
+    char* o = out.data();
+    std::memcpy(o, kTextHead, kTextHeadSize);
+    o = escapeInto(o + kTextHeadSize, data, n);
+    std::memcpy(o, kTextTail, kTextTailSize);
+    return out;
+}
+
+std::optional<QByteArray> editedPlainText(const QByteArray& before, const QByteArray& beforeText, const QByteArray& after)
+{
+    const qsizetype n0 = before.size();
+    const qsizetype n1 = after.size();
+    const char* b = before.constData();
+    const char* a = after.constData();
+    qsizetype prefix = commonPrefix(b, a, std::min(n0, n1));
+    // Both ends must fall between whole characters, in both texts.
+    while (prefix > 0 && ((prefix < n0 && isContinuation(b[prefix])) || (prefix < n1 && isContinuation(a[prefix]))))
+        --prefix;
+    qsizetype suffix = commonSuffix(b, n0, a, n1, std::min(n0, n1) - prefix);
+    while (suffix > 0 && isContinuation(a[n1 - suffix]))
+        --suffix;
+
+    const qsizetype middle = n1 - prefix - suffix;
+    const std::optional<qsizetype> middleEscapes = plainTextEscapes(a + prefix, middle);
+    if (!middleEscapes)
+        return std::nullopt;
+    // Escapes in the shared ends, counted over the shorter end only.
+    const qsizetype allBefore = beforeText.size() - kTextHeadSize - kTextTailSize - n0;
+    const qsizetype oldMiddle = countEscapes(b + prefix, n0 - prefix - suffix);
+    qsizetype prefixEscapes, suffixEscapes;
+    if (prefix <= suffix) {
+        prefixEscapes = countEscapes(b, prefix);
+        suffixEscapes = allBefore - oldMiddle - prefixEscapes;
+    } else {
+        suffixEscapes = countEscapes(b + n0 - suffix, suffix);
+        prefixEscapes = allBefore - oldMiddle - suffixEscapes;
+    }
+
+    const qsizetype headPart = kTextHeadSize + prefix + prefixEscapes;
+    const qsizetype tailPart = suffix + suffixEscapes + kTextTailSize;
+    QByteArray out(headPart + middle + *middleEscapes + tailPart, Qt::Uninitialized);
+    char* o = out.data();
+    std::memcpy(o, beforeText.constData(), size_t(headPart));
+    o = escapeInto(o + headPart, a + prefix, middle);
+    std::memcpy(o, beforeText.constData() + beforeText.size() - tailPart, size_t(tailPart));
+    return out;
 }
 
 }

@@ -15,6 +15,16 @@ namespace UserDefaultsFile {
 // otherwise.
 std::optional<qsizetype> plainTextEscapes(const char* data, qsizetype size);
 
+// {"type":"utf8","value":"..."} around the `n` bytes at `data` with their
+// `escapes` quotes and backslashes escaped: the one-pass writer's text.
+QByteArray plainTextValue(const char* data, qsizetype n, qsizetype escapes);
+
+// plainTextValue of `after`, given `beforeText`, the plainTextValue of
+// `before`: only what lies between the ends the two share is checked and
+// escaped. None exactly when plainTextValue's check refuses `after`.
+std::optional<QByteArray> editedPlainText(const QByteArray& before, const QByteArray& beforeText,
+                                          const QByteArray& after);
+
 struct Member
 {
     QByteArray key;     // as written, without quotes; never holds an escape

@@ -3,6 +3,7 @@
 
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
+#include "platform/UserDefaultsFile.h"
 
 #include <gtest/gtest.h>
 
@@ -136,6 +137,26 @@ TEST_F(UserDefaultsTest, FastTextMatchesTheGeneralEncoder)
         }
     }
     EXPECT_GT(fast, 100);
+    // An edit reuses the text of the ends it shares with the bytes before it.
+    const QByteArrayList plain{"a", "\"", "\\", "/", "摄", "é", "🎞"};
+    int edited = 0;
+    for (int i = 0; i < 3000; ++i) {
+        QByteArray before;
+        for (int n = rng.bounded(1, 12); n > 0; --n)
+            before += plain[rng.bounded(int(plain.size()))];
+        const auto beforeText = UserDefaults::fastEncodedText(before);
+        if (!beforeText)
+            continue;
+        QByteArray after = before;
+        const int at = rng.bounded(int(after.size()) + 1);
+        after.remove(at, rng.bounded(3));
+        after.insert(std::min<qsizetype>(at, after.size()), pool[rng.bounded(int(pool.size()))]);
+        const auto text = UserDefaultsFile::editedPlainText(before, *beforeText, after);
+        edited += text ? 1 : 0;
+        EXPECT_EQ(text, UserDefaults::fastEncodedText(after)) << before.toHex().constData() << " to "
+                                                               << after.toHex().constData();
+    }
+    EXPECT_GT(edited, 300);
     const QByteArray orders = R"([{"name":"陈\"五\" 🎞","note":"a\\b"}])";
     UserDefaults(path()).set("orders", orders);
     UserDefaults(path()).set("other", 1);
