@@ -45,7 +45,12 @@ FeedbackChatModel::FeedbackChatModel(FeedbackManager& manager, UserDefaults& def
     m_sweep->setEndValue(1.0);
     m_sweep->setDuration(m_timing.sweepMs);
     connect(m_sweep, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) { setProgress(v.toDouble()); });
+    m_saver.setMaxThreadCount(1);
 }
+
+FeedbackChatModel::~FeedbackChatModel() { flush(); }
+
+void FeedbackChatModel::flush() { m_saver.waitForDone(); }
 
 void FeedbackChatModel::setTiming(const Timing& timing)
 {
@@ -135,9 +140,10 @@ void FeedbackChatModel::merge(const QList<FeedbackReply>& replies)
         added = true;
     }
     // One write for the whole batch: each write rewrites the defaults file.
-    if (added)
+    if (added) {
         m_defaults.set(OnlineKeys::hasNewReply, true);
-    saveMessages();
+        saveMessages();
+    }
 }
 
 bool FeedbackChatModel::withdraw(const QUuid& id)
@@ -157,7 +163,7 @@ bool FeedbackChatModel::isTransient(bool isUser, const QString& text)
     return !isUser && (text == successNotice() || text == failureNotice());
 }
 
-void FeedbackChatModel::saveMessages() const
+void FeedbackChatModel::saveMessages()
 {
     QVariantList stored;
     stored.reserve(m_messages.size());
@@ -168,7 +174,8 @@ void FeedbackChatModel::saveMessages() const
                                   {QStringLiteral("text"), m.text},
                                   {QStringLiteral("time"), m.time}});
     }
-    m_defaults.set(OnlineKeys::localFeedbackMessages, stored);
+    // Encoding and writing a long chat takes longer than a frame.
+    m_saver.start([&defaults = m_defaults, stored] { defaults.set(OnlineKeys::localFeedbackMessages, stored); });
 }
 
 void FeedbackChatModel::loadMessages()

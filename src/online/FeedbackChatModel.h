@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QObject>
+#include <QThreadPool>
 #include <QUuid>
 
 #include <functional>
@@ -48,6 +49,7 @@ public:
     static QString failureNotice();
 
     FeedbackChatModel(FeedbackManager& manager, UserDefaults& defaults, Clock clock, QObject* parent = nullptr);
+    ~FeedbackChatModel() override;
 
     // Shorter steps for tests; set before `start`.
     void setTiming(const Timing& timing);
@@ -75,7 +77,10 @@ public:
     bool withdraw(const QUuid& id);
 
     void loadMessages();
-    void saveMessages() const;
+    // Stores the conversation in the background, in order; `flush` waits
+    // until every save so far is written (the model does it when it goes).
+    void saveMessages();
+    void flush();
     // A notice after a send: never stored, skipped when loading.
     static bool isTransient(bool isUser, const QString& text);
     // A reply's ISO 8601 time ("YYYY-MM-DDTHH:MM:SS" + "Z" or "±HH:MM") in
@@ -108,4 +113,6 @@ private:
     double m_progress = 0;
     QTimer* m_poll;
     QVariantAnimation* m_sweep;
+    // One thread, so saves land in the order they were made.
+    QThreadPool m_saver;
 };

@@ -53,6 +53,7 @@ public:
     // Reads every inbox; a reply not seen before raises "hasNewReply".
     // Skipped while the previous check still waits.
     void checkNewReplies();
+    bool isChecking() const { return m_checking; }
     // Reads every inbox at once and hands over the replies to this device,
     // in the order the reads finished, when all have answered.
     void fetchReplies(QObject* context, std::function<void(const QList<FeedbackReply>& replies)> completion);

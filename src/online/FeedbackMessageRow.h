@@ -5,11 +5,10 @@
 #include <QTextLayout>
 #include <QWidget>
 
-class PlateButton;
-
-// One message of the chat: its bubble, then a caption line with "撤回" for a
-// message the user may withdraw and the time when it has one. The bubble is
-// as wide as its text, up to the width the list gives it, and wraps beyond.
+// One message of the chat, drawn in one widget so a long conversation opens
+// fast: the bubble, as wide as its text up to the list's width and wrapped
+// beyond, then a caption line with "撤回" for a message the user may withdraw
+// and the time when it has one.
 class FeedbackMessageRow : public QWidget
 {
     Q_OBJECT
@@ -17,18 +16,33 @@ public:
     FeedbackMessageRow(const FeedbackMessage& message, QWidget* parent = nullptr);
 
     QUuid messageId() const { return m_id; }
-    QString text() const;
-    // The bubble's colours as the next paint draws them.
+    QString text() const { return m_text.text(); }
     QColor bubbleFill() const;
     QColor bubbleText() const;
-    // Lays the bubble out for a list `width` wide.
+    QRect bubbleRect() const;
+    // Empty for a message that cannot be withdrawn.
+    QRect withdrawRect() const;
+    // Lays the row out for a list `width` wide.
     void setAvailableWidth(int width);
 
 Q_SIGNALS:
     void withdrawRequested(const QUuid& id);
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
 private:
-    class Bubble;
+    QRect captionRect(int x, const QString& text) const;
+
     QUuid m_id;
-    Bubble* m_bubble;
+    bool m_isUser;
+    bool m_notice;
+    bool m_withdrawable;
+    QString m_time;
+    QMargins m_padding;
+    QTextLayout m_text;
+    QSize m_bubble;
+    int m_lineWidth = -1;
 };

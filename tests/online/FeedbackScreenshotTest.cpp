@@ -29,16 +29,6 @@ void save(QWidget& w, const QString& name)
     ASSERT_TRUE(w.grab().save(dir + "/feedback-" + name + ".png")) << name.toStdString();
 }
 
-void setInbox(const HttpStub* stub)
-{
-    for (const char* name : {"TESSARY_FEEDBACK_INBOX", "TESSARY_FEEDBACK_TOKEN_1"})
-        qunsetenv(name);
-    if (!stub)
-        return;
-    qputenv("TESSARY_FEEDBACK_INBOX", stub->base().chopped(1).toUtf8());
-    qputenv("TESSARY_FEEDBACK_TOKEN_1", "one");
-}
-
 TEST_F(Shots, FeedbackChatAndPopupsInBothThemes)
 {
     Fonts::installApplicationFont();
@@ -56,7 +46,7 @@ TEST_F(Shots, FeedbackChatAndPopupsInBothThemes)
         ThemeObserver::shared().setStyle(style);
         const QString theme = "-" + AppThemeStyles::rawValue(style);
         for (const char* state : {"chat", "sending", "inactive"}) {
-            setInbox(state == QString("inactive") ? nullptr : &stub);
+            useInbox(state != QString("inactive"));
             UserDefaults::standard().set("local_feedback_messages", chat);
             FeedbackView view;
             view.show();
@@ -78,7 +68,6 @@ TEST_F(Shots, FeedbackChatAndPopupsInBothThemes)
         about.copyContactId();
         save(about, "about" + theme);
     }
-    setInbox(nullptr);
 }
 
 }

@@ -3,8 +3,6 @@
 #include "online/FeedbackChatModel.h"
 #include "online/FeedbackMessageRow.h"
 #include "online/FeedbackView.h"
-#include "ui/AppTheme.h"
-#include "ui/ThemeObserver.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -17,22 +15,8 @@
 namespace {
 
 struct FeedbackViewTest : OnlineFixture {
-    FeedbackViewTest() { configure(true); }
-    ~FeedbackViewTest() override { configure(false); }
-    void configure(bool on)
-    {
-        for (const char* name : {"TESSARY_FEEDBACK_INBOX", "TESSARY_FEEDBACK_TOKEN_1", "TESSARY_FEEDBACK_TOKEN_2"})
-            qunsetenv(name);
-        if (!on)
-            return;
-        qputenv("TESSARY_FEEDBACK_INBOX", stub.base().chopped(1).toUtf8());
-        qputenv("TESSARY_FEEDBACK_TOKEN_1", "one");
-        qputenv("TESSARY_FEEDBACK_TOKEN_2", "two");
-    }
-    static QList<FeedbackMessageRow*> rows(const FeedbackView& v)
-    {
-        return v.findChildren<FeedbackMessageRow*>();
-    }
+    FeedbackViewTest() { useInbox(true); }
+    static QList<FeedbackMessageRow*> rows(const FeedbackView& v) { return v.findChildren<FeedbackMessageRow*>(); }
     static QAbstractButton* send(const FeedbackView& v) { return v.findChild<QAbstractButton*>("sendButton"); }
 };
 
@@ -40,7 +24,7 @@ TEST_F(FeedbackViewTest, SendEnablesForTextOnlyWhileAnInboxIsSet)
 {
     const std::pair<const char*, bool> inputs[] = {{"", false}, {" \t\u3000", false}, {"\n", true}, {" a ", true}};
     for (bool configured : {true, false}) {
-        configure(configured);
+        useInbox(configured);
         FeedbackView v;
         EXPECT_EQ(v.findChild<QWidget*>("feedbackInactiveNote")->isVisibleTo(&v), !configured);
         for (const auto& [text, enabled] : inputs) {
@@ -56,14 +40,17 @@ TEST_F(FeedbackViewTest, WithdrawRemovesOnlyThePressedMessage)
 {
     const QVariantMap same{{"isUser", true}, {"text", "same"}, {"time", "10:00"}};
     UserDefaults::standard().set("local_feedback_messages", QVariantList{same, same});
-    configure(false); // history and withdrawing work without an inbox
+    useInbox(false); // history and withdrawing work without an inbox
     FeedbackView v;
+    v.show();
     ASSERT_EQ(rows(v).size(), 3);
+    EXPECT_FALSE(rows(v).at(0)->withdrawRect().isValid());
     const QUuid kept = v.model()->messages().at(1).id;
-    QTest::mouseClick(rows(v).at(2)->findChild<QAbstractButton*>("withdrawButton"), Qt::LeftButton);
+    QTest::mouseClick(rows(v).at(2), Qt::LeftButton, {}, rows(v).at(2)->withdrawRect().center());
     ASSERT_EQ(v.model()->messages().size(), 2);
     EXPECT_EQ(v.model()->messages().at(1).id, kept);
     EXPECT_EQ(rows(v).size(), 2);
+    v.model()->flush();
     EXPECT_EQ(UserDefaults::standard().array("local_feedback_messages")->size(), 1);
 }
 
@@ -102,7 +89,7 @@ TEST_F(FeedbackViewTest, BackWhileSendingClosesAtOnceAndMarksRepliesRead)
     EXPECT_TRUE(stub.waitForCount("/one", 1));
 }
 
-TEST_F(FeedbackViewTest, RepliesShowLiterallyInTheThemesColours)
+TEST_F(FeedbackViewTest, RepliesShowLiterally)
 {
     const QJsonObject reply{{"deviceId", "DEV"}, {"isReply", true}, {"text", "<b>x</b>&"}};
     const QJsonObject item{{"content", QString::fromUtf8(QJsonDocument(reply).toJson())}};
@@ -114,15 +101,6 @@ TEST_F(FeedbackViewTest, RepliesShowLiterallyInTheThemesColours)
     ASSERT_TRUE(QTest::qWaitFor([&] { return rows(v).size() == 3; }, 2000));
     EXPECT_EQ(rows(v).at(2)->text(), "<b>x</b>&");
     EXPECT_TRUE(UserDefaults::standard().boolean("hasNewReply"));
-
-    const struct { AppThemeStyle style; QColor user, author; } looks[] = {
-        {AppThemeStyle::dark, QColor::fromRgbF(0.804f, 0.357f, 0.169f), QColor::fromRgbF(0.15f, 0.15f, 0.15f)},
-        {AppThemeStyle::light, QColor(0xC9632F), Qt::white}};
-    for (const auto& look : looks) {
-        ThemeObserver::shared().setStyle(look.style);
-        EXPECT_EQ(rows(v).at(1)->bubbleFill(), look.user);
-        EXPECT_EQ(rows(v).at(2)->bubbleFill(), look.author);
-    }
 }
 
 }
