@@ -36,7 +36,7 @@ TEST_F(Shots, FeedbackChatAndPopupsInBothThemes)
     stub.route("/tutorial.txt", 200, "入门：导入一张存储卡|https://t.example/1\n档期与收入|https://t.example/2\n");
     const QVariantList chat{
         QVariantMap{{"isUser", true}, {"text", "导入的时候能不能按相机型号分文件夹？"}, {"time", "09:12"}},
-        QVariantMap{{"isUser", false}, {"text", "可以，下个版本会加上这个选项。"}, {"time", "12-04 10:30"}},
+        QVariantMap{{"isUser", false}, {"text", "<b>可以</b>，下个版本会加上这个选项 & 开关。"}, {"time", "12-04 10:30"}},
         QVariantMap{{"isUser", true}, {"text", "我看到你已发送成功的提示了"}, {"time", "09:20"}},
         QVariantMap{{"isUser", true},
                     {"text", "还有一个很长的建议：FTP 传输的时候如果相机断开了，希望能在界面上看到是哪一张照片没有传完，"
