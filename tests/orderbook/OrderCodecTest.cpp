@@ -222,7 +222,7 @@ TEST_F(OrderCodecTest, StoredListReaderAgreesWithTheGeneralDecoder)
 {
     QList<Order> orders;
     const QStringList texts{"王女士", "陈\"五\"\\", "第一行\n第二行\t\r", QString(QChar(1)) + "\b\f", "🎞 é", "a/b",
-                            QString(QChar(0x2028))};
+                            QString(QChar(0x2028)) + QChar(0xfffd)};
     for (int i = 0; i < 60; ++i) {
         const QString text = texts[i % texts.size()];
         Order o = order(text, local(2026, 1 + i % 12, 1 + i % 28, i % 24), 1000.25 * i,
