@@ -52,7 +52,7 @@ double runCommand(const QString& program, const QStringList& args)
 double exportOnce(const QString& source, const QSet<QString>& keywords, QuickFilterOutcome* outcome)
 {
     QuickFilterEngine engine;
-    QObject::connect(&engine, &QuickFilterEngine::progressed, [&engine] { engine.progressTaken(); });
+    QObject::connect(&engine, &QuickFilterEngine::progressed, [&engine] { engine.takeProgress(); });
     QObject::connect(&engine, &QuickFilterEngine::finished, [outcome](const QuickFilterOutcome& o) { *outcome = o; });
     QuickFilterEngine::Options options;
     options.source = source;

@@ -51,7 +51,7 @@ double splitOnce(const QString& root, SplitRawJpgCounts* out)
     SplitRawJpgEngine engine;
     QObject::connect(&engine, &SplitRawJpgEngine::finished, [out](const SplitRawJpgCounts& c) { *out = c; });
     // No receiver takes the reports here, so take them at once as a fast screen would.
-    QObject::connect(&engine, &SplitRawJpgEngine::progressed, [&engine] { engine.progressTaken(); });
+    QObject::connect(&engine, &SplitRawJpgEngine::progressed, [&engine] { engine.takeProgress(); });
     QElapsedTimer t;
     t.start();
     engine.run(root);

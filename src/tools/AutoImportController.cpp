@@ -30,7 +30,7 @@ AutoImportController::~AutoImportController()
 {
     if (m_engine)
         m_engine->requestCancel();
-    waitForWorker();
+    waitForWorkers();
 }
 
 bool AutoImportController::dailyNewFolder()
@@ -62,6 +62,12 @@ QString AutoImportController::importRootDisplayPath()
     return desktop.isEmpty() ? QStringLiteral("桌面") : desktop;
 }
 
+void AutoImportController::waitForWorker()
+{
+    waitForWorkers();
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+}
+
 bool AutoImportController::processFolder(const QString& sourcePath)
 {
     if (m_isProcessing) {
@@ -69,7 +75,8 @@ bool AutoImportController::processFolder(const QString& sourcePath)
         return false;
     }
     Log::line(QStringLiteral("🚀 [导片] 开始导片，源路径: ") + sourcePath);
-    beginRun();
+    // A previous worker may still be releasing its inhibitor; let it finish.
+    waitForWorkers();
     m_isCancelled = false;
     m_cancelRequested = false;
     m_photoCount = 0;
@@ -83,68 +90,40 @@ bool AutoImportController::processFolder(const QString& sourcePath)
     options.desktopPath = m_desktopPath.isEmpty() ? Paths::desktopDir() : m_desktopPath;
     options.dailyNewFolder = dailyNewFolder();
     options.date = m_today();
-    options.copyFault = m_copyFault;
-
-    // A previous worker may still be releasing its inhibitor; let it finish.
-    waitForWorker();
-    auto engine = std::make_shared<AutoImportEngine>();
-    m_engine = engine;
-    connect(engine.get(), &AutoImportEngine::scanFinished, this,
-            &AutoImportController::onScanFinished, Qt::QueuedConnection);
-    connect(engine.get(), &AutoImportEngine::fileHandled, this,
-            &AutoImportController::onFileHandled, Qt::QueuedConnection);
-    connect(engine.get(), &AutoImportEngine::runFinished, this,
-            &AutoImportController::onRunFinished, Qt::QueuedConnection);
-    startWorker(QStringLiteral("auto-import"), [engine, sourcePath, options] { engine->run(sourcePath, options); });
-    Q_EMIT stateChanged();
+    m_engine = startRun<AutoImportEngine>(
+        QStringLiteral("auto-import"), [sourcePath, options](AutoImportEngine& e) { e.run(sourcePath, options); },
+        &AutoImportController::apply, &AutoImportController::finish);
     return true;
 }
 
 void AutoImportController::requestCancel()
 {
+    if (!m_isProcessing)
+        return;
     m_cancelRequested = true;
-    if (m_engine && m_isProcessing)
-        m_engine->requestCancel();
+    // Once every file is handled there is nothing left to stop.
+    if (m_engine->filesDone())
+        return;
+    m_engine->requestCancel();
     Log::line(QStringLiteral("🛑 [取消] 用户点击取消导入，将在当前文件复制完成后停止（已复制文件保留）"));
     Q_EMIT stateChanged();
 }
 
-void AutoImportController::onScanFinished(int total)
+void AutoImportController::apply(const AutoImportCounts& counts)
 {
-    if (sender() != m_engine.get())
-        return;
-    m_totalCount = total;
-    Q_EMIT stateChanged();
+    m_photoCount = counts.photos;
+    m_videoCount = counts.videos;
+    m_failures = counts.failures;
 }
 
-void AutoImportController::onFileHandled(const AutoImportFileReport& report)
+void AutoImportController::finish(const AutoImportOutcome& outcome)
 {
-    if (sender() != m_engine.get())
-        return;
-    m_currentFileName = report.name;
-    ++m_processedCount;
-    if (report.copied && report.kind == AutoImportFileReport::Kind::photo)
-        ++m_photoCount;
-    else if (report.copied && report.kind == AutoImportFileReport::Kind::video)
-        ++m_videoCount;
-    else if (report.skipped)
-        ++m_skipCount;
-    if (report.failed && m_failures.size() < kShownFailures)
-        m_failures.append({report.name, report.error});
-    Q_EMIT stateChanged();
-}
-
-void AutoImportController::onRunFinished(const AutoImportRunSummary& summary)
-{
-    if (sender() != m_engine.get())
-        return;
-    m_isProcessing = false;
-    m_isCompleted = true;
-    m_currentFileName.clear();
-    m_isCancelled = m_cancelRequested;
+    apply(outcome.counts);
+    // Cancelled only when the cancel left files behind: a cancel that came
+    // after the last file has nothing to report.
+    m_isCancelled = outcome.notCopied > 0;
     m_stoppedShort = m_isCancelled;
-    m_failedCount = summary.failedCount;
-    m_targetPath = summary.targetPath;
+    m_targetPath = outcome.targetPath;
 
     const QString counts = QStringLiteral("照片 %1张，视频 %2个，跳过重复 %3个")
                                .arg(m_photoCount)
@@ -162,11 +141,9 @@ void AutoImportController::onRunFinished(const AutoImportRunSummary& summary)
                       .arg(m_failedCount));
     } else if (m_totalCount == 0) {
         Log::line(QStringLiteral("⚠️ [完成] 未找到照片或视频，未播放提示音"));
-    } else if (!m_isCancelled) {
+    } else if (!m_cancelRequested) {
         const int volume = playEndSound();
         if (volume >= 0)
             Log::line(QStringLiteral("🔔 [提示音] 导片完成，按音量 %1% 播放内置提示音").arg(volume));
     }
-    Q_EMIT stateChanged();
-    Q_EMIT runFinished();
 }

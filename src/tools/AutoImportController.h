@@ -43,22 +43,21 @@ public:
     int photoCount() const { return m_photoCount; }
     int videoCount() const { return m_videoCount; }
     // The first failed files with their reasons, in handling order.
-    static constexpr int kShownFailures = 3;
+    static constexpr int kShownFailures = AutoImportCounts::kKeptFailures;
     const QList<QPair<QString, QString>>& failures() const { return m_failures; }
     QString targetPath() const { return m_targetPath; }
 
     // Injection points for tests and the benchmark.
     void setDateProvider(std::function<QDate()> today) { m_today = std::move(today); }
     void setDesktopPath(const QString& path) { m_desktopPath = path; }
-    void setCopyFault(std::function<QString(const QString&)> fault) { m_copyFault = std::move(fault); }
 
-    // Blocks until the worker thread has gone (quit, tests).
-    void waitForWorker() { waitForWorkers(); }
+    // Blocks until the worker thread has gone and takes in what it reported,
+    // so a quit right after a run still logs how it ended.
+    void waitForWorker();
 
 private:
-    void onScanFinished(int total);
-    void onFileHandled(const AutoImportFileReport& report);
-    void onRunFinished(const AutoImportRunSummary& summary);
+    void apply(const AutoImportCounts& counts);
+    void finish(const AutoImportOutcome& outcome);
 
     bool m_isCancelled = false;
     bool m_cancelRequested = false;
@@ -71,5 +70,4 @@ private:
 
     std::function<QDate()> m_today;
     QString m_desktopPath;
-    std::function<QString(const QString&)> m_copyFault;
 };

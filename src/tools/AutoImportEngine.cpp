@@ -75,8 +75,7 @@ void walk(const QString& folder, AutoImportEngine::ScanResult& result, ScanCount
 AutoImportEngine::AutoImportEngine(QObject* parent)
     : QObject(parent)
 {
-    qRegisterMetaType<AutoImportFileReport>();
-    qRegisterMetaType<AutoImportRunSummary>();
+    qRegisterMetaType<AutoImportOutcome>();
 }
 
 const QSet<QString>& AutoImportEngine::photoExtensions()
@@ -161,6 +160,113 @@ QString AutoImportEngine::numberedName(const QString& name, int number)
     return name.left(dot) + suffix + name.mid(dot);
 }
 
+AutoImportEngine::Target AutoImportEngine::prepareTarget(const QStringList& files, const Options& options)
+{
+    Target t;
+    const RootChoice root = chooseRoot(options.rootPath, options.desktopPath);
+    if (root.custom) {
+        Log::line(QStringLiteral("📁 [导片] 使用自定义照片存放位置: ") + root.path);
+    } else if (!options.rootPath.isEmpty() && occupied(options.rootPath)) {
+        Log::line(QStringLiteral("⚠️ [导片] 照片存放位置不是文件夹，改用桌面: ") + options.rootPath);
+    }
+    t.root = root.path;
+    const QString name = targetFolderName(root.path, options.date, options.dailyNewFolder);
+    if (options.dailyNewFolder)
+        Log::line(QStringLiteral("📁 [导片] 当日新建文件夹模式：") + name);
+    t.path = join(root.path, name);
+    t.photoDir = join(t.path, QString::fromUtf8(kPhotoFolder));
+    t.videoDir = join(t.path, QString::fromUtf8(kVideoFolder));
+
+    for (const QString& file : files) {
+        const Kind kind = kindOf(file);
+        t.photos += kind == Kind::photo;
+        t.videos += kind == Kind::video;
+    }
+    Log::line(QStringLiteral("📊 [统计] 扫描到照片 %1张，视频 %2个").arg(t.photos).arg(t.videos));
+
+    // One block that stops at the first failure; the copies into a missing
+    // folder then fail one by one and are counted.
+    auto createBlock = [&t]() -> bool {
+        if (t.photos > 0) {
+            if (!QDir().mkpath(t.photoDir))
+                return false;
+            Log::line(QStringLiteral("📁 [创建] 照片文件夹"));
+        }
+        if (t.videos > 0) {
+            if (!QDir().mkpath(t.videoDir))
+                return false;
+            Log::line(QStringLiteral("📁 [创建] 视频文件夹"));
+        }
+        Log::line(QStringLiteral("📁 [创建] 目标文件夹: ") + t.path);
+        return true;
+    };
+    if (!createBlock()) {
+        t.createFailed = true;
+        const QString blocker = occupied(t.photoDir) && !QFileInfo(t.photoDir).isDir() ? t.photoDir
+            : occupied(t.videoDir) && !QFileInfo(t.videoDir).isDir()                   ? t.videoDir
+                                                                                       : t.path;
+        Log::line(QStringLiteral("❌ [创建] 创建目标文件夹失败: 无法创建文件夹 ") + blocker);
+    }
+    return t;
+}
+
+void AutoImportEngine::report(const AutoImportCounts& counts)
+{
+    if (m_progress.put(counts))
+        Q_EMIT progressed();
+}
+
+AutoImportEngine::FileResult AutoImportEngine::importFile(const QString& file, AutoImportDestination& dest,
+                                                          AutoImportCounts& counts, QString* error)
+{
+    const QFileInfo info(file);
+    const QString name = info.fileName();
+    const AutoImportDestination::Source source{
+        file, info.size(), info.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch()};
+    counts.currentFileName = name;
+    counts.fileDone = 0;
+    counts.fileSize = source.size;
+    report(counts);
+
+    SafeFileTransfer::Control control;
+    control.cancel = &m_cancel;
+    control.progress = [this, &counts](qint64 written) {
+        counts.fileDone = written;
+        report(counts);
+    };
+    for (;;) {
+        const AutoImportDestination::Placement placement = dest.place(name, source);
+        if (placement.duplicate) {
+            Log::line(QStringLiteral("⚠️ [跳过重复] ") + name);
+            return FileResult::skipped;
+        }
+        if (placement.name.isEmpty()) {
+            *error = QStringLiteral("同名文件过多，找不到可用的文件名");
+            Log::line(QStringLiteral("❌ [复制失败] ") + name + QStringLiteral(": ") + *error);
+            return FileResult::failed;
+        }
+        const SafeFileTransfer::Result copy = SafeFileTransfer::copy(file, dest.folder(), placement.name, control);
+        if (copy.cancelled)
+            return FileResult::cut;
+        if (copy.nameTaken) {
+            // Another writer took the name meanwhile: try the next one.
+            dest.noteTaken(placement.name);
+            continue;
+        }
+        if (!copy.ok) {
+            *error = copy.error;
+            Log::line(QStringLiteral("❌ [复制失败] ") + name + QStringLiteral(": ") + copy.error);
+            return FileResult::failed;
+        }
+        if (placement.name != name) {
+            Log::line(QStringLiteral("⚠️ [导片] ") + name + QStringLiteral(" 与已有同名文件不同，另存为 ")
+                      + placement.name);
+        }
+        dest.noteCopied(placement.name, source);
+        return FileResult::copied;
+    }
+}
+
 void AutoImportEngine::run(const QString& sourcePath, const Options& options)
 {
     ProcessActivity activity(QString::fromUtf8(kActivityReason));
@@ -174,145 +280,66 @@ void AutoImportEngine::run(const QString& sourcePath, const Options& options)
     if (files.isEmpty())
         Log::line(QStringLiteral("⚠️ [警告] 没有扫描到任何照片/视频文件，请检查存储卡内容和权限"));
 
-    const RootChoice root = chooseRoot(options.rootPath, options.desktopPath);
-    if (root.custom) {
-        Log::line(QStringLiteral("📁 [导片] 使用自定义照片存放位置: ") + root.path);
-    } else if (!options.rootPath.isEmpty() && occupied(options.rootPath)) {
-        Log::line(QStringLiteral("⚠️ [导片] 照片存放位置不是文件夹，改用桌面: ") + options.rootPath);
-    }
-    const QString name = targetFolderName(root.path, options.date, options.dailyNewFolder);
-    if (options.dailyNewFolder)
-        Log::line(QStringLiteral("📁 [导片] 当日新建文件夹模式：") + name);
-    const QString target = join(root.path, name);
-    const QString photoDir = join(target, QString::fromUtf8(kPhotoFolder));
-    const QString videoDir = join(target, QString::fromUtf8(kVideoFolder));
+    const Target target = prepareTarget(files, options);
+    AutoImportOutcome outcome;
+    outcome.targetPath = target.path;
+    outcome.sourceUnreadable = scanned.sourceUnreadable;
+    outcome.createFailed = target.createFailed;
+    AutoImportCounts& counts = outcome.counts;
+    counts.failed = scanned.unreadableCount + (scanned.sourceUnreadable ? 1 : 0);
 
-    int photos = 0;
-    int videos = 0;
-    for (const QString& file : files) {
-        const Kind kind = kindOf(file);
-        photos += kind == Kind::photo;
-        videos += kind == Kind::video;
-    }
-    Log::line(QStringLiteral("📊 [统计] 扫描到照片 %1张，视频 %2个").arg(photos).arg(videos));
-
-    AutoImportRunSummary summary;
-    summary.targetPath = target;
-    summary.sourceUnreadable = scanned.sourceUnreadable;
-    summary.failedCount = scanned.unreadableCount + (scanned.sourceUnreadable ? 1 : 0);
-
-    // One block that stops at the first failure; the copies into a missing
-    // folder then fail one by one and are counted.
-    auto createBlock = [&]() -> bool {
-        if (photos > 0) {
-            if (!QDir().mkpath(photoDir))
-                return false;
-            Log::line(QStringLiteral("📁 [创建] 照片文件夹"));
-        }
-        if (videos > 0) {
-            if (!QDir().mkpath(videoDir))
-                return false;
-            Log::line(QStringLiteral("📁 [创建] 视频文件夹"));
-        }
-        Log::line(QStringLiteral("📁 [创建] 目标文件夹: ") + target);
-        return true;
-    };
-    if (!createBlock()) {
-        summary.createFailed = true;
-        const QString blocker = occupied(photoDir) && !QFileInfo(photoDir).isDir() ? photoDir
-            : occupied(videoDir) && !QFileInfo(videoDir).isDir()                   ? videoDir
-                                                                                   : target;
-        Log::line(QStringLiteral("❌ [创建] 创建目标文件夹失败: 无法创建文件夹 ") + blocker);
-    }
-
-    AutoImportDestination photoDest(photoDir);
-    AutoImportDestination videoDest(videoDir);
+    AutoImportDestination photoDest(target.photoDir);
+    AutoImportDestination videoDest(target.videoDir);
     photoDest.load();
     videoDest.load();
     bool wrotePhotos = false;
     bool wroteVideos = false;
 
-    int handled = 0;
-    for (const QString& file : files) {
-        AutoImportFileReport report;
-        bool interrupted = false;
-        const QFileInfo info(file);
-        report.name = info.fileName();
-        report.kind = kindOf(report.name);
-        AutoImportDestination* dest = report.kind == Kind::photo ? &photoDest
-            : report.kind == Kind::video                          ? &videoDest
-                                                                  : nullptr;
-        if (dest) {
-            const AutoImportDestination::Source source{
-                file, info.size(), info.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch()};
-            std::function<QString()> fault;
-            if (options.copyFault)
-                fault = [&options, &report] { return options.copyFault(report.name); };
-            for (;;) {
-                const AutoImportDestination::Placement placement = dest->place(report.name, source);
-                if (placement.duplicate) {
-                    Log::line(QStringLiteral("⚠️ [跳过重复] ") + report.name);
-                    report.skipped = true;
-                    break;
-                }
-                if (placement.name.isEmpty()) {
-                    report.failed = true;
-                    report.error = QStringLiteral("同名文件过多，找不到可用的文件名");
-                    Log::line(QStringLiteral("❌ [复制失败] ") + report.name + QStringLiteral(": ") + report.error);
-                    break;
-                }
-                const SafeFileTransfer::Result copy =
-                    SafeFileTransfer::copy(file, dest->folder(), placement.name, fault, &m_cancel);
-                if (copy.cancelled) {
-                    interrupted = true;
-                    break;
-                }
-                if (copy.nameTaken) {
-                    dest->noteTaken(placement.name);
-                    continue;
-                }
-                if (!copy.ok) {
-                    report.failed = true;
-                    report.error = copy.error;
-                    Log::line(QStringLiteral("❌ [复制失败] ") + report.name + QStringLiteral(": ")
-                              + copy.error);
-                    break;
-                }
-                if (placement.name != report.name) {
-                    Log::line(QStringLiteral("⚠️ [导片] ") + report.name
-                              + QStringLiteral(" 与已有同名文件不同，另存为 ") + placement.name);
-                }
-                dest->noteCopied(placement.name, source);
-                report.copied = true;
-                (dest == &photoDest ? wrotePhotos : wroteVideos) = true;
-                break;
-            }
-            summary.failedCount += report.failed ? 1 : 0;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const Kind kind = kindOf(files[i]);
+        AutoImportDestination& dest = kind == Kind::photo ? photoDest : videoDest;
+        QString error;
+        const FileResult result = importFile(files[i], dest, counts, &error);
+        if (result == FileResult::cut) {
+            outcome.notCopied = int(files.size() - i);
+            break;
         }
-        if (!interrupted) {
-            ++handled;
-            Q_EMIT fileHandled(report);
+        ++counts.processed;
+        if (result == FileResult::copied) {
+            (kind == Kind::photo ? counts.photos : counts.videos) += 1;
+            (kind == Kind::photo ? wrotePhotos : wroteVideos) = true;
+        } else if (result == FileResult::skipped) {
+            ++counts.skip;
+        } else {
+            ++counts.failed;
+            if (counts.failures.size() < AutoImportCounts::kKeptFailures)
+                counts.failures.append({QFileInfo(files[i]).fileName(), error});
         }
-        if (isCancelRequested()) {
-            Log::line(QStringLiteral("🛑 [取消] 检测到取消请求，停止后续文件复制（已复制文件全部保留）"));
+        // A cancel after the last file stops nothing, so it says nothing.
+        if (i + 1 < files.size() && isCancelRequested()) {
+            outcome.notCopied = int(files.size() - i - 1);
             break;
         }
     }
-
-    if (handled < files.size())
-        Log::line(QStringLiteral("🛑 [取消] %1 个文件未复制").arg(files.size() - handled));
+    m_filesDone.store(true);
+    counts.currentFileName.clear();
+    counts.fileDone = counts.fileSize = 0;
+    if (outcome.notCopied > 0) {
+        Log::line(QStringLiteral("🛑 [取消] 检测到取消请求，停止后续文件复制（已复制文件全部保留）"));
+        Log::line(QStringLiteral("🛑 [取消] %1 个文件未复制").arg(outcome.notCopied));
+    }
 
     // Every file was flushed before its rename; the names themselves reach
     // the disk here, before anyone is told the card may be formatted.
     if (wrotePhotos)
-        Paths::syncDirectory(photoDir);
+        Paths::syncDirectory(target.photoDir);
     if (wroteVideos)
-        Paths::syncDirectory(videoDir);
-    if (photos + videos > 0 && !summary.createFailed) {
-        Paths::syncDirectory(target);
-        Paths::syncDirectory(root.path);
+        Paths::syncDirectory(target.videoDir);
+    if (target.photos + target.videos > 0 && !target.createFailed) {
+        Paths::syncDirectory(target.path);
+        Paths::syncDirectory(target.root);
     }
 
     Log::line(QStringLiteral("🔐 [沙盒] 已释放源文件夹安全访问"));
-    Q_EMIT runFinished(summary);
+    Q_EMIT finished(outcome);
 }

@@ -1,6 +1,11 @@
 #pragma once
 
+#include "ProgressSlot.h"
+#include "ToolRunCounts.h"
+
 #include <QDate>
+#include <QList>
+#include <QPair>
 #include <QMetaType>
 #include <QObject>
 #include <QSet>
@@ -10,39 +15,40 @@
 #include <atomic>
 #include <functional>
 
-// What the engine reports for each handled file.
-struct AutoImportFileReport
+// The import's counts as they stand; `failed` also counts unreadable source
+// items and an unreadable source.
+struct AutoImportCounts : ToolRunCounts
 {
-    enum class Kind { none, photo, video };
-    QString name;             // the source file's name
-    Kind kind = Kind::none;
-    bool copied = false;
-    bool skipped = false;     // already imported (same name, size and time or bytes)
-    bool failed = false;
-    QString error;            // why it failed
+    int photos = 0; // copied
+    int videos = 0;
+    // The first failed files with their reasons, in handling order.
+    QList<QPair<QString, QString>> failures;
+    static constexpr int kKeptFailures = 3;
 };
 
 // What the engine reports when a run has ended (normally or by cancel).
-struct AutoImportRunSummary
+struct AutoImportOutcome
 {
+    AutoImportCounts counts;
     QString targetPath;
-    int failedCount = 0;      // failed copies, unreadable source items, an unreadable source
+    int notCopied = 0; // files a cancel left, the one it cut included
     bool sourceUnreadable = false;
     bool createFailed = false;
 };
 
-Q_DECLARE_METATYPE(AutoImportFileReport)
-Q_DECLARE_METATYPE(AutoImportRunSummary)
+Q_DECLARE_METATYPE(AutoImportOutcome)
+
+class AutoImportDestination;
 
 // Copies the photos and videos of a memory card (or any folder) into a dated
 // folder: <root>/<M.d>-相机导出/照片 and .../视频. Pure QtCore, so it runs on a
 // worker thread and in tests without a window. `run` blocks until the run has
-// ended; every change of visible state is reported through the signals.
+// ended; its counts are reported through the signals.
 class AutoImportEngine : public QObject
 {
     Q_OBJECT
 public:
-    using Kind = AutoImportFileReport::Kind;
+    enum class Kind { none, photo, video };
 
     struct Options
     {
@@ -50,9 +56,6 @@ public:
         QString desktopPath;     // fallback root
         bool dailyNewFolder = false;
         QDate date;              // the day that names the folder
-        // Tests make a copy fail after its data was written: a non-empty
-        // result is the error text.
-        std::function<QString(const QString& name)> copyFault;
     };
 
     struct ScanResult
@@ -90,15 +93,45 @@ public:
     // Thread-safe: the run stops within the file in hand, whose partial
     // copy is removed.
     void requestCancel() { m_cancel.store(true); }
+    void stop() { requestCancel(); }
     bool isCancelRequested() const { return m_cancel.load(); }
+    // Every file has been handled: a cancel now changes nothing.
+    bool filesDone() const { return m_filesDone.load(); }
 
     void run(const QString& sourcePath, const Options& options);
 
+    // The newest counts; `progressed` says there are new ones.
+    AutoImportCounts takeProgress() { return m_progress.take(); }
+
 Q_SIGNALS:
     void scanFinished(int totalCount);
-    void fileHandled(const AutoImportFileReport& report);
-    void runFinished(const AutoImportRunSummary& summary);
+    void progressed();
+    void finished(const AutoImportOutcome& outcome);
 
 private:
+    // The dated folder of a run and what it will receive.
+    struct Target
+    {
+        QString root;
+        QString path;
+        QString photoDir;
+        QString videoDir;
+        int photos = 0;
+        int videos = 0;
+        bool createFailed = false;
+    };
+    enum class FileResult { copied, skipped, failed, cut };
+
+    // Chooses the root and the folder's name, counts the files and creates
+    // the subfolders that will receive some.
+    static Target prepareTarget(const QStringList& files, const Options& options);
+    // Copies one file unless it is already there; `counts` names it while
+    // its bytes go.
+    FileResult importFile(const QString& file, AutoImportDestination& dest, AutoImportCounts& counts,
+                          QString* error);
+    void report(const AutoImportCounts& counts);
+
     std::atomic<bool> m_cancel{false};
+    std::atomic<bool> m_filesDone{false};
+    ProgressSlot<AutoImportCounts> m_progress;
 };

@@ -50,7 +50,6 @@ bool QuickFilterController::startExport(const QString& source, const QSet<QStrin
     Log::line(QStringLiteral("🔑 [快速分片] 筛选关键词列表: ")
               + QuickFilterKeywords::listText(QuickFilterKeywords::sorted(keywords)));
     resetRun();
-    beginRun();
 
     QuickFilterEngine::Options options;
     options.source = source;
@@ -61,10 +60,8 @@ bool QuickFilterController::startExport(const QString& source, const QSet<QStrin
     options.date = m_today();
     options.missingListEnabled = [] { return missingRawList(); };
 
-    auto engine = std::make_shared<QuickFilterEngine>();
-    launch(QStringLiteral("quick-filter"), engine, [engine, options] { engine->run(options); },
-           &QuickFilterController::apply, &QuickFilterController::finish);
-    Q_EMIT stateChanged();
+    startRun<QuickFilterEngine>(QStringLiteral("quick-filter"), [options](QuickFilterEngine& e) { e.run(options); },
+                                &QuickFilterController::apply, &QuickFilterController::finish);
     return true;
 }
 
@@ -86,20 +83,12 @@ void QuickFilterController::forgetCompleted()
 
 void QuickFilterController::apply(const QuickFilterCounts& counts)
 {
-    m_processedCount = counts.processed;
     m_matchCount = counts.match;
-    m_skipCount = counts.skip;
-    m_failedCount = counts.failed;
-    m_currentFileName = counts.currentFileName;
-    Q_EMIT stateChanged();
 }
 
 void QuickFilterController::finish(const QuickFilterOutcome& outcome)
 {
     apply(outcome.counts);
-    m_isProcessing = false;
-    m_isCompleted = true;
-    m_currentFileName.clear();
     m_outputFailed = outcome.outputFailed;
     m_outputPath = outcome.outputPath;
     if (m_outputFailed) {
@@ -108,6 +97,4 @@ void QuickFilterController::finish(const QuickFilterOutcome& outcome)
         Log::line(QStringLiteral("✅ [快速分片] 完成：命中 %1个，跳过重复 %2个").arg(m_matchCount).arg(m_skipCount));
         Log::line(QStringLiteral("✅ [快速分片] 输出位置: ") + m_outputPath);
     }
-    Q_EMIT stateChanged();
-    Q_EMIT runFinished();
 }

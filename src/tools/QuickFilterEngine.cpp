@@ -141,8 +141,8 @@ void QuickFilterEngine::run(const Options& options)
                 break;
             const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
             counts.currentFileName = name;
-            if (!m_reportPending.exchange(true))
-                Q_EMIT progressed(counts);
+            if (m_progress.put(counts))
+                Q_EMIT progressed();
             ++counts.processed;
             const QString keyword = matchedKeyword(name, options.keywords);
             if (keyword.isEmpty())

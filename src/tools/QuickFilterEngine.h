@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ProgressSlot.h"
+#include "ToolRunCounts.h"
+
 #include <QDate>
 #include <QMetaType>
 #include <QObject>
@@ -10,13 +13,11 @@
 #include <atomic>
 #include <functional>
 
-struct QuickFilterCounts
+// `skip`: name already in the output folder; `failed`: failed copies or
+// moves, unreadable entries.
+struct QuickFilterCounts : ToolRunCounts
 {
-    int processed = 0;
-    int match = 0;  // copied or moved
-    int skip = 0;   // name already in the output folder
-    int failed = 0; // failed copies or moves, unreadable entries
-    QString currentFileName;
+    int match = 0; // copied or moved
 };
 Q_DECLARE_METATYPE(QuickFilterCounts)
 
@@ -63,20 +64,20 @@ public:
     explicit QuickFilterEngine(QObject* parent = nullptr);
 
     void run(const Options& options);
-    // Reports are coalesced: a new one is sent once the receiver took the last.
-    void progressTaken() { m_reportPending.store(false); }
+    // The newest counts; `progressed` says there are new ones.
+    QuickFilterCounts takeProgress() { return m_progress.take(); }
     // Stops between files; only for quitting.
     void stop() { m_stop.store(true); }
 
 Q_SIGNALS:
     void scanFinished(int totalCount);
-    void progressed(const QuickFilterCounts& counts);
+    void progressed();
     void finished(const QuickFilterOutcome& outcome);
 
 private:
     QStringList scan(const QString& source, int* unreadable);
     void writeMissingList(const QString& output, const QSet<QString>& keywords, const QSet<QString>& found);
 
-    std::atomic<bool> m_reportPending{false};
+    ProgressSlot<QuickFilterCounts> m_progress;
     std::atomic<bool> m_stop{false};
 };

@@ -60,22 +60,46 @@ void startWriteback(int fd, qint64 offset, qint64 length)
     ::sync_file_range(fd, offset, length, SYNC_FILE_RANGE_WRITE);
 }
 
+SafeFileTransfer::ReadHook& readHook()
+{
+    static SafeFileTransfer::ReadHook hook;
+    return hook;
+}
+
+// After a block. A cancel is seen only while data remains: a file whose data
+// is all written is kept.
+bool blockDone(int out, qint64 n, qint64 size, qint64* copied, int* error, const SafeFileTransfer::Control& control)
+{
+    startWriteback(out, *copied, n);
+    *copied += n;
+    if (control.progress)
+        control.progress(*copied);
+    if (*copied < size && control.cancel && control.cancel->load()) {
+        *error = ECANCELED;
+        return false;
+    }
+    return true;
+}
+
 // Copies until end of file; the kernel path first, a bounded buffer when the
 // file systems cannot do it in the kernel.
-bool copyData(int in, int out, qint64* copied, int* error, const std::atomic<bool>* cancel)
+bool copyData(const QString& source, qint64 size, int in, int out, qint64* copied, int* error,
+              const SafeFileTransfer::Control& control)
 {
     bool kernel = true;
     std::unique_ptr<char[]> buffer;
     for (;;) {
-        if (cancel && cancel->load()) {
-            *error = ECANCELED;
-            return false;
+        if (readHook()) {
+            if (const int hookError = readHook()(source, *copied, size)) {
+                *error = hookError;
+                return false;
+            }
         }
         if (kernel) {
             const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, size_t(SafeFileTransfer::kBufferSize), 0);
             if (n > 0) {
-                startWriteback(out, *copied, n);
-                *copied += n;
+                if (!blockDone(out, n, size, copied, error, control))
+                    return false;
                 continue;
             }
             if (n == 0)
@@ -100,10 +124,8 @@ bool copyData(int in, int out, qint64* copied, int* error, const std::atomic<boo
         }
         if (n == 0)
             return true;
-        if (!writeAll(out, buffer.get(), n, error))
+        if (!writeAll(out, buffer.get(), n, error) || !blockDone(out, n, size, copied, error, control))
             return false;
-        startWriteback(out, *copied, n);
-        *copied += n;
     }
 }
 
@@ -151,10 +173,13 @@ SafeFileTransfer::Result publishResult(const QByteArray& temp, const QByteArray&
 
 }
 
+void SafeFileTransfer::setReadHook(ReadHook hook)
+{
+    readHook() = std::move(hook);
+}
+
 SafeFileTransfer::Result SafeFileTransfer::copy(const QString& sourcePath, const QString& folder,
-                                                    const QString& name,
-                                                    const std::function<QString()>& fault,
-                                                    const std::atomic<bool>* cancel)
+                                                const QString& name, const Control& control)
 {
     Result result;
     Fd in;
@@ -201,17 +226,12 @@ SafeFileTransfer::Result SafeFileTransfer::copy(const QString& sourcePath, const
         return fail(errnoText(ENOSPC));
     qint64 copied = 0;
     int error = 0;
-    if (!copyData(in.fd, out.fd, &copied, &error, cancel)) {
+    if (!copyData(sourcePath, qint64(st.st_size), in.fd, out.fd, &copied, &error, control)) {
         result.cancelled = error == ECANCELED;
         return fail(errnoText(error));
     }
     if (copied != qint64(st.st_size))
         return fail(QStringLiteral("复制的数据量与源文件大小不一致"));
-    if (fault) {
-        const QString faultError = fault();
-        if (!faultError.isEmpty())
-            return fail(faultError);
-    }
     // Photographers sort by modification time, so the copy keeps the card's.
     const struct timespec times[2] = {st.st_atim, st.st_mtim};
     ::futimens(out.fd, times);

@@ -23,11 +23,20 @@ public:
         QString error;
     };
 
-    // `fault` (tests) may fail the copy after the data is written; `cancel`
-    // is read between blocks, so a large file stops part way.
+    struct Control
+    {
+        // Read between blocks, so a large file stops part way.
+        const std::atomic<bool>* cancel = nullptr;
+        // Told the bytes written so far after each block.
+        std::function<void(qint64 written)> progress;
+    };
+
     static Result copy(const QString& sourcePath, const QString& folder, const QString& name,
-                       const std::function<QString()>& fault = {},
-                       const std::atomic<bool>* cancel = nullptr);
+                       const Control& control);
+    static Result copy(const QString& sourcePath, const QString& folder, const QString& name)
+    {
+        return copy(sourcePath, folder, name, Control());
+    }
     // Symbolic links are moved as links; their targets are never touched.
     static Result move(const QString& sourcePath, const QString& folder, const QString& name);
     // The cross-file-system half of `move`, callable alone so it can be tested
@@ -36,6 +45,13 @@ public:
 
     // Whether anything, a dangling link included, occupies `path`.
     static bool occupied(const QString& path);
+
+    // Test seam: called before each read of a copy with the offset reached
+    // (the last call, at the end of the data, has offset == size, before the
+    // file is kept). A non-zero errno fails the copy there, as a card that
+    // fails mid-read would. Set it only while no copy runs.
+    using ReadHook = std::function<int(const QString& sourcePath, qint64 offset, qint64 size)>;
+    static void setReadHook(ReadHook hook);
 
     // Hidden, so a crash never leaves something that looks like a real file.
     static constexpr const char* kTempPrefix = ".tessary-";

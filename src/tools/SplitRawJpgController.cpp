@@ -26,37 +26,25 @@ void SplitRawJpgController::forgetCompleted()
 void SplitRawJpgController::processFolder(const QString& folder)
 {
     Log::line(QStringLiteral("🚀 [处理] 开始处理文件夹: ") + folder);
-    beginRun();
     m_rawCount = 0;
     m_jpgCount = 0;
     // Linux has no security-scoped access: it is always granted.
     Log::line(QStringLiteral("🔐 [沙盒] 获取安全访问权限: true"));
-
     // An older pass is left to finish; its reports are dropped.
-    auto engine = std::make_shared<SplitRawJpgEngine>();
-    launch(QStringLiteral("split-raw-jpg"), engine, [engine, folder] { engine->run(folder); },
-           &SplitRawJpgController::apply, &SplitRawJpgController::finish);
+    startRun<SplitRawJpgEngine>(QStringLiteral("split-raw-jpg"), [folder](SplitRawJpgEngine& e) { e.run(folder); },
+                                &SplitRawJpgController::apply, &SplitRawJpgController::finish);
     Log::line(QStringLiteral("🔐 [沙盒] 已释放安全访问权限"));
-    Q_EMIT stateChanged();
 }
 
 void SplitRawJpgController::apply(const SplitRawJpgCounts& counts)
 {
-    m_processedCount = counts.processed;
     m_rawCount = counts.raw;
     m_jpgCount = counts.jpg;
-    m_skipCount = counts.skip;
-    m_failedCount = counts.failed;
-    m_currentFileName = counts.currentFileName;
-    Q_EMIT stateChanged();
 }
 
 void SplitRawJpgController::finish(const SplitRawJpgCounts& counts)
 {
     apply(counts);
-    m_isProcessing = false;
-    m_isCompleted = true;
-    m_currentFileName.clear();
     Log::line(QStringLiteral("✅ [完成] 处理完成：RAW %1个，JPG/HEIF %2个，跳过重复 %3个")
                   .arg(m_rawCount)
                   .arg(m_jpgCount)
@@ -67,6 +55,4 @@ void SplitRawJpgController::finish(const SplitRawJpgCounts& counts)
     } else {
         playEndSound();
     }
-    Q_EMIT stateChanged();
-    Q_EMIT runFinished();
 }

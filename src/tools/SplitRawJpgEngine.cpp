@@ -131,8 +131,8 @@ void SplitRawJpgEngine::run(const QString& folder)
         const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
         const QString name = path.mid(slash + 1);
         counts.currentFileName = name;
-        if (!m_reportPending.exchange(true))
-            Q_EMIT progressed(counts);
+        if (m_progress.put(counts))
+            Q_EMIT progressed();
 
         const Kind kind = kindOf(name);
         ++counts.processed;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ProgressSlot.h"
+#include "ToolRunCounts.h"
+
 #include <QByteArray>
 #include <QMetaType>
 #include <QObject>
@@ -10,14 +13,11 @@
 #include <functional>
 
 // The counts of a split as they stand, sent with every report.
-struct SplitRawJpgCounts
+// `failed` counts folders that could not be made or read and failed moves.
+struct SplitRawJpgCounts : ToolRunCounts
 {
-    int processed = 0;
     int raw = 0;
     int jpg = 0;
-    int skip = 0;
-    int failed = 0;            // folders that could not be made or read, failed moves
-    QString currentFileName;
 };
 Q_DECLARE_METATYPE(SplitRawJpgCounts)
 
@@ -69,18 +69,17 @@ public:
 
     void run(const QString& folder);
 
-    // Reports are coalesced: a new one is sent only once the receiver has
-    // taken the last, so a fast pass never floods the main thread's queue.
-    void progressTaken() { m_reportPending.store(false); }
+    // The newest counts; `progressed` says there are new ones.
+    SplitRawJpgCounts takeProgress() { return m_progress.take(); }
     // Stops between files; only for quitting, since a split runs to its end.
     void stop() { m_stop.store(true); }
 
 Q_SIGNALS:
     void scanFinished(int totalCount);
-    void progressed(const SplitRawJpgCounts& counts);
+    void progressed();
     void finished(const SplitRawJpgCounts& counts);
 
 private:
-    std::atomic<bool> m_reportPending{false};
+    ProgressSlot<SplitRawJpgCounts> m_progress;
     std::atomic<bool> m_stop{false};
 };

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ToolRunCounts.h"
+
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QPointer>
@@ -7,8 +10,10 @@
 
 #include <functional>
 #include <memory>
+#include <type_traits>
 
 class QThread;
+class QTimer;
 
 // What every file tool's run shows: the running and completed flags, the
 // counters of the progress panel and the file in hand. The state is written
@@ -34,11 +39,15 @@ public:
     int failedCount() const { return m_failedCount; }
     QString currentFileName() const { return m_currentFileName; }
 
-    // processedCount / max(totalCount, 1), in whole percent and in
-    // thousandths, computed in integers (29 of 100 is 29 %, never 28 %).
+    // The handled files plus the written share of the file in hand, over
+    // max(totalCount, 1), in whole percent and in thousandths, cut toward
+    // zero and computed in integers (29 of 100 is 29 %, never 28 %).
     int progressPercent() const;
     int progressPermille() const;
     static int percentOf(qint64 done, qint64 total);
+
+    // The panel is refreshed at most this often, however fast files go.
+    static constexpr int kRefreshMs = 50;
 
     // Tests and the benchmark replace the end sound.
     void setSoundPlayer(std::function<void(float volume)> player) { m_playSound = std::move(player); }
@@ -56,16 +65,17 @@ protected:
     quint64 beginRun();
     void resetCounts();
     // The screen lets go of the run in hand: its reports are dropped from now.
-    void detachRun() { ++m_generation; }
+    void detachRun();
     bool isCurrent(quint64 generation) const { return generation == m_generation; }
     void startWorker(const QString& name, std::function<void()> work);
-    // Runs `work` on a worker thread with `engine`'s reports filtered by the
-    // current generation: its scan total sets totalCount, its coalesced
-    // progress goes to `apply` and its end to `finish`. At quit every engine
-    // still running is told to stop.
-    template <class Engine, class Counts, class Outcome, class Derived>
-    void launch(const QString& name, const std::shared_ptr<Engine>& engine, std::function<void()> work,
-                void (Derived::*apply)(const Counts&), void (Derived::*finish)(const Outcome&));
+    // Begins a run and does `work` with a new engine on a worker thread. The
+    // engine's scan total sets totalCount; its progress, taken at most every
+    // kRefreshMs, sets the shared counts and goes to `apply`; its end sets
+    // them again, ends the run and goes to `finish`. Reports of an older run
+    // are dropped. At quit every engine still running is told to stop.
+    template <class Engine, class Derived, class Counts, class Outcome>
+    std::shared_ptr<Engine> startRun(const QString& name, std::function<void(Engine&)> work,
+                                     void (Derived::*apply)(const Counts&), void (Derived::*finish)(const Outcome&));
     // Plays the end sound when the preference allows; returns the volume used
     // or -1 when nothing played.
     int playEndSound();
@@ -79,21 +89,36 @@ protected:
     int m_skipCount = 0;
     int m_failedCount = 0;
     QString m_currentFileName;
+    qint64 m_fileDone = 0;
+    qint64 m_fileSize = 0;
 
 private:
+    void takeCounts(const ToolRunCounts& counts);
+    void endRun();
+    // Runs `take` now, or once kRefreshMs have passed since the last refresh.
+    void scheduleRefresh(std::function<void()> take);
+    void refreshNow();
+    void dropPendingRefresh();
+    // Millionths of the whole run done.
+    qint64 progressMillionths() const;
+
     quint64 m_generation = 0;
     QList<QPointer<QThread>> m_threads;
     QList<std::function<void()>> m_stops;
     std::function<void(float)> m_playSound;
+    QTimer* m_refreshTimer;
+    QElapsedTimer m_sinceRefresh;
+    std::function<void()> m_pendingTake;
 };
 
-template <class Engine, class Counts, class Outcome, class Derived>
-void ToolRunController::launch(const QString& name, const std::shared_ptr<Engine>& engine,
-                               std::function<void()> work, void (Derived::*apply)(const Counts&),
-                               void (Derived::*finish)(const Outcome&))
+template <class Engine, class Derived, class Counts, class Outcome>
+std::shared_ptr<Engine> ToolRunController::startRun(const QString& name, std::function<void(Engine&)> work,
+                                                    void (Derived::*apply)(const Counts&),
+                                                    void (Derived::*finish)(const Outcome&))
 {
-    const quint64 generation = m_generation;
+    const quint64 generation = beginRun();
     auto* self = static_cast<Derived*>(this);
+    auto engine = std::make_shared<Engine>();
     const std::weak_ptr<Engine> weak = engine;
     connect(engine.get(), &Engine::scanFinished, this, [this, generation](int total) {
         if (!isCurrent(generation))
@@ -101,19 +126,34 @@ void ToolRunController::launch(const QString& name, const std::shared_ptr<Engine
         m_totalCount = total;
         Q_EMIT stateChanged();
     }, Qt::QueuedConnection);
-    connect(engine.get(), &Engine::progressed, this, [this, self, generation, weak, apply](const Counts& counts) {
-        if (const auto e = weak.lock())
-            e->progressTaken();
-        if (isCurrent(generation))
-            (self->*apply)(counts);
+    connect(engine.get(), &Engine::progressed, this, [this, self, generation, weak, apply] {
+        if (!isCurrent(generation))
+            return;
+        scheduleRefresh([this, self, weak, apply] {
+            if (const auto e = weak.lock()) {
+                const Counts counts = e->takeProgress();
+                takeCounts(counts);
+                (self->*apply)(counts);
+            }
+        });
     }, Qt::QueuedConnection);
     connect(engine.get(), &Engine::finished, this, [this, self, generation, finish](const Outcome& outcome) {
-        if (isCurrent(generation))
-            (self->*finish)(outcome);
+        if (!isCurrent(generation))
+            return;
+        if constexpr (std::is_base_of_v<ToolRunCounts, Outcome>)
+            takeCounts(outcome);
+        else
+            takeCounts(outcome.counts);
+        endRun();
+        (self->*finish)(outcome);
+        Q_EMIT stateChanged();
+        Q_EMIT runFinished();
     }, Qt::QueuedConnection);
     m_stops.append([weak] {
         if (const auto e = weak.lock())
             e->stop();
     });
-    startWorker(name, std::move(work));
+    startWorker(name, [engine, work = std::move(work)] { work(*engine); });
+    Q_EMIT stateChanged();
+    return engine;
 }

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QTest>
+
+#include <cerrno>
+
 TEST(AutoImportController, PreferenceDefaultsPercentagesAndDisplayPath)
 {
     EXPECT_TRUE(AutoImportController::soundEnabled());
@@ -73,8 +77,7 @@ TEST(AutoImportController, ASecondStartIsRefusedAndCancelStopsAfterTheFileInHand
     fx.card("a.JPG");
     fx.card("b.JPG");
     fx.card("c.JPG");
-    CopyGate gate;
-    fx.controller.setCopyFault(gate.at(1));
+    CopyGate gate(1);
     QSignalSpy done(&fx.controller, &AutoImportController::runFinished);
     ASSERT_TRUE(fx.controller.processFolder(fx.card()));
     gate.reached.acquire();
@@ -101,7 +104,6 @@ TEST(AutoImportController, ASecondStartIsRefusedAndCancelStopsAfterTheFileInHand
     EXPECT_EQ(ImportFixture::tree(fx.photos()), QStringList({"a.JPG"}));
 
     // Once ended, the next card starts normally and resets the counters.
-    fx.controller.setCopyFault({});
     ASSERT_TRUE(fx.runToEnd());
     EXPECT_FALSE(fx.controller.isCancelled());
     EXPECT_EQ(fx.controller.photoCount(), 2);
@@ -124,4 +126,77 @@ TEST(AutoImportController, AReadOnlyRootGivesTheFailureLineAndNoSound)
     EXPECT_TRUE(lines.contains("✅ [完成] 目标位置: /proc/" + kBase));
     EXPECT_FALSE(QFileInfo::exists("/proc/" + kBase));
     EXPECT_EQ(lines.last(), "❌ [完成] 有 2 个文件导入失败，未播放提示音，请检查存储卡和目标磁盘");
+}
+
+// A card that fails mid-read (pulled, a bad sector): the file is not kept in
+// part, the next one follows, and the run ends as a failure without the sound.
+TEST(AutoImportController, AReadErrorInsideAFileFailsTheRunAndKeepsNoPart)
+{
+    ControllerFixture fx;
+    fx.card("a.JPG", SafeFileTransfer::kBufferSize + 1000);
+    fx.card("b.JPG");
+    {
+        ReadHookScope failing([](const QString& path, qint64 at, qint64) {
+            return path.endsWith("/a.JPG") && at == SafeFileTransfer::kBufferSize ? EIO : 0;
+        });
+        ASSERT_TRUE(fx.runToEnd());
+    }
+    const auto& c = fx.controller;
+    EXPECT_EQ(c.failedCount(), 1);
+    EXPECT_EQ(c.photoCount(), 1);
+    EXPECT_EQ(c.failures(), (QList<QPair<QString, QString>>{{"a.JPG", "Input/output error"}}));
+    EXPECT_TRUE(fx.volumes.isEmpty());
+    EXPECT_TRUE(fx.lines().contains("❌ [复制失败] a.JPG: Input/output error"));
+    EXPECT_EQ(ImportFixture::tree(fx.photos()), QStringList({"b.JPG"})); // no part, no temporary file
+
+    // Read again without the fault, it is copied whole, not called a duplicate.
+    ASSERT_TRUE(fx.runToEnd());
+    EXPECT_EQ(c.photoCount(), 1);
+    EXPECT_EQ(QFileInfo(fx.photos() + "/a.JPG").size(), SafeFileTransfer::kBufferSize + 1000);
+}
+
+// A long clip moves the bar while it copies, under its own name.
+TEST(AutoImportController, TheFileInHandIsNamedAndItsBytesCount)
+{
+    ControllerFixture fx;
+    fx.card("a.JPG");
+    fx.card("clip.MP4", 4 * SafeFileTransfer::kBufferSize);
+    CopyGate gate(1, 2 * SafeFileTransfer::kBufferSize); // half way through the clip
+    QSignalSpy done(&fx.controller, &AutoImportController::runFinished);
+    ASSERT_TRUE(fx.controller.processFolder(fx.card()));
+    gate.reached.acquire();
+    QTRY_COMPARE(fx.controller.progressPermille(), 750); // 1.5 of 2 files
+    EXPECT_EQ(fx.controller.currentFileName(), "clip.MP4");
+    EXPECT_EQ(fx.controller.processedCount(), 1);
+    EXPECT_EQ(fx.controller.progressPercent(), 75);
+    gate.proceed.release();
+    ASSERT_TRUE(done.wait(10000));
+    EXPECT_EQ(fx.controller.progressPercent(), 100);
+}
+
+// Quitting waits for the worker and logs how the run ended before the
+// process goes, without an event loop to deliver it.
+TEST(AutoImportController, QuittingLogsHowManyFilesWereNotCopied)
+{
+    const struct { int heldAt; bool cancelled; QString line; } rows[] = {
+        {1, true, "🛑 [取消] 2 个文件未复制"},
+        {3, false, "✅ [完成] 导片完成：照片 3张，视频 0个，跳过重复 0个"},
+    };
+    for (const auto& row : rows) {
+        ControllerFixture fx;
+        for (const char* name : {"a.JPG", "b.JPG", "c.JPG"})
+            fx.card(name);
+        CopyGate gate(row.heldAt);
+        ASSERT_TRUE(fx.controller.processFolder(fx.card()));
+        gate.reached.acquire();
+        fx.controller.requestCancel();
+        gate.proceed.release();
+        fx.controller.waitForWorker();
+        EXPECT_FALSE(fx.controller.isProcessing()) << row.heldAt;
+        EXPECT_EQ(fx.controller.isCancelled(), row.cancelled) << row.heldAt;
+        const QStringList lines = fx.lines();
+        EXPECT_TRUE(lines.contains(row.line)) << lines.join('\n').toStdString();
+        EXPECT_EQ(lines.filter("未复制").size(), row.cancelled ? 1 : 0);
+        EXPECT_TRUE(fx.volumes.isEmpty()); // no sound while quitting
+    }
 }

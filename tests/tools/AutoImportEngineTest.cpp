@@ -14,12 +14,11 @@ namespace {
 struct RunResult
 {
     int total = -1, copied = 0, skipped = 0, failed = 0;
-    QList<AutoImportFileReport> reports;
-    AutoImportRunSummary summary;
+    AutoImportOutcome outcome;
     bool finished = false;
 };
 
-RunResult runEngine(const ImportFixture& fx, AutoImportEngine::Options options = {})
+RunResult runEngine(const ImportFixture& fx, AutoImportEngine::Options options = {}, bool cancelled = false)
 {
     AutoImportEngine engine;
     RunResult r;
@@ -28,17 +27,15 @@ RunResult runEngine(const ImportFixture& fx, AutoImportEngine::Options options =
     if (!options.date.isValid())
         options.date = kDay;
     QObject::connect(&engine, &AutoImportEngine::scanFinished, [&](int n) { r.total = n; });
-    QObject::connect(&engine, &AutoImportEngine::fileHandled,
-                     [&](const AutoImportFileReport& rep) {
-                         r.reports.append(rep);
-                         r.copied += rep.copied;
-                         r.skipped += rep.skipped;
-                         r.failed += rep.failed;
-                     });
-    QObject::connect(&engine, &AutoImportEngine::runFinished, [&](const AutoImportRunSummary& s) {
-        r.summary = s;
+    QObject::connect(&engine, &AutoImportEngine::finished, [&](const AutoImportOutcome& o) {
+        r.outcome = o;
+        r.copied = o.counts.photos + o.counts.videos;
+        r.skipped = o.counts.skip;
+        r.failed = o.counts.failed;
         r.finished = true;
     });
+    if (cancelled)
+        engine.requestCancel();
     engine.run(fx.card(), options);
     return r;
 }
@@ -155,8 +152,8 @@ TEST(AutoImportEngine, RunWritesTheLayoutAndLogLinesExactly)
     ASSERT_TRUE(r.finished);
     const QString target = fx.desktop() + "/" + kBase;
     EXPECT_EQ(r.total, 3);
-    EXPECT_EQ(r.summary.targetPath, target);
-    EXPECT_EQ(r.summary.failedCount, 0);
+    EXPECT_EQ(r.outcome.targetPath, target);
+    EXPECT_EQ(r.failed, 0);
     EXPECT_EQ(r.copied, 3);
     EXPECT_EQ(ImportFixture::tree(target),
               QStringList({"照片/", "照片/IMG_0001.CR3", "照片/IMG_0001.JPG", "视频/", "视频/C0001.MP4"}));
@@ -270,27 +267,6 @@ TEST(AutoImportEngine, SameNameAndSizeIsADuplicateOnlyWithTheSameTimeOrBytes)
     }
 }
 
-TEST(AutoImportEngine, AFailedCopyLeavesNoFileBehind)
-{
-    ImportFixture fx;
-    fx.card("a.JPG", 3000000);
-    fx.card("b.JPG", 20);
-    AutoImportEngine::Options o;
-    o.copyFault = [](const QString& name) { return name == "a.JPG" ? QStringLiteral("设备上没有空间") : QString(); };
-    const RunResult r = runEngine(fx, o);
-    EXPECT_EQ(r.summary.failedCount, 1);
-    EXPECT_TRUE(r.reports[0].failed);
-    EXPECT_FALSE(r.reports[0].copied);
-    EXPECT_TRUE(fx.lines().contains("❌ [复制失败] a.JPG: 设备上没有空间"));
-    // No partial file under the real name and no temporary file left over.
-    EXPECT_EQ(ImportFixture::tree(fx.photos()), QStringList({"b.JPG"}));
-
-    // The next run copies it properly instead of calling it a duplicate.
-    const RunResult again = runEngine(fx);
-    EXPECT_EQ(again.copied, 1);
-    EXPECT_EQ(QFileInfo(fx.photos() + "/a.JPG").size(), 3000000);
-}
-
 TEST(AutoImportEngine, ATargetThatCannotBeCreatedFailsEveryCopy)
 {
     ImportFixture fx;
@@ -298,8 +274,7 @@ TEST(AutoImportEngine, ATargetThatCannotBeCreatedFailsEveryCopy)
     fx.card("b.MOV");
     ImportFixture::write(fx.photos()); // a file where the folder goes
     const RunResult r = runEngine(fx);
-    EXPECT_TRUE(r.summary.createFailed);
-    EXPECT_EQ(r.summary.failedCount, 2);
+    EXPECT_TRUE(r.outcome.createFailed);
     EXPECT_EQ(r.failed, 2);
     const QStringList lines = fx.lines();
     EXPECT_TRUE(lines.contains("❌ [创建] 创建目标文件夹失败: 无法创建文件夹 " + fx.photos()));
@@ -313,13 +288,12 @@ TEST(AutoImportEngine, ANameTakenDuringTheCopyIsNeverOverwritten)
     fx.card("a.JPG", 40);
     const QString photos = fx.photos();
     int calls = 0;
-    AutoImportEngine::Options o;
-    o.copyFault = [&](const QString&) {
-        if (++calls == 1)
+    ReadHookScope hook([&](const QString&, qint64 at, qint64 size) {
+        if (at == size && ++calls == 1)
             ImportFixture::write(photos + "/a.JPG", 7, 'z'); // another writer wins the name
-        return QString();
-    };
-    const RunResult r = runEngine(fx, o);
+        return 0;
+    });
+    const RunResult r = runEngine(fx);
     EXPECT_EQ(r.copied, 1);
     EXPECT_EQ(QFileInfo(photos + "/a.JPG").size(), 7);
     EXPECT_EQ(QFileInfo(photos + "/a-2.JPG").size(), 40);
@@ -343,16 +317,18 @@ TEST(AutoImportEngine, CancelStopsInsideALargeFileAndLeavesNoPartialCopy)
     ImportFixture fx;
     fx.card("C0001.MP4", 3 * SafeFileTransfer::kBufferSize + 1);
     fx.card("C0002.MP4");
-    AutoImportEngine engine;
-    QList<AutoImportFileReport> reports;
-    QObject::connect(&engine, &AutoImportEngine::fileHandled,
-                     [&](const AutoImportFileReport& r) { reports.append(r); });
-    engine.requestCancel(); // seen at the first block, long before the file's end
-    AutoImportEngine::Options options;
-    options.desktopPath = fx.desktop();
-    options.date = kDay;
-    engine.run(fx.card(), options);
-    EXPECT_TRUE(reports.isEmpty()); // the cut file is not counted as handled
+    // Seen after the first block, long before the file's end.
+    const RunResult r = runEngine(fx, {}, true);
+    EXPECT_EQ(r.outcome.counts.processed, 0); // the cut file is not counted as handled
+    EXPECT_EQ(r.outcome.notCopied, 2);
     EXPECT_EQ(ImportFixture::tree(fx.desktop() + "/" + kBase), QStringList({"视频/"}));
     EXPECT_TRUE(fx.lines().contains("🛑 [取消] 2 个文件未复制"));
+
+    // A cancel with nothing left to stop says nothing of one.
+    ImportFixture one;
+    one.card("C0001.MP4");
+    const RunResult whole = runEngine(one, {}, true);
+    EXPECT_EQ(whole.outcome.notCopied, 0);
+    EXPECT_EQ(whole.copied, 1);
+    EXPECT_FALSE(one.lines().join('\n').contains("🛑"));
 }

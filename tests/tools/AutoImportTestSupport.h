@@ -2,6 +2,7 @@
 
 #include "platform/Log.h"
 #include "tools/AutoImportController.h"
+#include "tools/SafeFileTransfer.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -109,21 +110,30 @@ struct ControllerFixture : ImportFixture
     QList<float> volumes;
 };
 
-// A copy hook that holds the worker at its n-th copy until released.
+// The copy seam, set for one scope.
+struct ReadHookScope
+{
+    explicit ReadHookScope(SafeFileTransfer::ReadHook hook) { SafeFileTransfer::setReadHook(std::move(hook)); }
+    ~ReadHookScope() { SafeFileTransfer::setReadHook({}); }
+};
+
+// Holds the worker in its n-th copy that reaches `offset` (by default the end
+// of the data, so that file is then kept) until released.
 struct CopyGate
 {
-    std::function<QString(const QString&)> at(int n)
-    {
-        return [this, n, calls = 0](const QString&) mutable {
-            if (++calls == n) {
+    explicit CopyGate(int n, qint64 offset = -1)
+        : scope([this, n, offset, calls = 0](const QString&, qint64 at, qint64 size) mutable {
+            if (at == (offset < 0 ? size : offset) && ++calls == n) {
                 reached.release();
                 proceed.acquire();
             }
-            return QString();
-        };
+            return 0;
+        })
+    {
     }
     QSemaphore reached;
     QSemaphore proceed;
+    ReadHookScope scope;
 };
 
 // Drags `urls` over `target` and, with `drop`, drops them there.

@@ -131,8 +131,7 @@ TEST(AutoImportView, ClosingTheScreenMidRunLosesNothing)
     ControllerFixture fx;
     fx.card("a.JPG");
     fx.card("b.JPG");
-    CopyGate gate;
-    fx.controller.setCopyFault(gate.at(1));
+    CopyGate gate(1);
     QSignalSpy done(&fx.controller, &AutoImportController::runFinished);
 
     // The picker is answered after the screen has gone (a navigation while
