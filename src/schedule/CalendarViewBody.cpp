@@ -11,6 +11,7 @@
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
 #include "ui/PlateButton.h"
+#include "ui/RevealBox.h"
 #include "ui/Symbols.h"
 #include "ui/ThemeObserver.h"
 #include "ui/ThemedLabel.h"
@@ -93,16 +94,17 @@ CalendarViewBody::CalendarViewBody(ScheduleCalendarModel& model, CalendarBatchSe
     paddedRow(column, 0, 12)->addWidget(m_grid);
     connect(m_grid, &MonthGridView::requested, this, &CalendarViewBody::requested);
 
-    m_scrollHint = new QWidget(this);
-    m_scrollHint->setObjectName(QStringLiteral("scrollHint"));
-    auto* hint = new QHBoxLayout(m_scrollHint);
+    auto* hintRow = new QWidget;
+    hintRow->setObjectName(QStringLiteral("scrollHint"));
+    auto* hint = new QHBoxLayout(hintRow);
     hint->setContentsMargins(0, 0, 0, 4);
     hint->setSpacing(6);
     const auto hintColor = [] { return AppTheme::isDark() ? QColor(255, 255, 255, 153) : QColor(128, 128, 128, 77); };
     hint->addStretch(1);
-    hint->addWidget(new ThemedLabel(Symbols::glyph(QStringLiteral("chevron.down")), Symbols::font(13), hintColor, m_scrollHint));
-    hint->addWidget(new ThemedLabel(QStringLiteral("下滑查看订单明细"), Fonts::system(12, QFont::Medium), hintColor, m_scrollHint));
+    hint->addWidget(new ThemedLabel(Symbols::glyph(QStringLiteral("chevron.down")), Symbols::font(13), hintColor, hintRow));
+    hint->addWidget(new ThemedLabel(QStringLiteral("下滑查看订单明细"), Fonts::system(12, QFont::Medium), hintColor, hintRow));
     hint->addStretch(1);
+    m_scrollHint = new RevealBox(hintRow, kScrollHintFadeMs, true, this);
     column->addWidget(m_scrollHint);
 
     QHBoxLayout* panels = paddedRow(column, 0, 12);
@@ -186,13 +188,13 @@ void CalendarViewBody::refreshBatchLayout()
 void CalendarViewBody::setViewMode(int mode)
 {
     m_viewMode = mode;
-    m_scrollHint->setVisible(m_viewMode == 0 && m_showScrollHint);
+    m_scrollHint->setShown(m_viewMode == 0 && m_showScrollHint, false);
 }
 
 void CalendarViewBody::setShowScrollHint(bool show)
 {
     m_showScrollHint = show;
-    setViewMode(m_viewMode);
+    m_scrollHint->setShown(m_viewMode == 0 && m_showScrollHint, true);
 }
 
 void CalendarViewBody::setSearch(const QString& text, MonthGridView::SearchMatch matches)

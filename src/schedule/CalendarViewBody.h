@@ -12,6 +12,7 @@ class PlateButton;
 class ScheduleCalendarModel;
 class SelectAllKeyFilter;
 class ThemedLabel;
+class RevealBox;
 class Toast;
 
 // The calendar half of the schedule screen: month header, calendar sync
@@ -23,6 +24,9 @@ class CalendarViewBody : public QWidget
 {
     Q_OBJECT
 public:
+    // The scroll hint comes and goes over this long.
+    static constexpr int kScrollHintFadeMs = 300;
+
     CalendarViewBody(ScheduleCalendarModel& model, CalendarBatchSelection& selection, QWidget* parent = nullptr);
     ~CalendarViewBody() override;
 
@@ -46,6 +50,7 @@ public:
     void confirmBatchDelete();
     void showBatchToast(const QString& message);
     Toast* toast() const { return m_toast; }
+    RevealBox* scrollHint() const { return m_scrollHint; }
 
 Q_SIGNALS:
     void requested(const CalendarRequest& request);
@@ -66,7 +71,7 @@ private:
     QList<ThemedLabel*> m_weekdays;
     CalendarSyncStatusBar* m_statusBar;
     MonthGridView* m_grid;
-    QWidget* m_scrollHint;
+    RevealBox* m_scrollHint;
     QWidget* m_batchSpacer;
     Toast* m_toast;
     SelectAllKeyFilter* m_keyFilter;

@@ -1,6 +1,7 @@
 #include "Toast.h"
 
 #include "ui/AppTheme.h"
+#include "ui/Fader.h"
 #include "ui/Fonts.h"
 #include "ui/Symbols.h"
 #include "ui/SystemColors.h"
@@ -11,6 +12,32 @@
 #include <QGraphicsDropShadowEffect>
 #include <QHBoxLayout>
 #include <QPainter>
+
+// The plate's shadow, drawing the plate and itself at the fade's opacity: a
+// widget takes only one effect.
+class FadingShadow : public QGraphicsDropShadowEffect
+{
+public:
+    using QGraphicsDropShadowEffect::QGraphicsDropShadowEffect;
+
+    void setOpacity(qreal opacity)
+    {
+        m_opacity = opacity;
+        update();
+    }
+
+protected:
+    void draw(QPainter* painter) override
+    {
+        const qreal was = painter->opacity();
+        painter->setOpacity(was * m_opacity);
+        QGraphicsDropShadowEffect::draw(painter);
+        painter->setOpacity(was);
+    }
+
+private:
+    qreal m_opacity = 1;
+};
 
 Toast::Toast(QWidget* parent)
     : QWidget(parent)
@@ -26,18 +53,19 @@ Toast::Toast(QWidget* parent)
     row->setSpacing(8);
     row->addWidget(m_icon);
     row->addWidget(m_text);
-    auto* shadow = new QGraphicsDropShadowEffect(this);
-    shadow->setBlurRadius(20);
-    shadow->setOffset(0, 5);
-    shadow->setColor(QColor(0, 0, 0, 77));
-    setGraphicsEffect(shadow);
+    m_shadow = new FadingShadow(this);
+    m_shadow->setBlurRadius(20);
+    m_shadow->setOffset(0, 5);
+    m_shadow->setColor(QColor(0, 0, 0, 77));
+    setGraphicsEffect(m_shadow);
+    m_fader = new Fader(this, Fader::kDefaultMs, false, [this](qreal level) { m_shadow->setOpacity(level); });
+    m_shadow->setOpacity(0);
     m_hideTimer.setParent(this);
     m_hideTimer.setSingleShot(true);
     m_hideTimer.setTimerType(Qt::PreciseTimer);
-    connect(&m_hideTimer, &QTimer::timeout, this, &QWidget::hide);
+    connect(&m_hideTimer, &QTimer::timeout, m_fader, [this] { m_fader->setShown(false); });
     parent->installEventFilter(this);
     connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, [this] { update(); });
-    hide();
 }
 
 void Toast::showMessage(const QString& message, int bottomMargin, int msecs)
@@ -45,7 +73,7 @@ void Toast::showMessage(const QString& message, int bottomMargin, int msecs)
     m_text->setText(message);
     m_bottomMargin = bottomMargin;
     place();
-    show();
+    m_fader->setShown(true);
     raise();
     m_hideTimer.start(msecs);
 }

@@ -3,12 +3,15 @@
 #include <QTimer>
 #include <QWidget>
 
+class Fader;
+class FadingShadow;
 class ThemedLabel;
 
 // A short-lived message over the bottom of its parent: a green check mark
-// and the text on a rounded plate with a soft shadow. It owns its hide
-// timer, so a second message restarts the full time and a closed parent
-// leaves nothing behind.
+// and the text on a rounded plate with a soft shadow, fading in and out. It
+// owns its hide timer and its fade, so a second message restarts the full
+// time, even while the first fades out, and a closed parent leaves nothing
+// behind.
 class Toast : public QWidget
 {
     Q_OBJECT
@@ -18,6 +21,7 @@ public:
     // Shows `message` for `msecs`, `bottomMargin` above the parent's bottom.
     void showMessage(const QString& message, int bottomMargin = 40, int msecs = 2000);
     QString message() const;
+    const Fader& fader() const { return *m_fader; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -29,5 +33,7 @@ private:
     ThemedLabel* m_icon;
     ThemedLabel* m_text;
     QTimer m_hideTimer;
+    FadingShadow* m_shadow;
+    Fader* m_fader;
     int m_bottomMargin = 40;
 };

@@ -12,6 +12,7 @@
 #include "ui/ThemeObserver.h"
 #include "ui/ThemedLabel.h"
 #include "ui/ThemedPanel.h"
+#include "ui/Fader.h"
 #include "ui/Toast.h"
 
 #include <QAbstractButton>
@@ -205,7 +206,8 @@ TEST_F(CalendarViewTest, RowsEditOutsideBatchModeAndBatchDeleteToasts)
     QTest::qWait(1500);
     EXPECT_TRUE(body->toast()->isVisible());
     QTest::qWait(600);
-    EXPECT_FALSE(body->toast()->isVisible());
+    EXPECT_FALSE(body->toast()->fader().isShown()) << "fading out after 2.0 s";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !body->toast()->isVisible(); }, 1000));
 }
 
 TEST_F(CalendarViewTest, Screenshots)
@@ -228,6 +230,7 @@ TEST_F(CalendarViewTest, Screenshots)
     selection->dayClicked(later, false);
     selection->dayClicked(later.addDays(2), true);
     body->showBatchToast("成功删除 2 条订单");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return body->toast()->fader().level() == 1; }, 3000));
     shoot("calendar-batch-light");
     ThemeObserver::shared().setStyle(AppThemeStyle::dark);
     shoot("calendar-batch-dark");
