@@ -6,7 +6,9 @@
 #include "schedule/ScheduleSettingsState.h"
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
+#include "ui/Fader.h"
 #include "ui/PlateButton.h"
+#include "ui/RevealBox.h"
 #include "ui/RoundedPanel.h"
 #include "ui/LightScrollBar.h"
 #include "ui/SettingsCard.h"
@@ -101,10 +103,9 @@ ScheduleSettingsSheet::ScheduleSettingsSheet(ScheduleSettingsState& state, QWidg
     m_packageEntry->addStretch();
     m_packageChevron = symbol(QStringLiteral("chevron.right"), 12, &chevronColor);
     m_packageEntry->addToRow(m_packageChevron);
-    connect(m_packageEntry, &QAbstractButton::clicked, this, [this] { m_state.toggle(m_state.showPackageSettings); });
+    connect(m_packageEntry, &QAbstractButton::clicked, this, [this] { toggleSection(m_state.showPackageSettings); });
     column->addWidget(m_packageEntry);
-    m_packages = new PackageListEditor(m_state, content);
-    column->addWidget(m_packages);
+    m_packagesBox = sectionBox(new PackageListEditor(m_state), column);
 
     column->addWidget(buildDailyLimitCard());
     column->addWidget(buildSwitchCard(QStringLiteral("calendar.circle"), QStringLiteral("每周从周一开始"), false,
@@ -125,10 +126,9 @@ ScheduleSettingsSheet::ScheduleSettingsSheet(ScheduleSettingsState& state, QWidg
 
     m_syncInfoEntry = buildDisclosure(QStringLiteral("info.circle"), QStringLiteral("日历同步说明"), &m_syncInfoChevron);
     m_syncInfoEntry->setObjectName(QStringLiteral("syncInfoEntry"));
-    connect(m_syncInfoEntry, &QAbstractButton::clicked, this, [this] { m_state.toggle(m_state.showCalendarSyncInfo); });
+    connect(m_syncInfoEntry, &QAbstractButton::clicked, this, [this] { toggleSection(m_state.showCalendarSyncInfo); });
     column->addWidget(m_syncInfoEntry);
-    m_syncInfo = buildSyncInfoPanel();
-    column->addWidget(m_syncInfo);
+    m_syncInfoBox = sectionBox(buildSyncInfoPanel(), column);
 
     m_rulesEntry = buildDisclosure(QStringLiteral("bell"), QStringLiteral("手机日历自定义提醒规则"), &m_rulesChevron,
                                    &m_rulesCount);
@@ -136,11 +136,10 @@ ScheduleSettingsSheet::ScheduleSettingsSheet(ScheduleSettingsState& state, QWidg
     connect(m_rulesEntry, &QAbstractButton::clicked, this, [this] {
         if (!m_state.showCustomReminderRules)
             m_state.loadRules();
-        m_state.toggle(m_state.showCustomReminderRules);
+        toggleSection(m_state.showCustomReminderRules);
     });
     column->addWidget(m_rulesEntry);
-    m_rules = new ReminderRulesEditor(m_state, content);
-    column->addWidget(m_rules);
+    m_rulesBox = sectionBox(new ReminderRulesEditor(m_state), column);
 
     m_notificationCard = buildSwitchCard(QStringLiteral("laptopcomputer"), QStringLiteral("软件本地通知提醒"), true,
                                          QStringLiteral("软件完全退出后仍可准时推送拍摄提醒"), &m_notification,
@@ -273,6 +272,20 @@ QWidget* ScheduleSettingsSheet::buildSyncInfoPanel()
     return panel;
 }
 
+RevealBox* ScheduleSettingsSheet::sectionBox(QWidget* section, QVBoxLayout* column)
+{
+    auto* box = new RevealBox(section, Fader::kDefaultMs, false, column->parentWidget());
+    column->addWidget(box);
+    return box;
+}
+
+void ScheduleSettingsSheet::toggleSection(bool& flag)
+{
+    m_animateSections = true;
+    m_state.toggle(flag);
+    m_animateSections = false;
+}
+
 void ScheduleSettingsSheet::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
@@ -283,7 +296,7 @@ void ScheduleSettingsSheet::showEvent(QShowEvent* event)
 void ScheduleSettingsSheet::refresh()
 {
     m_packageChevron->setText(chevronGlyph(m_state.showPackageSettings));
-    m_packages->setVisible(m_state.showPackageSettings);
+    m_packagesBox->setShown(m_state.showPackageSettings, m_animateSections);
     m_dailyLimit->setText(m_state.dailyLimitText());
     for (auto [toggle, on] : {std::pair{m_weekStart, m_state.weekStartsOnMonday()},
                               std::pair{m_calendarSync, m_state.calendarSyncEnabled()},
@@ -304,8 +317,9 @@ void ScheduleSettingsSheet::refresh()
         m_batch->setEnabled(false);
     m_syncInfoChevron->setText(chevronGlyph(m_state.showCalendarSyncInfo));
     m_rulesChevron->setText(chevronGlyph(m_state.showCustomReminderRules));
-    m_syncInfo->setVisible(syncing && m_state.showCalendarSyncInfo);
-    m_rules->setVisible(syncing && m_state.showCustomReminderRules);
+    // Only the disclosures animate; the sync switch takes its sections at once.
+    m_syncInfoBox->setShown(syncing && m_state.showCalendarSyncInfo, m_animateSections);
+    m_rulesBox->setShown(syncing && m_state.showCustomReminderRules, m_animateSections);
     m_rulesCount->setText(m_state.ruleCountText());
 
     if (m_message)

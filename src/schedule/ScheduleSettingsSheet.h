@@ -5,11 +5,11 @@
 #include <QPointer>
 
 class CardButton;
-class PackageListEditor;
 class PlateButton;
 
 class QScrollArea;
-class ReminderRulesEditor;
+class QVBoxLayout;
+class RevealBox;
 class ScheduleSettingsState;
 class ThemedLabel;
 class ToggleSwitch;
@@ -38,6 +38,9 @@ private:
     CardButton* buildDisclosure(const QString& symbol, const QString& title, ThemedLabel** chevron,
                                 ThemedLabel** count = nullptr);
     QWidget* buildSyncInfoPanel();
+    // A section under its disclosure, growing into place when opened.
+    RevealBox* sectionBox(QWidget* section, QVBoxLayout* column);
+    void toggleSection(bool& flag);
     void refresh();
     void showMessage(QMessageBox* box, std::function<void(int)> done);
     void confirmBatchSync();
@@ -46,7 +49,7 @@ private:
     QScrollArea* m_scroll;
     CardButton* m_packageEntry;
     ThemedLabel* m_packageChevron;
-    PackageListEditor* m_packages;
+    RevealBox* m_packagesBox;
     ThemedLabel* m_dailyLimit;
     ToggleSwitch* m_weekStart;
     ToggleSwitch* m_calendarSync;
@@ -54,14 +57,15 @@ private:
     PlateButton* m_calendarShortcut;
     CardButton* m_syncInfoEntry;
     ThemedLabel* m_syncInfoChevron;
-    QWidget* m_syncInfo;
+    RevealBox* m_syncInfoBox;
     CardButton* m_rulesEntry;
     ThemedLabel* m_rulesChevron;
     ThemedLabel* m_rulesCount;
-    ReminderRulesEditor* m_rules;
+    RevealBox* m_rulesBox;
     QWidget* m_notificationCard;
     ToggleSwitch* m_notification;
     PlateButton* m_notificationShortcut;
     PlateButton* m_batch;
     QPointer<QMessageBox> m_message;
+    bool m_animateSections = false;
 };

@@ -3,7 +3,9 @@
 #include "schedule/ReminderRulesEditor.h"
 #include "schedule/ScheduleSettingsSheet.h"
 #include "schedule/SettingsSheetParts.h"
+#include "ui/Fader.h"
 #include "ui/PlateButton.h"
+#include "ui/RevealBox.h"
 #include "ui/ThemeObserver.h"
 #include "ui/ToggleSwitch.h"
 
@@ -43,6 +45,16 @@ protected:
         return w;
     }
     void click(const char* name) { QTest::mouseClick(find(name), Qt::LeftButton); }
+    // Opens or closes a section and waits until it has grown or shrunk: a
+    // click lands only on what is in view.
+    void toggleSection(const char* entry)
+    {
+        click(entry);
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            const auto boxes = sheet->findChildren<RevealBox*>();
+            return std::none_of(boxes.begin(), boxes.end(), [](RevealBox* b) { return b->fader().isRunning(); });
+        }, 3000));
+    }
     // Whether `w` lies inside the visible part of its scroll area.
     static bool inView(QWidget* w, QScrollArea* area)
     {
@@ -79,22 +91,25 @@ TEST_F(ScheduleSettingsSheetTest, SwitchesWriteTheirKeysAndSectionsStayOpen)
     EXPECT_TRUE(find<ToggleSwitch>("weekStartSwitch")->isChecked());
 
     click("packageEntry");
-    sheet.reset();
+    sheet.reset(); // mid-animation
     openSheet();
     EXPECT_TRUE(find("packageListEditor")->isVisible());
+    click("packageEntry");
+    EXPECT_TRUE(find("packageListEditor")->isVisible()) << "closes with an animation";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !find("packageListEditor")->isVisible(); }, 3000));
 }
 
 TEST_F(ScheduleSettingsSheetTest, InputRowsScrollIntoViewAndTheAddButtonStopsAtSix)
 {
     store->set(OrderbookKeys::syncCalendarDefault, true);
-    click("packageEntry");
+    toggleSection("packageEntry");
     for (int i = 0; i < 6; ++i)
         packages->addPackage(QString("套系%1").arg(i), 100, 10);
     click("addPackageToggle");
     // The scroll is delayed; a loaded machine may take longer than its delay.
     EXPECT_TRUE(QTest::qWaitFor([&] { return inView(find("newPackageInput"), find<QScrollArea>("packageListScroll")); }, 5000));
 
-    click("reminderRulesEntry");
+    toggleSection("reminderRulesEntry");
     auto* editor = find<ReminderRulesEditor>("reminderRulesEditor");
     for (int i = 0; i < 3; ++i)
         QTest::mouseClick(editor->addButton(), Qt::LeftButton);
