@@ -8,6 +8,7 @@
 #include "ui/ThemeObserver.h"
 
 #include <QHBoxLayout>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -119,4 +120,21 @@ void AutoImportProgressView::refreshResults()
     m_videos->setText(QStringLiteral("视频：%1个").arg(m_import->videoCount()));
     m_skipped->setText(QStringLiteral("跳过重复：%1个").arg(m_import->skipCount()));
     m_cancel->setVisible(f == Form::running);
+    setCursor(f == Form::running ? Qt::ArrowCursor : Qt::PointingHandCursor);
+}
+
+void AutoImportProgressView::mousePressEvent(QMouseEvent* event)
+{
+    m_pressed = event->button() == Qt::LeftButton && form() != Form::running;
+    ToolProgressPanel::mousePressEvent(event);
+}
+
+void AutoImportProgressView::mouseReleaseEvent(QMouseEvent* event)
+{
+    const bool click = m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    m_pressed = false;
+    if (click && form() != Form::running)
+        Q_EMIT chooseCardClicked();
+    else
+        ToolProgressPanel::mouseReleaseEvent(event);
 }

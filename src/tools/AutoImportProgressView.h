@@ -7,7 +7,8 @@ class QPushButton;
 
 // The import's progress panel: the running form with a cancel button, and
 // the completed and cancelled forms (counts, firework, hint for the next
-// card). Folders dropped on it start the next run.
+// card). Folders dropped on it start the next run; once ended, a click on it
+// asks for the next card as the idle screen's button does.
 class AutoImportProgressView : public ToolProgressPanel
 {
     Q_OBJECT
@@ -22,10 +23,15 @@ public:
 
     QPushButton* cancelButton() const { return m_cancel; }
 
+Q_SIGNALS:
+    void chooseCardClicked();
+
 protected:
     QString title() const override;
     bool celebrates() const override { return form() == Form::completed; }
     void refreshResults() override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void applyThemeStyles();
@@ -38,4 +44,5 @@ private:
     ThemedLabel* m_videos;
     ThemedLabel* m_skipped;
     QPushButton* m_cancel;
+    bool m_pressed = false;
 };

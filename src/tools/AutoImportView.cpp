@@ -48,6 +48,7 @@ AutoImportView::AutoImportView(AutoImportController* controller, QWidget* parent
     });
     connect(m_progress, &AutoImportProgressView::urlsDropped, this, &AutoImportView::handleDrop);
     connect(m_idle, &AutoImportIdleView::chooseCardClicked, this, &AutoImportView::showFilePicker);
+    connect(m_progress, &AutoImportProgressView::chooseCardClicked, this, &AutoImportView::showFilePicker);
     connect(m_idle, &AutoImportIdleView::chooseRootClicked, this, &AutoImportView::chooseImportRootFolder);
     connect(m_controller, &AutoImportController::stateChanged, this, &AutoImportView::followState);
 

@@ -157,3 +157,38 @@ TEST(AutoImportView, ClosingTheScreenMidRunLosesNothing)
     EXPECT_EQ(fx.controller.photoCount(), 1);
     EXPECT_TRUE(QFileInfo::exists(fx.photos() + "/a.JPG"));
 }
+
+// "可以继续选择下一张存储卡": once a run has ended, completed, failed or
+// cancelled, a click on the panel opens the card chooser; while it runs it
+// does nothing.
+TEST(AutoImportView, AClickOnTheEndedPanelChoosesTheNextCard)
+{
+    ViewFixture fx;
+    fx.card("a.JPG");
+    int asked = 0;
+    fx.view.setFolderChooser([&](AutoImportView::Purpose p) {
+        EXPECT_EQ(p, AutoImportView::Purpose::card);
+        ++asked;
+        return asked == 1 ? fx.card() : QString();
+    });
+    QWidget* panel = fx.view.progressView();
+    {
+        CopyGate gate(1);
+        QSignalSpy done(&fx.controller, &AutoImportController::runFinished);
+        fx.view.processFolder(fx.card());
+        gate.reached.acquire();
+        QTest::mouseClick(panel, Qt::LeftButton);
+        EXPECT_EQ(asked, 0);
+        gate.proceed.release();
+        ASSERT_TRUE(done.wait(10000));
+    }
+    // The first answer starts the next card in the same panel.
+    ASSERT_TRUE(fx.runToEnd([&] { QTest::mouseClick(panel, Qt::LeftButton); }));
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(fx.controller.skipCount(), 1);
+    fx.clearLines();
+    QTest::mouseClick(panel, Qt::LeftButton);
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(fx.lines(), QStringList({"📂 [选择] 弹出文件选择器", "📂 [选择] 用户取消了选择"}));
+    EXPECT_TRUE(fx.view.isShowingProgress());
+}
