@@ -61,86 +61,11 @@ AutoImportIdleView::AutoImportIdleView(QWidget* parent)
     auto* column = new QVBoxLayout(this);
     column->setSpacing(24);
     column->setContentsMargins(0, 85, 0, 0);
-
-    // 1. Destination block.
-    QWidget* destination = row(this);
-    auto* dest = new QVBoxLayout(destination);
-    dest->setContentsMargins(kSideMargin, 0, kSideMargin, 0);
-    dest->setSpacing(7);
-    auto* titleRow = new QHBoxLayout;
-    titleRow->setSpacing(6);
-    auto* folderIcon = new ThemedLabel(Symbols::glyph("folder"), Symbols::font(13), &AppTheme::accentOrange, destination);
-    titleRow->addWidget(folderIcon);
-    titleRow->addWidget(new ThemedLabel(QStringLiteral("选择照片存放位置"), Fonts::system(15, QFont::DemiBold),
-                                        &AppTheme::accentOrange, destination));
-    auto* hint = new ThemedLabel(QStringLiteral("不选择默认把储存卡的照片新建1个文件夹存到桌面上"), Fonts::system(12),
-                                 primaryAt(0.45), destination);
-    titleRow->addWidget(hint, 1);
-    dest->addLayout(titleRow);
-    auto* choiceRow = new QHBoxLayout;
-    choiceRow->setSpacing(10);
-    m_chooseRoot = new QPushButton(QStringLiteral("选择保存位置"), destination);
-    GoldButtonStyle::apply(m_chooseRoot, true);
-    choiceRow->addWidget(m_chooseRoot);
-    m_path = new ElidedLabel(Fonts::system(12),
-                                       [] { return AppTheme::withOpacity(AppTheme::textGold(), 0.9); }, destination);
-    choiceRow->addWidget(m_path, 1);
-    dest->addLayout(choiceRow);
-    addCentred(column, destination);
-
-    // 2.
+    addCentred(column, buildDestination());
     column->addStretch();
-
-    // 3. Drop zone.
-    auto* zoneRow = row(this);
-    zoneRow->setMaximumWidth(FolderDropZone::kMaxWidth + 2 * kSideMargin);
-    auto* zoneLayout = new QHBoxLayout(zoneRow);
-    zoneLayout->setContentsMargins(kSideMargin, 0, kSideMargin, 0);
-    m_dropZone = new FolderDropZone(zoneRow);
-    m_dropZone->setFixedHeight(240);
-    m_dropZone->setMaximumWidth(FolderDropZone::kMaxWidth);
-    m_dropZone->addPrompt("tray.and.arrow.down", QStringLiteral("选择/拖拽相机存储卡进行自动导片"));
-    zoneLayout->addWidget(m_dropZone);
-    addCentred(column, zoneRow);
-
-    // 4. Choose-card button: symbol and text on a gold plate.
-    m_chooseCard = new QPushButton(this);
-    m_chooseCard->setCursor(Qt::PointingHandCursor);
-    m_chooseCard->setAccessibleName(QStringLiteral("选择存储卡"));
-    auto* cardLabel = new QHBoxLayout(m_chooseCard);
-    cardLabel->setContentsMargins(24, 10, 24, 10);
-    cardLabel->setSpacing(8);
-    auto* cardIcon = new ThemedLabel(Symbols::glyph("folder"), Symbols::font(14), &AppTheme::onGoldText, m_chooseCard);
-    auto* cardText = new ThemedLabel(QStringLiteral("选择存储卡"), Fonts::system(14, QFont::Medium),
-                                     &AppTheme::onGoldText, m_chooseCard);
-    for (QWidget* w : {static_cast<QWidget*>(cardIcon), static_cast<QWidget*>(cardText)}) {
-        w->setAttribute(Qt::WA_TransparentForMouseEvents);
-        cardLabel->addWidget(w, 0, Qt::AlignVCenter);
-    }
-    m_chooseCard->setFixedSize(cardLabel->sizeHint());
-    column->addWidget(m_chooseCard, 0, Qt::AlignHCenter);
-
-    // 5. Daily-new-folder row.
-    QWidget* daily = row(this);
-    auto* dailyRow = new QHBoxLayout(daily);
-    dailyRow->setContentsMargins(kSideMargin, 0, kSideMargin, 0);
-    dailyRow->setSpacing(12);
-    auto* texts = new QVBoxLayout;
-    texts->setSpacing(2);
-    texts->addWidget(new ThemedLabel(QStringLiteral("当日每次导片自动新建文件夹"), Fonts::system(14),
-                                     &AppTheme::textGold, daily));
-    auto* detail = new ThemedLabel(
-        QStringLiteral("开启后统一以当天日期命名，多次导片自动区分，次日自动按照当天的日期命名新文件夹"),
-        Fonts::system(11), primaryAt(0.5), daily);
-    detail->setWordWrap(true);
-    texts->addWidget(detail);
-    dailyRow->addLayout(texts, 1);
-    m_daily = new ToggleSwitch(daily, true);
-    m_daily->setAccessibleName(QStringLiteral("当日每次导片自动新建文件夹"));
-    dailyRow->addWidget(m_daily, 0, Qt::AlignVCenter);
-    addCentred(column, daily);
-
-    // 6.
+    addCentred(column, buildDropZone());
+    column->addWidget(buildChooseCard(), 0, Qt::AlignHCenter);
+    addCentred(column, buildDailyRow());
     column->addSpacerItem(new QSpacerItem(0, 36, QSizePolicy::Minimum, QSizePolicy::Maximum));
 
     connect(m_chooseRoot, &QPushButton::clicked, this, &AutoImportIdleView::chooseRootClicked);
@@ -158,6 +83,90 @@ AutoImportIdleView::AutoImportIdleView(QWidget* parent)
     connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, &AutoImportIdleView::applyThemeStyles);
     applyThemeStyles();
     refreshPreferences();
+}
+
+QWidget* AutoImportIdleView::buildDestination()
+{
+    QWidget* destination = row(this);
+    auto* dest = new QVBoxLayout(destination);
+    dest->setContentsMargins(kSideMargin, 0, kSideMargin, 0);
+    dest->setSpacing(7);
+    auto* titleRow = new QHBoxLayout;
+    titleRow->setSpacing(6);
+    titleRow->addWidget(
+        new ThemedLabel(Symbols::glyph("folder"), Symbols::font(13), &AppTheme::accentOrange, destination));
+    titleRow->addWidget(new ThemedLabel(QStringLiteral("选择照片存放位置"), Fonts::system(15, QFont::DemiBold),
+                                        &AppTheme::accentOrange, destination));
+    titleRow->addWidget(new ThemedLabel(QStringLiteral("不选择默认把储存卡的照片新建1个文件夹存到桌面上"),
+                                        Fonts::system(12), primaryAt(0.45), destination),
+                        1);
+    dest->addLayout(titleRow);
+    auto* choiceRow = new QHBoxLayout;
+    choiceRow->setSpacing(10);
+    m_chooseRoot = new QPushButton(QStringLiteral("选择保存位置"), destination);
+    GoldButtonStyle::apply(m_chooseRoot, true);
+    choiceRow->addWidget(m_chooseRoot);
+    m_path = new ElidedLabel(Fonts::system(12), [] { return AppTheme::withOpacity(AppTheme::textGold(), 0.9); },
+                             destination);
+    choiceRow->addWidget(m_path, 1);
+    dest->addLayout(choiceRow);
+    return destination;
+}
+
+QWidget* AutoImportIdleView::buildDropZone()
+{
+    QWidget* zoneRow = row(this);
+    zoneRow->setMaximumWidth(FolderDropZone::kMaxWidth + 2 * kSideMargin);
+    auto* zoneLayout = new QHBoxLayout(zoneRow);
+    zoneLayout->setContentsMargins(kSideMargin, 0, kSideMargin, 0);
+    m_dropZone = new FolderDropZone(zoneRow);
+    m_dropZone->setFixedHeight(240);
+    m_dropZone->setMaximumWidth(FolderDropZone::kMaxWidth);
+    m_dropZone->addPrompt("tray.and.arrow.down", QStringLiteral("选择/拖拽相机存储卡进行自动导片"));
+    zoneLayout->addWidget(m_dropZone);
+    return zoneRow;
+}
+
+// Symbol and text on a gold plate, at its natural size.
+QWidget* AutoImportIdleView::buildChooseCard()
+{
+    m_chooseCard = new QPushButton(this);
+    m_chooseCard->setCursor(Qt::PointingHandCursor);
+    m_chooseCard->setAccessibleName(QStringLiteral("选择存储卡"));
+    auto* cardLabel = new QHBoxLayout(m_chooseCard);
+    cardLabel->setContentsMargins(24, 10, 24, 10);
+    cardLabel->setSpacing(8);
+    auto* cardIcon = new ThemedLabel(Symbols::glyph("folder"), Symbols::font(14), &AppTheme::onGoldText, m_chooseCard);
+    auto* cardText = new ThemedLabel(QStringLiteral("选择存储卡"), Fonts::system(14, QFont::Medium),
+                                     &AppTheme::onGoldText, m_chooseCard);
+    for (QWidget* w : {static_cast<QWidget*>(cardIcon), static_cast<QWidget*>(cardText)}) {
+        w->setAttribute(Qt::WA_TransparentForMouseEvents);
+        cardLabel->addWidget(w, 0, Qt::AlignVCenter);
+    }
+    m_chooseCard->setFixedSize(cardLabel->sizeHint());
+    return m_chooseCard;
+}
+
+QWidget* AutoImportIdleView::buildDailyRow()
+{
+    QWidget* daily = row(this);
+    auto* dailyRow = new QHBoxLayout(daily);
+    dailyRow->setContentsMargins(kSideMargin, 0, kSideMargin, 0);
+    dailyRow->setSpacing(12);
+    auto* texts = new QVBoxLayout;
+    texts->setSpacing(2);
+    texts->addWidget(new ThemedLabel(QStringLiteral("当日每次导片自动新建文件夹"), Fonts::system(14),
+                                     &AppTheme::textGold, daily));
+    auto* detail = new ThemedLabel(
+        QStringLiteral("开启后统一以当天日期命名，多次导片自动区分，次日自动按照当天的日期命名新文件夹"),
+        Fonts::system(11), primaryAt(0.5), daily);
+    detail->setWordWrap(true);
+    texts->addWidget(detail);
+    dailyRow->addLayout(texts, 1);
+    m_daily = new ToggleSwitch(daily, true);
+    m_daily->setAccessibleName(QStringLiteral("当日每次导片自动新建文件夹"));
+    dailyRow->addWidget(m_daily, 0, Qt::AlignVCenter);
+    return daily;
 }
 
 void AutoImportIdleView::refreshPreferences()

@@ -30,6 +30,11 @@ Q_SIGNALS:
     void urlsDropped(const QList<QUrl>& urls);
 
 private:
+    // The rows, top to bottom.
+    QWidget* buildDestination();
+    QWidget* buildDropZone();
+    QWidget* buildChooseCard();
+    QWidget* buildDailyRow();
     void refreshPreferences();
     void applyThemeStyles();
 

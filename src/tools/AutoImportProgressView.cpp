@@ -21,13 +21,9 @@ QString rgba(const QColor& c)
 
 ToolProgressPanel::Texts importTexts()
 {
-    ToolProgressPanel::Texts t;
-    t.runningTitle = QStringLiteral("正在导片");
-    t.completedTitle = AutoImportProgressView::completedTitle();
-    t.subtitle = QStringLiteral("正在复制素材，请保持软件运行");
-    t.countPrefix = QStringLiteral("当前复制：");
-    t.footer = QStringLiteral("可以继续选择下一张存储卡进行导片");
-    return t;
+    return {QStringLiteral("正在导片"), AutoImportProgressView::completedTitle(),
+            QStringLiteral("正在复制素材，请保持软件运行"), QStringLiteral("当前复制："),
+            QStringLiteral("可以继续选择下一张存储卡进行导片")};
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "AutoImportController.h"
 #include "AutoImportIdleView.h"
 #include "AutoImportProgressView.h"
+#include "FolderDropZone.h"
 
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
@@ -81,19 +82,10 @@ void AutoImportView::handleDrop(const QList<QUrl>& urls)
     Log::line(QStringLiteral("📥 [拖拽] handleDrop 被调用"));
     if (urls.isEmpty())
         return;
-    const QUrl& url = urls.constFirst();
-    if (!url.isLocalFile()) {
-        Log::line(QStringLiteral("❌ [拖拽] 加载URL失败: 不是本地文件: ") + url.toString());
+    const QString path = FolderDropZone::droppedPath(urls.constFirst());
+    if (path.isEmpty())
         return;
-    }
-    const QString path = QDir::cleanPath(url.toLocalFile());
-    Log::line(QStringLiteral("📥 [拖拽] 获取到URL: ") + path);
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        Log::line(QStringLiteral("❌ [拖拽] 判断文件夹属性失败: 文件不存在"));
-        return;
-    }
-    if (!info.isDir()) {
+    if (!QFileInfo(path).isDir()) {
         Log::line(QStringLiteral("⚠️ [拖拽] 不是文件夹，已忽略"));
         return;
     }

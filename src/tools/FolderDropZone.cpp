@@ -1,12 +1,15 @@
 #include "FolderDropZone.h"
 
+#include "platform/Log.h"
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
 #include "ui/Symbols.h"
 #include "ui/ThemedLabel.h"
 #include "ui/ThemeObserver.h"
 
+#include <QDir>
 #include <QDragEnterEvent>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QPainter>
 #include <QVBoxLayout>
@@ -53,6 +56,22 @@ QColor FolderDropZone::fillColor() const
 QColor FolderDropZone::borderColor() const
 {
     return m_targeted ? AppTheme::gold() : AppTheme::dropZoneBorder();
+}
+
+QString FolderDropZone::droppedPath(const QUrl& url)
+{
+    if (!url.isLocalFile()) {
+        Log::line(QStringLiteral("❌ [拖拽] 加载URL失败: 不是本地文件: ") + url.toString());
+        return QString();
+    }
+    const QString path = QDir::cleanPath(url.toLocalFile());
+    Log::line(QStringLiteral("📥 [拖拽] 获取到URL: ") + path);
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink()) {
+        Log::line(QStringLiteral("❌ [拖拽] 判断文件夹属性失败: 文件不存在"));
+        return QString();
+    }
+    return path;
 }
 
 bool FolderDropZone::carriesFileUrls(const QMimeData* mime)

@@ -27,6 +27,9 @@ public:
 
     // Drop targets of the file tools take only drags that carry file URLs.
     static bool carriesFileUrls(const QMimeData* mime);
+    // A dropped item as a clean local path, logged; empty, with the reason
+    // logged, when it is not a local item that is there.
+    static QString droppedPath(const QUrl& url);
 
     static constexpr int kMaxWidth = 620;
     static constexpr qreal kCornerRadius = 12.0;

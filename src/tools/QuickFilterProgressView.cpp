@@ -11,13 +11,8 @@ namespace {
 
 ToolProgressPanel::Texts filterTexts()
 {
-    ToolProgressPanel::Texts t;
-    t.runningTitle = QStringLiteral("正在分片");
-    t.completedTitle = QStringLiteral("分片完成");
-    t.subtitle = QStringLiteral("正在检索匹配文件，请保持软件运行");
-    t.countPrefix = QStringLiteral("当前处理：");
-    t.footer = QStringLiteral("可以点击左侧菜单重新设置进行分片");
-    return t;
+    return {QStringLiteral("正在分片"), QStringLiteral("分片完成"), QStringLiteral("正在检索匹配文件，请保持软件运行"),
+            QStringLiteral("当前处理："), QStringLiteral("可以点击左侧菜单重新设置进行分片")};
 }
 
 constexpr int kBackMargin = 20;

@@ -18,13 +18,8 @@ namespace {
 
 ToolProgressPanel::Texts splitTexts()
 {
-    ToolProgressPanel::Texts t;
-    t.runningTitle = QStringLiteral("正在分离RAW/JPG");
-    t.completedTitle = QStringLiteral("处理完成");
-    t.subtitle = QStringLiteral("正在逐张分析照片，请保持软件运行。");
-    t.countPrefix = QStringLiteral("当前识别：");
-    t.footer = QStringLiteral("可以继续拖拽新的文件夹进行处理");
-    return t;
+    return {QStringLiteral("正在分离RAW/JPG"), QStringLiteral("处理完成"), QStringLiteral("正在逐张分析照片，请保持软件运行。"),
+            QStringLiteral("当前识别："), QStringLiteral("可以继续拖拽新的文件夹进行处理")};
 }
 
 }
@@ -101,17 +96,10 @@ void SplitRawJpgView::handleDrop(const QList<QUrl>& urls)
     const QUrl& url = urls.constFirst();
     Log::line(QStringLiteral("📥 [拖拽] provider注册的类型: [\"text/uri-list\"]"));
     Log::line(QStringLiteral("📥 [拖拽] loadObject回调触发"));
-    if (!url.isLocalFile()) {
-        Log::line(QStringLiteral("❌ [拖拽] 加载URL失败: 不是本地文件: ") + url.toString());
+    const QString path = FolderDropZone::droppedPath(url);
+    if (path.isEmpty())
         return;
-    }
-    const QString path = QDir::cleanPath(url.toLocalFile());
-    Log::line(QStringLiteral("📥 [拖拽] 获取到URL: ") + path);
     const QFileInfo info(path);
-    if (!info.exists() && !info.isSymLink()) {
-        Log::line(QStringLiteral("❌ [拖拽] 判断文件夹属性失败: 文件不存在"));
-        return;
-    }
     Log::line(QStringLiteral("📥 [拖拽] 是否为文件夹: ") + (info.isDir() ? QStringLiteral("true") : QStringLiteral("false")));
     if (!info.isDir()) {
         Log::line(QStringLiteral("⚠️ [拖拽] 不是文件夹，是单个文件，已忽略"));

@@ -61,7 +61,28 @@ ToolProgressPanel::ToolProgressPanel(ToolRunController* controller, Texts texts,
     m_subtitle = centred(new ThemedLabel(m_texts.subtitle, Fonts::system(14), primaryAt(0.6), this));
     m_column->addWidget(m_subtitle);
     m_column->addStretch();
+    m_column->addLayout(buildPercentRow());
+    m_bar = new QProgressBar(this);
+    m_bar->setRange(0, 1000);
+    m_bar->setTextVisible(false);
+    m_bar->setFixedHeight(6);
+    m_column->addWidget(padded(this, m_bar, 80, 0, 80, 0));
+    m_column->addWidget(buildRunningDetails());
+    m_column->addWidget(buildResultDetails());
+    m_belowIndex = m_column->count();
+    m_column->addStretch();
+    m_footer = padded(this, centred(new ThemedLabel(m_texts.footer, Fonts::system(13), primaryAt(0.4), this)), 0,
+                      0, 0, 10);
+    m_column->addWidget(m_footer);
 
+    applyThemeStyles();
+    connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, &ToolProgressPanel::applyThemeStyles);
+    connect(m_controller, &ToolRunController::stateChanged, this, &ToolProgressPanel::refresh);
+}
+
+// The percentage with room for the firework to its right.
+QHBoxLayout* ToolProgressPanel::buildPercentRow()
+{
     auto* percentRow = new QHBoxLayout;
     percentRow->setSpacing(8);
     percentRow->addStretch();
@@ -73,15 +94,12 @@ ToolProgressPanel::ToolProgressPanel(ToolRunController* controller, Texts texts,
     m_fireworkLayout->setContentsMargins(0, 0, 0, 0);
     percentRow->addWidget(m_fireworkSlot, 0, Qt::AlignVCenter);
     percentRow->addStretch();
-    m_column->addLayout(percentRow);
+    return percentRow;
+}
 
-    m_bar = new QProgressBar(this);
-    m_bar->setRange(0, 1000);
-    m_bar->setTextVisible(false);
-    m_bar->setFixedHeight(6);
-    m_column->addWidget(padded(this, m_bar, 80, 0, 80, 0));
-
-    // Running details.
+// The count and the file in hand, while running.
+QWidget* ToolProgressPanel::buildRunningDetails()
+{
     m_running = new QWidget(this);
     auto* running = new QVBoxLayout(m_running);
     running->setContentsMargins(0, 0, 0, 0);
@@ -91,9 +109,12 @@ ToolProgressPanel::ToolProgressPanel(ToolRunController* controller, Texts texts,
     m_file = new ElidedLabel(Fonts::system(12), primaryAt(0.5), m_running);
     m_file->setAlignment(Qt::AlignCenter);
     running->addWidget(padded(m_running, m_file, 60, 0, 60, 0));
-    m_column->addWidget(m_running);
+    return m_running;
+}
 
-    // Result details: the tool's lines, then the failures.
+// Once ended: the tool's lines, then the failures.
+QWidget* ToolProgressPanel::buildResultDetails()
+{
     m_result = new QWidget(this);
     m_resultLayout = new QVBoxLayout(m_result);
     m_resultLayout->setContentsMargins(0, 0, 0, 0);
@@ -103,17 +124,7 @@ ToolProgressPanel::ToolProgressPanel(ToolRunController* controller, Texts texts,
     m_failed = centred(new ThemedLabel(QString(), Fonts::system(16), &SystemColors::red, m_result));
     m_counts->addWidget(m_failed);
     m_resultLayout->addLayout(m_counts);
-    m_column->addWidget(m_result);
-    m_belowIndex = m_column->count();
-
-    m_column->addStretch();
-    m_footer = padded(this, centred(new ThemedLabel(m_texts.footer, Fonts::system(13), primaryAt(0.4), this)), 0,
-                      0, 0, 10);
-    m_column->addWidget(m_footer);
-
-    applyThemeStyles();
-    connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, &ToolProgressPanel::applyThemeStyles);
-    connect(m_controller, &ToolRunController::stateChanged, this, &ToolProgressPanel::refresh);
+    return m_result;
 }
 
 ThemedLabel* ToolProgressPanel::addResultLine(ThemedLabel::ColorFn color, QWidget* wrapper)

@@ -27,6 +27,14 @@ class ToolProgressPanel : public QWidget
 public:
     struct Texts
     {
+        Texts(QString running, QString completed, QString whileRunning, QString prefix, QString ended)
+            : runningTitle(std::move(running))
+            , completedTitle(std::move(completed))
+            , subtitle(std::move(whileRunning))
+            , countPrefix(std::move(prefix))
+            , footer(std::move(ended))
+        {
+        }
         QString runningTitle;
         QString completedTitle;
         QString subtitle;    // while running
@@ -80,6 +88,9 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    QHBoxLayout* buildPercentRow();
+    QWidget* buildRunningDetails();
+    QWidget* buildResultDetails();
     void applyThemeStyles();
 
     ToolRunController* m_controller;
