@@ -37,7 +37,7 @@ void AppDelegate::applicationWillTerminate()
     // button does: the cut file is removed, the copied ones stay.
     AutoImportController& import = AutoImportController::shared();
     if (import.isProcessing()) {
-        import.requestCancel();
+        import.requestCancel(AutoImportController::CancelBy::quit);
         import.waitForWorker();
     }
     BackupManager::shared().performAutoBackupIfEnabled();

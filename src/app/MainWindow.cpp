@@ -63,7 +63,7 @@ bool MainWindow::confirmQuit()
     if (!quit)
         return false;
     // The cut file is removed and the engine logs how many were not copied.
-    import.requestCancel();
+    import.requestCancel(AutoImportController::CancelBy::quit);
     import.waitForWorker();
     return true;
 }

@@ -96,7 +96,7 @@ bool AutoImportController::processFolder(const QString& sourcePath)
     return true;
 }
 
-void AutoImportController::requestCancel()
+void AutoImportController::requestCancel(CancelBy by)
 {
     if (!m_isProcessing)
         return;
@@ -105,7 +105,9 @@ void AutoImportController::requestCancel()
     if (m_engine->filesDone())
         return;
     m_engine->requestCancel();
-    Log::line(QStringLiteral("🛑 [取消] 用户点击取消导入，将在当前文件复制完成后停止（已复制文件保留）"));
+    Log::line(by == CancelBy::user
+                  ? QStringLiteral("🛑 [取消] 用户点击取消导入，将在当前文件复制完成后停止（已复制文件保留）")
+                  : QStringLiteral("🛑 [取消] 应用退出，停止导入（已复制文件保留）"));
     Q_EMIT stateChanged();
 }
 

@@ -35,8 +35,9 @@ public:
 
     // Starts a run; refused (false, with a log line) while one is running.
     bool processFolder(const QString& sourcePath);
-    // The cancel button: the run stops after the file in hand.
-    void requestCancel();
+    enum class CancelBy { user, quit };
+    // The cancel button, or the app quitting: the file in hand is cut and removed.
+    void requestCancel(CancelBy by = CancelBy::user);
 
     bool isCancelled() const { return m_isCancelled; }
     bool cancelRequested() const { return m_cancelRequested; }

@@ -189,7 +189,7 @@ TEST(AutoImportController, QuittingLogsHowManyFilesWereNotCopied)
         CopyGate gate(row.heldAt);
         ASSERT_TRUE(fx.controller.processFolder(fx.card()));
         gate.reached.acquire();
-        fx.controller.requestCancel();
+        fx.controller.requestCancel(AutoImportController::CancelBy::quit);
         gate.proceed.release();
         fx.controller.waitForWorker();
         EXPECT_FALSE(fx.controller.isProcessing()) << row.heldAt;
@@ -197,6 +197,9 @@ TEST(AutoImportController, QuittingLogsHowManyFilesWereNotCopied)
         const QStringList lines = fx.lines();
         EXPECT_TRUE(lines.contains(row.line)) << lines.join('\n').toStdString();
         EXPECT_EQ(lines.filter("未复制").size(), row.cancelled ? 1 : 0);
+        EXPECT_TRUE(lines.filter("用户点击").isEmpty()); // nobody pressed cancel
+        if (row.cancelled)
+            EXPECT_EQ(lines.filter("应用退出").size(), 1);
         EXPECT_TRUE(fx.volumes.isEmpty()); // no sound while quitting
     }
 }
