@@ -374,11 +374,11 @@ void CalendarSyncManager::removeLocalNotifications(const QUuid& orderId)
 
 void CalendarSyncManager::applyReminders(const Reminders& reminders)
 {
+    QStringList identifiers;
     if (!reminders.withdraw.isEmpty()) {
         QHash<QUuid, int> counts;
         for (const QUuid& id : reminders.withdraw)
             counts.insert(id, 0);
-        QStringList identifiers;
         for (const UserNotificationRequest& r : m_notificationCenter.pendingRequests()) {
             const std::optional<QUuid> id = orderIdOfNotification(r.identifier);
             if (id && counts.contains(*id)) {
@@ -386,8 +386,6 @@ void CalendarSyncManager::applyReminders(const Reminders& reminders)
                 ++counts[*id];
             }
         }
-        // Synchronous, one write: what is added below cannot be caught by it.
-        m_notificationCenter.removePendingNotificationRequests(identifiers);
         QSet<QUuid> logged;
         for (const QUuid& id : reminders.withdraw) {
             if (!logged.contains(id)) {
@@ -396,10 +394,15 @@ void CalendarSyncManager::applyReminders(const Reminders& reminders)
             }
         }
     }
-    if (reminders.add.isEmpty())
+    if (reminders.add.isEmpty()) {
+        if (!identifiers.isEmpty())
+            m_notificationCenter.removePendingNotificationRequests(identifiers);
         return;
+    }
+    // One write: the old reminders go and the new ones come together, the
+    // new ones last, so a withdrawn identifier added again stays.
     const QList<QString> labels = reminders.labels;
-    m_notificationCenter.add(reminders.add, this, [this, labels](const QStringList& errors) {
+    m_notificationCenter.replace(identifiers, reminders.add, this, [this, labels](const QStringList& errors) {
         for (int i = 0; i < errors.size() && i < labels.size(); ++i) {
             if (errors[i].isEmpty())
                 logDebug(QStringLiteral("本地通知已添加: ") + labels[i]);

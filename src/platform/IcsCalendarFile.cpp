@@ -635,6 +635,7 @@ std::unique_ptr<IcsCalendarFile> IcsCalendarFile::parse(const QByteArray& bytes,
             if (b.event)
                 events.push_back(&b);
         }
+        file->dropBlockIndex();
         for (const auto& [ordinal, uid] : given) {
             if (ordinal < int(events.size())) {
                 events[ordinal]->uid = uid;
@@ -671,6 +672,7 @@ bool IcsCalendarFile::adoptText(const IcsText::Document& text)
     if (k != events.size())
         return false;
     m_blocks = std::move(blocks);
+    dropBlockIndex();
     m_header = text.properties;
     for (const char* name : {"PRODID", "VERSION"}) {
         const bool present = std::any_of(m_header.cbegin(), m_header.cend(),
@@ -690,6 +692,7 @@ void IcsCalendarFile::textFromTree()
          p = icalcomponent_get_next_property(m_root, ICAL_ANY_PROPERTY))
         m_header.append(IcsText::Item{QByteArray(icalproperty_get_property_name(p)).toUpper(), propertyText(p), false, {}});
     m_blocks.clear();
+    dropBlockIndex();
     for (icalcomponent* c : children(m_root, ICAL_ANY_COMPONENT)) {
         Block b;
         b.text = componentText(c);
@@ -732,11 +735,33 @@ QHash<QString, QList<icalcomponent*>>& IcsCalendarFile::masters() const
 
 qsizetype IcsCalendarFile::masterBlock(const QString& uid) const
 {
-    for (size_t i = 0; i < m_blocks.size(); ++i) {
-        if (m_blocks[i].event && m_blocks[i].master && m_blocks[i].uid == uid)
-            return qsizetype(i);
+    for (qsizetype i : blocksOf(uid)) {
+        if (m_blocks[size_t(i)].master)
+            return i;
     }
     return -1;
+}
+
+const QList<qsizetype>& IcsCalendarFile::blocksOf(const QString& uid) const
+{
+    if (!m_blockIndexValid) {
+        m_blockIndex.clear();
+        for (size_t i = 0; i < m_blocks.size(); ++i) {
+            if (m_blocks[i].event)
+                m_blockIndex[m_blocks[i].uid].append(qsizetype(i));
+        }
+        m_blockIndexValid = true;
+    }
+    static const QList<qsizetype> none;
+    const auto it = m_blockIndex.constFind(uid);
+    return it == m_blockIndex.constEnd() ? none : *it;
+}
+
+void IcsCalendarFile::appendBlock(Block block)
+{
+    if (m_blockIndexValid && block.event)
+        m_blockIndex[block.uid].append(qsizetype(m_blocks.size()));
+    m_blocks.push_back(std::move(block));
 }
 
 QByteArray IcsCalendarFile::serialize() const
@@ -849,12 +874,14 @@ void IcsCalendarFile::putEvent(const CalendarEvent& event)
             icalcomponent_remove_component(m_root, ev);
             icalcomponent_free(ev);
         }
-        if (at >= 0)
+        if (at >= 0) {
             m_blocks.erase(m_blocks.begin() + at);
+            dropBlockIndex();
+        }
         ev = newEventComponent(event);
         icalcomponent_add_component(m_root, ev);
         indexed.append(ev);
-        m_blocks.push_back(Block{event.identifier, true, true, componentText(ev)});
+        appendBlock(Block{event.identifier, true, true, componentText(ev)});
         return;
     }
 
@@ -961,6 +988,7 @@ void IcsCalendarFile::addTimeZone(const QByteArray& tzid, icaltimezone* zone)
     icalcomponent_add_property(vtz, icalproperty_new_tzid(tzid.constData()));
     icalcomponent_add_component(m_root, vtz);
     m_blocks.insert(m_blocks.begin(), Block{{}, false, false, componentText(vtz)});
+    dropBlockIndex();
 }
 
 bool IcsCalendarFile::removeEvent(const QString& uid)
@@ -974,6 +1002,7 @@ bool IcsCalendarFile::removeEvent(const QString& uid)
         }
     }
     std::erase_if(m_blocks, [&](const Block& b) { return b.event && b.uid == uid; });
+    dropBlockIndex();
     m_masters.remove(uid);
     return removed;
 }
@@ -981,10 +1010,8 @@ bool IcsCalendarFile::removeEvent(const QString& uid)
 std::optional<QByteArray> IcsCalendarFile::componentsText(const QString& uid) const
 {
     QByteArray out;
-    for (const Block& b : m_blocks) {
-        if (b.event && b.uid == uid)
-            out += b.text;
-    }
+    for (qsizetype i : blocksOf(uid))
+        out += m_blocks[size_t(i)].text;
     if (out.isEmpty())
         return std::nullopt;
     return out;
@@ -999,7 +1026,7 @@ void IcsCalendarFile::replaceComponents(const QString& uid, const std::optional<
     if (!wrapper)
         return;
     for (Block& b : blocksFor(*text, wrapper, uid))
-        m_blocks.push_back(std::move(b));
+        appendBlock(std::move(b));
     for (icalcomponent* ev : children(wrapper, ICAL_VEVENT_COMPONENT)) {
         icalcomponent_remove_component(wrapper, ev);
         icalcomponent_add_component(m_root, ev);

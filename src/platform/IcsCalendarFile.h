@@ -87,6 +87,12 @@ private:
     void setHeaderProperty(const char* name, const QString& value);
     void addTimeZone(const QByteArray& tzid, _icaltimezone* zone);
     qsizetype masterBlock(const QString& uid) const;
+    // The positions in `m_blocks` of the event blocks carrying `uid`, in
+    // order, from an index built on first use: appends keep it up to date,
+    // any other change of the list drops it.
+    const QList<qsizetype>& blocksOf(const QString& uid) const;
+    void appendBlock(Block block);
+    void dropBlockIndex() { m_blockIndexValid = false; }
     // Master events by UID, built on first use and kept up to date by the
     // edits, so a batch of saves does not scan the document once per event.
     QHash<QString, QList<icalcomponent_impl*>>& masters() const;
@@ -99,4 +105,6 @@ private:
     mutable bool m_unknownZonesLogged = false;
     mutable QHash<QString, QList<icalcomponent_impl*>> m_masters;
     mutable bool m_mastersValid = false;
+    mutable QHash<QString, QList<qsizetype>> m_blockIndex;
+    mutable bool m_blockIndexValid = false;
 };

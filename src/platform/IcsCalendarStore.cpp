@@ -28,8 +28,12 @@ DiskRead readFile(const QString& path)
         return {};
     if (f.size() > IcsCalendarStore::kMaxFileSize)
         return {DiskState::TooBig, {}};
-    // Read one byte past the bound: the file may have grown since size().
-    QByteArray bytes = f.read(IcsCalendarStore::kMaxFileSize + 1);
+    // Sized by the file, not by the bound, with one byte more: what it grew
+    // by since size() is read up to one byte past the bound.
+    const qint64 size = f.size();
+    QByteArray bytes = f.read(size + 1);
+    if (bytes.size() > size)
+        bytes += f.read(IcsCalendarStore::kMaxFileSize + 1 - bytes.size());
     if (bytes.size() > IcsCalendarStore::kMaxFileSize)
         return {DiskState::TooBig, {}};
     return {DiskState::Ok, bytes};

@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
 
 #include <algorithm>
 #include <cerrno>
@@ -109,11 +110,15 @@ PendingNotificationStore::ReadState PendingNotificationStore::readUnlocked(Reque
         doc = QJsonDocument::fromJson(f.readAll());
     if (!doc.isObject())
         return ReadState::Unreadable;
+    // The first of a repeated identifier wins, found through a set: a list
+    // of thousands of reminders is read on every change.
+    QSet<QString> seen;
     for (const QJsonValue& v : doc.object().value("requests").toArray()) {
         if (auto r = decode(v)) {
-            auto same = [&](const UserNotificationRequest& p) { return p.identifier == r->identifier; };
-            if (std::none_of(out.cbegin(), out.cend(), same))
+            if (!seen.contains(r->identifier)) {
+                seen.insert(r->identifier);
                 out.append(*r);
+            }
         }
     }
     return ReadState::Ok;

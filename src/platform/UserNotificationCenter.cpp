@@ -1,6 +1,7 @@
 #include "UserNotificationCenter.h"
 
 #include <QHash>
+#include <QSet>
 
 #include "Log.h"
 #include "Paths.h"
@@ -220,6 +221,12 @@ void UserNotificationCenter::add(const UserNotificationRequest& request, QObject
 void UserNotificationCenter::add(const QList<UserNotificationRequest>& requests, QObject* context,
                                  BatchCompletion completion)
 {
+    replace({}, requests, context, std::move(completion));
+}
+
+void UserNotificationCenter::replace(const QStringList& identifiers, const QList<UserNotificationRequest>& requests,
+                                     QObject* context, BatchCompletion completion)
+{
     const QDateTime current = now();
     QStringList errors;
     QList<int> added;
@@ -239,10 +246,13 @@ void UserNotificationCenter::add(const QList<UserNotificationRequest>& requests,
         }
         errors.append(error);
     }
-    if (!added.isEmpty()) {
+    if (!added.isEmpty() || !identifiers.isEmpty()) {
         QString saveError;
+        const QSet<QString> doomed(identifiers.cbegin(), identifiers.cend());
         const bool saved = update(
             [&](PendingNotificationStore::Requests& list) {
+                if (!doomed.isEmpty())
+                    list.removeIf([&](const UserNotificationRequest& r) { return doomed.contains(r.identifier); });
                 // By identifier through an index: a batch of thousands of
                 // reminders must not compare each with every pending one.
                 QHash<QString, qsizetype> at;
@@ -263,6 +273,8 @@ void UserNotificationCenter::add(const QList<UserNotificationRequest>& requests,
         if (!saved) {
             for (int i : added)
                 errors[i] = saveError;
+            if (!doomed.isEmpty())
+                Log::line(QStringLiteral("📱 本地通知列表保存失败: ") + saveError);
         }
         scheduleTimer();
     }
@@ -281,12 +293,7 @@ void UserNotificationCenter::getPendingNotificationRequests(
 
 void UserNotificationCenter::removePendingNotificationRequests(const QStringList& identifiers)
 {
-    QString error;
-    if (!update([&](PendingNotificationStore::Requests& list) {
-            list.removeIf([&](const UserNotificationRequest& r) { return identifiers.contains(r.identifier); });
-        }, &error))
-        Log::line(QStringLiteral("📱 本地通知列表保存失败: ") + error);
-    scheduleTimer();
+    replace(identifiers, {});
 }
 
 void UserNotificationCenter::removeAllPendingNotificationRequests()

@@ -87,6 +87,10 @@ public:
     // above, and one that fails does not keep the others out.
     void add(const QList<UserNotificationRequest>& requests, QObject* context = nullptr,
              BatchCompletion completion = {});
+    // Withdraws `identifiers` and adds `requests` (checked as above) in one
+    // write: the file never holds the old ones gone and the new ones missing.
+    void replace(const QStringList& identifiers, const QList<UserNotificationRequest>& requests,
+                 QObject* context = nullptr, BatchCompletion completion = {});
     void getPendingNotificationRequests(QObject* context,
                                         std::function<void(const QList<UserNotificationRequest>&)> completion);
     void removePendingNotificationRequests(const QStringList& identifiers);

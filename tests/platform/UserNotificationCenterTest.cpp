@@ -120,6 +120,13 @@ TEST(UserNotificationCenterTest, PendingRequestsSurviveARestartAndReplaceByIdent
 
     restarted.removePendingNotificationRequests({"order_A_reminder_1", "unknown"});
     EXPECT_EQ(UserNotificationCenter(storeFile()).pendingRequests().size(), 1);
+
+    // Withdrawn and added again in one write: the one added stays.
+    restarted.replace({"order_A_reminder_0"}, {shootReminder("order_A_reminder_0", kDue.addDays(2)),
+                                               shootReminder("order_A_reminder_3", kDue)});
+    const QList<UserNotificationRequest> replaced = UserNotificationCenter(storeFile()).pendingRequests();
+    ASSERT_EQ(replaced.size(), 2);
+    EXPECT_EQ(replaced.at(0).trigger, UserNotificationTrigger::matching(kDue.addDays(2)));
 }
 
 TEST(UserNotificationCenterTest, ARequestThatFellDueWhileClosedIsShownOnceAtStart)
