@@ -84,12 +84,20 @@ std::optional<UserNotificationRequest> decode(const QJsonValue& v)
     return r;
 }
 
+// The same text QJsonDocument writes for {"requests": [...], "version": 1},
+// one request at a time: a whole document of a long list held at once costs
+// several times the file's size.
 QByteArray encodeAll(const PendingNotificationStore::Requests& list)
 {
-    QJsonArray array;
-    for (const UserNotificationRequest& r : list)
-        array.append(encode(r));
-    return QJsonDocument(QJsonObject{{"version", 1}, {"requests", array}}).toJson();
+    QByteArray out = "{\n    \"requests\": [\n";
+    out.reserve(out.size() + list.size() * 512);
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        QByteArray item = QJsonDocument(encode(list[i])).toJson();
+        item.chop(1); // the document's closing newline
+        out += "        " + item.replace("\n", "\n        ") + (i + 1 < list.size() ? ",\n" : "\n");
+    }
+    out += "    ],\n    \"version\": 1\n}\n";
+    return out;
 }
 
 }

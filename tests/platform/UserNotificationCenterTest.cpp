@@ -102,6 +102,8 @@ TEST(UserNotificationCenterTest, PendingRequestsSurviveARestartAndReplaceByIdent
     }
 
     const QJsonObject stored = QJsonDocument::fromJson(read(storeFile())).object();
+    // Written a request at a time, yet the very text of the whole document.
+    EXPECT_EQ(read(storeFile()), QJsonDocument(stored).toJson());
     const QJsonObject first = stored.value("requests").toArray().first().toObject();
     EXPECT_EQ(first.value("identifier").toString(), "order_A_reminder_0");
     EXPECT_EQ(first.value("subtitle").toString(), "张三 · ");
@@ -127,6 +129,9 @@ TEST(UserNotificationCenterTest, PendingRequestsSurviveARestartAndReplaceByIdent
     const QList<UserNotificationRequest> replaced = UserNotificationCenter(storeFile()).pendingRequests();
     ASSERT_EQ(replaced.size(), 2);
     EXPECT_EQ(replaced.at(0).trigger, UserNotificationTrigger::matching(kDue.addDays(2)));
+
+    restarted.removeAllPendingNotificationRequests();
+    EXPECT_EQ(read(storeFile()), QJsonDocument::fromJson(read(storeFile())).toJson());
 }
 
 TEST(UserNotificationCenterTest, ARequestThatFellDueWhileClosedIsShownOnceAtStart)
