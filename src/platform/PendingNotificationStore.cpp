@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -84,6 +85,104 @@ std::optional<UserNotificationRequest> decode(const QJsonValue& v)
     return r;
 }
 
+// Reads a list in the shape encodeAll writes (any spacing, "requests" and
+// "version" in either order) a request at a time: the whole document parsed
+// at once takes about three times the file's size. False for any other
+// shape, which is then parsed whole; `each` may have seen some requests.
+bool eachRequest(QByteArrayView text, const std::function<void(const QJsonValue&)>& each)
+{
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    auto skipSpace = [&] {
+        while (i < n && (text[i] == ' ' || text[i] == '\n' || text[i] == '\r' || text[i] == '\t'))
+            ++i;
+    };
+    auto eat = [&](char c) {
+        skipSpace();
+        if (i >= n || text[i] != c)
+            return false;
+        ++i;
+        return true;
+    };
+    // From a string's opening quote to past its closing one.
+    auto skipString = [&] {
+        for (++i; i < n; ++i) {
+            if (text[i] == '\\') {
+                ++i;
+            } else if (text[i] == '"') {
+                ++i;
+                return true;
+            }
+        }
+        return false;
+    };
+    auto requests = [&] {
+        if (!eat('['))
+            return false;
+        if (eat(']'))
+            return true;
+        do {
+            if (!eat('{'))
+                return false;
+            const qsizetype start = i - 1;
+            int depth = 1;
+            while (depth > 0 && i < n) {
+                if (text[i] == '"') {
+                    if (!skipString())
+                        return false;
+                    continue;
+                }
+                if (text[i] == '{' || text[i] == '[')
+                    ++depth;
+                else if (text[i] == '}' || text[i] == ']')
+                    --depth;
+                ++i;
+            }
+            if (depth != 0)
+                return false;
+            const QJsonDocument item = QJsonDocument::fromJson(QByteArray::fromRawData(text.data() + start, i - start));
+            if (!item.isObject())
+                return false;
+            each(item.object());
+        } while (eat(','));
+        return eat(']');
+    };
+    auto version = [&] {
+        skipSpace();
+        const qsizetype start = i;
+        while (i < n && text[i] >= '0' && text[i] <= '9')
+            ++i;
+        return i > start && (text[start] != '0' || i == start + 1);
+    };
+    if (!eat('{'))
+        return false;
+    bool sawRequests = false;
+    bool sawVersion = false;
+    do {
+        if (!eat('"'))
+            return false;
+        const qsizetype start = i - 1;
+        if (!skipString())
+            return false;
+        const QByteArrayView key = text.sliced(start, i - start);
+        if (!eat(':'))
+            return false;
+        if (key == QByteArrayView("\"requests\"") && !std::exchange(sawRequests, true)) {
+            if (!requests())
+                return false;
+        } else if (key == QByteArrayView("\"version\"") && !std::exchange(sawVersion, true)) {
+            if (!version())
+                return false;
+        } else {
+            return false;
+        }
+    } while (eat(','));
+    if (!eat('}'))
+        return false;
+    skipSpace();
+    return sawRequests && i == n;
+}
+
 // The same text QJsonDocument writes for {"requests": [...], "version": 1},
 // one request at a time: a whole document of a long list held at once costs
 // several times the file's size.
@@ -113,22 +212,29 @@ PendingNotificationStore::ReadState PendingNotificationStore::readUnlocked(Reque
     QFile f(m_path);
     if (!f.open(QIODevice::ReadOnly))
         return f.exists() ? ReadState::Unreadable : ReadState::Missing;
-    QJsonDocument doc;
-    if (f.size() <= kMaxStoreSize)
-        doc = QJsonDocument::fromJson(f.readAll());
-    if (!doc.isObject())
+    if (f.size() > kMaxStoreSize)
         return ReadState::Unreadable;
+    const QByteArray text = f.readAll();
     // The first of a repeated identifier wins, found through a set: a list
     // of thousands of reminders is read on every change.
     QSet<QString> seen;
-    for (const QJsonValue& v : doc.object().value("requests").toArray()) {
+    auto keep = [&](const QJsonValue& v) {
         if (auto r = decode(v)) {
             if (!seen.contains(r->identifier)) {
                 seen.insert(r->identifier);
                 out.append(*r);
             }
         }
-    }
+    };
+    if (eachRequest(text, keep))
+        return ReadState::Ok;
+    out.clear();
+    seen.clear();
+    const QJsonDocument doc = QJsonDocument::fromJson(text);
+    if (!doc.isObject())
+        return ReadState::Unreadable;
+    for (const QJsonValue& v : doc.object().value("requests").toArray())
+        keep(v);
     return ReadState::Ok;
 }
 

@@ -1,0 +1,54 @@
+#include "PlatformTestFiles.h"
+
+#include "platform/PendingNotificationStore.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray request(const char* id, const char* body = "b")
+{
+    return QByteArray(R"({"identifier": ")") + id + R"(", "body": ")" + body
+        + R"(", "trigger": {"year": 2030, "month": 1, "day": 2, "hour": 3, "minute": 4}})";
+}
+
+struct ReadCase {
+    const char* name;
+    QByteArray text;
+    QStringList identifiers;
+    bool unreadable = false;
+};
+
+}
+
+// Lists are read a request at a time; whatever that reading does not know
+// must come out as a whole-document read would have it.
+TEST(PendingNotificationStoreTest, ListsReadAsTheirJsonSays)
+{
+    const QByteArray a = request("a"), b = request("b");
+    const QList<ReadCase> cases = {
+        {"version first, no spacing", "{\"version\":1,\"requests\":[" + a + "," + b + "]}", {"a", "b"}},
+        {"brackets and quotes in text", "{\"requests\": [" + request("a", R"(}]{\"\\ \")") + "]}", {"a"}},
+        {"empty list", "{\n  \"requests\": [ ],\n  \"version\": 1\n}\n", {}},
+        {"first of an identifier wins", "{\"requests\": [" + a + ", " + request("a", "x") + "]}", {"a"}},
+        {"an entry that is no request", "{\"requests\": [1, " + b + "], \"version\": 1}", {"b"}},
+        {"other keys", "{\"requests\": [" + a + "], \"note\": {\"x\": \"}\"}}", {"a"}},
+        {"cut off", "{\"requests\": [" + a + ", " + b.left(30), {}, true},
+        {"bad text between requests", "{\"requests\": [" + a + " x, " + b + "]}", {}, true},
+        {"bad version", "{\"requests\": [" + a + "], \"version\": 01}", {}, true},
+        {"text after the list", "{\"requests\": [" + a + "]}\n}", {}, true},
+    };
+    for (const ReadCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("pending.json");
+        PlatformTestFiles::rewriteInPlace(path, c.text);
+        QStringList read;
+        for (const UserNotificationRequest& r : PendingNotificationStore(path).read())
+            read << r.identifier;
+        EXPECT_EQ(read, c.identifiers);
+        EXPECT_EQ(QDir(dir.path()).entryList({"pending.json.corrupt-*"}).size(), c.unreadable ? 1 : 0);
+    }
+}
