@@ -86,7 +86,7 @@ constexpr KeywordPackage kPackageKeywords[] = {
 const KeywordPackage* packageKeywordIn(const QString& text)
 {
     for (const KeywordPackage& kp : kPackageKeywords) {
-        if (text.contains(QString::fromUtf16(kp.keyword)))
+        if (text.contains(QStringView(kp.keyword)))
             return &kp;
     }
     return nullptr;
@@ -233,7 +233,7 @@ struct LabelHit {
 LabelHit firstLabel(const QString& text, std::initializer_list<const char16_t*> labels)
 {
     for (const char16_t* label : labels) {
-        const QString l = QString::fromUtf16(label);
+        const QStringView l(label);
         const qsizetype at = text.indexOf(l);
         if (at >= 0)
             return {at, at + l.size()};
@@ -280,6 +280,11 @@ std::optional<double> CalendarEventParser::readNumber(const QString& text)
         QStringLiteral(R"(\A([+-]?)((?:[0-9]+\.?[0-9]*|\.[0-9]+)(?:[eE][+-]?[0-9]+)?)\z)"));
     static const QRegularExpression hex(
         QStringLiteral(R"(\A([+-]?)0[xX]((?:[0-9a-fA-F]+\.?[0-9a-fA-F]*|\.[0-9a-fA-F]+)(?:[pP][+-]?[0-9]+)?)\z)"));
+    // Every token of every event comes here: most start with no sign, digit
+    // or point and can be no number, so spare them both patterns.
+    const QChar first = text.isEmpty() ? QChar() : text.at(0);
+    if (!(first.isDigit() && first.unicode() < 0x80) && first != u'+' && first != u'-' && first != u'.')
+        return std::nullopt;
     auto read = [&](const QRegularExpressionMatch& m, std::chars_format format) -> std::optional<double> {
         const QByteArray body = m.captured(2).toLatin1();
         double value = 0;

@@ -7,6 +7,11 @@
 #include <QLocale>
 #include <QMutex>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 // One lock for every log object: two managers in one process (tests) may
 // share the file.
@@ -15,8 +20,6 @@ QMutex& writeLock()
     static QMutex m;
     return m;
 }
-
-constexpr QFileDevice::Permissions kPrivate = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
 QString timestamp()
 {
@@ -29,12 +32,51 @@ QString timestamp()
 
 CalendarSyncLog::CalendarSyncLog(const QString& filePath)
     : m_path(filePath)
+    , m_nativePath(QFile::encodeName(filePath))
 {
+}
+
+CalendarSyncLog::~CalendarSyncLog()
+{
+    QMutexLocker lock(&writeLock());
+    closeFile();
 }
 
 QString CalendarSyncLog::dateText(const QDateTime& moment)
 {
     return moment.toUTC().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral(" +0000");
+}
+
+void CalendarSyncLog::closeFile() const
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_inode = 0;
+}
+
+bool CalendarSyncLog::openFile() const
+{
+    closeFile();
+    const int flags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC;
+    int fd = ::open(m_nativePath.constData(), flags, 0600);
+    if (fd < 0 && errno == ENOENT) {
+        QDir().mkpath(QFileInfo(m_path).absolutePath());
+        fd = ::open(m_nativePath.constData(), flags, 0600);
+    }
+    if (fd < 0)
+        return false;
+    struct stat st;
+    if (::fstat(fd, &st) != 0) {
+        ::close(fd);
+        return false;
+    }
+    // A file made before the log was private keeps its old mode until now.
+    if (st.st_mode & 0177)
+        ::fchmod(fd, 0600);
+    m_fd = fd;
+    m_inode = st.st_ino;
+    return true;
 }
 
 void CalendarSyncLog::append(const QString& message) const
@@ -43,20 +85,30 @@ void CalendarSyncLog::append(const QString& message) const
         return;
     const QByteArray line = (QLatin1Char('[') + timestamp() + QStringLiteral("] ") + message + QLatin1Char('\n')).toUtf8();
     QMutexLocker lock(&writeLock());
-    QDir().mkpath(QFileInfo(m_path).absolutePath());
-    const QFileInfo info(m_path);
-    if (info.exists() && info.size() + line.size() > kMaxBytes) {
+    // One look at the path per line: it tells the size for rotation and
+    // whether someone removed or replaced the file under us.
+    struct stat st;
+    const bool exists = ::stat(m_nativePath.constData(), &st) == 0;
+    if (exists && qint64(st.st_size) + line.size() > kMaxBytes) {
+        closeFile();
         QFile::remove(rotatedPath());
         QFile::rename(m_path, rotatedPath());
+    } else if (m_fd >= 0 && (!exists || st.st_ino != m_inode)) {
+        closeFile();
     }
-    QFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append, kPrivate))
+    if (m_fd < 0 && !openFile())
         return;
-    // A file made before the log was private keeps its old mode until now.
-    constexpr QFileDevice::Permissions kShared = QFileDevice::ExeOwner | QFileDevice::ReadGroup
-        | QFileDevice::WriteGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther | QFileDevice::WriteOther
-        | QFileDevice::ExeOther;
-    if (file.permissions() & kShared)
-        file.setPermissions(kPrivate);
-    file.write(line);
+    const char* data = line.constData();
+    qsizetype left = line.size();
+    while (left > 0) {
+        const ssize_t n = ::write(m_fd, data, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            closeFile();
+            return;
+        }
+        data += n;
+        left -= n;
+    }
 }

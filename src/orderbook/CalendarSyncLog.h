@@ -9,13 +9,19 @@
 // come from the main thread and from notification callbacks; one lock keeps
 // them whole. Past `kMaxBytes` the file moves to "<name>.1" (replacing the
 // older one) and a new file starts, so the log never grows without bound.
-// Failures are silent: the log must never break a sync.
+// The file stays open between lines (a batch sync writes thousands); each
+// line still goes to the file with one unbuffered write, and a file removed
+// or moved away meanwhile is reopened. Failures are silent: the log must
+// never break a sync.
 class CalendarSyncLog
 {
 public:
     static constexpr qint64 kMaxBytes = 1024 * 1024;
 
     explicit CalendarSyncLog(const QString& filePath);
+    ~CalendarSyncLog();
+    CalendarSyncLog(const CalendarSyncLog&) = delete;
+    CalendarSyncLog& operator=(const CalendarSyncLog&) = delete;
 
     QString filePath() const { return m_path; }
     QString rotatedPath() const { return m_path + QStringLiteral(".1"); }
@@ -27,5 +33,12 @@ public:
     void append(const QString& message) const;
 
 private:
+    bool openFile() const;
+    void closeFile() const;
+
     QString m_path;
+    QByteArray m_nativePath;
+    // The open file and its inode, guarded by the log's lock.
+    mutable int m_fd = -1;
+    mutable quint64 m_inode = 0;
 };

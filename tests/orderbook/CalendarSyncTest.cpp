@@ -234,6 +234,25 @@ TEST_F(CalendarSyncTest, StaleRemindersAreWithdrawn)
     EXPECT_TRUE(notifications->pendingRequests().isEmpty());
 }
 
+// The log keeps its file open between lines; a file removed or moved away
+// meanwhile must not swallow the next line.
+TEST_F(CalendarSyncTest, SyncLogFollowsItsPathWhileOpen)
+{
+    CalendarSyncLog log(dir.path() + "/logs/sync.log");
+    auto text = [](const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+    };
+    log.append("一");
+    ASSERT_TRUE(QFile::rename(log.filePath(), dir.path() + "/moved.log"));
+    log.append("二");
+    ASSERT_TRUE(QFile::remove(log.filePath()));
+    log.append("三");
+    EXPECT_TRUE(text(dir.path() + "/moved.log").endsWith("] 一\n"));
+    EXPECT_TRUE(text(log.filePath()).endsWith("] 三\n"));
+    EXPECT_EQ(text(log.filePath()).count('\n'), 1);
+}
+
 TEST_F(CalendarSyncTest, SyncLogRotatesAndStaysPrivate)
 {
     CalendarSyncLog log(dir.path() + "/sync.log");
