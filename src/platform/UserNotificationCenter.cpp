@@ -1,5 +1,7 @@
 #include "UserNotificationCenter.h"
 
+#include <utility>
+
 #include <QHash>
 #include <QSet>
 
@@ -78,10 +80,16 @@ UserNotificationCenter::UserNotificationCenter(const QString& storePath, QObject
     connect(&TimeZoneWatcher::shared(), &TimeZoneWatcher::timeZoneChanged, this,
             &UserNotificationCenter::scheduleTimer);
     // The other process's changes: the file is replaced, so its folder is watched too.
+    // One replace raises both signals; they are read once, on the next turn.
     auto reload = [this] {
-        load();
-        watchStore();
-        scheduleTimer();
+        if (std::exchange(m_reloadQueued, true))
+            return;
+        QMetaObject::invokeMethod(this, [this] {
+            m_reloadQueued = false;
+            load();
+            watchStore();
+            scheduleTimer();
+        }, Qt::QueuedConnection);
     };
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, reload);
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, reload);

@@ -126,6 +126,7 @@ private:
     PendingNotificationStore m_store;
     Role m_role = Role::App;
     QFileSystemWatcher m_watcher;
+    bool m_reloadQueued = false;
     bool m_watchingAgent = false;
     std::optional<QDBusConnection> m_injectedBus;
     QString m_connectionName;
