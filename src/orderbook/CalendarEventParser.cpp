@@ -390,6 +390,9 @@ ParsedOrderFields CalendarEventParser::parse(const ShootEvent& event)
 
 QString CalendarEventParser::extractPrefixedFields(const QString& input, ParsedOrderFields& result)
 {
+    // Every label ends in a colon; most free text has none.
+    if (!input.contains(u'：') && !input.contains(u':'))
+        return input;
     QString text = input;
 
     const LabelHit name = firstLabel(text, {u"姓名（小名）：", u"姓名(小名)：", u"宝宝姓名：", u"宝宝名字：", u"姓名：",

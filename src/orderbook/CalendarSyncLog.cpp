@@ -21,12 +21,25 @@ QMutex& writeLock()
     return m;
 }
 
-QString timestamp()
+QString formattedNow()
 {
     const QDateTime now = QDateTime::currentDateTime();
     const QLocale locale = QLocale::system();
     return locale.toString(now.date(), QLocale::ShortFormat) + QLatin1Char(' ')
         + now.time().toString(QStringLiteral("HH:mm:ss"));
+}
+
+// A batch writes thousands of lines a second; the stamp is made once a second.
+QString timestamp()
+{
+    thread_local qint64 second = -1;
+    thread_local QString text;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch() / 1000;
+    if (now != second) {
+        text = formattedNow();
+        second = now;
+    }
+    return text;
 }
 }
 
