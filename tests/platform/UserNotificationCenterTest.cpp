@@ -64,7 +64,7 @@ TEST(UserNotificationCenterTest, ADueRequestIsShownThroughTheNotificationService
     // The bus named by the variable, and without it the one at its well-known place.
     for (const bool exported : {true, false}) {
         SCOPED_TRACE(exported ? "bus from DBUS_SESSION_BUS_ADDRESS" : "bus at $XDG_RUNTIME_DIR/bus");
-        NotificationTestBus bus(exported ? "unix:tmpdir=/tmp" : "unix:path=" + TestEnv::root() + "/runtime/bus",
+        NotificationTestBus bus(exported ? NotificationTestBus::inTestFolder() : "unix:path=" + TestEnv::root() + "/runtime/bus",
                                 exported);
         ASSERT_EQ(qgetenv("DBUS_SESSION_BUS_ADDRESS").isEmpty(), !exported);
         NotificationTestService& service = bus.startService();

@@ -4,6 +4,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QVariantMap>
@@ -56,7 +57,7 @@ class NotificationTestBus
 public:
     // `listen` is the bus's listening address; `exportAddress` false leaves
     // DBUS_SESSION_BUS_ADDRESS unset.
-    explicit NotificationTestBus(const QString& listen = "unix:tmpdir=/tmp", bool exportAddress = true)
+    explicit NotificationTestBus(const QString& listen = inTestFolder(), bool exportAddress = true)
     {
         // Our own configuration: no activatable services, so "no service"
         // means no service.
@@ -86,6 +87,9 @@ public:
     }
 
     QString address() const { return m_address; }
+
+    // A killed daemon leaves its socket behind: keep it in the test's own folder.
+    static QString inTestFolder() { return "unix:tmpdir=" + QDir::tempPath(); }
 
     NotificationTestService& startService()
     {
