@@ -102,6 +102,7 @@ void FtpServer::start(quint16 port, const QString& rootDirectory)
     options.rootDirectory = rootDirectory;
     options.loginFailureDelay = m_loginFailureDelay;
     options.access = [access = m_access] { return access->current(); };
+    options.localAddress = &FtpServer::getLocalIP;
     bool ok = false;
     QString error;
     quint16 bound = 0;

@@ -1,7 +1,6 @@
 #include "FtpSession.h"
 
 #include "ftp/FtpPassiveListener.h"
-#include "ftp/FtpServer.h"
 #include "ftp/FtpUpload.h"
 #include "platform/Log.h"
 
@@ -364,7 +363,12 @@ void FtpSession::setupPassiveMode()
     const quint32 local = m_connection->localAddress().toIPv4Address(&isIPv4);
     const bool reached = isIPv4 && local != 0;
     const QHostAddress bindAddress = reached ? QHostAddress(local) : QHostAddress(QHostAddress::Any);
-    const QString address = reached ? bindAddress.toString() : FtpServer::getLocalIP();
+    const QString address =
+        reached ? bindAddress.toString() : (m_options.localAddress ? m_options.localAddress() : QString());
+    if (address.isEmpty()) {
+        sendReply(425, QStringLiteral("Can't open data connection"));
+        return;
+    }
 
     auto* listener = new FtpPassiveListener(m_connection->peerAddress(), this);
     if (!listener->listen(bindAddress, 0)) {

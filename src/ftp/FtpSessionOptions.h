@@ -15,6 +15,9 @@ struct FtpSessionOptions
     // thread and cheap enough to call for every command, so open sessions
     // follow changes made while they run.
     std::function<FtpAccess()> access = [] { return FtpAccess(); };
+    // The address a passive reply names when the control connection came
+    // over IPv6 and gives none a camera can use.
+    std::function<QString()> localAddress;
     std::chrono::milliseconds loginFailureDelay{1000};
     int maxFailedLogins = 10;
 };
