@@ -161,7 +161,8 @@ TEST_F(BackupManagerTest, RestoreBringsBackTheStoresAtOnceInOneWrite)
 
     // At the first change the file must already hold everything.
     QByteArray onDiskAtFirstChange;
-    QObject::connect(&defaults, &UserDefaults::changed, [&] {
+    QObject watcher; // ends the watch with this test
+    QObject::connect(&defaults, &UserDefaults::changed, &watcher, [&] {
         if (onDiskAtFirstChange.isEmpty())
             onDiskAtFirstChange = readAll(defaults.filePath());
     });

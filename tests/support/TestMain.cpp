@@ -1,3 +1,5 @@
+#include "TestIsolation.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -41,5 +43,6 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new TestIsolation);
     return RUN_ALL_TESTS();
 }
