@@ -7,7 +7,7 @@
 
 #include <QSignalSpy>
 
-// One process per test (ctest), so the shared observer starts fresh here.
+// The shared observer starts fresh in every case: the test main resets it.
 
 TEST(ThemeTest, AbsentKeyStartsDarkAndStoresNothing)
 {
