@@ -40,7 +40,7 @@ protected:
     }
     void TearDown() override { Log::setSink(previousSink); }
 
-    // Each test runs in its own process, so the zone does not leak.
+    // The test main puts the zone back after every case.
     static void pinTimeZone(const char* zone)
     {
         qputenv("TZ", zone);
