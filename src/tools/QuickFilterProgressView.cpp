@@ -12,7 +12,7 @@ namespace {
 ToolProgressPanel::Texts filterTexts()
 {
     return {QStringLiteral("正在分片"), QStringLiteral("分片完成"), QStringLiteral("正在检索匹配文件，请保持软件运行"),
-            QStringLiteral("当前处理："), QStringLiteral("可以点击左侧菜单重新设置进行分片")};
+            QStringLiteral("当前处理："), QStringLiteral("可以点击左侧菜单重新设置进行分片"), QStringLiteral("分片未完成")};
 }
 
 constexpr int kBackMargin = 20;
@@ -51,7 +51,7 @@ QString QuickFilterProgressView::title() const
 
 bool QuickFilterProgressView::celebrates() const
 {
-    return !m_filter->outputFailed();
+    return !m_filter->outputFailed() && ToolProgressPanel::celebrates();
 }
 
 void QuickFilterProgressView::refreshResults()

@@ -19,7 +19,7 @@ namespace {
 ToolProgressPanel::Texts splitTexts()
 {
     return {QStringLiteral("正在分离RAW/JPG"), QStringLiteral("处理完成"), QStringLiteral("正在逐张分析照片，请保持软件运行。"),
-            QStringLiteral("当前识别："), QStringLiteral("可以继续拖拽新的文件夹进行处理")};
+            QStringLiteral("当前识别："), QStringLiteral("可以继续拖拽新的文件夹进行处理"), QStringLiteral("处理未完成")};
 }
 
 }

@@ -151,7 +151,17 @@ bool ToolProgressPanel::isEnded() const
 
 QString ToolProgressPanel::title() const
 {
-    return isEnded() ? m_texts.completedTitle : m_texts.runningTitle;
+    if (!isEnded())
+        return m_texts.runningTitle;
+    // Failed files must not read as a finished job.
+    if (m_controller->failedCount() > 0 && !m_texts.unfinishedTitle.isEmpty())
+        return m_texts.unfinishedTitle;
+    return m_texts.completedTitle;
+}
+
+bool ToolProgressPanel::celebrates() const
+{
+    return m_controller->failedCount() == 0;
 }
 
 void ToolProgressPanel::applyThemeStyles()

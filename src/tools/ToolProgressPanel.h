@@ -27,9 +27,11 @@ class ToolProgressPanel : public QWidget
 public:
     struct Texts
     {
-        Texts(QString running, QString completed, QString whileRunning, QString prefix, QString ended)
+        Texts(QString running, QString completed, QString whileRunning, QString prefix, QString ended,
+              QString unfinished = QString())
             : runningTitle(std::move(running))
             , completedTitle(std::move(completed))
+            , unfinishedTitle(std::move(unfinished))
             , subtitle(std::move(whileRunning))
             , countPrefix(std::move(prefix))
             , footer(std::move(ended))
@@ -37,6 +39,7 @@ public:
         }
         QString runningTitle;
         QString completedTitle;
+        QString unfinishedTitle; // ended with failed files
         QString subtitle;    // while running
         QString countPrefix; // "当前处理：" before "12 / 340"
         QString footer;      // once completed
@@ -67,8 +70,8 @@ protected:
     // Whether the run has ended as far as this panel is concerned.
     virtual bool isEnded() const;
     virtual QString title() const;
-    // A run that ended without doing its work shows no firework.
-    virtual bool celebrates() const { return true; }
+    // A run that ended without doing all its work shows no firework.
+    virtual bool celebrates() const;
     // Tools refresh their own lines here.
     virtual void refreshResults() {}
 

@@ -78,6 +78,8 @@ TEST(SplitRawJpgView, DropsRunPassesAndTheResultTakesTheNextFolder)
         fx.card("next/d.ARW");
         ASSERT_TRUE(fx.dropAndWait(panel, fx.card() + "/next"));
         EXPECT_EQ(panel->resultLines(), QStringList({"RAW：0个", "JPG/HEIF：0个", "跳过重复：0个", "失败：2个"}));
+        EXPECT_EQ(panel->titleText(), "处理未完成");
+        EXPECT_FALSE(panel->firework());
         fx.save("split-failed-" + theme);
     }
 }
