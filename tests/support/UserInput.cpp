@@ -1,0 +1,183 @@
+#include "UserInput.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QTest>
+#include <QWidget>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+namespace {
+QString plain(QString text)
+{
+    return text.replace("&&", "\x01").remove('&').replace("\x01", "&");
+}
+
+QString describe(const QWidget* w)
+{
+    if (!w)
+        return "nothing";
+    QString name = w->objectName().isEmpty() ? QString("(unnamed)") : w->objectName();
+    return QString("%1 %2").arg(w->metaObject()->className(), name);
+}
+
+bool isInside(const QWidget* hit, const QWidget* target)
+{
+    for (const QWidget* w = hit; w; w = w->parentWidget()) {
+        if (w == target)
+            return true;
+        if (w->isWindow())
+            break;
+    }
+    return false;
+}
+
+// The window the target lies in, shown and with a native window, or null
+// after failing the test.
+QWidget* readyWindow(QWidget* target)
+{
+    if (!target) {
+        ADD_FAILURE() << "no widget to act on";
+        return nullptr;
+    }
+    QWidget* top = target->window();
+    if (!top->isVisible() || !target->isVisible()) {
+        ADD_FAILURE() << describe(target).toStdString() << " is not shown, so a user cannot reach it";
+        return nullptr;
+    }
+    if (!target->isEnabled()) {
+        ADD_FAILURE() << describe(target).toStdString() << " is disabled";
+        return nullptr;
+    }
+    if (!top->windowHandle()) {
+        ADD_FAILURE() << describe(top).toStdString() << " has no native window";
+        return nullptr;
+    }
+    return top;
+}
+
+QPoint pointIn(QWidget* target, QPoint at)
+{
+    return at.isNull() ? target->rect().center() : at;
+}
+
+void activate(QWidget* top)
+{
+    if (QApplication::activeWindow() == top)
+        return;
+    top->activateWindow();
+    top->raise();
+    (void)QTest::qWaitForWindowActive(top, 1000);
+}
+}
+
+namespace UserInput {
+
+QWidget* widgetUnder(QWidget* target, QPoint at)
+{
+    QWidget* top = target->window();
+    const QPoint inTop = target->mapTo(top, pointIn(target, at));
+    if (!top->rect().contains(inTop))
+        return nullptr;
+    QWidget* hit = top->childAt(inTop);
+    return hit ? hit : top;
+}
+
+void click(QWidget* target, Qt::MouseButton button, QPoint at, Qt::KeyboardModifiers modifiers)
+{
+    QWidget* top = readyWindow(target);
+    if (!top)
+        return;
+    const QPoint local = pointIn(target, at);
+    QWidget* hit = widgetUnder(target, local);
+    if (!isInside(hit, target)) {
+        ADD_FAILURE() << "a click on " << describe(target).toStdString() << " reaches " << describe(hit).toStdString()
+                      << " instead";
+        return;
+    }
+    QTest::mouseClick(top->windowHandle(), button, modifiers, target->mapTo(top, local));
+    QApplication::processEvents();
+}
+
+void doubleClick(QWidget* target, QPoint at)
+{
+    QWidget* top = readyWindow(target);
+    if (!top)
+        return;
+    const QPoint local = pointIn(target, at);
+    QWidget* hit = widgetUnder(target, local);
+    if (!isInside(hit, target)) {
+        ADD_FAILURE() << "a double click on " << describe(target).toStdString() << " reaches "
+                      << describe(hit).toStdString() << " instead";
+        return;
+    }
+    const QPoint p = target->mapTo(top, local);
+    QTest::mouseClick(top->windowHandle(), Qt::LeftButton, Qt::NoModifier, p);
+    QTest::mouseDClick(top->windowHandle(), Qt::LeftButton, Qt::NoModifier, p);
+    QApplication::processEvents();
+}
+
+void type(QWidget* target, const QString& text)
+{
+    QWidget* top = readyWindow(target);
+    if (!top)
+        return;
+    activate(top);
+    click(target);
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus || focus->window() != top) {
+        ADD_FAILURE() << "typing into " << describe(target).toStdString() << ": the click gave focus to "
+                      << describe(focus).toStdString();
+        return;
+    }
+    QTest::keyClicks(focus, text);
+    QApplication::processEvents();
+}
+
+void key(QWidget* anyInWindow, Qt::Key k, Qt::KeyboardModifiers modifiers)
+{
+    QWidget* top = readyWindow(anyInWindow);
+    if (!top)
+        return;
+    activate(top);
+    QWidget* focus = QApplication::focusWidget();
+    QTest::keyClick(focus && focus->window() == top ? focus : top, k, modifiers);
+    QApplication::processEvents();
+}
+
+void chooseMenuItem(QMenu* menu, const QString& text)
+{
+    if (!menu) {
+        ADD_FAILURE() << "no menu is open to choose \"" << text.toStdString() << "\"";
+        return;
+    }
+    if (!menu->isVisible())
+        menu->popup(QPoint(0, 0));
+    QApplication::processEvents();
+    for (QAction* action : menu->actions()) {
+        if (action->isSeparator() || plain(action->text()) != text)
+            continue;
+        if (!action->isEnabled() || !action->isVisible()) {
+            ADD_FAILURE() << "menu item \"" << text.toStdString() << "\" cannot be chosen";
+            return;
+        }
+        const QRect r = menu->actionGeometry(action);
+        QTest::mouseClick(menu->windowHandle(), Qt::LeftButton, Qt::NoModifier, r.center());
+        QApplication::processEvents();
+        return;
+    }
+    QStringList present;
+    for (QAction* action : menu->actions())
+        present << plain(action->text());
+    ADD_FAILURE() << "menu has no item \"" << text.toStdString() << "\"; it has: "
+                  << present.join(" | ").toStdString();
+}
+
+void chooseMenuItem(const QString& text)
+{
+    chooseMenuItem(qobject_cast<QMenu*>(QApplication::activePopupWidget()), text);
+}
+
+}

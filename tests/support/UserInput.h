@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QPoint>
+#include <QString>
+#include <Qt>
+
+class QMenu;
+class QWidget;
+
+// Input as a user gives it: mouse events go to the top-level window at the
+// target's mapped position, so they reach whatever widget is really there (a
+// parent that covers a button, a row transparent for the mouse). When the
+// widget under that point is neither the target nor inside it, the running
+// test fails: the user could not have reached the target.
+namespace UserInput {
+// Clicks `target` at `at` (its own coordinates; its centre when null).
+void click(QWidget* target, Qt::MouseButton button = Qt::LeftButton, QPoint at = QPoint(),
+           Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+void doubleClick(QWidget* target, QPoint at = QPoint());
+// Clicks `target` to give it focus, then types `text` into the focus widget.
+void type(QWidget* target, const QString& text);
+// One key press to the window's focus widget, as the keyboard sends it.
+void key(QWidget* anyInWindow, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+// Clicks the enabled action whose text (without '&' marks) is `text` in the
+// open popup menu; fails the test when there is no popup or no such action.
+void chooseMenuItem(const QString& text);
+// The same in a given menu, shown or not (it is shown at its position first).
+void chooseMenuItem(QMenu* menu, const QString& text);
+// The widget a click at `target`'s point would reach, or null.
+QWidget* widgetUnder(QWidget* target, QPoint at = QPoint());
+}
