@@ -14,16 +14,36 @@
 
 void CalendarSyncManager::publishRefreshedEvents(QList<ShootEvent> events)
 {
-    const QSet<QString> gone = removeDeletedOrderEvents();
-    if (!gone.isEmpty())
-        events.removeIf([&gone](const ShootEvent& e) { return gone.contains(e.id); });
+    const QSet<QString> hidden = removeDeletedOrderEvents() + deletedOrderEvents();
+    events.removeIf([&hidden](const ShootEvent& e) { return hidden.contains(e.id); });
     setShootEvents(events);
     autoImportEvents(events);
 }
 
+QSet<QString> CalendarSyncManager::deletedOrderEvents() const
+{
+    QSet<QString> ids = m_deletedOrderEvents;
+    const QVariantList pending = m_defaults.array(QString(OrderbookKeys::deletedOrderEvents)).value_or(QVariantList());
+    for (const QVariant& id : pending)
+        ids.insert(id.toString());
+    return ids;
+}
+
+void CalendarSyncManager::forgetDeletedOrderEvents(const QStringList& identifiers)
+{
+    if (identifiers.isEmpty())
+        return;
+    for (const QString& id : identifiers)
+        m_deletedOrderEvents.insert(id);
+    QList<ShootEvent> left = m_shootEvents;
+    left.removeIf([this](const ShootEvent& e) { return m_deletedOrderEvents.contains(e.id); });
+    setShootEvents(left);
+}
+
 std::optional<Order> CalendarSyncManager::importEventAsOrder(const ShootEvent& event) const
 {
-    if (m_orders.hasOrderWithCalendarEventIdentifier(event.id))
+    if (m_orders.hasOrderWithCalendarEventIdentifier(event.id) || deletedOrderEvents().contains(event.id)
+        || !m_eventStore.event(event.id))
         return std::nullopt;
     return orderFromEvent(event, CalendarEventParser::parse(event), true);
 }
@@ -63,14 +83,11 @@ void CalendarSyncManager::autoImportEvents(const QList<ShootEvent>& events)
 {
     if (!m_calendarSyncEnabled)
         return;
-    QSet<QString> taken;
+    QSet<QString> taken = deletedOrderEvents();
     for (const Order& o : m_orders.orders()) {
         if (o.calendarEventIdentifier)
             taken.insert(*o.calendarEventIdentifier);
     }
-    const QVariantList deleted = m_defaults.array(QString(OrderbookKeys::deletedOrderEvents)).value_or(QVariantList());
-    for (const QVariant& id : deleted)
-        taken.insert(id.toString());
 
     QList<Order> found;
     for (const ShootEvent& event : events) {

@@ -107,7 +107,8 @@ public:
     // events no order holds as new orders.
     void refreshEvents();
     // The order one event stands for, not stored. None when an order already
-    // holds the event: a second import would duplicate it.
+    // holds the event (a second import would duplicate it), or when the event
+    // is no longer in the store or belonged to a deleted order.
     std::optional<Order> importEventAsOrder(const ShootEvent& event) const;
 
     // --- Orders to events ---
@@ -173,6 +174,10 @@ private:
 
     // Events back to orders (CalendarSyncImport.cpp).
     void publishRefreshedEvents(QList<ShootEvent> events);
+    // Events of deleted orders: gone from the store, or still waiting there
+    // for their removal; neither is shown nor imported again.
+    QSet<QString> deletedOrderEvents() const;
+    void forgetDeletedOrderEvents(const QStringList& identifiers);
     void autoImportEvents(const QList<ShootEvent>& events);
     Order orderFromEvent(const ShootEvent& event, const ParsedOrderFields& parsed, bool manual) const;
     // Keeps the events in `identifiers` that still exist in the pending list.
@@ -191,6 +196,9 @@ private:
     std::optional<CalendarInfo> m_dedicatedCalendar;
     QSet<QUuid> m_syncingOrderIds;
     QList<ShootEvent> m_shootEvents;
+    // Taken off by deletes this session: a refresh read before a delete must
+    // not bring them back.
+    QSet<QString> m_deletedOrderEvents;
     bool m_isAuthorized = false;
     bool m_calendarSyncEnabled = true;
     bool m_lastCanReadEvents = false;

@@ -322,6 +322,7 @@ void CalendarSyncManager::ordersDeleted(const QList<Order>& orders)
     applyReminders(reminders);
     deleteEvents(events);
     rememberUndeletedEvents(events);
+    forgetDeletedOrderEvents(events);
 }
 
 // --- Local reminder notifications ---

@@ -96,10 +96,60 @@ TEST_F(CalendarImportTest, EventsBecomeOrdersOnceWithTheirTextKept)
     const ShootEvent freeEvent = shootEvent(free);
     EXPECT_FALSE(manager->importEventAsOrder(freeEvent));
     EXPECT_FALSE(manager->importEventAsOrder(shootEvent(*tied.calendarEventIdentifier)));
+    const Order booked = *manager->importEventAsOrder(shootEvent(addEvent("钱九 儿童 300元", QString("已付定金"))));
+    EXPECT_EQ(booked.status, OrderStatus::pendingShoot);
+    EXPECT_EQ(booked.payments.value(0).note, "定金（从日历导入）");
     orders->deleteOrder(a);
-    const Order again = *manager->importEventAsOrder(freeEvent);
-    EXPECT_EQ(again.status, OrderStatus::pendingShoot);
-    EXPECT_EQ(again.payments.value(0).note, "定金（从日历导入）");
+    EXPECT_FALSE(manager->importEventAsOrder(freeEvent)) << "its event went with the order";
+}
+
+// However the removal of a deleted order's event goes, the event leaves the
+// list at once and no import, automatic or by hand, brings the order back.
+TEST_F(CalendarImportTest, DeletedOrderEventsNeverComeBack)
+{
+    struct Case {
+        const char* name;
+        std::function<void()> breakRemoval;
+        std::function<void()> mend;
+    };
+    const QList<Case> cases = {
+        {"removed", [] {}, [] {}},
+        {"store refuses", [this] { calendar->setFailure(QString("磁盘已满")); },
+         [this] { calendar->setFailure(std::nullopt); }},
+        {"permission gone",
+         [this] {
+             calendar->setAuthorizationStatus(CalendarAuthorizationStatus::Denied);
+             manager->checkPermission();
+         },
+         [this] {
+             calendar->setAuthorizationStatus(CalendarAuthorizationStatus::FullAccess);
+             manager->checkPermissionAndAutoRefresh();
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString id = addEvent("孙七 外景", std::nullopt);
+        refreshAndWriteBack();
+        const ShootEvent event = shootEvent(id);
+        ASSERT_TRUE(orderOf(id));
+        c.breakRemoval();
+        orders->deleteOrder(*orderOf(id));
+        const auto listed = [&] {
+            return std::any_of(manager->shootEvents().cbegin(), manager->shootEvents().cend(),
+                               [&](const ShootEvent& e) { return e.id == id; });
+        };
+        EXPECT_FALSE(listed()) << "the day no longer counts it";
+        EXPECT_FALSE(manager->importEventAsOrder(event));
+        refreshAndWriteBack();
+        EXPECT_FALSE(orderOf(id));
+        EXPECT_FALSE(listed());
+        c.mend();
+        refreshAndWriteBack();
+        EXPECT_TRUE(orders->orders().isEmpty());
+        EXPECT_FALSE(calendar->event(id));
+        EXPECT_FALSE(manager->importEventAsOrder(event));
+    }
+    EXPECT_FALSE(store->hasStoredValue(OrderbookKeys::deletedOrderEvents));
 }
 
 TEST_F(CalendarImportTest, DeletedOrdersStayDeleted)
