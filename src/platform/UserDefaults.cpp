@@ -559,22 +559,9 @@ void UserDefaults::removeLocked(const QString& key)
 
 bool UserDefaults::set(const QString& key, const QVariant& value)
 {
-    if (!value.isValid()) {
-        remove(key);
-        return true;
-    }
-    const auto prepared = prepareValue(key, value);
-    if (!prepared) {
-        Log::line(QString("⚠️ [设置] 无法保存的值，已忽略: %1").arg(key));
-        return false;
-    }
-    {
-        QWriteLocker lock(&m_lock);
-        insertLocked(key, *prepared);
-        writeLocked();
-    }
-    Q_EMIT changed(key);
-    return true;
+    if (!value.isValid())
+        return remove(key);
+    return setValues({{key, value}});
 }
 
 bool UserDefaults::setValues(const QVariantMap& values)
@@ -592,6 +579,7 @@ bool UserDefaults::setValues(const QVariantMap& values)
         }
         prepared.append({it.key(), std::move(p)});
     }
+    QString failure;
     {
         QWriteLocker lock(&m_lock);
         const QVariantMap oldValues = m_values;
@@ -603,29 +591,28 @@ bool UserDefaults::setValues(const QVariantMap& values)
             else
                 removeLocked(key);
         }
-        if (!writeLocked()) {
+        failure = writeLocked();
+        if (!failure.isEmpty()) {
             // All or nothing: memory stays what the file on disk says.
             m_values = oldValues;
             m_encoded = oldEncoded;
             m_plainText = oldPlainText;
-            return false;
         }
+    }
+    if (!failure.isEmpty()) {
+        Q_EMIT writeFailed(failure);
+        return false;
     }
     for (auto it = values.begin(); it != values.end(); ++it)
         Q_EMIT changed(it.key());
     return true;
 }
 
-void UserDefaults::remove(const QString& key)
+bool UserDefaults::remove(const QString& key)
 {
-    {
-        QWriteLocker lock(&m_lock);
-        if (!m_values.contains(key))
-            return;
-        removeLocked(key);
-        writeLocked();
-    }
-    Q_EMIT changed(key);
+    if (!hasStoredValue(key))
+        return true;
+    return setValues({{key, QVariant()}});
 }
 
 void UserDefaults::registerDefaults(const QVariantMap& defaults)
@@ -652,28 +639,34 @@ QVariantMap UserDefaults::dictionaryRepresentation() const
 bool UserDefaults::lastWriteSucceeded() const
 {
     QReadLocker lock(&m_lock);
-    return m_lastWriteOk;
+    return m_lastWriteError.isEmpty();
 }
 
-bool UserDefaults::writeLocked()
+QString UserDefaults::lastWriteError() const
+{
+    QReadLocker lock(&m_lock);
+    return m_lastWriteError;
+}
+
+QString UserDefaults::writeLocked()
 {
     // One line per key, each value's text kept from when it was set: a change
     // re-encodes only its own value, and the large ones are written as they
     // are, never copied into one buffer first.
-    QByteArrayList pieces;
+    QByteArrayList glue;
+    glue.reserve(m_encoded.size() + 1);
+    QList<QByteArrayView> pieces;
     pieces.reserve(m_encoded.size() * 2 + 1);
-    QByteArray glue = "{\n  ";
     for (auto it = m_encoded.begin(); it != m_encoded.end(); ++it) {
-        glue += jsonText(it.key()) + ": ";
-        pieces.append(std::exchange(glue, QByteArray(",\n  ")));
+        glue.append((it == m_encoded.begin() ? "{\n  " : ",\n  ") + jsonText(it.key()) + ": ");
+        pieces.append(glue.back());
         pieces.append(it.value());
     }
-    pieces.append(m_encoded.isEmpty() ? QByteArray("{\n\n}\n") : QByteArray("\n}\n"));
+    pieces.append(m_encoded.isEmpty() ? QByteArrayView("{\n\n}\n") : QByteArrayView("\n}\n"));
 
-    const QString error = Paths::saveAtomically(m_path, pieces);
-    const bool ok = error.isEmpty();
-    if (!ok)
-        Log::line(QString("⚠️ [设置] 写入设置文件失败: %1").arg(error));
-    m_lastWriteOk = ok;
-    return ok;
+    // Names and phone numbers of every customer: for the user's eyes only.
+    m_lastWriteError = Paths::saveAtomically(m_path, pieces, {.permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner});
+    if (!m_lastWriteError.isEmpty())
+        Log::line(QString("⚠️ [设置] 写入设置文件失败: %1").arg(m_lastWriteError));
+    return m_lastWriteError;
 }

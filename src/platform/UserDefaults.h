@@ -52,10 +52,11 @@ public:
     qint64 value(const PreferenceKey<int>& key) const;
     QString value(const PreferenceKey<QString>& key) const;
 
-    // Stores `value`; an invalid QVariant removes the key. Returns false when
-    // the value has a type the store cannot hold (nothing changes then).
+    // Stores `value`; an invalid QVariant removes the key. Returns false, with
+    // nothing changed, when the value has a type the store cannot hold or the
+    // file could not be written (then `writeFailed` says why).
     bool set(const QString& key, const QVariant& value);
-    void remove(const QString& key);
+    bool remove(const QString& key);
     // Stores every value (an invalid one removes its key) in one write of the
     // file: all or nothing. False, with nothing changed, when a value cannot
     // be held or the file could not be written.
@@ -67,8 +68,9 @@ public:
     // Every stored value (registered defaults excluded).
     QVariantMap dictionaryRepresentation() const;
 
-    // Whether the last write reached the disk.
+    // Whether the last write reached the disk, and if not, why.
     bool lastWriteSucceeded() const;
+    QString lastWriteError() const;
 
     // Coercions, shared with callers that hold a QVariant already.
     static bool toBool(const QVariant& v);
@@ -99,10 +101,13 @@ public:
 
 Q_SIGNALS:
     void changed(const QString& key);
+    // A change could not be written and was undone; `cause` names why.
+    void writeFailed(const QString& cause);
 
 private:
     void load();
-    bool writeLocked();
+    // The cause of failure, empty once the file holds what memory holds.
+    QString writeLocked();
     struct Prepared;
     static std::optional<Prepared> prepare(const QVariant& value, const std::pair<QByteArray, QByteArray>* previous);
     std::optional<Prepared> prepareValue(const QString& key, const QVariant& value) const;
@@ -115,5 +120,5 @@ private:
     QMap<QString, QByteArray> m_encoded; // JSON text of each stored value
     QSet<QString> m_plainText;
     QVariantMap m_defaults;
-    bool m_lastWriteOk = true;
+    QString m_lastWriteError;
 };
