@@ -17,7 +17,9 @@
 #include <QDBusPendingReply>
 #include <QDBusServiceWatcher>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QPointer>
 #include <QThreadPool>
 
@@ -42,6 +44,47 @@ UserNotificationCenter*& currentSlot()
 QString escapeMarkup(const QString& s)
 {
     return s.toHtmlEscaped();
+}
+
+// The launcher icon the app installed (its desktop entry's Icon), so the
+// notification shows the icon style the user chose.
+QString launcherIconName()
+{
+    const QString entry = QStandardPaths::locate(QStandardPaths::ApplicationsLocation,
+                                                 QString::fromLatin1(Product::kSystemName) + QStringLiteral(".desktop"));
+    QFile file(entry);
+    if (!entry.isEmpty() && file.size() < 64 * 1024 && file.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            if (line.startsWith("Icon="))
+                return QString::fromUtf8(line.mid(5).trimmed());
+        }
+    }
+    return QString::fromLatin1(Product::kSystemName);
+}
+
+bool nameHasOwner(const QDBusConnection& connection)
+{
+    QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+                                                      QStringLiteral("/org/freedesktop/DBus"),
+                                                      QStringLiteral("org.freedesktop.DBus"), QStringLiteral("NameHasOwner"));
+    ask << kService;
+    const QDBusMessage reply = connection.call(ask, QDBus::Block, kCallTimeoutMs);
+    return reply.type() == QDBusMessage::ReplyMessage && reply.arguments().value(0).toBool();
+}
+
+// Why the service did not take the call; empty when it did. A daemon that
+// holds the name and answers late has still shown the notification (a slow
+// desktop, a busy daemon): counting that as a failure shows it twice.
+QString notifyError(const QDBusConnection& connection, const QDBusMessage& reply)
+{
+    if (reply.type() != QDBusMessage::ErrorMessage)
+        return {};
+    const QString name = reply.errorName();
+    const bool timedOut = name == QLatin1String("org.freedesktop.DBus.Error.NoReply")
+        || name == QLatin1String("org.freedesktop.DBus.Error.Timeout");
+    if (timedOut && nameHasOwner(connection))
+        return {};
+    return reply.errorMessage().isEmpty() ? name : reply.errorMessage();
 }
 
 }
@@ -171,6 +214,22 @@ QString UserNotificationCenter::sessionBusAddress()
     return address;
 }
 
+void UserNotificationCenter::watchService(const QDBusConnection& connection)
+{
+    if (m_serviceWatcher && m_serviceWatcher->connection().isConnected())
+        return;
+    delete m_serviceWatcher;
+    // A daemon that comes back (restarted, or the desktop started late) gets
+    // what fell due meanwhile at once, not after the pause between tries.
+    m_serviceWatcher =
+        new QDBusServiceWatcher(kService, connection, QDBusServiceWatcher::WatchForRegistration, this);
+    connect(m_serviceWatcher, &QDBusServiceWatcher::serviceRegistered, this, [this] {
+        m_retryAfter = {};
+        m_capabilities.reset();
+        scheduleTimer();
+    });
+}
+
 void UserNotificationCenter::withCapabilities(std::function<void(bool reachable)> then)
 {
     QDBusConnection connection = bus();
@@ -178,6 +237,7 @@ void UserNotificationCenter::withCapabilities(std::function<void(bool reachable)
         QMetaObject::invokeMethod(this, [then] { then(false); }, Qt::QueuedConnection);
         return;
     }
+    watchService(connection);
     const QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, "GetCapabilities");
     auto* watcher = new QDBusPendingCallWatcher(connection.asyncCall(call, kCallTimeoutMs), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, then](QDBusPendingCallWatcher* w) {
@@ -411,8 +471,9 @@ void UserNotificationCenter::deliverDue()
             return;
         }
         QList<QDBusMessage> calls;
+        const QString icon = launcherIconName();
         for (const UserNotificationRequest& r : due)
-            calls.append(notifyCall(r));
+            calls.append(notifyCall(r, icon));
         m_delivering = true;
         // Off the main thread: each request waits for the service's answer,
         // which must freeze no window.
@@ -424,9 +485,7 @@ void UserNotificationCenter::deliverDue()
                 QString error;
                 QString saveError;
                 const auto taken = store.take(due[i], [&] {
-                    const QDBusMessage reply = connection.call(calls[i], QDBus::Block, kCallTimeoutMs);
-                    if (reply.type() == QDBusMessage::ErrorMessage)
-                        error = reply.errorMessage().isEmpty() ? reply.errorName() : reply.errorMessage();
+                    error = notifyError(connection, connection.call(calls[i], QDBus::Block, kCallTimeoutMs));
                     return error.isEmpty();
                 }, &saveError);
                 if (taken == PendingNotificationStore::Taken::NotPending)
@@ -452,7 +511,7 @@ void UserNotificationCenter::deliverDue()
         withCapabilities(send);
 }
 
-QDBusMessage UserNotificationCenter::notifyCall(const UserNotificationRequest& request) const
+QDBusMessage UserNotificationCenter::notifyCall(const UserNotificationRequest& request, const QString& icon) const
 {
     // The service reads markup in the body only when it says so; text from
     // orders must then be escaped to show as written.
@@ -477,7 +536,7 @@ QDBusMessage UserNotificationCenter::notifyCall(const UserNotificationRequest& r
     if (appName.isEmpty())
         appName = QStringLiteral("Tessary");
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, "Notify");
-    call << appName << uint(0) << QString() << request.title << body << QStringList() << hints << int(-1);
+    call << appName << uint(0) << icon << request.title << body << QStringList() << hints << int(-1);
     return call;
 }
 

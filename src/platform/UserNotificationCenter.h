@@ -9,10 +9,13 @@
 #include <QList>
 #include <QDBusMessage>
 #include <QObject>
+#include <QPointer>
 #include <QThreadPool>
 #include <QSet>
 #include <QStringList>
 #include <QTimer>
+
+class QDBusServiceWatcher;
 
 #include <functional>
 #include <memory>
@@ -36,7 +39,9 @@ enum class UserNotificationAuthorizationStatus {
 // reminder agent while it holds `kAgentService` on the bus (so reminders come
 // while the app is closed), else the app. The deliverer takes a due request
 // out of the file under its lock before showing it, so no request is shown
-// twice; one the service refused goes back and is tried again a minute later.
+// twice; one no daemon took (no owner of the name, an error reply) goes back
+// and is tried again a minute later, or as soon as a daemon takes the name.
+// One the daemon took but answered late for counts as shown.
 // Between requests nothing wakes: the wait is one wall-clock timer.
 //
 // Authorization is granted exactly when the notification service answers.
@@ -114,9 +119,10 @@ private:
     void scheduleTimer();
     void deliverDue();
     // The Notify call that shows the request.
-    QDBusMessage notifyCall(const UserNotificationRequest& request) const;
+    QDBusMessage notifyCall(const UserNotificationRequest& request, const QString& icon) const;
     void onNotified(const UserNotificationRequest& request, const QString& error);
     void withCapabilities(std::function<void(bool reachable)> then);
+    void watchService(const QDBusConnection& connection);
     QDBusConnection bus();
     template <typename Fn>
     void answer(QObject* context, Fn fn);
@@ -139,4 +145,5 @@ private:
     WallClockTimer m_timer;
     QThreadPool m_worker;
     bool m_delivering = false;
+    QPointer<QDBusServiceWatcher> m_serviceWatcher;
 };

@@ -261,3 +261,90 @@ TEST(UserNotificationCenterTest, ARequestRemovedOrReplacedWhileTheServiceIsAsked
     ASSERT_EQ(center.pendingRequests().size(), 1);
     EXPECT_EQ(center.pendingRequests().first().trigger, UserNotificationTrigger::matching(kDue.addDays(1)));
 }
+
+TEST(UserNotificationCenterTest, OnlyACallNoDaemonTookGoesBackAndIsShownOnTheNextTry)
+{
+    struct Case {
+        const char* name;
+        QString refuseWith;
+        bool silent;
+        bool backAfterFirstTry;
+    };
+    const Case cases[] = {
+        {"refused with an error", "org.freedesktop.DBus.Error.Failed", false, true},
+        {"answered after the time-out by the daemon that owns the name", {}, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(storeFile());
+        NotificationTestBus bus;
+        NotificationTestService& service = bus.startService();
+        service.refuseWith = c.refuseWith;
+        service.silent = c.silent;
+        Centre center(kDue.addMSecs(-200));
+        QSignalSpy delivered(&center, &UserNotificationCenter::delivered);
+        QStringList lines;
+        Log::setSink([&](const QString& line) { lines << line; });
+        ASSERT_EQ(addAndWait(center, shootReminder("order_G_reminder_0", kDue)), "");
+        // Settled once the worker's answer is in: a failure logged, or the request shown.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !lines.isEmpty() || delivered.count() > 0; }, 9000));
+        Log::setSink({});
+        EXPECT_EQ(center.pendingRequests().size(), c.backAfterFirstTry ? 1 : 0);
+        EXPECT_EQ(read(storeFile()).contains("order_G_reminder_0"), c.backAfterFirstTry);
+
+        // The next try, a minute later, with a daemon that answers.
+        service.refuseWith.clear();
+        service.silent = false;
+        center.setClock(clockFrom(kDue.addSecs(61)));
+        QTest::qWait(c.backAfterFirstTry ? 0 : 500);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return center.pendingRequests().isEmpty(); }, 3000));
+        QTest::qWait(200);
+        EXPECT_EQ(service.calls.size(), 1);
+    }
+}
+
+TEST(UserNotificationCenterTest, ADaemonThatAppearsGetsWhatFellDueAtOnceWithTheLauncherIcon)
+{
+    NotificationTestBus bus;
+    Centre center(kDue.addMSecs(-200));
+    QStringList lines;
+    Log::setSink([&](const QString& line) { lines << line; });
+    ASSERT_EQ(addAndWait(center, shootReminder("order_H_reminder_0", kDue)), "");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !lines.isEmpty(); }, 6000));
+    Log::setSink({});
+
+    // The launcher entry names the icon style the user installed.
+    rewriteInPlace(TestEnv::dataHome() + "/applications/tessary.desktop",
+                   "[Desktop Entry]\nType=Application\nName=Kelvara\nIcon=tessary-classic\n");
+    NotificationTestService& service = bus.startService();
+    // Far sooner than the pause between tries.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return service.calls.size() == 1; }, 5000));
+    EXPECT_EQ(service.calls.first().appIcon, "tessary-classic");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return center.pendingRequests().isEmpty(); }, 2000));
+    QFile::remove(TestEnv::dataHome() + "/applications/tessary.desktop");
+}
+
+TEST(UserNotificationCenterTest, TwoRequestsWithOneIdentifierInABatchLeaveTheLaterShownOnce)
+{
+    NotificationTestBus bus;
+    NotificationTestService& service = bus.startService();
+    Centre center(kDue.addSecs(-2));
+    UserNotificationRequest earlier = shootReminder("order_I_reminder_0", kDue);
+    earlier.title = "旧提醒";
+    UserNotificationRequest later = shootReminder("order_I_reminder_0", kDue);
+    later.title = "新提醒";
+    std::optional<QStringList> errors;
+    QObject context;
+    center.add(QList{earlier, later}, &context, [&](const QStringList& e) { errors = e; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return errors.has_value(); }, 2000));
+    EXPECT_EQ(*errors, QStringList({"", ""}));
+    ASSERT_EQ(center.pendingRequests().size(), 1);
+    EXPECT_EQ(center.pendingRequests().first().title, "新提醒");
+    EXPECT_EQ(read(storeFile()).count("order_I_reminder_0"), 1);
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return center.pendingRequests().isEmpty(); }, 5000));
+    QTest::qWait(300);
+    ASSERT_EQ(service.calls.size(), 1);
+    EXPECT_EQ(service.calls.first().summary, "新提醒");
+    EXPECT_EQ(service.calls.first().appIcon, "tessary");
+}

@@ -20,6 +20,7 @@ class NotificationTestService : public QDBusVirtualObject
 {
 public:
     struct Call {
+        QString appIcon;
         QString summary;
         QString body;
         QVariantMap hints;
@@ -30,6 +31,10 @@ public:
     QStringList capabilities{"body", "sound"};
     // Runs when a caller asks for the capabilities, before the answer goes out.
     std::function<void()> onCapabilities;
+    // Notify is answered with this error (the call is not recorded) when set.
+    QString refuseWith;
+    // Notify is recorded but never answered, as by a daemon that hangs.
+    bool silent = false;
 
     QString introspect(const QString&) const override { return {}; }
 
@@ -37,8 +42,13 @@ public:
     {
         QDBusMessage reply;
         const QList<QVariant> args = message.arguments();
-        if (message.member() == "Notify" && args.size() == 8) {
-            calls.append({args[3].toString(), args[4].toString(), qdbus_cast<QVariantMap>(args[6]), args[7].toInt()});
+        if (message.member() == "Notify" && args.size() == 8 && !refuseWith.isEmpty()) {
+            reply = message.createErrorReply(refuseWith, "refused");
+        } else if (message.member() == "Notify" && args.size() == 8) {
+            calls.append({args[2].toString(), args[3].toString(), args[4].toString(), qdbus_cast<QVariantMap>(args[6]),
+                          args[7].toInt()});
+            if (silent)
+                return true;
             reply = message.createReply(QVariant::fromValue(uint(calls.size())));
         } else if (message.member() == "GetCapabilities") {
             if (onCapabilities)
