@@ -1,4 +1,5 @@
-// Upload throughput over loopback with curl: this server against vsftpd.
+// Upload throughput over loopback with curl: this server against vsftpd, plain
+// and with a `sync` after each batch (the durability ours gives every file).
 //
 //   bench_ftp                 quick run: 60 x 25 MB and 1000 x 100 KB (under a minute)
 //   bench_ftp --full          200 x 25 MB and 2000 x 100 KB
@@ -27,6 +28,8 @@
 #include <QThread>
 
 #include <optional>
+
+#include <unistd.h>
 
 namespace {
 
@@ -92,6 +95,9 @@ struct Target
     QString url;
     QStringList login;
     QString root;
+    // Each batch is followed by `sync`, timed with it: the same durability as
+    // our server, which syncs every file before "226".
+    bool syncAfter = false;
 };
 
 struct Timing
@@ -135,6 +141,8 @@ void uploadBatch(const Target& target, const QString& source, const Phase& phase
     curl.start("curl", QStringList{"-sS", "--disable-epsv", "-w", "%{time_total}\\n", "-K", configPath}
                            + target.login);
     curl.waitForFinished(-1);
+    if (target.syncAfter)
+        ::sync();
     timing.wall += timer.nsecsElapsed() / 1e9;
     for (const QByteArray& line : curl.readAllStandardOutput().split('\n')) {
         bool ok = false;
@@ -146,7 +154,8 @@ void uploadBatch(const Target& target, const QString& source, const Phase& phase
         out() << "  " << target.name << ": curl failed: " << curl.readAllStandardError().left(400) << Qt::endl;
         timing.ok = false;
     }
-    const QFileInfoList files = QDir(target.root).entryInfoList(QDir::Files);
+    // Hidden too: a temporary file left behind is a failure.
+    const QFileInfoList files = QDir(target.root).entryInfoList(QDir::Files | QDir::Hidden);
     if (files.size() != last - first) {
         out() << "  " << target.name << ": expected " << (last - first) << " files, found " << files.size()
               << Qt::endl;
@@ -161,50 +170,54 @@ void uploadBatch(const Target& target, const QString& source, const Phase& phase
     }
 }
 
-// Batches alternate between the two servers (and which one goes first), so a
+// Batches go round the servers (and which one goes first), so a
 // busy moment of the machine hits both alike. curl 7.88 sometimes idles for
 // 0.2 s or 1 s before it opens a data connection when the PASV reply is
 // already waiting, more often the faster the server answers and the busier the
 // machine; the median time per file is free of those stalls and is the figure
 // to compare, the overall one includes them.
-void runPhase(const Phase& phase, int batchSize, const QString& source, const Target& ours, const Target& theirs,
+void runPhase(const Phase& phase, int batchSize, const QString& source, const QList<const Target*>& targets,
               const QString& workDir)
 {
-    Timing timing[2];
-    const Target* targets[2] = {&ours, &theirs};
+    const qsizetype n = targets.size();
+    QList<Timing> timing(n);
     int round = 0;
     for (int first = 0; first < phase.count; first += batchSize, ++round) {
         const int last = std::min(phase.count, first + batchSize);
-        for (int k = 0; k < 2; ++k) {
-            const int t = (round + k) % 2;
+        for (qsizetype k = 0; k < n; ++k) {
+            const qsizetype t = (round + k) % n;
             uploadBatch(*targets[t], source, phase, first, last, workDir, timing[t]);
         }
     }
 
     const double fileMB = double(phase.size) / 1e6;
     out() << QStringLiteral("%1: %2 files x %3 KB\n").arg(phase.label).arg(phase.count).arg(phase.size / 1000);
-    for (int t = 0; t < 2; ++t) {
+    for (qsizetype t = 0; t < n; ++t) {
         const Timing& m = timing[t];
         const double median = m.median();
         const auto stalls = std::count_if(m.perFile.begin(), m.perFile.end(),
                                           [](double seconds) { return seconds >= 0.19; });
         out() << QStringLiteral("  %1 %2 MB/s, %3 files/s per file (median); overall %4 MB/s in %5 s, "
                                 "%6 client stalls%7\n")
-                     .arg(targets[t]->name, -7)
+                     .arg(targets[t]->name, -12)
                      .arg(median > 0 ? fileMB / median : 0, 8, 'f', 1)
                      .arg(median > 0 ? 1 / median : 0, 8, 'f', 1)
                      .arg(fileMB * phase.count / m.wall, 0, 'f', 1)
                      .arg(m.wall, 0, 'f', 2)
                      .arg(stalls)
                      .arg(m.ok ? "" : "  FAILED");
+        if (!m.ok)
+            failed = true;
     }
+    // Per-file medians leave the batch's `sync` out, so the durable
+    // comparison is the overall one.
     const double oursMedian = timing[0].median();
-    out() << QStringLiteral("  ratio ours/vsftpd %1 (median per file), %2 overall\n")
-                 .arg(oursMedian > 0 ? timing[1].median() / oursMedian : 0, 0, 'f', 2)
-                 .arg(timing[1].wall / timing[0].wall, 0, 'f', 2)
-          << Qt::flush;
-    if (!timing[0].ok || !timing[1].ok)
-        failed = true;
+    for (qsizetype t = 1; t < n; ++t)
+        out() << QStringLiteral("  ratio ours/%1 %2 (median per file), %3 overall\n")
+                     .arg(targets[t]->name)
+                     .arg(oursMedian > 0 ? timing[t].median() / oursMedian : 0, 0, 'f', 2)
+                     .arg(timing[t].wall / timing[0].wall, 0, 'f', 2);
+    out() << Qt::flush;
 }
 
 class Vsftpd
@@ -323,10 +336,12 @@ int main(int argc, char** argv)
 
     const Target ours{"ours", oursUrl, oursLogin, oursRoot};
     const Target theirs{"vsftpd", theirsUrl, {}, theirsRoot};
+    const Target theirsSynced{"vsftpd+sync", theirsUrl, {}, theirsRoot, true};
+    const QList<const Target*> targets{&ours, &theirs, &theirsSynced};
     const qint64 rssBefore = peakRssKiB();
-    runPhase(small, 100, sourceSmall, ours, theirs, work.path());
+    runPhase(small, 100, sourceSmall, targets, work.path());
     const qint64 rssSmall = peakRssKiB();
-    runPhase(large, 10, sourceLarge, ours, theirs, work.path());
+    runPhase(large, 10, sourceLarge, targets, work.path());
     const qint64 rssLarge = peakRssKiB();
     out() << QStringLiteral("peak memory of this process (server): start %1 KiB, after small files %2 KiB, "
                             "after large files %3 KiB\n")

@@ -2,6 +2,8 @@
 
 #include "app/AppKeys.h"
 #include "app/ContentView.h"
+#include "ftp/FtpServer.h"
+#include "ftp/FtpServerController.h"
 #include "platform/Log.h"
 #include "platform/Product.h"
 #include "platform/UserDefaults.h"
@@ -48,12 +50,16 @@ MainWindow::MainWindow(QWidget* parent)
 bool MainWindow::confirmQuit()
 {
     AutoImportController& import = AutoImportController::shared();
-    if (!import.isProcessing())
+    const bool importing = import.isProcessing();
+    if (!importing && !m_content->ftpController()->server()->isReceiving())
         return true;
-    const bool quit = m_ask ? m_ask() : [this] {
-        QMessageBox box(QMessageBox::Question, windowTitle(), QStringLiteral("正在导片，确定要退出吗？"),
+    const bool quit = m_ask ? m_ask() : [this, importing] {
+        QMessageBox box(QMessageBox::Question, windowTitle(),
+                        importing ? QStringLiteral("正在导片，确定要退出吗？")
+                                  : QStringLiteral("相机正在通过FTP上传文件，退出将中断传输，确定要退出吗？"),
                         QMessageBox::NoButton, this);
-        QPushButton* stay = box.addButton(QStringLiteral("继续导片"), QMessageBox::RejectRole);
+        QPushButton* stay =
+            box.addButton(importing ? QStringLiteral("继续导片") : QStringLiteral("继续传输"), QMessageBox::RejectRole);
         box.addButton(QStringLiteral("退出"), QMessageBox::AcceptRole);
         box.setDefaultButton(stay);
         box.setEscapeButton(stay);
@@ -62,6 +68,9 @@ bool MainWindow::confirmQuit()
     }();
     if (!quit)
         return false;
+    // The server removes the partial upload itself as the application ends.
+    if (!importing)
+        return true;
     // The cut file is removed and the engine logs how many were not copied.
     import.requestCancel(AutoImportController::CancelBy::quit);
     import.waitForWorker();

@@ -18,8 +18,9 @@ public:
     QAction* aboutAction() const { return m_about; }
     QAction* quitAction() const { return m_quit; }
 
-    // Whether the app may go now; while a card is copying it asks first and,
-    // on yes, cancels the run and waits for its worker.
+    // Whether the app may go now; while a card is copying or a camera's file
+    // is arriving it asks first and, on yes, cancels the copy and waits for
+    // its worker.
     bool confirmQuit();
     // Shown, restored from the dock and in front: a second launch asks for it.
     void bringToFront();

@@ -15,7 +15,8 @@ FtpListener::~FtpListener()
     close();
 }
 
-bool FtpListener::listen(quint16 port, const FtpSessionOptions& options, QString* error, quint16* boundPort)
+bool FtpListener::listen(quint16 port, const FtpSessionOptions& options, QString* error,
+                         QAbstractSocket::SocketError* errorKind, quint16* boundPort)
 {
     close();
     m_options = options;
@@ -23,6 +24,8 @@ bool FtpListener::listen(quint16 port, const FtpSessionOptions& options, QString
     if (!server->listen(QHostAddress::Any, port)) {
         if (error)
             *error = server->errorString();
+        if (errorKind)
+            *errorKind = server->serverError();
         delete server;
         return false;
     }
@@ -58,7 +61,7 @@ void FtpListener::acceptConnections()
         QTcpSocket* socket = m_server->nextPendingConnection();
         if (!socket)
             break;
-        if (m_sessions.size() >= kMaxSessions) {
+        if (m_sessions.size() >= m_options.limits.maxSessions) {
             socket->setParent(this);
             socket->write("421 Too many connections\r\n");
             connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);

@@ -2,6 +2,7 @@
 
 #include "ftp/FtpSessionOptions.h"
 
+#include <QAbstractSocket>
 #include <QList>
 #include <QObject>
 
@@ -14,13 +15,12 @@ class FtpListener : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int kMaxSessions = 32;
-
     explicit FtpListener(QObject* parent = nullptr);
     ~FtpListener() override;
 
     // Listens on every address at `port`; on failure `error` says why.
-    bool listen(quint16 port, const FtpSessionOptions& options, QString* error, quint16* boundPort);
+    bool listen(quint16 port, const FtpSessionOptions& options, QString* error,
+                QAbstractSocket::SocketError* errorKind, quint16* boundPort);
     // Closes the listener and stops every session.
     void close();
     int sessionCount() const { return int(m_sessions.size()); }

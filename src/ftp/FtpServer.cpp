@@ -2,6 +2,7 @@
 
 #include "ftp/FtpKeys.h"
 #include "ftp/FtpListener.h"
+#include "ftp/FtpUpload.h"
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
@@ -37,6 +38,7 @@ struct FtpServer::LiveAccess
 FtpServer::FtpServer(QObject* parent)
     : QObject(parent)
     , m_access(std::make_shared<LiveAccess>())
+    , m_localIP(getLocalIP())
     , m_rootDirectory(QDir::homePath())
 {
     m_thread.setObjectName(QStringLiteral("FtpServer"));
@@ -91,6 +93,8 @@ void FtpServer::start(quint16 port, const QString& rootDirectory)
         Q_EMIT localIPChanged(m_localIP);
     }
 
+    FtpUpload::removeLeftovers(rootDirectory);
+
     if (!m_listener) {
         m_thread.start();
         m_listener = new FtpListener;
@@ -100,18 +104,20 @@ void FtpServer::start(quint16 port, const QString& rootDirectory)
 
     FtpSessionOptions options;
     options.rootDirectory = rootDirectory;
-    options.loginFailureDelay = m_loginFailureDelay;
+    options.limits = m_limits;
     options.access = [access = m_access] { return access->current(); };
     options.localAddress = &FtpServer::getLocalIP;
     bool ok = false;
     QString error;
+    QAbstractSocket::SocketError kind = QAbstractSocket::UnknownSocketError;
     quint16 bound = 0;
     FtpListener* listener = m_listener;
     QMetaObject::invokeMethod(
-        listener, [&] { ok = listener->listen(port, options, &error, &bound); }, Qt::BlockingQueuedConnection);
+        listener, [&] { ok = listener->listen(port, options, &error, &kind, &bound); }, Qt::BlockingQueuedConnection);
 
     if (!ok) {
         m_lastError = error;
+        m_lastStartError = kind;
         Q_EMIT errorOccurred(m_lastError);
         return;
     }
@@ -127,6 +133,12 @@ void FtpServer::stop()
         QMetaObject::invokeMethod(listener, [listener] { listener->close(); }, Qt::BlockingQueuedConnection);
     }
     setRunning(false);
+}
+
+bool FtpServer::isReceiving() const
+{
+    // One server per process in the app; a count for the process is the one that matters at quit.
+    return m_running && FtpUpload::inProgress() > 0;
 }
 
 int FtpServer::sessionCount() const

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "ftp/FtpLimits.h"
+
+#include <QAbstractSocket>
 #include <QHostAddress>
 #include <QList>
 #include <QObject>
@@ -32,8 +35,11 @@ public:
     QString localIP() const { return m_localIP; }
     // Why the last start failed or the listener stopped; empty while all is well.
     QString lastError() const { return m_lastError; }
+    // The kind of the last start failure (SocketAccessError: the port needs privileges).
+    QAbstractSocket::SocketError lastStartError() const { return m_lastStartError; }
 
-    // Opens the control port (0 picks a free one) serving `rootDirectory`.
+    // Opens the control port (0 picks a free one) serving `rootDirectory`,
+    // after removing what uploads cut off by a crash left there.
     void start(quint16 port, const QString& rootDirectory);
     // Closes the listener and every connection; partial uploads are removed.
     void stop();
@@ -41,11 +47,14 @@ public:
     // The port actually listened on (differs from the requested one only for 0).
     quint16 serverPort() const { return m_boundPort; }
     QString rootDirectory() const { return m_rootDirectory; }
+    // Whether a camera's file is arriving right now (quitting would cut it off).
+    bool isReceiving() const;
     // Open control sessions right now (sessions that ended are gone).
     int sessionCount() const;
 
-    // Pause before each "530 Login incorrect"; one second unless a test shortens it.
-    void setLoginFailureDelay(std::chrono::milliseconds delay) { m_loginFailureDelay = delay; }
+    // Taken by the next `start`.
+    void setLimits(const FtpLimits& limits) { m_limits = limits; }
+    const FtpLimits& limits() const { return m_limits; }
 
     // This machine's LAN address for a camera to type in, "127.0.0.1" when none.
     static QString getLocalIP();
@@ -72,10 +81,11 @@ private:
     std::shared_ptr<LiveAccess> m_access;
     FtpListener* m_listener = nullptr;
     bool m_running = false;
-    QString m_localIP = QStringLiteral("0.0.0.0");
+    QString m_localIP;
     QString m_lastError;
+    QAbstractSocket::SocketError m_lastStartError = QAbstractSocket::UnknownSocketError;
     QString m_rootDirectory;
     quint16 m_port = kDefaultPort;
     quint16 m_boundPort = 0;
-    std::chrono::milliseconds m_loginFailureDelay{1000};
+    FtpLimits m_limits;
 };

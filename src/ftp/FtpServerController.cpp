@@ -17,6 +17,11 @@ namespace {
 const QString kStopped = QStringLiteral("服务器已关闭");
 const QString kRunning = QStringLiteral("服务器正在运行");
 
+QString portInUseText(const QString& port)
+{
+    return QStringLiteral("端口 ") + port + QStringLiteral(" 已被占用，请更换端口后重试");
+}
+
 QString stored(const char* key, const QString& whenAbsent)
 {
     return UserDefaults::standard().string(QString::fromLatin1(key)).value_or(whenAbsent);
@@ -121,7 +126,7 @@ void FtpServerController::finishStart(quint16 port, const QString& root, bool po
     m_starting = false;
     const QString portText = QString::number(port);
     if (portInUse) {
-        setNotice(QStringLiteral("端口 ") + portText + QStringLiteral(" 已被占用，请更换端口后重试"));
+        setNotice(portInUseText(portText));
         Q_EMIT startFinished(false);
         return;
     }
@@ -137,6 +142,13 @@ void FtpServerController::finishStart(quint16 port, const QString& root, bool po
         m_noticeText.clear();
         Log::line(QStringLiteral("🚀 [FTP传输] 服务器已启动: 端口 ") + portText + QStringLiteral("，根目录 ") + root
                   + QStringLiteral("，本机IP ") + m_server->localIP());
+    } else if (m_server->lastStartError() == QAbstractSocket::SocketAccessError) {
+        m_noticeText = QStringLiteral("端口 ") + portText
+            + QStringLiteral(" 需要管理员权限（1024 以下的端口受系统保护），请改用 1024 以上的端口，如 2121");
+        Log::line(QStringLiteral("❌ [FTP传输] 启动失败: 端口 ") + portText + QStringLiteral(" 需要管理员权限"));
+    } else if (m_server->lastStartError() == QAbstractSocket::AddressInUseError) {
+        m_noticeText = portInUseText(portText);
+        Log::line(QStringLiteral("❌ [FTP传输] 启动失败: 端口 ") + portText + QStringLiteral(" 已被占用"));
     } else {
         m_noticeText = QStringLiteral("FTP服务器启动失败，请检查端口是否被占用后重试");
         Log::line(QStringLiteral("❌ [FTP传输] 启动失败: 端口 ") + portText);

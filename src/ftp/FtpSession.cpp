@@ -24,14 +24,15 @@ constexpr int kCloseGraceMs = 5000;
 
 bool isAllowedName(const QString& name)
 {
-    if (name.toUtf8().size() > FtpSession::kMaxNameBytes)
+    if (name.toUtf8().size() > FtpLimits::kMaxNameBytes)
         return false;
     for (const QChar c : name) {
         // C0, DEL and C1 alike.
         if (c.category() == QChar::Other_Control)
             return false;
     }
-    return true;
+    // Would be taken for what a crash left behind and removed at the next start.
+    return !FtpUpload::isTemporaryName(name);
 }
 
 // Final replies of a transfer that did not complete.
@@ -42,6 +43,8 @@ QString transferReplyText(int code)
         return QStringLiteral("Connection closed; transfer aborted");
     case 452:
         return QStringLiteral("Requested action not taken: insufficient storage space");
+    case 550:
+        return QStringLiteral("File exists");
     default:
         return QStringLiteral("Requested action aborted: local error in processing");
     }
@@ -73,7 +76,7 @@ FtpSession::FtpSession(QTcpSocket* connection, const FtpSessionOptions& options,
     // probes its dead session would hold one of the few places for good.
     m_connection->setSocketOption(QAbstractSocket::KeepAliveOption, 1);
     const int fd = int(m_connection->socketDescriptor());
-    for (const auto& [option, value] : {std::pair{TCP_KEEPIDLE, kKeepAliveIdleSeconds},
+    for (const auto& [option, value] : {std::pair{TCP_KEEPIDLE, FtpLimits::kKeepAliveIdleSeconds},
                                         std::pair{TCP_KEEPINTVL, 10}, std::pair{TCP_KEEPCNT, 6}})
         ::setsockopt(fd, IPPROTO_TCP, option, &value, sizeof(value));
     // While a failed login is delayed nothing is read; a client that keeps
@@ -81,6 +84,11 @@ FtpSession::FtpSession(QTcpSocket* connection, const FtpSessionOptions& options,
     m_connection->setReadBufferSize(64 * 1024);
     m_loginDelay.setSingleShot(true);
     connect(&m_loginDelay, &QTimer::timeout, this, &FtpSession::onLoginDelayElapsed);
+    for (QTimer* timer : {&m_loginDeadline, &m_idleTimer, &m_dataConnectTimer})
+        timer->setSingleShot(true);
+    connect(&m_loginDeadline, &QTimer::timeout, this, &FtpSession::onTimeLimit);
+    connect(&m_idleTimer, &QTimer::timeout, this, &FtpSession::onTimeLimit);
+    connect(&m_dataConnectTimer, &QTimer::timeout, this, &FtpSession::onDataConnectTimeout);
 }
 
 FtpSession::~FtpSession()
@@ -102,11 +110,15 @@ void FtpSession::start()
         },
         Qt::QueuedConnection);
     connect(m_connection, &QTcpSocket::bytesWritten, this, [this] {
-        if (m_repliesBacklogged && m_connection->bytesToWrite() < kMaxPendingReplyBytes) {
+        if (m_repliesBacklogged && m_connection->bytesToWrite() < FtpLimits::kMaxPendingReplyBytes) {
             m_repliesBacklogged = false;
             QMetaObject::invokeMethod(this, &FtpSession::receiveCommand, Qt::QueuedConnection);
         }
     });
+    // Counted from the connect, not from the last command: a peer that keeps
+    // talking without logging in still loses its place.
+    m_loginDeadline.start(m_options.limits.loginTimeout);
+    restartIdleTimer();
     sendReply(220, QStringLiteral("FTP Server Ready"));
     if (m_connection->state() != QAbstractSocket::ConnectedState)
         stop();
@@ -120,6 +132,9 @@ void FtpSession::stop()
         return;
     m_closed = true;
     m_loginDelay.stop();
+    m_loginDeadline.stop();
+    m_idleTimer.stop();
+    m_dataConnectTimer.stop();
     settleUpload(false);
     dropDataConnection();
     delete m_dataListener;
@@ -159,8 +174,8 @@ void FtpSession::receiveCommand()
     // segments. While a failed login is being delayed nothing more is read,
     // nor while the client leaves its replies unread: it is then held back by
     // TCP instead of growing our write buffer.
-    while (!m_closed && !m_loginDelay.isActive()) {
-        if (m_connection->bytesToWrite() >= kMaxPendingReplyBytes) {
+    while (!m_closed && !m_loginDelay.isActive() && m_awaitingData.isEmpty()) {
+        if (m_connection->bytesToWrite() >= FtpLimits::kMaxPendingReplyBytes) {
             m_repliesBacklogged = true;
             break;
         }
@@ -173,7 +188,7 @@ void FtpSession::receiveCommand()
             handleLine(std::move(line));
             continue;
         }
-        if (m_inbox.size() > kMaxLineBytes + 1) {
+        if (m_inbox.size() > FtpLimits::kMaxLineBytes + 1) {
             if (!m_discardingLine)
                 sendReply(500, QStringLiteral("Line too long"));
             m_discardingLine = true;
@@ -189,7 +204,7 @@ void FtpSession::handleLine(QByteArray line)
 {
     if (line.endsWith('\r'))
         line.chop(1);
-    if (line.size() > kMaxLineBytes) {
+    if (line.size() > FtpLimits::kMaxLineBytes) {
         sendReply(500, QStringLiteral("Line too long"));
         return;
     }
@@ -197,6 +212,7 @@ void FtpSession::handleLine(QByteArray line)
     const QString text = decoder.decode(line);
     if (decoder.hasError())
         return;
+    restartIdleTimer();
     handleCommand(text.trimmed());
 }
 
@@ -259,10 +275,10 @@ void FtpSession::handleCommand(const QString& line)
     } else if (verb == u"PASV") {
         setupPassiveMode();
     } else if (verb == u"LIST" || verb == u"NLST") {
-        if (requireLogin())
+        if (requireLogin() && takeDataConnection(line))
             handleList();
     } else if (verb == u"STOR") {
-        if (requireLogin() && requireWrite())
+        if (requireLogin() && requireWrite() && takeDataConnection(line))
             handleStor(argument);
     } else if (verb == u"ALLO") {
         // Cameras send ALLO before each upload and give up on anything but
@@ -316,6 +332,7 @@ void FtpSession::handlePass(const QString& argument)
             return;
         }
         m_isAuthenticated = true;
+        m_loginDeadline.stop();
         sendReply(230, QStringLiteral("Anonymous login successful"));
         return;
     }
@@ -327,6 +344,7 @@ void FtpSession::handlePass(const QString& argument)
     }
     if (!m_pendingUsername.isEmpty() && m_pendingUsername == access.username && argument == access.password) {
         m_isAuthenticated = true;
+        m_loginDeadline.stop();
         sendReply(230, QStringLiteral("Login successful"));
         return;
     }
@@ -337,13 +355,31 @@ void FtpSession::rejectLogin()
 {
     // Guessing the six-digit default must take hours, not seconds.
     ++m_failedLogins;
-    m_loginDelay.start(m_options.loginFailureDelay);
+    m_loginDelay.start(m_options.limits.loginFailureDelay);
+}
+
+void FtpSession::restartIdleTimer()
+{
+    if (!m_closed)
+        m_idleTimer.start(m_options.limits.idleTimeout);
+}
+
+void FtpSession::onTimeLimit()
+{
+    // A long upload sends no command, nor a session waiting for its data
+    // connection (which has its own limit); only a session doing nothing is idle.
+    if (m_isAuthenticated && (isTransferring() || !m_awaitingData.isEmpty())) {
+        restartIdleTimer();
+        return;
+    }
+    sendReply(421, QStringLiteral("Timeout."));
+    stop();
 }
 
 void FtpSession::onLoginDelayElapsed()
 {
     sendReply(530, QStringLiteral("Login incorrect"));
-    if (m_failedLogins >= m_options.maxFailedLogins) {
+    if (m_failedLogins >= m_options.limits.maxFailedLogins) {
         stop();
         return;
     }
@@ -377,6 +413,7 @@ void FtpSession::setupPassiveMode()
         return;
     }
     m_dataListener = listener;
+    m_dataConnectTimer.start(m_options.limits.dataConnectTimeout);
     connect(listener, &FtpPassiveListener::connectionArrived, this, &FtpSession::acceptDataConnection);
     connect(listener, &QTcpServer::acceptError, this, [this, listener] {
         if (m_dataListener != listener)
@@ -399,7 +436,29 @@ void FtpSession::acceptDataConnection(int fd)
         return;
     }
     cancelTransfer();
+    m_dataConnectTimer.stop();
     m_dataConnection = new FtpDataConnection(fd, this);
+    if (m_awaitingData.isEmpty())
+        return;
+    // On the next turn: the listener is still inside its accept here.
+    QMetaObject::invokeMethod(this, [this] {
+        if (m_closed || m_awaitingData.isEmpty())
+            return;
+        handleCommand(std::exchange(m_awaitingData, QString()));
+        receiveCommand();
+    }, Qt::QueuedConnection);
+}
+
+void FtpSession::onDataConnectTimeout()
+{
+    // A port nobody came to is not left open for anyone who finds it later.
+    delete m_dataListener;
+    m_dataListener = nullptr;
+    if (m_awaitingData.isEmpty())
+        return;
+    m_awaitingData.clear();
+    sendReply(425, QStringLiteral("Can't open data connection"));
+    receiveCommand();
 }
 
 void FtpSession::dropDataConnection()
@@ -425,14 +484,23 @@ void FtpSession::cancelTransfer()
     dropDataConnection();
 }
 
-bool FtpSession::takeDataConnection()
+bool FtpSession::takeDataConnection(const QString& command)
 {
     // A client connects to the passive port and sends its command right away;
     // the connection may still wait in the backlog behind the command, and it
     // replaces an older one (left open by a refused STOR), so take it now.
     if (m_dataListener)
         m_dataListener->waitForNewConnection(0);
-    return m_dataConnection != nullptr;
+    if (m_dataConnection)
+        return true;
+    if (!m_dataListener || !m_dataConnectTimer.isActive()) {
+        sendReply(425, QStringLiteral("Use PASV first"));
+        return false;
+    }
+    // Some clients send the command first and connect after; it runs when
+    // they do, and no other command is read meanwhile.
+    m_awaitingData = command;
+    return false;
 }
 
 bool FtpSession::dataConnectionBusy()
@@ -447,10 +515,6 @@ bool FtpSession::dataConnectionBusy()
 
 void FtpSession::handleList()
 {
-    if (!takeDataConnection()) {
-        sendReply(425, QStringLiteral("Use PASV first"));
-        return;
-    }
     if (dataConnectionBusy())
         return;
     sendReply(150, QStringLiteral("Opening data connection"));
@@ -462,6 +526,8 @@ void FtpSession::handleList()
     const QStringList names =
         root.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
     for (const QString& name : names) {
+        if (FtpUpload::isTemporaryName(name))
+            continue;
         const bool isFolder = QFileInfo(root.filePath(name)).isDir();
         listing += (isFolder ? "d" : "-");
         listing += "rwxr-xr-x 1 owner group 0 Jan 01 00:00 ";
@@ -476,6 +542,7 @@ void FtpSession::handleList()
             return;
         m_listing = false;
         dropDataConnection();
+        restartIdleTimer();
         // A listing that did not arrive whole is not reported as complete.
         if (ok)
             sendReply(226, QStringLiteral("Transfer complete"));
@@ -487,10 +554,6 @@ void FtpSession::handleList()
 
 void FtpSession::handleStor(const QString& filename)
 {
-    if (!takeDataConnection()) {
-        sendReply(425, QStringLiteral("Use PASV first"));
-        return;
-    }
     if (dataConnectionBusy())
         return;
     // Folder parts a camera sends are dropped: everything lands in the root.
@@ -513,7 +576,7 @@ void FtpSession::handleStor(const QString& filename)
     }
 
     int error = 0;
-    std::unique_ptr<FtpUpload> upload = FtpUpload::create(QDir(m_options.rootDirectory).filePath(name), &error);
+    std::unique_ptr<FtpUpload> upload = FtpUpload::create(m_options.rootDirectory, name, &error);
     if (!upload) {
         if (error == EEXIST) {
             sendReply(550, QStringLiteral("File exists"));
@@ -543,10 +606,12 @@ void FtpSession::finishUpload(FtpDataConnection::End end, bool reply)
     dropDataConnection();
     if (!upload)
         return;
+    restartIdleTimer();
     int code = 226;
     if (end == FtpDataConnection::End::Complete) {
+        // A name someone outside the server took meanwhile is not replaced.
         if (!upload->commit())
-            code = localFailureCode(upload->error());
+            code = upload->error() == EEXIST ? 550 : localFailureCode(upload->error());
     } else {
         code = end == FtpDataConnection::End::ConnectionLost ? 426 : localFailureCode(upload->error());
         upload->discard();

@@ -23,13 +23,6 @@ class FtpSession : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr qsizetype kMaxLineBytes = 4096;
-    static constexpr int kMaxNameBytes = 255;
-    // Silence on the control connection after which the peer is probed.
-    static constexpr int kKeepAliveIdleSeconds = 60;
-    // Unsent replies after which no further command is read.
-    static constexpr qint64 kMaxPendingReplyBytes = 64 * 1024;
-
     FtpSession(QTcpSocket* connection, const FtpSessionOptions& options, QObject* parent = nullptr);
     ~FtpSession() override;
 
@@ -56,10 +49,16 @@ private:
     void handlePass(const QString& argument);
     void rejectLogin();
     void onLoginDelayElapsed();
+    void onTimeLimit();
+    void restartIdleTimer();
+    bool isTransferring() const { return m_upload || m_listing; }
 
     void setupPassiveMode();
     void acceptDataConnection(int fd);
-    bool takeDataConnection();
+    // True when the command can run now; false when it was answered, or
+    // when it waits for the client to connect to the passive port.
+    bool takeDataConnection(const QString& command);
+    void onDataConnectTimeout();
     bool dataConnectionBusy();
     void handleList();
     void handleStor(const QString& filename);
@@ -83,5 +82,10 @@ private:
     bool m_listing = false;
     std::unique_ptr<FtpUpload> m_upload;
     QTimer m_loginDelay;
+    QTimer m_loginDeadline;
+    QTimer m_idleTimer;
+    QTimer m_dataConnectTimer;
+    // A transfer command sent before its data connection arrived.
+    QString m_awaitingData;
     int m_failedLogins = 0;
 };

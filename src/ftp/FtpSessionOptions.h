@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ftp/FtpAccess.h"
+#include "ftp/FtpLimits.h"
 
 #include <QString>
 
@@ -18,6 +19,5 @@ struct FtpSessionOptions
     // The address a passive reply names when the control connection came
     // over IPv6 and gives none a camera can use.
     std::function<QString()> localAddress;
-    std::chrono::milliseconds loginFailureDelay{1000};
-    int maxFailedLogins = 10;
+    FtpLimits limits;
 };

@@ -291,9 +291,11 @@ QWidget* FtpTransferView::makePermissionBlock(const QString& title, const char* 
         // '&' in a stored word must not turn into a mnemonic.
         chooser->setText(QString(permissionLabel(stored(key, whenAbsent))).replace(u'&', QStringLiteral("&&")) + "  "
                          + chevron);
+        // Locked while the server runs, and looking it, like the fields.
         chooser->setStyleSheet(QStringLiteral("QToolButton { color: %1; border: none; text-align: left; }"
+                                              " QToolButton:disabled { color: %2; }"
                                               " QToolButton::menu-indicator { image: none; }")
-                                   .arg(primary(0.9).name(QColor::HexArgb)));
+                                   .arg(primary(0.9).name(QColor::HexArgb), primary(0.45).name(QColor::HexArgb)));
     };
     show();
     connect(&UserDefaults::standard(), &UserDefaults::changed, chooser, [show, key](const QString& changed) {
@@ -325,16 +327,20 @@ QWidget* FtpTransferView::makeGuideCard()
         return label;
     };
     layout->addWidget(new ThemedLabel(QStringLiteral("使用说明"), Fonts::system(13, QFont::DemiBold), &AppTheme::textGold, card));
-    auto* tutorials = new QHBoxLayout;
-    tutorials->setSpacing(6);
-    tutorials->addWidget(text(QStringLiteral("视频使用教程：")));
-    // No tutorial pages are published yet; the buttons open nothing until they are.
+    // No tutorial pages are published yet: a button shows only once its page exists.
     const QList<std::pair<QString, QString>> links{{QStringLiteral("索尼相机连接教程"), QString()},
                                                    {QStringLiteral("佳能相机连接教程"), QString()}};
-    for (int i = 0; i < links.size(); ++i) {
-        if (i > 0)
+    auto* tutorials = new QHBoxLayout;
+    tutorials->setSpacing(6);
+    int shown = 0;
+    for (const auto& [title, address] : links) {
+        if (address.isEmpty())
+            continue;
+        if (shown++ == 0)
+            tutorials->addWidget(text(QStringLiteral("视频使用教程：")));
+        else
             tutorials->addWidget(new ThemedLabel(QStringLiteral("丨"), Fonts::system(12), [] { return primary(0.35); }, card));
-        auto* link = new QPushButton(links[i].first, card);
+        auto* link = new QPushButton(title, card);
         link->setFlat(true);
         link->setCursor(Qt::PointingHandCursor);
         link->setFont(Fonts::system(13, QFont::Medium));
@@ -344,12 +350,14 @@ QWidget* FtpTransferView::makeGuideCard()
         };
         restyle();
         connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, link, restyle);
-        const QString address = links[i].second;
         connect(link, &QPushButton::clicked, link, [address] { openTutorial(address); });
         tutorials->addWidget(link);
     }
     tutorials->addStretch(1);
-    layout->addLayout(tutorials);
+    if (shown > 0)
+        layout->addLayout(tutorials);
+    else
+        delete tutorials;
     for (const QString& note : {
              QStringLiteral("1. 相机与电脑连接同一个WiFi（推荐连接5GHz频段，传输速度更快）。"),
              QStringLiteral("2. 在相机FTP功能里填写电脑IP地址、端口、用户名和密码，即可连接并浏览、上传素材。"),
@@ -379,7 +387,8 @@ void FtpTransferView::refresh()
         style->setEnabledLook(!running);
     for (QWidget* w : std::as_const(m_locked))
         w->setEnabled(!busy);
-    m_localIP->setText(m_controller->server()->localIP());
+    // Before a start, the address the start will announce.
+    m_localIP->setText(running ? m_controller->server()->localIP() : FtpServer::getLocalIP());
     m_dot->setStyleSheet(QStringLiteral("background: %1; border-radius: 5px;")
                              .arg((running ? SystemColors::green() : SystemColors::red()).name()));
     m_status->setText(m_controller->statusText());

@@ -4,39 +4,54 @@
 
 #include <memory>
 
-// One file being received. It is created exclusively (an existing name, a
-// dangling symlink or a file another session is writing all refuse it), written
-// as bytes arrive, and removed again unless the transfer ends cleanly: a camera
-// retries a failed upload, and a truncated file under the same name would make
-// that retry fail.
+// One file being received. The bytes go to a hidden temporary file of the
+// server's own naming in the same folder; only when the whole file has arrived
+// is it synced and given its final name, never replacing anything. So a
+// transfer cut short (a reset, a refusal, a crash or a power loss) leaves
+// nothing under the name a camera's retry needs. A name that exists, or that
+// another session is receiving, is refused up front.
 class FtpUpload
 {
 public:
     // Null on failure, with the errno in `error` (EEXIST when the name is taken).
-    static std::unique_ptr<FtpUpload> create(const QString& path, int* error);
+    static std::unique_ptr<FtpUpload> create(const QString& folder, const QString& name, int* error);
     ~FtpUpload();
 
     FtpUpload(const FtpUpload&) = delete;
     FtpUpload& operator=(const FtpUpload&) = delete;
 
     bool write(const char* data, qsizetype size);
-    // Closes the file and keeps it; false (file removed) when the close failed.
+    // Syncs the file and gives it its final name; false (nothing left behind)
+    // when that failed, with EEXIST when the name was taken meanwhile.
     bool commit();
-    // Closes and removes the file.
+    // Closes and removes the temporary file.
     void discard();
 
     QString path() const { return m_path; }
+    QString temporaryPath() const { return m_temporaryPath; }
     qint64 bytesWritten() const { return m_written; }
     int error() const { return m_error; }
 
+    // Uploads of this process being received right now.
+    static int inProgress();
+
     // Errors that mean "no room left" rather than a fault of the folder.
     static bool isOutOfSpace(int error);
+    // Whether `name` is of the temporary files' pattern; such names are never
+    // listed nor accepted from a client.
+    static bool isTemporaryName(const QString& name);
+    // Removes the temporary files in `folder` that no transfer holds (those a
+    // crash left behind); returns how many went.
+    static int removeLeftovers(const QString& folder);
 
 private:
-    FtpUpload(int fd, QString path);
+    FtpUpload(int fd, QString temporaryPath, QString path);
+    void release();
 
     int m_fd = -1;
+    QString m_temporaryPath;
     QString m_path;
     qint64 m_written = 0;
     int m_error = 0;
+    bool m_reserved = true;
 };

@@ -1,5 +1,6 @@
 #include "SafeFileTransfer.h"
 
+#include "platform/FileNaming.h"
 #include "platform/Paths.h"
 
 #include <QFile>
@@ -135,25 +136,10 @@ QByteArray tempName(const QByteArray& dir)
         + QByteArray::number(QRandomGenerator::global()->generate64(), 16) + SafeFileTransfer::kTempSuffix;
 }
 
-// Takes the final name only if it is still free. Falls back to link+unlink on
-// file systems without RENAME_NOREPLACE, and to an existence check where even
-// hard links are missing (FAT/exFAT drives).
+// Takes the final name only if it is still free.
 int publish(const QByteArray& temp, const QByteArray& final)
 {
-    if (::renameat2(AT_FDCWD, temp.constData(), AT_FDCWD, final.constData(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-        return errno;
-    if (::link(temp.constData(), final.constData()) == 0) {
-        ::unlink(temp.constData());
-        return 0;
-    }
-    if (errno == EEXIST)
-        return EEXIST;
-    struct stat st;
-    if (::lstat(final.constData(), &st) == 0)
-        return EEXIST;
-    return ::rename(temp.constData(), final.constData()) == 0 ? 0 : errno;
+    return FileNaming::renameNoReplace(temp, final);
 }
 
 // Publishes a finished temporary file, removing it when the name is gone.

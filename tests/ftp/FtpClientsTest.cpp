@@ -1,36 +1,8 @@
 #include "FtpTestSupport.h"
 
-#include <QProcess>
-
 using namespace FtpTest;
 
 namespace {
-
-struct ProcessResult
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-ProcessResult run(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000)) {
-        process.kill();
-        process.waitForFinished();
-    }
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-            process.readAllStandardOutput(), process.readAllStandardError()};
-}
-
-// Curl logged in with the default account; `url` follows the server's root.
-ProcessResult curl(const Server& s, const QStringList& arguments, const QString& url = {})
-{
-    return run("curl", QStringList{"-sS", "--max-time", "50", "--user", "482917:482917"} + arguments
-                           << QStringLiteral("ftp://127.0.0.1:%1/%2").arg(s.port()).arg(url));
-}
 
 // Writes `count` files of random bytes into `dir` and returns their names.
 QStringList makeFiles(const QString& dir, const QString& prefix, int count, qsizetype size)
@@ -114,24 +86,24 @@ TEST(FtpClients, CurlUploadsTwentyFilesInARowAndGetsARefusalForAVideo)
     for (const QString& name : names)
         args << "-T" << source.filePath(name) << QStringLiteral("ftp://127.0.0.1:%1/").arg(s.port());
     args.removeLast();
-    const ProcessResult r = curl(s, args);
+    const ProcessResult r = curl(s.port(), args);
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     expectSameFiles(source.path(), s.root(), names);
     EXPECT_EQ(s.entries().size(), 20);
 
     // Curl's own listing reads the same lines.
-    const ProcessResult list = curl(s, {});
+    const ProcessResult list = curl(s.port(), {});
     ASSERT_EQ(list.exitCode, 0) << list.err.toStdString();
     EXPECT_EQ(list.out.count("-rwxr-xr-x 1 owner group 0 Jan 01 00:00 curl_"), 20);
 
     // A second upload of a name that exists fails and leaves the file alone.
-    EXPECT_NE(curl(s, {"-T", source.filePath(names[0])}, names[1]).exitCode, 0);
+    EXPECT_NE(curl(s.port(), {"-T", source.filePath(names[0])}, names[1]).exitCode, 0);
     expectSameFiles(source.path(), s.root(), names);
 
     // A refused video gets a final reply instead of leaving curl waiting for one.
     setPref("ftpAllowVideo", false);
     ASSERT_TRUE(writeFile(source.filePath("clip.mp4"), QByteArray(64 * 1024, 'v')));
-    const ProcessResult video = curl(s, {"--max-time", "20", "-T", source.filePath("clip.mp4")});
+    const ProcessResult video = curl(s.port(), {"--max-time", "20", "-T", source.filePath("clip.mp4")});
     EXPECT_NE(video.exitCode, 0);
     EXPECT_NE(video.exitCode, 28) << "curl timed out";
     EXPECT_FALSE(QFile::exists(s.path("clip.mp4")));

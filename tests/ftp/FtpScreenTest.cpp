@@ -1,4 +1,5 @@
 #include "FtpTestSupport.h"
+#include "UserInput.h"
 
 #include "ftp/FtpBigButton.h"
 #include "ftp/FtpServerController.h"
@@ -10,11 +11,32 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QToolButton>
 
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 using namespace FtpTest;
+
+namespace {
+// Drops or restores the calling thread's right to listen on ports below 1024.
+bool setBindPrivilege(bool on)
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    if (::syscall(SYS_capget, &header, data) != 0)
+        return false;
+    const quint32 bit = 1u << CAP_NET_BIND_SERVICE;
+    if (!(data[0].permitted & bit))
+        return true; // never had it
+    data[0].effective = on ? (data[0].effective | bit) : (data[0].effective & ~bit);
+    return ::syscall(SYS_capset, &header, data) == 0;
+}
+}
 
 namespace {
 // A fresh store, a controller and its page, with the folder dialog scripted.
@@ -37,7 +59,7 @@ protected:
     void start()
     {
         QSignalSpy finished(&controller, &FtpServerController::startFinished);
-        QTest::mouseClick(child<QWidget>("ftpStartButton"), Qt::LeftButton);
+        UserInput::click(child<QWidget>("ftpStartButton"));
         if (controller.isStarting())
             finished.wait(5000);
     }
@@ -59,7 +81,12 @@ TEST_F(FtpScreenTest, AFreshStoreShowsTheDefaults)
     EXPECT_TRUE(child<QToolButton>("ftpAnonPermMenu")->text().startsWith("禁用"));
     EXPECT_EQ(child<ElidedLabel>("ftpRootPath")->text(), "未选择文件夹");
     EXPECT_EQ(child<QLabel>("ftpStatus")->text(), "服务器已关闭");
-    EXPECT_EQ(child<QLabel>("ftpLocalIP")->text(), "0.0.0.0");
+    // The address a start will announce, never the "any" address.
+    EXPECT_EQ(child<QLabel>("ftpLocalIP")->text(), FtpServer::getLocalIP());
+    EXPECT_NE(child<QLabel>("ftpLocalIP")->text(), "0.0.0.0");
+    // Tutorial buttons with no page to open are not offered.
+    for (QPushButton* button : view->findChildren<QPushButton*>())
+        EXPECT_FALSE(button->isVisible() && button->text().contains("教程")) << button->text().toStdString();
     EXPECT_EQ(notice(), "");
     EXPECT_TRUE(UserDefaults::standard().dictionaryRepresentation().isEmpty());
 }
@@ -89,7 +116,7 @@ TEST_F(FtpScreenTest, StartChecksRunInOrderAndEachGivesOneNotice)
             UserDefaults::standard().remove(key);
     }
     chosen = root();
-    QTest::mouseClick(child<QWidget>("ftpRootButton"), Qt::LeftButton);
+    UserInput::click(child<QWidget>("ftpRootButton"));
     EXPECT_EQ(notice(), "") << "a folder choice clears the notice";
     EXPECT_EQ(UserDefaults::standard().string("ftpRootPath"), root());
 
@@ -111,8 +138,11 @@ TEST_F(FtpScreenTest, ARunningServerLocksTheControlsAndTakesAnFtplibUpload)
     const quint16 port = probe.serverPort();
     probe.close();
     UserDefaults::standard().set("ftpPort", QString::number(port));
+    QToolButton* permission = child<QToolButton>("ftpUserPermMenu");
+    const QImage unlocked = permission->grab().toImage();
     start();
     ASSERT_TRUE(controller.isRunning()) << notice().toStdString();
+    EXPECT_NE(permission->grab().toImage(), unlocked) << "a locked menu looks locked";
     EXPECT_EQ(child<QLabel>("ftpStatus")->text(), "服务器正在运行");
     EXPECT_FALSE(child<QLineEdit>("ftpPortField")->isEnabled());
     EXPECT_FALSE(child<QToolButton>("ftpUserPermMenu")->isEnabled());
@@ -127,10 +157,24 @@ TEST_F(FtpScreenTest, ARunningServerLocksTheControlsAndTakesAnFtplibUpload)
     EXPECT_EQ(ftp.exitCode(), 0) << ftp.readAllStandardError().toStdString();
     EXPECT_EQ(readFile(root() + "/a.jpg"), "photo");
 
-    QTest::mouseClick(child<QWidget>("ftpStopButton"), Qt::LeftButton);
+    UserInput::click(child<QWidget>("ftpStopButton"));
     EXPECT_FALSE(controller.isRunning());
     EXPECT_EQ(child<QLabel>("ftpStatus")->text(), "服务器已关闭");
     EXPECT_TRUE(child<QLineEdit>("ftpPortField")->isEnabled());
+}
+
+TEST_F(FtpScreenTest, APortThatNeedsPrivilegesSaysSo)
+{
+    UserDefaults::standard().set("ftpRootPath", root());
+    UserDefaults::standard().set("ftpPort", "21");
+    // Root may bind any port: the start is made without that privilege (the
+    // server's thread, made by this start, inherits this thread's set).
+    ASSERT_TRUE(setBindPrivilege(false));
+    start();
+    ASSERT_TRUE(setBindPrivilege(true));
+    if (controller.isRunning())
+        GTEST_SKIP() << "this system lets anyone listen on port 21";
+    EXPECT_EQ(notice(), "端口 21 需要管理员权限（1024 以下的端口受系统保护），请改用 1024 以上的端口，如 2121");
 }
 
 TEST(FtpAllo, IsAcceptedAsANoOpBeforeAnUpload)

@@ -4,12 +4,14 @@
 // line-oriented client for driving it byte by byte.
 
 #include "ftp/FtpServer.h"
+#include "ftp/FtpUpload.h"
 #include "platform/UserDefaults.h"
 
 #include <gtest/gtest.h>
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QProcess>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -59,6 +61,16 @@ inline void setPref(const char* key, const QVariant& value)
     UserDefaults::standard().set(QLatin1String(key), value);
 }
 
+// Bytes received so far into hidden temporary files in `folder`.
+inline qint64 bytesReceived(const QString& folder)
+{
+    qint64 total = 0;
+    const QFileInfoList files = QDir(folder).entryInfoList(QDir::Files | QDir::Hidden);
+    for (const QFileInfo& file : files)
+        total += FtpUpload::isTemporaryName(file.fileName()) ? file.size() : 0;
+    return total;
+}
+
 inline bool closed(QTcpSocket& socket)
 {
     return socket.state() == QAbstractSocket::UnconnectedState || socket.waitForDisconnected(kWaitMs)
@@ -89,15 +101,56 @@ inline QByteArray readAll(QTcpSocket& socket)
     return all + socket.readAll();
 }
 
+struct ProcessResult
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+inline ProcessResult run(const QString& program, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    if (!process.waitForFinished(60000)) {
+        process.kill();
+        process.waitForFinished();
+    }
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+            process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+inline QStringList curlArguments(quint16 port, const QStringList& arguments, const QString& url = {})
+{
+    return QStringList{"-sS", "--max-time", "50", "--user", "482917:482917"} + arguments
+           << QStringLiteral("ftp://127.0.0.1:%1/%2").arg(port).arg(url);
+}
+
+// Curl logged in with the default account; `url` follows the server's root.
+inline ProcessResult curl(quint16 port, const QStringList& arguments, const QString& url = {})
+{
+    return run("curl", curlArguments(port, arguments, url));
+}
+
 // The server under test, started on port 0 serving the folder "root" in a
 // fresh temporary folder, where nothing else is unless a test puts it there.
 struct Server
 {
     explicit Server(std::chrono::milliseconds loginDelay = std::chrono::milliseconds(20))
+        : Server(withLoginDelay(loginDelay))
+    {
+    }
+    explicit Server(const FtpLimits& limits)
     {
         QDir(base.path()).mkdir("root");
-        server.setLoginFailureDelay(loginDelay);
+        server.setLimits(limits);
         server.start(0, root());
+    }
+    static FtpLimits withLoginDelay(std::chrono::milliseconds delay)
+    {
+        FtpLimits limits;
+        limits.loginFailureDelay = delay;
+        return limits;
     }
     quint16 port() const { return server.serverPort(); }
     QString root() const { return base.filePath("root"); }
@@ -180,14 +233,17 @@ struct Client
     }
 
     // STOR `name` and send `bytes` without ending the stream; the open data
-    // connection once the server has written them.
+    // connection once the server has written them (to its temporary file:
+    // nothing is under the final name yet).
     std::unique_ptr<QTcpSocket> startUpload(const QString& file, const QByteArray& bytes)
     {
         auto data = openData();
         if (!data || command("STOR " + QFileInfo(file).fileName()) != kUploading)
             return nullptr;
         writeAll(*data, bytes);
-        const bool written = QTest::qWaitFor([&] { return QFileInfo(file).size() == bytes.size(); }, kWaitMs);
+        const QString folder = QFileInfo(file).path();
+        const bool written = QTest::qWaitFor(
+            [&] { return bytesReceived(folder) == bytes.size() && !QFileInfo::exists(file); }, kWaitMs);
         return written ? std::move(data) : nullptr;
     }
 

@@ -1,0 +1,203 @@
+#include "FtpTestSupport.h"
+
+#include <QProcess>
+
+using namespace FtpTest;
+using namespace std::chrono_literals;
+
+namespace {
+
+const char* const kFtplibCamera = R"PY(
+import ftplib, io, sys
+ftp = ftplib.FTP()
+ftp.connect('127.0.0.1', int(sys.argv[1]), timeout=20)
+ftp.login('482917', '482917')
+print(ftp.storbinary('STOR ' + sys.argv[2], io.BytesIO(sys.argv[3].encode())))
+ftp.quit()
+)PY";
+
+ProcessResult ftplibUpload(quint16 port, const QString& name, const QString& text)
+{
+    return run("python3", {"-c", kFtplibCamera, QString::number(port), name, text});
+}
+
+// The server in a process of its own, which the test can kill with SIGKILL.
+struct ChildServer
+{
+    explicit ChildServer(const QString& root)
+    {
+        process.start(QStringLiteral(FTP_CHILD_SERVER), {root});
+        // Log lines may come first; the port is the line that is a number.
+        while (port == 0 && (process.canReadLine() || process.waitForReadyRead(kWaitMs))) {
+            const QByteArray line = process.readLine().trimmed();
+            output += line + '\n';
+            port = quint16(line.toUInt());
+        }
+    }
+    ~ChildServer()
+    {
+        process.kill();
+        process.waitForFinished();
+    }
+    QProcess process;
+    QByteArray output;
+    quint16 port = 0;
+};
+
+FtpLimits shortLimits()
+{
+    FtpLimits limits = Server::withLoginDelay(20ms);
+    limits.loginTimeout = 600ms;
+    limits.idleTimeout = 600ms;
+    limits.dataConnectTimeout = 400ms;
+    return limits;
+}
+
+}
+
+TEST(FtpFaults, ServerKilledMidUploadLeavesNoFinalFileAndTheRetrySucceeds)
+{
+    QTemporaryDir base;
+    const QString root = base.filePath("root");
+    ASSERT_TRUE(QDir().mkpath(root));
+    const QString source = base.filePath("DSC_0001.JPG");
+    const QByteArray photo = randomBytes(16 * 1024 * 1024, 7);
+    ASSERT_TRUE(writeFile(source, photo));
+
+    auto server = std::make_unique<ChildServer>(root);
+    ASSERT_NE(server->port, 0) << server->output.toStdString() << server->process.readAllStandardError().toStdString();
+    QProcess camera;
+    camera.start("curl", curlArguments(server->port, {"--limit-rate", "4M", "-T", source}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bytesReceived(root) > 1024 * 1024; }, 20000));
+    ::kill(pid_t(server->process.processId()), SIGKILL);
+    server->process.waitForFinished();
+    ASSERT_TRUE(camera.waitForFinished(20000));
+    EXPECT_NE(camera.exitCode(), 0);
+
+    // Only the hidden partial file is left, under no name a camera sees.
+    QStringList left = QDir(root).entryList(QDir::Files | QDir::Hidden);
+    ASSERT_EQ(left.size(), 1);
+    EXPECT_TRUE(FtpUpload::isTemporaryName(left.first())) << left.first().toStdString();
+    ASSERT_TRUE(writeFile(root + "/.tessary-ftp-mine.part", "not the server's")); // not its pattern
+    ASSERT_TRUE(writeFile(root + "/kept.jpg", "a user's"));
+
+    // The next start removes it, and the camera's retry goes through.
+    server = std::make_unique<ChildServer>(root);
+    ASSERT_NE(server->port, 0);
+    left = QDir(root).entryList(QDir::Files | QDir::Hidden);
+    left.sort();
+    EXPECT_EQ(left, QStringList({".tessary-ftp-mine.part", "kept.jpg"}));
+    const ProcessResult retry = curl(server->port, {"-T", source});
+    ASSERT_EQ(retry.exitCode, 0) << retry.err.toStdString();
+    EXPECT_EQ(readFile(root + "/DSC_0001.JPG"), photo);
+}
+
+TEST(FtpFaults, PartialUploadsAreHiddenAndNeverTakeAName)
+{
+    Server s;
+    Client c(s.port(), true);
+    ASSERT_TRUE(writeFile(s.path("held.jpg"), "first"));
+    auto data = c.startUpload(s.path("a.jpg"), "partial");
+    ASSERT_TRUE(data);
+    ASSERT_EQ(s.entries().size(), 2);
+
+    // Neither listing shows the partial file, nor can a client use its pattern.
+    Client other(s.port(), true);
+    for (const char* verb : {"LIST", "NLST"}) {
+        auto list = other.openData();
+        ASSERT_TRUE(list);
+        EXPECT_EQ(other.command(verb), "150 Opening data connection");
+        EXPECT_EQ(QString::fromUtf8(readAll(*list)).count("\r\n"), 1) << verb;
+        EXPECT_EQ(other.reply(), kComplete);
+    }
+    const QString hidden = s.entries().filter(QRegularExpression("^\\.tessary-ftp-")).value(0);
+    ASSERT_FALSE(hidden.isEmpty());
+    EXPECT_EQ(other.upload(hidden, "x"), "553 File name not allowed");
+    // The name being received is taken for everyone else.
+    EXPECT_EQ(other.upload("a.jpg", "other"), "550 File exists");
+
+    // A name that appears from outside while the bytes arrive is not replaced.
+    ASSERT_TRUE(writeFile(s.path("a.jpg"), "from outside"));
+    data->disconnectFromHost();
+    EXPECT_EQ(c.reply(), "550 File exists");
+    EXPECT_EQ(readFile(s.path("a.jpg")), "from outside");
+    EXPECT_EQ(s.entries(), QStringList({"a.jpg", "held.jpg"}));
+}
+
+TEST(FtpFaults, SilentAndIdlePeersAreClosedWithTimeout)
+{
+    Server s(shortLimits());
+    std::vector<std::unique_ptr<QTcpSocket>> silent;
+    for (int i = 0; i < 32; ++i) {
+        silent.push_back(std::make_unique<QTcpSocket>());
+        silent.back()->connectToHost(QHostAddress::LocalHost, s.port());
+        ASSERT_TRUE(silent.back()->waitForConnected(kWaitMs));
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return s.server.sessionCount() == 32; }, kWaitMs));
+    Client turnedAway(s.port());
+    EXPECT_EQ(turnedAway.reply(), "421 Too many connections");
+
+    for (auto& socket : silent)
+        EXPECT_EQ(readAll(*socket), "220 FTP Server Ready\r\n421 Timeout.\r\n");
+    // A camera that comes after the limit logs in and uploads.
+    const ProcessResult camera = ftplibUpload(s.port(), "after.jpg", "photo");
+    ASSERT_EQ(camera.exitCode, 0) << camera.err.toStdString();
+    EXPECT_EQ(camera.out, "226 Transfer complete\n");
+    EXPECT_EQ(readFile(s.path("after.jpg")), "photo");
+
+    // Talking without logging in does not hold a place either.
+    Client chatty(s.port());
+    QStringList heard{chatty.reply()};
+    for (int i = 0; i < 10 && heard.last() != "421 Timeout."; ++i) {
+        QTest::qWait(150);
+        heard << chatty.command("NOOP");
+    }
+    EXPECT_EQ(heard.last(), "421 Timeout.") << heard.join(" | ").toStdString();
+
+    // Logged in: a command keeps the session, silence ends it, an upload
+    // longer than the limit does not.
+    Client idle(s.port(), true);
+    QTest::qWait(400);
+    EXPECT_EQ(idle.command("NOOP"), "200 NOOP OK");
+    auto data = idle.startUpload(s.path("slow.jpg"), "part one,");
+    ASSERT_TRUE(data);
+    QTest::qWait(1000);
+    writeAll(*data, " part two");
+    data->disconnectFromHost();
+    EXPECT_EQ(idle.reply(), kComplete);
+    EXPECT_EQ(readFile(s.path("slow.jpg")), "part one, part two");
+    EXPECT_EQ(idle.reply(), "421 Timeout.");
+    EXPECT_TRUE(idle.waitClosed());
+}
+
+TEST(FtpFaults, PassivePortNobodyConnectsToIsClosedAndTheTransferGets425)
+{
+    Server s(shortLimits());
+    Client c(s.port(), true);
+
+    // A command sent before the data connection waits for it...
+    quint16 port = c.pasv();
+    ASSERT_NE(port, 0);
+    c.send("STOR late.jpg\r\n");
+    QTest::qWait(100);
+    QTcpSocket data;
+    data.connectToHost(QHostAddress::LocalHost, port);
+    ASSERT_TRUE(data.waitForConnected(kWaitMs));
+    EXPECT_EQ(c.reply(), kUploading);
+    writeAll(data, "late");
+    data.disconnectFromHost();
+    EXPECT_EQ(c.reply(), kComplete);
+    EXPECT_EQ(readFile(s.path("late.jpg")), "late");
+
+    // ...but not past the limit, and then the port is gone.
+    port = c.pasv();
+    ASSERT_NE(port, 0);
+    c.send("STOR never.jpg\r\n");
+    EXPECT_EQ(c.reply(), "425 Can't open data connection");
+    QTcpSocket tooLate;
+    tooLate.connectToHost(QHostAddress::LocalHost, port);
+    EXPECT_FALSE(tooLate.waitForConnected(1000));
+    EXPECT_EQ(c.command("STOR never.jpg"), "425 Use PASV first");
+    EXPECT_EQ(c.command("NOOP"), "200 NOOP OK");
+    EXPECT_FALSE(QFile::exists(s.path("never.jpg")));
+}
