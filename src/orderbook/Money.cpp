@@ -70,6 +70,31 @@ std::optional<double> parseAmount(const QString& text)
     return value == 0 ? 0.0 : value;
 }
 
+TypedAmount readTyped(const QString& text)
+{
+    if (text.isEmpty())
+        return {};
+    const auto value = parseAmount(text);
+    if (!value)
+        return {0, QStringLiteral("「%1」不是有效金额，请只填写数字，如 3999 或 3999.5（不要逗号、空格或全角数字）").arg(text)};
+    if (std::fabs(*value) > kMaxTypedAmount)
+        return {0, QStringLiteral("金额不能超过 ¥99,999,999.99")};
+    return {*value, {}};
+}
+
+QString editText(double amount)
+{
+    if (!std::isfinite(amount))
+        return QStringLiteral("0.0");
+    // Fixed notation with no precision is the shortest round trip without an exponent.
+    char buffer[400];
+    const auto r = std::to_chars(buffer, buffer + sizeof buffer, amount == 0 ? 0.0 : amount, std::chars_format::fixed);
+    QString text = QString::fromLatin1(buffer, r.ec == std::errc() ? int(r.ptr - buffer) : 0);
+    if (!text.contains(QLatin1Char('.')))
+        text += QStringLiteral(".0");
+    return text;
+}
+
 QString wholeYuan(double amount)
 {
     if (!std::isfinite(amount))
@@ -115,6 +140,9 @@ QString centsYuanText(qint64 cents)
 
 int compareCents(double a, double b)
 {
+    constexpr double centRange = 9.0e16; // yuan whose cents fit 64 bits
+    if (std::fabs(a) >= centRange || std::fabs(b) >= centRange)
+        return a < b ? -1 : (a > b ? 1 : 0);
     const qint64 ca = cents(a);
     const qint64 cb = cents(b);
     return ca < cb ? -1 : (ca > cb ? 1 : 0);

@@ -14,6 +14,25 @@ namespace Money {
 // nan; a result that is not finite does not read either.
 std::optional<double> parseAmount(const QString& text);
 
+// The largest amount a user may type: ¥99,999,999.99.
+inline constexpr double kMaxTypedAmount = 99999999.99;
+
+// A typed amount as it may be stored: the empty text is 0, otherwise a
+// plain decimal (parseAmount) no larger than kMaxTypedAmount either way.
+// `problem` says in Chinese why the text cannot be stored, empty when it can.
+struct TypedAmount
+{
+    double value = 0;
+    QString problem;
+    bool ok() const { return problem.isEmpty(); }
+};
+TypedAmount readTyped(const QString& text);
+
+// The amount in plain digits for editing, the shortest text that reads back
+// as the same double, whole numbers with ".0" (100000 gives "100000.0",
+// 0.0001 "0.0001"): never an exponent. A value that is not finite gives "0.0".
+QString editText(double amount);
+
 // Whole yuan, truncated toward zero, plain digits ("%lld" style) for any
 // double: huge values print all their digits instead of overflowing, and a
 // value that is not finite shows as 0.
@@ -30,7 +49,8 @@ qint64 addCents(qint64 a, qint64 b);
 // "¥" and the whole yuan of a sum kept in cents, truncated toward zero.
 QString centsYuanText(qint64 cents);
 
-// -1, 0 or 1 as a compares with b in whole cents.
+// -1, 0 or 1 as a compares with b in whole cents; amounts beyond the
+// 64-bit cent range compare as they are, so they never tie by saturation.
 int compareCents(double a, double b);
 
 // Whether `received` reaches `total` in whole cents.

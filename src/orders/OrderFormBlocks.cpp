@@ -5,6 +5,7 @@
 #include "ui/Fonts.h"
 #include "ui/PlateButton.h"
 #include "ui/RoundedPanel.h"
+#include "ui/SystemColors.h"
 #include "ui/ThemedLabel.h"
 #include "ui/ThemedPanel.h"
 
@@ -75,6 +76,21 @@ PlateButton* goldButtonLabel(const QString& title, QWidget* parent)
     look.text = &AppTheme::background;
     look.font = Fonts::system(13, QFont::Bold);
     return answerFace(title, look, parent);
+}
+
+ThemedLabel* problemLine(const QString& name, QWidget* parent)
+{
+    auto* line = new ThemedLabel(QString(), Fonts::system(12), &SystemColors::red, parent);
+    line->setObjectName(name);
+    line->setWordWrap(true);
+    line->hide();
+    return line;
+}
+
+void showProblem(ThemedLabel* line, const QString& reason)
+{
+    line->setText(reason);
+    line->setVisible(!reason.isEmpty());
 }
 
 QWidget* divider(QWidget* parent)

@@ -6,6 +6,7 @@ class PlateButton;
 class QLineEdit;
 class QWidget;
 class RoundedPanel;
+class ThemedLabel;
 
 // The building blocks that give the order form one look.
 namespace OrderFormBlocks {
@@ -26,6 +27,11 @@ QWidget* fieldLabel(const QString& text, QWidget* parent);
 // The two answer faces of the form's sheets; both stretch to their share.
 PlateButton* secondaryButtonLabel(const QString& title, QWidget* parent);
 PlateButton* goldButtonLabel(const QString& title, QWidget* parent);
+// A red, wrapping line that says why an action was refused; hidden until
+// it has a text.
+ThemedLabel* problemLine(const QString& name, QWidget* parent);
+// Shows `reason` in `line`, or hides it when `reason` is empty.
+void showProblem(ThemedLabel* line, const QString& reason);
 // A thin white-at-10% divider with 8 above and below.
 QWidget* divider(QWidget* parent);
 

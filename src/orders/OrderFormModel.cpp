@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -49,7 +50,7 @@ bool assign(T& field, const T& value)
 
 double readAmount(const QString& text)
 {
-    return Money::parseAmount(text).value_or(0);
+    return Money::readTyped(text).value;
 }
 
 }
@@ -66,16 +67,6 @@ const QStringList& OrderFormModel::defaultQuickLocations()
                                   QStringLiteral("小河"), QStringLiteral("街道"), QStringLiteral("学校"),
                                   QStringLiteral("码头"), QStringLiteral("公园")};
     return list;
-}
-
-QString OrderFormModel::amountText(double amount)
-{
-    if (!std::isfinite(amount))
-        return QStringLiteral("0.0");
-    QString text = QString::number(amount, 'g', QLocale::FloatingPointShortest);
-    if (!text.contains(QLatin1Char('.')) && !text.contains(QLatin1Char('e')))
-        text += QStringLiteral(".0");
-    return text;
 }
 
 QString OrderFormModel::fillText(double amount)
@@ -116,8 +107,8 @@ OrderFormModel::OrderFormModel(OrderManager& orders, PackageManager& packages, U
         m_shootDate = o.shootDate;
         m_shootTime = o.shootTime;
         m_timeSlot = o.timeSlot;
-        m_totalAmount = amountText(o.totalAmount);
-        m_depositAmount = amountText(o.depositAmount);
+        m_totalAmount = Money::editText(o.totalAmount);
+        m_depositAmount = Money::editText(o.depositAmount);
         m_note = o.note;
         m_status = o.status;
         m_syncToCalendar = o.syncToCalendar;
@@ -133,6 +124,7 @@ OrderFormModel::OrderFormModel(OrderManager& orders, PackageManager& packages, U
         m_syncToCalendar = m_defaults.boolean(OrderbookKeys::syncCalendarDefault);
         m_reminderRule = m_defaults.string(OrderbookKeys::reminderDefault).value_or(OrderbookKeys::reminderDefault.defaultValue);
     }
+    m_checkedDay = LocalCalendar::dayOf(m_shootDate);
     refreshLatest();
     connect(&m_orders, &OrderManager::ordersChanged, this, [this] {
         refreshLatest();
@@ -247,14 +239,24 @@ void OrderFormModel::markAmountEdited()
         m_hasManualModifiedAmount = true;
 }
 
-void OrderFormModel::setShootDay(const QDate& day)
+void OrderFormModel::setShootDay(const QDate& day, bool check)
 {
     const QDateTime moved(day, m_shootDate.time());
     if (!day.isValid() || LocalCalendar::dayOf(m_shootDate) == day)
         return;
     m_shootDate = moved;
-    checkPastShootDate(day);
+    if (check)
+        confirmShootDay();
     Q_EMIT changed();
+}
+
+void OrderFormModel::confirmShootDay()
+{
+    const QDate day = LocalCalendar::dayOf(m_shootDate);
+    if (day == m_checkedDay)
+        return;
+    m_checkedDay = day;
+    checkPastShootDate(day);
 }
 
 void OrderFormModel::checkPastShootDate(const QDate& day)
@@ -345,8 +347,9 @@ void OrderFormModel::dismissPastDateAlert()
 
 OrderStatus OrderFormModel::displayStatus() const
 {
+    // The stored status: a payment made in this form moves the badge at once.
     if (m_order)
-        return m_status;
+        return m_latest ? m_latest->status : m_status;
     return readAmount(m_depositAmount) > 0 ? OrderStatus::pendingShoot : OrderStatus::pendingDeposit;
 }
 
@@ -369,7 +372,19 @@ qint64 OrderFormModel::balanceCents() const
 {
     if (!m_latest)
         return 0;
-    return std::max<qint64>(0, Money::cents(m_latest->totalAmount) - receivedCents());
+    const qint64 received = receivedCents();
+    const qint64 negated = received == std::numeric_limits<qint64>::min() ? std::numeric_limits<qint64>::max() : -received;
+    return std::max<qint64>(0, Money::addCents(Money::cents(m_latest->totalAmount), negated));
+}
+
+QString OrderFormModel::receivedText() const
+{
+    return Money::yuanText(m_latest ? m_latest->receivedAmount() : 0);
+}
+
+QString OrderFormModel::balanceText() const
+{
+    return Money::yuanText(m_latest ? m_latest->pendingAmount() : 0);
 }
 
 bool OrderFormModel::isOrderFullyPaid() const
@@ -383,17 +398,28 @@ bool OrderFormModel::isOrderFullyPaid() const
 QList<PaymentRecord> OrderFormModel::paymentHistory() const
 {
     QList<PaymentRecord> list = m_latest ? m_latest->payments : QList<PaymentRecord>();
-    // Newest first; payments stamped in the same instant show the later-added one first.
-    std::reverse(list.begin(), list.end());
     std::stable_sort(list.begin(), list.end(),
                      [](const PaymentRecord& a, const PaymentRecord& b) { return a.date > b.date; });
     return list;
 }
 
-bool OrderFormModel::saveOrder()
+QString OrderFormModel::saveProblem() const
 {
     if (m_customerName.isEmpty())
+        return QStringLiteral("请填写客户姓名");
+    if (const Money::TypedAmount total = Money::readTyped(m_totalAmount); !total.ok())
+        return QStringLiteral("订单总额：") + total.problem;
+    if (const Money::TypedAmount deposit = Money::readTyped(m_depositAmount); !deposit.ok())
+        return QStringLiteral("定金金额：") + deposit.problem;
+    return {};
+}
+
+bool OrderFormModel::saveOrder()
+{
+    if (const QString problem = saveProblem(); !problem.isEmpty()) {
+        Q_EMIT saveRefused(problem);
         return false;
+    }
     const double total = readAmount(m_totalAmount);
     const double deposit = readAmount(m_depositAmount);
     Order built;
@@ -474,7 +500,7 @@ void OrderFormModel::chooseQuickLocation(int index)
 void OrderFormModel::startBalancePayment()
 {
     m_paymentType = QStringLiteral("尾款");
-    m_paymentAmount = QString::number(balanceCents() / 100);
+    m_paymentAmount = Money::wholeYuan(m_latest ? m_latest->pendingAmount() : 0);
     m_paymentNote = QStringLiteral("尾款");
     m_showPaymentSheet = true;
     Q_EMIT paymentSheetRequested();
@@ -485,13 +511,25 @@ void OrderFormModel::cancelPayment()
     m_showPaymentSheet = false;
 }
 
-void OrderFormModel::confirmPayment()
+QString OrderFormModel::paymentProblem() const
 {
-    const auto amount = Money::parseAmount(m_paymentAmount);
-    if (amount && *amount > 0 && m_order) {
+    const Money::TypedAmount amount = Money::readTyped(m_paymentAmount);
+    if (!amount.ok())
+        return QStringLiteral("收款金额：") + amount.problem;
+    if (amount.value <= 0)
+        return QStringLiteral("收款金额需大于 0");
+    return {};
+}
+
+bool OrderFormModel::confirmPayment()
+{
+    if (!paymentProblem().isEmpty())
+        return false;
+    const double amount = Money::readTyped(m_paymentAmount).value;
+    if (m_order) {
         const QString note = m_paymentNote.isEmpty() ? m_paymentType : m_paymentNote;
         const bool balance = m_paymentType == QStringLiteral("尾款");
-        if (m_orders.addPayment(*m_order, *amount, note) && balance) {
+        if (m_orders.addPayment(*m_order, amount, note) && balance) {
             // A balance payment that leaves money owed means the shoot is done.
             if (const auto stored = storedOrder(); stored && stored->status == OrderStatus::pendingShoot)
                 m_orders.markShootCompleted(*stored);
@@ -501,6 +539,7 @@ void OrderFormModel::confirmPayment()
     m_paymentAmount.clear();
     m_paymentNote.clear();
     m_showPaymentSheet = false;
+    return true;
 }
 
 bool OrderFormModel::canMarkShootCompleted() const

@@ -67,7 +67,12 @@ public:
     void setCustomerName(const QString& text);
     void setPhone(const QString& text);
     void setPackageType(const QString& name);
-    void setShootDay(const QDate& day);
+    // While the user is still typing a day, `check` is false: the past-day
+    // check waits for confirmShootDay().
+    void setShootDay(const QDate& day, bool check = true);
+    // The day is entered (focus left the field, Enter, a pick in the
+    // calendar): checks it once if it was not checked yet.
+    void confirmShootDay();
     void setShootTime(const QTime& time);
     void setTimeSlot(ShootTimeSlot slot);
     void setTotalAmount(const QString& text);
@@ -87,10 +92,17 @@ public:
     // What the stored order still owes, in whole cents, never below 0.
     qint64 balanceCents() const;
     qint64 receivedCents() const;
-    // The stored order's payments, newest first, equal dates as stored.
+    // The same as whole-yuan texts, with every digit however large.
+    QString receivedText() const;
+    QString balanceText() const;
+    // The stored order's payments, newest first, equal dates in stored order.
     QList<PaymentRecord> paymentHistory() const;
 
-    // Actions. saveOrder returns false (and changes nothing) for an empty name.
+    // Why Save would be refused (an empty name, an amount that cannot be
+    // stored), or empty.
+    QString saveProblem() const;
+    // Actions. saveOrder returns false, changes nothing and raises
+    // saveRefused when saveProblem() is not empty.
     bool saveOrder();
     void deleteOrder();
     void cancel();
@@ -116,7 +128,10 @@ public:
     bool canRegisterBalance() const { return balanceCents() > 0; }
     void startBalancePayment();
     void cancelPayment();
-    void confirmPayment();
+    // Why the typed payment cannot be stored, or empty.
+    QString paymentProblem() const;
+    // False (nothing stored, the texts kept) when paymentProblem() says why.
+    bool confirmPayment();
 
     // Shoot completion.
     bool canMarkShootCompleted() const;
@@ -131,9 +146,6 @@ public:
     void dismissCalendarPermissionAlert();
     void dismissPastDateAlert();
 
-    // Amount text of an edited order: the shortest text that reads back as
-    // the same number, whole numbers with ".0" (5000 opens as "5000.0").
-    static QString amountText(double amount);
     // The whole yuan of a package amount above 0, else empty.
     static QString fillText(double amount);
 
@@ -141,6 +153,7 @@ Q_SIGNALS:
     // Any field or derived value may have changed.
     void changed();
     void closeRequested();
+    void saveRefused(const QString& reason);
     void paymentSheetRequested();
     void shootCompletionRequested();
     void calendarPermissionAlertRaised();
@@ -182,4 +195,5 @@ private:
     bool m_isAutoFilling = false;
     bool m_showPermissionAlert = false;
     bool m_showPastDateAlert = false;
+    QDate m_checkedDay;
 };

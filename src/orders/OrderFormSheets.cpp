@@ -2,6 +2,7 @@
 
 #include "orders/OrderFormBlocks.h"
 #include "orders/OrderFormModel.h"
+#include "orders/SheetField.h"
 #include "platform/SystemSettingsHook.h"
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
@@ -21,7 +22,8 @@ namespace OrderFormSheets {
 namespace {
 
 // An input box of the payment sheet: placeholder in the dim gold.
-QLineEdit* paymentField(const QString& text, const QString& placeholder, int size, int vertical, QWidget* parent)
+QLineEdit* paymentField(const QString& text, const QString& placeholder, int size, int vertical, bool amount,
+                        QWidget* parent)
 {
     auto* edit = new QLineEdit(text, parent);
     edit->setPlaceholderText(placeholder);
@@ -32,13 +34,16 @@ QLineEdit* paymentField(const QString& text, const QString& placeholder, int siz
         p.setColor(QPalette::PlaceholderText, AppTheme::textGoldDim());
         edit->setPalette(p);
         const QColor text = AppTheme::withOpacity(AppTheme::textPrimary(), 0.6);
-        edit->setStyleSheet(QStringLiteral("QLineEdit { color: %1; background: %2; border: none; border-radius: 8px;"
+        edit->setStyleSheet(QStringLiteral("QLineEdit { color: %1; background: %2; %4 border-radius: 8px;"
                                            " padding: %3px 12px; }")
                                 .arg(text.name(QColor::HexArgb), AppTheme::searchBackground().name())
-                                .arg(vertical));
+                                .arg(vertical)
+                                .arg(fieldBorder(edit)));
     };
     apply();
     QObject::connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, edit, apply);
+    if (amount)
+        watchAmount(edit, apply);
     return edit;
 }
 
@@ -70,15 +75,20 @@ SheetDialog* openPaymentSheet(OrderFormModel& model, QWidget* parent)
     auto* fields = new QVBoxLayout;
     fields->setSpacing(8);
     fields->addWidget(OrderFormBlocks::fieldLabel(QStringLiteral("收款金额"), sheet));
-    QLineEdit* amount = paymentField(model.paymentAmount(), QStringLiteral("0"), 16, 10, sheet);
+    QLineEdit* amount = paymentField(model.paymentAmount(), QStringLiteral("0"), 16, 10, true, sheet);
     amount->setObjectName(QStringLiteral("paymentAmount"));
     fields->addWidget(amount);
     fields->addWidget(OrderFormBlocks::fieldLabel(QStringLiteral("备注（选填）"), sheet));
-    QLineEdit* note = paymentField(model.paymentNote(), QStringLiteral("如：尾款、补款"), 13, 8, sheet);
+    QLineEdit* note = paymentField(model.paymentNote(), QStringLiteral("如：尾款、补款"), 13, 8, false, sheet);
     note->setObjectName(QStringLiteral("paymentNote"));
     fields->addWidget(note);
+    ThemedLabel* problem = OrderFormBlocks::problemLine(QStringLiteral("paymentProblem"), sheet);
+    fields->addWidget(problem);
     sheet->body()->addLayout(fields);
-    QObject::connect(amount, &QLineEdit::textChanged, sheet, [&model](const QString& t) { model.setPaymentAmount(t); });
+    QObject::connect(amount, &QLineEdit::textChanged, sheet, [&model, problem](const QString& t) {
+        model.setPaymentAmount(t);
+        problem->hide();
+    });
     QObject::connect(note, &QLineEdit::textChanged, sheet, [&model](const QString& t) { model.setPaymentNote(t); });
 
     PlateButton* cancel = SheetDialog::cancelButton(QStringLiteral("取消"), sheet);
@@ -96,8 +106,13 @@ SheetDialog* openPaymentSheet(OrderFormModel& model, QWidget* parent)
         model.cancelPayment();
         sheet->reject();
     });
-    QObject::connect(confirm, &QAbstractButton::clicked, sheet, [&model, sheet] {
-        model.confirmPayment();
+    // An amount that cannot be stored keeps the sheet open and says why.
+    QObject::connect(confirm, &QAbstractButton::clicked, sheet, [&model, sheet, problem, amount] {
+        OrderFormBlocks::showProblem(problem, model.paymentProblem());
+        if (!model.confirmPayment()) {
+            amount->setFocus();
+            return;
+        }
         sheet->accept();
     });
     // Closed any other way, only the sheet's flag drops.

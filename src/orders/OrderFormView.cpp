@@ -1,6 +1,7 @@
 #include "OrderFormView.h"
 
 #include "orderbook/LocalCalendar.h"
+#include "orderbook/Money.h"
 #include "orderbook/OrderManager.h"
 #include "orderbook/PackageManager.h"
 #include "orders/OrderFormBlocks.h"
@@ -21,11 +22,14 @@
 #include "ui/ThemedLabel.h"
 #include "ui/ToggleSwitch.h"
 
+#include <QCalendarWidget>
 #include <QDateEdit>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QScrollArea>
@@ -133,8 +137,10 @@ OrderFormView::OrderFormView(OrderManager& orders, PackageManager& packages, Use
     }
     m_note = new QPlainTextEdit;
     m_note->setObjectName(QStringLiteral("noteEdit"));
-    m_note->setFixedHeight(50);
     m_note->setFont(Fonts::system(13));
+    // Two whole lines inside the 8 px padding and the document's own margin.
+    m_note->setFixedHeight(2 * m_note->fontMetrics().lineSpacing()
+                           + 2 * (8 + int(m_note->document()->documentMargin())) + 2);
     m_note->setPlainText(m_model->note());
     column->addWidget(OrderFormBlocks::formSection(QStringLiteral("备注"), m_note, content));
     auto styleNote = [this] {
@@ -146,23 +152,27 @@ OrderFormView::OrderFormView(OrderManager& orders, PackageManager& packages, Use
     styleNote();
     connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, m_note, styleNote);
     connect(m_note, &QPlainTextEdit::textChanged, this, [this] { m_model->setNote(m_note->toPlainText()); });
-    column->addWidget(buildButtons());
     column->addStretch(1);
     scroll->setWidget(content);
-    outer->addWidget(scroll);
+    outer->addWidget(scroll, 1);
+    // The buttons stay in sight below the scrolled sections.
+    outer->addWidget(buildButtons());
 
     connect(m_model, &OrderFormModel::changed, this, &OrderFormView::refresh);
     connect(m_model, &OrderFormModel::closeRequested, this, &QDialog::accept);
+    connect(m_model, &OrderFormModel::saveRefused, this, &OrderFormView::showSaveProblem);
     connect(m_model, &OrderFormModel::paymentSheetRequested, this,
             [this] { OrderFormSheets::openPaymentSheet(*m_model, this); });
     connect(m_model, &OrderFormModel::shootCompletionRequested, this,
             [this] { OrderFormSheets::openShootCompleteSheet(*m_model, this); });
     connect(m_model, &OrderFormModel::calendarPermissionAlertRaised, this,
             [this] { OrderFormSheets::openCalendarPermissionAlert(*m_model, this); });
+    // After the key that entered the day is done: an Enter still on its way
+    // up would otherwise press the alert's own button.
     connect(m_model, &OrderFormModel::pastDateAlertRaised, this, [this] {
         refresh();
         OrderFormSheets::openPastDateAlert(*m_model, this);
-    });
+    }, Qt::QueuedConnection);
     // Closed by any road, late answers and timers find the form closed.
     connect(this, &QDialog::finished, m_model, &OrderFormModel::close);
     refresh();
@@ -212,6 +222,8 @@ QWidget* OrderFormView::buildCustomerSection()
         const OrderFormBlocks::Field f = OrderFormBlocks::formField(label, placeholder, content);
         f.edit->setObjectName(QString::fromLatin1(name));
         f.edit->setText(text);
+        // A changed field takes back the reason Save gave.
+        connect(f.edit, &QLineEdit::textEdited, this, [this] { showSaveProblem(QString()); });
         // Only what the user types reaches the model: the auto-fill's own
         // writes must not count as a hand edit.
         connect(f.edit, &QLineEdit::textEdited, m_model, set);
@@ -263,6 +275,8 @@ QWidget* OrderFormView::buildCustomerSection()
                                m_model->depositAmount(), &OrderFormModel::setDepositAmount);
     m_total = total.edit;
     m_deposit = deposit.edit;
+    watchAccentAmount(m_total);
+    watchAccentAmount(m_deposit);
     column->addLayout(twoColumns(total.widget, deposit.widget, 12));
     return OrderFormBlocks::formSection(QStringLiteral("客户信息"), content, this);
 }
@@ -281,7 +295,12 @@ QWidget* OrderFormView::buildDateAndPlaceCard()
     m_day->setCalendarPopup(true);
     m_day->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     stylePicker(m_day, false);
-    connect(m_day, &QDateEdit::dateChanged, m_model, &OrderFormModel::setShootDay);
+    // A day half typed ("1" of "10") is no choice yet: the past-day check
+    // waits until the day is entered.
+    connect(m_day, &QDateEdit::dateChanged, m_model, [this](const QDate& day) { m_model->setShootDay(day, false); });
+    connect(m_day, &QDateEdit::editingFinished, m_model, &OrderFormModel::confirmShootDay);
+    connect(m_day->calendarWidget(), &QCalendarWidget::clicked, m_model, &OrderFormModel::confirmShootDay,
+            Qt::QueuedConnection);
     m_time = new QTimeEdit(m_model->shootTime().time(), card);
     m_time->setObjectName(QStringLiteral("shootTime"));
     m_time->setDisplayFormat(QStringLiteral("HH:mm"));
@@ -340,8 +359,14 @@ QWidget* OrderFormView::buildSyncCard()
 QWidget* OrderFormView::buildButtons()
 {
     auto* holder = new QWidget(this);
-    auto* row = new QHBoxLayout(holder);
-    row->setContentsMargins(0, 0, 0, 0);
+    auto* column = new QVBoxLayout(holder);
+    column->setContentsMargins(16, 8, 16, 12);
+    column->setSpacing(6);
+    m_problem = OrderFormBlocks::problemLine(QStringLiteral("saveProblem"), holder);
+    m_problem->setAlignment(Qt::AlignCenter);
+    column->addWidget(m_problem);
+    auto* row = new QHBoxLayout;
+    column->addLayout(row);
     row->setSpacing(12);
     row->addStretch(1);
     PlateButton::Look save;
@@ -364,17 +389,47 @@ QWidget* OrderFormView::buildButtons()
         remove.padding = QMargins(16, 10, 16, 10);
         auto* deleteButton = new PlateButton(QStringLiteral("删除订单"), remove, holder);
         deleteButton->setObjectName(QStringLiteral("deleteButton"));
-        connect(deleteButton, &QAbstractButton::clicked, m_model, &OrderFormModel::deleteOrder);
+        connect(deleteButton, &QAbstractButton::clicked, this, &OrderFormView::confirmDelete);
         row->addWidget(deleteButton);
     }
     row->addStretch(1);
     return holder;
 }
 
+void OrderFormView::confirmDelete()
+{
+    // A delete cannot be taken back: ask first, with "取消" as the answer Enter gives.
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("删除订单"),
+                                QStringLiteral("确定删除「%1」的订单吗？删除后无法恢复。").arg(m_model->customerName()),
+                                QMessageBox::NoButton, this);
+    box->setObjectName(QStringLiteral("deleteConfirmation"));
+    box->setTextFormat(Qt::PlainText);
+    box->setWindowModality(Qt::WindowModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton* remove = box->addButton(QStringLiteral("删除"), QMessageBox::DestructiveRole);
+    QPushButton* keep = box->addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
+    box->setDefaultButton(keep);
+    box->setEscapeButton(keep);
+    connect(remove, &QAbstractButton::clicked, m_model, &OrderFormModel::deleteOrder);
+    box->open();
+}
+
+void OrderFormView::showSaveProblem(const QString& reason)
+{
+    OrderFormBlocks::showProblem(m_problem, reason);
+    if (reason.isEmpty())
+        return;
+    QLineEdit* field = m_model->customerName().isEmpty() ? m_name
+        : !Money::readTyped(m_model->totalAmount()).ok() ? m_total
+        : m_deposit;
+    field->setFocus();
+}
+
 void OrderFormView::showPackageMenu()
 {
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("packageMenu"));
+    menu.setStyleSheet(AppTheme::menuStyleSheet());
     for (const QString& name : m_model->packageNames()) {
         QString label = name;
         QAction* action = menu.addAction(label.replace(QLatin1Char('&'), QStringLiteral("&&")));

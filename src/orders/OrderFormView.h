@@ -45,6 +45,9 @@ private:
     QWidget* buildSyncCard();
     QWidget* buildButtons();
     void showPackageMenu();
+    void confirmDelete();
+    // The reason Save was refused under the buttons; empty hides it.
+    void showSaveProblem(const QString& reason);
     void refresh();
 
     OrderFormModel* m_model = nullptr;
@@ -64,4 +67,5 @@ private:
     QGraphicsOpacityEffect* m_syncDim = nullptr;
     OrderPaymentsSection* m_payments = nullptr;
     QPlainTextEdit* m_note = nullptr;
+    ThemedLabel* m_problem = nullptr;
 };

@@ -107,8 +107,8 @@ OrderPaymentsSection::OrderPaymentsSection(OrderFormModel& model, QWidget* paren
 
 void OrderPaymentsSection::refresh()
 {
-    m_received->setText(Money::centsYuanText(m_model.receivedCents()));
-    m_pending->setText(Money::centsYuanText(m_model.balanceCents()));
+    m_received->setText(m_model.receivedText());
+    m_pending->setText(m_model.balanceText());
     const bool owed = m_model.canRegisterBalance();
     PlateButton::Look look = m_balanceButton->look();
     look.fill = [owed] {

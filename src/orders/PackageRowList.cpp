@@ -106,13 +106,10 @@ void PackageRowList::setPackages(const QList<Package>& packages)
             connect(trash, &QAbstractButton::clicked, this, [this, pkg] { Q_EMIT deleteRequested(pkg); });
             line->addWidget(trash);
         }
-        // Presses reach the list so the whole row drags; only the trash
-        // button keeps its own clicks.
-        for (QWidget* child : row->findChildren<QWidget*>()) {
-            if (child->objectName() != QLatin1String("deleteButton"))
-                child->setAttribute(Qt::WA_TransparentForMouseEvents);
-        }
-        row->setAttribute(Qt::WA_TransparentForMouseEvents);
+        // Rows, columns and labels leave a press unhandled, so it travels up
+        // to the list and the whole row drags; the trash button keeps its
+        // own clicks. Making the row transparent instead would hide the
+        // button from the mouse too.
         m_layout->insertWidget(i, row);
         m_rows.append(row);
     }

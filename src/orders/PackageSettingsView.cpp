@@ -2,6 +2,7 @@
 
 #include "orderbook/Money.h"
 #include "orderbook/PackageManager.h"
+#include "orders/OrderFormBlocks.h"
 #include "orders/PackageRowList.h"
 #include "orders/SheetField.h"
 #include "ui/AppTheme.h"
@@ -120,6 +121,10 @@ void PackageSettingsView::openEditor(const Package& package)
     m_editDepositField = addSheetField(fields, QStringLiteral("定金金额"), m_editDeposit, sheet);
     m_editDepositField->setObjectName(QStringLiteral("editDeposit"));
     sheet->body()->addLayout(fields);
+    watchAccentAmount(m_editPriceField);
+    watchAccentAmount(m_editDepositField);
+    ThemedLabel* problem = OrderFormBlocks::problemLine(QStringLiteral("editProblem"), sheet);
+    sheet->body()->addWidget(problem);
     sheet->body()->addWidget(new ThemedLabel(QStringLiteral("设置为0表示不预设金额，新建订单时手动输入"),
                                              Fonts::system(10),
                                              [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.4); },
@@ -133,12 +138,31 @@ void PackageSettingsView::openEditor(const Package& package)
         m_editing.reset();
         sheet->reject();
     });
-    connect(save, &QAbstractButton::clicked, sheet, [this, sheet] {
+    connect(save, &QAbstractButton::clicked, sheet, [this, sheet, problem] {
+        OrderFormBlocks::showProblem(problem, editProblem());
+        if (!problem->isHidden())
+            return;
         saveEdit();
         sheet->accept();
     });
     m_editSheet = sheet;
     sheet->open();
+}
+
+QString PackageSettingsView::editProblem() const
+{
+    return amountsProblem({{m_editPriceField->text() == m_editPrice ? QString() : m_editPriceField->text(),
+                            m_editDepositField->text() == m_editDeposit ? QString() : m_editDepositField->text()}});
+}
+
+QString PackageSettingsView::amountsProblem(const std::array<QString, 2>& priceAndDeposit)
+{
+    const QString names[2] = {QStringLiteral("基础价格："), QStringLiteral("定金金额：")};
+    for (int i = 0; i < 2; ++i) {
+        if (const Money::TypedAmount amount = Money::readTyped(priceAndDeposit[i]); !amount.ok())
+            return names[i] + amount.problem;
+    }
+    return {};
 }
 
 void PackageSettingsView::saveEdit()
@@ -172,6 +196,10 @@ void PackageSettingsView::openAddSheet()
     QLineEdit* deposit = addSheetField(amounts, QStringLiteral("定金金额"), m_newDeposit, sheet);
     deposit->setObjectName(QStringLiteral("newPackageDeposit"));
     sheet->body()->addLayout(amounts);
+    watchAccentAmount(price);
+    watchAccentAmount(deposit);
+    ThemedLabel* problem = OrderFormBlocks::problemLine(QStringLiteral("addProblem"), sheet);
+    sheet->body()->addWidget(problem);
     connect(name, &QLineEdit::textChanged, this, [this](const QString& t) { m_newName = t; });
     connect(price, &QLineEdit::textChanged, this, [this](const QString& t) { m_newPrice = t; });
     connect(deposit, &QLineEdit::textChanged, this, [this](const QString& t) { m_newDeposit = t; });
@@ -184,9 +212,12 @@ void PackageSettingsView::openAddSheet()
         clearAddTexts();
         sheet->reject();
     });
-    connect(confirm, &QAbstractButton::clicked, sheet, [this, sheet] {
+    connect(confirm, &QAbstractButton::clicked, sheet, [this, sheet, problem] {
         // An empty name is refused without a word; the sheet stays open.
         if (m_newName.isEmpty())
+            return;
+        OrderFormBlocks::showProblem(problem, amountsProblem({m_newPrice, m_newDeposit}));
+        if (!problem->isHidden())
             return;
         m_store.addPackage(m_newName, readAmount(m_newPrice), readAmount(m_newDeposit));
         clearAddTexts();

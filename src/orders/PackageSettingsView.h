@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QPointer>
 
+#include <array>
 #include <optional>
 
 class PackageManager;
@@ -37,6 +38,9 @@ protected:
 
 private:
     void saveEdit();
+    // Why the typed texts cannot be stored, or empty.
+    QString editProblem() const;
+    static QString amountsProblem(const std::array<QString, 2>& priceAndDeposit);
     void confirmAdd();
     void clearAddTexts();
 

@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QString>
 
+#include <functional>
+
 class QBoxLayout;
 class QLineEdit;
 class QWidget;
@@ -14,3 +16,11 @@ QLineEdit* addSheetField(QBoxLayout* into, const QString& label, const QString& 
 QColor formAccentColor();
 // Restyles `edit` as a rounded accent field on the search colour.
 void styleAccentField(QLineEdit* edit, int fontSize = 13);
+// The border of a field: red while the field holds an amount that cannot
+// be stored (see watchAmount), none otherwise.
+QString fieldBorder(const QLineEdit* edit);
+// Marks `edit` invalid (red border, the reason as its tool tip) whenever its
+// text is not an amount that may be stored; `restyle` redraws its style.
+void watchAmount(QLineEdit* edit, std::function<void()> restyle);
+// watchAmount for a field styled by styleAccentField.
+void watchAccentAmount(QLineEdit* edit);

@@ -10,7 +10,9 @@
 #include "ui/ThemedLabel.h"
 
 #include <QDateEdit>
+#include <QDir>
 #include <QFileDialog>
+#include <QStandardPaths>
 #include <QHBoxLayout>
 #include <QMessageBox>
 #include <QVBoxLayout>
@@ -23,6 +25,7 @@ QString chooseWithDialog(QWidget* parent, const QString& proposedName)
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilter(QStringLiteral("CSV 文件 (*.csv)"));
     dialog.setDefaultSuffix(QStringLiteral("csv"));
+    dialog.setDirectory(StatsExportSheet::startFolder());
     dialog.selectFile(proposedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
@@ -141,4 +144,14 @@ void StatsExportSheet::exportCSVToFile()
         }
     }
     accept();
+}
+
+QString StatsExportSheet::startFolder()
+{
+    // The process's working folder means nothing to a user: offer the
+    // desktop where there is one, else the home folder.
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    if (!desktop.isEmpty() && desktop != QDir::homePath() && QDir(desktop).exists())
+        return desktop;
+    return QDir::homePath();
 }

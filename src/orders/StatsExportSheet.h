@@ -21,6 +21,8 @@ public:
     using Warner = std::function<void(QWidget* parent, const QString& message)>;
     static void setFileChooser(FileChooser chooser);
     static void setWarner(Warner warner);
+    // Where the save dialog opens: the desktop folder when it exists, else home.
+    static QString startFolder();
 
     StatsExportSheet(OrderManager& store, const QDate& start, const QDate& end, QWidget* parent = nullptr);
 

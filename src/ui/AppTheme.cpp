@@ -35,6 +35,16 @@ QColor pastDateBackground() { return pick(colorFromHex(0x0D0D0D), colorFromHex(0
 QColor menuTextNormal() { return pick(colorFromHex(0xE9D38D), colorFromHex(0x535353)); }
 QColor accentOrange() { return colorFromHex(0xCD5B2B); }
 
+QString menuStyleSheet()
+{
+    return QStringLiteral("QMenu { background: %1; color: %2; border: 1px solid %3; padding: 4px; }"
+                          " QMenu::item { padding: 6px 18px; border-radius: 4px; }"
+                          " QMenu::item:selected { background: %4; color: %5; }"
+                          " QMenu::item:disabled { color: %6; }")
+        .arg(cardBackground().name(), textPrimary().name(), withOpacity(textPrimary(), 0.15).name(QColor::HexArgb),
+             gold().name(), onGoldText().name(), withOpacity(textPrimary(), 0.4).name(QColor::HexArgb));
+}
+
 QColor withOpacity(QColor c, qreal opacity)
 {
     c.setAlphaF(float(c.alphaF() * opacity));

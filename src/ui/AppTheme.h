@@ -28,6 +28,10 @@ QColor menuTextNormal();
 // Fixed in both themes: titles and prompts of the file tools.
 QColor accentOrange();
 
+// A style sheet for popup menus in the theme in force (a menu opened by a
+// click is built anew, so it reads the theme then).
+QString menuStyleSheet();
+
 // `c` with its alpha multiplied by `opacity`.
 QColor withOpacity(QColor c, qreal opacity);
 }

@@ -1,4 +1,5 @@
 #include "orderbook/Money.h"
+#include "orderbook/Order.h"
 #include "orderbook/OrderStatus.h"
 #include "orderbook/ShootTimeSlot.h"
 
@@ -48,6 +49,44 @@ TEST(Money, ComparesInWholeCents)
     EXPECT_EQ(Money::cents(std::numeric_limits<double>::infinity()), 0);
     EXPECT_EQ(Money::cents(1e300), std::numeric_limits<qint64>::max());
     EXPECT_EQ(Money::twoDecimals(1234.5), "1234.50");
+}
+
+TEST(Money, TypedAmountsAreStoredOnlyWhenTheyReadAndFit)
+{
+    struct Row { const char* text; double value; bool ok; };
+    const Row rows[] = {{"", 0, true}, {"3999", 3999, true}, {"99999999.99", 99999999.99, true},
+                        {"-99999999.99", -99999999.99, true}, {"100000000", 0, false}, {"1e20", 0, false},
+                        {"3,999", 0, false}, {"５００", 0, false}, {"abc", 0, false}, {"1,000", 0, false}};
+    for (const Row& r : rows) {
+        const Money::TypedAmount a = Money::readTyped(QString::fromUtf8(r.text));
+        EXPECT_EQ(a.ok(), r.ok) << r.text;
+        EXPECT_EQ(a.value, r.value) << r.text;
+    }
+    EXPECT_TRUE(Money::readTyped("3,999").problem.contains("3,999"));
+    EXPECT_TRUE(Money::readTyped("100000000").problem.contains("99,999,999.99"));
+}
+
+TEST(Money, EditTextIsPlainDigitsThatReadBack)
+{
+    struct Row { double amount; const char* text; };
+    const Row rows[] = {{100000, "100000.0"}, {200000, "200000.0"}, {1000000, "1000000.0"}, {0.0001, "0.0001"},
+                        {5000, "5000.0"}, {0, "0.0"}, {-0.0, "0.0"}, {1500.5, "1500.5"}, {0.1, "0.1"},
+                        {1e20, "100000000000000000000.0"}, {-50, "-50.0"}};
+    for (const Row& r : rows) {
+        EXPECT_EQ(Money::editText(r.amount), r.text) << r.amount;
+        EXPECT_EQ(Money::parseAmount(Money::editText(r.amount)), r.amount == 0 ? 0.0 : r.amount);
+    }
+}
+
+TEST(Money, AmountsBeyondTheCentRangeNeverTie)
+{
+    EXPECT_FALSE(Money::covers(1e20, 1e21));
+    EXPECT_TRUE(Money::covers(1e21, 1e20));
+    EXPECT_EQ(Money::compareCents(-1e20, -1e21), 1);
+    Order o;
+    o.totalAmount = 99999999999999999999.0;
+    o.payments = {PaymentRecord(1e19, QDateTime::currentDateTime(), "")};
+    EXPECT_EQ(Money::yuanText(o.pendingAmount()), "¥90000000000000000000");
 }
 
 TEST(OrderModel, RawTextsRoundTripExactlyAndEnumerateInOrder)

@@ -65,7 +65,7 @@ TEST_F(OrderFormModelTest, OpensNewAndEditedOrdersWithTheirValues)
     EXPECT_EQ(edit->totalAmount(), "1288.8");
     EXPECT_EQ(edit->depositAmount(), "300.0");
     EXPECT_EQ(edit->reminderRule(), "提前1天");
-    EXPECT_EQ(OrderFormModel::amountText(5000), "5000.0");
+    EXPECT_EQ(Money::editText(5000), "5000.0");
 }
 
 TEST_F(OrderFormModelTest, QuickLocationsAreRepairedOnlyWhenTheyAreNotEightTexts)
@@ -104,18 +104,23 @@ TEST_F(OrderFormModelTest, QuickLocationsAreRepairedOnlyWhenTheyAreNotEightTexts
 
 TEST_F(OrderFormModelTest, SaveReadsAmountsStrictlyAndKeepsStoredPayments)
 {
-    struct Row { QString deposit; int payments; OrderStatus status; };
+    // Text that does not read is refused, never stored as 0.
+    struct Row { QString deposit; int payments; OrderStatus status; bool saves = true; };
     const Row rows[] = {{"300", 1, OrderStatus::pendingShoot}, {"", 0, OrderStatus::pendingDeposit},
-                        {"0", 0, OrderStatus::pendingDeposit}, {"300元", 0, OrderStatus::pendingDeposit},
-                        {" 300", 0, OrderStatus::pendingDeposit}, {"1,000", 0, OrderStatus::pendingDeposit},
-                        {"inf", 0, OrderStatus::pendingDeposit}, {"0x10", 0, OrderStatus::pendingDeposit}};
+                        {"0", 0, OrderStatus::pendingDeposit}, {"300元", 0, OrderStatus::pendingDeposit, false},
+                        {" 300", 0, OrderStatus::pendingDeposit, false}, {"1,000", 0, OrderStatus::pendingDeposit, false},
+                        {"inf", 0, OrderStatus::pendingDeposit, false}, {"0x10", 0, OrderStatus::pendingDeposit, false}};
     for (const Row& r : rows) {
         saved.clear();
         auto f = form();
         f->setCustomerName("张三");
         f->setDepositAmount(r.deposit);
         EXPECT_EQ(f->displayStatus(), r.status);
-        ASSERT_TRUE(f->saveOrder());
+        EXPECT_EQ(f->saveOrder(), r.saves) << r.deposit.toStdString();
+        if (!r.saves) {
+            EXPECT_TRUE(saved.isEmpty());
+            continue;
+        }
         ASSERT_EQ(saved.size(), 1);
         EXPECT_EQ(saved[0].payments.size(), r.payments) << r.deposit.toStdString();
         EXPECT_EQ(saved[0].status, r.status);
@@ -239,8 +244,8 @@ TEST_F(OrderFormModelTest, PaymentsAndCompletionSettleInWholeCents)
             EXPECT_EQ(f->paymentAmount(), "4000");
             if (!r.typed.isEmpty())
                 f->setPaymentAmount(r.typed);
-            f->confirmPayment();
-            EXPECT_TRUE(f->paymentAmount().isEmpty());
+            const bool stored = f->confirmPayment();
+            EXPECT_EQ(f->paymentAmount().isEmpty(), stored) << "a refused amount stays for mending";
         }
         ASSERT_TRUE(f->latestOrder());
         EXPECT_EQ(f->latestOrder()->status, r.after) << r.total << " " << r.typed.toStdString();
@@ -258,6 +263,17 @@ TEST_F(OrderFormModelTest, PaymentsAndCompletionSettleInWholeCents)
     f->confirmShootBalanceReceived();
     EXPECT_EQ(f->latestOrder()->receivedAmount(), 5000);
     EXPECT_EQ(f->paymentHistory().first().note, "尾款");
+}
+
+TEST_F(OrderFormModelTest, PaymentHistoryIsNewestFirstAndEqualDatesAsStored)
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    QList<PaymentRecord> paid{pay(1, now), pay(2, now), pay(3, now.addDays(-1)), pay(4, now.addDays(1)), pay(5, now)};
+    auto f = form(stored(100, paid, OrderStatus::pendingShoot));
+    QList<double> listed;
+    for (const PaymentRecord& p : f->paymentHistory())
+        listed.append(p.amount);
+    EXPECT_EQ(listed, (QList<double>{4, 1, 2, 5, 3}));
 }
 
 TEST_F(OrderFormModelTest, OutstandingAnswerAndDeleteTouchOnlyTheStore)

@@ -1,6 +1,8 @@
 #include "OrdersFixture.h"
 
 #include "orderbook/CalendarSyncManager.h"
+#include "orderbook/Money.h"
+#include "orderbook/OrderbookKeys.h"
 #include "orders/OrderFormView.h"
 #include "orders/StatusBadge.h"
 #include "platform/CalendarStore.h"
@@ -11,9 +13,15 @@
 #include "ui/SheetDialog.h"
 #include "ui/ThemeObserver.h"
 #include "ui/ThemedLabel.h"
+#include "ui/ToggleSwitch.h"
 
+#include <QDateEdit>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
 
 namespace {
 
@@ -36,12 +44,6 @@ protected:
         QApplication::processEvents();
         return view;
     }
-    static void type(QLineEdit* edit, const QString& text)
-    {
-        edit->setFocus();
-        edit->selectAll();
-        QTest::keyClicks(edit, text);
-    }
     Order paidOrder()
     {
         Order o = order("王女士", QDateTime(QDate::currentDate().addDays(5), QTime(10, 0)), 5000,
@@ -51,6 +53,18 @@ protected:
         EXPECT_TRUE(orders->addOrder(o));
         return o;
     }
+    // Picks `name` in the package menu that the package button opens.
+    void choosePackage(OrderFormView* view, const QString& name, QColor* menuBackground = nullptr)
+    {
+        QTimer::singleShot(0, view, [name, menuBackground] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (menu && menuBackground)
+                *menuBackground = menu->grab().toImage().pixelColor(2, menu->height() / 2);
+            UserInput::chooseMenuItem(name);
+        });
+        UserInput::click(child(view, "packageButton"));
+    }
+    static bool invalid(QWidget* field) { return field->property("invalidAmount").toBool(); }
     QList<Order> saved;
 };
 
@@ -59,102 +73,252 @@ TEST_F(OrderFormViewTest, TypingAnAmountStopsTheAutoFillButTheFillDoesNot)
     packages->addPackage("婚纱", 3680, 500);
     packages->addPackage("写真", 1288.8, 200);
     auto view = open();
-    view->model().setPackageType("婚纱");
-    QApplication::processEvents();
+    choosePackage(view.get(), "婚纱");
     auto* total = child<QLineEdit>(view.get(), "totalAmount");
     EXPECT_EQ(total->text(), "3680");
     EXPECT_FALSE(view->model().hasManualModifiedAmount());
-    view->model().setPackageType("写真");
-    QApplication::processEvents();
+    choosePackage(view.get(), "写真");
     EXPECT_EQ(total->text(), "1288");
-    type(child<QLineEdit>(view.get(), "depositAmount"), "100");
-    view->model().setPackageType("婚纱");
-    QApplication::processEvents();
+    retype(child(view.get(), "depositAmount"), "100");
+    choosePackage(view.get(), "婚纱");
     EXPECT_EQ(total->text(), "1288");
     EXPECT_EQ(child<StatusBadge>(view.get(), "statusBadge")->text(), "待拍摄");
+}
+
+TEST_F(OrderFormViewTest, PackageMenuTakesTheTheme)
+{
+    for (const AppThemeStyle style : {AppThemeStyle::dark, AppThemeStyle::light}) {
+        ThemeObserver::shared().setStyle(style);
+        auto view = open();
+        QColor background;
+        choosePackage(view.get(), "标准套系", &background);
+        EXPECT_EQ(background.lightness() < 128, style == AppThemeStyle::dark) << background.name().toStdString();
+    }
 }
 
 TEST_F(OrderFormViewTest, ChipsSelectByExactTextAndTheCheckmarkSavesFirst)
 {
     auto view = open();
-    click(child(view.get(), "quickLocation2"));
+    UserInput::click(child(view.get(), "quickLocation2"));
     auto* location = child<QLineEdit>(view.get(), "shootLocation");
     EXPECT_EQ(location->text(), "天空");
     EXPECT_TRUE(child(view.get(), "quickLocation2")->property("selected").toBool());
-    type(location, " ");
+    UserInput::type(location, " ");
     EXPECT_FALSE(child(view.get(), "quickLocation2")->property("selected").toBool());
-    click(child(view.get(), "quickLocationEditButton"));
-    auto* first = child<QLineEdit>(view.get(), "quickLocation0");
-    ASSERT_TRUE(first);
-    first->selectAll();
-    QTest::keyClicks(first, "Park");
-    click(child(view.get(), "quickLocationEditButton"));
+    UserInput::click(child(view.get(), "quickLocationEditButton"));
+    retype(child(view.get(), "quickLocation0"), "Park");
+    UserInput::click(child(view.get(), "quickLocationEditButton"));
     EXPECT_EQ(store->array("quickShootLocations").value_or(QVariantList()).value(0).toString(), "Park");
     EXPECT_TRUE(qobject_cast<PlateButton*>(child(view.get(), "quickLocation0")));
 }
 
-TEST_F(OrderFormViewTest, SaveHandsOverTheOrderAndDeniedAccessAlerts)
+TEST_F(OrderFormViewTest, SaveStoresOnlyWhatItCanAndSaysWhyNot)
+{
+    struct Row { QString name, total, deposit, reason; };
+    const Row rows[] = {
+        {"", "", "", "请填写客户姓名"},
+        {"李", "3,999", "", "订单总额：「3,999」不是有效金额"},
+        {"李", "５００", "", "订单总额：「５００」不是有效金额"},
+        {"李", "abc", "", "订单总额：「abc」不是有效金额"},
+        {"李", "100000000", "", "订单总额：金额不能超过 ¥99,999,999.99"},
+        {"李", "3999", "1,000", "定金金额：「1,000」不是有效金额"},
+        {"李", "99999999.99", "300", ""},
+    };
+    for (const Row& r : rows) {
+        saved.clear();
+        auto view = open();
+        if (!r.name.isEmpty())
+            UserInput::type(child(view.get(), "customerName"), r.name);
+        if (!r.total.isEmpty())
+            UserInput::type(child(view.get(), "totalAmount"), r.total);
+        if (!r.deposit.isEmpty())
+            UserInput::type(child(view.get(), "depositAmount"), r.deposit);
+        EXPECT_EQ(invalid(child(view.get(), "totalAmount")), r.reason.startsWith("订单总额")) << r.total.toStdString();
+        UserInput::click(child(view.get(), "saveButton"));
+        auto* problem = child<QLabel>(view.get(), "saveProblem");
+        if (r.reason.isEmpty()) {
+            ASSERT_EQ(saved.size(), 1);
+            EXPECT_EQ(saved[0].totalAmount, 99999999.99);
+            EXPECT_EQ(saved[0].payments.size(), 1);
+            EXPECT_FALSE(view->isVisible());
+            continue;
+        }
+        EXPECT_TRUE(saved.isEmpty()) << r.reason.toStdString();
+        EXPECT_TRUE(view->isVisible());
+        EXPECT_TRUE(problem->isVisible());
+        EXPECT_TRUE(problem->text().startsWith(r.reason)) << problem->text().toStdString();
+    }
+}
+
+TEST_F(OrderFormViewTest, EditedAmountsOpenInPlainDigits)
+{
+    for (const double total : {100000.0, 200000.0, 1000000.0, 0.0001}) {
+        Order o = order("周", QDateTime(QDate::currentDate().addDays(3), QTime(9, 0)), total, {});
+        o.depositAmount = total;
+        ASSERT_TRUE(orders->addOrder(o));
+        auto view = open(o);
+        const QString text = child<QLineEdit>(view.get(), "totalAmount")->text();
+        EXPECT_FALSE(text.contains('e')) << text.toStdString();
+        EXPECT_EQ(text, child<QLineEdit>(view.get(), "depositAmount")->text());
+        EXPECT_EQ(Money::parseAmount(text), total);
+        UserInput::click(child(view.get(), "saveButton"));
+        ASSERT_FALSE(saved.isEmpty());
+        EXPECT_EQ(saved.last().totalAmount, total) << "saved unchanged";
+    }
+}
+
+TEST_F(OrderFormViewTest, DeleteAsksFirstNamingTheCustomer)
+{
+    const Order o = paidOrder();
+    auto view = open(o);
+    for (const bool confirm : {false, true}) {
+        UserInput::click(reveal(child(view.get(), "deleteButton")));
+        auto* box = view->findChild<QMessageBox*>("deleteConfirmation");
+        ASSERT_TRUE(box);
+        EXPECT_TRUE(box->text().contains("王女士"));
+        ASSERT_TRUE(box->defaultButton());
+        EXPECT_EQ(box->defaultButton()->text(), "取消");
+        if (confirm) {
+            for (QAbstractButton* b : box->buttons()) {
+                if (b->text() == "删除")
+                    UserInput::click(b);
+            }
+        } else {
+            UserInput::key(box, Qt::Key_Return);
+        }
+        QApplication::processEvents();
+        EXPECT_EQ(orders->orders().isEmpty(), confirm);
+        EXPECT_EQ(view->isVisible(), !confirm);
+    }
+}
+
+TEST_F(OrderFormViewTest, ShootDayIsCheckedOnceEnteredNotPerKeystroke)
+{
+    const QDate today = QDate::currentDate();
+    struct Row { QString typed; QDate day; Qt::Key enter; };
+    const Row rows[] = {
+        {today.toString("yyyyMMdd"), today, Qt::Key_Return},                         // today is not past
+        {today.addDays(-1).toString("yyyyMMdd"), today.addDays(-1), Qt::Key_Return},
+        {today.addDays(-1).toString("yyyyMMdd"), today.addDays(-1), Qt::Key_Tab},   // focus leaves
+        {today.addYears(1).toString("yyyy") + "1023", QDate(today.year() + 1, 10, 23), Qt::Key_Return},
+    };
+    store->set(OrderbookKeys::syncCalendarDefault, true);
+    for (const Row& r : rows) {
+        auto view = open();
+        auto* day = child<QDateEdit>(view.get(), "shootDay");
+        ASSERT_TRUE(view->model().syncToCalendar());
+        // Into the year, from the field's start.
+        UserInput::doubleClick(day, QPoint(12, day->height() / 2));
+        for (const QChar c : r.typed) {
+            UserInput::key(day, Qt::Key(Qt::Key_0 + c.digitValue()));
+            EXPECT_FALSE(view->findChild<QMessageBox*>("pastDateAlert")) << "while typing " << r.typed.toStdString();
+        }
+        EXPECT_EQ(day->date(), r.day) << r.typed.toStdString();
+        EXPECT_TRUE(view->model().syncToCalendar()) << r.typed.toStdString();
+        UserInput::key(day, r.enter);
+        QApplication::processEvents();
+        const bool past = r.day < today;
+        EXPECT_EQ(bool(view->findChild<QMessageBox*>("pastDateAlert")), past) << r.typed.toStdString();
+        EXPECT_EQ(view->model().syncToCalendar(), !past);
+    }
+}
+
+TEST_F(OrderFormViewTest, PaymentSheetStoresOnlyWhatItCanAndSaysWhyNot)
+{
+    const Order o = paidOrder();
+    struct Row { QString typed; QString reason; };
+    const Row rows[] = {{"1,000", "收款金额：「1,000」不是有效金额"}, {"５００", "收款金额：「５００」不是有效金额"},
+                        {"abc", "收款金额：「abc」"}, {"100000000", "收款金额：金额不能超过"},
+                        {"0", "收款金额需大于 0"}, {"1500.5", ""}};
+    auto view = open(o);
+    EXPECT_EQ(child<StatusBadge>(view.get(), "statusBadge")->text(), "待拍摄");
+    UserInput::click(reveal(child(view.get(), "registerBalanceButton")));
+    auto* sheet = openSheet<SheetDialog>("paymentSheet");
+    ASSERT_TRUE(sheet);
+    for (const Row& r : rows) {
+        auto* amount = child<QLineEdit>(sheet, "paymentAmount");
+        retype(amount, r.typed);
+        EXPECT_EQ(invalid(amount), r.reason.startsWith("收款金额：")) << r.typed.toStdString();
+        UserInput::click(child(sheet, "paymentConfirmButton"));
+        if (!r.reason.isEmpty()) {
+            EXPECT_TRUE(sheet->isVisible()) << r.typed.toStdString();
+            EXPECT_TRUE(child<QLabel>(sheet, "paymentProblem")->text().startsWith(r.reason));
+            EXPECT_EQ(orders->orders().first().payments.size(), 2);
+        }
+    }
+    EXPECT_EQ(openSheet<SheetDialog>("paymentSheet"), nullptr);
+    EXPECT_EQ(orders->orders().first().payments.size(), 3);
+    EXPECT_EQ(child<ThemedLabel>(view.get(), "receivedTotal")->text(), "¥3000");
+    EXPECT_EQ(child<StatusBadge>(view.get(), "statusBadge")->text(), "已拍摄待收尾款") << "the header follows the store";
+}
+
+TEST_F(OrderFormViewTest, PaymentSheetSettlesTheBalanceAndTheHeaderFollows)
+{
+    auto view = open(paidOrder());
+    EXPECT_EQ(child<ThemedLabel>(view.get(), "receivedTotal")->text(), "¥1500");
+    UserInput::click(reveal(child(view.get(), "registerBalanceButton")));
+    auto* sheet = openSheet<SheetDialog>("paymentSheet");
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(child<QLineEdit>(sheet, "paymentAmount")->text(), "3500");
+    UserInput::click(child(sheet, "paymentConfirmButton"));
+    EXPECT_EQ(child<ThemedLabel>(view.get(), "pendingTotal")->text(), "¥0");
+    EXPECT_TRUE(child(view.get(), "settledBadge")->isVisible());
+    EXPECT_FALSE(child(view.get(), "registerBalanceButton")->isEnabled());
+    EXPECT_EQ(orders->orders().first().status, OrderStatus::completed);
+    EXPECT_EQ(child<StatusBadge>(view.get(), "statusBadge")->text(), "已结清");
+}
+
+TEST_F(OrderFormViewTest, HugeStoredTotalsShowEveryDigit)
+{
+    Order o = order("钱", QDateTime(QDate::currentDate().addDays(3), QTime(9, 0)), 99999999999999999999.0,
+                    {pay(1e19, QDateTime::currentDateTime())}, OrderStatus::pendingShoot);
+    ASSERT_TRUE(orders->addOrder(o));
+    auto view = open(o);
+    EXPECT_EQ(child<ThemedLabel>(view.get(), "pendingTotal")->text(), "¥90000000000000000000");
+    EXPECT_EQ(child<ThemedLabel>(view.get(), "receivedTotal")->text(), "¥10000000000000000000");
+}
+
+TEST_F(OrderFormViewTest, SyncSwitchAsksForAccessOrAlerts)
 {
     CalendarStore::shared().setAuthorizationStatus(CalendarAuthorizationStatus::Denied);
     auto view = open();
-    click(child(view.get(), "syncSwitch"));
+    UserInput::click(child(view.get(), "syncSwitch"));
     QApplication::processEvents();
     auto* alert = view->findChild<QMessageBox*>("calendarPermissionAlert");
     ASSERT_TRUE(alert);
     alert->reject();
     EXPECT_FALSE(view->model().syncToCalendar());
-    click(child(view.get(), "saveButton"));
-    EXPECT_TRUE(saved.isEmpty()) << "no name";
-    type(child<QLineEdit>(view.get(), "customerName"), "Li");
-    type(child<QLineEdit>(view.get(), "depositAmount"), "300");
-    click(child(view.get(), "saveButton"));
-    ASSERT_EQ(saved.size(), 1);
-    EXPECT_EQ(saved[0].payments.size(), 1);
-    EXPECT_FALSE(view->isVisible());
-}
-
-TEST_F(OrderFormViewTest, PaymentSheetRegistersTheBalanceAtOnce)
-{
-    auto view = open(paidOrder());
-    EXPECT_EQ(child<ThemedLabel>(view.get(), "receivedTotal")->text(), "¥1500");
-    click(child(view.get(), "registerBalanceButton"));
-    auto* sheet = openSheet<SheetDialog>("paymentSheet");
-    ASSERT_TRUE(sheet);
-    EXPECT_EQ(child<QLineEdit>(sheet, "paymentAmount")->text(), "3500");
-    click(child(sheet, "paymentConfirmButton"));
-    QApplication::processEvents();
-    EXPECT_EQ(child<ThemedLabel>(view.get(), "pendingTotal")->text(), "¥0");
-    EXPECT_TRUE(child(view.get(), "settledBadge")->isVisible());
-    EXPECT_FALSE(child(view.get(), "registerBalanceButton")->isEnabled());
-    EXPECT_EQ(orders->orders().first().status, OrderStatus::completed);
 }
 
 TEST_F(OrderFormViewTest, Screenshots)
 {
     Fonts::installApplicationFont();
-    const Order o = paidOrder();
+    Order o = paidOrder();
+    o.note = "第一行\n第二行";
+    orders->updateOrder(o);
     for (const AppThemeStyle style : {AppThemeStyle::dark, AppThemeStyle::light}) {
         ThemeObserver::shared().setStyle(style);
         const QString theme = AppThemeStyles::rawValue(style);
-        saveShot(open().get(), "order-form-new-" + theme);
+        auto created = open();
+        saveShot(created.get(), "order-form-new-" + theme);
+        expectCleanLayout(created.get());
         auto edit = open(o);
         saveShot(edit.get(), "order-form-edit-" + theme);
-        click(child(edit.get(), "registerBalanceButton"));
+        expectCleanLayout(edit.get());
+        EXPECT_EQ(UserInput::widgetUnder(child(edit.get(), "saveButton")), child(edit.get(), "saveButton"));
+        UserInput::click(reveal(child(edit.get(), "registerBalanceButton")));
         SheetDialog* payment = openSheet<SheetDialog>("paymentSheet");
         ASSERT_TRUE(payment);
         saveShot(payment, "order-form-payment-" + theme);
+        expectCleanLayout(payment);
         payment->reject();
-        click(child(edit.get(), "markShootCompletedButton"));
+        UserInput::click(reveal(child(edit.get(), "markShootCompletedButton")));
         SheetDialog* complete = openSheet<SheetDialog>("shootCompleteSheet");
         ASSERT_TRUE(complete);
         saveShot(complete, "order-form-complete-" + theme);
         complete->reject();
     }
 }
-
-}
-
-namespace {
 
 TEST_F(OrderFormViewTest, FullAccessRefreshesTheCalendarSyncPermission)
 {
@@ -166,7 +330,7 @@ TEST_F(OrderFormViewTest, FullAccessRefreshesTheCalendarSyncPermission)
     CalendarSyncManager::shared();
     auto view = open(); // lets the manager run its own first check
     const int before = checks();
-    click(child(view.get(), "syncSwitch"));
+    UserInput::click(child(view.get(), "syncSwitch"));
     QApplication::processEvents();
     EXPECT_TRUE(view->model().syncToCalendar());
     EXPECT_EQ(checks(), before + 1);

@@ -4,9 +4,12 @@
 
 #include "orderbook/OrderManager.h"
 #include "orderbook/PackageManager.h"
+#include "LayoutCheck.h"
+#include "UserInput.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QScrollArea>
 #include <QTest>
 #include <QWidget>
 
@@ -41,8 +44,33 @@ protected:
         }
         return nullptr;
     }
-    static void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
+    // Empties a field as a user does: select all, delete.
+    static void clearField(QWidget* field)
+    {
+        UserInput::click(field);
+        UserInput::key(field, Qt::Key_A, Qt::ControlModifier);
+        UserInput::key(field, Qt::Key_Delete);
+    }
+    static void retype(QWidget* field, const QString& text)
+    {
+        clearField(field);
+        if (!text.isEmpty())
+            UserInput::type(field, text);
+    }
 
+    // Scrolls `w` into sight as a user would before reaching it.
+    static QWidget* reveal(QWidget* w)
+    {
+        QApplication::processEvents();
+        for (QWidget* p = w ? w->parentWidget() : nullptr; p; p = p->parentWidget()) {
+            if (auto* scroll = qobject_cast<QScrollArea*>(p)) {
+                scroll->ensureWidgetVisible(w);
+                QApplication::processEvents();
+                break;
+            }
+        }
+        return w;
+    }
     static QString shotPath(const QString& name)
     {
         QDir build(QCoreApplication::applicationDirPath());

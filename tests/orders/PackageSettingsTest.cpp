@@ -38,17 +38,14 @@ protected:
     }
     SheetDialog* edit(int row)
     {
-        QApplication::processEvents(); // the rows follow the store one turn later
+        // The rows follow the store one turn later and show one more later.
+        QApplication::processEvents();
+        QApplication::processEvents();
         QWidget* price = child(view->rowList()->row(row), "priceColumn");
-        click(price);
+        UserInput::click(price);
         return openSheet<SheetDialog>("packageEditSheet");
     }
-    void type(QWidget* sheet, const char* field, const QString& text)
-    {
-        auto* e = child<QLineEdit>(sheet, field);
-        e->selectAll();
-        e->insert(text); // as typed; key events carry no CJK text here
-    }
+    void type(QWidget* sheet, const char* field, const QString& text) { retype(child(sheet, field), text); }
     std::unique_ptr<PackageSettingsView> view;
 };
 
@@ -70,10 +67,10 @@ TEST_F(PackageSettingsTest, AddSheetRefusesOnlyTheEmptyName)
         ASSERT_TRUE(sheet);
         type(sheet, "newPackageName", name);
         type(sheet, "newPackagePrice", "1e3");
-        click(child(sheet, "addConfirmButton"));
+        UserInput::click(child(sheet, "addConfirmButton"));
         EXPECT_EQ(sheet->isVisible(), name.isEmpty());
         if (name.isEmpty())
-            click(child(sheet, "addCancelButton"));
+            UserInput::click(child(sheet, "addCancelButton"));
     }
     ASSERT_EQ(packages->packages().size(), before + 3);
     EXPECT_EQ(packages->packages().last().name, "婚纱套系");
@@ -91,21 +88,67 @@ TEST_F(PackageSettingsTest, EditKeepsUntouchedAmountsAndShowsNegativesAsUnset)
     ASSERT_TRUE(sheet);
     EXPECT_EQ(child<QLineEdit>(sheet, "editPrice")->text(), "1999");
     EXPECT_EQ(child<QLineEdit>(sheet, "editDeposit")->text(), "300");
-    click(child(sheet, "editSaveButton"));
+    UserInput::click(child(sheet, "editSaveButton"));
     EXPECT_EQ(packages->packages().first().price, 1999.9) << "the prefill does not truncate the stored price";
     EXPECT_EQ(rowAmount(0, "priceColumn"), "¥1999");
 
     sheet = edit(0);
     type(sheet, "editDeposit", "-50");
     type(sheet, "editPrice", "");
-    click(child(sheet, "editSaveButton"));
+    UserInput::click(child(sheet, "editSaveButton"));
     EXPECT_EQ(packages->packages().first().deposit, -50);
     EXPECT_EQ(packages->packages().first().price, 0);
     EXPECT_EQ(rowAmount(0, "depositColumn"), "未设置");
     EXPECT_EQ(rowAmount(0, "priceColumn"), "未设置");
     sheet = edit(0);
     EXPECT_EQ(child<QLineEdit>(sheet, "editDeposit")->text(), "-50");
-    click(child(sheet, "editCancelButton"));
+    UserInput::click(child(sheet, "editCancelButton"));
+}
+
+TEST_F(PackageSettingsTest, SheetsStoreOnlyAmountsTheyCanAndSayWhyNot)
+{
+    struct Row { const char* field; QString typed; QString reason; };
+    const Row rows[] = {{"newPackagePrice", "abc", "基础价格：「abc」不是有效金额"},
+                        {"newPackageDeposit", "５００", "定金金额：「５００」不是有效金额"},
+                        {"newPackagePrice", "100000000", "基础价格：金额不能超过"},
+                        {"editPrice", "3,999", "基础价格：「3,999」不是有效金额"},
+                        {"editDeposit", "1e9", "定金金额：金额不能超过"}};
+    const QList<Package> before = packages->packages();
+    for (const Row& r : rows) {
+        const bool adding = QString(r.field).startsWith("new");
+        SheetDialog* sheet = nullptr;
+        if (adding) {
+            UserInput::click(child(view.get(), "addPackageButton"));
+            sheet = openSheet<SheetDialog>("packageAddSheet");
+            ASSERT_TRUE(sheet);
+            type(sheet, "newPackageName", "外景");
+        } else {
+            sheet = edit(0);
+            ASSERT_TRUE(sheet);
+        }
+        type(sheet, r.field, r.typed);
+        EXPECT_TRUE(child(sheet, r.field)->property("invalidAmount").toBool()) << r.typed.toStdString();
+        UserInput::click(child(sheet, adding ? "addConfirmButton" : "editSaveButton"));
+        EXPECT_TRUE(sheet->isVisible()) << r.typed.toStdString();
+        EXPECT_TRUE(child<QLabel>(sheet, adding ? "addProblem" : "editProblem")->text().startsWith(r.reason));
+        EXPECT_EQ(packages->packages(), before);
+        UserInput::click(child(sheet, adding ? "addCancelButton" : "editCancelButton"));
+    }
+}
+
+TEST_F(PackageSettingsTest, TrashDeletesOnARealClickAndBuiltInsHaveNone)
+{
+    packages->addPackage("外景", 800, 100);
+    QApplication::processEvents();
+    QApplication::processEvents();
+    PackageRowList* list = view->rowList();
+    for (int i = 0; i < list->rowCount(); ++i)
+        EXPECT_EQ(bool(list->row(i)->findChild<QWidget*>("deleteButton")), !packages->packages()[i].isBuiltin);
+    const int last = list->rowCount() - 1;
+    UserInput::click(child(list->row(last), "deleteButton"));
+    QApplication::processEvents();
+    EXPECT_FALSE(storedNames().contains("外景"));
+    EXPECT_EQ(list->rowCount(), last);
 }
 
 TEST_F(PackageSettingsTest, DraggingTheLastRowToTheTopIsStoredAtOnce)
@@ -132,9 +175,11 @@ TEST_F(PackageSettingsTest, Screenshots)
         ThemeObserver::shared().setStyle(style);
         const QString theme = AppThemeStyles::rawValue(style);
         saveShot(view.get(), "packages-" + theme);
+        expectCleanLayout(view.get());
         SheetDialog* sheet = edit(1);
         ASSERT_TRUE(sheet);
         saveShot(sheet, "packages-edit-" + theme);
+        expectCleanLayout(sheet);
         sheet->reject();
     }
 }

@@ -12,6 +12,7 @@
 #include "ui/ThemedLabel.h"
 #include "ui/ThemedPanel.h"
 
+#include <QStandardPaths>
 #include <QFile>
 #include <QVBoxLayout>
 
@@ -42,13 +43,14 @@ TEST_F(StatsViewTest, ModeSwitchChangesOnlyTheModeCardsAndTheLine)
 {
     fill();
     StatsView view(*orders, "");
+    view.show();
     const QStringList cash = cards(view);
     EXPECT_EQ(cash, QStringList({"¥3500", "¥3500", "¥4500", "¥4500", "2单", "¥3500", "¥1750", "¥4500"}));
-    click(child(&view, "statsModeButton1"));
+    UserInput::click(child(&view, "statsModeButton1"));
     const QStringList done = cards(view);
     EXPECT_EQ(done, QStringList({"¥3000", "¥3000", "¥3000", "¥4500", "2单", "¥3500", "¥3000", "¥3000"}));
     EXPECT_EQ(child<ThemedLabel>(&view, "statsExplanation")->text(), StatsView::explanation(1));
-    click(child(&view, "statsModeButton1"));
+    UserInput::click(child(&view, "statsModeButton1"));
     EXPECT_EQ(cards(view), done);
     EXPECT_EQ(child<PackageShareView>(&view, "packageShareView")->rows().size(), 1);
 }
@@ -89,7 +91,7 @@ TEST_F(StatsViewTest, ExportWritesTheStoreTextOrWarnsAndAlwaysCloses)
         view.showExportSheet();
         auto* sheet = openSheet<StatsExportSheet>("statsExportSheet");
         ASSERT_TRUE(sheet);
-        click(child(sheet, "exportCsvButton"));
+        UserInput::click(child(sheet, "exportCsvButton"));
         EXPECT_EQ(openSheet<StatsExportSheet>("statsExportSheet"), nullptr);
         EXPECT_EQ(proposed, CsvExportFile::proposedName(today, today));
         EXPECT_EQ(warnings.size(), r.warned);
@@ -104,6 +106,17 @@ TEST_F(StatsViewTest, ExportWritesTheStoreTextOrWarnsAndAlwaysCloses)
     }
     EXPECT_TRUE(warnings.value(0).startsWith("导出失败："));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3) << "out.csv, locked, defaults only";
+}
+
+TEST_F(StatsViewTest, SaveDialogStartsOnTheDesktopOrAtHome)
+{
+    const QString home = QDir::homePath();
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    for (const bool hasDesktop : {false, true}) {
+        if (hasDesktop)
+            ASSERT_TRUE(QDir().mkpath(desktop));
+        EXPECT_EQ(StatsExportSheet::startFolder(), hasDesktop ? desktop : home);
+    }
 }
 
 TEST_F(StatsViewTest, Screenshots)

@@ -132,7 +132,14 @@ void type(QWidget* target, const QString& text)
                       << describe(focus).toStdString();
         return;
     }
-    QTest::keyClicks(focus, text);
+    for (const QChar c : text) {
+        // QTest::keyClicks would pass the character through Latin-1, which
+        // turns full-width digits and Chinese into nothing.
+        if (c.unicode() < 0x80)
+            QTest::keyClick(focus, c.toLatin1());
+        else
+            QTest::sendKeyEvent(QTest::Click, focus, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
     QApplication::processEvents();
 }
 
