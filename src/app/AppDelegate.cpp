@@ -7,6 +7,7 @@
 #include "orderbook/BackupManager.h"
 #include "settings/LauncherIconSync.h"
 #include "platform/QuitSignals.h"
+#include "platform/UserDefaults.h"
 #include "settings/AppIconManager.h"
 #include "tools/AutoImportController.h"
 
@@ -17,6 +18,7 @@
 AppDelegate::AppDelegate(QObject* parent)
     : QObject(parent)
 {
+    connect(&UserDefaults::standard(), &UserDefaults::changed, this, [this] { m_savedSinceLastChange = false; });
 }
 
 AppDelegate::~AppDelegate() { delete m_aboutWindow; }
@@ -40,16 +42,25 @@ void AppDelegate::applicationWillTerminate()
         import.requestCancel(AutoImportController::CancelBy::quit);
         import.waitForWorker();
     }
-    BackupManager::shared().performAutoBackupIfEnabled();
+    if (!m_savedSinceLastChange)
+        BackupManager::shared().performAutoBackupIfEnabled();
     // A queued icon install is dropped; one under way finishes its files.
     LauncherIconSync::shutdown();
+}
+
+void AppDelegate::saveBeforeLogout()
+{
+    if (m_terminated)
+        return;
+    BackupManager::shared().performAutoBackupIfEnabled();
+    m_savedSinceLastChange = true;
 }
 
 void AppDelegate::installQuitHooks()
 {
     connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::applicationWillTerminate);
     connect(&QuitSignals::install(), &QuitSignals::received, this, &AppDelegate::applicationWillTerminate);
-    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { applicationWillTerminate(); });
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { saveBeforeLogout(); });
 }
 
 void AppDelegate::showCustomAboutPanel()

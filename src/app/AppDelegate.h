@@ -18,6 +18,10 @@ public:
     void applicationDidFinishLaunching();
     // The automatic backup; runs once per process however quitting began.
     void applicationWillTerminate();
+    // The session asks to save before logging out, and the user may still
+    // cancel: a backup now, without using up the one at the real quit
+    // (which skips only when nothing changed since).
+    void saveBeforeLogout();
     // Shows the About window, built on first use and kept.
     void showCustomAboutPanel();
 
@@ -31,4 +35,5 @@ public:
 private:
     QPointer<AboutWindow> m_aboutWindow;
     bool m_terminated = false;
+    bool m_savedSinceLastChange = false;
 };

@@ -2,6 +2,7 @@
 
 #include "app/AppDelegate.h"
 #include "app/MainWindow.h"
+#include "app/SetAsideAlert.h"
 #include "orderbook/CalendarSyncManager.h"
 #include "orderbook/OrderbookKeys.h"
 #include "platform/ReminderAgent.h"
@@ -65,5 +66,8 @@ int TessaryApp::run()
         if (state == Qt::ApplicationActive)
             CalendarSyncManager::shared().applicationDidBecomeActive();
     });
+    // Files set aside at start are told once the window is up and the stores
+    // queued above have been read.
+    QTimer::singleShot(0, m_window, [this] { SetAsideAlert::showIfNeeded(m_window); });
     return QApplication::exec();
 }

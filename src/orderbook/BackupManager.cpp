@@ -7,6 +7,7 @@
 #include "platform/Log.h"
 #include "platform/Paths.h"
 #include "platform/Product.h"
+#include "platform/SetAsideFiles.h"
 #include "platform/UserDefaults.h"
 
 #include <QDateTime>
@@ -27,9 +28,10 @@ BackupManager& BackupManager::shared()
 
 namespace {
 
-const QString kImportFailed = QStringLiteral("备份导入失败: ");
 const QString kInvalidFormat = QStringLiteral("备份文件格式无效");
+const QString kTooLarge = QStringLiteral("文件过大（超过 64 MB），不是有效的备份文件");
 const QString kAutoPrefix = QStringLiteral("auto_backup_");
+const QString kBeforeImportPrefix = QStringLiteral("before_import_");
 const QString kSuffix = QStringLiteral(".kvbak");
 const QString kStampFormat = QStringLiteral("yyyyMMdd_HHmmss");
 
@@ -123,6 +125,22 @@ BackupManager::BackupManager()
                        "scheduleListFilterPresets", "scheduleCustomStatsTemplates", "scheduleRecycleBin",
                        "schedulePrintTemplates"}
 {
+    connect(&UserDefaults::standard(), &UserDefaults::changed, this, [this](const QString& key) {
+        if (key == QLatin1String(OrderbookKeys::orders.name) && m_automaticOrderChanges == 0)
+            m_holdReleased = true;
+    });
+}
+
+bool BackupManager::isAutoBackupHeld() const
+{
+    return !m_holdReleased
+        && SetAsideFiles::contains(SetAsideFiles::Kind::settings, UserDefaults::standard().filePath());
+}
+
+int BackupManager::Contents::orderCount() const
+{
+    const auto orders = OrderCodec::decodeOrders(values.value(QLatin1String(OrderbookKeys::orders.name)).toByteArray());
+    return orders ? int(orders->size()) : 0;
 }
 
 QString BackupManager::dataDirectory() const { return Paths::dataDir(); }
@@ -140,6 +158,10 @@ void BackupManager::performAutoBackupIfEnabled()
 {
     if (!UserDefaults::standard().value(OrderbookKeys::autoBackupEnabled))
         return;
+    if (isAutoBackupHeld()) {
+        Log::line(QStringLiteral("💾 本次启动时设置文件无法读取，恢复备份或修改订单前不做自动备份"));
+        return;
+    }
     const QString stamp = QDateTime::currentDateTime().toString(kStampFormat);
     const QString path = autoBackupDirectory() + u'/' + kAutoPrefix + stamp + kSuffix;
     if (exportBackup(path, backupKeys()))
@@ -161,7 +183,7 @@ bool BackupManager::exportBackup(const QString& filePath, bool includeViewPrefer
     return exportBackup(filePath, keys);
 }
 
-bool BackupManager::exportBackup(const QString& filePath, const QStringList& keys)
+bool BackupManager::exportBackup(const QString& filePath, const QStringList& keys, QString* failure)
 {
     QJsonObject data;
     const UserDefaults& defaults = UserDefaults::standard();
@@ -183,6 +205,8 @@ bool BackupManager::exportBackup(const QString& filePath, const QStringList& key
         filePath, bytes, {.makeFolder = false, .permissions = QFileDevice::ReadOwner | QFileDevice::WriteOwner});
     if (!error.isEmpty()) {
         Log::line(QStringLiteral("💾 备份导出失败: ") + error);
+        if (failure)
+            *failure = error;
         return false;
     }
     Log::line(QStringLiteral("💾 备份导出成功: ") + filePath + QStringLiteral(", 大小: ")
@@ -190,34 +214,43 @@ bool BackupManager::exportBackup(const QString& filePath, const QStringList& key
     return true;
 }
 
-BackupManager::ImportResult BackupManager::importBackup(const QString& filePath)
+namespace {
+BackupManager::Contents refused(const QString& cause)
+{
+    BackupManager::Contents contents;
+    contents.error = cause;
+    return contents;
+}
+}
+
+BackupManager::Contents BackupManager::readBackup(const QString& filePath) const
 {
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly))
-        return {false, kImportFailed + file.errorString()};
+        return refused(QStringLiteral("无法读取文件（") + file.errorString() + u'）');
     if (file.size() > maxImportBytes)
-        return {false, kImportFailed + QStringLiteral("文件过大（超过 64 MB），不是有效的备份文件")};
+        return refused(kTooLarge);
     const QByteArray bytes = file.read(maxImportBytes + 1);
     if (bytes.size() > maxImportBytes)
-        return {false, kImportFailed + QStringLiteral("文件过大（超过 64 MB），不是有效的备份文件")};
+        return refused(kTooLarge);
     if (file.error() != QFileDevice::NoError)
-        return {false, kImportFailed + file.errorString()};
+        return refused(QStringLiteral("无法读取文件（") + file.errorString() + u'）');
 
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError)
-        return {false, kImportFailed + error.errorString()};
+        return refused(kInvalidFormat + QStringLiteral("（") + error.errorString() + u'）');
     const QJsonValue dataValue = doc.object().value(QStringLiteral("data"));
     if (!doc.isObject() || !dataValue.isObject())
-        return {false, kInvalidFormat};
-    const QJsonValue version = doc.object().value(QStringLiteral("version"));
-    Log::line(QStringLiteral("💾 导入备份版本: ") + (version.isString() ? version.toString() : QStringLiteral("unknown")));
+        return refused(kInvalidFormat);
 
     // Only what an export writes comes back, and the stored lists only when
     // they read: a damaged file must not replace good orders.
     const QStringList accepted = backupKeys();
     const QJsonObject data = dataValue.toObject();
-    QVariantMap values;
+    Contents contents;
+    const QJsonValue version = doc.object().value(QStringLiteral("version"));
+    contents.version = version.isString() ? version.toString() : QStringLiteral("unknown");
     for (auto it = data.begin(); it != data.end(); ++it) {
         const QString& key = it.key();
         if (!accepted.contains(key)) {
@@ -229,37 +262,72 @@ BackupManager::ImportResult BackupManager::importBackup(const QString& filePath)
         if (byteKeys().contains(key)) {
             const std::optional<QByteArray> stored = storedBytes(it.value());
             if (!stored || !decodes(key, *stored))
-                return {false, kInvalidFormat};
-            values.insert(key, *stored);
+                return refused(kInvalidFormat);
+            contents.values.insert(key, *stored);
         } else if (auto value = storedValue(it.value())) {
-            values.insert(key, *value);
+            contents.values.insert(key, *value);
         }
     }
-    if (!values.isEmpty() && !UserDefaults::standard().setValues(values))
-        return {false, kImportFailed + QStringLiteral("无法写入设置文件")};
-
-    OrderManager::shared().load();
-    PackageManager::shared().loadPackages();
-    return {true, QStringLiteral("备份导入成功，请重启软件使全部数据生效")};
+    return contents;
 }
 
-void BackupManager::cleanupOldAutoBackups(int keep, const QString& justWritten)
+BackupManager::ImportResult BackupManager::importBackup(const QString& filePath)
 {
-    const QDir dir(autoBackupDirectory());
-    if (!dir.exists())
-        return;
+    const Contents contents = readBackup(filePath);
+    if (!contents.error.isEmpty())
+        return {false, contents.error};
+    Log::line(QStringLiteral("💾 导入备份版本: ") + contents.version);
+
+    // What the import replaces stays restorable.
+    const QString stamp = QDateTime::currentDateTime().toString(kStampFormat);
+    QString kept = autoBackupDirectory() + u'/' + kBeforeImportPrefix + stamp + kSuffix;
+    for (int n = 2; QFileInfo::exists(kept); ++n)
+        kept = autoBackupDirectory() + u'/' + kBeforeImportPrefix + stamp + u'-' + QString::number(n) + kSuffix;
+    QString failure;
+    if (!exportBackup(kept, backupKeys(), &failure))
+        return {false, QStringLiteral("无法先备份当前数据（") + failure + QStringLiteral("），未导入任何内容")};
+    Log::line(QStringLiteral("💾 导入前已备份当前数据: ") + kept);
+
+    if (!contents.values.isEmpty() && !UserDefaults::standard().setValues(contents.values))
+        return {false, QStringLiteral("无法写入设置文件")};
+
+    m_holdReleased = true;
+    OrderManager::shared().load();
+    PackageManager::shared().loadPackages();
+    return {true, QStringLiteral("备份导入成功，请重启软件使全部数据生效\n导入前的数据已备份到：") + kept};
+}
+
+QList<std::pair<QDateTime, QFileInfo>> BackupManager::autoBackupsNewestFirst(const QString& except) const
+{
     // Only our own backups count: a file the user put here is theirs, and
     // names carry the stamp where the file system keeps no creation time.
     QList<std::pair<QDateTime, QFileInfo>> backups;
-    const QString written = QFileInfo(justWritten).absoluteFilePath();
+    const QDir dir(autoBackupDirectory());
+    const QString skipped = except.isEmpty() ? QString() : QFileInfo(except).absoluteFilePath();
     for (const QFileInfo& info : dir.entryInfoList({kAutoPrefix + u'*' + kSuffix}, QDir::Files | QDir::System)) {
-        if (info.isSymLink() || !info.isFile() || info.absoluteFilePath() == written)
+        if (info.isSymLink() || !info.isFile() || info.absoluteFilePath() == skipped)
             continue;
         backups.append({backupMoment(info), info});
     }
     std::stable_sort(backups.begin(), backups.end(), [](const auto& a, const auto& b) {
         return a.first != b.first ? a.first > b.first : a.second.fileName() > b.second.fileName();
     });
+    return backups;
+}
+
+std::optional<BackupManager::AutoBackup> BackupManager::newestAutoBackupWithOrders() const
+{
+    for (const auto& [moment, info] : autoBackupsNewestFirst()) {
+        const Contents contents = readBackup(info.absoluteFilePath());
+        if (contents.error.isEmpty() && contents.orderCount() > 0)
+            return AutoBackup{info.absoluteFilePath(), moment, contents.orderCount()};
+    }
+    return std::nullopt;
+}
+
+void BackupManager::cleanupOldAutoBackups(int keep, const QString& justWritten)
+{
+    const auto backups = autoBackupsNewestFirst(justWritten);
     // The file just written is one of the kept ones, whatever its stamp.
     for (qsizetype i = std::max(keep - 1, 0); i < backups.size(); ++i)
         QFile::remove(backups.at(i).second.absoluteFilePath());

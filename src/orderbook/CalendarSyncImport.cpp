@@ -3,6 +3,7 @@
 
 #include "CalendarSyncManager.h"
 
+#include "orderbook/BackupManager.h"
 #include "orderbook/CalendarEventParser.h"
 #include "orderbook/OrderManager.h"
 #include "orderbook/OrderbookKeys.h"
@@ -105,6 +106,7 @@ void CalendarSyncManager::autoImportEvents(const QList<ShootEvent>& events)
         return;
     // One save for the whole pass: a calendar of thousands of events must not
     // rewrite the order list thousands of times.
+    const BackupManager::AutomaticOrderChange automatic;
     const QList<Order> added = m_orders.addOrders(found);
     QList<QUuid> ids;
     for (const Order& o : added) {

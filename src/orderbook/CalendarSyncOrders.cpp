@@ -3,6 +3,7 @@
 
 #include "CalendarSyncManager.h"
 
+#include "orderbook/BackupManager.h"
 #include "orderbook/LocalCalendar.h"
 #include "orderbook/Money.h"
 #include "orderbook/OrderCodec.h"
@@ -298,6 +299,7 @@ void CalendarSyncManager::batchSyncAllOrders(const QList<Order>& orders, CountCo
     if (m_eventStore.commit(&error)) {
         // The orders know their events before any refresh could take those
         // events for strangers and import them again.
+        const BackupManager::AutomaticOrderChange automatic;
         m_orders.setCalendarEventIdentifiers(assigned);
         applyReminders(reminders);
     } else {

@@ -3,6 +3,7 @@
 #include "IcsCalendarFile.h"
 #include "Log.h"
 #include "Paths.h"
+#include "SetAsideFiles.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -136,6 +137,8 @@ bool IcsCalendarStore::keepAside(const QString& path, const char* reason, bool c
     const bool ok = copy ? QFile::copy(path, target) : QFile::rename(path, target);
     if (ok) {
         Paths::syncDirectory(m_folder);
+        if (!copy)
+            SetAsideFiles::record(SetAsideFiles::Kind::calendar, path, target);
         Log::line(QStringLiteral("[CalendarStore] 原日历文件已另存为：") + target);
     } else {
         Log::line(QStringLiteral("[CalendarStore] 无法另存日历文件：") + path);

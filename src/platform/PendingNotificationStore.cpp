@@ -2,6 +2,7 @@
 
 #include "Log.h"
 #include "Paths.h"
+#include "SetAsideFiles.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -256,7 +257,8 @@ PendingNotificationStore::Requests PendingNotificationStore::readLocked() const
     // Keep what could not be read instead of writing over it later.
     const QString aside = m_path + QStringLiteral(".corrupt-")
         + QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss-zzz"));
-    QFile::rename(m_path, aside);
+    if (QFile::rename(m_path, aside))
+        SetAsideFiles::record(SetAsideFiles::Kind::reminders, m_path, aside);
     Log::line(QStringLiteral("📱 本地通知列表无法读取，已另存为 ") + aside);
     return {};
 }

@@ -2,6 +2,7 @@
 
 #include "Log.h"
 #include "Paths.h"
+#include "SetAsideFiles.h"
 #include "UserDefaultsFile.h"
 
 #include <QDateTime>
@@ -330,7 +331,8 @@ void UserDefaults::load()
     }
     // Never overwrite what we cannot read: keep it aside and start empty.
     const QString aside = m_path + ".unreadable-" + QDateTime::currentDateTime().toString("yyyyMMdd-HHmmss");
-    QFile::rename(m_path, aside);
+    if (QFile::rename(m_path, aside))
+        SetAsideFiles::record(SetAsideFiles::Kind::settings, m_path, aside);
     Log::line(QString("⚠️ [设置] 无法读取设置文件，已另存为: %1").arg(aside));
 }
 
