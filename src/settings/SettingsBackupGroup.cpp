@@ -3,12 +3,16 @@
 #include "SettingsView.h"
 
 #include "orderbook/BackupManager.h"
+#include "orderbook/OrderManager.h"
 #include "orderbook/OrderbookKeys.h"
 #include "platform/Log.h"
+#include "settings/EasedLevel.h"
 #include "settings/SettingsRows.h"
 #include "ui/AppTheme.h"
+#include "ui/Fader.h"
 #include "ui/Fonts.h"
 #include "ui/PlateButton.h"
+#include "ui/RevealBox.h"
 #include "ui/RoundedPanel.h"
 #include "ui/Symbols.h"
 #include "ui/SystemColors.h"
@@ -20,8 +24,10 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -40,6 +46,7 @@ public:
         setCursor(Qt::PointingHandCursor);
         setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, qOverload<>(&QWidget::update));
+        connect(this, &QAbstractButton::toggled, m_turn, &EasedLevel::setOn);
     }
     QSize sizeHint() const override { return QSize(200, QFontMetrics(Fonts::system(14)).height() + 32); }
 
@@ -63,9 +70,17 @@ protected:
                    QStringLiteral("备份内容选择"));
         p.setFont(Symbols::font(12));
         p.setPen(AppTheme::isDark() ? QColor(255, 255, 255, 217) : AppTheme::withOpacity(AppTheme::textPrimary(), 0.4));
-        p.drawText(inner, Qt::AlignVCenter | Qt::AlignRight,
-                   Symbols::glyph(isChecked() ? QStringLiteral("chevron.down") : QStringLiteral("chevron.right")));
+        // The chevron turns from right to down with the panel.
+        const QString chevron = Symbols::glyph(QStringLiteral("chevron.right"));
+        const QFontMetrics fm(p.font());
+        const QPointF centre(inner.right() - fm.horizontalAdvance(chevron) / 2.0, inner.center().y() + 0.5);
+        p.translate(centre);
+        p.rotate(90 * m_turn->value());
+        p.drawText(QRectF(-fm.height(), -fm.height(), 2 * fm.height(), 2 * fm.height()), Qt::AlignCenter, chevron);
     }
+
+private:
+    EasedLevel* m_turn = new EasedLevel(this, Fader::kDefaultMs);
 };
 
 QWidget* cardTitle(const QString& title, const QString& badge, QWidget* parent)
@@ -80,12 +95,10 @@ QWidget* cardTitle(const QString& title, const QString& badge, QWidget* parent)
     return row;
 }
 
-void defaultSave(QWidget* parent, const QString& suggestedName, std::function<void(QString)> done)
+// The dialogs carry no separate message line, so their titles say what to pick.
+void openDialog(QFileDialog* dialog, std::function<void(QString)> done)
 {
-    auto* dialog = new QFileDialog(parent, QStringLiteral("导出备份"), QDir::homePath() + QLatin1Char('/') + suggestedName,
-                                   kFilter);
-    dialog->setAcceptMode(QFileDialog::AcceptSave);
-    dialog->setDefaultSuffix(QStringLiteral("kvbak"));
+    dialog->setObjectName(QStringLiteral("backupFileDialog"));
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(dialog, &QFileDialog::finished, dialog, [dialog, done](int result) {
         done(result == QDialog::Accepted && !dialog->selectedFiles().isEmpty() ? dialog->selectedFiles().first() : QString());
@@ -93,15 +106,20 @@ void defaultSave(QWidget* parent, const QString& suggestedName, std::function<vo
     dialog->open();
 }
 
+void defaultSave(QWidget* parent, const QString& suggestedName, std::function<void(QString)> done)
+{
+    auto* dialog = new QFileDialog(parent, QStringLiteral("选择备份文件保存位置"),
+                                   QDir::homePath() + QLatin1Char('/') + suggestedName, kFilter);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setDefaultSuffix(QStringLiteral("kvbak"));
+    openDialog(dialog, std::move(done));
+}
+
 void defaultOpen(QWidget* parent, std::function<void(QString)> done)
 {
-    auto* dialog = new QFileDialog(parent, QStringLiteral("导入备份"), QDir::homePath(), kFilter);
+    auto* dialog = new QFileDialog(parent, QStringLiteral("选择要导入的备份文件"), QDir::homePath(), kFilter);
     dialog->setFileMode(QFileDialog::ExistingFile);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    QObject::connect(dialog, &QFileDialog::finished, dialog, [dialog, done](int result) {
-        done(result == QDialog::Accepted && !dialog->selectedFiles().isEmpty() ? dialog->selectedFiles().first() : QString());
-    });
-    dialog->open();
+    openDialog(dialog, std::move(done));
 }
 }
 
@@ -132,9 +150,8 @@ QWidget* SettingsView::backupGroup()
         QStringLiteral("软件正常退出时静默备份本机数据，保留最近3-5个版本，仅用于本机恢复，不可跨设备迁移。"), content));
 
     auto* header = new ChoiceHeader(content);
-    QWidget* panel = backupChoicePanel(content);
-    panel->setVisible(false);
-    connect(header, &QAbstractButton::toggled, panel, &QWidget::setVisible);
+    auto* panel = new RevealBox(backupChoicePanel(content), Fader::kDefaultMs, false, content);
+    connect(header, &QAbstractButton::toggled, panel, [panel](bool on) { panel->setShown(on, true); });
     column->addWidget(header);
     column->addWidget(panel);
 
@@ -273,19 +290,62 @@ void SettingsView::importBackup()
             }, Qt::QueuedConnection);
             return;
         }
+        const BackupManager::Contents contents = BackupManager::shared().readBackup(path);
+        if (!contents.error.isEmpty()) {
+            self->importFailed(contents.error);
+            return;
+        }
+        self->confirmImport(path, contents.orderCount());
+    });
+}
+
+void SettingsView::confirmImport(const QString& path, int ordersInFile)
+{
+    const int ordersNow = int(OrderManager::shared().orders().size());
+    auto* ask = new QMessageBox(QMessageBox::Question, QStringLiteral("导入备份"),
+                                QStringLiteral("备份文件中有 %1 个订单，当前有 %2 个订单。\n导入后当前数据将被备份文件的内容替换，"
+                                               "导入前会先自动备份当前数据。确定导入吗？")
+                                    .arg(ordersInFile)
+                                    .arg(ordersNow),
+                                QMessageBox::NoButton, window());
+    ask->setObjectName(QStringLiteral("importBackupQuestion"));
+    ask->setTextFormat(Qt::PlainText);
+    ask->setWindowModality(Qt::WindowModal);
+    ask->setAttribute(Qt::WA_DeleteOnClose);
+    QPushButton* yes = ask->addButton(QStringLiteral("导入"), QMessageBox::AcceptRole);
+    ask->setDefaultButton(ask->addButton(QStringLiteral("取消"), QMessageBox::RejectRole));
+    QPointer<SettingsView> self(this);
+    connect(ask, &QMessageBox::buttonClicked, this, [self, yes, path](QAbstractButton* clicked) {
+        if (!self)
+            return;
+        if (clicked != yes) {
+            Log::line(QStringLiteral("💾 用户取消了导入备份"));
+            return;
+        }
         const auto result = BackupManager::shared().importBackup(path);
+        if (!result.success) {
+            self->importFailed(result.message);
+            return;
+        }
         QMetaObject::invokeMethod(self, [self, result] {
             if (!self)
                 return;
-            if (result.success) {
-                self->showBackupMessage(QStringLiteral("✅ 导入完成，请重启软件生效\n") + result.message);
-                Log::line(QStringLiteral("💾 备份导入成功"));
-            } else {
-                self->showBackupMessage(QStringLiteral("❌ 导入失败：") + result.message);
-                Log::line(QStringLiteral("💾 备份导入失败: ") + result.message);
-            }
+            self->showBackupMessage(QStringLiteral("✅ 导入完成，请重启软件生效\n") + result.message);
+            Log::line(QStringLiteral("💾 备份导入成功"));
         }, Qt::QueuedConnection);
     });
+    ask->open();
+}
+
+void SettingsView::importFailed(const QString& cause)
+{
+    QPointer<SettingsView> self(this);
+    QMetaObject::invokeMethod(this, [self, cause] {
+        if (!self)
+            return;
+        self->showBackupMessage(QStringLiteral("❌ 导入失败：") + cause);
+        Log::line(QStringLiteral("💾 备份导入失败: ") + cause);
+    }, Qt::QueuedConnection);
 }
 
 void SettingsView::showBackupMessage(const QString& message)

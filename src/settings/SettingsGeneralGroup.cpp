@@ -4,6 +4,7 @@
 
 #include "platform/UserDefaults.h"
 #include "settings/AppIconManager.h"
+#include "settings/LauncherIconSync.h"
 #include "settings/SettingsKeys.h"
 #include "settings/SettingsRows.h"
 #include "ui/AppTheme.h"
@@ -11,6 +12,7 @@
 #include "ui/PlateButton.h"
 #include "ui/ThemeObserver.h"
 #include "ui/ThemedLabel.h"
+#include "ui/ToggleSwitch.h"
 
 #include <QAbstractButton>
 #include <QHBoxLayout>
@@ -151,9 +153,15 @@ QWidget* SettingsView::generalGroup()
     column->addLayout(icons);
 
     column->addSpacing(8);
-    column->addWidget(SettingsRows::preferenceSwitch(
+    QWidget* sync = SettingsRows::preferenceSwitch(
         SettingsKeys::launchpadSync, QStringLiteral("切换图标时同步更新启动器图标"),
-        QStringLiteral("开启后，切换图标会同时替换软件在启动器 / 文件管理器中的图标（本机生效）"), content));
+        QStringLiteral("开启后，切换图标会同时替换软件在启动器 / 文件管理器中的图标（本机生效）"), content);
+    // Icons chosen while the sync was off never reached the launcher.
+    connect(sync->findChild<ToggleSwitch*>(), &QAbstractButton::clicked, this, [](bool on) {
+        if (on)
+            LauncherIconSync::request(AppIconManager::savedStyle());
+    });
+    column->addWidget(sync);
 
     connect(&UserDefaults::standard(), &UserDefaults::changed, content, [marked](const QString& key) {
         if (key == QLatin1String(SettingsKeys::defaultLaunchPage.name)

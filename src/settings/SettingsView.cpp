@@ -1,6 +1,7 @@
 #include "SettingsView.h"
 
 #include "platform/UserDefaults.h"
+#include "settings/EasedLevel.h"
 #include "settings/SettingsRows.h"
 #include "tools/ToolsKeys.h"
 #include "settings/UniformVolumeSlider.h"
@@ -44,13 +45,13 @@ public:
     }
 
 protected:
-    void enterEvent(QEnterEvent*) override { setHovered(true); }
-    void leaveEvent(QEvent*) override { setHovered(false); }
+    void enterEvent(QEnterEvent*) override { m_hover->setOn(true); }
+    void leaveEvent(QEvent*) override { m_hover->setOn(false); }
     void paintEvent(QPaintEvent*) override
     {
         QPainter p(this);
         p.setOpacity(isDown() ? 0.55 : 1.0);
-        const QColor color = AppTheme::withOpacity(AppTheme::textGold(), m_hovered ? 1.0 : 0.85);
+        const QColor color = AppTheme::withOpacity(AppTheme::textGold(), 0.85 + 0.15 * m_hover->value());
         const QFontMetrics fm(font());
         p.setPen(color);
         p.setFont(font());
@@ -59,12 +60,7 @@ protected:
     }
 
 private:
-    void setHovered(bool hovered)
-    {
-        m_hovered = hovered;
-        update();
-    }
-    bool m_hovered = false;
+    EasedLevel* m_hover = new EasedLevel(this, 150);
 };
 }
 

@@ -60,6 +60,9 @@ private:
     QWidget* backupGroup();
     QWidget* supportGroup();
     QWidget* backupChoicePanel(QWidget* parent);
+    // Asks before replacing anything, naming the orders on both sides.
+    void confirmImport(const QString& path, int ordersInFile);
+    void importFailed(const QString& cause);
     void refreshMessage();
 
     std::function<void()> m_onPackageSettings;

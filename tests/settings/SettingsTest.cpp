@@ -1,23 +1,37 @@
 #include "orderbook/BackupManager.h"
 #include "platform/Log.h"
 #include "platform/UserDefaults.h"
+#include "orderbook/OrderManager.h"
+#include "platform/Paths.h"
 #include "settings/AppIconManager.h"
+#include "settings/EasedLevel.h"
 #include "settings/LauncherIconSync.h"
 #include "settings/SettingsView.h"
 #include "settings/UniformVolumeSlider.h"
 #include "ui/AppTheme.h"
+#include "ui/Fader.h"
+#include "ui/Fonts.h"
 #include "ui/PlateButton.h"
 #include "ui/ThemeObserver.h"
 #include "ui/ToggleSwitch.h"
+#include "UserInput.h"
 
 #include <gtest/gtest.h>
 
 #include <QDialog>
 #include <QDir>
 #include <QDirIterator>
+#include <QFileDialog>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollArea>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
 #include <QLabel>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -138,6 +152,21 @@ TEST_F(IconSyncTest, AFailingToolOrFolderFailsTheRunAndKeepsThePreviousInstall)
 }
 
 namespace {
+// Scrolled into view, as a user does on the long page.
+void reveal(QWidget* w)
+{
+    for (QWidget* p = w ? w->parentWidget() : nullptr; p; p = p->parentWidget())
+        if (auto* area = qobject_cast<QScrollArea*>(p)) {
+            area->ensureWidgetVisible(w, 10, 10);
+            break;
+        }
+}
+void tap(QWidget* w)
+{
+    reveal(w);
+    UserInput::click(w);
+}
+
 class SettingsViewTest : public ::testing::Test
 {
 protected:
@@ -183,15 +212,15 @@ TEST_F(SettingsViewTest, ShowsDefaultsWithoutWritingAndTapsWriteAtOnce)
     UserDefaults::standard().set("defaultLaunchPage", "不存在");
     for (const QString& page : SettingsView::launchPages())
         EXPECT_NE(child<PlateButton>(*view, "launchPage_" + page)->fillColor(), AppTheme::gold());
-    QTest::mouseClick(child<PlateButton>(*view, "launchPage_FTP传输"), Qt::LeftButton);
+    tap(child<PlateButton>(*view, "launchPage_FTP传输"));
     EXPECT_EQ(UserDefaults::standard().string("defaultLaunchPage"), "FTP传输");
-    QTest::mouseClick(child<ToggleSwitch>(*view, "autoBackupEnabledSwitch"), Qt::LeftButton);
+    tap(child<ToggleSwitch>(*view, "autoBackupEnabledSwitch"));
     EXPECT_EQ(UserDefaults::standard().object("autoBackupEnabled"), QVariant(false));
 
     UserDefaults::standard().set("appIconStyle", "orange");
     EXPECT_EQ(AppIconManager::savedStyle(), AppIconStyle::classic);
     EXPECT_EQ(UserDefaults::standard().string("appIconStyle"), "orange");
-    QTest::mouseClick(child<QWidget>(*view, "iconChoice_cameraGold"), Qt::LeftButton);
+    tap(child<QWidget>(*view, "iconChoice_cameraGold"));
     EXPECT_EQ(UserDefaults::standard().string("appIconStyle"), "cameraGold");
 
     UserDefaults::standard().set("autoImportVolume", 250);
@@ -212,22 +241,50 @@ TEST(VolumeSlider, MapsPositionsIntoTheRangeAndStoresWholePercents)
         EXPECT_EQ(SettingsView::volumeToStore(r.in), r.out) << r.in;
 }
 
+namespace {
+// The open message box of `view`'s window, its button `text` clicked.
+QString answer(SettingsView& view, const QString& text)
+{
+    QPointer<QMessageBox> box;
+    (void)QTest::qWaitFor([&] {
+        for (QMessageBox* b : view.window()->findChildren<QMessageBox*>())
+            if (b->isVisible())
+                box = b;
+        return !box.isNull();
+    }, 2000);
+    if (!box) {
+        ADD_FAILURE() << "no question";
+        return {};
+    }
+    const QString asked = box->text();
+    for (QAbstractButton* b : box->buttons())
+        if (b->text() == text) {
+            tap(b); // the box goes with the click
+            break;
+        }
+    QTest::qWait(5);
+    return asked;
+}
+
+Order named(const QString& name)
+{
+    Order o = Order::blank();
+    o.customerName = name;
+    o.shootDate = QDateTime(QDate(2025, 3, 1), QTime(0, 0));
+    o.shootTime = QDateTime(QDate(2025, 3, 1), QTime(10, 0));
+    return o;
+}
+}
+
 TEST_F(SettingsViewTest, ExportsTheChosenContentAndImportsItBack)
 {
-    UserDefaults::standard().set("scheduleRecycleBin", "[1]");
     UserDefaults::standard().set("autoImportSound", false);
     auto view = make();
-    QTest::mouseClick(child<QWidget>(*view, "backupChoiceHeader"), Qt::LeftButton);
-    QTest::mouseClick(child<ToggleSwitch>(*view, "backupChoice2"), Qt::LeftButton);
-    EXPECT_EQ(view->backupChoices(), QList<bool>({true, true, false, true}));
-
     savePath = dir.path() + "/" + SettingsView::suggestedBackupName(QDateTime(QDate(2025, 1, 2), QTime(3, 4, 5)));
-    QTest::mouseClick(child<QWidget>(*view, "exportBackupButton"), Qt::LeftButton);
+    tap(child<QWidget>(*view, "exportBackupButton"));
     settle();
     EXPECT_TRUE(suggested.startsWith("Kelvara备份_") && suggested.endsWith(".kvbak"));
-    const QString saved = readAll(savePath);
-    EXPECT_TRUE(saved.contains("autoImportSound"));
-    EXPECT_FALSE(saved.contains("scheduleRecycleBin"));
+    EXPECT_TRUE(readAll(savePath).contains("autoImportSound"));
     const QString size = QString::number(QFileInfo(savePath).size());
     EXPECT_EQ(view->backupMessage(), "✅ 备份导出成功！\n文件：Kelvara备份_20250102_030405.kvbak\n大小：" + size + " 字节");
     EXPECT_TRUE(child<QLabel>(*view, "backupMessage")->isVisible());
@@ -237,33 +294,168 @@ TEST_F(SettingsViewTest, ExportsTheChosenContentAndImportsItBack)
     EXPECT_FALSE(child<QLabel>(*view, "backupMessage")->isVisible());
 
     savePath = dir.path() + "/missing/folder/x.kvbak";
-    QTest::mouseClick(child<QWidget>(*view, "exportBackupButton"), Qt::LeftButton);
+    tap(child<QWidget>(*view, "exportBackupButton"));
     settle();
     EXPECT_EQ(view->backupMessage(), "❌ 导出失败，请检查磁盘空间或系统权限");
 
-    const QString exported = dir.path() + "/Kelvara备份_20250102_030405.kvbak";
     QFile list(dir.path() + "/list.kvbak");
     list.open(QIODevice::WriteOnly);
     list.write("[]");
     list.close();
-    const QList<std::pair<QString, QString>> imports{
-        {exported, "✅ 导入完成，请重启软件生效\n备份导入成功，请重启软件使全部数据生效"},
+    const QList<std::pair<QString, QString>> refusals{
         {dir.path() + "/list.kvbak", "❌ 导入失败：备份文件格式无效"},
         {dir.path() + "/gone.kvbak", "❌ 导入失败：文件不存在"},
     };
-    for (const auto& [path, message] : imports) {
+    for (const auto& [path, message] : refusals) {
         openPath = path;
-        QTest::mouseClick(child<QWidget>(*view, "importBackupButton"), Qt::LeftButton);
+        tap(child<QWidget>(*view, "importBackupButton"));
         settle();
         EXPECT_EQ(view->backupMessage(), message) << path.toStdString();
+        EXPECT_EQ(view->window()->findChild<QMessageBox*>(), nullptr) << "nothing to ask about";
     }
 
     log.lines.clear();
     openPath.clear();
     savePath.clear();
-    QTest::mouseClick(child<QWidget>(*view, "importBackupButton"), Qt::LeftButton);
-    QTest::mouseClick(child<QWidget>(*view, "exportBackupButton"), Qt::LeftButton);
+    tap(child<QWidget>(*view, "importBackupButton"));
+    tap(child<QWidget>(*view, "exportBackupButton"));
     EXPECT_EQ(log.lines, QStringList({"💾 用户取消了导入备份", "💾 用户取消了导出备份"}));
+}
+
+TEST_F(SettingsViewTest, TheExportCarriesExactlyTheOptionalContentSwitchedOn)
+{
+    const QList<QStringList> groups{{"scheduleListColumnWidths", "scheduleListHiddenColumns", "scheduleListDefaultSort",
+                                     "scheduleListFilterPresets"},
+                                    {"scheduleCustomStatsTemplates"}, {"scheduleRecycleBin"}, {"schedulePrintTemplates"}};
+    const QList<QList<bool>> cases{{true, true, true, true}, {true, false, true, true}, {false, true, false, false},
+                                   {true, false, false, false}, {false, false, false, true}};
+    for (const QList<bool>& choice : cases) {
+        SetUp();
+        for (const QStringList& group : groups)
+            for (const QString& key : group)
+                UserDefaults::standard().set(key, "[1]");
+        auto view = make();
+        tap(child<QWidget>(*view, "backupChoiceHeader"));
+        QTest::qWait(Fader::kDefaultMs + 100);
+        QStringList expected;
+        for (int i = 0; i < 4; ++i) {
+            if (!choice[i])
+                tap(child<ToggleSwitch>(*view, QString("backupChoice%1").arg(i)));
+            else
+                expected += groups[i];
+        }
+        EXPECT_EQ(view->backupChoices(), choice);
+        savePath = dir.path() + "/choice.kvbak";
+        tap(child<QWidget>(*view, "exportBackupButton"));
+        settle();
+        QStringList written;
+        const QJsonObject data = QJsonDocument::fromJson(readAll(savePath).toUtf8()).object()["data"].toObject();
+        for (const QStringList& group : groups)
+            for (const QString& key : group)
+                if (data.contains(key))
+                    written << key;
+        EXPECT_EQ(written, expected) << choice[0] << choice[1] << choice[2] << choice[3];
+    }
+}
+
+TEST_F(SettingsViewTest, AnImportAsksWithBothOrderCountsAndKeepsTheDataItReplaces)
+{
+    OrderManager& orders = OrderManager::shared();
+    ASSERT_TRUE(orders.setOrders({named("甲"), named("乙")}));
+    orders.save();
+    ASSERT_TRUE(BackupManager::shared().exportBackup(dir.path() + "/two.kvbak", true, true, true, true));
+    ASSERT_TRUE(orders.setOrders({named("丙")}));
+    orders.save();
+    auto view = make();
+    openPath = dir.path() + "/two.kvbak";
+
+    tap(child<QWidget>(*view, "importBackupButton"));
+    const QString asked = answer(*view, "取消");
+    EXPECT_TRUE(asked.startsWith("备份文件中有 2 个订单，当前有 1 个订单。")) << asked.toStdString();
+    EXPECT_EQ(orders.orders().size(), 1);
+    EXPECT_EQ(log.lines.last(), "💾 用户取消了导入备份");
+
+    tap(child<QWidget>(*view, "importBackupButton"));
+    answer(*view, "导入");
+    ASSERT_EQ(orders.orders().size(), 2);
+    const QStringList kept = QDir(Paths::dataDir() + "/AutoBackups").entryList({"before_import_*.kvbak"});
+    ASSERT_EQ(kept.size(), 1);
+    const QString keptPath = Paths::dataDir() + "/AutoBackups/" + kept.first();
+    EXPECT_EQ(view->backupMessage(), "✅ 导入完成，请重启软件生效\n备份导入成功，请重启软件使全部数据生效\n导入前的数据已备份到："
+                                         + keptPath);
+    EXPECT_EQ(BackupManager::shared().readBackup(keptPath).orderCount(), 1);
+    // The automatic backups' retention leaves it alone.
+    UserDefaults::standard().set("autoBackupEnabled", true);
+    for (int i = 0; i < 6; ++i)
+        BackupManager::shared().performAutoBackupIfEnabled();
+    EXPECT_TRUE(QFile::exists(keptPath));
+
+    QFile broken(dir.path() + "/broken.kvbak");
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly) && broken.write("{\"data\":") > 0);
+    broken.close();
+    openPath = broken.fileName();
+    tap(child<QWidget>(*view, "importBackupButton"));
+    settle();
+    EXPECT_TRUE(view->backupMessage().startsWith("❌ 导入失败：备份文件格式无效（")) << view->backupMessage().toStdString();
+    EXPECT_EQ(view->backupMessage().count("失败"), 1);
+}
+
+TEST_F(SettingsViewTest, TheFileDialogsSayWhatToChoose)
+{
+    auto view = std::make_unique<SettingsView>();
+    view->resize(560, 580);
+    view->show();
+    const QList<std::pair<const char*, QString>> cases{{"exportBackupButton", "选择备份文件保存位置"},
+                                                       {"importBackupButton", "选择要导入的备份文件"}};
+    for (const auto& [button, title] : cases) {
+        tap(child<QWidget>(*view, button));
+        QFileDialog* dialog = nullptr;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return (dialog = view->findChild<QFileDialog*>()) != nullptr; }, 2000));
+        EXPECT_EQ(dialog->windowTitle(), title);
+        dialog->reject();
+        QTest::qWait(5);
+    }
+}
+
+TEST_F(SettingsViewTest, TurningTheLauncherSyncBackOnInstallsTheIconNowChosen)
+{
+    auto view = make();
+    tap(child<QWidget>(*view, "iconChoice_cameraGold"));
+    LauncherIconSync::waitForIdle();
+    EXPECT_FALSE(QFile::exists(desktopFile())) << "the sync is off";
+    tap(child<ToggleSwitch>(*view, "launchpadSyncSwitch"));
+    LauncherIconSync::waitForIdle();
+    EXPECT_TRUE(readAll(desktopFile()).contains("\nIcon=tessary-cameraGold\n"));
+}
+
+TEST_F(SettingsViewTest, TheChoicePanelAndTheSignatureEaseInAndOut)
+{
+    auto view = make();
+    auto* header = child<QWidget>(*view, "backupChoiceHeader");
+    auto* panel = child<QWidget>(*view, "backupChoicePanel");
+    auto* chevron = header->findChild<EasedLevel*>();
+    tap(header);
+    QTest::qWait(Fader::kDefaultMs / 3);
+    EXPECT_GT(chevron->value(), 0.0);
+    EXPECT_LT(chevron->value(), 1.0);
+    EXPECT_LT(panel->parentWidget()->height(), panel->height()) << "the panel opens over time";
+    QTest::qWait(Fader::kDefaultMs);
+    EXPECT_EQ(chevron->value(), 1.0);
+    EXPECT_EQ(panel->parentWidget()->height(), panel->height());
+
+    auto* signature = child<QWidget>(*view, "authorSignature");
+    auto* hover = signature->findChild<EasedLevel*>();
+    reveal(signature);
+    view->window()->activateWindow();
+    QTest::mouseMove(view->window()->windowHandle(), signature->mapTo(view->window(), signature->rect().center()));
+    QTest::qWait(60);
+    EXPECT_GT(hover->value(), 0.0);
+    EXPECT_LT(hover->value(), 1.0);
+    QTest::qWait(200);
+    EXPECT_EQ(hover->value(), 1.0);
+    QTest::mouseMove(view->window()->windowHandle(), QPoint(2, 2));
+    QTest::qWait(250);
+    EXPECT_EQ(hover->value(), 0.0);
 }
 
 TEST_F(SettingsViewTest, TheSignatureOpensTheAboutPopupOnce)
@@ -274,8 +466,8 @@ TEST_F(SettingsViewTest, TheSignatureOpensTheAboutPopupOnce)
         ++made;
         return new QDialog(parent);
     });
-    QTest::mouseClick(child<QWidget>(*view, "authorSignature"), Qt::LeftButton);
-    QTest::mouseClick(child<QWidget>(*view, "authorSignature"), Qt::LeftButton);
+    tap(child<QWidget>(*view, "authorSignature"));
+    tap(child<QWidget>(*view, "authorSignature"));
     EXPECT_EQ(made, 1);
 }
 
@@ -286,10 +478,23 @@ TEST_F(SettingsViewTest, ScreenshotsInBothThemes)
     for (AppThemeStyle style : AppThemeStyles::allCases()) {
         ThemeObserver::shared().setStyle(style);
         auto view = make();
-        view->resize(560, 1500);
-        QTest::mouseClick(child<QWidget>(*view, "backupChoiceHeader"), Qt::LeftButton);
-        view->showBackupMessage("✅ 备份导出成功！\n文件：Kelvara备份_20250102_030405.kvbak\n大小：2048 字节");
+        view->resize(560, 1600);
+        tap(child<QWidget>(*view, "backupChoiceHeader"));
+        QTest::qWait(Fader::kDefaultMs + 50);
+        // One theme shows a success, the other a failure: the marks must read apart.
+        view->showBackupMessage(style == AppThemeStyle::dark
+                                    ? "✅ 备份导出成功！\n文件：Kelvara备份_20250102_030405.kvbak\n大小：2048 字节"
+                                    : "❌ 导出失败，请检查磁盘空间或系统权限");
         QTest::qWait(20);
         EXPECT_TRUE(view->grab().save(dirPath + "/settings-" + AppThemeStyles::rawValue(style) + ".png"));
     }
+    auto drawn = [](const QString& mark) {
+        QImage image(40, 40, QImage::Format_ARGB32);
+        image.fill(Qt::white);
+        QPainter p(&image);
+        p.setFont(Fonts::system(12)); // the message line's font
+        p.drawText(image.rect(), Qt::AlignCenter, mark);
+        return image;
+    };
+    EXPECT_NE(drawn("✅"), drawn("❌")) << "a colour emoji font draws the two marks";
 }
