@@ -17,6 +17,23 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+namespace {
+// As tall as its text, up to 500; only a longer text scrolls. (A plain
+// scroll area asks for a fixed 24 lines whatever it holds.)
+class GrowingTextArea : public QScrollArea
+{
+public:
+    static constexpr int kMaxHeight = 500;
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override
+    {
+        const int frame = 2 * frameWidth();
+        const int content = widget() ? widget()->heightForWidth(width() - frame) : 0;
+        return {width(), qMin(qMax(content, 0) + frame, kMaxHeight)};
+    }
+};
+}
+
 AboutAuthorPopupView::AboutAuthorPopupView(QWidget* parent)
     : QDialog(parent)
     , m_paragraphs(builtInParagraphs())
@@ -33,12 +50,12 @@ AboutAuthorPopupView::AboutAuthorPopupView(QWidget* parent)
     title->setAlignment(Qt::AlignHCenter);
     column->addWidget(title);
 
-    auto* area = new QScrollArea(this);
+    auto* area = new GrowingTextArea(this);
     area->setObjectName(QStringLiteral("aboutText"));
     area->setWidgetResizable(true);
     area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     area->setFixedWidth(460 - 2 * 26);
-    area->setMaximumHeight(500);
+    area->setMaximumHeight(GrowingTextArea::kMaxHeight);
     styleTextArea(area, AppTheme::textPrimary());
     auto* canvas = new QWidget;
     canvas->setAutoFillBackground(false);
@@ -144,6 +161,8 @@ void AboutAuthorPopupView::showParagraphs()
         m_text->addWidget(label);
     }
     m_text->addStretch(1);
+    if (QWidget* area = findChild<QWidget*>(QStringLiteral("aboutText")))
+        area->updateGeometry();
 }
 
 void AboutAuthorPopupView::paintEvent(QPaintEvent*)

@@ -129,7 +129,7 @@ void ChangelogPopupView::loadChangelog()
     }
     RemoteFetch::getText(*address, RemoteFetch::timeouts().standardMs, this, [this](const std::optional<QString>& body) {
         m_loading = false;
-        if (!body) {
+        if (!body || !VersionFile::isVersionFile(*body)) {
             if (m_text.isEmpty())
                 m_text = QStringLiteral("加载失败，请检查网络");
         } else if (const std::optional<QString> log = VersionFile::changelog(*body)) {

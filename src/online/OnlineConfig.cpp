@@ -24,14 +24,15 @@ std::optional<QString> setting(const char* envName, const QString& group, const 
 }
 
 namespace {
-// "scheme://host[:port]" with nothing after the authority but an optional "/".
-std::optional<QUrl> bareHost(const QString& address)
+// "scheme://host[:port]", with a path only where `allowPath`; never a
+// query, fragment or user name.
+std::optional<QUrl> serviceAddress(const QString& address, bool allowPath)
 {
     const QUrl url(address, QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || url.host().isEmpty() || (scheme != QLatin1String("https") && scheme != QLatin1String("http"))
-        || !url.userInfo().isEmpty() || (!url.path().isEmpty() && url.path() != QLatin1String("/")) || url.hasQuery()
-        || url.hasFragment())
+        || !url.userInfo().isEmpty() || (!allowPath && !url.path().isEmpty() && url.path() != QLatin1String("/"))
+        || url.hasQuery() || url.hasFragment())
         return std::nullopt;
     return url;
 }
@@ -43,7 +44,8 @@ std::optional<StatsUpload> statsUpload()
     const auto endpoint = setting(kStatsEndpointEnv, group, QStringLiteral("endpoint"));
     const auto id = setting(kStatsSecretIdEnv, group, QStringLiteral("secret_id"));
     const auto key = setting(kStatsSecretKeyEnv, group, QStringLiteral("secret_key"));
-    const std::optional<QUrl> url = endpoint ? bareHost(*endpoint) : std::nullopt;
+    // The host alone is signed: a path would break the signature.
+    const std::optional<QUrl> url = endpoint ? serviceAddress(*endpoint, false) : std::nullopt;
     if (!url || !id || !key)
         return std::nullopt;
     return StatsUpload{url->scheme().toLower(), url->authority(QUrl::FullyEncoded), *id, *key};
@@ -53,10 +55,14 @@ std::optional<FeedbackInbox> feedbackInbox()
 {
     const QString group = QStringLiteral("feedback");
     const auto address = setting(kInboxEnv, group, QStringLiteral("inbox"));
-    const std::optional<QUrl> url = address ? bareHost(*address) : std::nullopt;
+    // A service behind a path prefix ("https://host/hooks") is served there.
+    const std::optional<QUrl> url = address ? serviceAddress(*address, true) : std::nullopt;
     if (!url)
         return std::nullopt;
-    FeedbackInbox inbox{url->scheme().toLower() + QStringLiteral("://") + url->authority(QUrl::FullyEncoded), {}};
+    QString path = url->path(QUrl::FullyEncoded);
+    while (path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    FeedbackInbox inbox{url->scheme().toLower() + QStringLiteral("://") + url->authority(QUrl::FullyEncoded) + path, {}};
     for (int i = 0; i < 2; ++i) {
         // A token becomes part of a path: anything but a plain word would change the address.
         static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9_-]+$"));

@@ -27,7 +27,7 @@ struct StatsUpload {
 };
 // The feedback inboxes: one service, one token per inbox, in the order of trial.
 struct FeedbackInbox {
-    QString base;      // scheme://host[:port], no trailing "/"
+    QString base;      // scheme://host[:port][/path], no trailing "/"
     QStringList tokens;
 };
 
@@ -36,8 +36,9 @@ std::optional<QString> remoteBase();
 // The endpoint base followed by `name`, joined as plain text.
 std::optional<QString> remoteAddress(const QString& name);
 
-// Complete settings or nothing: a missing secret, an address that is not a
-// bare http(s) host, or no token leaves the service inactive.
+// Complete settings or nothing: a missing secret, an address that is not an
+// http(s) host (the inbox may carry a path), or no token leaves the service
+// inactive.
 std::optional<StatsUpload> statsUpload();
 std::optional<FeedbackInbox> feedbackInbox();
 

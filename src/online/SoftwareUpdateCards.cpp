@@ -97,7 +97,7 @@ void ChangelogCardContent::loadChangelog()
     }
     setText(QStringLiteral("加载中..."));
     RemoteFetch::getText(*address, RemoteFetch::timeouts().standardMs, this, [this](const std::optional<QString>& body) {
-        if (!body)
+        if (!body || !VersionFile::isVersionFile(*body))
             setText(QStringLiteral("加载失败"));
         else
             setText(VersionFile::changelog(*body).value_or(QStringLiteral("暂无更新内容")));

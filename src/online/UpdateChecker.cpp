@@ -33,17 +33,21 @@ void UpdateChecker::checkForUpdate()
     }
     RemoteFetch::getText(*address, RemoteFetch::timeouts().updateCheckMs, this,
                          [this](const std::optional<QString>& text) {
+                             // A page that is no version file proves no check happened.
+                             const bool counts = !text || VersionFile::isVersionFile(*text);
                              finish(text ? VersionFile::evaluate(*text, m_localVersion)
-                                         : UpdateResult::failed(QStringLiteral("检查更新失败，请检查网络连接")));
+                                         : UpdateResult::failed(QStringLiteral("检查更新失败，请检查网络连接")),
+                                    counts);
                          });
 }
 
-void UpdateChecker::finish(const UpdateResult& result)
+void UpdateChecker::finish(const UpdateResult& result, bool recordTime)
 {
     m_checking = false;
     Q_EMIT isCheckingChanged(false);
     // Every finished check counts, whether or not a screen is showing it.
-    SoftwareUpdatePrefs::recordCheckTime();
+    if (recordTime)
+        SoftwareUpdatePrefs::recordCheckTime();
     m_result = result;
     Q_EMIT updateResultChanged(m_result);
 }

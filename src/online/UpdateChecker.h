@@ -36,7 +36,7 @@ Q_SIGNALS:
     void updateResultChanged(const std::optional<UpdateResult>& result);
 
 private:
-    void finish(const UpdateResult& result);
+    void finish(const UpdateResult& result, bool recordTime = true);
 
     QString m_localVersion;
     bool m_checking = false;

@@ -28,6 +28,16 @@ QList<qint64> numbers(const QString& version)
 }
 }
 
+bool isVersionFile(const QString& text)
+{
+    static const QRegularExpression version(QStringLiteral("^[Vv]?[0-9]+(\\.[0-9]+)*$"));
+    for (const QString& line : TextLines::split(text)) {
+        if (!line.trimmed().isEmpty())
+            return version.match(line.trimmed()).hasMatch();
+    }
+    return false;
+}
+
 UpdateResult evaluate(const QString& text, const QString& localVersion)
 {
     QStringList lines;
@@ -36,7 +46,7 @@ UpdateResult evaluate(const QString& text, const QString& localVersion)
         if (!line.isEmpty())
             lines.append(line);
     }
-    if (lines.size() < 2)
+    if (lines.size() < 2 || !isVersionFile(text))
         return UpdateResult::failed(kCheckFailed);
     const QString version = lines[0];
     const QString url = lines[1];

@@ -9,6 +9,11 @@
 // The version file "version.txt": line 1 the latest version, line 2 its
 // download address, then the changelog, newest version first.
 namespace VersionFile {
+// Whether the first non-blank line reads as a version number ("2.1",
+// "V2.1"): anything else, such as a login page a hotel network answers
+// with, is not a version file.
+bool isVersionFile(const QString& text);
+
 // The check's verdict for the running `localVersion`. Blank lines do not
 // count; the log is the newest version's block (a line starting "V" without
 // "•" starts the next block), or "最新版本，欢迎更新" when there is none.

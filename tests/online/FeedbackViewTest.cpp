@@ -12,6 +12,8 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 
+#include "UserInput.h"
+
 namespace {
 
 struct FeedbackViewTest : OnlineFixture {
@@ -34,6 +36,22 @@ TEST_F(FeedbackViewTest, SendEnablesForTextOnlyWhileAnInboxIsSet)
     }
     EXPECT_EQ(FeedbackView::progressText(0.999), "正在上传... 99%");
     EXPECT_EQ(FeedbackView::progressText(1.0), "发送完成！");
+}
+
+TEST_F(FeedbackViewTest, AnInboxAddressWithAPathIsServedThere)
+{
+    stub.route("/hooks/in/one", 200, "");
+    for (const char* address : {"/hooks/in", "/hooks/in/"}) {
+        qputenv("TESSARY_FEEDBACK_INBOX", (stub.base().chopped(1) + address).toUtf8());
+        const int before = stub.count("/hooks/in/one");
+        FeedbackView v;
+        v.resize(600, 700);
+        v.show();
+        ASSERT_FALSE(v.findChild<QWidget*>("feedbackInactiveNote")->isVisibleTo(&v)) << address;
+        UserInput::type(v.findChild<QPlainTextEdit*>("feedbackInput"), "hello");
+        UserInput::click(send(v));
+        EXPECT_TRUE(stub.waitForCount("/hooks/in/one", before + 1, 3000)) << address;
+    }
 }
 
 TEST_F(FeedbackViewTest, WithdrawRemovesOnlyThePressedMessage)

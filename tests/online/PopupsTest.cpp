@@ -8,6 +8,8 @@
 #include <QAbstractButton>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QScrollArea>
+#include <QScrollBar>
 
 namespace {
 
@@ -57,6 +59,26 @@ TEST_F(Popups, TutorialKeepsBuiltInsWithoutValidLinksAndOpensOnlyWebAddresses)
     TutorialPopupView offline;
     EXPECT_EQ(offline.socialLinks(), TutorialPopupView::builtInSocialLinks());
     EXPECT_NE(offline.findChild<QWidget*>("tutorialPlaceholder"), nullptr);
+}
+
+TEST_F(Popups, AboutTextGrowsToItsContentUpToFiveHundred)
+{
+    const std::pair<QByteArray, bool> cases[] = {{"", false}, {"一行", false}, {QByteArray("很长的一行\n").repeated(60), true}};
+    for (const auto& [remote, scrolls] : cases) {
+        stub.route("/about.txt", remote.isEmpty() ? 404 : 200, remote);
+        const int before = stub.count("/about.txt");
+        AboutAuthorPopupView popup;
+        popup.show();
+        ASSERT_TRUE(stub.waitForCount("/about.txt", before + 1, 3000));
+        QTest::qWait(50);
+        auto* area = popup.findChild<QScrollArea*>("aboutText");
+        SCOPED_TRACE(remote.left(20).toStdString());
+        EXPECT_EQ(area->verticalScrollBar()->maximum() > 0, scrolls);
+        if (scrolls)
+            EXPECT_EQ(area->height(), 500);
+        else
+            EXPECT_GE(area->viewport()->height(), area->widget()->heightForWidth(area->viewport()->width()));
+    }
 }
 
 TEST_F(Popups, AboutTakesTheRemoteTextAndTheToastHidesAfterTheFirstPress)

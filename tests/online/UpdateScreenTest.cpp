@@ -6,6 +6,7 @@
 #include "online/SoftwareUpdateView.h"
 #include "online/UpdateChecker.h"
 #include "platform/UrlOpener.h"
+#include "UserInput.h"
 #include "ui/AppTheme.h"
 #include "ui/SystemColors.h"
 
@@ -72,6 +73,27 @@ TEST_F(Screen, StatusCardFollowsTheChecker)
         EXPECT_EQ(button->isEnabled(), c.status != Status::checking && c.status != Status::inactive);
         EXPECT_EQ(button->text(), c.status == Status::checking ? "检查中…" : "检查更新");
     }
+}
+
+// A hotel network answers every address with its login page.
+TEST_F(Screen, ALoginPageInsteadOfTheVersionFileIsAFailedCheckThatStoresNothing)
+{
+    const QByteArray page = "<!DOCTYPE html>\n<html><head><title>登录</title></head><body>欢迎</body></html>\n";
+    stub.route("/version.txt", 200, page);
+    SoftwareUpdateView view(&checker, {});
+    view.resize(700, 900);
+    view.show();
+    UserInput::click(view.findChild<PlateButton*>("checkButton"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return checker.updateResult().has_value(); }, 3000));
+    EXPECT_EQ(view.status(), Status::failed);
+    EXPECT_FALSE(UserDefaults::standard().hasStoredValue("lastUpdateCheckTime"));
+
+    ChangelogPopupView popup;
+    popup.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return stub.count("/version.txt") == 2; }, 3000));
+    QTest::qWait(50);
+    EXPECT_FALSE(UserDefaults::standard().hasStoredValue("changelogCache"));
+    EXPECT_FALSE(rowText(popup).contains("DOCTYPE"));
 }
 
 TEST_F(Screen, DownloadOpensTheAddressAndBackRunsTheAction)
