@@ -65,6 +65,16 @@ void GlobalSearchManager::startRecording()
         });
         connect(m_recognizer, &SpeechRecognizer::failed, this, [this](const QString&) { stopRecording(); });
     }
+    // Without an engine no permission would help: say so, not that one is missing.
+    if (!m_recognizer->isAvailable()) {
+        stopRecording();
+        if (m_speechAvailable) {
+            m_speechAvailable = false;
+            Log::line(QStringLiteral("语音输入不可用：本机未安装语音识别引擎"));
+            Q_EMIT speechAvailableChanged(false);
+        }
+        return;
+    }
     switch (m_recognizer->authorization()) {
     case SpeechAuthorization::authorized:
         beginRecording();
@@ -87,10 +97,6 @@ void GlobalSearchManager::startRecording()
 
 void GlobalSearchManager::beginRecording()
 {
-    if (!m_recognizer || !m_recognizer->isAvailable()) {
-        denyPermission();
-        return;
-    }
     stopRecording();
     QString error;
     // A failed start leaves neither the microphone nor the request behind,

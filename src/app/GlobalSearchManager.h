@@ -30,6 +30,8 @@ public:
     void setSearchText(const QString& text);
     bool isRecording() const { return m_isRecording; }
     bool microphonePermissionGranted() const { return m_permissionGranted; }
+    // False once a spoken search found no speech engine on this machine.
+    bool speechAvailable() const { return m_speechAvailable; }
 
     void startRecording();
     void stopRecording();
@@ -45,6 +47,7 @@ Q_SIGNALS:
     void searchTextChanged(const QString& text);
     void isRecordingChanged(bool recording);
     void microphonePermissionGrantedChanged(bool granted);
+    void speechAvailableChanged(bool available);
 
 private:
     void beginRecording();
@@ -56,4 +59,5 @@ private:
     QString m_searchText;
     bool m_isRecording = false;
     bool m_permissionGranted = true;
+    bool m_speechAvailable = true;
 };

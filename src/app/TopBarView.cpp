@@ -164,6 +164,7 @@ TopBarView::TopBarView(GlobalSearchManager* manager, QWidget* parent)
     connect(m_manager, &GlobalSearchManager::searchTextChanged, this, &TopBarView::onSearchTextChanged);
     connect(m_manager, &GlobalSearchManager::isRecordingChanged, this, &TopBarView::updateMicrophone);
     connect(m_manager, &GlobalSearchManager::microphonePermissionGrantedChanged, this, &TopBarView::updateMicrophone);
+    connect(m_manager, &GlobalSearchManager::speechAvailableChanged, this, &TopBarView::updateMicrophone);
     connect(&OrderManager::shared(), &OrderManager::ordersChanged, this, &TopBarView::markIndexDirty);
     connect(&PackageManager::shared(), &PackageManager::packagesChanged, this, &TopBarView::markIndexDirty);
     connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, [this] {
@@ -282,13 +283,16 @@ void TopBarView::updateMicrophone()
         look.symbolScale = 1.2;
         look.text = [] { return kAccent; };
     } else {
-        const bool granted = m_manager->microphonePermissionGranted();
+        const bool usable = m_manager->microphonePermissionGranted() && m_manager->speechAvailable();
         look.symbol = QStringLiteral("mic");
-        look.text = [granted] { return primaryAt(granted ? 0.4 : 0.2); };
+        look.text = [usable] { return primaryAt(usable ? 0.4 : 0.2); };
     }
     m_mic->setLook(look);
-    m_mic->setToolTip(m_manager->microphonePermissionGranted() ? QStringLiteral("点击语音搜索")
-                                                              : QStringLiteral("麦克风权限未开启，请在系统设置中开启"));
+    if (!m_manager->speechAvailable())
+        m_mic->setToolTip(QStringLiteral("语音输入不可用：本机未安装语音识别引擎"));
+    else
+        m_mic->setToolTip(m_manager->microphonePermissionGranted() ? QStringLiteral("点击语音搜索")
+                                                                  : QStringLiteral("麦克风权限未开启，请在系统设置中开启"));
 }
 
 QList<SearchItem> TopBarView::flatten(const QList<SearchGroup>& groups)

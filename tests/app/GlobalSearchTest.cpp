@@ -8,6 +8,8 @@
 #include "platform/NotificationCenter.h"
 #include "platform/SpeechRecognizer.h"
 
+#include "UserInput.h"
+
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -326,7 +328,17 @@ TEST_F(SpokenSearch, RefusedOrMissingRecognitionTurnsThePermissionOff)
     GlobalSearchManager none; // the machine's own engine: none installed
     none.startRecording();
     EXPECT_FALSE(none.isRecording());
-    EXPECT_FALSE(none.microphonePermissionGranted());
+    EXPECT_FALSE(none.speechAvailable());
+    EXPECT_TRUE(none.microphonePermissionGranted()) << "no permission is missing";
+}
+
+TEST_F(TopBarTest, WithoutASpeechEngineTheMicrophoneSaysSpeechInputIsUnavailable)
+{
+    auto* mic = bar->findChild<QWidget*>("microphoneButton");
+    EXPECT_EQ(mic->toolTip(), "点击语音搜索");
+    UserInput::click(mic);
+    EXPECT_FALSE(manager.isRecording());
+    EXPECT_EQ(mic->toolTip(), "语音输入不可用：本机未安装语音识别引擎");
 }
 
 TEST_F(SpokenSearch, FailedStartsAndEngineErrorsLeaveNothingOpenForTheRetry)
