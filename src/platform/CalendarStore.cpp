@@ -1,6 +1,9 @@
 #include "CalendarStore.h"
 
+#include "EdsCalendarStore.h"
+#include "EdsFileMove.h"
 #include "IcsCalendarStore.h"
+#include "Log.h"
 #include "Paths.h"
 
 #include <QCoreApplication>
@@ -30,8 +33,23 @@ CalendarStore& CalendarStore::shared()
 {
     CalendarStore*& slot = sharedSlot();
     if (!slot)
-        slot = new IcsCalendarStore(Paths::dataSubdir("calendars"));
+        slot = openForSession(Paths::dataSubdir(QStringLiteral("calendars"))).release();
     return *slot;
+}
+
+std::unique_ptr<CalendarStore> CalendarStore::openForSession(const QString& fileFolder)
+{
+    if (EdsCalendarStore::serviceRunning()) {
+        QString error;
+        if (std::unique_ptr<EdsCalendarStore> service = EdsCalendarStore::connect(&error)) {
+            if (EdsFileMove::run(fileFolder, *service, &error))
+                return service;
+            Log::line(QStringLiteral("[CalendarStore] 日历文件中的事件未能移入系统日历，继续使用日历文件：") + error);
+        } else {
+            Log::line(QStringLiteral("[CalendarStore] ") + error + QStringLiteral("，继续使用日历文件"));
+        }
+    }
+    return std::make_unique<IcsCalendarStore>(fileFolder);
 }
 
 CalendarStore* CalendarStore::installShared(std::unique_ptr<CalendarStore> store)

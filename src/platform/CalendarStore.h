@@ -42,9 +42,13 @@ public:
     explicit CalendarStore(QObject* parent = nullptr);
     ~CalendarStore() override;
 
-    // The process-wide store: the iCalendar files under the data folder, unless
-    // a test installed another one first. Made on first use.
+    // The process-wide store, `openForSession` of the data folder's
+    // "calendars", unless a test installed another one first. Made on first use.
     static CalendarStore& shared();
+    // The desktop's calendar service when the session bus has it, with the
+    // events of the files in `fileFolder` moved into it first; otherwise (or
+    // when that fails, which is logged) the iCalendar files in `fileFolder`.
+    static std::unique_ptr<CalendarStore> openForSession(const QString& fileFolder);
     // Replaces the shared store (tests install an in-memory one before anything
     // uses it). Returns the installed store.
     static CalendarStore* installShared(std::unique_ptr<CalendarStore> store);

@@ -1,0 +1,788 @@
+#include "EdsCalendarStore.h"
+
+#include "IcsCalendarFile.h"
+#include "Log.h"
+
+#include <QDBusConnection>
+#include <QElapsedTimer>
+#include <QDBusConnectionInterface>
+#include <QGuiApplication>
+
+#include <algorithm>
+
+// Qt's keyword macros clash with GLib's member names.
+#undef signals
+#include <libecal/libecal.h>
+#include <libedataserver/libedataserver.h>
+
+namespace {
+
+constexpr qint64 kEchoMs = 10000;
+
+// Owners for the service's C objects.
+struct GObjectDeleter {
+    void operator()(gpointer object) const
+    {
+        if (object)
+            g_object_unref(object);
+    }
+};
+template <typename T>
+using GPtr = std::unique_ptr<T, GObjectDeleter>;
+
+struct GErrorHolder {
+    GError* error = nullptr;
+    ~GErrorHolder() { g_clear_error(&error); }
+    GError** out() { return &error; }
+    QString text() const { return error ? QString::fromUtf8(error->message) : QString(); }
+};
+
+QString takeText(gchar* text)
+{
+    const QString out = QString::fromUtf8(text);
+    g_free(text);
+    return out;
+}
+
+QByteArray componentText(ICalComponent* component)
+{
+    gchar* text = i_cal_component_as_ical_string(component);
+    const QByteArray out(text);
+    g_free(text);
+    return out;
+}
+
+QByteArray wrapped(const QByteArray& components)
+{
+    return QByteArrayLiteral("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Tessary//Calendar//ZH\r\n") + components
+        + QByteArrayLiteral("END:VCALENDAR\r\n");
+}
+
+bool hasRecurrenceId(const QByteArray& text)
+{
+    return text.contains("\nRECURRENCE-ID");
+}
+
+QList<ESource*> listSources(ESourceRegistry* registry, const char* extension)
+{
+    QList<ESource*> out;
+    GList* list = e_source_registry_list_enabled(registry, extension);
+    for (GList* l = list; l; l = l->next)
+        out.append(E_SOURCE(l->data));
+    g_list_free(list); // the caller owns the references now
+    return out;
+}
+
+void unrefAll(const QList<ESource*>& sources)
+{
+    for (ESource* s : sources)
+        g_object_unref(s);
+}
+
+QString backendName(ESource* source, const char* extension)
+{
+    if (!e_source_has_extension(source, extension))
+        return {};
+    return QString::fromUtf8(e_source_backend_get_backend_name(E_SOURCE_BACKEND(e_source_get_extension(source, extension))));
+}
+
+// The top-level components of a VCALENDAR, each as its own object.
+struct Components {
+    GPtr<ICalComponent> root;
+    QList<ICalComponent*> events;
+    QList<ICalComponent*> zones;
+
+    explicit Components(const QByteArray& vcalendar)
+        : root(i_cal_component_new_from_string(vcalendar.constData()))
+    {
+        if (!root)
+            return;
+        for (auto [kind, list] : {std::pair{I_CAL_VEVENT_COMPONENT, &events}, std::pair{I_CAL_VTIMEZONE_COMPONENT, &zones}}) {
+            for (ICalComponent* c = i_cal_component_get_first_component(root.get(), kind); c;
+                 c = i_cal_component_get_next_component(root.get(), kind))
+                list->append(c);
+        }
+    }
+    ~Components()
+    {
+        for (ICalComponent* c : events + zones)
+            g_object_unref(c);
+    }
+    Components(const Components&) = delete;
+    Components& operator=(const Components&) = delete;
+};
+
+GSList* toList(const QList<ICalComponent*>& components)
+{
+    GSList* list = nullptr;
+    for (auto it = components.crbegin(); it != components.crend(); ++it)
+        list = g_slist_prepend(list, *it);
+    return list;
+}
+
+}
+
+struct EdsCalendarStore::Calendar {
+    EdsCalendarStore* store = nullptr;
+    QString identifier;
+    GPtr<ESource> source;
+    GPtr<ECalClient> client;
+    GPtr<ECalClientView> view;
+    std::unique_ptr<IcsCalendarFile> doc;
+    // UIDs the service holds as of the last read or commit.
+    QSet<QString> known;
+    // Uncommitted changes: each event's text before its first change.
+    QHash<QString, std::optional<QByteArray>> pending;
+    QHash<QString, CalendarEvent> cache;
+    // What each of our recent commits left of an event (none: removed). The
+    // service reports each write back through the view, possibly after later
+    // writes and merged with them, so a report matching one of these states
+    // is an echo and changes nothing.
+    QHash<QString, QList<std::pair<qint64, std::optional<CalendarEvent>>>> echoes;
+    // A failed commit may have reached the service in part: read it again.
+    bool stale = false;
+    bool failed = false;
+    QElapsedTimer failedAt;
+
+    ~Calendar()
+    {
+        if (view) {
+            g_signal_handlers_disconnect_by_data(view.get(), this);
+            e_cal_client_view_stop(view.get(), nullptr);
+        }
+    }
+
+    void expectEcho(const QString& uid)
+    {
+        std::optional<CalendarEvent> state;
+        if (cache.contains(uid))
+            state = cache.value(uid);
+        echoes[uid].append({QDateTime::currentMSecsSinceEpoch(), state});
+    }
+    bool isEcho(const QString& uid, const std::optional<CalendarEvent>& reported)
+    {
+        auto it = echoes.find(uid);
+        if (it == echoes.end())
+            return false;
+        // Only recent writes: an edit made much later that happens to match is the user's.
+        const qint64 oldest = QDateTime::currentMSecsSinceEpoch() - kEchoMs;
+        it->removeIf([oldest](const auto& sent) { return sent.first < oldest; });
+        const bool echo = std::any_of(it->cbegin(), it->cend(), [&](const auto& sent) { return sent.second == reported; });
+        if (it->isEmpty())
+            echoes.erase(it);
+        return echo;
+    }
+
+    void cacheEvent(const QString& uid)
+    {
+        if (auto e = doc->event(uid, identifier))
+            cache.insert(uid, *e);
+        else
+            cache.remove(uid);
+    }
+};
+
+struct EdsCallbacks {
+    static void added(ECalClientView*, const GSList* objects, gpointer data)
+    {
+        auto* c = static_cast<EdsCalendarStore::Calendar*>(data);
+        QList<std::pair<QString, QByteArray>> arrived;
+        for (const GSList* l = objects; l; l = l->next) {
+            ICalComponent* component = I_CAL_COMPONENT(l->data);
+            arrived.append({QString::fromUtf8(i_cal_component_get_uid(component)), componentText(component)});
+        }
+        c->store->objectsArrived(*c, arrived);
+    }
+    static void removed(ECalClientView*, const GSList* ids, gpointer data)
+    {
+        auto* c = static_cast<EdsCalendarStore::Calendar*>(data);
+        QStringList uids, overrides;
+        for (const GSList* l = ids; l; l = l->next) {
+            auto* id = static_cast<ECalComponentId*>(l->data);
+            const char* rid = e_cal_component_id_get_rid(id);
+            (rid && *rid ? overrides : uids) << QString::fromUtf8(e_cal_component_id_get_uid(id));
+        }
+        c->store->objectsRemoved(*c, uids, overrides);
+    }
+    static void sourceAdded(ESourceRegistry*, ESource* source, gpointer data)
+    {
+        static_cast<EdsCalendarStore*>(data)->sourcesChanged(source, true);
+    }
+    static void sourceRemoved(ESourceRegistry*, ESource* source, gpointer data)
+    {
+        static_cast<EdsCalendarStore*>(data)->sourcesChanged(source, false);
+    }
+};
+
+bool EdsCalendarStore::serviceRunning()
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    return bus.isConnected() && bus.interface()
+        && bus.interface()->isServiceRegistered(QLatin1String(kRegistryBusName)).value();
+}
+
+std::unique_ptr<EdsCalendarStore> EdsCalendarStore::connect(QString* error)
+{
+    GErrorHolder err;
+    ESourceRegistry* registry = e_source_registry_new_sync(nullptr, err.out());
+    if (!registry) {
+        setError(error, QStringLiteral("无法连接系统日历服务：") + err.text());
+        return nullptr;
+    }
+    return std::unique_ptr<EdsCalendarStore>(new EdsCalendarStore(registry));
+}
+
+EdsCalendarStore::EdsCalendarStore(ESourceRegistry* registry)
+    : m_registry(registry)
+{
+    m_changedTimer.setSingleShot(true);
+    m_changedTimer.setInterval(kCoalesceMs);
+    QObject::connect(&m_changedTimer, &QTimer::timeout, this, [this] { Q_EMIT changed(); });
+    g_signal_connect(registry, "source-added", G_CALLBACK(EdsCallbacks::sourceAdded), this);
+    g_signal_connect(registry, "source-removed", G_CALLBACK(EdsCallbacks::sourceRemoved), this);
+    // Coming to the front is when a user expects edits made on the phone.
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        QObject::connect(app, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+            if (state == Qt::ApplicationActive)
+                refreshFromServers();
+        });
+    }
+}
+
+EdsCalendarStore::~EdsCalendarStore()
+{
+    m_calendars.clear();
+    g_signal_handlers_disconnect_by_data(m_registry, this);
+    g_object_unref(m_registry);
+}
+
+// --- Sources and calendars ---
+
+CalendarSource EdsCalendarStore::sourceOf(ESource* calendar) const
+{
+    CalendarSource out;
+    const char* parentUid = e_source_get_parent(calendar);
+    GPtr<ESource> parent(parentUid ? e_source_registry_ref_source(m_registry, parentUid) : nullptr);
+    out.identifier = QString::fromUtf8(parentUid ? parentUid : e_source_get_uid(calendar));
+    out.title = takeText(e_source_dup_display_name(parent ? parent.get() : calendar));
+    const QString backend = backendName(calendar, E_SOURCE_EXTENSION_CALENDAR);
+    // A calendar inside an online account syncs with that account's server,
+    // as does a calendar on a CalDAV or Google server of its own.
+    if ((parent && e_source_has_extension(parent.get(), E_SOURCE_EXTENSION_COLLECTION)) || backend == u"caldav"
+        || backend == u"google")
+        out.type = CalendarSourceType::CalDAV;
+    else if (backend == u"ews" || backend == u"exchange" || backend == u"mapi")
+        out.type = CalendarSourceType::Exchange;
+    else if (backend == u"webcal" || backend == u"weather")
+        out.type = CalendarSourceType::Subscribed;
+    else if (backend == u"contacts")
+        out.type = CalendarSourceType::Birthdays;
+    return out;
+}
+
+CalendarInfo EdsCalendarStore::infoOf(ESource* source) const
+{
+    CalendarInfo info;
+    info.identifier = QString::fromUtf8(e_source_get_uid(source));
+    info.title = takeText(e_source_dup_display_name(source));
+    auto* selectable = E_SOURCE_SELECTABLE(e_source_get_extension(source, E_SOURCE_EXTENSION_CALENDAR));
+    info.color = QColor(takeText(e_source_selectable_dup_color(selectable)));
+    info.source = sourceOf(source);
+    return info;
+}
+
+QList<CalendarSource> EdsCalendarStore::sources() const
+{
+    // Where a new calendar can go: the online accounts that hold calendars,
+    // then the calendars on this computer.
+    QList<CalendarSource> out;
+    const QList<ESource*> collections = listSources(m_registry, E_SOURCE_EXTENSION_COLLECTION);
+    for (ESource* s : collections) {
+        if (e_source_collection_get_calendar_enabled(E_SOURCE_COLLECTION(e_source_get_extension(s, E_SOURCE_EXTENSION_COLLECTION))))
+            out.append({QString::fromUtf8(e_source_get_uid(s)), CalendarSourceType::CalDAV,
+                        takeText(e_source_dup_display_name(s))});
+    }
+    unrefAll(collections);
+    if (GPtr<ESource> local{e_source_registry_ref_builtin_calendar(m_registry)}) {
+        if (const char* parent = e_source_get_parent(local.get())) {
+            GPtr<ESource> stub(e_source_registry_ref_source(m_registry, parent));
+            out.append({QString::fromUtf8(parent), CalendarSourceType::Local,
+                        takeText(e_source_dup_display_name(stub ? stub.get() : local.get()))});
+        }
+    }
+    return out;
+}
+
+QList<CalendarInfo> EdsCalendarStore::calendars() const
+{
+    QList<CalendarInfo> out;
+    const QList<ESource*> list = listSources(m_registry, E_SOURCE_EXTENSION_CALENDAR);
+    for (ESource* s : list)
+        out.append(infoOf(s));
+    unrefAll(list);
+    return out;
+}
+
+std::optional<CalendarInfo> EdsCalendarStore::defaultCalendarForNewEvents() const
+{
+    GPtr<ESource> source(e_source_registry_ref_default_calendar(m_registry));
+    if (!source)
+        return std::nullopt;
+    return infoOf(source.get());
+}
+
+bool EdsCalendarStore::saveCalendar(CalendarInfo& calendar, bool, QString* error)
+{
+    if (calendar.title.trimmed().isEmpty()) {
+        setError(error, QStringLiteral("日历名称不能为空"));
+        return false;
+    }
+    const QByteArray color = calendar.color.isValid() ? calendar.color.name().toUtf8() : QByteArray();
+    GErrorHolder err;
+    if (!calendar.identifier.isEmpty()) {
+        GPtr<ESource> source(e_source_registry_ref_source(m_registry, calendar.identifier.toUtf8().constData()));
+        if (!source) {
+            setError(error, QStringLiteral("日历不存在"));
+            return false;
+        }
+        e_source_set_display_name(source.get(), calendar.title.toUtf8().constData());
+        auto* selectable = E_SOURCE_SELECTABLE(e_source_get_extension(source.get(), E_SOURCE_EXTENSION_CALENDAR));
+        if (!color.isEmpty())
+            e_source_selectable_set_color(selectable, color.constData());
+        if (!e_source_write_sync(source.get(), nullptr, err.out())) {
+            setError(error, QStringLiteral("保存日历失败：") + err.text());
+            return false;
+        }
+        calendar.source = sourceOf(source.get());
+        return true;
+    }
+
+    GPtr<ESource> scratch(e_source_new(nullptr, nullptr, err.out()));
+    if (!scratch) {
+        setError(error, QStringLiteral("创建日历失败：") + err.text());
+        return false;
+    }
+    e_source_set_display_name(scratch.get(), calendar.title.toUtf8().constData());
+    auto* extension = e_source_get_extension(scratch.get(), E_SOURCE_EXTENSION_CALENDAR);
+    if (!color.isEmpty())
+        e_source_selectable_set_color(E_SOURCE_SELECTABLE(extension), color.constData());
+
+    const QByteArray parentUid = calendar.source.identifier.toUtf8();
+    GPtr<ESource> parent(parentUid.isEmpty() ? nullptr : e_source_registry_ref_source(m_registry, parentUid.constData()));
+    bool ok;
+    if (parent && e_source_has_extension(parent.get(), E_SOURCE_EXTENSION_COLLECTION)) {
+        // An online account makes the calendar on its server first.
+        ok = e_source_remote_create_sync(parent.get(), scratch.get(), nullptr, err.out());
+    } else {
+        GPtr<ESource> local(e_source_registry_ref_builtin_calendar(m_registry));
+        const char* stub = local ? e_source_get_parent(local.get()) : "local-stub";
+        e_source_set_parent(scratch.get(), parent ? parentUid.constData() : stub);
+        e_source_backend_set_backend_name(E_SOURCE_BACKEND(extension), "local");
+        ok = e_source_registry_commit_source_sync(m_registry, scratch.get(), nullptr, err.out());
+    }
+    if (!ok) {
+        setError(error, QStringLiteral("创建日历失败：") + err.text());
+        return false;
+    }
+    calendar.identifier = QString::fromUtf8(e_source_get_uid(scratch.get()));
+    m_ownSources.insert(calendar.identifier);
+    if (!GPtr<ESource>(e_source_registry_ref_source(m_registry, e_source_get_uid(scratch.get())))) {
+        // A calendar made on a server comes back under a UID of the account's choosing.
+        for (const CalendarInfo& c : calendars()) {
+            if (c.title == calendar.title && c.source.identifier == calendar.source.identifier) {
+                calendar.identifier = c.identifier;
+                m_ownSources.insert(c.identifier);
+            }
+        }
+    }
+    if (auto info = this->calendar(calendar.identifier))
+        calendar.source = info->source;
+    return true;
+}
+
+void EdsCalendarStore::sourcesChanged(ESource* source, bool added)
+{
+    if (!e_source_has_extension(source, E_SOURCE_EXTENSION_CALENDAR))
+        return;
+    const QString uid = QString::fromUtf8(e_source_get_uid(source));
+    if (added && m_ownSources.contains(uid))
+        return;
+    if (!added)
+        m_calendars.erase(uid);
+    scheduleChanged();
+}
+
+// --- Reading ---
+
+EdsCalendarStore::Calendar* EdsCalendarStore::open(const QString& identifier) const
+{
+    auto it = m_calendars.find(identifier);
+    if (it != m_calendars.end()) {
+        Calendar& known = *it->second;
+        // A calendar that would not open is tried again now and then, not on every read.
+        if (!known.stale && (!known.failed || known.failedAt.elapsed() < kRetryMs))
+            return known.failed ? nullptr : &known;
+        m_calendars.erase(it);
+    }
+
+    GPtr<ESource> source(e_source_registry_ref_source(m_registry, identifier.toUtf8().constData()));
+    if (!source || !e_source_has_extension(source.get(), E_SOURCE_EXTENSION_CALENDAR))
+        return nullptr;
+    auto c = std::make_unique<Calendar>();
+    c->store = const_cast<EdsCalendarStore*>(this);
+    c->identifier = identifier;
+    c->source = std::move(source);
+    Calendar* raw = c.get();
+    m_calendars.emplace(identifier, std::move(c));
+
+    GErrorHolder err;
+    // No wait for a server: with one, the call would block for all of it. A
+    // calendar just made may not have reached the service's backends yet.
+    EClient* client = nullptr;
+    QElapsedTimer made;
+    made.start();
+    do {
+        g_clear_error(err.out());
+        client = e_cal_client_connect_sync(raw->source.get(), E_CAL_CLIENT_SOURCE_TYPE_EVENTS, guint32(-1), nullptr,
+                                           err.out());
+        if (!client && m_ownSources.contains(identifier))
+            g_usleep(50 * 1000);
+    } while (!client && m_ownSources.contains(identifier) && made.elapsed() < kRetryMs);
+    GSList* objects = nullptr;
+    ECalClientView* view = nullptr;
+    if (!client || !e_cal_client_get_view_sync(E_CAL_CLIENT(client), "#t", &view, nullptr, err.out())
+        || !e_cal_client_get_object_list_sync(E_CAL_CLIENT(client), "#t", &objects, nullptr, err.out())) {
+        Log::line(QStringLiteral("[CalendarStore] 无法打开系统日历 %1：%2").arg(identifier, err.text()));
+        if (client)
+            g_object_unref(client);
+        if (view)
+            g_object_unref(view);
+        raw->failed = true;
+        raw->failedAt.start();
+        return nullptr;
+    }
+    raw->client.reset(E_CAL_CLIENT(client));
+    raw->view.reset(view);
+    // Changes after the list was read arrive through the view; what the view
+    // reports that the list already had compares equal and raises nothing.
+    e_cal_client_view_set_flags(view, E_CAL_CLIENT_VIEW_FLAGS_NONE, nullptr);
+    g_signal_connect(view, "objects-added", G_CALLBACK(EdsCallbacks::added), raw);
+    g_signal_connect(view, "objects-modified", G_CALLBACK(EdsCallbacks::added), raw);
+    g_signal_connect(view, "objects-removed", G_CALLBACK(EdsCallbacks::removed), raw);
+    e_cal_client_view_start(view, nullptr);
+
+    QByteArray body;
+    for (GSList* l = objects; l; l = l->next) {
+        ICalComponent* component = I_CAL_COMPONENT(l->data);
+        body += componentText(component);
+        raw->known.insert(QString::fromUtf8(i_cal_component_get_uid(component)));
+    }
+    g_slist_free_full(objects, g_object_unref);
+    bool repaired = false;
+    raw->doc = IcsCalendarFile::parse(wrapped(body), identifier, &repaired);
+    if (!raw->doc)
+        raw->doc = std::make_unique<IcsCalendarFile>();
+    for (const CalendarEvent& e : raw->doc->events(identifier))
+        raw->cache.insert(e.identifier, e);
+    return raw;
+}
+
+EdsCalendarStore::Calendar* EdsCalendarStore::calendarOfEvent(const QString& identifier) const
+{
+    for (const CalendarInfo& info : calendars()) {
+        Calendar* c = open(info.identifier);
+        if (c && c->cache.contains(identifier))
+            return c;
+    }
+    return nullptr;
+}
+
+std::optional<CalendarEvent> EdsCalendarStore::event(const QString& identifier) const
+{
+    if (Calendar* c = calendarOfEvent(identifier))
+        return c->cache.value(identifier);
+    return std::nullopt;
+}
+
+QList<CalendarEvent> EdsCalendarStore::events(const QDateTime& start, const QDateTime& end,
+                                              const QStringList& calendarIdentifiers) const
+{
+    QStringList ids = calendarIdentifiers;
+    if (ids.isEmpty()) {
+        for (const CalendarInfo& info : calendars())
+            ids << info.identifier;
+    }
+    QList<CalendarEvent> out;
+    for (const QString& id : ids) {
+        if (Calendar* c = open(id)) {
+            for (const CalendarEvent& e : std::as_const(c->cache)) {
+                if (overlaps(e, start, end))
+                    out.append(e);
+            }
+        }
+    }
+    sortEvents(out);
+    return out;
+}
+
+// --- Writing ---
+
+bool EdsCalendarStore::saveEvent(CalendarEvent& event, bool commitNow, QString* error)
+{
+    if (!validateEvent(event, error))
+        return false;
+    normalizeTimes(event);
+    Calendar* target = open(event.calendarIdentifier);
+    if (!target) {
+        setError(error, QStringLiteral("事件所属的日历不存在"));
+        return false;
+    }
+    const bool isNew = event.identifier.isEmpty();
+    if (isNew)
+        event.identifier = newIdentifier();
+    if (Calendar* old = isNew ? nullptr : calendarOfEvent(event.identifier); old && old != target) {
+        if (!old->pending.contains(event.identifier))
+            old->pending.insert(event.identifier, old->doc->componentsText(event.identifier));
+        old->doc->removeEvent(event.identifier);
+        old->cache.remove(event.identifier);
+    }
+    if (!target->pending.contains(event.identifier))
+        target->pending.insert(event.identifier, target->doc->componentsText(event.identifier));
+    target->doc->putEvent(event);
+    target->cacheEvent(event.identifier);
+    if (!commitNow || commit(error))
+        return true;
+    reset();
+    if (isNew)
+        event.identifier.clear();
+    return false;
+}
+
+bool EdsCalendarStore::removeEvent(const QString& identifier, bool commitNow, QString* error)
+{
+    Calendar* c = calendarOfEvent(identifier);
+    if (!c) {
+        setError(error, QStringLiteral("找不到要删除的日历事件"));
+        return false;
+    }
+    if (!c->pending.contains(identifier))
+        c->pending.insert(identifier, c->doc->componentsText(identifier));
+    c->doc->removeEvent(identifier);
+    c->cache.remove(identifier);
+    if (!commitNow || commit(error))
+        return true;
+    reset();
+    return false;
+}
+
+bool EdsCalendarStore::commit(QString* error)
+{
+    bool ok = true;
+    for (auto& [id, c] : m_calendars) {
+        if (!c->pending.isEmpty() && !commitCalendar(*c, ok ? error : nullptr))
+            ok = false;
+    }
+    return ok;
+}
+
+bool EdsCalendarStore::commitCalendar(Calendar& c, QString* error)
+{
+    QByteArray created, modified;
+    QStringList createdUids, removedUids;
+    for (auto it = c.pending.cbegin(); it != c.pending.cend(); ++it) {
+        const std::optional<QByteArray> text = c.doc->componentsText(it.key());
+        if (!text) {
+            if (c.known.contains(it.key()))
+                removedUids << it.key();
+        } else if (c.known.contains(it.key())) {
+            modified += *text;
+        } else {
+            created += *text;
+            createdUids << it.key();
+        }
+    }
+    auto fail = [&](const char* what, const GErrorHolder& err) {
+        c.stale = true;
+        setError(error, QStringLiteral("系统日历%1失败：%2").arg(QString::fromUtf8(what), err.text()));
+        return false;
+    };
+
+    GErrorHolder err;
+    if (!removedUids.isEmpty()) {
+        GSList* ids = nullptr;
+        for (const QString& uid : std::as_const(removedUids))
+            ids = g_slist_prepend(ids, e_cal_component_id_new(uid.toUtf8().constData(), nullptr));
+        const bool done = e_cal_client_remove_objects_sync(c.client.get(), ids, E_CAL_OBJ_MOD_ALL,
+                                                           E_CAL_OPERATION_FLAG_NONE, nullptr, err.out());
+        g_slist_free_full(ids, reinterpret_cast<GDestroyNotify>(e_cal_component_id_free));
+        if (!done)
+            return fail("删除事件", err);
+    }
+    for (const QString& uid : std::as_const(removedUids))
+        c.known.remove(uid);
+
+    // A recurring event's own changes go in after its series exists.
+    QList<ICalComponent*> masters, detached;
+    const Components newOnes(wrapped(created));
+    for (ICalComponent* e : newOnes.events)
+        (hasRecurrenceId(componentText(e)) ? detached : masters).append(e);
+    if (!masters.isEmpty()) {
+        GSList* list = toList(masters);
+        GSList* uids = nullptr;
+        const bool done = e_cal_client_create_objects_sync(c.client.get(), list, E_CAL_OPERATION_FLAG_NONE, &uids,
+                                                           nullptr, err.out());
+        g_slist_free(list);
+        g_slist_free_full(uids, g_free);
+        if (!done)
+            return fail("写入事件", err);
+    }
+    for (const QString& uid : std::as_const(createdUids))
+        c.known.insert(uid);
+
+    const Components changedOnes(wrapped(modified));
+    QList<ICalComponent*> changedMasters;
+    for (ICalComponent* e : changedOnes.events)
+        (hasRecurrenceId(componentText(e)) ? detached : changedMasters).append(e);
+    for (auto [list, mod] : {std::pair{&changedMasters, E_CAL_OBJ_MOD_ALL}, std::pair{&detached, E_CAL_OBJ_MOD_THIS}}) {
+        if (list->isEmpty())
+            continue;
+        GSList* items = toList(*list);
+        const bool done = e_cal_client_modify_objects_sync(c.client.get(), items, mod, E_CAL_OPERATION_FLAG_NONE,
+                                                           nullptr, err.out());
+        g_slist_free(items);
+        if (!done)
+            return fail("修改事件", err);
+    }
+    for (auto it = c.pending.cbegin(); it != c.pending.cend(); ++it)
+        c.expectEcho(it.key());
+    c.pending.clear();
+    return true;
+}
+
+void EdsCalendarStore::reset()
+{
+    for (auto& [id, c] : m_calendars) {
+        for (auto it = c->pending.cbegin(); it != c->pending.cend(); ++it) {
+            c->doc->replaceComponents(it.key(), it.value());
+            c->cacheEvent(it.key());
+        }
+        c->pending.clear();
+    }
+}
+
+int EdsCalendarStore::addComponents(const QString& calendarIdentifier, const QByteArray& vcalendar, QString* error)
+{
+    Calendar* c = open(calendarIdentifier);
+    if (!c) {
+        setError(error, QStringLiteral("事件所属的日历不存在"));
+        return -1;
+    }
+    const Components parts(vcalendar);
+    if (!parts.root) {
+        setError(error, QStringLiteral("日历内容无法读取"));
+        return -1;
+    }
+    GErrorHolder err;
+    for (ICalComponent* zoneComponent : parts.zones) {
+        GPtr<ICalTimezone> zone(i_cal_timezone_new());
+        i_cal_timezone_set_component(zone.get(), i_cal_component_clone(zoneComponent));
+        if (!e_cal_client_add_timezone_sync(c->client.get(), zone.get(), nullptr, err.out())) {
+            setError(error, QStringLiteral("系统日历写入时区失败：") + err.text());
+            return -1;
+        }
+    }
+    QByteArray text;
+    QStringList uids;
+    for (ICalComponent* e : parts.events) {
+        const QString uid = QString::fromUtf8(i_cal_component_get_uid(e));
+        if (c->known.contains(uid) && !uids.contains(uid))
+            continue;
+        text += componentText(e);
+        if (!uids.contains(uid))
+            uids << uid;
+    }
+    for (const QString& uid : std::as_const(uids)) {
+        c->pending.insert(uid, std::nullopt);
+        c->doc->replaceComponents(uid, std::nullopt);
+    }
+    // Through the mirror, so it holds what the service holds.
+    std::unique_ptr<IcsCalendarFile> incoming = IcsCalendarFile::parse(wrapped(text), calendarIdentifier, nullptr);
+    for (const QString& uid : std::as_const(uids)) {
+        c->doc->replaceComponents(uid, incoming ? incoming->componentsText(uid) : std::nullopt);
+        c->cacheEvent(uid);
+    }
+    if (!commitCalendar(*c, error)) {
+        reset();
+        return -1;
+    }
+    return int(uids.size());
+}
+
+// --- Outside edits ---
+
+void EdsCalendarStore::objectsArrived(Calendar& c, const QList<std::pair<QString, QByteArray>>& components)
+{
+    bool outside = false;
+    for (const auto& [uid, text] : components) {
+        if (c.pending.contains(uid))
+            continue; // about to be overwritten by ours
+        if (c.echoes.contains(uid)) {
+            const std::unique_ptr<IcsCalendarFile> one = IcsCalendarFile::parse(wrapped(text), c.identifier, nullptr);
+            if (c.isEcho(uid, one ? one->event(uid, c.identifier) : std::nullopt))
+                continue;
+        }
+        QByteArray whole = text;
+        const std::optional<QByteArray> before = c.doc->componentsText(uid);
+        if (hasRecurrenceId(text) || (before && hasRecurrenceId(*before))) {
+            // One occurrence changed: take the whole series again.
+            GSList* all = nullptr;
+            GErrorHolder err;
+            whole.clear();
+            if (e_cal_client_get_objects_for_uid_sync(c.client.get(), uid.toUtf8().constData(), &all, nullptr, err.out())) {
+                for (GSList* l = all; l; l = l->next)
+                    whole += componentText(e_cal_component_get_icalcomponent(E_CAL_COMPONENT(l->data)));
+            }
+            g_slist_free_full(all, g_object_unref);
+        }
+        const std::optional<CalendarEvent> old = c.cache.contains(uid) ? std::optional(c.cache.value(uid)) : std::nullopt;
+        c.doc->replaceComponents(uid, whole.isEmpty() ? std::nullopt : std::optional(whole));
+        c.known.insert(uid);
+        c.cacheEvent(uid);
+        const std::optional<CalendarEvent> now = c.cache.contains(uid) ? std::optional(c.cache.value(uid)) : std::nullopt;
+        // Our own writes come back as they went out: only a difference counts.
+        if (old != now || hasRecurrenceId(whole))
+            outside = true;
+    }
+    if (outside)
+        scheduleChanged();
+}
+
+void EdsCalendarStore::objectsRemoved(Calendar& c, const QStringList& uids, const QStringList& withRecurrence)
+{
+    bool outside = false;
+    for (const QString& uid : uids) {
+        if (c.isEcho(uid, std::nullopt) || c.pending.contains(uid) || !c.doc->contains(uid))
+            continue; // our own removal
+        c.known.remove(uid);
+        c.doc->removeEvent(uid);
+        c.cache.remove(uid);
+        outside = true;
+    }
+    if (!withRecurrence.isEmpty())
+        outside = true; // an occurrence went: the series stays, nothing we read changes shape
+    if (outside)
+        scheduleChanged();
+}
+
+void EdsCalendarStore::scheduleChanged()
+{
+    m_changedTimer.start();
+}
+
+void EdsCalendarStore::refreshFromServers()
+{
+    for (auto& [id, c] : m_calendars) {
+        if (c->client && e_client_check_refresh_supported(E_CLIENT(c->client.get())))
+            e_client_refresh(E_CLIENT(c->client.get()), nullptr, nullptr, nullptr);
+    }
+}

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "platform/CalendarStore.h"
+
+#include <QByteArrayList>
+#include <QHash>
+#include <QSet>
+#include <QTimer>
+
+#include <map>
+#include <memory>
+
+struct _ESourceRegistry;
+struct _ESource;
+
+// The calendar store over the desktop's calendar service (Evolution Data
+// Server): the calendars GNOME Calendar, Evolution and the online accounts
+// show, so events written here reach whatever those accounts sync with.
+//
+// Each calendar's events are mirrored in an iCalendar document, so reads cost
+// no round trip and an event keeps every line it had when the app edits it.
+// Changes saved without commit go to the service in one call per kind
+// (create, modify, remove) and calendar on `commit`. A view on each calendar
+// reports edits made by other programs; an edit whose content equals the
+// mirror (the echo of our own write) raises nothing.
+class EdsCalendarStore : public CalendarStore
+{
+    Q_OBJECT
+public:
+    // How long outside edits are gathered before one `changed`.
+    static constexpr int kCoalesceMs = 300;
+    // How long a calendar that would not open is left before trying again.
+    static constexpr int kRetryMs = 5000;
+    // The bus name of the service's source registry.
+    static constexpr const char* kRegistryBusName = "org.gnome.evolution.dataserver.Sources5";
+
+    // Whether the session bus has the source registry running.
+    static bool serviceRunning();
+    // Connects to the registry; null (with the reason in `error`) when it
+    // cannot be reached.
+    static std::unique_ptr<EdsCalendarStore> connect(QString* error = nullptr);
+    ~EdsCalendarStore() override;
+
+    QList<CalendarSource> sources() const override;
+    QList<CalendarInfo> calendars() const override;
+    std::optional<CalendarInfo> defaultCalendarForNewEvents() const override;
+    bool saveCalendar(CalendarInfo& calendar, bool commit = true, QString* error = nullptr) override;
+
+    std::optional<CalendarEvent> event(const QString& identifier) const override;
+    QList<CalendarEvent> events(const QDateTime& start, const QDateTime& end,
+                                const QStringList& calendarIdentifiers = {}) const override;
+    bool saveEvent(CalendarEvent& event, bool commit = true, QString* error = nullptr) override;
+    bool removeEvent(const QString& identifier, bool commit = true, QString* error = nullptr) override;
+    bool commit(QString* error = nullptr) override;
+    void reset() override;
+
+    // Adds whole iCalendar components (VEVENT and VTIMEZONE blocks, as read
+    // from a file) to a calendar as they stand, in one call; components whose
+    // UID the calendar already has are left out. Returns how many events went in.
+    int addComponents(const QString& calendarIdentifier, const QByteArray& vcalendar, QString* error = nullptr);
+    // Asks every open calendar that has a server to fetch its changes now;
+    // what changed arrives through `changed`. The app does it when it comes
+    // to the front.
+    void refreshFromServers();
+
+private:
+    struct Calendar;
+    explicit EdsCalendarStore(_ESourceRegistry* registry);
+    // The calendar with its events read, connecting on first use; null when
+    // there is no such calendar or the service refused it.
+    Calendar* open(const QString& identifier) const;
+    Calendar* calendarOfEvent(const QString& identifier) const;
+    CalendarInfo infoOf(_ESource* source) const;
+    CalendarSource sourceOf(_ESource* calendar) const;
+    bool commitCalendar(Calendar& c, QString* error);
+    void scheduleChanged();
+    // What the service's callbacks report.
+    friend struct EdsCallbacks;
+    void objectsArrived(Calendar& c, const QList<std::pair<QString, QByteArray>>& components);
+    void objectsRemoved(Calendar& c, const QStringList& uids, const QStringList& withRecurrence);
+    void sourcesChanged(_ESource* source, bool added);
+
+    _ESourceRegistry* m_registry;
+    mutable std::map<QString, std::unique_ptr<Calendar>> m_calendars;
+    // Calendars this store made, so their arrival is not an outside change.
+    QSet<QString> m_ownSources;
+    QTimer m_changedTimer;
+};

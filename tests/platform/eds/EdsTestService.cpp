@@ -1,0 +1,267 @@
+#include "EdsTestService.h"
+
+#include "platform/EdsCalendarStore.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QProcessEnvironment>
+#include <QRegularExpression>
+#include <QTcpServer>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/prctl.h>
+
+#undef signals
+#include <gio/gio.h>
+#include <libedataserver/libedataserver.h>
+
+namespace {
+
+QString root()
+{
+    return qEnvironmentVariable("TESSARY_TEST_ROOT") + QStringLiteral("/calendar-service");
+}
+
+// Whatever the test's isolation puts back between cases, the service's
+// clients need these.
+void exportSession(const QString& address)
+{
+    qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
+    qputenv("GSETTINGS_BACKEND", "memory");
+}
+
+// A daemon ends with the test program, even when the program crashes.
+void startDaemon(QProcess& p, const QProcessEnvironment& env, const QString& program, const QStringList& args)
+{
+    p.setProcessEnvironment(env);
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
+    p.start(program, args);
+    p.waitForStarted(5000);
+}
+
+void stopProcess(QProcess& p)
+{
+    if (p.state() == QProcess::NotRunning)
+        return;
+    p.terminate();
+    if (!p.waitForFinished(3000)) {
+        p.kill();
+        p.waitForFinished(3000);
+    }
+}
+
+ESourceRegistry* registry()
+{
+    static ESourceRegistry* r = e_source_registry_new_sync(nullptr, nullptr);
+    return r;
+}
+
+class StopAtExit : public ::testing::Environment
+{
+    void TearDown() override { EdsTestService::instance().stop(); }
+};
+
+}
+
+EdsTestService& EdsTestService::instance()
+{
+    static EdsTestService* service = [] {
+        ::testing::AddGlobalTestEnvironment(new StopAtExit);
+        return new EdsTestService;
+    }();
+    exportSession(service->m_address);
+    return *service;
+}
+
+EdsTestService::EdsTestService()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* sub : {"home", "config", "data", "cache", "runtime"})
+        QDir().mkpath(root() + '/' + sub);
+    QFile::setPermissions(root() + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    // The daemons must never see the real home, nor start dconf.
+    env.insert("HOME", root() + "/home");
+    env.insert("XDG_CONFIG_HOME", root() + "/config");
+    env.insert("XDG_DATA_HOME", root() + "/data");
+    env.insert("XDG_CACHE_HOME", root() + "/cache");
+    env.insert("XDG_RUNTIME_DIR", root() + "/runtime");
+    env.insert("GSETTINGS_BACKEND", "memory");
+
+    // A bus with no activatable services: only the daemons started here answer.
+    const QString config = root() + "/bus.conf";
+    QFile f(config);
+    f.open(QIODevice::WriteOnly);
+    f.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
+            "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n<busconfig><type>session</type>"
+            "<listen>unix:tmpdir=" + root().toUtf8() + "/runtime</listen><auth>EXTERNAL</auth>"
+            "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+            "<allow own=\"*\"/></policy></busconfig>\n");
+    f.close();
+    startDaemon(m_bus, env, "dbus-daemon", {"--config-file=" + config, "--print-address", "--nofork"});
+    while (m_address.isEmpty() && m_bus.waitForReadyRead(5000))
+        m_address = QString::fromUtf8(m_bus.readLine()).trimmed();
+    env.insert("DBUS_SESSION_BUS_ADDRESS", m_address);
+    exportSession(m_address);
+
+    // The registry first: a factory started alongside may activate another
+    // one with the wrong folders.
+    startDaemon(m_registry, env, "/usr/libexec/evolution-source-registry", {});
+    waitForName(EdsCalendarStore::kRegistryBusName);
+    startDaemon(m_factory, env, "/usr/libexec/evolution-calendar-factory", {"-r"});
+    waitForName("org.gnome.evolution.dataserver.Calendar8");
+
+    // The bus goes away before this process does: that must not end it.
+    // The reference is kept, so the library's clients get this connection.
+    if (GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr))
+        g_dbus_connection_set_exit_on_close(bus, FALSE);
+}
+
+EdsTestService::~EdsTestService()
+{
+    stop();
+}
+
+bool EdsTestService::waitForName(const char* name)
+{
+    QDBusConnection c = QDBusConnection::connectToBus(m_address, "eds-test-watch");
+    const bool up = QTest::qWaitFor([&] { return c.interface()->isServiceRegistered(QLatin1String(name)).value(); }, 10000);
+    EXPECT_TRUE(up) << name;
+    return up;
+}
+
+void EdsTestService::stop()
+{
+    // Backends run as children of the factory and leave with the bus.
+    stopProcess(m_factory);
+    stopProcess(m_registry);
+    stopProcess(m_bus);
+}
+
+std::unique_ptr<EdsCalendarStore> EdsTestService::store()
+{
+    QString error;
+    std::unique_ptr<EdsCalendarStore> s = EdsCalendarStore::connect(&error);
+    EXPECT_TRUE(s) << error.toStdString();
+    return s;
+}
+
+QString EdsTestService::addCalDavCalendar(const QString& title, int port, const QString& path)
+{
+    GError* error = nullptr;
+    ESource* source = e_source_new(nullptr, nullptr, &error);
+    e_source_set_parent(source, "caldav-stub");
+    e_source_set_display_name(source, title.toUtf8().constData());
+    e_source_backend_set_backend_name(E_SOURCE_BACKEND(e_source_get_extension(source, E_SOURCE_EXTENSION_CALENDAR)),
+                                      "caldav");
+    auto* auth = E_SOURCE_AUTHENTICATION(e_source_get_extension(source, E_SOURCE_EXTENSION_AUTHENTICATION));
+    e_source_authentication_set_host(auth, "127.0.0.1");
+    e_source_authentication_set_port(auth, guint16(port));
+    e_source_authentication_set_user(auth, "");
+    e_source_security_set_method(E_SOURCE_SECURITY(e_source_get_extension(source, E_SOURCE_EXTENSION_SECURITY)), "none");
+    e_source_webdav_set_resource_path(E_SOURCE_WEBDAV(e_source_get_extension(source, E_SOURCE_EXTENSION_WEBDAV_BACKEND)),
+                                      path.toUtf8().constData());
+    const bool ok = e_source_registry_commit_source_sync(registry(), source, nullptr, &error);
+    EXPECT_TRUE(ok) << (error ? error->message : "");
+    g_clear_error(&error);
+    const QString uid = QString::fromUtf8(e_source_get_uid(source));
+    g_object_unref(source);
+    return uid;
+}
+
+void EdsTestService::removeCalendar(const QString& identifier)
+{
+    if (ESource* source = e_source_registry_ref_source(registry(), identifier.toUtf8().constData())) {
+        e_source_remove_sync(source, nullptr, nullptr);
+        g_object_unref(source);
+    }
+}
+
+// --- The CalDAV server ---
+
+RadicaleServer::RadicaleServer()
+{
+    const QString dir = QDir::tempPath() + "/radicale";
+    QDir().mkpath(dir + "/collections");
+    QTcpServer probe;
+    probe.listen(QHostAddress::LocalHost);
+    const int port = probe.serverPort();
+    probe.close();
+    QFile config(dir + "/config");
+    config.open(QIODevice::WriteOnly);
+    config.write(QString("[server]\nhosts = 127.0.0.1:%1\n[auth]\ntype = none\n[rights]\ntype = owner_only\n"
+                         "[storage]\nfilesystem_folder = %2/collections\n[logging]\nlevel = warning\n")
+                     .arg(port)
+                     .arg(dir)
+                     .toUtf8());
+    config.close();
+    startDaemon(m_server, QProcessEnvironment::systemEnvironment(), "radicale", {"--config", dir + "/config"});
+    if (m_server.state() != QProcess::Running)
+        return;
+    m_port = port;
+    int status = 0;
+    // Radicale answers once it listens; the parent must exist before the calendar.
+    QTest::qWaitFor([&] { request("MKCOL", "/user/", {}, &status); return status > 0; }, 10000);
+    request("MKCALENDAR", calendarPath(), {}, &status);
+    if (status != 201)
+        m_port = 0;
+}
+
+RadicaleServer::~RadicaleServer()
+{
+    stopProcess(m_server);
+}
+
+QByteArray RadicaleServer::request(const QByteArray& verb, const QString& path, const QByteArray& body, int* status) const
+{
+    QNetworkAccessManager net;
+    QNetworkRequest req(QUrl(QString("http://127.0.0.1:%1%2").arg(m_port).arg(path)));
+    req.setRawHeader("Content-Type", verb == "PUT" ? "text/calendar; charset=utf-8" : "application/xml; charset=utf-8");
+    req.setRawHeader("Depth", "1");
+    QNetworkReply* reply = net.sendCustomRequest(req, verb, body);
+    QEventLoop loop;
+    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
+    QTimer::singleShot(5000, &loop, &QEventLoop::quit);
+    loop.exec();
+    if (status)
+        *status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const QByteArray out = reply->readAll();
+    reply->deleteLater();
+    return out;
+}
+
+QList<std::pair<QString, QByteArray>> RadicaleServer::report() const
+{
+    const QByteArray body = R"(<?xml version="1.0" encoding="utf-8"?>
+<C:calendar-query xmlns:D="DAV:" xmlns:C="urn:ietf:params:xml:ns:caldav">
+<D:prop><D:getetag/><C:calendar-data/></D:prop>
+<C:filter><C:comp-filter name="VCALENDAR"><C:comp-filter name="VEVENT"/></C:comp-filter></C:filter>
+</C:calendar-query>)";
+    const QString xml = QString::fromUtf8(request("REPORT", calendarPath(), body));
+    QList<std::pair<QString, QByteArray>> out;
+    static const QRegularExpression response(R"(<[a-zA-Z]*:?href>([^<]+)</[a-zA-Z]*:?href>.*?calendar-data[^>]*>([^<]*)<)",
+                                             QRegularExpression::DotMatchesEverythingOption);
+    for (auto it = response.globalMatch(xml); it.hasNext();) {
+        const auto m = it.next();
+        QString data = m.captured(2);
+        data.replace("&#13;", "\r").replace("&lt;", "<").replace("&gt;", ">").replace("&amp;", "&");
+        out.append({m.captured(1), data.toUtf8()});
+    }
+    return out;
+}
+
+bool RadicaleServer::put(const QString& href, const QByteArray& ics) const
+{
+    int status = 0;
+    request("PUT", href, ics, &status);
+    return status == 201 || status == 204;
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+
+#include <memory>
+
+class EdsCalendarStore;
+
+// The desktop's calendar service on a private session bus, with folders of
+// its own inside the test's temporary tree, started on first use and stopped
+// (every daemon by its PID) when the test program ends. The client library
+// keeps its bus connection for the life of the process, so one service
+// serves every test of the program; tests keep apart by using calendars of
+// their own.
+class EdsTestService
+{
+public:
+    static EdsTestService& instance();
+    ~EdsTestService();
+
+    QString busAddress() const { return m_address; }
+    // A store on the service; fails the test when there is none.
+    std::unique_ptr<EdsCalendarStore> store();
+    // A calendar on a CalDAV server, as a user adds one in the desktop's
+    // settings: `path` is the collection's path on http://127.0.0.1:`port`.
+    // Returns its identifier.
+    QString addCalDavCalendar(const QString& title, int port, const QString& path);
+    void removeCalendar(const QString& identifier);
+    void stop();
+
+private:
+    EdsTestService();
+    bool waitForName(const char* name);
+    QProcess m_bus;
+    QProcess m_registry;
+    QProcess m_factory;
+    QString m_address;
+};
+
+// A CalDAV server (radicale) on 127.0.0.1 with one calendar collection,
+// stopped by PID when it goes.
+class RadicaleServer
+{
+public:
+    RadicaleServer();
+    ~RadicaleServer();
+    bool running() const { return m_port > 0; }
+    int port() const { return m_port; }
+    QString calendarPath() const { return QStringLiteral("/user/shoots/"); }
+    // The calendar's events, read with a plain CalDAV REPORT: href and text.
+    QList<std::pair<QString, QByteArray>> report() const;
+    // Writes an event's text to its href, as another device would.
+    bool put(const QString& href, const QByteArray& ics) const;
+
+private:
+    QByteArray request(const QByteArray& verb, const QString& path, const QByteArray& body, int* status = nullptr) const;
+    QProcess m_server;
+    int m_port = 0;
+};
