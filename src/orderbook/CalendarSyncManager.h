@@ -77,6 +77,9 @@ public:
     void setCalendarSyncEnabled(bool enabled);
     // The switch is on and access is full (write-only access cannot read).
     bool canReadEvents() const;
+    // Whether the dedicated calendar, as last found, lies in an online
+    // account, so its events reach the phone; false until it was found.
+    bool syncsToPhone() const { return m_dedicatedCalendar && m_dedicatedCalendar->source.syncsOnline(); }
     const QList<ShootEvent>& shootEvents() const { return m_shootEvents; }
     bool isSyncing(const QUuid& orderId) const { return m_syncingOrderIds.contains(orderId); }
 

@@ -12,12 +12,20 @@ enum class CalendarSourceType {
     Birthdays = 5,
 };
 
-// The account a calendar belongs to. On Linux every calendar file lives in the
-// one local source.
+// The account a calendar belongs to: an online account, or this computer
+// (where every calendar file of the file store lives).
 struct CalendarSource {
     QString identifier;
     CalendarSourceType type = CalendarSourceType::Local;
     QString title;
+
+    // Whether calendars of this account sync with a server, and so reach the
+    // user's other devices; calendars on this computer stay here.
+    bool syncsOnline() const
+    {
+        return type == CalendarSourceType::CalDAV || type == CalendarSourceType::Exchange
+            || type == CalendarSourceType::MobileMe;
+    }
 
     bool operator==(const CalendarSource&) const = default;
 };

@@ -37,9 +37,9 @@ CalendarStore& CalendarStore::shared()
     return *slot;
 }
 
-std::unique_ptr<CalendarStore> CalendarStore::openForSession(const QString& fileFolder)
+std::unique_ptr<CalendarStore> CalendarStore::openForSession(const QString& fileFolder, const QDBusConnection& bus)
 {
-    if (EdsCalendarStore::serviceRunning()) {
+    if (EdsCalendarStore::serviceRunning(bus)) {
         QString error;
         if (std::unique_ptr<EdsCalendarStore> service = EdsCalendarStore::connect(&error)) {
             if (EdsFileMove::run(fileFolder, *service, &error))

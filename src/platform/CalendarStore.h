@@ -4,6 +4,7 @@
 #include "platform/CalendarInfo.h"
 #include "platform/CalendarSource.h"
 
+#include <QDBusConnection>
 #include <QDateTime>
 #include <QList>
 #include <QObject>
@@ -48,7 +49,8 @@ public:
     // The desktop's calendar service when the session bus has it, with the
     // events of the files in `fileFolder` moved into it first; otherwise (or
     // when that fails, which is logged) the iCalendar files in `fileFolder`.
-    static std::unique_ptr<CalendarStore> openForSession(const QString& fileFolder);
+    static std::unique_ptr<CalendarStore> openForSession(const QString& fileFolder,
+                                                         const QDBusConnection& bus = QDBusConnection::sessionBus());
     // Replaces the shared store (tests install an in-memory one before anything
     // uses it). Returns the installed store.
     static CalendarStore* installShared(std::unique_ptr<CalendarStore> store);

@@ -214,9 +214,8 @@ struct EdsCallbacks {
     }
 };
 
-bool EdsCalendarStore::serviceRunning()
+bool EdsCalendarStore::serviceRunning(const QDBusConnection& bus)
 {
-    QDBusConnection bus = QDBusConnection::sessionBus();
     return bus.isConnected() && bus.interface()
         && bus.interface()->isServiceRegistered(QLatin1String(kRegistryBusName)).value();
 }

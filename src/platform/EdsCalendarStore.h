@@ -3,6 +3,7 @@
 #include "platform/CalendarStore.h"
 
 #include <QByteArrayList>
+#include <QDBusConnection>
 #include <QHash>
 #include <QSet>
 #include <QTimer>
@@ -34,8 +35,8 @@ public:
     // The bus name of the service's source registry.
     static constexpr const char* kRegistryBusName = "org.gnome.evolution.dataserver.Sources5";
 
-    // Whether the session bus has the source registry running.
-    static bool serviceRunning();
+    // Whether `bus` has the source registry running.
+    static bool serviceRunning(const QDBusConnection& bus);
     // Connects to the registry; null (with the reason in `error`) when it
     // cannot be reached.
     static std::unique_ptr<EdsCalendarStore> connect(QString* error = nullptr);

@@ -1,0 +1,110 @@
+#include "EdsTestService.h"
+#include "PlatformTestFiles.h"
+
+#include "orderbook/CalendarSyncManager.h"
+#include "orderbook/OrderManager.h"
+#include "platform/EdsCalendarStore.h"
+#include "platform/IcsCalendarStore.h"
+#include "platform/Log.h"
+#include "platform/UserDefaults.h"
+#include "platform/UserNotificationCenter.h"
+
+#include <QDBusConnection>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using namespace PlatformTestFiles;
+
+namespace {
+
+QDateTime inDays(int days)
+{
+    return QDateTime(QDate::currentDate().addDays(days), QTime(15, 0));
+}
+
+}
+
+// The sync in the app against a CalDAV server behind the desktop's service,
+// the calendar added as a user adds one: orders reach the server and
+// deletes leave it.
+TEST(CalendarServiceSyncTest, OrdersReachTheCalDavServerAndDeletesLeaveIt)
+{
+    RadicaleServer server;
+    ASSERT_TRUE(server.running());
+    EdsTestService& service = EdsTestService::instance();
+    const QString calendarId = service.addCalDavCalendar("拍摄档期", server.port(), server.calendarPath());
+    std::unique_ptr<EdsCalendarStore> store = service.store();
+    ASSERT_TRUE(store->calendar(calendarId));
+    EXPECT_EQ(store->calendar(calendarId)->source.type, CalendarSourceType::CalDAV);
+
+    UserDefaults defaults(TestEnv::root() + "/defaults.json");
+    OrderManager orders(defaults);
+    UserNotificationCenter notifications(TestEnv::root() + "/pending.json", QDBusConnection(QStringLiteral("no-bus")));
+    CalendarSyncManager manager(*store, notifications, defaults, orders);
+    Order order("王五", "13900000000", "全家福", inDays(10), inDays(10), ShootTimeSlot::afternoon, 2000, 300, {}, "",
+                OrderStatus::pendingShoot, true, QString("提前1天"), "", false);
+    orders.addOrder(order);
+
+    std::optional<QString> id;
+    manager.syncOrder(order, [&](const std::optional<QString>& result) { id = result; });
+    ASSERT_TRUE(id);
+    orders.setCalendarEventIdentifiers({{order.id, *id}}); // as the schedule screen does
+    EXPECT_TRUE(manager.syncsToPhone());
+    QList<std::pair<QString, QByteArray>> onServer;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (onServer = server.report()).size() == 1; }, 5000));
+    const QByteArray text = onServer.first().second;
+    EXPECT_TRUE(text.contains("UID:" + id->toUtf8())) << text.constData();
+    EXPECT_TRUE(text.contains("SUMMARY:王五 - 全家福")) << text.constData();
+    EXPECT_EQ(text.count("BEGIN:VALARM"), 3); // the three default reminder rules
+
+    EXPECT_TRUE(manager.deleteEvent(*id));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.report().isEmpty(); }, 5000));
+    store.reset();
+    service.removeCalendar(calendarId);
+}
+
+TEST(CalendarServiceSyncTest, TheServiceIsUsedWhenTheBusHasItAndFileEventsMoveInOnce)
+{
+    EdsTestService::instance();
+    const QString folder = TestEnv::dataHome() + "/moving-calendars";
+    QString movedId;
+    {
+        IcsCalendarStore files(folder);
+        const CalendarInfo cal = shootCalendar(files, "搬家档期");
+        CalendarEvent e = makeEvent(cal, "赵六 - 婚纱", at(2027, 9, 9, 10));
+        e.addAlarm(CalendarAlarm::atDate(at(2027, 9, 8, 10)));
+        ASSERT_TRUE(files.saveEvent(e));
+        movedId = e.identifier;
+    }
+    QStringList log;
+    Log::setSink([&](const QString& line) { log << line; });
+
+    // No service on the bus: the files, as they are.
+    std::unique_ptr<CalendarStore> without = CalendarStore::openForSession(folder, QDBusConnection(QStringLiteral("no-bus")));
+    EXPECT_TRUE(dynamic_cast<IcsCalendarStore*>(without.get()));
+    EXPECT_TRUE(without->event(movedId));
+    without.reset();
+
+    std::unique_ptr<CalendarStore> with = CalendarStore::openForSession(folder);
+    Log::setSink({});
+    ASSERT_TRUE(dynamic_cast<EdsCalendarStore*>(with.get()));
+    const std::optional<CalendarEvent> moved = with->event(movedId);
+    ASSERT_TRUE(moved);
+    EXPECT_EQ(moved->title, "赵六 - 婚纱");
+    EXPECT_EQ(moved->alarms, QList<CalendarAlarm>{CalendarAlarm::atDate(at(2027, 9, 8, 10))});
+    const std::optional<CalendarInfo> cal = with->calendar(moved->calendarIdentifier);
+    EXPECT_EQ(cal->title, "搬家档期");
+    EXPECT_EQ(cal->color, QColor("#CD5B2B"));
+    EXPECT_EQ(cal->source.type, CalendarSourceType::Local);
+    EXPECT_TRUE(entries(folder, "*.ics").isEmpty());
+    EXPECT_EQ(entries(folder, "*.ics.moved-*").size(), 1);
+    EXPECT_TRUE(log.filter("移入系统日历").size() == 1) << log.join('\n').toStdString();
+
+    // Once: a second start finds nothing left to move.
+    with.reset();
+    with = CalendarStore::openForSession(folder);
+    EXPECT_EQ(with->events(at(2027, 9, 9, 0), at(2027, 9, 10, 0), {cal->identifier}).size(), 1);
+    with.reset();
+    EdsTestService::instance().removeCalendar(cal->identifier);
+}
