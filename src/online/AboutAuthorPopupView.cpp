@@ -58,11 +58,13 @@ AboutAuthorPopupView::AboutAuthorPopupView(QWidget* parent)
     area->setMaximumHeight(GrowingTextArea::kMaxHeight);
     styleTextArea(area, AppTheme::textPrimary());
     auto* canvas = new QWidget;
-    canvas->setAutoFillBackground(false);
     m_text = new QVBoxLayout(canvas);
     m_text->setContentsMargins(0, 0, 8, 0);
     m_text->setSpacing(14);
     area->setWidget(canvas);
+    // setWidget fills the canvas with the palette's light window colour,
+    // which hides the dark theme's light text: the popup's own ground shows.
+    canvas->setAutoFillBackground(false);
     column->addWidget(area);
 
     auto* row = new QHBoxLayout;

@@ -4,6 +4,7 @@
 #include "online/PopupTexts.h"
 #include "online/TutorialPopupView.h"
 #include "platform/UrlOpener.h"
+#include "ui/AppTheme.h"
 
 #include <QAbstractButton>
 #include <QClipboard>
@@ -74,6 +75,8 @@ TEST_F(Popups, AboutTextGrowsToItsContentUpToFiveHundred)
         auto* area = popup.findChild<QScrollArea*>("aboutText");
         SCOPED_TRACE(remote.left(20).toStdString());
         EXPECT_EQ(area->verticalScrollBar()->maximum() > 0, scrolls);
+        const QPoint ground = area->geometry().topLeft() + QPoint(1, 1); // above the first line
+        EXPECT_EQ(popup.grab().toImage().pixelColor(ground), AppTheme::background()) << "the text lies on the popup's ground";
         if (scrolls)
             EXPECT_EQ(area->height(), 500);
         else
