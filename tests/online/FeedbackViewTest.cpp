@@ -64,7 +64,7 @@ TEST_F(FeedbackViewTest, WithdrawRemovesOnlyThePressedMessage)
     ASSERT_EQ(rows(v).size(), 3);
     EXPECT_FALSE(rows(v).at(0)->withdrawRect().isValid());
     const QUuid kept = v.model()->messages().at(1).id;
-    QTest::mouseClick(rows(v).at(2), Qt::LeftButton, {}, rows(v).at(2)->withdrawRect().center());
+    UserInput::click(rows(v).at(2), Qt::LeftButton, rows(v).at(2)->withdrawRect().center());
     ASSERT_EQ(v.model()->messages().size(), 2);
     EXPECT_EQ(v.model()->messages().at(1).id, kept);
     EXPECT_EQ(rows(v).size(), 2);
@@ -101,10 +101,10 @@ TEST_F(FeedbackViewTest, BackWhileSendingClosesAtOnceAndMarksRepliesRead)
     v->show();
     QPointer<FeedbackView> alive(v);
     v->findChild<QPlainTextEdit*>("feedbackInput")->setPlainText("hello");
-    QTest::mouseClick(send(*v), Qt::LeftButton);
+    UserInput::click(send(*v));
     EXPECT_EQ(send(*v)->text(), "发送中…");
     EXPECT_TRUE(v->findChild<QWidget*>("sendProgressBar")->isVisible());
-    QTest::mouseClick(v->findChild<QAbstractButton*>("backButton"), Qt::LeftButton);
+    UserInput::click(v->findChild<QAbstractButton*>("backButton"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return alive.isNull(); }, 500));
     EXPECT_TRUE(QTest::qWaitFor([&] { return UserDefaults::standard().string("feedback_last_read_reply") == "t3"; }, 2000));
 }

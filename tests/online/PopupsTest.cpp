@@ -5,6 +5,7 @@
 #include "online/TutorialPopupView.h"
 #include "platform/UrlOpener.h"
 #include "ui/AppTheme.h"
+#include "UserInput.h"
 
 #include <QAbstractButton>
 #include <QClipboard>
@@ -49,10 +50,12 @@ TEST_F(Popups, TutorialKeepsBuiltInsWithoutValidLinksAndOpensOnlyWebAddresses)
     QList<QUrl> opened;
     UrlOpener::Handler old = UrlOpener::setHandler([&](const QUrl& u) { opened.append(u); });
     TutorialPopupView popup;
+    popup.show();
     ASSERT_TRUE(QTest::qWaitFor([&] { return popup.tutorialLinks().size() == 2; }, 3000));
     EXPECT_EQ(popup.socialLinks(), TutorialPopupView::builtInSocialLinks());
+    QTest::qWait(20);
     for (QAbstractButton* b : popup.findChildren<QAbstractButton*>("tutorialLink"))
-        b->click();
+        UserInput::click(b);
     UrlOpener::setHandler(old);
     EXPECT_EQ(opened, QList<QUrl>{QUrl("https://t.example/1")});
 

@@ -122,7 +122,7 @@ TEST_F(Screen, ChangelogCardLoadsOnceAndNeverRetries)
         auto* text = view.findChild<QPlainTextEdit*>("changelogText");
         const int before = stub.count("/version.txt");
         for (int i = 0; i < 3; ++i)
-            QTest::mouseClick(toggle, Qt::LeftButton);
+            UserInput::click(toggle);
         ASSERT_TRUE(QTest::qWaitFor([&] { return text->toPlainText() != "加载中..."; }, 3000));
         QTest::qWait(50);
         EXPECT_EQ(stub.count("/version.txt") - before, 1);
