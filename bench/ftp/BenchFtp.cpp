@@ -103,6 +103,7 @@ struct Target
 struct Timing
 {
     double wall = 0;
+    double syncing = 0;
     QList<double> perFile;
     bool ok = true;
 
@@ -141,8 +142,12 @@ void uploadBatch(const Target& target, const QString& source, const Phase& phase
     curl.start("curl", QStringList{"-sS", "--disable-epsv", "-w", "%{time_total}\\n", "-K", configPath}
                            + target.login);
     curl.waitForFinished(-1);
-    if (target.syncAfter)
+    if (target.syncAfter) {
+        QElapsedTimer syncTimer;
+        syncTimer.start();
         ::sync();
+        timing.syncing += syncTimer.nsecsElapsed() / 1e9;
+    }
     timing.wall += timer.nsecsElapsed() / 1e9;
     for (const QByteArray& line : curl.readAllStandardOutput().split('\n')) {
         bool ok = false;
@@ -175,7 +180,8 @@ void uploadBatch(const Target& target, const QString& source, const Phase& phase
 // 0.2 s or 1 s before it opens a data connection when the PASV reply is
 // already waiting, more often the faster the server answers and the busier the
 // machine; the median time per file is free of those stalls and is the figure
-// to compare, the overall one includes them.
+// to compare (with the `sync` time added where there is one), the overall one
+// includes them.
 void runPhase(const Phase& phase, int batchSize, const QString& source, const QList<const Target*>& targets,
               const QString& workDir)
 {
@@ -190,18 +196,21 @@ void runPhase(const Phase& phase, int batchSize, const QString& source, const QL
         }
     }
 
+    // Per file (median) with the batches' `sync` spread over the files: free of
+    // curl's stalls, which the overall figures include.
     const double fileMB = double(phase.size) / 1e6;
+    auto steadyRate = [&](const Timing& m) {
+        const double seconds = m.median() * phase.count + m.syncing;
+        return seconds > 0 ? fileMB * phase.count / seconds : 0;
+    };
     out() << QStringLiteral("%1: %2 files x %3 KB\n").arg(phase.label).arg(phase.count).arg(phase.size / 1000);
     for (qsizetype t = 0; t < n; ++t) {
         const Timing& m = timing[t];
-        const double median = m.median();
         const auto stalls = std::count_if(m.perFile.begin(), m.perFile.end(),
                                           [](double seconds) { return seconds >= 0.19; });
-        out() << QStringLiteral("  %1 %2 MB/s, %3 files/s per file (median); overall %4 MB/s in %5 s, "
-                                "%6 client stalls%7\n")
+        out() << QStringLiteral("  %1 %2 MB/s steady; overall %3 MB/s in %4 s, %5 client stalls%6\n")
                      .arg(targets[t]->name, -12)
-                     .arg(median > 0 ? fileMB / median : 0, 8, 'f', 1)
-                     .arg(median > 0 ? 1 / median : 0, 8, 'f', 1)
+                     .arg(steadyRate(m), 8, 'f', 1)
                      .arg(fileMB * phase.count / m.wall, 0, 'f', 1)
                      .arg(m.wall, 0, 'f', 2)
                      .arg(stalls)
@@ -209,14 +218,13 @@ void runPhase(const Phase& phase, int batchSize, const QString& source, const QL
         if (!m.ok)
             failed = true;
     }
-    // Per-file medians leave the batch's `sync` out, so the durable
-    // comparison is the overall one.
-    const double oursMedian = timing[0].median();
-    for (qsizetype t = 1; t < n; ++t)
-        out() << QStringLiteral("  ratio ours/%1 %2 (median per file), %3 overall\n")
+    for (qsizetype t = 1; t < n; ++t) {
+        const double theirs = steadyRate(timing[t]);
+        out() << QStringLiteral("  ratio ours/%1 %2 steady, %3 overall\n")
                      .arg(targets[t]->name)
-                     .arg(oursMedian > 0 ? timing[t].median() / oursMedian : 0, 0, 'f', 2)
+                     .arg(theirs > 0 ? steadyRate(timing[0]) / theirs : 0, 0, 'f', 2)
                      .arg(timing[t].wall / timing[0].wall, 0, 'f', 2);
+    }
     out() << Qt::flush;
 }
 

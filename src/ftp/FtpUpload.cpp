@@ -149,6 +149,12 @@ bool FtpUpload::write(const char* data, qsizetype size)
         size -= n;
         m_written += n;
     }
+    // The disk writes while the network still delivers, so the sync before
+    // "226" finds little left to do.
+    if (m_written - m_writebackFrom >= kWritebackChunk) {
+        ::sync_file_range(m_fd, m_writebackFrom, m_written - m_writebackFrom, SYNC_FILE_RANGE_WRITE);
+        m_writebackFrom = m_written;
+    }
     return true;
 }
 

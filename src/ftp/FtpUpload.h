@@ -51,7 +51,10 @@ private:
     int m_fd = -1;
     QString m_temporaryPath;
     QString m_path;
+    static constexpr qint64 kWritebackChunk = 1024 * 1024;
+
     qint64 m_written = 0;
+    qint64 m_writebackFrom = 0;
     int m_error = 0;
     bool m_reserved = true;
 };
