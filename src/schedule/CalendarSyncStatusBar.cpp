@@ -70,22 +70,40 @@ void CalendarSyncStatusBar::setSource(Source source)
     refresh();
 }
 
+QString CalendarSyncStatusBar::messageFor(State state, bool reachesPhone)
+{
+    switch (state) {
+    case State::hidden:
+        return {};
+    case State::synced:
+        return reachesPhone ? QStringLiteral("日历双向同步已开启，手机日历App登记档期自动同步")
+                            : QStringLiteral("日历双向同步已开启，档期存在本机日历；在系统设置中添加在线日历账户即可同步到手机");
+    case State::writeOnly:
+        return reachesPhone ? QStringLiteral("当前仅支持写入手机日历，无法读取日历档期，需开启完全访问权限")
+                            : QStringLiteral("当前仅支持写入系统日历，无法读取日历档期，需开启完全访问权限");
+    case State::notEnabled:
+        return reachesPhone ? QStringLiteral("未开启手机日历同步，无法读取日历中的档期")
+                            : QStringLiteral("未开启系统日历同步，无法读取日历中的档期");
+    }
+    return {};
+}
+
 void CalendarSyncStatusBar::refresh()
 {
     const auto ask = [](const std::function<bool()>& f) { return f && f(); };
     m_state = stateFor(ask(m_source.syncEnabled), ask(m_source.isAuthorized), ask(m_source.hasFullAccess));
     setVisible(m_state != State::hidden);
-    struct Look { const char* symbol; std::function<QColor()> color; const char* text; qreal opacity; };
+    struct Look { const char* symbol; std::function<QColor()> color; qreal opacity; };
     const Look looks[] = {
-        {"", {}, "", 0},
-        {"checkmark.circle.fill", SystemColors::green, "日历双向同步已开启，手机日历App登记档期自动同步", 0.7},
-        {"exclamationmark.triangle.fill", SystemColors::yellow, "当前仅支持写入手机日历，无法读取日历档期，需开启完全访问权限", 0.8},
-        {"calendar.badge.plus", AppTheme::gold, "未开启手机日历同步，无法读取日历中的档期", 0.8},
+        {"", {}, 0},
+        {"checkmark.circle.fill", SystemColors::green, 0.7},
+        {"exclamationmark.triangle.fill", SystemColors::yellow, 0.8},
+        {"calendar.badge.plus", AppTheme::gold, 0.8},
     };
     const Look& look = looks[int(m_state)];
     m_icon->setText(Symbols::glyph(QString::fromLatin1(look.symbol)));
     m_icon->setColorFunction(look.color);
-    m_message->setText(QString::fromUtf8(look.text));
+    m_message->setText(messageFor(m_state, ask(m_source.reachesPhone)));
     const qreal opacity = look.opacity;
     m_message->setColorFunction([opacity] { return AppTheme::withOpacity(AppTheme::textPrimary(), opacity); });
     m_settings->setVisible(m_state == State::writeOnly);

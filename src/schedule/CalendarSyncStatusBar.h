@@ -19,7 +19,12 @@ public:
         std::function<bool()> syncEnabled;
         std::function<bool()> isAuthorized;   // full or write-only access
         std::function<bool()> hasFullAccess;  // the calendar store's status
+        std::function<bool()> reachesPhone;   // the calendar lies in an online account
     };
+    // The banner's message: the phone is named only when the calendar syncs
+    // online; otherwise it says the bookings stay on this computer and how to
+    // get them to the phone.
+    static QString messageFor(State state, bool reachesPhone);
     static State stateFor(bool syncEnabled, bool isAuthorized, bool hasFullAccess);
 
     explicit CalendarSyncStatusBar(Source source, QWidget* parent = nullptr);

@@ -147,8 +147,11 @@ void CalendarViewBody::setCalendarSync(CalendarSyncManager* sync)
                             [guard] {
                                 return guard
                                     && guard->eventStore().authorizationStatus() == CalendarAuthorizationStatus::FullAccess;
-                            }});
-    for (auto signal : {&CalendarSyncManager::isAuthorizedChanged, &CalendarSyncManager::calendarSyncEnabledChanged})
+                            },
+                            [guard] { return guard && guard->syncsToPhone(); }});
+    // The calendar is found (and its account known) by the refresh that publishes the events.
+    for (auto signal : {&CalendarSyncManager::isAuthorizedChanged, &CalendarSyncManager::calendarSyncEnabledChanged,
+                        &CalendarSyncManager::shootEventsChanged})
         connect(sync, signal, m_statusBar, &CalendarSyncStatusBar::refresh);
     connect(sync, &CalendarSyncManager::shootEventsChanged, this,
             [this, guard] { if (guard) m_model.setShootEvents(guard->shootEvents()); });

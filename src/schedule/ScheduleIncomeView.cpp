@@ -395,7 +395,7 @@ void ScheduleIncomeView::openImportAlert()
 void ScheduleIncomeView::openFirstTimeGuide()
 {
     QMessageBox* box = alert(QStringLiteral("开启日历同步"),
-                             QStringLiteral("开启日历同步后，手机上添加的拍摄档期会自动同步到软件中。请在权限弹窗中选择「完全访问」。"));
+                             QStringLiteral("开启日历同步后，系统日历中的拍摄档期（含在线日历账户从手机同步来的）会自动同步到软件中。请在权限弹窗中选择「完全访问」。"));
     QPushButton* go = box->addButton(QStringLiteral("知道了，去开启"), QMessageBox::AcceptRole);
     box->addButton(QStringLiteral("稍后再说"), QMessageBox::RejectRole);
     CalendarSyncManager* sync = &m_sync;

@@ -256,18 +256,13 @@ QWidget* ScheduleSettingsSheet::buildSyncInfoPanel()
     auto* column = new QVBoxLayout(panel);
     column->setContentsMargins(16, 16, 16, 16);
     column->setSpacing(6);
-    const QStringList lines = {
-        QStringLiteral("① 开启同步后需授权日历权限，订单方可写入系统日历"),
-        QStringLiteral("② 日历优先创建至云端账户，登录同一账户即可自动同步至手机、平板等设备"),
-        QStringLiteral("③ 新增订单自动同步；历史订单需进入编辑页重新保存一次方可同步"),
-        QStringLiteral("④ 仅开启「新建订单同步到系统日历」开关后，自定义提醒规则才会跟随日程自动同步，无需在系统日历中手动设置"),
-        QStringLiteral("⑤ 若手机未显示，请确认两端登录同一账户且已开启云端日历"),
-    };
-    for (const QString& line : lines) {
+    for (const QString& line : m_state.syncInfoLines()) {
         auto* label = new ThemedLabel(line, Fonts::system(10),
                                       [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.8); }, panel);
         label->setWordWrap(true);
+        label->setObjectName(QStringLiteral("syncInfoLine"));
         column->addWidget(label);
+        m_syncInfoLines.append(label);
     }
     return panel;
 }
@@ -321,6 +316,9 @@ void ScheduleSettingsSheet::refresh()
     m_syncInfoBox->setShown(syncing && m_state.showCalendarSyncInfo, m_animateSections);
     m_rulesBox->setShown(syncing && m_state.showCustomReminderRules, m_animateSections);
     m_rulesCount->setText(m_state.ruleCountText());
+    const QStringList infoLines = m_state.syncInfoLines();
+    for (qsizetype i = 0; i < m_syncInfoLines.size() && i < infoLines.size(); ++i)
+        m_syncInfoLines[i]->setText(infoLines[i]);
 
     if (m_message)
         return;

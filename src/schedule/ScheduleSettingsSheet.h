@@ -61,6 +61,7 @@ private:
     CardButton* m_rulesEntry;
     ThemedLabel* m_rulesChevron;
     ThemedLabel* m_rulesCount;
+    QList<ThemedLabel*> m_syncInfoLines;
     RevealBox* m_rulesBox;
     QWidget* m_notificationCard;
     ToggleSwitch* m_notification;

@@ -9,6 +9,7 @@
 #include "schedule/ScheduleKeys.h"
 #include "platform/UserDefaults.h"
 #include "platform/UserNotificationCenter.h"
+#include "ui/WorkspaceUrl.h"
 
 #include <QPointer>
 
@@ -94,7 +95,21 @@ void ScheduleSettingsState::openAlertSettings()
 
 void ScheduleSettingsState::openSettingsPage(SystemSettingsHook::Page page)
 {
-    SystemSettingsHook::open(page);
+    openSystemSettingsPage(page);
+}
+
+QStringList ScheduleSettingsState::syncInfoLines() const
+{
+    const bool online = m_sync.syncsToPhone();
+    return {
+        QStringLiteral("① 开启同步后需授权日历权限，订单方可写入系统日历"),
+        online ? QStringLiteral("② 日历优先创建至云端账户，登录同一账户即可自动同步至手机、平板等设备")
+               : QStringLiteral("② 专属日历「拍摄档期」目前保存在这台电脑上，不会同步到手机"),
+        QStringLiteral("③ 新增订单自动同步；历史订单需进入编辑页重新保存一次方可同步"),
+        QStringLiteral("④ 仅开启「新建订单同步到系统日历」开关后，自定义提醒规则才会跟随日程自动同步，无需在系统日历中手动设置"),
+        online ? QStringLiteral("⑤ 若手机未显示，请确认两端登录同一账户且已开启云端日历")
+               : QStringLiteral("⑤ 如需同步到手机：在系统设置中添加在线日历账户（如 Google、Nextcloud），并在该账户中新建名为「拍摄档期」的日历"),
+    };
 }
 
 // --- Schedule options ---

@@ -72,6 +72,9 @@ public:
     const QList<ReminderRule>& rules() const { return m_rules; }
     void loadRules();
     QString ruleCountText() const;
+    // The five lines of "日历同步说明": they promise the phone only when the
+    // dedicated calendar lies in an online account.
+    QStringList syncInfoLines() const;
     void addRule();
     void setRuleValue(const QUuid& id, int value);
     void setRuleUnit(const QUuid& id, ReminderUnit unit);

@@ -160,7 +160,22 @@ TEST_F(CalendarViewTest, SyncBannersAndTheirButtons)
         for (const char* name : {"openSystemSettingsButton", "enableSyncButton"})
             EXPECT_EQ(find(name)->isVisible(), c.button && QByteArray(c.button) == name) << name;
     }
-    EXPECT_TRUE(text("syncStatusMessage").contains("手机日历"));
+    // The phone is promised only for a calendar in an online account.
+    bool phone = false;
+    bar->setSource({[&] { return enabled; }, [&] { return authorized; }, [&] { return full; }, [&] { return phone; }});
+    for (bool online : {false, true}) {
+        phone = online;
+        for (const auto& c : cases) {
+            enabled = c.enabled, authorized = c.authorized, full = c.full;
+            bar->refresh();
+            if (c.state == S::hidden)
+                continue;
+            const QString message = text("syncStatusMessage");
+            EXPECT_EQ(message.contains("手机日历"), online) << message.toStdString();
+            if (!online && c.state == S::synced)
+                EXPECT_TRUE(message.contains("本机") && message.contains("添加在线日历账户")) << message.toStdString();
+        }
+    }
     enabled = authorized = true;
     bar->refresh();
     click("openSystemSettingsButton");

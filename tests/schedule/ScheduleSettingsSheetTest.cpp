@@ -8,11 +8,14 @@
 #include "ui/RevealBox.h"
 #include "ui/ThemeObserver.h"
 #include "ui/ToggleSwitch.h"
+#include "TestEnv.h"
+#include "UserInput.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QScrollArea>
 #include <QScrollBar>
 
@@ -157,4 +160,73 @@ TEST_F(ScheduleSettingsSheetTest, Screenshots)
     }
 }
 
+}
+
+TEST_F(ScheduleSettingsSheetTest, SyncInfoPromisesThePhoneOnlyForAnOnlineCalendar)
+{
+    store->set(OrderbookKeys::syncCalendarDefault, true);
+    for (bool online : {false, true}) {
+        SCOPED_TRACE(online ? "online account" : "this computer");
+        InMemoryCalendarStore events;
+        events.setSources({{"account", online ? CalendarSourceType::CalDAV : CalendarSourceType::Local,
+                            online ? "Nextcloud" : "在此计算机上"}});
+        makeManager(events);
+        manager->refreshEvents(); // finds the calendar, and so its account
+        sheet.reset();
+        makeState();
+        openSheet();
+        QStringList lines;
+        for (QLabel* l : sheet->findChildren<QLabel*>("syncInfoLine"))
+            lines << l->text();
+        ASSERT_EQ(lines.size(), 5);
+        EXPECT_EQ(lines[1].contains("同步至手机"), online) << lines[1].toStdString();
+        EXPECT_EQ(lines[4].contains("添加在线日历账户"), !online) << lines[4].toStdString();
+        sheet.reset();
+        state.reset();
+        makeManager(*calendar);
+    }
+}
+
+TEST_F(ScheduleSettingsSheetTest, TheNotificationShortcutOpensTheDesktopsPageOrSaysWhere)
+{
+    SystemSettingsHook::setHandler({}); // the real road, with the program start recorded
+    QStringList started;
+    SystemSettingsHook::setLauncher([&](const QStringList& command) { started << command.join(' '); return true; });
+    const QString bin = TestEnv::home() + "/bin";
+    QDir().mkpath(bin);
+    QFile program(bin + "/gnome-control-center");
+    program.open(QIODevice::WriteOnly);
+    program.close();
+    program.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    qputenv("PATH", bin.toUtf8());
+
+    store->set(OrderbookKeys::syncCalendarDefault, true);
+    state->notificationPermissionDenied = true;
+    Q_EMIT state->changed();
+    auto* shortcut = find("notificationSettingsShortcut");
+    ASSERT_TRUE(shortcut->isVisible());
+    sheet->findChild<QScrollArea*>()->ensureWidgetVisible(shortcut);
+
+    const struct { const char* desktop; const char* started; bool hint; } cases[] = {
+        {"GNOME", "gnome-control-center notifications", false},
+        {"XFCE", nullptr, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.desktop);
+        started.clear();
+        qputenv("XDG_CURRENT_DESKTOP", c.desktop);
+        UserInput::click(shortcut);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(started, c.started ? QStringList{bin + "/" + c.started} : QStringList{});
+        auto* hint = qApp->findChild<QMessageBox*>("settingsPageHint");
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (!hint && w->objectName() == "settingsPageHint")
+                hint = qobject_cast<QMessageBox*>(w);
+        EXPECT_EQ(hint && hint->isVisible(), c.hint);
+        if (hint) {
+            EXPECT_TRUE(hint->text().contains("通知"));
+            hint->close();
+        }
+    }
+    SystemSettingsHook::setLauncher({});
 }
