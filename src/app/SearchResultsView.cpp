@@ -182,7 +182,7 @@ void SearchResultsView::setResults(const QList<SearchItem>& items, const QString
     }
     m_empty->setVisible(items.isEmpty());
     QPalette pal = m_empty->palette();
-    pal.setColor(QPalette::WindowText, AppTheme::withOpacity(AppTheme::textPrimary(), 0.4));
+    pal.setColor(QPalette::WindowText, AppTheme::readableText(AppTheme::withOpacity(AppTheme::textPrimary(), 0.4)));
     m_empty->setPalette(pal);
     fitHeight();
     update();

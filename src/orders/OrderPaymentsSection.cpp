@@ -66,10 +66,9 @@ OrderPaymentsSection::OrderPaymentsSection(OrderFormModel& model, QWidget* paren
     right->addWidget(m_balanceButton);
 
     PlateButton::Look complete;
-    complete.text = [] { return AppTheme::isDark() ? AppTheme::textPrimary() : QColor(Qt::white); };
-    complete.fill = [] {
-        return AppTheme::isDark() ? AppTheme::withOpacity(SystemColors::blue(), 0.7) : colorFromHex(0xE9B52E);
-    };
+    // Dark text on both fills: white on either reads below 4.5:1.
+    complete.text = [] { return AppTheme::isDark() ? AppTheme::background() : AppTheme::textPrimary(); };
+    complete.fill = [] { return AppTheme::isDark() ? SystemColors::blue() : colorFromHex(0xE9B52E); };
     complete.font = Fonts::system(11, QFont::Medium);
     complete.symbol = QStringLiteral("camera.fill");
     complete.symbolSize = 11;
@@ -112,8 +111,9 @@ void OrderPaymentsSection::refresh()
     const bool owed = m_model.canRegisterBalance();
     PlateButton::Look look = m_balanceButton->look();
     look.fill = [owed] {
+        // The theme's gold: the fixed #CD5B2B holds white text at only 4.1:1.
         if (!AppTheme::isDark())
-            return colorFromHex(0xCD5B2B);
+            return AppTheme::gold();
         return owed ? AppTheme::gold() : AppTheme::withOpacity(AppTheme::gold(), 0.3);
     };
     m_balanceButton->setLook(look);

@@ -81,8 +81,9 @@ void PackageRowList::setPackages(const QList<Package>& packages)
         nameBlock->addWidget(name);
         if (pkg.isBuiltin) {
             PlateButton::Look tag;
-            tag.fill = [] { return AppTheme::withOpacity(AppTheme::gold(), 0.15); };
-            tag.text = &AppTheme::gold;
+            // Solid: gold on its own light tint cannot reach 4.5:1.
+            tag.fill = &AppTheme::gold;
+            tag.text = &AppTheme::onGoldText;
             tag.font = Fonts::system(9);
             tag.padding = QMargins(4, 1, 4, 1);
             tag.radius = 3;

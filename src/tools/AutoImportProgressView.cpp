@@ -90,8 +90,7 @@ void AutoImportProgressView::applyThemeStyles()
 {
     m_cancel->setStyleSheet(QStringLiteral("QPushButton { color: %1; background: %2; border: none;"
                                            " border-radius: 8px; padding: 8px 28px; }")
-                                .arg(rgba(AppTheme::textPrimary()),
-                                     rgba(AppTheme::withOpacity(SystemColors::red(), 0.75))));
+                                .arg(rgba(AppTheme::background()), rgba(SystemColors::red())));
 }
 
 void AutoImportProgressView::refreshResults()

@@ -1,5 +1,6 @@
 #include "PlateButton.h"
 
+#include "ui/AppTheme.h"
 #include "ui/Symbols.h"
 #include "ui/ThemeObserver.h"
 
@@ -59,7 +60,8 @@ void PlateButton::paintEvent(QPaintEvent*)
         p.setPen(QPen(m_look.outline(), 1));
         p.drawPath(path);
     }
-    const QColor textColor = m_look.text ? m_look.text() : palette().color(QPalette::ButtonText);
+    const QColor textColor = AppTheme::readableText(m_look.text ? m_look.text() : palette().color(QPalette::ButtonText),
+                                                    m_look.fill ? m_look.fill() : QColor());
     p.setPen(textColor);
     const QString label = text();
     const QFontMetrics fm(m_look.font);

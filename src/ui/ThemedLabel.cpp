@@ -1,5 +1,6 @@
 #include "ThemedLabel.h"
 
+#include "ui/AppTheme.h"
 #include "ui/ThemeObserver.h"
 
 ThemedLabel::ThemedLabel(const QString& text, const QFont& font, ColorFn color, QWidget* parent)
@@ -26,7 +27,7 @@ void ThemedLabel::applyColor()
         return;
     // A style sheet, not the palette: a parent's style sheet (a styled button
     // holding this label) would otherwise override the palette colour.
-    const QColor c = m_color();
+    const QColor c = AppTheme::readableText(m_color());
     QPalette p = palette();
     p.setColor(QPalette::WindowText, c);
     p.setColor(QPalette::Text, c);

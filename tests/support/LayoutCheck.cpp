@@ -5,10 +5,19 @@
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
 #include <QApplication>
+#include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QLayout>
+#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QStackedWidget>
+#include <QTextBlock>
 #include <QTextDocument>
+#include <QTextEdit>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <cmath>
 
 namespace LayoutCheck {
 
@@ -87,7 +96,126 @@ void checkText(const QWidget* w, QStringList& out)
     }
 }
 
-void checkChildren(const QWidget* parent, const QWidget* root, QStringList& out)
+// WCAG relative luminance and contrast ratio.
+double luminance(QRgb c)
+{
+    auto channel = [](int v) {
+        const double x = v / 255.0;
+        return x <= 0.04045 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(qRed(c)) + 0.7152 * channel(qGreen(c)) + 0.0722 * channel(qBlue(c));
+}
+
+double contrast(QRgb a, QRgb b)
+{
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// Words, not a lone glyph (an icon, emoji or separator stroke: thin and
+// not text to read).
+bool hasText(const QWidget* w)
+{
+    QString text;
+    if (const auto* label = qobject_cast<const QLabel*>(w); label && label->pixmap().isNull())
+        text = label->text();
+    else if (const auto* button = qobject_cast<const QAbstractButton*>(w))
+        text = button->text();
+    return std::count_if(text.cbegin(), text.cend(), [](QChar c) {
+        return c.isLetterOrNumber() && c.category() != QChar::Other_PrivateUse;
+    }) >= 2;
+}
+
+// The text as drawn: the colour most of the widget shows is its background,
+// the pixel furthest from it is the ink of the text.
+void checkContrast(const QWidget* w, const QWidget* root, const QImage& shot, QStringList& out)
+{
+    // A widget scrolled half out of sight may show its plate but no text;
+    // one under a fade shows a passing state.
+    if (shot.isNull() || !w->isEnabled() || !hasText(w) || w->visibleRegion() != QRegion(w->rect()))
+        return;
+    for (const QWidget* p = w; p && p != root; p = p->parentWidget()) {
+        if (const auto* fade = qobject_cast<const QGraphicsOpacityEffect*>(p->graphicsEffect()); fade && fade->opacity() < 1)
+            return;
+    }
+    const QRect area = QRect(w->mapTo(root, QPoint(0, 0)), w->size()) & shot.rect();
+    if (area.isEmpty())
+        return;
+    QHash<QRgb, int> counts;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x)
+            ++counts[shot.pixel(x, y) | 0xFF000000u];
+    }
+    QRgb background = 0;
+    int most = -1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > most) {
+            most = it.value();
+            background = it.key();
+        }
+    }
+    QRgb ink = background;
+    double best = 1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (const double c = contrast(it.key(), background); c > best) {
+            best = c;
+            ink = it.key();
+        }
+    }
+    // WCAG AA lets large text (18 pt, or 14 pt bold) pass at 3:1.
+    const QFontInfo font(w->font());
+    const bool large = font.pixelSize() >= 24 || (font.bold() && font.pixelSize() >= 19);
+    const double needed = large ? 3.0 : 4.5;
+    if (ink != background && best < needed)
+        out << QStringLiteral("%1 is hard to read: text %2 on %3 is %4:1, needs %5:1")
+                   .arg(describe(w), QColor(ink).name(), QColor(background).name())
+                   .arg(best, 0, 'f', 2)
+                   .arg(needed);
+}
+
+// Text of a scroll area that the user cannot scroll to, and a line of a
+// text box cut in half at its bottom edge.
+void checkScrolledText(const QAbstractScrollArea* area, const QWidget* root, QStringList& out)
+{
+    const QWidget* viewport = area->viewport();
+    const bool fixedWidth = area->horizontalScrollBarPolicy() == Qt::ScrollBarAlwaysOff;
+    const bool fixedHeight = area->verticalScrollBarPolicy() == Qt::ScrollBarAlwaysOff;
+    if (fixedWidth || fixedHeight) {
+        for (const QWidget* w : viewport->findChildren<const QWidget*>()) {
+            if (!w->isVisibleTo(root) || !hasText(w))
+                continue;
+            const QRect inView(w->mapTo(viewport, QPoint(0, 0)), w->size());
+            if ((fixedWidth && (inView.left() < 0 || inView.right() >= viewport->width()))
+                || (fixedHeight && (inView.top() < 0 || inView.bottom() >= viewport->height())))
+                out << QStringLiteral("%1 is cut off by %2, which does not scroll that way")
+                           .arg(describe(w), describe(area));
+        }
+    }
+    auto lines = [](const auto* edit, const QTextDocument* doc, QStringList& found) {
+        if (edit->verticalScrollBar()->value() != 0)
+            return;
+        const int bottom = edit->viewport()->height();
+        for (QTextBlock block = doc->begin(); block.isValid(); block = block.next()) {
+            const QTextLayout* layout = block.layout();
+            for (int i = 0; layout && i < layout->lineCount(); ++i) {
+                QTextCursor cursor(block);
+                cursor.setPosition(block.position() + layout->lineAt(i).textStart());
+                const QRect line = edit->cursorRect(cursor);
+                if (line.top() < bottom && line.bottom() >= bottom)
+                    found << QStringLiteral("%1 shows only part of its line \"%2\"")
+                                 .arg(describe(edit), block.text().mid(layout->lineAt(i).textStart(),
+                                                                       layout->lineAt(i).textLength()));
+            }
+        }
+    };
+    if (const auto* plain = qobject_cast<const QPlainTextEdit*>(area))
+        lines(plain, plain->document(), out);
+    else if (const auto* rich = qobject_cast<const QTextEdit*>(area))
+        lines(rich, rich->document(), out);
+}
+
+void checkChildren(const QWidget* parent, const QWidget* root, const QImage& shot, QStringList& out)
 {
     QList<const QWidget*> shown;
     for (const QObject* o : parent->children()) {
@@ -96,6 +224,9 @@ void checkChildren(const QWidget* parent, const QWidget* root, QStringList& out)
             continue;
         shown << w;
         checkText(w, out);
+        checkContrast(w, root, shot, out);
+        if (const auto* area = qobject_cast<const QAbstractScrollArea*>(w))
+            checkScrolledText(area, root, out);
         const bool scrolled = parent->parentWidget() && qobject_cast<const QAbstractScrollArea*>(parent->parentWidget());
         if (!scrolled && !managesItsChildren(parent) && !flagged(w, "layoutOverlay")
             && !parent->rect().contains(w->geometry()))
@@ -103,7 +234,7 @@ void checkChildren(const QWidget* parent, const QWidget* root, QStringList& out)
                        .arg(describe(w), describe(parent))
                        .arg(w->x()).arg(w->y()).arg(w->width()).arg(w->height())
                        .arg(parent->width()).arg(parent->height());
-        checkChildren(w, root, out);
+        checkChildren(w, root, shot, out);
     }
     if (managesItsChildren(parent))
         return;
@@ -134,8 +265,10 @@ void settle(QWidget* window)
 QStringList faults(QWidget* root)
 {
     QStringList out;
+    const QImage shot = root->grab().toImage();
     checkText(root, out);
-    checkChildren(root, root, out);
+    checkContrast(root, root, shot, out);
+    checkChildren(root, root, shot, out);
     return out;
 }
 

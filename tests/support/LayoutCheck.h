@@ -7,7 +7,10 @@ class QWidget;
 // The layout faults a user sees, for screenshot tests: a visible label or
 // button that cannot show its whole text, two visible sibling widgets that
 // overlap, and a widget that reaches outside its parent (cut off), except
-// content scrolled inside a scroll area. A widget meant to lie over another
+// content scrolled inside a scroll area; text that a scroll area cuts off
+// where it does not scroll, or a text box showing half a line at its bottom;
+// text drawn below a 4.5:1 contrast with what lies behind it (WCAG AA).
+// A widget meant to lie over another
 // (a badge, an outline) sets the property "layoutOverlay" to true; a text
 // meant to lose its end or middle sets "layoutMayElide".
 namespace LayoutCheck {

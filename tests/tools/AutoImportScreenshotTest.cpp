@@ -34,6 +34,8 @@ struct Screen : ControllerFixture
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(view = new AutoImportView(&controller, &backdrop));
         backdrop.resize(size);
+        // The room the main window gives the screen; smaller is never seen.
+        backdrop.setMinimumSize(size);
         backdrop.show();
     }
     // `settle` lets the firework finish its burst on the ended forms.

@@ -90,5 +90,5 @@ TEST(PagesBatchToolsTest, ThreeFixedCardsInOrderColouredByTheTheme)
     ASSERT_TRUE(title);
     EXPECT_EQ(title->palette().color(QPalette::WindowText), colorFromHex(0xE9D38D));
     ThemeObserver::shared().setStyle(AppThemeStyle::light);
-    EXPECT_EQ(title->palette().color(QPalette::WindowText), colorFromHex(0xB84A1E));
+    EXPECT_EQ(title->palette().color(QPalette::WindowText), AppTheme::textGold());
 }

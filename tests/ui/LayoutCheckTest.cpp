@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QPlainTextEdit>
+#include <QScrollArea>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -15,7 +17,7 @@ struct Case
 };
 }
 
-TEST(LayoutCheckTest, CatchesClippedTextOverlapsAndWidgetsOutsideTheirParent)
+TEST(LayoutCheckTest, CatchesClippedFaintAndOverlappingTextAndWidgetsOutsideTheirParent)
 {
     const QString longText = QStringLiteral("可以继续选择下一张存储卡进行导片");
     const Case cases[] = {
@@ -38,6 +40,37 @@ TEST(LayoutCheckTest, CatchesClippedTextOverlapsAndWidgetsOutsideTheirParent)
          }, ""},
         {"outside its parent", [](QWidget* w) { (new QPushButton(QStringLiteral("甲"), w))->setGeometry(280, 0, 60, 30); },
          "reaches outside"},
+        {"faint text", [](QWidget* w) {
+             auto* label = new QLabel(QStringLiteral("备注信息"), w);
+             label->setStyleSheet(QStringLiteral("color: #aaaaaa; background: white;"));
+             label->setGeometry(0, 0, 120, 30);
+         }, "hard to read"},
+        {"plain dark text", [](QWidget* w) {
+             auto* label = new QLabel(QStringLiteral("备注信息"), w);
+             label->setStyleSheet(QStringLiteral("color: #595959; background: white;"));
+             label->setGeometry(0, 0, 120, 30);
+         }, ""},
+        {"large text needs 3:1", [](QWidget* w) {
+             auto* label = new QLabel(QStringLiteral("标题"), w);
+             QFont f = label->font();
+             f.setPixelSize(26);
+             label->setFont(f);
+             label->setStyleSheet(QStringLiteral("color: #888888; background: white;"));
+             label->setGeometry(0, 0, 120, 40);
+         }, ""},
+        {"text past a scroll area that does not scroll sideways", [&](QWidget* w) {
+             auto* area = new QScrollArea(w);
+             area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+             area->setGeometry(0, 0, 120, 100);
+             auto* content = new QWidget;
+             content->setMinimumWidth(400);
+             (new QLabel(longText, content))->setGeometry(150, 0, 240, 30);
+             area->setWidget(content);
+         }, "is cut off by"},
+        {"a text box halving its second line", [](QWidget* w) {
+             auto* edit = new QPlainTextEdit(QStringLiteral("第一行\n第二行\n第三行"), w);
+             edit->setGeometry(0, 0, 200, edit->fontMetrics().lineSpacing() * 3 / 2 + 12);
+         }, "shows only part of its line"},
     };
     for (const Case& c : cases) {
         QWidget window;
