@@ -63,7 +63,7 @@ int main(int argc, char** argv)
     QElapsedTimer t;
     t.start();
     for (int i = 0; i < rounds; ++i) {
-        OrderFormView view(orders, packages, store, target, target.shootDate, [](const Order&) {});
+        OrderFormView view(orders, packages, store, target, target.shootDate, [](const Order&) { return true; });
         view.show();
         app.processEvents();
     }
@@ -72,7 +72,7 @@ int main(int argc, char** argv)
     // The store's own cost of one edit with its save, then a payment through the form.
     Order edited = target;
     double update = 0, confirm = 0;
-    OrderFormView view(orders, packages, store, target, target.shootDate, [](const Order&) {});
+    OrderFormView view(orders, packages, store, target, target.shootDate, [](const Order&) { return true; });
     view.show();
     for (int i = 0; i < rounds; ++i) {
         edited.note = QStringLiteral("备注 %1").arg(i);

@@ -169,7 +169,8 @@ void BackupManager::performAutoBackupIfEnabled()
 }
 
 bool BackupManager::exportBackup(const QString& filePath, bool includeViewPreferences,
-                                 bool includeCustomStatsTemplates, bool includeRecycleBin, bool includePrintTemplates)
+                                 bool includeCustomStatsTemplates, bool includeRecycleBin, bool includePrintTemplates,
+                                 QString* error)
 {
     QStringList keys = m_coreDataKeys;
     if (includeViewPreferences)
@@ -180,7 +181,7 @@ bool BackupManager::exportBackup(const QString& filePath, bool includeViewPrefer
         keys += m_preferenceKeys.at(5);
     if (includePrintTemplates)
         keys += m_preferenceKeys.at(6);
-    return exportBackup(filePath, keys);
+    return exportBackup(filePath, keys, error);
 }
 
 bool BackupManager::exportBackup(const QString& filePath, const QStringList& keys, QString* failure)

@@ -56,9 +56,9 @@ public:
     bool isAutoBackupHeld() const;
 
     // The core keys, plus the groups the user ticked. False (and one log
-    // line) when the file could not be written.
+    // line) when the file could not be written; `error` then names the cause.
     bool exportBackup(const QString& filePath, bool includeViewPreferences, bool includeCustomStatsTemplates,
-                      bool includeRecycleBin, bool includePrintTemplates);
+                      bool includeRecycleBin, bool includePrintTemplates, QString* error = nullptr);
 
     // Restores the keys a backup may hold, all in one write, then reloads
     // the order and package stores. Nothing is written unless every stored

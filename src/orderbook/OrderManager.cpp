@@ -167,21 +167,47 @@ void OrderManager::load()
     }
 }
 
-void OrderManager::save()
+bool OrderManager::save()
 {
     QVariantMap batch;
+    bool staged = true;
     if (const auto bytes = encodeOrders())
-        m_storedOrders.stage(*bytes, batch);
+        staged = m_storedOrders.stage(*bytes, batch);
     else
         logUnstorable(m_storedOrders.key());
 
     if (const auto bytes = OrderCodec::encodeRestDays(m_restDays))
-        m_storedRestDays.stage(*bytes, batch);
+        staged = m_storedRestDays.stage(*bytes, batch) && staged;
     else
         logUnstorable(m_storedRestDays.key());
     // Both lists in one rewrite of the preference file, all or nothing.
-    if (!batch.isEmpty())
-        m_store.setValues(batch);
+    m_lastSaveError.clear();
+    if (!staged)
+        m_lastSaveError = QStringLiteral("无法另存无法读取的旧数据");
+    else if (!batch.isEmpty() && !m_store.setValues(batch))
+        m_lastSaveError = m_store.lastWriteError();
+    if (m_lastSaveError.isEmpty())
+        return true;
+    Log::line(QStringLiteral("❌ [订单] 保存失败: ") + m_lastSaveError);
+    Q_EMIT saveFailed(m_lastSaveError);
+    return false;
+}
+
+bool OrderManager::saveOrUndo(const std::function<void()>& undo)
+{
+    if (save())
+        return true;
+    undo();
+    ordersDidChange();
+    return false;
+}
+
+bool OrderManager::saveOrRestore(qsizetype i, Order before, QByteArray encodedBefore)
+{
+    return saveOrUndo([&] {
+        m_orders[i] = std::move(before);
+        m_encoded[i] = std::move(encodedBefore);
+    });
 }
 
 std::optional<QByteArray> OrderManager::encodeOrders()
@@ -214,6 +240,7 @@ void OrderManager::ordersDidChange()
 
 bool OrderManager::addOrder(const Order& order)
 {
+    m_lastSaveError.clear();
     if (!OrderCodec::isEncodable(order)) {
         logUnstorable(order.customerName);
         return false;
@@ -221,8 +248,10 @@ bool OrderManager::addOrder(const Order& order)
     m_orders.append(relocalized(order));
     m_encoded.append(QByteArray());
     ordersDidChange();
-    save();
-    return true;
+    return saveOrUndo([this] {
+        m_orders.removeLast();
+        m_encoded.removeLast();
+    });
 }
 
 QList<Order> OrderManager::addOrders(const QList<Order>& orders)
@@ -239,7 +268,11 @@ QList<Order> OrderManager::addOrders(const QList<Order>& orders)
     }
     if (!added.isEmpty()) {
         ordersDidChange();
-        save();
+        if (!saveOrUndo([&] {
+                m_orders.resize(m_orders.size() - added.size());
+                m_encoded.resize(m_encoded.size() - added.size());
+            }))
+            added.clear();
     }
     return added;
 }
@@ -254,6 +287,7 @@ std::optional<Order> OrderManager::order(const QUuid& id) const
 
 bool OrderManager::updateOrder(const Order& order)
 {
+    m_lastSaveError.clear();
     const int i = indexOf(order.id);
     if (i < 0)
         return false;
@@ -261,14 +295,13 @@ bool OrderManager::updateOrder(const Order& order)
         logUnstorable(order.customerName);
         return false;
     }
-    m_orders[i] = relocalized(order);
-    m_encoded[i].clear();
+    Order before = std::exchange(m_orders[i], relocalized(order));
+    QByteArray encodedBefore = std::exchange(m_encoded[i], QByteArray());
     ordersDidChange();
-    save();
-    return true;
+    return saveOrRestore(i, std::move(before), std::move(encodedBefore));
 }
 
-void OrderManager::deleteOrder(const Order& order)
+bool OrderManager::deleteOrder(const Order& order)
 {
     QList<Order> going;
     for (const Order& o : m_orders) {
@@ -281,7 +314,7 @@ void OrderManager::deleteOrder(const Order& order)
         going.prepend(order);
     if (m_eventDeleter)
         m_eventDeleter(going);
-    removeOrders({order.id});
+    return removeOrders({order.id}) >= 0;
 }
 
 int OrderManager::deleteOrders(const QList<QUuid>& ids)
@@ -296,7 +329,7 @@ int OrderManager::deleteOrders(const QList<QUuid>& ids)
         return 0;
     if (m_eventDeleter)
         m_eventDeleter(going);
-    return removeOrders(wanted);
+    return std::max(removeOrders(wanted), 0);
 }
 
 int OrderManager::removeOrders(const QSet<QUuid>& ids)
@@ -309,22 +342,26 @@ int OrderManager::removeOrders(const QSet<QUuid>& ids)
     keptEncoded.reserve(m_orders.size());
     for (qsizetype i = 0; i < m_orders.size(); ++i) {
         if (!ids.contains(m_orders[i].id)) {
-            kept.append(std::move(m_orders[i]));
-            keptEncoded.append(std::move(m_encoded[i]));
+            kept.append(m_orders[i]);
+            keptEncoded.append(m_encoded[i]);
         }
     }
     const int removed = int(m_orders.size() - kept.size());
-    m_orders = std::move(kept);
-    m_encoded = std::move(keptEncoded);
+    QList<Order> before = std::exchange(m_orders, std::move(kept));
+    QList<QByteArray> encodedBefore = std::exchange(m_encoded, std::move(keptEncoded));
     ordersDidChange();
-    save();
+    if (!saveOrUndo([&] {
+            m_orders = std::move(before);
+            m_encoded = std::move(encodedBefore);
+        }))
+        return -1;
     return removed;
 }
 
 int OrderManager::setCalendarEventIdentifiers(const QHash<QUuid, QString>& identifiers)
 {
     int found = 0;
-    bool changed = false;
+    QList<std::tuple<int, std::optional<QString>, QByteArray>> undo;
     for (auto it = identifiers.cbegin(); it != identifiers.cend(); ++it) {
         const int i = indexOf(it.key());
         if (i < 0)
@@ -332,13 +369,19 @@ int OrderManager::setCalendarEventIdentifiers(const QHash<QUuid, QString>& ident
         ++found;
         if (m_orders[i].calendarEventIdentifier == it.value())
             continue;
+        undo.append({i, m_orders[i].calendarEventIdentifier, m_encoded[i]});
         m_orders[i].calendarEventIdentifier = it.value();
         m_encoded[i].clear();
-        changed = true;
     }
-    if (changed) {
+    if (!undo.isEmpty()) {
         ordersDidChange();
-        save();
+        if (!saveOrUndo([&] {
+                for (const auto& [i, identifier, encoded] : undo) {
+                    m_orders[i].calendarEventIdentifier = identifier;
+                    m_encoded[i] = encoded;
+                }
+            }))
+            return 0;
     }
     return found;
 }
@@ -355,11 +398,10 @@ bool OrderManager::addPayment(const Order& order, double amount, const QString& 
     Order copy = m_orders[i];
     copy.payments.append(PaymentRecord(amount, LocalCalendar::relocalized(QDateTime::currentDateTime()), note));
     copy.status = autoCalculateStatus(copy);
-    m_orders[i] = copy;
-    m_encoded[i].clear();
+    Order before = std::exchange(m_orders[i], copy);
+    QByteArray encodedBefore = std::exchange(m_encoded[i], QByteArray());
     ordersDidChange();
-    save();
-    return true;
+    return saveOrRestore(i, std::move(before), std::move(encodedBefore));
 }
 
 bool OrderManager::markShootCompleted(const Order& order)
@@ -369,11 +411,10 @@ bool OrderManager::markShootCompleted(const Order& order)
         return false;
     Order copy = m_orders[i];
     copy.status = copy.pendingAmount() > 0 ? OrderStatus::pendingBalance : OrderStatus::completed;
-    m_orders[i] = copy;
-    m_encoded[i].clear();
+    Order before = std::exchange(m_orders[i], copy);
+    QByteArray encodedBefore = std::exchange(m_encoded[i], QByteArray());
     ordersDidChange();
-    save();
-    return true;
+    return saveOrRestore(i, std::move(before), std::move(encodedBefore));
 }
 
 OrderStatus OrderManager::autoCalculateStatus(const Order& order)
@@ -437,17 +478,22 @@ bool OrderManager::isRestDay(const QDate& day) const
     return std::any_of(m_restDays.cbegin(), m_restDays.cend(), [&](const RestDay& r) { return r.day() == day; });
 }
 
-void OrderManager::toggleRestDay(const QDate& day)
+bool OrderManager::toggleRestDay(const QDate& day)
 {
     if (!day.isValid())
-        return;
+        return false;
+    const QList<RestDay> before = m_restDays;
     const auto it = std::find_if(m_restDays.begin(), m_restDays.end(), [&](const RestDay& r) { return r.day() == day; });
     if (it != m_restDays.end())
         m_restDays.erase(it);
     else
         m_restDays.append(relocalized(RestDay(day)));
     Q_EMIT restDaysChanged();
-    save();
+    if (save())
+        return true;
+    m_restDays = before;
+    Q_EMIT restDaysChanged();
+    return false;
 }
 
 int OrderManager::maxOrdersPerDay() const

@@ -44,7 +44,14 @@ public:
     // Writes both lists. A list that cannot be read from the store is first
     // copied to the quarantine folder, and not overwritten while that copy
     // cannot be made; a key whose bytes would not change is not rewritten.
-    void save();
+    // False when the lists did not reach the disk: `lastSaveError` says why
+    // (until the next save, add or update).
+    bool save();
+    QString lastSaveError() const { return m_lastSaveError; }
+
+    // Every change below saves at once. When the disk refuses, the change is
+    // undone in memory (the lists stay what the file holds), `saveFailed`
+    // names the cause and the call reports failure.
 
     // Appends unchanged and saves. False (nothing stored) for an order with
     // an amount that is not finite or an invalid date.
@@ -57,13 +64,13 @@ public:
     bool updateOrder(const Order& order);
     // Hands the order to the event deleter (its calendar event and reminders
     // go), removes every order with its id, saves.
-    void deleteOrder(const Order& order);
+    bool deleteOrder(const Order& order);
     // The same for every stored order with one of `ids`, with one call of the
     // deleter and one save. Returns the number of orders removed.
     int deleteOrders(const QList<QUuid>& ids);
     // Sets only the calendar event identifier of the first stored order with
     // each id (an edit made meanwhile stays), with one save. Returns how many
-    // stored orders had that id.
+    // stored orders had that id; none when the save failed.
     int setCalendarEventIdentifiers(const QHash<QUuid, QString>& identifiers);
     // Appends a payment dated now to the stored order with that id and sets
     // its status by the automatic rule; false when no order matched or the
@@ -82,8 +89,8 @@ public:
     bool isRestDay(const QDate& day) const;
     bool isRestDay(const QDateTime& moment) const { return isRestDay(LocalCalendar::dayOf(moment)); }
     // Unmarks the day when marked (the first rest day on it), else marks it.
-    void toggleRestDay(const QDate& day);
-    void toggleRestDay(const QDateTime& moment) { toggleRestDay(LocalCalendar::dayOf(moment)); }
+    bool toggleRestDay(const QDate& day);
+    bool toggleRestDay(const QDateTime& moment) { return toggleRestDay(LocalCalendar::dayOf(moment)); }
     // "scheduleMaxOrdersPerDay" when 1 or more, else 10.
     int maxOrdersPerDay() const;
     // Orders of the day (any status, TBD included) reach the limit.
@@ -121,12 +128,18 @@ public:
 Q_SIGNALS:
     void ordersChanged();
     void restDaysChanged();
+    void saveFailed(const QString& cause);
 
 private:
     static OrderStatus autoCalculateStatus(const Order& order);
     int indexOf(const QUuid& id) const;
+    // How many went; -1 when the save failed and none did.
     int removeOrders(const QSet<QUuid>& ids);
     void ordersDidChange();
+    // Saves a change made in memory; when that fails, `undo` puts memory back.
+    bool saveOrUndo(const std::function<void()>& undo);
+    // Puts order `i` back as it was when the save of its change fails.
+    bool saveOrRestore(qsizetype i, Order before, QByteArray encodedBefore);
     // The system zone changed: every day now falls in the new zone.
     void timeZoneDidChange();
     std::optional<QByteArray> encodeOrders();
@@ -144,4 +157,5 @@ private:
     mutable bool m_dayIndexValid = false;
     mutable int m_dayIndexGeneration = 0;
     EventDeleter m_eventDeleter;
+    QString m_lastSaveError;
 };

@@ -2,8 +2,6 @@
 
 #include "platform/Paths.h"
 
-#include <QFileInfo>
-#include <QSaveFile>
 
 namespace CsvExportFile {
 
@@ -15,21 +13,11 @@ QString proposedName(const QDate& start, const QDate& end)
 
 bool write(const QString& path, const QString& text, QString* error)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    const QByteArray bytes = text.toUtf8();
-    if (file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    Paths::syncDirectory(QFileInfo(path).absolutePath());
-    return true;
+    // The folder is the user's choice: one that went away is an error.
+    const QString failure = Paths::saveAtomically(path, text.toUtf8(), {.makeFolder = false});
+    if (error)
+        *error = failure;
+    return failure.isEmpty();
 }
 
 }

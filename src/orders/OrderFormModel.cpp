@@ -450,8 +450,8 @@ bool OrderFormModel::saveOrder()
     built.reminderRule = m_reminderRule;
     built.shootLocation = m_shootLocation;
     built.isShootDateTBD = m_isShootDateTBD;
-    if (m_onSave)
-        m_onSave(built);
+    if (m_onSave && !m_onSave(built))
+        return false;
     close();
     Q_EMIT closeRequested();
     return true;

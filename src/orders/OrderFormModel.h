@@ -26,7 +26,9 @@ class OrderFormModel : public QObject
 {
     Q_OBJECT
 public:
-    using SaveCallback = std::function<void(const Order&)>;
+    // False when the order did not reach the disk: the form stays open, so
+    // nothing typed is lost.
+    using SaveCallback = std::function<bool(const Order&)>;
     // How the calendar switch asks for access: through the calendar sync,
     // unless a test installs its own answers.
     struct CalendarPermission

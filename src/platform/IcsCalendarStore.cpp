@@ -134,9 +134,18 @@ bool IcsCalendarStore::keepAside(const QString& path, const char* reason, bool c
     QString target = path + '.' + QLatin1String(reason) + '-' + stamp;
     for (int n = 1; QFileInfo::exists(target); ++n)
         target = path + '.' + QLatin1String(reason) + '-' + stamp + '-' + QString::number(n);
-    const bool ok = copy ? QFile::copy(path, target) : QFile::rename(path, target);
+    bool ok = false;
+    if (copy) {
+        // Through the checked save: a copy cut short by a full disk would
+        // keep only part of the lines it is there to keep.
+        QFile original(path);
+        ok = original.open(QIODevice::ReadOnly) && Paths::saveAtomically(target, original.readAll()).isEmpty();
+    } else {
+        ok = QFile::rename(path, target);
+        if (ok)
+            Paths::syncDirectory(m_folder);
+    }
     if (ok) {
-        Paths::syncDirectory(m_folder);
         if (!copy)
             SetAsideFiles::record(SetAsideFiles::Kind::calendar, path, target);
         Log::line(QStringLiteral("[CalendarStore] 原日历文件已另存为：") + target);

@@ -80,6 +80,9 @@ ScheduleIncomeView::ScheduleIncomeView(OrderManager& orders, CalendarSyncManager
     setObjectName(QStringLiteral("scheduleIncomeView"));
     m_state = new ScheduleIncomeState(orders, this);
     m_flows = new ScheduleOrderFlows(orders, sync, this);
+    connect(&orders, &OrderManager::saveFailed, this, [this](const QString& cause) {
+        alert(QStringLiteral("提示"), QStringLiteral("保存失败：") + cause);
+    });
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -321,8 +324,13 @@ void ScheduleIncomeView::openOrderForm()
 {
     const std::optional<Order> editing = m_state->editingOrder();
     auto* form = new OrderFormView(editing, m_state->selectedDate(), [this, editing](const Order& built) {
-        if (!m_flows->saveOrder(built, editing.has_value()))
-            alert(QStringLiteral("提示"), ScheduleOrderFlows::saveRefusedMessage());
+        if (m_flows->saveOrder(built, editing.has_value()))
+            return true;
+        // A disk that refused has its own alert, and the form stays open.
+        if (!m_orders.lastSaveError().isEmpty())
+            return false;
+        alert(QStringLiteral("提示"), ScheduleOrderFlows::saveRefusedMessage());
+        return true;
     }, this);
     form->setObjectName(QStringLiteral("scheduleOrderForm"));
     form->setWindowModality(Qt::WindowModal);

@@ -11,7 +11,6 @@
 #include <QBuffer>
 #include <QMutex>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QThreadPool>
 #include <QWaitCondition>
@@ -36,9 +35,8 @@ std::optional<QString> writeFile(const QString& path, const QByteArray& bytes)
 {
     if (!QDir().mkpath(QFileInfo(path).absolutePath()))
         return QStringLiteral("无法创建文件夹 ") + QFileInfo(path).absolutePath();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        return QStringLiteral("无法写入 ") + path + QStringLiteral("：") + file.errorString();
+    if (const QString failure = Paths::saveAtomically(path, bytes); !failure.isEmpty())
+        return QStringLiteral("无法写入 ") + path + QStringLiteral("：") + failure;
     return std::nullopt;
 }
 

@@ -249,14 +249,15 @@ void SettingsView::exportBackup()
             return;
         }
         Log::line(QStringLiteral("💾 开始导出备份到: ") + path);
+        QString error;
         const bool ok = BackupManager::shared().exportBackup(path, self->m_choices[0], self->m_choices[1],
-                                                             self->m_choices[2], self->m_choices[3]);
-        QMetaObject::invokeMethod(self, [self, path, ok] {
+                                                             self->m_choices[2], self->m_choices[3], &error);
+        QMetaObject::invokeMethod(self, [self, path, ok, error] {
             if (!self)
                 return;
             const QFileInfo file(path);
             if (!ok) {
-                self->showBackupMessage(QStringLiteral("❌ 导出失败，请检查磁盘空间或系统权限"));
+                self->showBackupMessage(QStringLiteral("❌ 导出失败：") + error);
                 Log::line(QStringLiteral("💾 备份导出失败"));
             } else if (!file.exists()) {
                 self->showBackupMessage(QStringLiteral("❌ 导出失败：文件未生成，请检查磁盘空间或系统权限"));

@@ -7,6 +7,7 @@
 #include "ui/ToggleSwitch.h"
 
 #include <QHBoxLayout>
+#include <QMessageBox>
 #include <QVBoxLayout>
 
 namespace SettingsRows {
@@ -47,9 +48,23 @@ QWidget* preferenceSwitch(const PreferenceKey<bool>& key, const QString& title, 
                           QWidget* parent)
 {
     QWidget* row = switchRow(
-        title, hint, [key] { return UserDefaults::standard().value(key); },
-        [key](bool on) { UserDefaults::standard().set(key, on); }, parent, key + QStringLiteral("Switch"));
+        title, hint, [key] { return UserDefaults::standard().value(key); }, [](bool) {}, parent,
+        key + QStringLiteral("Switch"));
     auto* toggle = row->findChild<ToggleSwitch*>();
+    QObject::connect(toggle, &QAbstractButton::clicked, toggle, [toggle, key](bool on) {
+        UserDefaults& defaults = UserDefaults::standard();
+        if (defaults.set(key, on))
+            return;
+        // The switch shows what the file holds, and the user learns why.
+        toggle->setChecked(defaults.value(key));
+        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("设置未保存"),
+                                    QStringLiteral("设置未保存：") + defaults.lastWriteError(), QMessageBox::Ok,
+                                    toggle->window());
+        box->setTextFormat(Qt::PlainText);
+        box->setWindowModality(Qt::WindowModal);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    });
     QObject::connect(&UserDefaults::standard(), &UserDefaults::changed, toggle, [toggle, key](const QString& k) {
         if (k == QLatin1String(key.name))
             toggle->setChecked(UserDefaults::standard().value(key));

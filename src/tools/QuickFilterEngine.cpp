@@ -12,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 QuickFilterEngine::QuickFilterEngine(QObject* parent)
     : QObject(parent)
@@ -102,9 +101,9 @@ void QuickFilterEngine::writeMissingList(const QString& output, const QSet<QStri
         return;
     }
     const QString path = output + QLatin1Char('/') + QString::fromUtf8(kMissingListName);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(missingListBytes(missing)) < 0 || !file.commit()) {
-        Log::line(QStringLiteral("❌ [缺失清单] 写入失败: ") + file.errorString());
+    if (const QString failure = Paths::saveAtomically(path, missingListBytes(missing), {.makeFolder = false});
+        !failure.isEmpty()) {
+        Log::line(QStringLiteral("❌ [缺失清单] 写入失败: ") + failure);
         return;
     }
     Log::line(QStringLiteral("📄 [缺失清单] 已生成缺失清单: ") + path + QStringLiteral("，共 ")

@@ -29,7 +29,10 @@ protected:
                                          const QDateTime& day = QDateTime(QDate::currentDate().addDays(3), QTime(0, 0)))
     {
         return std::make_unique<OrderFormModel>(*orders, *packages, *store, o, day,
-                                                [this](const Order& saved) { this->saved.append(saved); });
+                                                [this](const Order& saved) {
+                                                    this->saved.append(saved);
+                                                    return true;
+                                                });
     }
     Order stored(double total, const QList<PaymentRecord>& payments, OrderStatus status)
     {

@@ -39,7 +39,10 @@ protected:
     {
         auto view = std::make_unique<OrderFormView>(*orders, *packages, *store, o,
                                                     QDateTime(QDate::currentDate().addDays(2), QTime(0, 0)),
-                                                    [this](const Order& s) { saved.append(s); });
+                                                    [this](const Order& s) {
+                                                        saved.append(s);
+                                                        return true;
+                                                    });
         view->show();
         QApplication::processEvents();
         return view;

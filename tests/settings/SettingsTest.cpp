@@ -296,7 +296,7 @@ TEST_F(SettingsViewTest, ExportsTheChosenContentAndImportsItBack)
     savePath = dir.path() + "/missing/folder/x.kvbak";
     tap(child<QWidget>(*view, "exportBackupButton"));
     settle();
-    EXPECT_EQ(view->backupMessage(), "❌ 导出失败，请检查磁盘空间或系统权限");
+    EXPECT_EQ(view->backupMessage(), "❌ 导出失败：文件夹不存在");
 
     QFile list(dir.path() + "/list.kvbak");
     list.open(QIODevice::WriteOnly);
