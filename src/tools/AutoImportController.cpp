@@ -82,7 +82,6 @@ bool AutoImportController::processFolder(const QString& sourcePath)
     m_photoCount = 0;
     m_videoCount = 0;
     m_targetPath.clear();
-    m_failures.clear();
     // totalCount keeps the last run's value until the scan reports.
 
     AutoImportEngine::Options options;
@@ -115,7 +114,6 @@ void AutoImportController::apply(const AutoImportCounts& counts)
 {
     m_photoCount = counts.photos;
     m_videoCount = counts.videos;
-    m_failures = counts.failures;
 }
 
 void AutoImportController::finish(const AutoImportOutcome& outcome)

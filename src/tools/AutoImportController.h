@@ -43,9 +43,6 @@ public:
     bool cancelRequested() const { return m_cancelRequested; }
     int photoCount() const { return m_photoCount; }
     int videoCount() const { return m_videoCount; }
-    // The first failed files with their reasons, in handling order.
-    static constexpr int kShownFailures = AutoImportCounts::kKeptFailures;
-    const QList<QPair<QString, QString>>& failures() const { return m_failures; }
     QString targetPath() const { return m_targetPath; }
 
     // Injection points for tests and the benchmark.
@@ -65,7 +62,6 @@ private:
     int m_photoCount = 0;
     int m_videoCount = 0;
     QString m_targetPath;
-    QList<QPair<QString, QString>> m_failures;
 
     std::shared_ptr<AutoImportEngine> m_engine;
 

@@ -1,6 +1,7 @@
 #include "AutoImportEngine.h"
 
-#include "AutoImportDestination.h"
+#include "DestinationFolder.h"
+#include "FolderWalk.h"
 #include "SafeFileTransfer.h"
 
 #include "platform/Log.h"
@@ -8,7 +9,12 @@
 #include "platform/ProcessActivity.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -23,13 +29,6 @@ QString join(const QString& folder, const QString& name)
     return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
 }
 
-// A dangling link still occupies its name.
-bool occupied(const QString& path)
-{
-    const QFileInfo info(path);
-    return info.exists() || info.isSymLink();
-}
-
 struct ScanCounters
 {
     int nonRegular = 0;
@@ -38,9 +37,20 @@ struct ScanCounters
     int other = 0;
 };
 
+// Why the folder cannot be listed by this process (as it runs now, so a
+// root that dropped its rights is judged as the user it acts for); empty
+// when it can.
+QString unreadableCause(const QString& folder)
+{
+    if (::faccessat(AT_FDCWD, QFile::encodeName(folder).constData(), R_OK | X_OK, AT_EACCESS) == 0)
+        return QString();
+    return FolderWalk::errorText(errno);
+}
+
 // Pre-order walk in name order; without QDir::Hidden hidden entries are never
 // listed, so hidden folders are never entered. Links are not followed.
-void walk(const QString& folder, AutoImportEngine::ScanResult& result, ScanCounters& counters)
+void walk(const QString& root, const QString& folder, AutoImportEngine::ScanResult& result,
+          ScanCounters& counters)
 {
     const QFileInfoList entries = QDir(folder).entryInfoList(
         QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
@@ -49,13 +59,15 @@ void walk(const QString& folder, AutoImportEngine::ScanResult& result, ScanCount
             ++counters.nonRegular;
         } else if (info.isDir()) {
             ++counters.nonRegular;
-            if (!info.isReadable() || !info.isExecutable()) {
-                Log::line(QStringLiteral("⚠️ [权限] 无法读取 ") + info.filePath()
-                          + QStringLiteral(": 权限不足，跳过继续"));
-                ++result.unreadableCount;
+            const QString cause = unreadableCause(info.filePath());
+            if (!cause.isEmpty()) {
+                Log::line(QStringLiteral("⚠️ [权限] 无法读取 ") + info.filePath() + QStringLiteral(": ") + cause
+                          + QStringLiteral("，跳过继续"));
+                // Named from the card's root, as the user knows the card.
+                result.unreadable.append({QDir(root).relativeFilePath(info.filePath()), cause});
                 continue;
             }
-            walk(info.filePath(), result, counters);
+            walk(root, info.filePath(), result, counters);
         } else if (info.isFile()) {
             ++counters.regular;
             if (AutoImportEngine::kindOf(info.fileName()) != AutoImportEngine::Kind::none) {
@@ -107,14 +119,16 @@ AutoImportEngine::ScanResult AutoImportEngine::scan(const QString& folder)
 {
     ScanResult result;
     Log::line(QStringLiteral("📂 [扫描] 开始用 directoryEnumerator 递归扫描: ") + folder);
-    const QFileInfo root(folder);
-    if (!root.isDir() || !root.isReadable() || !root.isExecutable()) {
+    const QString cause = QFileInfo(folder).isDir() || !QFileInfo::exists(folder) ? unreadableCause(folder)
+                                                                                 : FolderWalk::errorText(ENOTDIR);
+    if (!cause.isEmpty()) {
         Log::line(QStringLiteral("❌ [扫描] 无法创建枚举器，目录可能不可访问: ") + folder);
         result.sourceUnreadable = true;
+        result.unreadable.append({folder, cause});
         return result;
     }
     ScanCounters counters;
-    walk(folder, result, counters);
+    walk(folder, folder, result, counters);
     Log::line(QStringLiteral("📂 [扫描统计] 遍历 %1 个子目录，扫描 %2 个文件，素材 %3 个，过滤 %4 个")
                   .arg(counters.nonRegular)
                   .arg(counters.regular)
@@ -145,7 +159,7 @@ QString AutoImportEngine::targetFolderName(const QString& root, const QDate& dat
     if (!dailyNewFolder)
         return base;
     QString name = base;
-    for (int n = 2; occupied(join(root, name)); ++n)
+    for (int n = 2; SafeFileTransfer::occupied(join(root, name)); ++n)
         name = base + QLatin1Char('-') + QString::number(n);
     return name;
 }
@@ -160,13 +174,14 @@ QString AutoImportEngine::numberedName(const QString& name, int number)
     return name.left(dot) + suffix + name.mid(dot);
 }
 
-AutoImportEngine::Target AutoImportEngine::prepareTarget(const QStringList& files, const Options& options)
+AutoImportEngine::Target AutoImportEngine::prepareTarget(const QStringList& files, const Options& options,
+                                                         AutoImportCounts& counts)
 {
     Target t;
     const RootChoice root = chooseRoot(options.rootPath, options.desktopPath);
     if (root.custom) {
         Log::line(QStringLiteral("📁 [导片] 使用自定义照片存放位置: ") + root.path);
-    } else if (!options.rootPath.isEmpty() && occupied(options.rootPath)) {
+    } else if (!options.rootPath.isEmpty() && SafeFileTransfer::occupied(options.rootPath)) {
         Log::line(QStringLiteral("⚠️ [导片] 照片存放位置不是文件夹，改用桌面: ") + options.rootPath);
     }
     t.root = root.path;
@@ -184,28 +199,29 @@ AutoImportEngine::Target AutoImportEngine::prepareTarget(const QStringList& file
     }
     Log::line(QStringLiteral("📊 [统计] 扫描到照片 %1张，视频 %2个").arg(t.photos).arg(t.videos));
 
-    // One block that stops at the first failure; the copies into a missing
-    // folder then fail one by one and are counted.
-    auto createBlock = [&t]() -> bool {
-        if (t.photos > 0) {
-            if (!QDir().mkpath(t.photoDir))
-                return false;
-            Log::line(QStringLiteral("📁 [创建] 照片文件夹"));
+    // One block that stops at the first failure; the files meant for a
+    // missing folder then fail without a copy being tried.
+    QString failedDir;
+    QString cause;
+    auto create = [&](const QString& dir, const char* line) {
+        cause = SafeFileTransfer::makeFolders(dir);
+        if (!cause.isEmpty()) {
+            failedDir = dir;
+            return false;
         }
-        if (t.videos > 0) {
-            if (!QDir().mkpath(t.videoDir))
-                return false;
-            Log::line(QStringLiteral("📁 [创建] 视频文件夹"));
-        }
-        Log::line(QStringLiteral("📁 [创建] 目标文件夹: ") + t.path);
+        Log::line(QString::fromUtf8(line));
+        // A crash in an earlier run may have left a part copy here.
+        SafeFileTransfer::removeLeftovers(dir);
         return true;
     };
-    if (!createBlock()) {
+    if ((t.photos == 0 || create(t.photoDir, "📁 [创建] 照片文件夹"))
+        && (t.videos == 0 || create(t.videoDir, "📁 [创建] 视频文件夹"))) {
+        Log::line(QStringLiteral("📁 [创建] 目标文件夹: ") + t.path);
+    } else {
         t.createFailed = true;
-        const QString blocker = occupied(t.photoDir) && !QFileInfo(t.photoDir).isDir() ? t.photoDir
-            : occupied(t.videoDir) && !QFileInfo(t.videoDir).isDir()                   ? t.videoDir
-                                                                                       : t.path;
-        Log::line(QStringLiteral("❌ [创建] 创建目标文件夹失败: 无法创建文件夹 ") + blocker);
+        Log::line(QStringLiteral("❌ [创建] 创建目标文件夹失败: 无法创建文件夹 ") + failedDir + QStringLiteral(": ")
+                  + cause);
+        counts.noteFailure(failedDir, QStringLiteral("无法创建文件夹，") + cause);
     }
     return t;
 }
@@ -216,13 +232,11 @@ void AutoImportEngine::report(const AutoImportCounts& counts)
         Q_EMIT progressed();
 }
 
-AutoImportEngine::FileResult AutoImportEngine::importFile(const QString& file, AutoImportDestination& dest,
+AutoImportEngine::FileResult AutoImportEngine::importFile(const QString& file, DestinationFolder& dest,
                                                           AutoImportCounts& counts, QString* error)
 {
-    const QFileInfo info(file);
-    const QString name = info.fileName();
-    const AutoImportDestination::Source source{
-        file, info.size(), info.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch()};
+    const QString name = QFileInfo(file).fileName();
+    const DestinationFolder::Source source = DestinationFolder::sourceOf(file);
     counts.currentFileName = name;
     counts.fileDone = 0;
     counts.fileSize = source.size;
@@ -234,37 +248,25 @@ AutoImportEngine::FileResult AutoImportEngine::importFile(const QString& file, A
         counts.fileDone = written;
         report(counts);
     };
-    for (;;) {
-        const AutoImportDestination::Placement placement = dest.place(name, source);
-        if (placement.duplicate) {
-            Log::line(QStringLiteral("⚠️ [跳过重复] ") + name);
-            return FileResult::skipped;
-        }
-        if (placement.name.isEmpty()) {
-            *error = QStringLiteral("同名文件过多，找不到可用的文件名");
-            Log::line(QStringLiteral("❌ [复制失败] ") + name + QStringLiteral(": ") + *error);
-            return FileResult::failed;
-        }
-        const SafeFileTransfer::Result copy = SafeFileTransfer::copy(file, dest.folder(), placement.name, control);
-        if (copy.cancelled)
-            return FileResult::cut;
-        if (copy.nameTaken) {
-            // Another writer took the name meanwhile: try the next one.
-            dest.noteTaken(placement.name);
-            continue;
-        }
-        if (!copy.ok) {
-            *error = copy.error;
-            Log::line(QStringLiteral("❌ [复制失败] ") + name + QStringLiteral(": ") + copy.error);
-            return FileResult::failed;
-        }
-        if (placement.name != name) {
-            Log::line(QStringLiteral("⚠️ [导片] ") + name + QStringLiteral(" 与已有同名文件不同，另存为 ")
-                      + placement.name);
-        }
-        dest.noteCopied(placement.name, source);
-        return FileResult::copied;
+    const DestinationFolder::Put put = dest.put(name, source, [&](const QString& target) {
+        return SafeFileTransfer::copy(file, dest.folder(), target, control);
+    });
+    switch (put.outcome) {
+    case DestinationFolder::Outcome::duplicate:
+        Log::line(QStringLiteral("⚠️ [跳过重复] ") + name);
+        return FileResult::skipped;
+    case DestinationFolder::Outcome::cancelled:
+        return FileResult::cut;
+    case DestinationFolder::Outcome::failed:
+        *error = put.error;
+        Log::line(QStringLiteral("❌ [复制失败] ") + name + QStringLiteral(": ") + put.error);
+        return FileResult::failed;
+    case DestinationFolder::Outcome::placed:
+        break;
     }
+    if (put.name != name)
+        Log::line(QStringLiteral("⚠️ [导片] ") + name + QStringLiteral(" 与已有同名文件不同，另存为 ") + put.name);
+    return FileResult::copied;
 }
 
 void AutoImportEngine::run(const QString& sourcePath, const Options& options)
@@ -280,26 +282,39 @@ void AutoImportEngine::run(const QString& sourcePath, const Options& options)
     if (files.isEmpty())
         Log::line(QStringLiteral("⚠️ [警告] 没有扫描到任何照片/视频文件，请检查存储卡内容和权限"));
 
-    const Target target = prepareTarget(files, options);
     AutoImportOutcome outcome;
+    AutoImportCounts& counts = outcome.counts;
+    for (const auto& [folder, cause] : scanned.unreadable) {
+        ++counts.failed;
+        counts.noteFailure(folder, QStringLiteral("无法读取文件夹，") + cause);
+    }
+    const Target target = prepareTarget(files, options, counts);
     outcome.targetPath = target.path;
     outcome.sourceUnreadable = scanned.sourceUnreadable;
     outcome.createFailed = target.createFailed;
-    AutoImportCounts& counts = outcome.counts;
-    counts.failed = scanned.unreadableCount + (scanned.sourceUnreadable ? 1 : 0);
 
-    AutoImportDestination photoDest(target.photoDir);
-    AutoImportDestination videoDest(target.videoDir);
+    DestinationFolder photoDest(target.photoDir);
+    DestinationFolder videoDest(target.videoDir);
     photoDest.load();
     videoDest.load();
+    // A folder that could not be made fails its files without a copy tried:
+    // the cause is named once, not as "no such file" for each.
+    const bool photosReady = target.photos == 0 || QFileInfo(target.photoDir).isDir();
+    const bool videosReady = target.videos == 0 || QFileInfo(target.videoDir).isDir();
     bool wrotePhotos = false;
     bool wroteVideos = false;
 
     for (qsizetype i = 0; i < files.size(); ++i) {
         const Kind kind = kindOf(files[i]);
-        AutoImportDestination& dest = kind == Kind::photo ? photoDest : videoDest;
+        DestinationFolder& dest = kind == Kind::photo ? photoDest : videoDest;
         QString error;
-        const FileResult result = importFile(files[i], dest, counts, &error);
+        FileResult result = FileResult::failed;
+        if (kind == Kind::photo ? photosReady : videosReady) {
+            result = importFile(files[i], dest, counts, &error);
+        } else {
+            Log::line(QStringLiteral("❌ [复制失败] ") + QFileInfo(files[i]).fileName()
+                      + QStringLiteral(": 目标文件夹无法创建"));
+        }
         if (result == FileResult::cut) {
             outcome.notCopied = int(files.size() - i);
             break;
@@ -312,8 +327,8 @@ void AutoImportEngine::run(const QString& sourcePath, const Options& options)
             ++counts.skip;
         } else {
             ++counts.failed;
-            if (counts.failures.size() < AutoImportCounts::kKeptFailures)
-                counts.failures.append({QFileInfo(files[i]).fileName(), error});
+            if (!error.isEmpty())
+                counts.noteFailure(QFileInfo(files[i]).fileName(), error);
         }
         // A cancel after the last file stops nothing, so it says nothing.
         if (i + 1 < files.size() && isCancelRequested()) {

@@ -21,9 +21,6 @@ struct AutoImportCounts : ToolRunCounts
 {
     int photos = 0; // copied
     int videos = 0;
-    // The first failed files with their reasons, in handling order.
-    QList<QPair<QString, QString>> failures;
-    static constexpr int kKeptFailures = 3;
 };
 
 // What the engine reports when a run has ended (normally or by cancel).
@@ -38,7 +35,7 @@ struct AutoImportOutcome
 
 Q_DECLARE_METATYPE(AutoImportOutcome)
 
-class AutoImportDestination;
+class DestinationFolder;
 
 // Copies the photos and videos of a memory card (or any folder) into a dated
 // folder: <root>/<M.d>-相机导出/照片 and .../视频. Pure QtCore, so it runs on a
@@ -60,8 +57,10 @@ public:
 
     struct ScanResult
     {
-        QStringList files;       // media files in enumeration order
-        int unreadableCount = 0; // items that could not be read
+        QStringList files; // media files in enumeration order
+        // Folders that could not be read, with why; the source itself first
+        // when it could not.
+        QList<QPair<QString, QString>> unreadable;
         bool sourceUnreadable = false;
     };
 
@@ -123,11 +122,12 @@ private:
     enum class FileResult { copied, skipped, failed, cut };
 
     // Chooses the root and the folder's name, counts the files and creates
-    // the subfolders that will receive some.
-    static Target prepareTarget(const QStringList& files, const Options& options);
+    // the subfolders that will receive some; a cause that stopped that goes
+    // into `counts`.
+    static Target prepareTarget(const QStringList& files, const Options& options, AutoImportCounts& counts);
     // Copies one file unless it is already there; `counts` names it while
     // its bytes go.
-    FileResult importFile(const QString& file, AutoImportDestination& dest, AutoImportCounts& counts,
+    FileResult importFile(const QString& file, DestinationFolder& dest, AutoImportCounts& counts,
                           QString* error);
     void report(const AutoImportCounts& counts);
 

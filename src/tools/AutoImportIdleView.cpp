@@ -2,6 +2,7 @@
 
 #include "AutoImportController.h"
 #include "FolderDropZone.h"
+#include "ToolNotice.h"
 #include "ui/ElidedLabel.h"
 #include "tools/ToolsKeys.h"
 #include "ui/ToggleSwitch.h"
@@ -123,7 +124,7 @@ QWidget* AutoImportIdleView::buildDropZone()
     m_dropZone->setFixedHeight(240);
     m_dropZone->setMaximumWidth(FolderDropZone::kMaxWidth);
     m_dropZone->addPrompt("tray.and.arrow.down", QStringLiteral("选择/拖拽相机存储卡进行自动导片"));
-    zoneLayout->addWidget(m_dropZone);
+    zoneLayout->addWidget(ToolNotice::under(m_dropZone, &m_notice, zoneRow));
     return zoneRow;
 }
 

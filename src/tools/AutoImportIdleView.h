@@ -8,6 +8,7 @@ class FolderDropZone;
 class ElidedLabel;
 class ToggleSwitch;
 class QPushButton;
+class ToolNotice;
 
 // What the import screen shows before the first run: destination choice,
 // drop zone, choose-card button and the daily-new-folder switch. The path
@@ -23,6 +24,8 @@ public:
     QPushButton* chooseCardButton() const { return m_chooseCard; }
     ToggleSwitch* dailySwitch() const { return m_daily; }
     ElidedLabel* pathLine() const { return m_path; }
+    // Says why a drop on the zone started nothing.
+    ToolNotice* notice() const { return m_notice; }
 
 Q_SIGNALS:
     void chooseRootClicked();
@@ -43,4 +46,5 @@ private:
     QPushButton* m_chooseCard;
     ToggleSwitch* m_daily;
     ElidedLabel* m_path;
+    ToolNotice* m_notice;
 };

@@ -44,13 +44,6 @@ AutoImportProgressView::AutoImportProgressView(AutoImportController* controller,
     m_photos = addResultLine(&AppTheme::textGold);
     m_videos = addResultLine(&AppTheme::textGold);
     m_skipped = addResultLine(primaryAt(0.6));
-    for (int i = 0; i <= AutoImportController::kShownFailures; ++i) {
-        ThemedLabel* line = addResultLine(primaryAt(0.6));
-        line->setFont(Fonts::system(13));
-        line->setTextFormat(Qt::PlainText);
-        line->setWordWrap(true);
-        m_failureLines.append(line);
-    }
 
     m_cancel = new QPushButton(QStringLiteral("取消导入"), this);
     m_cancel->setFont(Fonts::system(14, QFont::Medium));
@@ -99,18 +92,6 @@ void AutoImportProgressView::refreshResults()
     m_warning->setVisible(f == Form::cancelled || f == Form::failed);
     m_warningLabel->setText(f == Form::failed ? QStringLiteral("部分文件未能导入，请勿立刻格式化存储卡")
                                               : QStringLiteral("用户已取消导入，请勿立刻格式化存储卡"));
-    const auto& failures = m_import->failures();
-    const bool listed = f == Form::failed || f == Form::cancelled;
-    for (int i = 0; i < m_failureLines.size(); ++i) {
-        ThemedLabel* line = m_failureLines[i];
-        if (i < failures.size())
-            line->setText(failures[i].first + QStringLiteral("：") + failures[i].second);
-        else if (i == failures.size() && m_import->failedCount() > failures.size())
-            line->setText(QStringLiteral("等%1个").arg(m_import->failedCount() - failures.size()));
-        else
-            line->clear();
-        line->setVisible(listed && !line->text().isEmpty());
-    }
     m_photos->setText(QStringLiteral("照片：%1张").arg(m_import->photoCount()));
     m_videos->setText(QStringLiteral("视频：%1个").arg(m_import->videoCount()));
     m_skipped->setText(QStringLiteral("跳过重复：%1个").arg(m_import->skipCount()));

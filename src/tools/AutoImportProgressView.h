@@ -39,7 +39,6 @@ private:
     AutoImportController* m_import;
     QWidget* m_warning;
     ThemedLabel* m_warningLabel;
-    QList<ThemedLabel*> m_failureLines; // the shown failures, then "等N个"
     ThemedLabel* m_photos;
     ThemedLabel* m_videos;
     ThemedLabel* m_skipped;

@@ -4,6 +4,7 @@
 #include "AutoImportIdleView.h"
 #include "AutoImportProgressView.h"
 #include "FolderDropZone.h"
+#include "ToolNotice.h"
 
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
@@ -28,6 +29,9 @@ AutoImportView::AutoImportView(AutoImportController* controller, QWidget* parent
     : QWidget(parent)
     , m_controller(controller)
 {
+    // A new screen opens on its idle view, with the destination choice and
+    // the daily switch, unless a run is still going on.
+    m_controller->forgetCompleted();
     // A window too short for the screen scrolls it rather than cutting it off.
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
@@ -82,13 +86,9 @@ void AutoImportView::handleDrop(const QList<QUrl>& urls)
     Log::line(QStringLiteral("📥 [拖拽] handleDrop 被调用"));
     if (urls.isEmpty())
         return;
-    const QString path = FolderDropZone::droppedPath(urls.constFirst());
+    const QString path = m_idle->notice()->folderOf(urls.constFirst(), {QStringLiteral("⚠️ [拖拽] 不是文件夹，已忽略")});
     if (path.isEmpty())
         return;
-    if (!QFileInfo(path).isDir()) {
-        Log::line(QStringLiteral("⚠️ [拖拽] 不是文件夹，已忽略"));
-        return;
-    }
     Log::line(QStringLiteral("✅ [拖拽] 是文件夹，开始导片"));
     // Started after the drop has been answered, as a separate main-loop step;
     // on the controller, so a screen closed in between does not lose it.

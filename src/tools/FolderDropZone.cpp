@@ -58,10 +58,12 @@ QColor FolderDropZone::borderColor() const
     return m_targeted ? AppTheme::gold() : AppTheme::dropZoneBorder();
 }
 
-QString FolderDropZone::droppedPath(const QUrl& url)
+QString FolderDropZone::droppedPath(const QUrl& url, QString* refusal)
 {
     if (!url.isLocalFile()) {
         Log::line(QStringLiteral("❌ [拖拽] 加载URL失败: 不是本地文件: ") + url.toString());
+        if (refusal)
+            *refusal = QStringLiteral("拖入的不是本机上的文件夹");
         return QString();
     }
     const QString path = QDir::cleanPath(url.toLocalFile());
@@ -69,6 +71,8 @@ QString FolderDropZone::droppedPath(const QUrl& url)
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink()) {
         Log::line(QStringLiteral("❌ [拖拽] 判断文件夹属性失败: 文件不存在"));
+        if (refusal)
+            *refusal = QStringLiteral("找不到拖入的项目，它可能已被移走");
         return QString();
     }
     return path;

@@ -28,8 +28,9 @@ public:
     // Drop targets of the file tools take only drags that carry file URLs.
     static bool carriesFileUrls(const QMimeData* mime);
     // A dropped item as a clean local path, logged; empty, with the reason
-    // logged, when it is not a local item that is there.
-    static QString droppedPath(const QUrl& url);
+    // logged and, for the user, in `refusal`, when it is not a local item
+    // that is there.
+    static QString droppedPath(const QUrl& url, QString* refusal = nullptr);
 
     static constexpr int kMaxWidth = 620;
     static constexpr qreal kCornerRadius = 12.0;

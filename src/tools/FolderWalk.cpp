@@ -1,5 +1,7 @@
 #include "FolderWalk.h"
 
+#include "platform/Paths.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -93,7 +95,10 @@ bool walk(const QString& root, const EntryFn& entry, const EnterFn& enter, const
 
 QString errorText(int error)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    // Walks only read: a refusal here is about reading, not writing.
+    if (error == EACCES || error == EPERM)
+        return QStringLiteral("没有读取权限");
+    return Paths::errorText(error);
 }
 
 QString lowerExtension(const QString& fileName)

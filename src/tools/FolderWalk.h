@@ -24,6 +24,7 @@ using ErrorFn = std::function<void(const QByteArray& path, int error)>;
 // False when `root` itself cannot be read (nothing is reported then).
 bool walk(const QString& root, const EntryFn& entry, const EnterFn& enter, const ErrorFn& error);
 
+// Why an entry could not be read, in the user's words.
 QString errorText(int error);
 // The text after the last dot of a file name, lower-cased; empty without a dot.
 QString lowerExtension(const QString& fileName);

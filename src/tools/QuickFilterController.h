@@ -24,8 +24,8 @@ public:
     // Refused (false, with its log line) without a source or a keyword.
     bool startExport(const QString& source, const QSet<QString>& keywords, QuickFilterEngine::Mode mode);
     void backToSetting();
-    // A new screen starts from its form unless a run is going on.
-    void forgetCompleted();
+    // The form comes back empty of the last run's counts too.
+    void forgetCompleted() override;
 
     int matchCount() const { return m_matchCount; }
     bool outputFailed() const { return m_outputFailed; }

@@ -1,5 +1,6 @@
 #include "QuickFilterEngine.h"
 
+#include "DestinationFolder.h"
 #include "FolderWalk.h"
 #include "QuickFilterKeywords.h"
 #include "QuickFilterSamples.h"
@@ -22,8 +23,7 @@ QuickFilterEngine::QuickFilterEngine(QObject* parent)
 
 QString QuickFilterEngine::matchedKeyword(const QString& fileName, const QSet<QString>& keywords)
 {
-    const QString ext = FolderWalk::lowerExtension(fileName);
-    if (!QuickFilterSamples::rawExtensions().contains(ext) && !QuickFilterSamples::jpgExtensions().contains(ext))
+    if (!QuickFilterSamples::isImage(fileName))
         return QString();
     const QString upper = FolderWalk::baseName(fileName).toUpper();
     if (keywords.contains(upper))
@@ -68,7 +68,7 @@ QByteArray QuickFilterEngine::missingListBytes(const QStringList& missing)
     return bytes;
 }
 
-QStringList QuickFilterEngine::scan(const QString& source, int* unreadable)
+QStringList QuickFilterEngine::scan(const QString& source, QuickFilterCounts* counts)
 {
     QStringList files;
     FolderWalk::walk(
@@ -85,9 +85,11 @@ QStringList QuickFilterEngine::scan(const QString& source, int* unreadable)
             return false;
         },
         [&](const QByteArray& path, int error) {
+            const QString cause = FolderWalk::errorText(error);
             Log::line(QStringLiteral("⚠️ [快速分片] 权限警告: ") + QFile::decodeName(path) + QStringLiteral(" - ")
-                      + FolderWalk::errorText(error) + QStringLiteral("，继续扫描"));
-            ++*unreadable;
+                      + cause + QStringLiteral("，继续扫描"));
+            ++counts->failed;
+            counts->noteFailure(QFile::decodeName(path), QStringLiteral("无法读取，") + cause);
         });
     return files;
 }
@@ -118,20 +120,26 @@ void QuickFilterEngine::run(const Options& options)
 
     QuickFilterOutcome outcome;
     QuickFilterCounts& counts = outcome.counts;
-    const QStringList files = scan(options.source, &counts.failed);
+    const QStringList files = scan(options.source, &counts);
     Log::line(QStringLiteral("📂 [快速分片] 素材文件夹扫描完成，共 ") + QString::number(files.size())
               + QStringLiteral(" 个文件"));
     Q_EMIT scanFinished(int(files.size()));
 
     const QString output = outputFolderPath(options.source, options.date);
     outcome.outputPath = output;
-    if (!QDir().mkpath(output) || !QFileInfo(output).isDir()) {
-        const QString error = SafeFileTransfer::occupied(output) ? QStringLiteral("同名项目已存在且不是文件夹")
-                                                                 : QStringLiteral("无法创建文件夹 ") + output;
-        Log::line(QStringLiteral("❌ [快速分片] 创建输出目录失败: ") + error);
+    const QString outputError = SafeFileTransfer::makeFolders(output);
+    if (!outputError.isEmpty()) {
+        Log::line(QStringLiteral("❌ [快速分片] 创建输出目录失败: ") + outputError);
+        counts.noteFailure(output, QStringLiteral("无法创建文件夹，") + outputError);
         outcome.outputFailed = true;
     } else {
         Log::line(QStringLiteral("📁 [快速分片] 输出目录: ") + output);
+        // A crash in an earlier run may have left a part copy here.
+        SafeFileTransfer::removeLeftovers(output);
+        // Clients' names repeat across cards and bodies: a name already in
+        // the folder is a duplicate only when it is the same file.
+        DestinationFolder dest(output);
+        dest.load();
         const QString mode = modeText(options.mode);
         QSet<QString> found;
         bool wrote = false;
@@ -149,24 +157,26 @@ void QuickFilterEngine::run(const Options& options)
             Log::line(QStringLiteral("🎯 [快速分片] 命中: ") + name + QStringLiteral(" (基础名: ")
                       + FolderWalk::baseName(name) + QStringLiteral(", 关键词: ") + keyword + QLatin1Char(')'));
             found.insert(keyword);
-            SafeFileTransfer::Result result;
-            if (SafeFileTransfer::occupied(output + QLatin1Char('/') + name))
-                result.nameTaken = true;
-            else if (options.mode == Mode::move)
-                result = SafeFileTransfer::move(path, output, name);
-            else
-                result = SafeFileTransfer::copy(path, output, name);
-            if (result.ok) {
+            const DestinationFolder::Put put
+                = dest.put(name, DestinationFolder::sourceOf(path), [&](const QString& target) {
+                      return options.mode == Mode::move ? SafeFileTransfer::move(path, output, target)
+                                                        : SafeFileTransfer::copy(path, output, target);
+                  });
+            if (put.outcome == DestinationFolder::Outcome::placed) {
                 ++counts.match;
                 wrote = true;
                 Log::line(QStringLiteral("✅ [快速分片] 成功") + mode + QStringLiteral(": ") + name);
-            } else if (result.nameTaken) {
+                if (put.name != name)
+                    Log::line(QStringLiteral("⚠️ [快速分片] ") + name + QStringLiteral(" 与已有同名文件不同，另存为 ")
+                              + put.name);
+            } else if (put.outcome == DestinationFolder::Outcome::duplicate) {
                 ++counts.skip;
                 Log::line(QStringLiteral("⚠️ [快速分片] 跳过重复: ") + name);
             } else {
                 ++counts.failed;
+                counts.noteFailure(name, put.error);
                 Log::line(QStringLiteral("❌ [快速分片] ") + mode + QStringLiteral("失败: ") + name
-                          + QStringLiteral(" - ") + result.error);
+                          + QStringLiteral(" - ") + put.error);
             }
         }
         if (wrote)

@@ -13,8 +13,8 @@
 #include <atomic>
 #include <functional>
 
-// `skip`: name already in the output folder; `failed`: failed copies or
-// moves, unreadable entries.
+// `skip`: the same file already in the output folder; `failed`: failed
+// copies or moves, unreadable entries.
 struct QuickFilterCounts : ToolRunCounts
 {
     int match = 0; // copied or moved
@@ -75,7 +75,7 @@ Q_SIGNALS:
     void finished(const QuickFilterOutcome& outcome);
 
 private:
-    QStringList scan(const QString& source, int* unreadable);
+    QStringList scan(const QString& source, QuickFilterCounts* counts);
     void writeMissingList(const QString& output, const QSet<QString>& keywords, const QSet<QString>& found);
 
     ProgressSlot<QuickFilterCounts> m_progress;

@@ -5,7 +5,6 @@
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
 #include "ui/PlateButton.h"
-#include "ui/SystemColors.h"
 
 namespace {
 
@@ -25,8 +24,6 @@ QuickFilterProgressView::QuickFilterProgressView(QuickFilterController* controll
 {
     addCountLine(&AppTheme::textGold, [c = controller] { return QStringLiteral("已导出：%1个").arg(c->matchCount()); });
     addCountLine(primaryAt(0.6), [c = controller] { return QStringLiteral("跳过重复：%1个").arg(c->skipCount()); });
-    m_reason = addResultLine(&SystemColors::red);
-    m_reason->setWordWrap(true);
 
     PlateButton::Look look;
     look.font = Fonts::system(13, QFont::Medium);
@@ -52,12 +49,6 @@ QString QuickFilterProgressView::title() const
 bool QuickFilterProgressView::celebrates() const
 {
     return !m_filter->outputFailed() && ToolProgressPanel::celebrates();
-}
-
-void QuickFilterProgressView::refreshResults()
-{
-    m_reason->setText(QStringLiteral("无法创建输出文件夹：") + m_filter->outputPath());
-    m_reason->setVisible(m_filter->outputFailed());
 }
 
 void QuickFilterProgressView::resizeEvent(QResizeEvent* event)

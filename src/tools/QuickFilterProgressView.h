@@ -7,7 +7,7 @@ class QuickFilterController;
 
 // The quick filter's progress panel with its "返回" button in the top-right
 // corner. An output folder that could not be made ends in a failure face:
-// its own title and reason, no firework.
+// its own title, the cause among the failures, no firework.
 class QuickFilterProgressView : public ToolProgressPanel
 {
     Q_OBJECT
@@ -22,11 +22,9 @@ Q_SIGNALS:
 protected:
     QString title() const override;
     bool celebrates() const override;
-    void refreshResults() override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
     QuickFilterController* m_filter;
-    ThemedLabel* m_reason;
     PlateButton* m_back;
 };

@@ -19,6 +19,12 @@ const QSet<QString>& QuickFilterSamples::jpgExtensions()
     return set;
 }
 
+bool QuickFilterSamples::isImage(const QString& fileName)
+{
+    const QString ext = FolderWalk::lowerExtension(fileName);
+    return rawExtensions().contains(ext) || jpgExtensions().contains(ext);
+}
+
 QStringList QuickFilterSamples::collectImageFiles(const QString& folder)
 {
     QStringList files;
@@ -28,8 +34,7 @@ QStringList QuickFilterSamples::collectImageFiles(const QString& folder)
             if (type != FolderWalk::Type::regular)
                 return;
             const QString file = QFile::decodeName(path);
-            const QString ext = FolderWalk::lowerExtension(file.mid(file.lastIndexOf(QLatin1Char('/')) + 1));
-            if (rawExtensions().contains(ext) || jpgExtensions().contains(ext))
+            if (isImage(file.mid(file.lastIndexOf(QLatin1Char('/')) + 1)))
                 files.append(file);
         },
         {}, {});
@@ -43,6 +48,11 @@ QList<QuickFilterSamples::Pair> QuickFilterSamples::collect(const QStringList& p
         const QFileInfo info(path);
         if (!info.isDir()) {
             const QString name = info.fileName();
+            // Only a photo's name can find its camera files.
+            if (!isImage(name)) {
+                Log::line(QStringLiteral("⚠️ [快速分片] 不是RAW或JPG照片，已忽略: ") + name);
+                continue;
+            }
             const QString base = FolderWalk::baseName(name);
             Log::line(QStringLiteral("📄 [快速分片] 样例文件: ") + name + QStringLiteral(" → 基础名: ") + base);
             pairs.append({name, base});

@@ -19,12 +19,14 @@ struct QuickFilterSamples
 
     static const QSet<QString>& rawExtensions();
     static const QSet<QString>& jpgExtensions();
+    // A RAW or JPG/HEIF file, by its extension.
+    static bool isImage(const QString& fileName);
 
     // The RAW and JPG/HEIF files below a folder, hidden ones left out.
     static QStringList collectImageFiles(const QString& folder);
-    // The (file name, base name) pairs of dropped paths: a file gives its own
-    // whatever its type, a folder those of its image files. Runs off the
-    // main thread; logs each item.
+    // The (file name, base name) pairs of dropped paths: an image file gives
+    // its own, a folder those of its image files; other files give none.
+    // Runs off the main thread; logs each item.
     static QList<Pair> collect(const QStringList& paths);
     // Adds collected pairs and logs the totals.
     void merge(const QList<Pair>& pairs);

@@ -6,6 +6,7 @@
 #include "QuickFilterKeywordBox.h"
 #include "QuickFilterKeywords.h"
 #include "QuickFilterProgressView.h"
+#include "ToolNotice.h"
 
 #include "platform/Log.h"
 #include "ui/AppTheme.h"
@@ -104,6 +105,9 @@ QuickFilterView::QuickFilterView(QuickFilterController* controller, QWidget* par
     m_stack->addWidget(m_progress);
 
     connect(m_progress, &QuickFilterProgressView::backClicked, m_controller, &QuickFilterController::backToSetting);
+    // What the start notice asked for may have just been given.
+    connect(m_keywordBox->editor(), &QPlainTextEdit::textChanged, m_startNotice, &ToolNotice::clear);
+    connect(this, &QuickFilterView::samplesChanged, m_startNotice, &ToolNotice::clear);
     connect(m_controller, &ToolRunController::stateChanged, this, &QuickFilterView::followState);
     followState();
 }
@@ -139,9 +143,13 @@ QWidget* QuickFilterView::buildForm()
     start->addSpacing(QuickFilterFormPieces::kTitleWidth);
     PlateButton* startButton = QuickFilterFormPieces::startButton(startRow);
     startButton->setObjectName(QStringLiteral("startButton"));
-    start->addStretch();
-    start->addWidget(startButton);
-    start->addStretch();
+    auto* startColumn = new QVBoxLayout;
+    startColumn->setSpacing(10);
+    startColumn->addWidget(startButton, 0, Qt::AlignHCenter);
+    m_startNotice = new ToolNotice(startRow);
+    m_startNotice->setObjectName(QStringLiteral("startNotice"));
+    startColumn->addWidget(m_startNotice);
+    start->addLayout(startColumn, 1);
     connect(startButton, &PlateButton::clicked, this, &QuickFilterView::start);
     centred(startRow);
     column->addStretch();
@@ -184,8 +192,10 @@ QWidget* QuickFilterView::buildNamesStep(QWidget* parent)
     lines->setContentsMargins(0, 0, 0, 0);
     lines->setSpacing(8);
     m_sampleCount = label(QString(), Fonts::system(11), &AppTheme::gold, m_sampleLines);
+    m_sampleCount->setObjectName(QStringLiteral("sampleCount"));
     lines->addWidget(m_sampleCount);
     m_sampleNames = new ElidedLabel(Fonts::system(10), primaryAt(0.4), m_sampleLines);
+    m_sampleNames->setObjectName(QStringLiteral("sampleNames"));
     m_sampleNames->setAlignment(Qt::AlignCenter);
     lines->addWidget(m_sampleNames);
     zone->addWidget(m_sampleLines);
@@ -230,8 +240,9 @@ QWidget* QuickFilterView::buildFolderStep(QWidget* parent)
 
     connect(m_folderZone, &FolderDropZone::urlsDropped, this, &QuickFilterView::handleFolderDrop);
     refreshFolder();
-    return withHint(m_folderZone,
-                    QStringLiteral("* 素材文件夹 = 存放全部RAW/JPG/HEIF的总文件夹，软件自动递归查找匹配文件。"),
+    QWidget* zone = ToolNotice::under(m_folderZone, &m_folderNotice, parent, 6);
+    m_folderNotice->setObjectName(QStringLiteral("folderNotice"));
+    return withHint(zone, QStringLiteral("* 素材文件夹 = 存放全部RAW/JPG/HEIF的总文件夹，软件自动递归查找匹配文件。"),
                     parent);
 }
 
@@ -277,25 +288,37 @@ void QuickFilterView::setExportMode(QuickFilterEngine::Mode mode)
     m_moveWarning->setVisible(move);
 }
 
+QString QuickFilterView::startRefusal() const
+{
+    if (m_controller->isProcessing())
+        return QStringLiteral("正在分片，请等待完成");
+    const bool names = !keywordsText().trimmed().isEmpty() || !m_samples.sampleBaseNames.isEmpty();
+    if (m_sourceFolder.isEmpty())
+        return names ? QStringLiteral("请先拖入素材文件夹") : QStringLiteral("请先输入文件名并拖入素材文件夹");
+    return names ? QString() : QStringLiteral("请先输入文件名或拖入照片");
+}
+
 bool QuickFilterView::canStart() const
 {
-    if (m_controller->isProcessing() || m_sourceFolder.isEmpty())
-        return false;
-    if (!keywordsText().trimmed().isEmpty())
-        return true;
-    return !m_samples.sampleBaseNames.isEmpty();
+    return startRefusal().isEmpty();
 }
 
 void QuickFilterView::start()
 {
-    if (!canStart()) {
+    const QString refusal = startRefusal();
+    if (!refusal.isEmpty()) {
         Log::line(QStringLiteral("⚠️ [快速分片] 条件不满足：请先输入文件名并拖入素材文件夹"));
+        m_startNotice->say(refusal);
         return;
     }
-    m_controller->startExport(m_sourceFolder,
-                              QuickFilterKeywords::build(keywordsText(), m_samples.sampleRawBaseNames,
-                                                         m_samples.sampleJpgBaseNames),
-                              m_mode);
+    const bool started = m_controller->startExport(
+        m_sourceFolder,
+        QuickFilterKeywords::build(keywordsText(), m_samples.sampleRawBaseNames, m_samples.sampleJpgBaseNames),
+        m_mode);
+    if (started)
+        m_startNotice->clear();
+    else
+        m_startNotice->say(QStringLiteral("没有可用的文件名，请输入照片编号或文件名"));
 }
 
 void QuickFilterView::handleSampleDrop(const QList<QUrl>& urls)
@@ -319,17 +342,13 @@ void QuickFilterView::handleSampleDrop(const QList<QUrl>& urls)
 
 void QuickFilterView::handleFolderDrop(const QList<QUrl>& urls)
 {
-    if (urls.isEmpty() || !urls.constFirst().isLocalFile())
+    if (urls.isEmpty())
         return;
-    const QString path = QDir::cleanPath(urls.constFirst().toLocalFile());
-    const QFileInfo info(path);
-    if (!info.exists()) {
-        Log::line(QStringLiteral("❌ [快速分片] 判断文件夹失败: 文件不存在"));
-        return;
-    }
-    if (!info.isDir())
+    const QString path = m_folderNotice->folderOf(urls.constFirst());
+    if (path.isEmpty())
         return;
     m_sourceFolder = path;
+    m_startNotice->clear();
     Log::line(QStringLiteral("📁 [快速分片] 素材文件夹已选择: ") + path);
     refreshFolder();
 }
@@ -339,7 +358,8 @@ void QuickFilterView::refreshSamples()
     const QStringList& names = m_samples.sampleFileNames;
     m_sampleLines->setVisible(!names.isEmpty());
     m_sampleCount->setText(QStringLiteral("已提取 %1 个文件名").arg(names.size()));
-    m_sampleNames->setText(names.mid(0, 2).join(QStringLiteral("、")));
+    // Every name counted is listed; a long list loses its middle.
+    m_sampleNames->setText(names.join(QStringLiteral("、")));
 }
 
 void QuickFilterView::refreshFolder()

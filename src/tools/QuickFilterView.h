@@ -15,6 +15,7 @@ class QStackedLayout;
 class QuickFilterController;
 class QuickFilterKeywordBox;
 class QuickFilterProgressView;
+class ToolNotice;
 class ThemedLabel;
 
 // The quick filter screen: a three-step form (the client's names, typed or
@@ -35,7 +36,10 @@ public:
     void setExportMode(QuickFilterEngine::Mode mode);
 
     bool canStart() const;
-    // The start button's action: a run when the form is ready, else a log line.
+    // What the form still lacks, empty when it is ready.
+    QString startRefusal() const;
+    // The start button's action: a run when the form is ready, else the
+    // log line and, under the button, what is missing.
     void start();
     void handleSampleDrop(const QList<QUrl>& urls);
     void handleFolderDrop(const QList<QUrl>& urls);
@@ -78,4 +82,6 @@ private:
     PlateButton* m_copyButton;
     PlateButton* m_moveButton;
     QWidget* m_moveWarning;
+    ToolNotice* m_folderNotice;
+    ToolNotice* m_startNotice;
 };

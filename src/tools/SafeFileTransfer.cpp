@@ -1,16 +1,19 @@
 #include "SafeFileTransfer.h"
 
 #include "platform/FileNaming.h"
+#include "platform/Log.h"
 #include "platform/Paths.h"
 
 #include <QFile>
 #include <QRandomGenerator>
+#include <QSet>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,7 +21,7 @@ namespace {
 
 QString errnoText(int error)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    return Paths::errorText(error);
 }
 
 // Closes on scope exit unless released.
@@ -130,11 +133,52 @@ bool copyData(const QString& source, qint64 size, int in, int out, qint64* copie
     }
 }
 
-QByteArray tempName(const QByteArray& dir)
+// The temporary names this process's transfers have claimed. A leftover
+// sweep skips them, so a file it finds between its creation and its lock is
+// not taken for a crash's.
+struct HeldTemporaries
 {
-    return dir + SafeFileTransfer::kTempPrefix
-        + QByteArray::number(QRandomGenerator::global()->generate64(), 16) + SafeFileTransfer::kTempSuffix;
+    std::mutex mutex;
+    QSet<QByteArray> paths;
+};
+
+HeldTemporaries& heldTemporaries()
+{
+    static HeldTemporaries held;
+    return held;
 }
+
+// Claims a fresh temporary name in `dir` for as long as it lives.
+class TemporaryName
+{
+public:
+    explicit TemporaryName(const QByteArray& dir) { renew(dir); }
+    ~TemporaryName() { release(); }
+    TemporaryName(const TemporaryName&) = delete;
+    TemporaryName& operator=(const TemporaryName&) = delete;
+
+    void renew(const QByteArray& dir)
+    {
+        release();
+        m_path = dir + SafeFileTransfer::kTempPrefix
+            + QByteArray::number(QRandomGenerator::global()->generate64(), 16) + SafeFileTransfer::kTempSuffix;
+        HeldTemporaries& held = heldTemporaries();
+        std::lock_guard<std::mutex> lock(held.mutex);
+        held.paths.insert(m_path);
+    }
+    const QByteArray& path() const { return m_path; }
+
+private:
+    void release()
+    {
+        if (m_path.isEmpty())
+            return;
+        HeldTemporaries& held = heldTemporaries();
+        std::lock_guard<std::mutex> lock(held.mutex);
+        held.paths.remove(m_path);
+    }
+    QByteArray m_path;
+};
 
 // Takes the final name only if it is still free.
 int publish(const QByteArray& temp, const QByteArray& final)
@@ -187,10 +231,12 @@ SafeFileTransfer::Result SafeFileTransfer::copy(const QString& sourcePath, const
     ::posix_fadvise(in.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 
     const QByteArray dir = QFile::encodeName(folder) + '/';
-    QByteArray temp;
+    TemporaryName temporary(dir);
+    const QByteArray& temp = temporary.path();
     Fd out;
     for (int attempt = 0; attempt < 64 && out.fd < 0; ++attempt) {
-        temp = tempName(dir);
+        if (attempt > 0)
+            temporary.renew(dir);
         out.fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (out.fd < 0 && errno != EEXIST)
             break;
@@ -199,6 +245,9 @@ SafeFileTransfer::Result SafeFileTransfer::copy(const QString& sourcePath, const
         result.error = errnoText(errno);
         return result;
     }
+    // Tells a leftover sweep, of this process or another, that this file is
+    // in use.
+    FileNaming::hold(out.fd);
 
     auto fail = [&](const QString& error) {
         ::close(out.release());
@@ -236,6 +285,58 @@ bool SafeFileTransfer::occupied(const QString& path)
 {
     struct stat st;
     return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+QString SafeFileTransfer::makeFolders(const QString& path)
+{
+    const QByteArray bytes = QFile::encodeName(path);
+    struct stat st;
+    if (::stat(bytes.constData(), &st) == 0)
+        return S_ISDIR(st.st_mode) ? QString() : QStringLiteral("同名项目已存在且不是文件夹");
+    // Each missing level in turn, so the cause named is that of the first
+    // folder that could not be made.
+    for (qsizetype slash = bytes.indexOf('/', 1); ; slash = bytes.indexOf('/', slash + 1)) {
+        const QByteArray level = slash < 0 ? bytes : bytes.left(slash);
+        if (!level.isEmpty() && ::mkdir(level.constData(), 0777) != 0 && errno != EEXIST)
+            return errnoText(errno);
+        if (slash < 0)
+            break;
+    }
+    if (::stat(bytes.constData(), &st) != 0)
+        return errnoText(errno);
+    return S_ISDIR(st.st_mode) ? QString() : QStringLiteral("同名项目已存在且不是文件夹");
+}
+
+bool SafeFileTransfer::isTemporaryName(const QString& name)
+{
+    const qsizetype prefix = qsizetype(std::strlen(kTempPrefix));
+    const qsizetype suffix = qsizetype(std::strlen(kTempSuffix));
+    const qsizetype digits = name.size() - prefix - suffix;
+    if (digits < 1 || digits > 16 || !name.startsWith(QLatin1String(kTempPrefix))
+        || !name.endsWith(QLatin1String(kTempSuffix)))
+        return false;
+    for (qsizetype i = prefix; i < prefix + digits; ++i) {
+        const QChar c = name.at(i);
+        if (!(c >= QLatin1Char('0') && c <= QLatin1Char('9')) && !(c >= QLatin1Char('a') && c <= QLatin1Char('f')))
+            return false;
+    }
+    return true;
+}
+
+int SafeFileTransfer::removeLeftovers(const QString& folder)
+{
+    const QByteArray dir = QFile::encodeName(folder) + '/';
+    const int removed = FileNaming::removeUnheld(folder, [&dir](const QString& name) {
+        if (!isTemporaryName(name))
+            return false;
+        // A name claimed here is skipped even before its file is locked.
+        HeldTemporaries& held = heldTemporaries();
+        std::lock_guard<std::mutex> lock(held.mutex);
+        return !held.paths.contains(dir + QFile::encodeName(name));
+    });
+    if (removed > 0)
+        Log::line(QStringLiteral("🧹 [清理] 已删除中断留下的临时文件 %1 个: ").arg(removed) + folder);
+    return removed;
 }
 
 SafeFileTransfer::Result SafeFileTransfer::move(const QString& sourcePath, const QString& folder,
@@ -302,12 +403,12 @@ SafeFileTransfer::Result SafeFileTransfer::moveByCopy(const QString& sourcePath,
         }
         target.truncate(n);
         const QByteArray dir = QFile::encodeName(folder) + '/';
-        const QByteArray temp = tempName(dir);
-        if (::symlink(target.constData(), temp.constData()) != 0) {
+        const TemporaryName temp(dir);
+        if (::symlink(target.constData(), temp.path().constData()) != 0) {
             result.error = errnoText(errno);
             return result;
         }
-        result = publishResult(temp, dir + QFile::encodeName(name));
+        result = publishResult(temp.path(), dir + QFile::encodeName(name));
         if (!result.ok)
             return result;
         Paths::syncDirectory(folder);

@@ -46,6 +46,16 @@ public:
     // Whether anything, a dangling link included, occupies `path`.
     static bool occupied(const QString& path);
 
+    // Makes `path` with any missing parents; a folder already there is fine.
+    // Returns why it could not be made, empty on success.
+    static QString makeFolders(const QString& path);
+
+    // Removes the temporary files of our own naming that a crash left in
+    // `folder`, except those a running transfer (of this process or another)
+    // still holds. Returns how many went.
+    static int removeLeftovers(const QString& folder);
+    static bool isTemporaryName(const QString& name);
+
     // Test seam: called before each read of a copy with the offset reached
     // (the last call, at the end of the data, has offset == size, before the
     // file is kept). A non-zero errno fails the copy there, as a card that
@@ -53,7 +63,8 @@ public:
     using ReadHook = std::function<int(const QString& sourcePath, qint64 offset, qint64 size)>;
     static void setReadHook(ReadHook hook);
 
-    // Hidden, so a crash never leaves something that looks like a real file.
+    // Hidden, so a crash never leaves something that looks like a real file:
+    // the prefix, up to 16 lower-case hex digits, the suffix.
     static constexpr const char* kTempPrefix = ".tessary-";
     static constexpr const char* kTempSuffix = ".part";
     static constexpr qint64 kBufferSize = 4 * 1024 * 1024;

@@ -15,14 +15,6 @@ SplitRawJpgController::SplitRawJpgController(QObject* parent)
 {
 }
 
-void SplitRawJpgController::forgetCompleted()
-{
-    if (m_isProcessing || !m_isCompleted)
-        return;
-    m_isCompleted = false;
-    Q_EMIT stateChanged();
-}
-
 void SplitRawJpgController::processFolder(const QString& folder)
 {
     Log::line(QStringLiteral("🚀 [处理] 开始处理文件夹: ") + folder);

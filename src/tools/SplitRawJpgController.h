@@ -16,8 +16,6 @@ public:
     explicit SplitRawJpgController(QObject* parent = nullptr);
 
     void processFolder(const QString& folder);
-    // A new screen starts from its drop area unless a pass is running.
-    void forgetCompleted();
 
     int rawCount() const { return m_rawCount; }
     int jpgCount() const { return m_jpgCount; }

@@ -74,26 +74,13 @@ SplitRawJpgEngine::Listing SplitRawJpgEngine::getAllFiles(const QString& folder)
         [&](const QByteArray& path, FolderWalk::Type) { listing.files.append(path.mid(prefix)); },
         {},
         [&](const QByteArray& path, int error) {
+            const QString cause = FolderWalk::errorText(error);
             Log::line(QStringLiteral("❌ [扫描] 读取文件属性失败: ") + QFile::decodeName(path)
-                      + QStringLiteral(": ") + FolderWalk::errorText(error));
-            ++listing.unreadable;
+                      + QStringLiteral(": ") + cause);
+            if (++listing.unreadable <= ToolRunCounts::kKeptFailures)
+                listing.firstUnreadable.append({QFile::decodeName(path), QStringLiteral("无法读取，") + cause});
         });
     return listing;
-}
-
-namespace {
-
-// A folder that exists already is fine; anything else in its place is not.
-QString makeFolder(const QString& path)
-{
-    if (QFileInfo(path).isDir())
-        return QString();
-    if (QDir().mkdir(path) || QFileInfo(path).isDir())
-        return QString();
-    return SafeFileTransfer::occupied(path) ? QStringLiteral("同名项目已存在且不是文件夹")
-                                            : QStringLiteral("无法创建文件夹");
-}
-
 }
 
 void SplitRawJpgEngine::run(const QString& folder)
@@ -106,19 +93,26 @@ void SplitRawJpgEngine::run(const QString& folder)
 
     SplitRawJpgCounts counts;
     counts.failed = listing.unreadable;
+    for (const auto& [path, cause] : listing.firstUnreadable)
+        counts.noteFailure(path, cause);
     const QString rawDir = root + QLatin1Char('/') + QLatin1String(kRawFolder);
     const QString jpgDir = root + QLatin1Char('/') + QLatin1String(kJpgFolder);
-    bool ready = true;
+    bool rawReady = true;
+    bool jpgReady = true;
     for (const QString& dir : {rawDir, jpgDir}) {
-        const QString error = makeFolder(dir);
+        const QString error = SafeFileTransfer::makeFolders(dir);
         if (!error.isEmpty()) {
-            // The moves into it then fail one by one and are counted too.
+            // The files it was to receive then fail without a move tried.
             Log::line(QStringLiteral("❌ [创建] 创建文件夹失败: ") + dir + QStringLiteral(": ") + error);
             ++counts.failed;
-            ready = false;
+            counts.noteFailure(dir, QStringLiteral("无法创建文件夹，") + error);
+            (dir == rawDir ? rawReady : jpgReady) = false;
+        } else {
+            // A crash in an earlier pass may have left a part copy here.
+            SafeFileTransfer::removeLeftovers(dir);
         }
     }
-    if (ready)
+    if (rawReady && jpgReady)
         Log::line(QStringLiteral("📁 [创建] RAW和JPG文件夹已就绪"));
 
     const QByteArray rootBytes = QFile::encodeName(root);
@@ -141,7 +135,9 @@ void SplitRawJpgEngine::run(const QString& folder)
         const QString& target = kind == Kind::raw ? rawDir : jpgDir;
         // Files already in their subfolder are their own destination.
         SafeFileTransfer::Result moved;
-        if (!SafeFileTransfer::occupied(target + QLatin1Char('/') + name))
+        if (!(kind == Kind::raw ? rawReady : jpgReady))
+            moved.error = QStringLiteral("目标文件夹无法创建");
+        else if (!SafeFileTransfer::occupied(target + QLatin1Char('/') + name))
             moved = SafeFileTransfer::move(path, target, name);
         else
             moved.nameTaken = true;
@@ -154,6 +150,9 @@ void SplitRawJpgEngine::run(const QString& folder)
         } else {
             Log::line(QStringLiteral("❌ [移动失败] ") + name + QStringLiteral(": ") + moved.error);
             ++counts.failed;
+            // The folder's own line already says why its files failed.
+            if (kind == Kind::raw ? rawReady : jpgReady)
+                counts.noteFailure(name, moved.error);
         }
     });
     // The new names reach the disk before the pass says it is done.

@@ -13,7 +13,8 @@
 #include <functional>
 
 // The counts of a split as they stand, sent with every report.
-// `failed` counts folders that could not be made or read and failed moves.
+// `failed` counts folders that could not be made or read, failed moves and
+// the files a missing folder could not receive.
 struct SplitRawJpgCounts : ToolRunCounts
 {
     int raw = 0;
@@ -51,6 +52,7 @@ public:
     {
         FileList files;
         int unreadable = 0; // folders or entries that could not be read
+        QList<QPair<QString, QString>> firstUnreadable; // the first few, with why
     };
 
     explicit SplitRawJpgEngine(QObject* parent = nullptr);

@@ -1,6 +1,7 @@
 #include "SplitRawJpgView.h"
 
 #include "FolderDropZone.h"
+#include "ToolNotice.h"
 #include "SplitRawJpgController.h"
 #include "ToolProgressPanel.h"
 
@@ -50,7 +51,7 @@ SplitRawJpgView::SplitRawJpgView(SplitRawJpgController* controller, QWidget* par
     m_dropZone->setMaximumWidth(FolderDropZone::kMaxWidth);
     m_dropZone->addPrompt("cloud.upload", QStringLiteral("请拖拽文件夹到此处，自动分离RAW/JPG/HEIF"),
                           QStringLiteral("分离后的照片文件就在拖入的文件夹内"));
-    row->addWidget(m_dropZone);
+    row->addWidget(ToolNotice::under(m_dropZone, &m_notice, m_idle));
     column->addLayout(row);
     column->addStretch();
 
@@ -96,15 +97,11 @@ void SplitRawJpgView::handleDrop(const QList<QUrl>& urls)
     const QUrl& url = urls.constFirst();
     Log::line(QStringLiteral("📥 [拖拽] provider注册的类型: [\"text/uri-list\"]"));
     Log::line(QStringLiteral("📥 [拖拽] loadObject回调触发"));
-    const QString path = FolderDropZone::droppedPath(url);
+    const QString path = m_notice->folderOf(url, {QStringLiteral("📥 [拖拽] 是否为文件夹: false"),
+                                                  QStringLiteral("⚠️ [拖拽] 不是文件夹，是单个文件，已忽略")});
     if (path.isEmpty())
         return;
-    const QFileInfo info(path);
-    Log::line(QStringLiteral("📥 [拖拽] 是否为文件夹: ") + (info.isDir() ? QStringLiteral("true") : QStringLiteral("false")));
-    if (!info.isDir()) {
-        Log::line(QStringLiteral("⚠️ [拖拽] 不是文件夹，是单个文件，已忽略"));
-        return;
-    }
+    Log::line(QStringLiteral("📥 [拖拽] 是否为文件夹: true"));
     Log::line(QStringLiteral("✅ [拖拽] 是文件夹，开始处理"));
     // Started after the drop has been answered; on the controller, so a
     // screen closed in between does not lose it.

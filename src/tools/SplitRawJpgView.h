@@ -7,6 +7,7 @@
 class FolderDropZone;
 class QStackedLayout;
 class SplitRawJpgController;
+class ToolNotice;
 class ToolProgressPanel;
 
 // The RAW/JPG split screen: a drop area for a folder until a pass starts,
@@ -24,6 +25,7 @@ public:
 
     bool isShowingProgress() const;
     FolderDropZone* dropZone() const { return m_dropZone; }
+    ToolNotice* notice() const { return m_notice; }
     ToolProgressPanel* progressView() const { return m_progress; }
 
 private:
@@ -33,5 +35,6 @@ private:
     QStackedLayout* m_stack;
     QWidget* m_idle;
     FolderDropZone* m_dropZone;
+    ToolNotice* m_notice;
     ToolProgressPanel* m_progress;
 };

@@ -121,6 +121,14 @@ QWidget* ToolProgressPanel::buildResultDetails()
     m_resultLayout->setSpacing(20);
     m_counts = new QVBoxLayout;
     m_counts->setSpacing(10);
+    for (int i = 0; i < ToolRunCounts::kKeptFailures; ++i) {
+        // A long path keeps its start and the cause at its end.
+        auto* line = new ElidedLabel(Fonts::system(13), primaryAt(0.6), m_result);
+        line->setAlignment(Qt::AlignCenter);
+        line->setObjectName(QStringLiteral("failureLine"));
+        m_failureLines.append(line);
+        m_counts->addWidget(padded(m_result, line, 40, 0, 40, 0));
+    }
     m_failed = centred(new ThemedLabel(QString(), Fonts::system(16), &SystemColors::red, m_result));
     m_counts->addWidget(m_failed);
     m_resultLayout->addLayout(m_counts);
@@ -130,7 +138,8 @@ QWidget* ToolProgressPanel::buildResultDetails()
 ThemedLabel* ToolProgressPanel::addResultLine(ThemedLabel::ColorFn color, QWidget* wrapper)
 {
     auto* label = centred(new ThemedLabel(QString(), Fonts::system(16), std::move(color), m_result));
-    m_counts->insertWidget(m_counts->count() - 1, wrapper ? wrapper : label);
+    // Above the failures and the failure count.
+    m_counts->insertWidget(m_counts->count() - 1 - int(m_failureLines.size()), wrapper ? wrapper : label);
     return label;
 }
 
@@ -193,12 +202,18 @@ void ToolProgressPanel::refresh()
     m_fireworkSlot->setVisible(firework);
 
     m_running->setVisible(!ended);
-    m_count->setText(m_texts.countPrefix + QStringLiteral("%1 / %2").arg(c.processedCount()).arg(c.totalCount()));
+    m_count->setText(m_texts.countPrefix + QStringLiteral("%1 / %2").arg(c.currentNumber()).arg(c.totalCount()));
     m_file->setText(c.currentFileName());
 
     m_result->setVisible(ended);
     m_failed->setText(QStringLiteral("失败：%1个").arg(c.failedCount()));
     m_failed->setVisible(c.failedCount() > 0);
+    const auto& failures = c.failures();
+    for (qsizetype i = 0; i < m_failureLines.size(); ++i) {
+        ElidedLabel* line = m_failureLines[i];
+        line->setText(i < failures.size() ? failures[i].first + QStringLiteral("：") + failures[i].second : QString());
+        line->parentWidget()->setVisible(i < failures.size());
+    }
     for (const auto& [label, text] : std::as_const(m_countLines))
         label->setText(text());
     refreshResults();
@@ -219,6 +234,10 @@ QStringList ToolProgressPanel::resultLines() const
     for (const ThemedLabel* label : m_result->findChildren<ThemedLabel*>()) {
         if (label->isVisibleTo(m_result) && label != m_failed)
             lines << label->text();
+    }
+    for (const ElidedLabel* line : m_failureLines) {
+        if (line->isVisibleTo(m_result))
+            lines << line->text();
     }
     if (!m_failed->isHidden())
         lines << m_failed->text();

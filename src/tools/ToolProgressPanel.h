@@ -19,8 +19,8 @@ class ToolRunController;
 
 // The progress panel of the file tools: title, percentage (with the firework
 // once done), bar, and either the running count with the file in hand or the
-// result lines a tool adds, a failure line last. Folders dropped on it are
-// handed to the owner.
+// result lines a tool adds, then the first failures with their causes and
+// the failure count. Folders dropped on it are handed to the owner.
 class ToolProgressPanel : public QWidget
 {
     Q_OBJECT
@@ -114,6 +114,7 @@ private:
     QWidget* m_result;
     QVBoxLayout* m_resultLayout;
     QVBoxLayout* m_counts;
+    QList<ElidedLabel*> m_failureLines;
     ThemedLabel* m_failed;
     QList<QPair<ThemedLabel*, std::function<QString()>>> m_countLines;
     int m_belowIndex;

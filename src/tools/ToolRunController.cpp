@@ -55,6 +55,13 @@ qint64 ToolRunController::progressMillionths() const
     return std::clamp<qint64>(done / std::max(m_totalCount, 1), 0, kWhole);
 }
 
+int ToolRunController::currentNumber() const
+{
+    if (m_isProcessing && !m_currentFileName.isEmpty())
+        return m_processedCount + 1;
+    return m_processedCount;
+}
+
 int ToolRunController::progressPercent() const
 {
     return int(progressMillionths() / 10000);
@@ -72,8 +79,17 @@ void ToolRunController::resetCounts()
     m_skipCount = 0;
     m_failedCount = 0;
     m_currentFileName.clear();
+    m_failures.clear();
     m_fileDone = 0;
     m_fileSize = 0;
+}
+
+void ToolRunController::forgetCompleted()
+{
+    if (m_isProcessing || !m_isCompleted)
+        return;
+    m_isCompleted = false;
+    Q_EMIT stateChanged();
 }
 
 quint64 ToolRunController::beginRun()
@@ -97,6 +113,7 @@ void ToolRunController::takeCounts(const ToolRunCounts& counts)
     m_skipCount = counts.skip;
     m_failedCount = counts.failed;
     m_currentFileName = counts.currentFileName;
+    m_failures = counts.failures;
     m_fileDone = counts.fileDone;
     m_fileSize = counts.fileSize;
 }

@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QList>
 #include <QObject>
+#include <QPair>
 #include <QPointer>
 #include <QString>
 
@@ -38,6 +39,11 @@ public:
     int skipCount() const { return m_skipCount; }
     int failedCount() const { return m_failedCount; }
     QString currentFileName() const { return m_currentFileName; }
+    // The number of the file in hand while one is (the second file reads
+    // 2), else the files handled.
+    int currentNumber() const;
+    // The first failures with their causes, in the order met.
+    const QList<QPair<QString, QString>>& failures() const { return m_failures; }
 
     // The handled files plus the written share of the file in hand, over
     // max(totalCount, 1), in whole percent and in thousandths, cut toward
@@ -54,6 +60,9 @@ public:
 
     // Blocks until every worker thread has gone (quit, tests).
     void waitForWorkers();
+
+    // A new screen starts from its idle view unless a run is going on.
+    virtual void forgetCompleted();
 
 Q_SIGNALS:
     void stateChanged();
@@ -89,6 +98,7 @@ protected:
     int m_skipCount = 0;
     int m_failedCount = 0;
     QString m_currentFileName;
+    QList<QPair<QString, QString>> m_failures;
     qint64 m_fileDone = 0;
     qint64 m_fileSize = 0;
 

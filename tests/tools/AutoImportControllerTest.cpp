@@ -144,9 +144,9 @@ TEST(AutoImportController, AReadErrorInsideAFileFailsTheRunAndKeepsNoPart)
     const auto& c = fx.controller;
     EXPECT_EQ(c.failedCount(), 1);
     EXPECT_EQ(c.photoCount(), 1);
-    EXPECT_EQ(c.failures(), (QList<QPair<QString, QString>>{{"a.JPG", "Input/output error"}}));
+    EXPECT_EQ(c.failures(), (QList<QPair<QString, QString>>{{"a.JPG", "磁盘读写出错（I/O 错误）"}}));
     EXPECT_TRUE(fx.volumes.isEmpty());
-    EXPECT_TRUE(fx.lines().contains("❌ [复制失败] a.JPG: Input/output error"));
+    EXPECT_TRUE(fx.lines().contains("❌ [复制失败] a.JPG: 磁盘读写出错（I/O 错误）"));
     EXPECT_EQ(ImportFixture::tree(fx.photos()), QStringList({"b.JPG"})); // no part, no temporary file
 
     // Read again without the fault, it is copied whole, not called a duplicate.

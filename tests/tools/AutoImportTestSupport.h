@@ -1,5 +1,6 @@
 #pragma once
 
+#include "TestEnv.h"
 #include "platform/Log.h"
 #include "tools/AutoImportController.h"
 #include "tools/SafeFileTransfer.h"
@@ -20,8 +21,32 @@
 #include <functional>
 #include <mutex>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 inline const QString kBase = QStringLiteral("3.7-相机导出"); // the folder for kDay
 inline const QDate kDay(2026, 3, 7);
+
+// Takes one emission of `spy`, waiting for it unless it came already (a
+// click delivers queued events, so a quick run may end within it).
+inline bool takeSignal(QSignalSpy& spy, int timeoutMs = 10000)
+{
+    if (spy.isEmpty() && !spy.wait(timeoutMs))
+        return false;
+    spy.removeFirst();
+    return true;
+}
+
+// Runs `start` on any tool's controller and waits for the run's end.
+template <class Controller>
+bool waitForEnd(Controller& controller, const std::function<void()>& start)
+{
+    QSignalSpy done(&controller, &Controller::runFinished);
+    start();
+    const bool ended = takeSignal(done);
+    controller.waitForWorkers();
+    return ended;
+}
 
 // A card and a destination on real temporary folders, with every log line
 // captured in order.
@@ -39,6 +64,7 @@ public:
     }
     ~ImportFixture() { Log::setSink({}); }
 
+    QString root() const { return m_dir.path(); }
     QString card() const { return m_dir.path() + "/card"; }
     QString desktop() const { return m_dir.path() + "/desktop"; }
     QString photos() const { return desktop() + "/" + kBase + "/照片"; }
@@ -104,7 +130,7 @@ struct ControllerFixture : ImportFixture
             start();
         else if (!controller.processFolder(card()))
             return false;
-        return done.wait(10000);
+        return takeSignal(done);
     }
     AutoImportController controller;
     QList<float> volumes;
@@ -149,6 +175,54 @@ inline void sendDrag(QWidget* target, const QList<QUrl>& urls, bool drop)
         QApplication::sendEvent(target, &dropEvent);
     }
 }
+
+// Root reads and writes any folder whatever its permission bits, so a
+// folder closed by them is closed only to an ordinary user: while this lives
+// the process acts as "nobody" when the tests run as root. `open` lets that
+// user into everything below it (and through the folders above it); then
+// each of `closed` gets its mode, given back when this goes.
+class OrdinaryUser
+{
+public:
+    OrdinaryUser(const QString& open, const QList<QPair<QString, mode_t>>& closed)
+        : m_closed(closed)
+    {
+        if (::geteuid() == 0) {
+            // Only the test's own folders, never the system's above them.
+            const QString top = TestEnv::root();
+            for (QString dir = QFileInfo(open).absolutePath(); !top.isEmpty() && dir.startsWith(top);
+                 dir = QFileInfo(dir).absolutePath())
+                ::chmod(QFile::encodeName(dir).constData(), 0755 | (modeOf(dir) & 07777));
+            ::chmod(QFile::encodeName(open).constData(), 0777);
+            QDirIterator it(open, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+            while (it.hasNext()) {
+                const QFileInfo info(it.next());
+                ::chmod(QFile::encodeName(info.filePath()).constData(), info.isDir() ? 0777 : 0666);
+            }
+        }
+        for (const auto& [path, mode] : m_closed)
+            ::chmod(QFile::encodeName(path).constData(), mode);
+        m_dropped = ::geteuid() == 0 && ::seteuid(65534) == 0;
+    }
+    ~OrdinaryUser()
+    {
+        if (m_dropped)
+            (void)::seteuid(0);
+        for (const auto& closed : m_closed)
+            ::chmod(QFile::encodeName(closed.first).constData(), 0755);
+    }
+    OrdinaryUser(const OrdinaryUser&) = delete;
+    OrdinaryUser& operator=(const OrdinaryUser&) = delete;
+
+private:
+    static mode_t modeOf(const QString& path)
+    {
+        struct stat st;
+        return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode : 0;
+    }
+    QList<QPair<QString, mode_t>> m_closed;
+    bool m_dropped = false;
+};
 
 // <build>/screenshots/<name>.png, for a person to look at.
 inline QString shotPath(const QString& name)

@@ -10,6 +10,8 @@
 #include "tools/AutoImportView.h"
 #include "ui/AppTheme.h"
 
+#include "UserInput.h"
+
 #include <gtest/gtest.h>
 
 #include <QDragEnterEvent>
@@ -100,7 +102,7 @@ TEST(AutoImportView, SwitchPathLineAndPickers)
     EXPECT_FALSE(idle->dailySwitch()->isChecked());
     EXPECT_DOUBLE_EQ(idle->dailySwitch()->outlineOpacity(), 0.4);
 
-    QTest::mouseClick(idle->dailySwitch(), Qt::LeftButton);
+    UserInput::click(idle->dailySwitch());
     EXPECT_EQ(UserDefaults::standard().object("dailyNewFolder"), QVariant(true));
     EXPECT_DOUBLE_EQ(idle->dailySwitch()->outlineOpacity(), 0.8);
     UserDefaults::standard().set("dailyNewFolder", false); // the settings screen may write it too
@@ -112,13 +114,13 @@ TEST(AutoImportView, SwitchPathLineAndPickers)
         asked << p;
         return answer;
     });
-    QTest::mouseClick(idle->chooseRootButton(), Qt::LeftButton);
+    UserInput::click(idle->chooseRootButton());
     EXPECT_EQ(UserDefaults::standard().string("autoImportRootPath"), fx.path("photos"));
     EXPECT_EQ(idle->pathLine()->text(), fx.path("photos"));
     EXPECT_EQ(fx.lines().last(), "📁 [导片] 已选择照片存放位置: " + fx.path("photos"));
 
     answer.clear();
-    QTest::mouseClick(idle->chooseCardButton(), Qt::LeftButton);
+    UserInput::click(idle->chooseCardButton());
     EXPECT_EQ(asked, QList<AutoImportView::Purpose>({AutoImportView::Purpose::destination,
                                                      AutoImportView::Purpose::card}));
     EXPECT_EQ(fx.lines().mid(fx.lines().size() - 2),
@@ -148,11 +150,12 @@ TEST(AutoImportView, ClosingTheScreenMidRunLosesNothing)
 
     // A screen built mid-run shows the run in hand and cancels it.
     AutoImportView second(&fx.controller, nullptr);
+    second.resize(900, 800);
     second.show();
     EXPECT_TRUE(second.isShowingProgress());
-    QTest::mouseClick(second.progressView()->cancelButton(), Qt::LeftButton);
+    UserInput::click(second.progressView()->cancelButton());
     gate.proceed.release();
-    ASSERT_TRUE(done.wait(10000));
+    ASSERT_TRUE(takeSignal(done));
     EXPECT_EQ(second.progressView()->form(), AutoImportProgressView::Form::cancelled);
     EXPECT_EQ(fx.controller.photoCount(), 1);
     EXPECT_TRUE(QFileInfo::exists(fx.photos() + "/a.JPG"));
@@ -177,18 +180,53 @@ TEST(AutoImportView, AClickOnTheEndedPanelChoosesTheNextCard)
         QSignalSpy done(&fx.controller, &AutoImportController::runFinished);
         fx.view.processFolder(fx.card());
         gate.reached.acquire();
-        QTest::mouseClick(panel, Qt::LeftButton);
+        UserInput::click(panel);
         EXPECT_EQ(asked, 0);
         gate.proceed.release();
-        ASSERT_TRUE(done.wait(10000));
+        ASSERT_TRUE(takeSignal(done));
     }
     // The first answer starts the next card in the same panel.
-    ASSERT_TRUE(fx.runToEnd([&] { QTest::mouseClick(panel, Qt::LeftButton); }));
+    ASSERT_TRUE(fx.runToEnd([&] { UserInput::click(panel); }));
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(fx.controller.skipCount(), 1);
     fx.clearLines();
-    QTest::mouseClick(panel, Qt::LeftButton);
+    UserInput::click(panel);
     EXPECT_EQ(asked, 2);
     EXPECT_EQ(fx.lines(), QStringList({"📂 [选择] 弹出文件选择器", "📂 [选择] 用户取消了选择"}));
     EXPECT_TRUE(fx.view.isShowingProgress());
+}
+
+// Once a run has ended, a screen built anew (every page switch builds one)
+// opens on the idle view, where the destination and the daily switch are.
+TEST(AutoImportView, ANewScreenAfterAnEndedRunOpensOnTheDestinationChoice)
+{
+    struct Row { const char* name; bool blockPhotos; AutoImportProgressView::Form ended; };
+    const Row rows[] = {
+        {"completed", false, AutoImportProgressView::Form::completed},
+        {"failed", true, AutoImportProgressView::Form::failed},
+    };
+    for (const Row& row : rows) {
+        ControllerFixture fx;
+        fx.card("a.JPG");
+        if (row.blockPhotos)
+            ImportFixture::write(fx.photos());
+        {
+            AutoImportView first(&fx.controller, nullptr);
+            first.resize(900, 800);
+            first.show();
+            ASSERT_TRUE(fx.runToEnd()) << row.name;
+            EXPECT_EQ(first.progressView()->form(), row.ended) << row.name;
+        }
+        AutoImportView next(&fx.controller, nullptr);
+        next.resize(900, 800);
+        next.show();
+        EXPECT_FALSE(next.isShowingProgress()) << row.name;
+        next.setFolderChooser([&](AutoImportView::Purpose) { return fx.path("photos"); });
+        UserInput::click(next.idleView()->chooseRootButton());
+        EXPECT_EQ(AutoImportController::importRootPath(), fx.path("photos")) << row.name;
+        UserInput::click(next.idleView()->dailySwitch());
+        EXPECT_TRUE(AutoImportController::dailyNewFolder()) << row.name;
+        AutoImportController::setImportRootPath(QString());
+        AutoImportController::setDailyNewFolder(false);
+    }
 }

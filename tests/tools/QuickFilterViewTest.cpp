@@ -5,12 +5,16 @@
 #include "tools/QuickFilterKeywordBox.h"
 #include "tools/QuickFilterProgressView.h"
 #include "tools/QuickFilterView.h"
+#include "ui/ElidedLabel.h"
 #include "ui/Fonts.h"
 #include "ui/PlateButton.h"
 #include "ui/ThemeObserver.h"
 
+#include "UserInput.h"
+
 #include <gtest/gtest.h>
 
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QTest>
 
@@ -27,7 +31,7 @@ struct FilterScreen : ImportFixture
         EXPECT_TRUE(QTest::qWaitForWindowActive(&view));
     }
     template <class T = QWidget> T* find(const char* name) { return view.findChild<T*>(name); }
-    void click(const char* name) { QTest::mouseClick(find(name), Qt::LeftButton); }
+    void click(const char* name) { UserInput::click(find(name)); }
     void dropSamples(const QList<QUrl>& urls)
     {
         QSignalSpy merged(&view, &QuickFilterView::samplesChanged);
@@ -60,10 +64,10 @@ TEST(QuickFilterView, TheFormCollectsNamesFolderAndModeThenRunsAndComesBack)
         fx.save("quickfilter-form-" + theme);
 
         // Text without a folder only logs.
-        QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(20, 20));
+        UserInput::click(box, Qt::LeftButton, QPoint(20, 20));
         EXPECT_TRUE(box->editorFocused());
         EXPECT_FALSE(box->isPlaceholderShown());
-        QTest::keyClicks(box->editor(), "dsc_0001");
+        UserInput::type(box->editor(), "dsc_0001");
         box->editor()->insertPlainText("，DSC_0002.ARW\n<b>0003"); // a paste
         fx.click("startButton");
         EXPECT_EQ(fx.lines().last(), "⚠️ [快速分片] 条件不满足：请先输入文件名并拖入素材文件夹");
@@ -77,7 +81,11 @@ TEST(QuickFilterView, TheFormCollectsNamesFolderAndModeThenRunsAndComesBack)
         fx.card("notes.txt");
         fx.dropSamples({url(fx.card() + "/picked"), url(fx.card() + "/notes.txt")});
         fx.dropSamples({url(fx.card() + "/picked")});
-        EXPECT_EQ(fx.view.samples().sampleFileNames, QStringList({"DSC_0004.JPG", "DSC_0005.JPG", "notes.txt"}));
+        EXPECT_EQ(fx.view.samples().sampleFileNames, QStringList({"DSC_0004.JPG", "DSC_0005.JPG"}));
+        // The zone counts exactly the names it lists: the text file names nothing.
+        fx.dropSamples({url(fx.card() + "/shoot/DSC_0001.ARW")});
+        EXPECT_EQ(fx.find<QLabel>("sampleCount")->text(), "已提取 3 个文件名");
+        EXPECT_EQ(fx.find<ElidedLabel>("sampleNames")->text(), "DSC_0004.JPG、DSC_0005.JPG、DSC_0001.ARW");
         sendDrag(fx.find("folderZone"), {url(fx.card() + "/shoot"), url(fx.card())}, true);
         EXPECT_EQ(fx.view.sourceFolder(), fx.card() + "/shoot");
         fx.click("moveModeButton");
@@ -88,7 +96,7 @@ TEST(QuickFilterView, TheFormCollectsNamesFolderAndModeThenRunsAndComesBack)
 
         QSignalSpy done(&fx.controller, &QuickFilterController::runFinished);
         fx.click("startButton");
-        ASSERT_TRUE(done.wait(10000));
+        ASSERT_TRUE(takeSignal(done));
         auto* panel = fx.view.progressView();
         EXPECT_TRUE(fx.view.isShowingProgress());
         EXPECT_EQ(panel->titleText(), "分片完成");
@@ -103,7 +111,7 @@ TEST(QuickFilterView, TheFormCollectsNamesFolderAndModeThenRunsAndComesBack)
         fx.controller.setDateProvider([] { return QDate(2026, 3, 8); });
         ImportFixture::write(fx.card() + "/快速分片_3.8");
         fx.click("startButton");
-        ASSERT_TRUE(done.wait(10000));
+        ASSERT_TRUE(takeSignal(done));
         EXPECT_EQ(panel->titleText(), "分片失败");
         EXPECT_FALSE(panel->firework());
         fx.save("quickfilter-failed-" + theme);

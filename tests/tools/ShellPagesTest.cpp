@@ -6,6 +6,8 @@
 #include "ui/ThemeObserver.h"
 #include "ui/ThemedLabel.h"
 
+#include "UserInput.h"
+
 #include <gtest/gtest.h>
 
 #include <QTest>
@@ -81,7 +83,7 @@ TEST(PagesBatchToolsTest, ThreeFixedCardsInOrderColouredByTheTheme)
             EXPECT_EQ(cardWidgets[i]->x() - cardWidgets[i - 1]->geometry().right() - 1, 24);
     }
     // A click changes nothing.
-    QTest::mouseClick(cardWidgets[0], Qt::LeftButton);
+    UserInput::click(cardWidgets[0]);
     EXPECT_TRUE(labelTexts(page).contains("批量处理照片的实用工具集合"));
 
     ThemedLabel* title = nullptr;

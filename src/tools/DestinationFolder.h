@@ -1,16 +1,21 @@
 #pragma once
 
+#include "SafeFileTransfer.h"
+
 #include <QHash>
 #include <QSet>
 #include <QString>
 
-// One subfolder of the dated folder ("照片" or "视频") as the duplicate rule
-// sees it. Its listing is read once per run; size and time are looked up only
-// for names that collide, so a re-import of a full card costs one stat per file.
-class AutoImportDestination
+#include <functional>
+
+// A folder that a run puts files into (the import's "照片" and "视频", the
+// quick filter's output) as the duplicate rule sees it. Its listing is read
+// once per run; size and time are looked up only for names that collide, so
+// a re-import of a full card costs one stat per file.
+class DestinationFolder
 {
 public:
-    explicit AutoImportDestination(const QString& folder);
+    explicit DestinationFolder(const QString& folder);
 
     // Reads the folder's entries (hidden ones and folders included). A folder
     // that cannot be listed counts as empty.
@@ -36,6 +41,21 @@ public:
     // names and sizes of different pictures, so anything else moves on to
     // "-2", "-3" ... and nothing is skipped wrongly or overwritten.
     Placement place(const QString& name, const Source& source);
+
+    static Source sourceOf(const QString& path);
+
+    // Copies or moves `source` (through `transfer`, to the name it is given)
+    // unless it is already here; a name another writer takes meanwhile moves
+    // it on to the next number.
+    using Transfer = std::function<SafeFileTransfer::Result(const QString& name)>;
+    enum class Outcome { placed, duplicate, failed, cancelled };
+    struct Put
+    {
+        Outcome outcome = Outcome::failed;
+        QString name;  // where it went, or the duplicate's name
+        QString error; // why it failed
+    };
+    Put put(const QString& name, const Source& source, const Transfer& transfer);
 
     void noteCopied(const QString& name, const Source& source);
     // Another writer took `name` between the listing and our copy.

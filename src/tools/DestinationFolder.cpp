@@ -1,4 +1,4 @@
-#include "AutoImportDestination.h"
+#include "DestinationFolder.h"
 
 #include "AutoImportEngine.h"
 
@@ -9,12 +9,12 @@
 #include <cstring>
 #include <memory>
 
-AutoImportDestination::AutoImportDestination(const QString& folder)
+DestinationFolder::DestinationFolder(const QString& folder)
     : m_folder(folder)
 {
 }
 
-void AutoImportDestination::load()
+void DestinationFolder::load()
 {
     m_names.clear();
     m_entries.clear();
@@ -23,7 +23,7 @@ void AutoImportDestination::load()
     m_names = QSet<QString>(entries.begin(), entries.end());
 }
 
-AutoImportDestination::Entry AutoImportDestination::entryOf(const QString& name)
+DestinationFolder::Entry DestinationFolder::entryOf(const QString& name)
 {
     auto it = m_entries.constFind(name);
     if (it != m_entries.constEnd())
@@ -38,7 +38,7 @@ AutoImportDestination::Entry AutoImportDestination::entryOf(const QString& name)
     return entry;
 }
 
-AutoImportDestination::Placement AutoImportDestination::place(const QString& name, const Source& source)
+DestinationFolder::Placement DestinationFolder::place(const QString& name, const Source& source)
 {
     for (int number = 1; number <= kMaxNumber; ++number) {
         const QString candidate = number == 1 ? name : AutoImportEngine::numberedName(name, number);
@@ -54,19 +54,47 @@ AutoImportDestination::Placement AutoImportDestination::place(const QString& nam
     return {false, QString()};
 }
 
-void AutoImportDestination::noteCopied(const QString& name, const Source& source)
+DestinationFolder::Source DestinationFolder::sourceOf(const QString& path)
+{
+    const QFileInfo info(path);
+    return {path, info.size(), info.fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch()};
+}
+
+DestinationFolder::Put DestinationFolder::put(const QString& name, const Source& source, const Transfer& transfer)
+{
+    for (;;) {
+        const Placement placement = place(name, source);
+        if (placement.duplicate)
+            return {Outcome::duplicate, placement.name, QString()};
+        if (placement.name.isEmpty())
+            return {Outcome::failed, QString(), QStringLiteral("同名文件过多，找不到可用的文件名")};
+        const SafeFileTransfer::Result result = transfer(placement.name);
+        if (result.cancelled)
+            return {Outcome::cancelled, QString(), result.error};
+        if (result.nameTaken) {
+            noteTaken(placement.name);
+            continue;
+        }
+        if (!result.ok)
+            return {Outcome::failed, QString(), result.error};
+        noteCopied(placement.name, source);
+        return {Outcome::placed, placement.name, QString()};
+    }
+}
+
+void DestinationFolder::noteCopied(const QString& name, const Source& source)
 {
     m_names.insert(name);
     m_entries.insert(name, {source.size, source.modified});
 }
 
-void AutoImportDestination::noteTaken(const QString& name)
+void DestinationFolder::noteTaken(const QString& name)
 {
     m_names.insert(name);
     m_entries.remove(name);
 }
 
-bool AutoImportDestination::sameContents(const QString& a, const QString& b)
+bool DestinationFolder::sameContents(const QString& a, const QString& b)
 {
     QFile fa(a);
     QFile fb(b);

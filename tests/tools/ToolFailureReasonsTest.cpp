@@ -1,0 +1,190 @@
+#include "AutoImportTestSupport.h"
+
+#include "UserInput.h"
+#include "tools/AutoImportIdleView.h"
+#include "tools/AutoImportProgressView.h"
+#include "tools/AutoImportView.h"
+#include "tools/QuickFilterController.h"
+#include "tools/QuickFilterKeywordBox.h"
+#include "tools/QuickFilterProgressView.h"
+#include "tools/QuickFilterView.h"
+#include "tools/SplitRawJpgController.h"
+#include "tools/SplitRawJpgView.h"
+#include "tools/ToolNotice.h"
+#include "tools/ToolProgressPanel.h"
+#include "ui/Fonts.h"
+#include "ui/ThemeObserver.h"
+#include "tools/FolderDropZone.h"
+
+#include <gtest/gtest.h>
+
+#include <QPlainTextEdit>
+#include <QTest>
+
+
+namespace {
+
+const QString kNoWrite = QStringLiteral("没有写入权限");
+const QString kNoRead = QStringLiteral("没有读取权限");
+QUrl url(const QString& path) { return QUrl::fromLocalFile(path); }
+
+struct FilterScreen
+{
+    FilterScreen()
+    {
+        controller.setDateProvider([] { return kDay; });
+        view.resize(1000, 800);
+        view.show();
+    }
+    QuickFilterController controller;
+    QuickFilterView view{&controller, nullptr};
+};
+
+struct SplitScreen
+{
+    SplitScreen()
+    {
+        controller.setSoundPlayer([](float) {});
+        view.resize(860, 632);
+        view.show();
+    }
+    SplitRawJpgController controller;
+    SplitRawJpgView view{&controller, nullptr};
+};
+
+} // namespace
+
+// A run that cannot write or read somewhere says where and why on its
+// panel, not "no such file" for every file.
+TEST(ToolFailureReasons, ThePanelNamesTheFolderAndTheCause)
+{
+    struct Row
+    {
+        const char* name;
+        // Prepares the folders, runs the tool and returns its panel's lines
+        // and the line expected among them.
+        std::function<QPair<QStringList, QString>(ControllerFixture&)> run;
+    };
+    const Row rows[] = {
+        {"import into a read-only destination",
+         [](ControllerFixture& fx) -> QPair<QStringList, QString> {
+             fx.card("a.JPG");
+             fx.card("b.MP4");
+             QDir().mkpath(fx.path("ro"));
+             AutoImportController::setImportRootPath(fx.path("ro"));
+             AutoImportView view(&fx.controller, nullptr);
+             view.show();
+             OrdinaryUser user(fx.root(), {{fx.path("ro"), 0555}});
+             EXPECT_TRUE(fx.runToEnd());
+             return {view.progressView()->resultLines(),
+                     fx.path("ro/") + kBase + "/照片：无法创建文件夹，" + kNoWrite};
+         }},
+        {"import of a card with an unreadable folder",
+         [](ControllerFixture& fx) -> QPair<QStringList, QString> {
+             fx.card("DCIM/a.JPG");
+             fx.card("LOCKED/b.JPG");
+             AutoImportView view(&fx.controller, nullptr);
+             view.show();
+             OrdinaryUser user(fx.root(), {{fx.card() + "/LOCKED", 0}});
+             EXPECT_TRUE(fx.runToEnd());
+             EXPECT_EQ(fx.controller.photoCount(), 1);
+             return {view.progressView()->resultLines(), "LOCKED：无法读取文件夹，" + kNoRead};
+         }},
+        {"split of a read-only folder",
+         [](ControllerFixture& fx) -> QPair<QStringList, QString> {
+             fx.card("shoot/a.NEF");
+             fx.card("shoot/b.JPG");
+             SplitScreen s;
+             OrdinaryUser user(fx.root(), {{fx.card() + "/shoot", 0555}});
+             EXPECT_TRUE(waitForEnd(s.controller, [&] { sendDrag(s.view.dropZone(), {url(fx.card() + "/shoot")}, true); }));
+             return {s.view.progressView()->resultLines(),
+                     fx.card() + "/shoot/RAW：无法创建文件夹，" + kNoWrite};
+         }},
+        {"quick filter beside a read-only folder",
+         [](ControllerFixture& fx) -> QPair<QStringList, QString> {
+             fx.card("shoot/DSC_0001.ARW");
+             FilterScreen s;
+             OrdinaryUser user(fx.root(), {{fx.card(), 0555}});
+             UserInput::type(s.view.keywordBox()->editor(), "DSC_0001");
+             sendDrag(s.view.findChild<QWidget*>("folderZone"), {url(fx.card() + "/shoot")}, true);
+             EXPECT_TRUE(waitForEnd(s.controller, [&] { UserInput::click(s.view.findChild<QWidget*>("startButton")); }));
+             return {s.view.progressView()->resultLines(), fx.card() + "/快速分片_3.7：无法创建文件夹，" + kNoWrite};
+         }},
+    };
+    for (const Row& row : rows) {
+        ControllerFixture fx;
+        const auto [lines, expected] = row.run(fx);
+        EXPECT_TRUE(lines.contains(expected)) << row.name << "\n" << lines.join('\n').toStdString();
+        EXPECT_TRUE(lines.filter("文件夹不存在").isEmpty()) << row.name;
+        AutoImportController::setImportRootPath(QString());
+    }
+}
+
+// A drop or a click that starts nothing says why under the control.
+static void refusedDropsAndStarts(AppThemeStyle style)
+{
+    ThemeObserver::shared().setStyle(style);
+    const QString theme = AppThemeStyles::rawValue(style);
+    ControllerFixture fx;
+    fx.card("notes.txt");
+    fx.card("shoot/DSC_0001.ARW");
+    const QString fileRefusal = "“notes.txt”不是文件夹，请拖入文件夹";
+
+    AutoImportView import(&fx.controller, nullptr);
+    import.resize(860, 632);
+    import.show();
+    SplitScreen split;
+    FilterScreen filter;
+    struct Zone { const char* name; QWidget* zone; ToolNotice* notice; };
+    const Zone zones[] = {
+        {"import", import.idleView()->dropZone(), import.idleView()->notice()},
+        {"split", split.view.dropZone(), split.view.notice()},
+        {"quick filter folder", filter.view.findChild<QWidget*>("folderZone"),
+         filter.view.findChild<ToolNotice*>("folderNotice")},
+    };
+    for (const Zone& z : zones) {
+        ASSERT_TRUE(z.notice) << z.name;
+        EXPECT_TRUE(z.notice->isHidden()) << z.name;
+        sendDrag(z.zone, {url(fx.card() + "/notes.txt")}, true);
+        EXPECT_TRUE(z.notice->isVisible()) << z.name;
+        EXPECT_EQ(z.notice->text(), fileRefusal) << z.name;
+        sendDrag(z.zone, {url(fx.path("gone"))}, true);
+        EXPECT_EQ(z.notice->text(), "找不到拖入的项目，它可能已被移走") << z.name;
+    }
+    EXPECT_FALSE(import.isShowingProgress());
+    EXPECT_FALSE(split.view.isShowingProgress());
+
+    // "开始导出" names what the form lacks, in the order a user fills it.
+    auto* start = filter.view.findChild<QWidget*>("startButton");
+    auto* notice = filter.view.findChild<ToolNotice*>("startNotice");
+    auto* editor = filter.view.keywordBox()->editor();
+    struct Step { std::function<void()> act; QString notice; };
+    const Step steps[] = {
+        {[] {}, "请先输入文件名并拖入素材文件夹"},
+        {[&] { UserInput::type(editor, ","); }, "请先拖入素材文件夹"},
+        {[&] { sendDrag(filter.view.findChild<QWidget*>("folderZone"), {url(fx.card() + "/shoot")}, true); },
+         "没有可用的文件名，请输入照片编号或文件名"},
+    };
+    for (const Step& step : steps) {
+        step.act();
+        UserInput::click(start);
+        EXPECT_TRUE(notice->isVisible()) << step.notice.toStdString();
+        EXPECT_EQ(notice->text(), step.notice);
+        EXPECT_FALSE(filter.view.isShowingProgress());
+    }
+    QTest::qWait(50);
+    ASSERT_TRUE(filter.view.grab().save(shotPath("quickfilter-form-notice-" + theme)));
+
+    // Typing a usable name clears the notice; the run then starts.
+    UserInput::type(editor, "DSC_0001");
+    EXPECT_TRUE(notice->isHidden());
+    EXPECT_TRUE(waitForEnd(filter.controller, [&] { UserInput::click(start); }));
+    EXPECT_EQ(filter.controller.matchCount(), 1);
+}
+
+TEST(ToolFailureReasons, RefusedDropsAndStartsSayWhyOnTheScreen)
+{
+    Fonts::installApplicationFont();
+    for (AppThemeStyle style : {AppThemeStyle::dark, AppThemeStyle::light})
+        refusedDropsAndStarts(style);
+}
