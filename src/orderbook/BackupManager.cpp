@@ -127,14 +127,19 @@ BackupManager::BackupManager()
 {
     connect(&UserDefaults::standard(), &UserDefaults::changed, this, [this](const QString& key) {
         if (key == QLatin1String(OrderbookKeys::orders.name) && m_automaticOrderChanges == 0)
-            m_holdReleased = true;
+            releaseAutoBackupHold();
     });
 }
 
 bool BackupManager::isAutoBackupHeld() const
 {
-    return !m_holdReleased
-        && SetAsideFiles::contains(SetAsideFiles::Kind::settings, UserDefaults::standard().filePath());
+    return SetAsideFiles::count(SetAsideFiles::Kind::settings, UserDefaults::standard().filePath())
+        > m_answeredSetAsides;
+}
+
+void BackupManager::releaseAutoBackupHold()
+{
+    m_answeredSetAsides = SetAsideFiles::count(SetAsideFiles::Kind::settings, UserDefaults::standard().filePath());
 }
 
 int BackupManager::Contents::orderCount() const
@@ -292,7 +297,7 @@ BackupManager::ImportResult BackupManager::importBackup(const QString& filePath)
     if (!contents.values.isEmpty() && !UserDefaults::standard().setValues(contents.values))
         return {false, QStringLiteral("无法写入设置文件")};
 
-    m_holdReleased = true;
+    releaseAutoBackupHold();
     OrderManager::shared().load();
     PackageManager::shared().loadPackages();
     return {true, QStringLiteral("备份导入成功，请重启软件使全部数据生效\n导入前的数据已备份到：") + kept};

@@ -82,6 +82,7 @@ private:
     BackupManager();
 
     QString dataDirectory() const;
+    void releaseAutoBackupHold();
     bool exportBackup(const QString& filePath, const QStringList& keys, QString* error = nullptr);
     void cleanupOldAutoBackups(int keep, const QString& justWritten);
     QList<std::pair<QDateTime, QFileInfo>> autoBackupsNewestFirst(const QString& except = {}) const;
@@ -90,5 +91,7 @@ private:
     const QStringList m_coreDataKeys;
     const QStringList m_preferenceKeys;
     int m_automaticOrderChanges = 0;
-    bool m_holdReleased = false;
+    // Set-asides of the settings file that a restore or an order change has
+    // answered; one more holds the backup again.
+    int m_answeredSetAsides = 0;
 };

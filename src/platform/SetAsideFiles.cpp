@@ -19,11 +19,11 @@ QList<SetAsideFiles::Entry> SetAsideFiles::all()
     return entries;
 }
 
-bool SetAsideFiles::contains(Kind kind, const QString& original)
+int SetAsideFiles::count(Kind kind, const QString& original)
 {
     QMutexLocker lock(&mutex);
-    return std::any_of(entries.cbegin(), entries.cend(),
-                       [&](const Entry& e) { return e.kind == kind && e.original == original; });
+    return int(std::count_if(entries.cbegin(), entries.cend(),
+                             [&](const Entry& e) { return e.kind == kind && e.original == original; }));
 }
 
 void SetAsideFiles::clear()

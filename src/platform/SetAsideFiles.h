@@ -19,7 +19,8 @@ struct Entry
 // Thread-safe: the reminder list is read from worker threads too.
 void record(Kind kind, const QString& original, const QString& copy);
 QList<Entry> all();
-bool contains(Kind kind, const QString& original);
+// How often `original` was set aside as `kind` in this process.
+int count(Kind kind, const QString& original);
 // Tests start from nothing set aside.
 void clear();
 }

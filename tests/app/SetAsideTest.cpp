@@ -7,6 +7,7 @@
 #include "platform/PendingNotificationStore.h"
 #include "platform/SetAsideFiles.h"
 #include "platform/UserDefaults.h"
+#include "ui/ThemeObserver.h"
 #include "UserInput.h"
 
 #include <gtest/gtest.h>
@@ -85,6 +86,15 @@ TEST(SetAsideTest, TheAlertNamesEveryCopyAndRestoresTheNewestBackupThatHoldsOrde
     placeStampedBackups();
     storeOrders({"丙"});
 
+    const QString shots = QCoreApplication::applicationDirPath() + "/../../screenshots";
+    QDir().mkpath(shots);
+    for (AppThemeStyle style : AppThemeStyles::allCases()) {
+        ThemeObserver::shared().setStyle(style);
+        QMessageBox* shown = SetAsideAlert::showIfNeeded(&window);
+        QTest::qWait(20);
+        EXPECT_TRUE(shown->grab().save(shots + "/set-aside-alert-" + AppThemeStyles::rawValue(style) + ".png"));
+        shown->close();
+    }
     QMessageBox* alert = SetAsideAlert::showIfNeeded(&window);
     ASSERT_NE(alert, nullptr);
     const QString text = alert->text();
@@ -154,4 +164,26 @@ TEST(SetAsideTest, ACancelledLogoutLeavesTheQuitItsBackupOfWhatChangedSince)
         EXPECT_TRUE(newest.readAll().contains(QString("\"scheduleMaxOrdersPerDay\": %1").arg(c.maxOrdersInNewest).toUtf8()))
             << c.what;
     }
+}
+
+TEST(SetAsideTest, TheHeldBackupResumesOnlyAfterTheUsersOwnOrderChange)
+{
+    UserDefaults::standard().set("autoBackupEnabled", true);
+    struct Case { const char* what; std::function<void()> change; bool resumes; };
+    const QList<Case> cases{
+        {"the calendar import adds orders", [] {
+             const BackupManager::AutomaticOrderChange automatic;
+             storeOrders({"日历"});
+         }, false},
+        {"the user adds an order", [] { storeOrders({"甲"}); }, true},
+    };
+    // What a launch over an unreadable settings file records.
+    SetAsideFiles::record(SetAsideFiles::Kind::settings, UserDefaults::standard().filePath(), "aside");
+    for (const Case& c : cases) {
+        QDir(backupDir()).removeRecursively();
+        c.change();
+        BackupManager::shared().performAutoBackupIfEnabled();
+        EXPECT_EQ(QDir(backupDir()).entryList(QDir::Files).size(), c.resumes ? 1 : 0) << c.what;
+    }
+    SetAsideFiles::clear();
 }
