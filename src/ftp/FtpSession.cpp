@@ -88,7 +88,7 @@ FtpSession::FtpSession(QTcpSocket* connection, const FtpSessionOptions& options,
         timer->setSingleShot(true);
     connect(&m_loginDeadline, &QTimer::timeout, this, &FtpSession::onTimeLimit);
     connect(&m_idleTimer, &QTimer::timeout, this, &FtpSession::onTimeLimit);
-    connect(&m_dataConnectTimer, &QTimer::timeout, this, &FtpSession::onDataConnectTimeout);
+    connect(&m_dataConnectTimer, &QTimer::timeout, this, &FtpSession::closeDataPort);
 }
 
 FtpSession::~FtpSession()
@@ -416,11 +416,8 @@ void FtpSession::setupPassiveMode()
     m_dataConnectTimer.start(m_options.limits.dataConnectTimeout);
     connect(listener, &FtpPassiveListener::connectionArrived, this, &FtpSession::acceptDataConnection);
     connect(listener, &QTcpServer::acceptError, this, [this, listener] {
-        if (m_dataListener != listener)
-            return;
-        m_dataListener->deleteLater();
-        m_dataListener = nullptr;
-        sendReply(425, QStringLiteral("Can't open data connection"));
+        if (m_dataListener == listener)
+            closeDataPort();
     });
 
     const quint16 port = listener->serverPort();
@@ -449,16 +446,21 @@ void FtpSession::acceptDataConnection(int fd)
     }, Qt::QueuedConnection);
 }
 
-void FtpSession::onDataConnectTimeout()
+void FtpSession::closeDataPort()
 {
     // A port nobody came to is not left open for anyone who finds it later.
-    delete m_dataListener;
-    m_dataListener = nullptr;
+    m_dataConnectTimer.stop();
+    if (m_dataListener) {
+        m_dataListener->close();
+        m_dataListener->disconnect(this);
+        m_dataListener->deleteLater(); // may be inside its own signal
+        m_dataListener = nullptr;
+    }
     if (m_awaitingData.isEmpty())
         return;
     m_awaitingData.clear();
     sendReply(425, QStringLiteral("Can't open data connection"));
-    receiveCommand();
+    QMetaObject::invokeMethod(this, &FtpSession::receiveCommand, Qt::QueuedConnection);
 }
 
 void FtpSession::dropDataConnection()

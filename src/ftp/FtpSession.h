@@ -58,7 +58,8 @@ private:
     // True when the command can run now; false when it was answered, or
     // when it waits for the client to connect to the passive port.
     bool takeDataConnection(const QString& command);
-    void onDataConnectTimeout();
+    // Closes the passive port; a command waiting for it gets 425.
+    void closeDataPort();
     bool dataConnectionBusy();
     void handleList();
     void handleStor(const QString& filename);

@@ -36,9 +36,7 @@ bool setBindPrivilege(bool on)
     data[0].effective = on ? (data[0].effective | bit) : (data[0].effective & ~bit);
     return ::syscall(SYS_capset, &header, data) == 0;
 }
-}
 
-namespace {
 // A fresh store, a controller and its page, with the folder dialog scripted.
 class FtpScreenTest : public ::testing::Test
 {
