@@ -782,6 +782,10 @@ void EdsCalendarStore::refreshFromServers()
 {
     for (auto& [id, c] : m_calendars) {
         if (c->client && e_client_check_refresh_supported(E_CLIENT(c->client.get())))
-            e_client_refresh(E_CLIENT(c->client.get()), nullptr, nullptr, nullptr);
+            e_client_refresh(E_CLIENT(c->client.get()), nullptr, [](GObject* client, GAsyncResult* result, gpointer) {
+                GErrorHolder err;
+                if (!e_client_refresh_finish(E_CLIENT(client), result, err.out()))
+                    Log::line(QStringLiteral("[CalendarStore] 无法从服务器更新日历：") + err.text());
+            }, nullptr);
     }
 }

@@ -26,9 +26,9 @@ QDateTime inDays(int days)
 }
 
 // The sync in the app against a CalDAV server behind the desktop's service,
-// the calendar added as a user adds one: orders reach the server and
-// deletes leave it.
-TEST(CalendarServiceSyncTest, OrdersReachTheCalDavServerAndDeletesLeaveIt)
+// the calendar added as a user adds one: orders reach the server, the
+// server's edits reach the app after a refresh, deletes leave the server.
+TEST(CalendarServiceSyncTest, OrdersReachTheCalDavServerAndItsEditsComeBack)
 {
     RadicaleServer server;
     ASSERT_TRUE(server.running());
@@ -57,6 +57,19 @@ TEST(CalendarServiceSyncTest, OrdersReachTheCalDavServerAndDeletesLeaveIt)
     EXPECT_TRUE(text.contains("UID:" + id->toUtf8())) << text.constData();
     EXPECT_TRUE(text.contains("SUMMARY:王五 - 全家福")) << text.constData();
     EXPECT_EQ(text.count("BEGIN:VALARM"), 3); // the three default reminder rules
+
+    // Another device renames the booking on the server a moment later.
+    QTest::qWait(1100);
+    ASSERT_TRUE(server.put(onServer.first().first, QByteArray(text).replace("SUMMARY:王五 - 全家福", "SUMMARY:王五 - 改期")));
+    ASSERT_TRUE(server.report().first().second.contains("SUMMARY:王五 - 改期"));
+    auto titleInApp = [&] {
+        for (const ShootEvent& e : manager.shootEvents())
+            if (e.id == *id)
+                return e.title;
+        return QString();
+    };
+    store->refreshFromServers();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return titleInApp() == "王五 - 改期"; }, 5000)) << titleInApp().toStdString();
 
     EXPECT_TRUE(manager.deleteEvent(*id));
     EXPECT_TRUE(QTest::qWaitFor([&] { return server.report().isEmpty(); }, 5000));
