@@ -63,6 +63,12 @@ bool hasRecurrenceId(const QByteArray& text)
     return text.contains("\nRECURRENCE-ID");
 }
 
+bool hasRecurrenceId(ICalComponent* component)
+{
+    GPtr<ICalProperty> rid(i_cal_component_get_first_property(component, I_CAL_RECURRENCEID_PROPERTY));
+    return rid != nullptr;
+}
+
 QList<ESource*> listSources(ESourceRegistry* registry, const char* extension)
 {
     QList<ESource*> out;
@@ -624,7 +630,7 @@ bool EdsCalendarStore::commitCalendar(Calendar& c, QString* error)
     QList<ICalComponent*> masters, detached;
     const Components newOnes(wrapped(created));
     for (ICalComponent* e : newOnes.events)
-        (hasRecurrenceId(componentText(e)) ? detached : masters).append(e);
+        (hasRecurrenceId(e) ? detached : masters).append(e);
     if (!masters.isEmpty()) {
         GSList* list = toList(masters);
         GSList* uids = nullptr;
@@ -641,7 +647,7 @@ bool EdsCalendarStore::commitCalendar(Calendar& c, QString* error)
     const Components changedOnes(wrapped(modified));
     QList<ICalComponent*> changedMasters;
     for (ICalComponent* e : changedOnes.events)
-        (hasRecurrenceId(componentText(e)) ? detached : changedMasters).append(e);
+        (hasRecurrenceId(e) ? detached : changedMasters).append(e);
     for (auto [list, mod] : {std::pair{&changedMasters, E_CAL_OBJ_MOD_ALL}, std::pair{&detached, E_CAL_OBJ_MOD_THIS}}) {
         if (list->isEmpty())
             continue;

@@ -1,8 +1,6 @@
+#include "FakeProgram.h"
 #include "platform/Log.h"
 #include "platform/SystemSettingsHook.h"
-
-#include <QDir>
-#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -53,16 +51,10 @@ TEST(SystemSettingsHookTest, OpeningStartsTheProgramOrSaysWhereToLook)
     EXPECT_TRUE(started.isEmpty());
 
     // KDE with its settings program on the PATH (a stand-in, never run).
-    const QString bin = qEnvironmentVariable("HOME") + "/bin";
-    QDir().mkpath(bin);
-    QFile program(bin + "/systemsettings");
-    program.open(QIODevice::WriteOnly);
-    program.close();
-    program.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    qputenv("PATH", bin.toUtf8());
+    const QString program = installFakeProgram("systemsettings");
     qputenv("XDG_CURRENT_DESKTOP", "KDE");
     EXPECT_TRUE(SystemSettingsHook::open(Page::Notifications).isEmpty());
-    EXPECT_EQ(started, QStringList{bin + "/systemsettings kcm_notifications"});
+    EXPECT_EQ(started, QStringList{program + " kcm_notifications"});
     starts = false; // a program that fails to start is no opened page
     EXPECT_FALSE(SystemSettingsHook::open(Page::Notifications).isEmpty());
 

@@ -8,7 +8,7 @@
 #include "ui/RevealBox.h"
 #include "ui/ThemeObserver.h"
 #include "ui/ToggleSwitch.h"
-#include "TestEnv.h"
+#include "FakeProgram.h"
 #include "UserInput.h"
 
 #include <QCoreApplication>
@@ -192,13 +192,7 @@ TEST_F(ScheduleSettingsSheetTest, TheNotificationShortcutOpensTheDesktopsPageOrS
     SystemSettingsHook::setHandler({}); // the real road, with the program start recorded
     QStringList started;
     SystemSettingsHook::setLauncher([&](const QStringList& command) { started << command.join(' '); return true; });
-    const QString bin = TestEnv::home() + "/bin";
-    QDir().mkpath(bin);
-    QFile program(bin + "/gnome-control-center");
-    program.open(QIODevice::WriteOnly);
-    program.close();
-    program.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
-    qputenv("PATH", bin.toUtf8());
+    const QString program = installFakeProgram("gnome-control-center");
 
     store->set(OrderbookKeys::syncCalendarDefault, true);
     state->notificationPermissionDenied = true;
@@ -207,9 +201,9 @@ TEST_F(ScheduleSettingsSheetTest, TheNotificationShortcutOpensTheDesktopsPageOrS
     ASSERT_TRUE(shortcut->isVisible());
     sheet->findChild<QScrollArea*>()->ensureWidgetVisible(shortcut);
 
-    const struct { const char* desktop; const char* started; bool hint; } cases[] = {
-        {"GNOME", "gnome-control-center notifications", false},
-        {"XFCE", nullptr, true},
+    const struct { const char* desktop; QStringList started; bool hint; } cases[] = {
+        {"GNOME", {program + " notifications"}, false},
+        {"XFCE", {}, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.desktop);
@@ -217,7 +211,7 @@ TEST_F(ScheduleSettingsSheetTest, TheNotificationShortcutOpensTheDesktopsPageOrS
         qputenv("XDG_CURRENT_DESKTOP", c.desktop);
         UserInput::click(shortcut);
         QCoreApplication::processEvents();
-        EXPECT_EQ(started, c.started ? QStringList{bin + "/" + c.started} : QStringList{});
+        EXPECT_EQ(started, c.started);
         auto* hint = qApp->findChild<QMessageBox*>("settingsPageHint");
         for (QWidget* w : QApplication::topLevelWidgets())
             if (!hint && w->objectName() == "settingsPageHint")

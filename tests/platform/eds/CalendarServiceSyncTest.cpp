@@ -121,3 +121,31 @@ TEST(CalendarServiceSyncTest, TheServiceIsUsedWhenTheBusHasItAndFileEventsMoveIn
     with.reset();
     EdsTestService::instance().removeCalendar(cal->identifier);
 }
+
+TEST(CalendarServiceSyncTest, AMoveThatFailsKeepsTheFilesAndSaysSo)
+{
+    // A file calendar named like the service's read-only birthday calendar
+    // finds no place to go.
+    QString birthdays;
+    for (const CalendarInfo& c : EdsTestService::instance().store()->calendars())
+        if (c.source.type == CalendarSourceType::Birthdays)
+            birthdays = c.title;
+    ASSERT_FALSE(birthdays.isEmpty());
+    const QString folder = TestEnv::dataHome() + "/unmovable";
+    QString uid;
+    {
+        IcsCalendarStore files(folder);
+        CalendarEvent e = makeEvent(shootCalendar(files, birthdays), "留在文件里", at(2027, 1, 1, 9));
+        ASSERT_TRUE(files.saveEvent(e));
+        uid = e.identifier;
+    }
+    const QStringList before = entries(folder, "*.ics");
+    QStringList log;
+    Log::setSink([&](const QString& line) { log << line; });
+    std::unique_ptr<CalendarStore> store = CalendarStore::openForSession(folder);
+    Log::setSink({});
+    EXPECT_TRUE(dynamic_cast<IcsCalendarStore*>(store.get()));
+    EXPECT_TRUE(store->event(uid));
+    EXPECT_EQ(entries(folder, "*.ics"), before);
+    EXPECT_EQ(log.filter("继续使用日历文件").size(), 1) << log.join('\n').toStdString();
+}

@@ -17,11 +17,8 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/prctl.h>
 
 #undef signals
-#include <gio/gio.h>
 #include <libedataserver/libedataserver.h>
 
 namespace {
@@ -31,33 +28,9 @@ QString root()
     return qEnvironmentVariable("TESSARY_TEST_ROOT") + QStringLiteral("/calendar-service");
 }
 
-// Whatever the test's isolation puts back between cases, the service's
-// clients need these.
-void exportSession(const QString& address)
-{
-    qputenv("DBUS_SESSION_BUS_ADDRESS", address.toUtf8());
-    qputenv("GSETTINGS_BACKEND", "memory");
-}
-
-// A daemon ends with the test program, even when the program crashes.
-void startDaemon(QProcess& p, const QProcessEnvironment& env, const QString& program, const QStringList& args)
-{
-    p.setProcessEnvironment(env);
-    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    p.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
-    p.start(program, args);
-    p.waitForStarted(5000);
-}
-
 void stopProcess(QProcess& p)
 {
-    if (p.state() == QProcess::NotRunning)
-        return;
-    p.terminate();
-    if (!p.waitForFinished(3000)) {
-        p.kill();
-        p.waitForFinished(3000);
-    }
+    CalendarServiceDaemons::stopProcess(p);
 }
 
 ESourceRegistry* registry()
@@ -79,51 +52,14 @@ EdsTestService& EdsTestService::instance()
         ::testing::AddGlobalTestEnvironment(new StopAtExit);
         return new EdsTestService;
     }();
-    exportSession(service->m_address);
+    service->m_daemons.exportSession();
     return *service;
 }
 
 EdsTestService::EdsTestService()
+    : m_daemons(root())
 {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    for (const char* sub : {"home", "config", "data", "cache", "runtime"})
-        QDir().mkpath(root() + '/' + sub);
-    QFile::setPermissions(root() + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    // The daemons must never see the real home, nor start dconf.
-    env.insert("HOME", root() + "/home");
-    env.insert("XDG_CONFIG_HOME", root() + "/config");
-    env.insert("XDG_DATA_HOME", root() + "/data");
-    env.insert("XDG_CACHE_HOME", root() + "/cache");
-    env.insert("XDG_RUNTIME_DIR", root() + "/runtime");
-    env.insert("GSETTINGS_BACKEND", "memory");
-
-    // A bus with no activatable services: only the daemons started here answer.
-    const QString config = root() + "/bus.conf";
-    QFile f(config);
-    f.open(QIODevice::WriteOnly);
-    f.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
-            "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n<busconfig><type>session</type>"
-            "<listen>unix:tmpdir=" + root().toUtf8() + "/runtime</listen><auth>EXTERNAL</auth>"
-            "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
-            "<allow own=\"*\"/></policy></busconfig>\n");
-    f.close();
-    startDaemon(m_bus, env, "dbus-daemon", {"--config-file=" + config, "--print-address", "--nofork"});
-    while (m_address.isEmpty() && m_bus.waitForReadyRead(5000))
-        m_address = QString::fromUtf8(m_bus.readLine()).trimmed();
-    env.insert("DBUS_SESSION_BUS_ADDRESS", m_address);
-    exportSession(m_address);
-
-    // The registry first: a factory started alongside may activate another
-    // one with the wrong folders.
-    startDaemon(m_registry, env, "/usr/libexec/evolution-source-registry", {});
-    waitForName(EdsCalendarStore::kRegistryBusName);
-    startDaemon(m_factory, env, "/usr/libexec/evolution-calendar-factory", {"-r"});
-    waitForName("org.gnome.evolution.dataserver.Calendar8");
-
-    // The bus goes away before this process does: that must not end it.
-    // The reference is kept, so the library's clients get this connection.
-    if (GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr))
-        g_dbus_connection_set_exit_on_close(bus, FALSE);
+    EXPECT_TRUE(m_daemons.ready());
 }
 
 EdsTestService::~EdsTestService()
@@ -131,20 +67,9 @@ EdsTestService::~EdsTestService()
     stop();
 }
 
-bool EdsTestService::waitForName(const char* name)
-{
-    QDBusConnection c = QDBusConnection::connectToBus(m_address, "eds-test-watch");
-    const bool up = QTest::qWaitFor([&] { return c.interface()->isServiceRegistered(QLatin1String(name)).value(); }, 10000);
-    EXPECT_TRUE(up) << name;
-    return up;
-}
-
 void EdsTestService::stop()
 {
-    // Backends run as children of the factory and leave with the bus.
-    stopProcess(m_factory);
-    stopProcess(m_registry);
-    stopProcess(m_bus);
+    m_daemons.stop();
 }
 
 std::unique_ptr<EdsCalendarStore> EdsTestService::store()
@@ -204,7 +129,8 @@ RadicaleServer::RadicaleServer()
                      .arg(dir)
                      .toUtf8());
     config.close();
-    startDaemon(m_server, QProcessEnvironment::systemEnvironment(), "radicale", {"--config", dir + "/config"});
+    CalendarServiceDaemons::start(m_server, QProcessEnvironment::systemEnvironment(), "radicale",
+                                  {"--config", dir + "/config"});
     if (m_server.state() != QProcess::Running)
         return;
     m_port = port;

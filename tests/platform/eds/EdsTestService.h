@@ -1,5 +1,7 @@
 #pragma once
 
+#include "CalendarServiceDaemons.h"
+
 #include <QProcess>
 #include <QString>
 
@@ -19,7 +21,6 @@ public:
     static EdsTestService& instance();
     ~EdsTestService();
 
-    QString busAddress() const { return m_address; }
     // A store on the service; fails the test when there is none.
     std::unique_ptr<EdsCalendarStore> store();
     // A calendar on a CalDAV server, as a user adds one in the desktop's
@@ -31,11 +32,7 @@ public:
 
 private:
     EdsTestService();
-    bool waitForName(const char* name);
-    QProcess m_bus;
-    QProcess m_registry;
-    QProcess m_factory;
-    QString m_address;
+    CalendarServiceDaemons m_daemons;
 };
 
 // A CalDAV server (radicale) on 127.0.0.1 with one calendar collection,

@@ -1,0 +1,124 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QThread>
+
+#include <csignal>
+#include <sys/prctl.h>
+
+#undef signals
+#include <gio/gio.h>
+
+// The desktop's calendar service (Evolution Data Server) on a private session
+// bus, with its own folders under `root`: for tests and benchmarks, which run
+// with no desktop session. Exports the bus to this process. Every daemon is
+// stopped by its PID, and ends with this process even when it crashes.
+class CalendarServiceDaemons
+{
+public:
+    explicit CalendarServiceDaemons(const QString& root)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        for (const char* sub : {"home", "config", "data", "cache", "runtime"})
+            QDir().mkpath(root + '/' + sub);
+        QFile::setPermissions(root + "/runtime", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        // The daemons must never see the real home, nor start dconf.
+        env.insert("HOME", root + "/home");
+        env.insert("XDG_CONFIG_HOME", root + "/config");
+        env.insert("XDG_DATA_HOME", root + "/data");
+        env.insert("XDG_CACHE_HOME", root + "/cache");
+        env.insert("XDG_RUNTIME_DIR", root + "/runtime");
+        env.insert("GSETTINGS_BACKEND", "memory");
+
+        // A bus with no activatable services: only the daemons started here answer.
+        const QString config = root + "/bus.conf";
+        QFile f(config);
+        f.open(QIODevice::WriteOnly);
+        f.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
+                "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n<busconfig><type>session</type>"
+                "<listen>unix:tmpdir=" + root.toUtf8() + "/runtime</listen><auth>EXTERNAL</auth>"
+                "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
+                "<allow own=\"*\"/></policy></busconfig>\n");
+        f.close();
+        start(m_bus, env, "dbus-daemon", {"--config-file=" + config, "--print-address", "--nofork"});
+        while (m_address.isEmpty() && m_bus.waitForReadyRead(5000))
+            m_address = QString::fromUtf8(m_bus.readLine()).trimmed();
+        env.insert("DBUS_SESSION_BUS_ADDRESS", m_address);
+        exportSession();
+
+        // The registry first: a factory started alongside may activate another
+        // one with the wrong folders.
+        start(m_registry, env, "/usr/libexec/evolution-source-registry", {});
+        m_ready = waitForName("org.gnome.evolution.dataserver.Sources5");
+        start(m_factory, env, "/usr/libexec/evolution-calendar-factory", {"-r"});
+        m_ready = m_ready && waitForName("org.gnome.evolution.dataserver.Calendar8");
+
+        // The bus goes away before this process does: that must not end it.
+        // The reference is kept, so the library's clients get this connection.
+        if (GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr))
+            g_dbus_connection_set_exit_on_close(bus, FALSE);
+    }
+    ~CalendarServiceDaemons() { stop(); }
+    CalendarServiceDaemons(const CalendarServiceDaemons&) = delete;
+    CalendarServiceDaemons& operator=(const CalendarServiceDaemons&) = delete;
+
+    bool ready() const { return m_ready; }
+    QString address() const { return m_address; }
+    // What the service's clients in this process need, whatever was reset since.
+    void exportSession() const
+    {
+        qputenv("DBUS_SESSION_BUS_ADDRESS", m_address.toUtf8());
+        qputenv("GSETTINGS_BACKEND", "memory");
+    }
+    void stop()
+    {
+        // Backends run as children of the factory and leave with the bus.
+        for (QProcess* p : {&m_factory, &m_registry, &m_bus})
+            stopProcess(*p);
+    }
+
+    static void start(QProcess& p, const QProcessEnvironment& env, const QString& program, const QStringList& args)
+    {
+        p.setProcessEnvironment(env);
+        p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        p.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
+        p.start(program, args);
+        p.waitForStarted(5000);
+    }
+    static void stopProcess(QProcess& p)
+    {
+        if (p.state() == QProcess::NotRunning)
+            return;
+        p.terminate();
+        if (!p.waitForFinished(3000)) {
+            p.kill();
+            p.waitForFinished(3000);
+        }
+    }
+
+private:
+    bool waitForName(const char* name)
+    {
+        QDBusConnection c = QDBusConnection::connectToBus(m_address, "calendar-service-watch");
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < 10000) {
+            if (c.interface() && c.interface()->isServiceRegistered(QLatin1String(name)).value())
+                return true;
+            QThread::msleep(20);
+        }
+        return false;
+    }
+
+    QProcess m_bus;
+    QProcess m_registry;
+    QProcess m_factory;
+    QString m_address;
+    bool m_ready = false;
+};
