@@ -2,6 +2,7 @@
 
 #include "SettingsSheetParts.h"
 #include "orderbook/Money.h"
+#include "orders/SheetField.h"
 #include "schedule/ScheduleSettingsState.h"
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QScrollArea>
+#include <QToolTip>
 
 namespace {
 
@@ -33,7 +35,13 @@ QLineEdit* amountField(QWidget* parent)
     field->setPlaceholderText(QStringLiteral("0"));
     field->setFrame(false);
     field->setFont(Fonts::system(12));
-    field->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; color: #CD5B2B; }"));
+    auto style = [field] {
+        field->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; color: #CD5B2B; %1 }")
+                                 .arg(fieldBorder(field)));
+    };
+    style();
+    // A text that stores nothing shows it, with the reason as its tool tip.
+    watchAmount(field, style);
     return field;
 }
 
@@ -319,7 +327,15 @@ PackageListEditor::Row PackageListEditor::makeRow(const Package& package, int in
         auto* remove = iconButton(QStringLiteral("trash.circle.fill"), 16, [] { return SystemColors::red(); }, row);
         remove->setObjectName(QStringLiteral("packageDelete"));
         remove->setFixedWidth(20);
-        connect(remove, &QAbstractButton::clicked, this, [this, id] { m_state.deletePackage(id); });
+        if (package.isBuiltin) {
+            // The store keeps built-in packages; the button says so instead of doing nothing.
+            remove->setToolTip(QStringLiteral("内置套系不能删除"));
+            connect(remove, &QAbstractButton::clicked, remove, [remove] {
+                QToolTip::showText(remove->mapToGlobal(remove->rect().bottomLeft()), remove->toolTip(), remove);
+            });
+        } else {
+            connect(remove, &QAbstractButton::clicked, this, [this, id] { m_state.deletePackage(id); });
+        }
         layout->addWidget(remove);
     } else {
         layout->addSpacing(20);

@@ -355,9 +355,9 @@ void ScheduleSettingsState::commitRename()
 
 std::optional<double> ScheduleSettingsState::readAmount(const QString& text)
 {
-    if (text.isEmpty())
-        return 0.0;
-    return Money::parseAmount(text);
+    // The same rule as every amount field: empty is 0, above the limit nothing.
+    const Money::TypedAmount amount = Money::readTyped(text);
+    return amount.ok() ? std::optional<double>(amount.value) : std::nullopt;
 }
 
 void ScheduleSettingsState::updatePackageAmount(const QUuid& id, const QString& text, bool price)
