@@ -175,7 +175,13 @@ void FeedbackChatModel::saveMessages()
                                   {QStringLiteral("time"), m.time}});
     }
     // Encoding and writing a long chat takes longer than a frame.
-    m_saver.start([&defaults = m_defaults, stored] { defaults.set(OnlineKeys::localFeedbackMessages, stored); });
+    // The model outlives the task (its destructor waits), not the queued call.
+    m_saver.start([&defaults = m_defaults, stored, model = this] {
+        if (defaults.set(OnlineKeys::localFeedbackMessages, stored))
+            return;
+        const QString cause = defaults.lastWriteError();
+        QMetaObject::invokeMethod(model, [model, cause] { Q_EMIT model->saveFailed(cause); }, Qt::QueuedConnection);
+    });
 }
 
 void FeedbackChatModel::loadMessages()

@@ -98,6 +98,9 @@ Q_SIGNALS:
     void progressChanged();
     // After a notice: bring the end of the chat into view.
     void scrollToEndRequested();
+    // The stored chat could not be written (`cause` says why): the file
+    // keeps the conversation as it was before this change.
+    void saveFailed(const QString& cause);
 
 private:
     void append(FeedbackMessage message);

@@ -14,6 +14,7 @@
 #include <QEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
@@ -132,6 +133,14 @@ FeedbackView::FeedbackView(QWidget* parent)
     connect(m_model, &FeedbackChatModel::sendingChanged, this, &FeedbackView::refreshInput);
     connect(m_model, &FeedbackChatModel::progressChanged, this, &FeedbackView::refreshInput);
     connect(m_model, &FeedbackChatModel::scrollToEndRequested, this, &FeedbackView::scrollToEnd);
+    connect(m_model, &FeedbackChatModel::saveFailed, this, [this](const QString& cause) {
+        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("聊天记录未保存"),
+                                    QStringLiteral("聊天记录未保存：") + cause, QMessageBox::Ok, this);
+        box->setTextFormat(Qt::PlainText);
+        box->setWindowModality(Qt::WindowModal);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    });
     connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, [this] { update(); });
     rebuildRows();
     m_model->start();
