@@ -3,6 +3,26 @@
 set(TESSARY_PCH_HEADERS <QtCore/QObject> <QtCore/QString> <QtCore/QVariant> <QtCore/QDateTime>
     <QtCore/QList> <QtCore/QHash> <QtCore/QMap> <functional> <memory> <optional> <vector>)
 
+# One precompiled header per kind of target (engines, screens, tests), built
+# once and reused: each weighs 150-180 MB, and one per target filled most of
+# the build folder. GCC takes a header only when the macros it reads are
+# defined alike, so each holder links what gives its users their definitions.
+file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/tessary_pch_holder.cpp CONTENT "// Holds a shared precompiled header.\n")
+function(tessary_pch_holder name)
+  cmake_parse_arguments(ARG "" "" "HEADERS;LIBS" ${ARGN})
+  add_library(${name} OBJECT ${CMAKE_BINARY_DIR}/tessary_pch_holder.cpp)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  target_compile_definitions(${name} PRIVATE TESSARY_VERSION="${PROJECT_VERSION}")
+  target_precompile_headers(${name} PRIVATE ${ARG_HEADERS})
+endfunction()
+set(tessary_engine_modules Qt6::Core Qt6::Gui Qt6::Multimedia Qt6::DBus Qt6::Concurrent Qt6::Network
+    PkgConfig::CANBERRA)
+tessary_pch_holder(tessary_pch_engine HEADERS ${TESSARY_PCH_HEADERS} LIBS ${tessary_engine_modules})
+tessary_pch_holder(tessary_pch_screen HEADERS ${TESSARY_PCH_HEADERS} <QtWidgets/QWidget> <QtGui/QPainter>
+                   LIBS ${tessary_engine_modules} Qt6::Widgets)
+tessary_pch_holder(tessary_pch_test HEADERS ${TESSARY_PCH_HEADERS} <gtest/gtest.h>
+                   LIBS ${tessary_engine_modules} Qt6::Widgets GTest::gtest)
+
 # tessary_library(NAME DEPS dep... [WIDGETS] [SOURCES file...] [EXCLUDE file...])
 # Without SOURCES the library takes every source of its folder but EXCLUDE.
 function(tessary_library name)
@@ -30,11 +50,11 @@ function(tessary_library name)
   target_link_libraries(${name} PUBLIC Qt6::Core ${ARG_DEPS})
   target_compile_options(${name} PRIVATE -Wall -Wextra)
   target_compile_definitions(${name} PUBLIC TESSARY_VERSION="${PROJECT_VERSION}")
-  set(pch ${TESSARY_PCH_HEADERS})
   if(ARG_WIDGETS)
-    list(APPEND pch <QtWidgets/QWidget> <QtGui/QPainter>)
+    target_precompile_headers(${name} REUSE_FROM tessary_pch_screen)
+  else()
+    target_precompile_headers(${name} REUSE_FROM tessary_pch_engine)
   endif()
-  target_precompile_headers(${name} PRIVATE ${pch})
 endfunction()
 
 # tessary_folder(FOLDER CORE Class... [CORE_DEPS dep...] [DEPS dep...])
@@ -74,7 +94,7 @@ function(tessary_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE tessary_test_support ${ARG_LIBS} GTest::gtest Qt6::Test)
-  target_precompile_headers(${name} PRIVATE ${TESSARY_PCH_HEADERS} <gtest/gtest.h>)
+  target_precompile_headers(${name} REUSE_FROM tessary_pch_test)
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TZ=Asia/Shanghai" TIMEOUT 300)
