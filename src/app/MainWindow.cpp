@@ -17,6 +17,8 @@
 #include <QPushButton>
 #include <QMenuBar>
 #include <QScreen>
+#include <QTimer>
+#include <QWindow>
 
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
@@ -85,6 +87,35 @@ void MainWindow::closeEvent(QCloseEvent* event)
     } else {
         event->ignore();
     }
+}
+
+void MainWindow::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (m_watchingFirstFrame || m_firstFrameShown)
+        return;
+    m_watchingFirstFrame = true;
+    windowHandle()->installEventFilter(this);
+    QTimer::singleShot(kFirstFrameWaitMs, this, &MainWindow::announceFirstFrame);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    // The window paints and flushes its frame while handling the expose;
+    // the announcement goes out at the next turn of the loop, after that.
+    if (event->type() == QEvent::Expose && watched == windowHandle() && windowHandle()->isExposed()) {
+        watched->removeEventFilter(this);
+        QTimer::singleShot(0, this, &MainWindow::announceFirstFrame);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::announceFirstFrame()
+{
+    if (m_firstFrameShown)
+        return;
+    m_firstFrameShown = true;
+    Q_EMIT firstFrameShown();
 }
 
 void MainWindow::bringToFront()

@@ -30,11 +30,20 @@ public:
     // Tests answer the question in place of the dialog.
     void setQuitQuestion(std::function<bool()> ask) { m_ask = std::move(ask); }
 
+    // How long launch work waits for a first frame that does not come (a
+    // window opened minimised or on a hidden desktop).
+    static constexpr int kFirstFrameWaitMs = 2000;
+
 Q_SIGNALS:
     void aboutRequested();
+    // Once, after the first frame of the window is on screen (or after
+    // kFirstFrameWaitMs from the first show without one).
+    void firstFrameShown();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // Strip of the title bar that must lie on a screen for a stored place to be used.
@@ -42,9 +51,12 @@ private:
 
     void applyTheme();
     void restoreStoredGeometry();
+    void announceFirstFrame();
     std::function<bool()> m_ask;
 
     ContentView* m_content = nullptr;
     QAction* m_about = nullptr;
     QAction* m_quit = nullptr;
+    bool m_watchingFirstFrame = false;
+    bool m_firstFrameShown = false;
 };

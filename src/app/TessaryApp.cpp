@@ -44,30 +44,36 @@ bool TessaryApp::installQtTranslations()
 int TessaryApp::run()
 {
     m_delegate->installQuitHooks();
+    // What the user cannot see yet waits for the window's first frame.
+    connect(m_window, &MainWindow::firstFrameShown, this, &TessaryApp::launchAfterFirstFrame,
+            Qt::SingleShotConnection);
     m_window->show();
-    QTimer::singleShot(0, m_delegate, &AppDelegate::applicationDidFinishLaunching);
+    return QApplication::exec();
+}
+
+void TessaryApp::launchAfterFirstFrame()
+{
+    m_delegate->applicationDidFinishLaunching();
     // Reminders that fell due while the app was closed go out now, once; while
     // local notifications are on, the reminder agent delivers after the app
     // quits. The switch is followed whoever writes it (the schedule settings,
     // a restored backup).
-    QTimer::singleShot(0, this, [this] {
-        UserNotificationCenter::current();
-        const QString key = OrderbookKeys::localNotificationEnabled;
-        ReminderAgent::applyAtLaunch(UserDefaults::standard().boolean(key));
-        connect(&UserDefaults::standard(), &UserDefaults::changed, this, [key](const QString& changed) {
-            if (changed == key)
-                ReminderAgent::localNotificationsSwitched(UserDefaults::standard().boolean(key));
-        });
+    UserNotificationCenter::current();
+    const QString key = OrderbookKeys::localNotificationEnabled;
+    ReminderAgent::applyAtLaunch(UserDefaults::standard().boolean(key));
+    connect(&UserDefaults::standard(), &UserDefaults::changed, this, [key](const QString& changed) {
+        if (changed == key)
+            ReminderAgent::localNotificationsSwitched(UserDefaults::standard().boolean(key));
     });
     // The calendar sync removes the events of deleted orders and follows the
-    // app coming to the front, so it starts with the app.
-    QTimer::singleShot(0, this, [] { CalendarSyncManager::shared(); });
+    // app coming to the front; its own first checks cover a first activation
+    // that came before it.
+    CalendarSyncManager::shared();
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [](Qt::ApplicationState state) {
         if (state == Qt::ApplicationActive)
             CalendarSyncManager::shared().applicationDidBecomeActive();
     });
     // Files set aside at start are told once the window is up and the stores
-    // queued above have been read.
+    // above have been read.
     QTimer::singleShot(0, m_window, [this] { SetAsideAlert::showIfNeeded(m_window); });
-    return QApplication::exec();
 }

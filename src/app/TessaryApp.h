@@ -21,11 +21,15 @@ public:
     // translations are not installed; the dialogs then stay in English.
     static bool installQtTranslations();
 
-    // Shows the window, runs the launch actions once the loop runs, and
+    // Shows the window, runs the launch actions after its first frame, and
     // returns the event loop's exit code.
     int run();
 
 private:
+    // The launch actions: usage event, remote switches, icon, reminders and
+    // their agent, calendar sync.
+    void launchAfterFirstFrame();
+
     AppDelegate* m_delegate = nullptr;
     MainWindow* m_window = nullptr;
 };

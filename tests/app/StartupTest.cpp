@@ -5,8 +5,10 @@
 #include "app/MainWindow.h"
 #include "app/SingleInstance.h"
 #include "app/TessaryApp.h"
+#include "NotificationTestBus.h"
 #include "UsageUploads.h"
 #include "platform/Paths.h"
+#include "platform/ReminderAgent.h"
 #include "platform/UserDefaults.h"
 #include "tools/AutoImportController.h"
 #include "tools/SafeFileTransfer.h"
@@ -22,6 +24,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QWindow>
 
 TEST(StartupTest, MainWindowOpensAtTheDefaultSizeWithQuitInFileAndAboutInHelp)
 {
@@ -93,6 +97,43 @@ TEST(StartupTest, LaunchReportsTheLaunchEventAndQuitRunsTheBackupOnce)
     const QStringList files = QDir(Paths::dataDir() + "/AutoBackups").entryList(QDir::Files);
     ASSERT_EQ(files.size(), 1);
     EXPECT_TRUE(files.first().startsWith("auto_backup_") && files.first().endsWith(".kvbak"));
+}
+
+// The launch work waits until the window has shown its first frame, then
+// all of it runs: usage event, window icon, the reminder agent's autostart
+// entry and the agent itself.
+TEST(StartupTest, LaunchWorkRunsAfterTheFirstFrame)
+{
+    UsageUploads events;
+    NotificationTestBus bus;
+    QTemporaryDir dir;
+    const QString agent = dir.path() + "/agent", started = dir.path() + "/started";
+    QFile script(agent);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\ntouch '" + started.toUtf8() + "'\n");
+    script.close();
+    script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    ReminderAgent::setExecutablePath(agent);
+    UserDefaults::standard().set("scheduleLocalNotificationEnabled", true);
+    QGuiApplication::setWindowIcon(QIcon());
+
+    TessaryApp app;
+    bool exposed = false, iconEarly = true, autostartEarly = true;
+    QObject::connect(&app.window(), &MainWindow::firstFrameShown, [&] {
+        exposed = app.window().windowHandle()->isExposed();
+        iconEarly = !QGuiApplication::windowIcon().isNull();
+        autostartEarly = QFileInfo::exists(ReminderAgent::autostartPath());
+        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    });
+    EXPECT_EQ(app.run(), 0);
+    EXPECT_TRUE(exposed);
+    EXPECT_FALSE(iconEarly);
+    EXPECT_FALSE(autostartEarly);
+    EXPECT_FALSE(QGuiApplication::windowIcon().isNull());
+    EXPECT_TRUE(QFileInfo::exists(ReminderAgent::autostartPath()));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(started); }, 10000));
+    EXPECT_EQ(events.take(1), QStringList{"app_launch"});
+    ReminderAgent::setExecutablePath({});
 }
 
 // The real binary: SIGTERM ends it cleanly, and the automatic backup runs
