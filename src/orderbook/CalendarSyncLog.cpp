@@ -8,6 +8,7 @@
 #include <QMutex>
 
 #include <cerrno>
+#include <utility>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -98,30 +99,62 @@ void CalendarSyncLog::append(const QString& message) const
         return;
     const QByteArray line = (QLatin1Char('[') + timestamp() + QStringLiteral("] ") + message + QLatin1Char('\n')).toUtf8();
     QMutexLocker lock(&writeLock());
-    // One look at the path per line: it tells the size for rotation and
-    // whether someone removed or replaced the file under us.
-    struct stat st;
-    const bool exists = ::stat(m_nativePath.constData(), &st) == 0;
-    if (exists && qint64(st.st_size) + line.size() > kMaxBytes) {
-        closeFile();
-        QFile::remove(rotatedPath());
-        QFile::rename(m_path, rotatedPath());
-    } else if (m_fd >= 0 && (!exists || st.st_ino != m_inode)) {
-        closeFile();
-    }
-    if (m_fd < 0 && !openFile())
-        return;
-    const char* data = line.constData();
-    qsizetype left = line.size();
-    while (left > 0) {
-        const ssize_t n = ::write(m_fd, data, size_t(left));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
+    if (m_holding)
+        m_held.append(line);
+    else
+        writeLines({line});
+}
+
+void CalendarSyncLog::hold() const
+{
+    QMutexLocker lock(&writeLock());
+    m_holding = true;
+}
+
+void CalendarSyncLog::release() const
+{
+    QMutexLocker lock(&writeLock());
+    m_holding = false;
+    const QList<QByteArray> lines = std::exchange(m_held, {});
+    writeLines(lines);
+}
+
+void CalendarSyncLog::writeLines(const QList<QByteArray>& lines) const
+{
+    for (qsizetype next = 0; next < lines.size();) {
+        // One look at the path per write: it tells the size for rotation and
+        // whether someone removed or replaced the file under us.
+        struct stat st;
+        const bool exists = ::stat(m_nativePath.constData(), &st) == 0;
+        qint64 size = exists ? qint64(st.st_size) : 0;
+        if (exists && size + lines[next].size() > kMaxBytes) {
             closeFile();
-            return;
+            QFile::remove(rotatedPath());
+            QFile::rename(m_path, rotatedPath());
+            size = 0;
+        } else if (m_fd >= 0 && (!exists || st.st_ino != m_inode)) {
+            closeFile();
         }
-        data += n;
-        left -= n;
+        if (m_fd < 0 && !openFile())
+            return;
+        QByteArray chunk = lines[next];
+        size += lines[next++].size();
+        while (next < lines.size() && size + lines[next].size() <= kMaxBytes) {
+            chunk += lines[next];
+            size += lines[next++].size();
+        }
+        const char* data = chunk.constData();
+        qsizetype left = chunk.size();
+        while (left > 0) {
+            const ssize_t n = ::write(m_fd, data, size_t(left));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                closeFile();
+                return;
+            }
+            data += n;
+            left -= n;
+        }
     }
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QString>
 
 // The calendar sync's debug log, "calendar_sync.log" in the data folder.
@@ -31,14 +33,23 @@ public:
 
     // Appends "[" + localized short date and medium time + "] " + message + LF.
     void append(const QString& message) const;
+    // Lines appended from hold() until release() are written at release, in
+    // as few writes as the rotation allows: a batch sync logs tens of
+    // thousands.
+    void hold() const;
+    void release() const;
 
 private:
     bool openFile() const;
     void closeFile() const;
+    // Writes whole lines, rotating before a line that would pass the bound.
+    void writeLines(const QList<QByteArray>& lines) const;
 
     QString m_path;
     QByteArray m_nativePath;
     // The open file and its inode, guarded by the log's lock.
     mutable int m_fd = -1;
     mutable quint64 m_inode = 0;
+    mutable bool m_holding = false;
+    mutable QList<QByteArray> m_held;
 };

@@ -271,6 +271,7 @@ void CalendarSyncManager::batchSyncAllOrders(const QList<Order>& orders, CountCo
         return;
     }
 
+    m_log.hold();
     const QList<ReminderRule> rules = reminderRules();
     Reminders reminders;
     QHash<QUuid, QString> assigned;
@@ -308,6 +309,7 @@ void CalendarSyncManager::batchSyncAllOrders(const QList<Order>& orders, CountCo
         saved = 0;
     }
     logDebug(QStringLiteral("批量同步完成，成功: %1/%2").arg(saved).arg(kept));
+    m_log.release();
     refreshEvents();
     finish(saved);
 }

@@ -14,7 +14,8 @@ struct CalendarAlarm {
     // Seconds relative to the event's start, for alarms that are not absolute.
     std::optional<qint64> relativeOffset;
     bool addedByApp = false;
-    // The alarm as read from its file (empty for alarms made in code).
+    // A user's alarm as read from its file (empty for ours and for alarms made
+    // in code).
     QString originalText;
 
     static CalendarAlarm atDate(const QDateTime& when, bool addedByApp = true)

@@ -167,8 +167,11 @@ struct Times {
 CalendarAlarm decodeAlarm(icalcomponent* alarm, const Times& times)
 {
     CalendarAlarm out;
-    out.originalText = QString::fromUtf8(componentText(alarm));
     out.addedByApp = findX(alarm, IcsCalendarFile::kAppAlarmProperty) != nullptr;
+    // Ours are written again from their fields; only a user's alarm needs
+    // its text, and a batch reads thousands of ours.
+    if (!out.addedByApp)
+        out.originalText = QString::fromUtf8(componentText(alarm));
     icalproperty* tp = icalcomponent_get_first_property(alarm, ICAL_TRIGGER_PROPERTY);
     if (!tp)
         return out;

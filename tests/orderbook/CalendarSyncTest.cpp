@@ -278,6 +278,36 @@ TEST_F(CalendarSyncTest, SyncLogRotatesAndStaysPrivate)
     }
 }
 
+// A batch holds its lines and writes them together: nothing before the
+// release, then every line whole and in order, the bound still kept.
+TEST_F(CalendarSyncTest, SyncLogHeldLinesKeepTheirOrderAndTheBound)
+{
+    CalendarSyncLog log(dir.path() + "/sync.log");
+    auto lines = [](const QString& path) {
+        QFile f(path);
+        f.open(QIODevice::ReadOnly);
+        QStringList out = QString::fromUtf8(f.readAll()).split('\n', Qt::SkipEmptyParts);
+        for (QString& l : out)
+            l = l.mid(l.indexOf("] ") + 2);
+        return out;
+    };
+    const QString line(1000, QChar(u'客'));
+    log.append("前");
+    log.hold();
+    for (int i = 0; i < 500; ++i)
+        log.append(line + QString::number(i));
+    EXPECT_EQ(lines(log.filePath()), QStringList{"前"});
+    log.release();
+    EXPECT_LE(QFileInfo(log.filePath()).size(), CalendarSyncLog::kMaxBytes);
+    const QStringList all = lines(log.rotatedPath()) + lines(log.filePath());
+    ASSERT_EQ(all.size(), 501);
+    EXPECT_EQ(all.first(), "前");
+    for (int i = 0; i < 500; ++i)
+        EXPECT_EQ(all[i + 1], line + QString::number(i));
+    log.append("后");
+    EXPECT_EQ(lines(log.filePath()).last(), "后");
+}
+
 TEST_F(CalendarSyncTest, RealCalendarFilesKeepOneSetOfAlarms)
 {
     IcsCalendarStore files(dir.path() + "/calendars");
