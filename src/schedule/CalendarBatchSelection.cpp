@@ -317,12 +317,23 @@ DeleteConfirmation CalendarBatchSelection::dayDeleteConfirmation(int count)
             QStringLiteral("将删除 %1 个订单，同时同步删除手机日历中的对应事件，此操作不可恢复。").arg(count)};
 }
 
+QList<QUuid> CalendarBatchSelection::batchDeleteIds() const
+{
+    QList<QUuid> ids;
+    QSet<QUuid> seen;
+    for (const Order& o : filteredBatchOrders()) {
+        if (m_ids.contains(o.id) && !seen.contains(o.id)) {
+            seen.insert(o.id);
+            ids.append(o.id);
+        }
+    }
+    return ids;
+}
+
 DeleteConfirmation CalendarBatchSelection::batchDeleteConfirmation() const
 {
-    int stored = 0;
-    for (const Order& o : orderManager().orders())
-        stored += m_ids.contains(o.id) ? 1 : 0;
-    return {QStringLiteral("确认删除"), QStringLiteral("确定删除选中的 %1 条订单吗？删除后不可恢复").arg(stored)};
+    return {QStringLiteral("确认删除"),
+            QStringLiteral("确定删除选中的 %1 条订单吗？删除后不可恢复").arg(batchDeleteIds().size())};
 }
 
 int CalendarBatchSelection::deleteOrders(const QList<QUuid>& ids)
@@ -332,7 +343,7 @@ int CalendarBatchSelection::deleteOrders(const QList<QUuid>& ids)
 
 QString CalendarBatchSelection::batchDelete()
 {
-    const int removed = deleteOrders(m_ids.values());
+    const int removed = deleteOrders(batchDeleteIds());
     m_ids.clear();
     m_batchMode = false;
     stateChanged();

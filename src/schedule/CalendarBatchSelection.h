@@ -77,12 +77,16 @@ public:
 
     static DeleteConfirmation singleDeleteConfirmation(const Order& order);
     static DeleteConfirmation dayDeleteConfirmation(int count);
-    // Counts the picked orders still stored.
+    // The ticked orders the list shows now (month or days, filters): ticks
+    // left on orders of another month or hidden by a filter are not the
+    // user's to lose unseen.
+    QList<QUuid> batchDeleteIds() const;
     DeleteConfirmation batchDeleteConfirmation() const;
     // Deletes the stored orders with these ids (events and reminders go with
     // them, one save); orders already gone are skipped. Returns how many went.
     int deleteOrders(const QList<QUuid>& ids);
-    // Deletes the picked orders, leaves batch mode and returns the toast text.
+    // Deletes the batchDeleteIds orders, leaves batch mode and returns the
+    // toast text.
     QString batchDelete();
 
     // Orders shot but not fully paid, the first ten in store order.

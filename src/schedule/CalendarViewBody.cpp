@@ -9,6 +9,7 @@
 #include "schedule/ScheduleCalendarModel.h"
 #include "schedule/SelectAllKeyFilter.h"
 #include "ui/AppTheme.h"
+#include "ui/Fader.h"
 #include "ui/Fonts.h"
 #include "ui/PlateButton.h"
 #include "ui/RevealBox.h"
@@ -115,8 +116,10 @@ CalendarViewBody::CalendarViewBody(ScheduleCalendarModel& model, CalendarBatchSe
     connect(orders, &OrderListPanel::requested, this, &CalendarViewBody::requested);
     connect(orders, &OrderListPanel::batchDeleteClicked, this, &CalendarViewBody::confirmBatchDelete);
 
-    m_batchSpacer = new QWidget(this);
-    m_batchSpacer->setFixedHeight(80);
+    auto* spacer = new QWidget;
+    spacer->setObjectName(QStringLiteral("batchSpacer"));
+    spacer->setFixedHeight(80);
+    m_batchSpacer = new RevealBox(spacer, Fader::kDefaultMs, false, this);
     column->addWidget(m_batchSpacer);
     column->addStretch(1);
 
@@ -185,7 +188,7 @@ void CalendarViewBody::refreshHeader()
 
 void CalendarViewBody::refreshBatchLayout()
 {
-    m_batchSpacer->setVisible(m_selection.isBatchMode());
+    m_batchSpacer->setShown(m_selection.isBatchMode(), true);
 }
 
 void CalendarViewBody::setViewMode(int mode)
@@ -212,7 +215,7 @@ void CalendarViewBody::setConfirm(MonthGridView::Confirm confirm)
 
 void CalendarViewBody::confirmBatchDelete()
 {
-    if (m_selection.selectedOrderIds().isEmpty())
+    if (m_selection.batchDeleteIds().isEmpty())
         return;
     if (m_confirm(m_selection.batchDeleteConfirmation()))
         showBatchToast(m_selection.batchDelete());

@@ -72,7 +72,7 @@ private:
     CalendarSyncStatusBar* m_statusBar;
     MonthGridView* m_grid;
     RevealBox* m_scrollHint;
-    QWidget* m_batchSpacer;
+    RevealBox* m_batchSpacer;
     Toast* m_toast;
     SelectAllKeyFilter* m_keyFilter;
     MonthGridView::Confirm m_confirm;

@@ -3,6 +3,7 @@
 #include "orderbook/OrderManager.h"
 #include "schedule/CalendarBatchSelection.h"
 #include "schedule/DayCellPainter.h"
+#include "ui/Fader.h"
 #include "ui/Symbols.h"
 #include "ui/ThemeObserver.h"
 
@@ -13,6 +14,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QVariantAnimation>
 
 #include <cmath>
 
@@ -126,10 +128,14 @@ int MonthGridView::dayIndexAt(const QPoint& pos) const
 void MonthGridView::paintEvent(QPaintEvent* event)
 {
     QPainter p(this);
+    if (m_slideLevel > 0) {
+        p.translate(m_slideDirection * m_slideLevel * width() / 4.0, 0);
+        p.setOpacity(1 - 0.7 * m_slideLevel);
+    }
     const QList<DayFigures>& all = figures();
     for (int i = 0; i < m_slots.size(); ++i) {
         const QRect r = slotRect(i);
-        if (!m_slots[i].isValid() || !r.intersects(event->rect()))
+        if (!m_slots[i].isValid() || (m_slideLevel == 0 && !r.intersects(event->rect())))
             continue;
         const bool matches = !m_search.trimmed().isEmpty() && m_matches && m_matches(m_slots[i]);
         DayCellPainter::paint(p, r, all[i], m_selection.isEmphasised(m_slots[i], matches));
@@ -202,6 +208,30 @@ void MonthGridView::finishSwipe(const QPoint& pos, quint64 timestamp)
         m_model.nextMonth();
     else
         m_model.previousMonth();
+    slideIn(tx < 0 ? 1 : -1);
+}
+
+void MonthGridView::slideIn(int direction)
+{
+    if (!m_slide) {
+        m_slide = new QVariantAnimation(this);
+        m_slide->setStartValue(1.0);
+        m_slide->setEndValue(0.0);
+        m_slide->setDuration(kSlideMs);
+        m_slide->setEasingCurve(Fader::easeInOut());
+        connect(m_slide, &QVariantAnimation::valueChanged, this, [this](const QVariant& v) {
+            m_slideLevel = v.toReal();
+            update();
+        });
+    }
+    m_slideDirection = direction;
+    m_slide->stop();
+    m_slide->start();
+}
+
+bool MonthGridView::isSliding() const
+{
+    return m_slide && m_slide->state() == QAbstractAnimation::Running;
 }
 
 void MonthGridView::contextMenuEvent(QContextMenuEvent* event)
@@ -215,12 +245,15 @@ void MonthGridView::runMenu(const QDate& day, const QPoint& globalPos)
 {
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("dayMenu"));
+    const auto symbol = [&menu](const QString& name) {
+        return Symbols::icon(name, 16, menu.palette().color(QPalette::Text));
+    };
     QMenu* deletes = nullptr;
     for (const DayMenuEntry& entry : m_selection.dayMenu(day)) {
         QMenu* target = &menu;
         if (entry.inSubmenu) {
             if (!deletes) {
-                deletes = menu.addMenu(QStringLiteral("删除订单"));
+                deletes = menu.addMenu(symbol(QStringLiteral("trash")), QStringLiteral("删除订单"));
                 deletes->setObjectName(QStringLiteral("deleteMenu"));
             }
             target = deletes;
@@ -230,7 +263,7 @@ void MonthGridView::runMenu(const QDate& day, const QPoint& globalPos)
             continue;
         }
         QString text = entry.text;
-        QAction* action = target->addAction(text.replace(QLatin1Char('&'), QStringLiteral("&&")));
+        QAction* action = target->addAction(symbol(entry.symbol), text.replace(QLatin1Char('&'), QStringLiteral("&&")));
         connect(action, &QAction::triggered, this, [this, day, entry] {
             using A = DayMenuEntry::Action;
             switch (entry.action) {
@@ -271,8 +304,8 @@ bool MonthGridView::askToDelete(QWidget* parent, const DeleteConfirmation& confi
     if (auto* info = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
         info->setTextFormat(Qt::PlainText);
     QPushButton* remove = box.addButton(QStringLiteral("删除"), QMessageBox::AcceptRole);
-    box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
-    box.setDefaultButton(remove);
+    // Enter must never delete: the safe answer is the default.
+    box.setDefaultButton(box.addButton(QStringLiteral("取消"), QMessageBox::RejectRole));
     box.exec();
     return box.clickedButton() == remove;
 }

@@ -10,6 +10,7 @@
 #include <functional>
 
 class CalendarBatchSelection;
+class QVariantAnimation;
 
 // The day cells of the displayed month, painted in place (no widget per
 // cell): seven equal columns, rows of 90 with 4 between. A click on a cell
@@ -42,6 +43,9 @@ public:
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
+    // A swipe's new month is still sliding into place.
+    bool isSliding() const;
+    static constexpr int kSlideMs = 250;
 
 Q_SIGNALS:
     void requested(const CalendarRequest& request);
@@ -60,6 +64,8 @@ private:
     int dayIndexAt(const QPoint& pos) const;
     void runMenu(const QDate& day, const QPoint& globalPos);
     void finishSwipe(const QPoint& pos, quint64 timestamp);
+    // Brings the new month in from the side the finger came from.
+    void slideIn(int direction);
 
     CalendarBatchSelection& m_selection;
     ScheduleCalendarModel& m_model;
@@ -69,6 +75,9 @@ private:
     QString m_search;
     SearchMatch m_matches;
     Confirm m_confirm;
+    QVariantAnimation* m_slide = nullptr;
+    qreal m_slideLevel = 0; // 1 when the new month starts off to the side, 0 in place
+    int m_slideDirection = 0;
 
     struct Sample
     {

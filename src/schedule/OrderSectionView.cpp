@@ -6,8 +6,10 @@
 #include "schedule/OrderRowsModel.h"
 #include "schedule/ScheduleCalendarModel.h"
 #include "ui/AppTheme.h"
+#include "ui/Fader.h"
 #include "ui/Fonts.h"
 #include "ui/PlateButton.h"
+#include "ui/RevealBox.h"
 #include "ui/Symbols.h"
 #include "ui/SystemColors.h"
 #include "ui/ThemeObserver.h"
@@ -51,7 +53,7 @@ OrderListPanel::OrderListPanel(CalendarBatchSelection& selection, QWidget* paren
     auto* header = new QHBoxLayout;
     header->addWidget(titleRow(QStringLiteral("list.bullet.rectangle"), QStringLiteral("订单明细"), this));
     header->addStretch(1);
-    const auto none = [this] { return m_selection.selectedOrderIds().isEmpty(); };
+    const auto none = [this] { return m_selection.batchDeleteIds().isEmpty(); };
     PlateButton::Look deleteLook{[none] { return none() ? faintWhite(13) : AppTheme::withOpacity(SystemColors::red(), 0.1); },
                                  [none] { return AppTheme::withOpacity(SystemColors::red(), none() ? 0.3 : 1.0); },
                                  {}, Fonts::system(13, QFont::Medium), {14, 8, 14, 8}, 8, QStringLiteral("trash"), 13, 4};
@@ -66,9 +68,13 @@ OrderListPanel::OrderListPanel(CalendarBatchSelection& selection, QWidget* paren
                                   this);
     m_selectAll->setObjectName(QStringLiteral("selectAllButton"));
     connect(m_selectAll, &QAbstractButton::clicked, &m_selection, &CalendarBatchSelection::toggleSelectAll);
-    for (QWidget* w : {static_cast<QWidget*>(m_deleteButton), static_cast<QWidget*>(m_toggle),
-                       static_cast<QWidget*>(m_selectAll)})
-        header->addWidget(w);
+    const auto batchOnly = [this](QWidget* w) {
+        m_batchOnly.append(new RevealBox(w, Fader::kDefaultMs, false, this));
+        return m_batchOnly.last();
+    };
+    header->addWidget(batchOnly(m_deleteButton));
+    header->addWidget(m_toggle);
+    header->addWidget(batchOnly(m_selectAll));
     column->addLayout(header);
 
     ScheduleCalendarModel& model = m_selection.model();
@@ -100,7 +106,8 @@ OrderListPanel::OrderListPanel(CalendarBatchSelection& selection, QWidget* paren
     m_editHint = new ThemedLabel(QStringLiteral("点击下方订单可进行编辑订单"), Fonts::system(10),
                                  [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.4); }, this);
     m_editHint->setObjectName(QStringLiteral("editHint"));
-    column->addWidget(m_editHint);
+    m_editHintBox = new RevealBox(m_editHint, Fader::kDefaultMs, true, this);
+    column->addWidget(m_editHintBox);
 
     const auto faint = [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.3); };
     m_noOrders = new EmptyStateView(QStringLiteral("tray"), 24, faint, QStringLiteral("请在上方日历中选择日期"), 12, true, this);
@@ -134,21 +141,21 @@ OrderListPanel::OrderListPanel(CalendarBatchSelection& selection, QWidget* paren
 void OrderListPanel::refresh()
 {
     const bool batch = m_selection.isBatchMode();
-    m_deleteButton->setVisible(batch);
-    m_deleteButton->setEnabled(!m_selection.selectedOrderIds().isEmpty());
+    for (RevealBox* box : std::as_const(m_batchOnly))
+        box->setShown(batch, true);
+    m_deleteButton->setEnabled(!m_selection.batchDeleteIds().isEmpty());
     m_deleteButton->update();
     m_toggle->setText(batch ? QStringLiteral("完成") : QStringLiteral("批量管理"));
     m_toggle->setLook({batch ? AppTheme::gold : AppTheme::searchBackground, batch ? AppTheme::background : AppTheme::gold, {},
                        Fonts::system(13, QFont::Medium), {18, 8, 18, 8}, 8,
                        batch ? QStringLiteral("checkmark.circle.fill") : QStringLiteral("checklist"), 13, 4});
-    m_selectAll->setVisible(batch);
     m_selectAll->setText(m_selection.allSelectedOrdersChecked() ? QStringLiteral("取消全选") : QStringLiteral("全选"));
     const QDate month = m_selection.model().currentMonth();
     m_year->setLabel(QString::number(month.year()) + QStringLiteral("年"));
     m_month->setLabel(QString::number(month.month()) + QStringLiteral("月"));
     m_package->setLabel(QStringLiteral("套系：") + m_selection.filterPackage());
     m_status->setLabel(QStringLiteral("状态：") + m_selection.filterStatus());
-    m_editHint->setVisible(!batch);
+    m_editHintBox->setShown(!batch, true);
     const bool noOrders = m_selection.selectedOrders().isEmpty();
     const bool noMatches = !noOrders && m_selection.filteredBatchOrders().isEmpty();
     m_noOrders->setVisible(noOrders);

@@ -13,6 +13,7 @@ class OrderRowsModel;
 class PlateButton;
 class QListView;
 class QLabel;
+class RevealBox;
 
 // The left half under the month grid: "订单明细" with the batch buttons, the
 // filter row, the edit hint and the listed orders (or an empty state).
@@ -41,6 +42,9 @@ private:
     FilterMenuBox* m_package;
     FilterMenuBox* m_status;
     QLabel* m_editHint;
+    // What batch mode brings in and takes away, faded and sized as it goes.
+    QList<RevealBox*> m_batchOnly;
+    RevealBox* m_editHintBox;
     EmptyStateView* m_noOrders;
     EmptyStateView* m_noMatches;
     QListView* m_list;

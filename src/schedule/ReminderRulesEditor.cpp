@@ -113,9 +113,26 @@ void ReminderRulesEditor::refresh()
         rebuildRows();
     }
     SettingsSheetParts::setDimmed(m_add, m_state.rules().size() >= ScheduleSettingsState::maxRules);
-    // Grow with the rows up to 240, then scroll.
-    const int wanted = m_scroll->widget()->sizeHint().height();
+    fitList();
+}
+
+void ReminderRulesEditor::fitList()
+{
+    QWidget* content = m_scroll->widget();
+    content->ensurePolished();
+    // Rows added to the inner layout leave the outer one's size cached.
+    content->layout()->invalidate();
+    const int width = m_scroll->viewport()->width();
+    const int wanted = content->hasHeightForWidth() && width > 0 ? content->heightForWidth(width)
+                                                                 : content->sizeHint().height();
     m_scroll->setFixedHeight(std::min(wanted, 240));
+}
+
+void ReminderRulesEditor::resizeEvent(QResizeEvent* event)
+{
+    RoundedPanel::resizeEvent(event);
+    // The wrapped hint needs more lines when the sheet is narrower.
+    fitList();
 }
 
 void ReminderRulesEditor::rebuildRows()

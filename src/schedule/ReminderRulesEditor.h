@@ -23,8 +23,13 @@ public:
     PlateButton* addButton() const { return m_add; }
     QScrollArea* scrollArea() const { return m_scroll; }
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
     void refresh();
+    // The list as tall as its rows, button and hint at the list's width, up to 240.
+    void fitList();
     void rebuildRows();
     QWidget* makeRow(int index);
 

@@ -25,12 +25,15 @@
 #include "ui/Fonts.h"
 #include "ui/PlateButton.h"
 #include "ui/LightScrollBar.h"
+#include "ui/Fader.h"
+#include "ui/RevealBox.h"
 #include "ui/RoundedPanel.h"
 #include "ui/SheetDialog.h"
 #include "ui/Symbols.h"
 #include "ui/ThemedLabel.h"
 #include "ui/ThemeObserver.h"
 
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -39,6 +42,7 @@
 #include <QScrollBar>
 #include <QShowEvent>
 #include <QStackedWidget>
+#include <QVariantAnimation>
 #include <QVBoxLayout>
 
 namespace {
@@ -95,6 +99,7 @@ ScheduleIncomeView::ScheduleIncomeView(OrderManager& orders, CalendarSyncManager
     m_scroll->setFrameShape(QFrame::NoFrame);
     LightScrollBar::style(m_scroll);
     m_content = new QStackedWidget(m_scroll);
+    m_content->setObjectName(QStringLiteral("scheduleContent"));
     m_calendarModel = new ScheduleCalendarModel(orders, defaults, this);
     m_calendarModel->setShootEvents(sync.shootEvents());
     m_batchSelection = new CalendarBatchSelection(*m_calendarModel, this);
@@ -108,6 +113,20 @@ ScheduleIncomeView::ScheduleIncomeView(OrderManager& orders, CalendarSyncManager
     m_scroll->setWidget(m_content);
     column->addWidget(m_scroll, 1);
 
+    auto* fade = new QGraphicsOpacityEffect(m_content);
+    fade->setEnabled(false);
+    m_content->setGraphicsEffect(fade);
+    m_contentFade = new QVariantAnimation(this);
+    m_contentFade->setObjectName(QStringLiteral("viewSwitchFade"));
+    m_contentFade->setStartValue(0.0);
+    m_contentFade->setEndValue(1.0);
+    m_contentFade->setDuration(kViewSwitchFadeMs);
+    m_contentFade->setEasingCurve(Fader::easeInOut());
+    connect(m_contentFade, &QVariantAnimation::valueChanged, fade, [fade](const QVariant& v) {
+        fade->setOpacity(v.toReal());
+        // Drawn straight once fully there: the effect's off-screen pass costs.
+        fade->setEnabled(v.toReal() < 1);
+    });
     connect(m_state, &ScheduleIncomeState::viewModeChanged, this, &ScheduleIncomeView::showMode);
     connect(m_state, &ScheduleIncomeState::orderFormRequested, this, &ScheduleIncomeView::openOrderForm);
     connect(m_state, &ScheduleIncomeState::importRequested, this, &ScheduleIncomeView::openImportAlert);
@@ -125,7 +144,8 @@ ScheduleIncomeView::ScheduleIncomeView(OrderManager& orders, CalendarSyncManager
         if (m_stats)
             m_stats->setSearchText(text);
     });
-    connect(m_state, &ScheduleIncomeState::showSearchChanged, m_searchRow, &QWidget::setVisible);
+    connect(m_state, &ScheduleIncomeState::showSearchChanged, m_searchRow,
+            [this](bool shown) { m_searchRow->setShown(shown, true); });
 
     NotificationCenter& center = NotificationCenter::defaultCenter();
     center.addObserver(this, QStringLiteral("ScheduleViewModeChanged"), [this](const QVariant& object) {
@@ -231,9 +251,9 @@ QWidget* ScheduleIncomeView::buildSearchRow()
     connect(clear, &QAbstractButton::clicked, this, [this] { m_state->setSearchText(QString()); });
     m_clearButton = clear;
     items->addWidget(clear);
-    m_searchRow = outer;
-    outer->setVisible(false);
-    return outer;
+    outer->setObjectName(QStringLiteral("scheduleSearch"));
+    m_searchRow = new RevealBox(outer, Fader::kDefaultMs, m_state->showSearch(), this);
+    return m_searchRow;
 }
 
 QWidget* ScheduleIncomeView::buildModeBar()
@@ -286,6 +306,7 @@ void ScheduleIncomeView::showMode(int mode)
         m_content->setCurrentWidget(m_calendar);
         if (m_stats)
             m_stats->deleteLater();
+        fadeInContent();
         return;
     }
     // Built anew each time it is shown, with the search as it stands.
@@ -295,12 +316,24 @@ void ScheduleIncomeView::showMode(int mode)
         m_content->addWidget(m_stats);
     }
     m_content->setCurrentWidget(m_stats);
+    fadeInContent();
+}
+
+void ScheduleIncomeView::fadeInContent()
+{
+    if (!isVisible())
+        return;
+    // Clear from the start, however long the new half takes to build and paint.
+    auto* fade = static_cast<QGraphicsOpacityEffect*>(m_content->graphicsEffect());
+    fade->setOpacity(0);
+    fade->setEnabled(true);
+    m_contentFade->start();
 }
 
 void ScheduleIncomeView::onCalendarRequest(const CalendarRequest& request)
 {
     if (request.date.isValid())
-        m_state->setSelectedDate(QDateTime(request.date, QTime::currentTime()));
+        m_state->setSelectedDate(request.date.startOfDay());
     switch (request.kind) {
     case CalendarRequest::Kind::newOrder:
         m_state->openOrderForm(std::nullopt, m_state->selectedDate());
@@ -360,10 +393,12 @@ void ScheduleIncomeView::openOrderSelection()
 void ScheduleIncomeView::openSettings()
 {
     StatsReporter::shared().report(QStringLiteral("open_settings"), QString());
-    auto* state = new ScheduleSettingsState(m_defaults, m_orders, PackageManager::shared(), m_sync,
-                                            m_sync.notificationCenter());
-    auto* sheet = new ScheduleSettingsSheet(*state, this);
-    state->setParent(sheet);
+    // The sheet's open sections and half-typed rows live as long as the
+    // screen, not the sheet: "完成" and reopening find them as they were.
+    if (!m_settingsState)
+        m_settingsState = new ScheduleSettingsState(m_defaults, m_orders, PackageManager::shared(), m_sync,
+                                                    m_sync.notificationCenter(), this);
+    auto* sheet = new ScheduleSettingsSheet(*m_settingsState, this);
     sheet->setWindowModality(Qt::WindowModal);
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     sheet->open();

@@ -14,9 +14,12 @@ class QLineEdit;
 class QMessageBox;
 class QScrollArea;
 class QStackedWidget;
+class QVariantAnimation;
+class RevealBox;
 class ScheduleCalendarModel;
 class ScheduleIncomeState;
 class ScheduleOrderFlows;
+class ScheduleSettingsState;
 class StatsView;
 class UserDefaults;
 
@@ -28,6 +31,9 @@ class ScheduleIncomeView : public ThemedPanel
 {
     Q_OBJECT
 public:
+    // The half shown after a switch comes in over this long.
+    static constexpr int kViewSwitchFadeMs = 200;
+
     // On the shared stores and preferences.
     explicit ScheduleIncomeView(QWidget* parent = nullptr);
     ScheduleIncomeView(OrderManager& orders, CalendarSyncManager& sync, UserDefaults& defaults,
@@ -54,6 +60,7 @@ private:
     QWidget* buildSearchRow();
     QWidget* buildModeBar();
     void showMode(int mode);
+    void fadeInContent();
     void onAppear();
     void onCalendarRequest(const CalendarRequest& request);
     QMessageBox* alert(const QString& title, const QString& message);
@@ -63,7 +70,7 @@ private:
     UserDefaults& m_defaults;
     ScheduleIncomeState* m_state = nullptr;
     ScheduleOrderFlows* m_flows = nullptr;
-    QWidget* m_searchRow = nullptr;
+    RevealBox* m_searchRow = nullptr;
     QLineEdit* m_searchField = nullptr;
     QWidget* m_clearButton = nullptr;
     PlateButton* m_modeButtons[2] = {nullptr, nullptr};
@@ -73,5 +80,7 @@ private:
     CalendarBatchSelection* m_batchSelection = nullptr;
     CalendarViewBody* m_calendar = nullptr;
     QPointer<StatsView> m_stats;
+    QVariantAnimation* m_contentFade = nullptr;
+    ScheduleSettingsState* m_settingsState = nullptr;
     QPointer<QMessageBox> m_lastAlert;
 };

@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr int itemGap = 16;
+constexpr int itemGap = 12;
 
 }
 

@@ -1,6 +1,8 @@
 #include "Symbols.h"
 
 #include <QHash>
+#include <QPainter>
+#include <QPixmap>
 
 namespace Symbols {
 
@@ -124,6 +126,21 @@ QFont font(qreal pointSize)
     f.setPixelSize(qMax(1, qRound(pointSize)));
     f.setStyleStrategy(QFont::NoFontMerging);
     return f;
+}
+
+QIcon icon(const QString& name, int size, const QColor& color)
+{
+    // Drawn at twice the size so the glyph stays sharp on HiDPI screens.
+    QPixmap pixmap(size * 2, size * 2);
+    pixmap.setDevicePixelRatio(2);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    p.setFont(font(size));
+    p.setPen(color);
+    p.drawText(QRect(0, 0, size, size), Qt::AlignCenter, glyph(name));
+    p.end();
+    return QIcon(pixmap);
 }
 
 }

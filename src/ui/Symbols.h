@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QColor>
 #include <QFont>
+#include <QIcon>
 #include <QString>
 
 // Symbol names of the screens ("gearshape.fill") drawn as Material Design
@@ -12,4 +14,7 @@ bool isKnown(const QString& name);
 QString fontFamily();
 // The icon font at a size in points (1 pt = 1 px).
 QFont font(qreal pointSize);
+// The glyph drawn in `color` on a transparent square of `size` px, for
+// widgets that take an icon (menu entries).
+QIcon icon(const QString& name, int size, const QColor& color);
 }

@@ -5,6 +5,11 @@
 #include "schedule/CalendarBatchSelection.h"
 #include "schedule/CalendarSyncStatusBar.h"
 #include "schedule/CalendarViewBody.h"
+#include "schedule/CalendarMark.h"
+#include "schedule/CalendarWidgets.h"
+#include "schedule/StatusLegendView.h"
+#include "ui/Fonts.h"
+#include "ui/Symbols.h"
 #include "schedule/ScheduleCalendarModel.h"
 #include "schedule/ScheduleKeys.h"
 #include "ui/AppTheme.h"
@@ -14,12 +19,15 @@
 #include "ui/ThemedPanel.h"
 #include "ui/Fader.h"
 #include "ui/Toast.h"
+#include "UserInput.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -47,7 +55,37 @@ protected:
     }
     template <typename T = QWidget> T* find(const char* name) const { return backdrop->findChild<T*>(name); }
     QString text(const char* name) const { return find<QLabel>(name)->text(); }
-    void click(const char* name) { QTest::mouseClick(find<QAbstractButton>(name), Qt::LeftButton); }
+    void click(const char* name) { UserInput::click(find(name)); }
+    QListView* list() const { return find<QListView>("orderList"); }
+    // Ticks or unticks the listed order `row` at its checkbox.
+    void tick(int row)
+    {
+        const QRect r = list()->visualRect(list()->model()->index(row, 0));
+        UserInput::click(list()->viewport(), Qt::LeftButton, r.topLeft() + QPoint(20, 20));
+    }
+    void clearOrders()
+    {
+        QList<QUuid> ids;
+        for (const Order& o : orders->orders())
+            ids.append(o.id);
+        orders->deleteOrders(ids);
+    }
+    int rowOf(const QString& name) const
+    {
+        for (int i = 0; i < list()->model()->rowCount(); ++i)
+            if (list()->model()->index(i, 0).data().toString().contains(name))
+                return i;
+        return -1;
+    }
+    // Answers the next modal alert with `act` once it is up.
+    static void whenAlertOpens(std::function<void(QMessageBox*)> act)
+    {
+        QTimer::singleShot(50, [act] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(box);
+            act(box);
+        });
+    }
     Order add(const QString& name, const QDate& day, OrderStatus status = OrderStatus::pendingShoot)
     {
         Order o = order(name, QDateTime(day, QTime(10, 0)), 1280.6, {PaymentRecord(300, local(2026, 3, 1), "定金")}, status);
@@ -67,10 +105,14 @@ protected:
     void shoot(const QString& name)
     {
         QTest::qWait(20);
+        save(backdrop.get(), name);
+    }
+    static void save(QWidget* w, const QString& name)
+    {
         QDir build(QCoreApplication::applicationDirPath());
         build.cd("../..");
         QDir().mkpath(build.absolutePath() + "/screenshots");
-        ASSERT_TRUE(backdrop->grab().save(build.absolutePath() + "/screenshots/" + name + ".png"));
+        ASSERT_TRUE(w->grab().save(build.absolutePath() + "/screenshots/" + name + ".png"));
     }
 
     std::unique_ptr<OrderManager> orders;
@@ -186,31 +228,28 @@ TEST_F(CalendarViewTest, RowsEditOutsideBatchModeAndBatchDeleteToasts)
 {
     const Order o = add("王女士", model->currentMonth());
     QCoreApplication::processEvents();
-    auto* list = find<QListView>("orderList");
-    ASSERT_TRUE(list->isVisible());
+    ASSERT_TRUE(list()->isVisible());
     QSignalSpy requests(body, &CalendarViewBody::requested);
-    const QRect row = list->visualRect(list->model()->index(0, 0));
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
+    const QRect row = list()->visualRect(list()->model()->index(0, 0));
+    UserInput::click(list()->viewport(), Qt::LeftButton, row.center());
     ASSERT_EQ(requests.count(), 1);
     EXPECT_EQ(requests.last().first().value<CalendarRequest>().order->id, o.id);
 
     click("batchToggle");
     EXPECT_TRUE(selection->selectedOrderIds().contains(o.id));
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.center());
+    UserInput::click(list()->viewport(), Qt::LeftButton, row.center());
     EXPECT_EQ(requests.count(), 1) << "no edit in batch mode";
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.topLeft() + QPoint(20, 20));
+    tick(0);
     EXPECT_FALSE(selection->selectedOrderIds().contains(o.id)) << "the checkbox unticks";
-    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row.topLeft() + QPoint(20, 20));
+    tick(0);
 
     // The real alert: Esc keeps everything, "删除" deletes.
     for (bool confirm : {false, true}) {
-        QTimer::singleShot(50, [confirm] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            ASSERT_TRUE(box);
+        whenAlertOpens([confirm](QMessageBox* box) {
             if (confirm)
-                box->buttons().first()->click();
+                UserInput::click(box->buttons().first());
             else
-                QTest::keyClick(box, Qt::Key_Escape);
+                UserInput::key(box, Qt::Key_Escape);
         });
         click("batchDeleteButton");
         EXPECT_EQ(orders->orders().isEmpty(), confirm);
@@ -223,6 +262,184 @@ TEST_F(CalendarViewTest, RowsEditOutsideBatchModeAndBatchDeleteToasts)
     QTest::qWait(600);
     EXPECT_FALSE(body->toast()->fader().isShown()) << "fading out after 2.0 s";
     EXPECT_TRUE(QTest::qWaitFor([&] { return !body->toast()->isVisible(); }, 1000));
+}
+
+// A batch delete takes exactly the ticked orders the list shows, whatever
+// was ticked before the month, the days or the filters changed.
+TEST_F(CalendarViewTest, BatchDeleteTakesOnlyTheTickedOrdersListed)
+{
+    const QDate month = model->currentMonth();
+    const QDate day3(month.year(), month.month(), 3), day10(month.year(), month.month(), 10);
+    const QDate next = month.addMonths(1);
+    const QDate nextDay(next.year(), next.month(), 5);
+    struct Case {
+        const char* name;
+        std::function<void()> steps;
+        QStringList deleted;
+    };
+    const QList<Case> cases = {
+        {"another month",
+         [this] {
+             click("nextMonthButton");
+             tick(rowOf("孙七"));
+             tick(rowOf("周八"));
+         },
+         {"孙七", "周八"}},
+        {"a filter hides some",
+         [this] { UserInput::chooseMenuItem(find<FilterMenuBox>("statusBox")->menu(), "待付定金"); },
+         {"李四"}},
+        {"one day picked",
+         [&] { UserInput::click(body->grid(), Qt::LeftButton, body->grid()->cellRect(day3).topLeft() + QPoint(6, 6)); },
+         {"张三", "李四"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        clearOrders();
+        model->setCurrentMonth(month);
+        selection->setFilterStatus(CalendarBatchSelection::allFilter());
+        add("张三", day3);
+        add("李四", day3, OrderStatus::pendingDeposit);
+        add("王五", day10);
+        add("孙七", nextDay);
+        add("周八", nextDay);
+        add("吴九", nextDay);
+        QCoreApplication::processEvents();
+        click("batchToggle");
+        c.steps();
+        QString asked;
+        whenAlertOpens([&asked](QMessageBox* box) {
+            asked = box->informativeText();
+            for (QAbstractButton* b : box->buttons())
+                if (b->text() == "删除")
+                    UserInput::click(b);
+        });
+        click("batchDeleteButton");
+        EXPECT_EQ(asked, QString("确定删除选中的 %1 条订单吗？删除后不可恢复").arg(c.deleted.size()));
+        QStringList left;
+        for (const Order& o : orders->orders())
+            left.append(o.customerName);
+        for (const QString& name : {"张三", "李四", "王五", "孙七", "周八", "吴九"})
+            EXPECT_EQ(left.contains(name), !c.deleted.contains(name)) << name.toStdString();
+        EXPECT_EQ(body->toast()->message(), QString("成功删除 %1 条订单").arg(c.deleted.size()));
+    }
+}
+
+// Enter on any delete confirmation keeps the orders: "取消" is the default.
+TEST_F(CalendarViewTest, DeleteConfirmationsDefaultToCancel)
+{
+    const QDate day(model->currentMonth().year(), model->currentMonth().month(), 12);
+    add("张三", day);
+    add("李四", day);
+    QCoreApplication::processEvents();
+    QWidget* grid = body->grid();
+    const QPoint cell = body->grid()->cellRect(day).topLeft() + QPoint(6, 6);
+    struct Case {
+        const char* name;
+        std::function<void()> open;
+    };
+    const QList<Case> cases = {
+        {"batch", [this] { click("batchToggle"); click("batchDeleteButton"); }},
+        {"one order",
+         [&] {
+             QTimer::singleShot(50, [] { UserInput::chooseMenuItem("删除订单"); });
+             QTimer::singleShot(150, [] { UserInput::chooseMenuItem("删除：张三"); });
+             UserInput::click(grid, Qt::RightButton, cell);
+         }},
+        {"whole day",
+         [&] {
+             QTimer::singleShot(50, [] { UserInput::chooseMenuItem("删除订单"); });
+             QTimer::singleShot(150, [] { UserInput::chooseMenuItem("删除全部 2 个订单"); });
+             UserInput::click(grid, Qt::RightButton, cell);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QString defaultText;
+        QTimer::singleShot(400, [&defaultText] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            ASSERT_TRUE(box);
+            defaultText = box->defaultButton() ? box->defaultButton()->text() : QString();
+            UserInput::key(box, Qt::Key_Return);
+        });
+        c.open();
+        EXPECT_EQ(defaultText, "取消");
+        EXPECT_EQ(orders->orders().size(), 2);
+        if (selection->isBatchMode())
+            click("batchToggle");
+    }
+}
+
+// Every entry of a day's menu carries its symbol; the legend's items stand 12 apart.
+TEST_F(CalendarViewTest, DayMenuEntriesShowTheirSymbols)
+{
+    const QDate month = model->currentMonth();
+    const QDate one(month.year(), month.month(), 8), two(month.year(), month.month(), 9);
+    const QDate rest(month.year(), month.month(), 10), free(month.year(), month.month(), 11);
+    add("张三", one);
+    add("李四", two);
+    add("王五", two);
+    orders->toggleRestDay(rest);
+    QCoreApplication::processEvents();
+    struct Case {
+        QDate day;
+        QList<QPair<QString, QString>> entries; // text, symbol
+        QList<QPair<QString, QString>> deleteMenu;
+    };
+    const QList<Case> cases = {
+        {free, {{"标记闭档/休息", "moon.zzz"}}, {}},
+        {rest, {{"取消闭档", "xmark"}}, {}},
+        {one, {{"标记闭档/休息", "moon.zzz"}, {"查看当天订单", "list.bullet"}, {"删除订单", "trash"}}, {}},
+        {two,
+         {{"标记闭档/休息", "moon.zzz"}, {"查看当天订单", "list.bullet"}, {"删除订单", "trash"}},
+         {{"删除：李四", "trash"}, {"删除：王五", "trash"}, {"删除全部 2 个订单", "trash"}}},
+    };
+    const auto expectSymbols = [](QMenu* menu, const QList<QPair<QString, QString>>& entries) {
+        ASSERT_TRUE(menu);
+        QList<QAction*> actions = menu->actions();
+        actions.removeIf([](QAction* a) { return a->isSeparator(); });
+        ASSERT_EQ(actions.size(), entries.size());
+        const QColor ink = menu->palette().color(QPalette::Text);
+        for (int i = 0; i < actions.size(); ++i) {
+            EXPECT_EQ(actions[i]->text(), entries[i].first);
+            const QImage shown = actions[i]->icon().pixmap(16, 16).toImage();
+            EXPECT_FALSE(actions[i]->icon().isNull()) << entries[i].first.toStdString();
+            EXPECT_EQ(shown, Symbols::icon(entries[i].second, 16, ink).pixmap(16, 16).toImage())
+                << entries[i].first.toStdString();
+        }
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.day.toString(Qt::ISODate).toStdString());
+        bool seen = false;
+        QTimer::singleShot(100, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            expectSymbols(menu, c.entries);
+            if (!c.deleteMenu.isEmpty())
+                expectSymbols(menu ? menu->findChild<QMenu*>("deleteMenu") : nullptr, c.deleteMenu);
+            seen = true;
+            if (menu)
+                menu->close();
+        });
+        UserInput::click(body->grid(), Qt::RightButton, body->grid()->cellRect(c.day).topLeft() + QPoint(6, 6));
+        EXPECT_TRUE(seen);
+    }
+
+    for (AppThemeStyle style : {AppThemeStyle::dark, AppThemeStyle::light}) {
+        ThemeObserver::shared().setStyle(style);
+        QTimer::singleShot(100, [this, style] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            ASSERT_TRUE(menu);
+            save(menu, style == AppThemeStyle::dark ? "calendar-day-menu-dark" : "calendar-day-menu-light");
+            menu->close();
+        });
+        UserInput::click(body->grid(), Qt::RightButton, body->grid()->cellRect(two).topLeft() + QPoint(6, 6));
+    }
+
+    StatusLegendView legend;
+    const QFontMetrics fm(Fonts::system(12));
+    int width = 0;
+    for (const LegendEntry& e : statusLegendEntries())
+        width += 10 + 6 + fm.horizontalAdvance(e.label);
+    EXPECT_EQ(legend.sizeHint().width(), width + 5 * 12);
 }
 
 TEST_F(CalendarViewTest, Screenshots)

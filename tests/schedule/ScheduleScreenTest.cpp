@@ -10,9 +10,19 @@
 #include "schedule/ScheduleOrderFlows.h"
 #include "schedule/ScheduleKeys.h"
 #include "schedule/ScheduleSwipe.h"
+#include "schedule/CalendarViewBody.h"
+#include "schedule/MonthGridView.h"
+#include "schedule/ScheduleSettingsSheet.h"
+#include "ui/Fader.h"
+#include "ui/RevealBox.h"
+#include "UserInput.h"
 
 #include <QAbstractButton>
 #include <QDir>
+#include <QGraphicsOpacityEffect>
+#include <QScrollArea>
+#include <QStackedWidget>
+#include <QVariantAnimation>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -61,6 +71,14 @@ protected:
         ASSERT_TRUE(calendar->saveEvent(e));
         manager->refreshEvents();
         settle();
+    }
+    // Until every section, row and fade under `root` has come to rest.
+    static void waitForFades(QWidget* root)
+    {
+        EXPECT_TRUE(QTest::qWaitFor([root] {
+            const auto boxes = root->findChildren<RevealBox*>();
+            return std::none_of(boxes.begin(), boxes.end(), [](RevealBox* b) { return b->fader().isRunning(); });
+        }, 3000));
     }
     std::unique_ptr<ScheduleOrderFlows> flows;
 };
@@ -156,15 +174,24 @@ TEST_F(ScheduleScreenTest, ALateEventIdentifierTouchesOnlyTheIdentifier)
 TEST_F(ScheduleScreenTest, ImportingAnEventAddsOneOrderOnce)
 {
     EXPECT_EQ(ScheduleOrderFlows::importMessage(std::nullopt), "是否将此日历事件导入为订单？");
-    const ShootEvent event{"EV-1", "张三 - 标准套系", QDateTime(QDate::currentDate().addDays(4), QTime(9, 0)),
-                           QDateTime(QDate::currentDate().addDays(4), QTime(11, 0)), std::nullopt,
-                           QString("张三-无电话-定金800.7")};
+    manager->refreshEvents(); // makes the order book's calendar
+    settle();
+    CalendarEvent stored; // saved without a refresh: nothing imports it first
+    stored.calendarIdentifier = calendar->calendars().first().identifier;
+    stored.title = "张三 - 标准套系";
+    stored.startDate = QDateTime(QDate::currentDate().addDays(4), QTime(9, 0));
+    stored.endDate = stored.startDate.addSecs(7200);
+    stored.notes = QString("张三-无电话-定金800.7");
+    ASSERT_TRUE(calendar->saveEvent(stored));
+    const ShootEvent event{stored.identifier, stored.title, stored.startDate, stored.endDate, std::nullopt, stored.notes};
     EXPECT_EQ(ScheduleOrderFlows::importMessage(event),
               "检测到以下信息：\n\n姓名：张三\n套系：-\n定金：800元\n联系电话：-\n拍摄地点：-");
     const qsizetype before = orders->orders().size();
     EXPECT_TRUE(flows->importEvent(event));
     EXPECT_EQ(orders->orders().size(), before + 1);
-    EXPECT_EQ(orders->orders().last().calendarEventIdentifier, "EV-1");
+    EXPECT_EQ(orders->orders().last().calendarEventIdentifier, stored.identifier);
+    EXPECT_FALSE(flows->importEvent({"EV-1", "李四", stored.startDate, stored.endDate, {}, {}}))
+        << "an event the calendar does not hold";
     EXPECT_FALSE(flows->importEvent(event)) << "an event an order holds is not imported twice";
     EXPECT_EQ(orders->orders().size(), before + 1);
 }
@@ -209,17 +236,18 @@ TEST_F(ScheduleScreenTest, ScreenFollowsNotificationsAndItsButtons)
     post("ScheduleSearchOrder", QString("张三"));
     EXPECT_EQ(view.state().viewMode(), 0);
     EXPECT_TRUE(view.state().showSearch());
+    waitForFades(&view);
     auto* field = view.findChild<QLineEdit*>("scheduleSearchField");
     EXPECT_EQ(field->text(), "张三");
     EXPECT_TRUE(view.findChild<QWidget*>("scheduleSearchClear")->isVisible());
-    QTest::mouseClick(view.findChild<QAbstractButton*>("scheduleSearchClear"), Qt::LeftButton);
+    UserInput::click(view.findChild<QWidget*>("scheduleSearchClear"));
     EXPECT_TRUE(field->text().isEmpty());
     EXPECT_TRUE(field->isVisible()) << "clearing keeps the row open";
     EXPECT_EQ(field->placeholderText(), "搜索客户姓名或电话");
 
     UsageUploads reports;
     for (int i = 0; i < 2; ++i) {
-        QTest::mouseClick(view.findChild<QAbstractButton*>("scheduleSettingsButton"), Qt::LeftButton);
+        UserInput::click(view.findChild<QWidget*>("scheduleSettingsButton"));
         auto* sheet = view.findChild<QDialog*>("scheduleSettingsSheet");
         ASSERT_TRUE(sheet);
         sheet->reject();
@@ -228,7 +256,7 @@ TEST_F(ScheduleScreenTest, ScreenFollowsNotificationsAndItsButtons)
     EXPECT_EQ(reports.take(2), QStringList({"open_settings", "open_settings"}));
 
     const QDateTime before = QDateTime::currentDateTime();
-    QTest::mouseClick(view.findChild<QAbstractButton*>("scheduleNewOrderButton"), Qt::LeftButton);
+    UserInput::click(view.findChild<QWidget*>("scheduleNewOrderButton"));
     EXPECT_FALSE(view.state().editingOrder());
     EXPECT_GE(view.state().selectedDate(), before);
     auto* form = view.findChild<QDialog*>("scheduleOrderForm");
@@ -308,12 +336,15 @@ TEST_F(ScheduleScreenTest, SelectionCardsOpenTheirOrderAndScreenshots)
         const QString theme = style == AppThemeStyle::dark ? "dark" : "light";
         view.state().setShowSearch(true);
         view.state().setSearchText("乙");
+        waitForFades(&view);
         shoot(view, "schedule-calendar-search-" + theme);
         view.state().setViewMode(1);
+        QTest::qWait(ScheduleIncomeView::kViewSwitchFadeMs + 50);
         shoot(view, "schedule-stats-" + theme);
         view.state().setViewMode(0);
+        QTest::qWait(ScheduleIncomeView::kViewSwitchFadeMs + 50);
     }
-    QTest::mouseClick(cards[1], Qt::LeftButton);
+    UserInput::click(cards[1]);
     settle();
     ASSERT_TRUE(view.state().editingOrder());
     EXPECT_EQ(view.state().editingOrder()->id, day[1].id);
@@ -375,6 +406,133 @@ TEST_F(ScheduleScreenTest, SelectionSheetWaitsForItsDaysCalendarCheck)
     EXPECT_EQ(view.state().ordersForSelection().first().id, onDay2.id);
     EXPECT_FALSE(sheet->isSyncing());
     close(sheet);
+}
+
+// The settings sheet's open sections, delete mode and half-typed new
+// package come back after "完成" and reopening, for as long as the screen lives.
+TEST_F(ScheduleScreenTest, SettingsSheetKeepsItsStateWhileTheScreenLives)
+{
+    ScheduleIncomeView view(*orders, *manager, *store);
+    view.resize(1000, 800);
+    view.show();
+    settle();
+    const auto open = [&] {
+        UserInput::click(view.findChild<QWidget*>("scheduleSettingsButton"));
+        auto* sheet = view.findChild<ScheduleSettingsSheet*>("scheduleSettingsSheet");
+        EXPECT_TRUE(sheet);
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(sheet));
+        waitForFades(sheet);
+        return sheet;
+    };
+    ScheduleSettingsSheet* sheet = open();
+    UserInput::click(sheet->findChild<QWidget*>("packageEntry"));
+    waitForFades(sheet);
+    UserInput::click(sheet->findChild<QWidget*>("deleteModeToggle"));
+    UserInput::click(sheet->findChild<QWidget*>("addPackageToggle"));
+    QTest::qWait(200); // the new row scrolls into view
+    UserInput::type(sheet->findChild<QWidget*>("newPackageName"), "Family");
+    UserInput::type(sheet->findChild<QWidget*>("newPackageDeposit"), "5");
+    const auto text = [&sheet](const char* name) { return sheet->findChild<QLineEdit*>(name)->text(); };
+    const QStringList typed = {text("newPackageName"), text("newPackagePrice"), text("newPackageDeposit")};
+    EXPECT_EQ(typed.first(), "Family");
+    UserInput::click(sheet->findChild<QWidget*>("sheetDoneButton"));
+    settle();
+
+    sheet = open();
+    EXPECT_TRUE(sheet->findChild<QWidget*>("packageListEditor")->isVisible()) << "the section is still open";
+    EXPECT_TRUE(sheet->findChild<QWidget*>("newPackageInput")->isVisible());
+    EXPECT_EQ(QStringList({text("newPackageName"), text("newPackagePrice"), text("newPackageDeposit")}), typed);
+    EXPECT_FALSE(sheet->findChildren<QWidget*>("packageDelete").isEmpty()) << "delete mode is still on";
+    UserInput::click(sheet->findChild<QWidget*>("sheetDoneButton"));
+    settle();
+}
+
+// A click on a free day opens a new order on that day at 00:00, whatever the clock says.
+TEST_F(ScheduleScreenTest, ADayCellsNewOrderStartsAtMidnight)
+{
+    ScheduleIncomeView view(*orders, *manager, *store);
+    view.resize(1100, 900);
+    view.show();
+    settle();
+    MonthGridView* grid = view.calendarView()->grid();
+    const QDate month = QDate::currentDate();
+    for (int day : {1, 15, month.daysInMonth()}) {
+        const QDate date(month.year(), month.month(), day);
+        SCOPED_TRACE(day);
+        view.findChild<QScrollArea*>("scheduleContentScroll")->ensureWidgetVisible(grid, 0, 0);
+        UserInput::click(grid, Qt::LeftButton, grid->cellRect(date).topLeft() + QPoint(6, 6));
+        auto* form = view.findChild<QDialog*>("scheduleOrderForm");
+        ASSERT_TRUE(form);
+        EXPECT_FALSE(view.state().editingOrder());
+        EXPECT_EQ(view.state().selectedDate(), QDateTime(date, QTime(0, 0)));
+        form->reject();
+        settle();
+    }
+}
+
+// The search row and the view switch fade, the batch buttons come and go
+// with a fade, and a swiped month slides in; each ends where it should.
+TEST_F(ScheduleScreenTest, ScreenChangesAreAnimated)
+{
+    orders->addOrder(fresh("张三", "", 0, false));
+    ScheduleIncomeView view(*orders, *manager, *store);
+    view.resize(1100, 900);
+    view.show();
+    settle();
+    const auto box = [&view](const char* name) { return view.findChild<RevealBox*>(name); };
+    auto* fade = view.findChild<QVariantAnimation*>("viewSwitchFade");
+    auto* effect = qobject_cast<QGraphicsOpacityEffect*>(view.findChild<QWidget*>("scheduleContent")->graphicsEffect());
+    ASSERT_TRUE(effect);
+    QSignalSpy fadeSteps(effect, &QGraphicsOpacityEffect::opacityChanged);
+    const auto faded = [&] { return !fadeSteps.isEmpty() && fadeSteps.first().first().toReal() < 1; };
+    const auto fadeEnded = [&] { return fade->state() == QAbstractAnimation::Stopped && !effect->isEnabled(); };
+    MonthGridView* grid = view.calendarView()->grid();
+    struct Case {
+        const char* name;
+        std::function<void()> act;
+        std::function<bool()> started;
+        std::function<bool()> done;
+    };
+    const QList<Case> cases = {
+        {"search row opens", [&] { UserInput::click(view.findChild<QWidget*>("scheduleSearchButton")); },
+         [&] { return box("scheduleSearchBox")->fader().isRunning(); },
+         [&] { return !box("scheduleSearchBox")->fader().isRunning()
+                   && view.findChild<QWidget*>("scheduleSearchField")->isVisible(); }},
+        {"search row closes", [&] { UserInput::click(view.findChild<QWidget*>("scheduleSearchButton")); },
+         [&] { return box("scheduleSearchBox")->fader().isRunning(); },
+         [&] { return !box("scheduleSearchBox")->isVisible(); }},
+        {"to statistics", [&] { UserInput::click(view.findChild<QWidget*>("scheduleStatsMode")); }, faded,
+         [&] { return view.state().viewMode() == 1 && fadeEnded(); }},
+        {"to calendar", [&] { UserInput::click(view.findChild<QWidget*>("scheduleCalendarMode")); }, faded,
+         [&] { return view.state().viewMode() == 0 && fadeEnded(); }},
+        {"batch on", [&] { UserInput::click(view.findChild<QWidget*>("batchToggle")); },
+         [&] { return box("batchDeleteButtonBox")->fader().isRunning(); },
+         [&] { return !box("batchDeleteButtonBox")->fader().isRunning()
+                   && view.findChild<QWidget*>("batchDeleteButton")->isVisible()
+                   && !view.findChild<QWidget*>("editHint")->isVisible(); }},
+        {"batch off", [&] { UserInput::click(view.findChild<QWidget*>("batchToggle")); },
+         [&] { return box("selectAllButtonBox")->fader().isRunning(); },
+         [&] { return !view.findChild<QWidget*>("selectAllButton")->isVisible()
+                   && !box("editHintBox")->fader().isRunning()
+                   && view.findChild<QWidget*>("editHint")->isVisible(); }},
+        {"month swipe",
+         [&] {
+             const QPoint start = grid->rect().center();
+             QTest::mousePress(grid, Qt::LeftButton, {}, start, 5);
+             QTest::mouseMove(grid, start - QPoint(30, 0), 10);
+             QTest::mouseMove(grid, start - QPoint(60, 0), 10);
+             QTest::mouseRelease(grid, Qt::LeftButton, {}, start - QPoint(60, 0), 10);
+         },
+         [&] { return grid->isSliding(); },
+         [&] { return view.state().viewMode() == 0 && !grid->isSliding(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fadeSteps.clear();
+        c.act();
+        EXPECT_TRUE(c.started()) << "animated, not at once";
+        EXPECT_TRUE(QTest::qWaitFor(c.done, 3000));
+    }
 }
 
 }

@@ -47,11 +47,12 @@ protected:
         EXPECT_TRUE(w) << name;
         return w;
     }
-    void click(const char* name) { QTest::mouseClick(find(name), Qt::LeftButton); }
+    void click(const char* name) { UserInput::click(find(name)); }
     // Opens or closes a section and waits until it has grown or shrunk: a
     // click lands only on what is in view.
     void toggleSection(const char* entry)
     {
+        sheet->scrollArea()->ensureWidgetVisible(find(entry));
         click(entry);
         EXPECT_TRUE(QTest::qWaitFor([&] {
             const auto boxes = sheet->findChildren<RevealBox*>();
@@ -114,11 +115,49 @@ TEST_F(ScheduleSettingsSheetTest, InputRowsScrollIntoViewAndTheAddButtonStopsAtS
 
     toggleSection("reminderRulesEntry");
     auto* editor = find<ReminderRulesEditor>("reminderRulesEditor");
-    for (int i = 0; i < 3; ++i)
-        QTest::mouseClick(editor->addButton(), Qt::LeftButton);
+    for (int i = 0; i < 3; ++i) {
+        sheet->scrollArea()->ensureWidgetVisible(editor);
+        QTest::qWait(200); // the list has scrolled to its add button
+        UserInput::click(editor->addButton());
+    }
     EXPECT_TRUE(QTest::qWaitFor([&] { return inView(editor->addButton(), editor->scrollArea()); }, 5000));
     EXPECT_EQ(state->rules().size(), 6);
     EXPECT_FALSE(editor->addButton()->isEnabled());
+}
+
+// The reminder rows stand at their natural height in a list as tall as they
+// are, up to 240: never a list of no height, never one row at a time.
+TEST_F(ScheduleSettingsSheetTest, ReminderRowsShowAtTheirNaturalHeight)
+{
+    store->set(OrderbookKeys::syncCalendarDefault, true);
+    sheet->resize(560, 1400);
+    toggleSection("reminderRulesEntry");
+    auto* editor = find<ReminderRulesEditor>("reminderRulesEditor");
+    QScrollArea* area = editor->scrollArea();
+    for (int count : {3, 4, 6}) {
+        SCOPED_TRACE(count);
+        for (int tries = 0; tries < 6 && state->rules().size() < count; ++tries) {
+            sheet->scrollArea()->ensureWidgetVisible(editor);
+            QTest::qWait(200); // the list has scrolled to its add button
+            UserInput::click(editor->addButton());
+        }
+        QTest::qWait(300); // rows rebuilt, the add button scrolled to
+        QList<QWidget*> rows = editor->findChildren<QWidget*>("reminderRuleRow");
+        rows.removeIf([](QWidget* r) { return r->isHidden(); });
+        ASSERT_EQ(rows.size(), count);
+        QWidget* content = area->widget();
+        const int natural = content->hasHeightForWidth() ? content->heightForWidth(area->viewport()->width())
+                                                         : content->sizeHint().height();
+        EXPECT_EQ(area->height(), std::min(natural, 240));
+        EXPECT_GE(area->height(), 3 * rows.first()->height()) << "more than one row in view";
+        EXPECT_EQ(editor->parentWidget()->height(), editor->height()) << "the section shows the whole editor";
+        for (QWidget* row : rows)
+            EXPECT_EQ(row->height(), row->sizeHint().height());
+        if (natural <= 240) {
+            for (QWidget* row : rows)
+                EXPECT_TRUE(inView(row, area));
+        }
+    }
 }
 
 TEST_F(ScheduleSettingsSheetTest, ARefilledPriceFieldWritesNothingBack)
