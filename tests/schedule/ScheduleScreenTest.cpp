@@ -286,7 +286,7 @@ TEST_F(ScheduleScreenTest, FirstTimeGuideShowsOnceWhileSyncLacksFullAccess)
         EXPECT_EQ(box != nullptr, c.shown) << int(c.status);
         if (box) {
             EXPECT_EQ(box->windowTitle(), "开启日历同步");
-            EXPECT_TRUE(box->text().contains("手机上添加的"));
+            EXPECT_TRUE(box->text().contains("系统日历中的拍摄档期"));
             box->reject();
         }
         settle();
