@@ -165,7 +165,8 @@ TEST_F(OrderCodecTest, UnreadableListIsQuarantinedBeforeTheFirstOverwriteAndNeve
     EXPECT_EQ(stored(OrderbookKeys::orders), unreadable);
 
     blockQuarantine(true);
-    manager.addOrder(order("甲", local(2026, 6, 1), 100));
+    EXPECT_FALSE(manager.addOrder(order("甲", local(2026, 6, 1), 100))) << "the refused save is reported";
+    EXPECT_TRUE(manager.orders().isEmpty()) << "and undone, so it cannot reappear with a later save";
     EXPECT_EQ(stored(OrderbookKeys::orders), unreadable) << "no copy, no overwrite";
     EXPECT_EQ(logLines.filter("另存副本失败").size(), 1);
     EXPECT_EQ(storedArray(OrderbookKeys::restDays).size(), 0) << "the readable key is still written";
@@ -176,7 +177,7 @@ TEST_F(OrderCodecTest, UnreadableListIsQuarantinedBeforeTheFirstOverwriteAndNeve
     EXPECT_TRUE(quarantined().first().startsWith("schedule_orders_v1_"));
     EXPECT_EQ(quarantinedBytes(), QByteArrayList{unreadable});
     EXPECT_EQ(logLines.filter("已另存到").size(), 1);
-    EXPECT_EQ(storedArray(OrderbookKeys::orders).size(), 2);
+    EXPECT_EQ(storedArray(OrderbookKeys::orders).size(), 1);
     manager.addOrder(order("丙", local(2026, 6, 3), 100));
     EXPECT_EQ(quarantined().size(), 1) << "copied once only";
 }
