@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QWindow>
 
 namespace {
 
@@ -157,12 +158,17 @@ TEST_F(PackageSettingsTest, DraggingTheLastRowToTheTopIsStoredAtOnce)
     PackageRowList* list = view->rowList();
     const int last = list->rowCount() - 1;
     const QString moved = packages->packages().last().name;
-    const QPoint from = list->row(last)->geometry().center();
-    const QPoint to = list->row(0)->geometry().topLeft() + QPoint(20, 2);
-    QTest::mousePress(list, Qt::LeftButton, {}, from);
-    QMouseEvent move(QEvent::MouseMove, to, list->mapToGlobal(to), Qt::NoButton, Qt::LeftButton, {});
-    QApplication::sendEvent(list, &move);
-    QTest::mouseRelease(list, Qt::LeftButton, {}, to);
+    // Through the window, pressing on the row's name as a user would.
+    QWidget* top = view.get();
+    QWindow* window = top->windowHandle();
+    const QPoint from = child(list->row(last), "packageName")->mapTo(top, QPoint(4, 8));
+    const QPoint to = list->row(0)->mapTo(top, QPoint(20, 2));
+    ASSERT_EQ(UserInput::widgetUnder(list->row(last), list->row(last)->mapFrom(top, from)),
+              child(list->row(last), "packageName"));
+    QTest::mousePress(window, Qt::LeftButton, {}, from);
+    QTest::mouseMove(window, from + QPoint(0, -10));
+    QTest::mouseMove(window, to);
+    QTest::mouseRelease(window, Qt::LeftButton, {}, to);
     EXPECT_EQ(storedNames().constFirst(), moved);
     QApplication::processEvents();
     EXPECT_EQ(child<ThemedLabel>(list->row(0), "packageName")->text(), moved);
