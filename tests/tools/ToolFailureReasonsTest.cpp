@@ -4,6 +4,7 @@
 #include "tools/AutoImportIdleView.h"
 #include "tools/AutoImportProgressView.h"
 #include "tools/AutoImportView.h"
+#include "tools/FolderDropZone.h"
 #include "tools/QuickFilterController.h"
 #include "tools/QuickFilterKeywordBox.h"
 #include "tools/QuickFilterProgressView.h"
@@ -11,16 +12,13 @@
 #include "tools/SplitRawJpgController.h"
 #include "tools/SplitRawJpgView.h"
 #include "tools/ToolNotice.h"
-#include "tools/ToolProgressPanel.h"
 #include "ui/Fonts.h"
 #include "ui/ThemeObserver.h"
-#include "tools/FolderDropZone.h"
 
 #include <gtest/gtest.h>
 
 #include <QPlainTextEdit>
 #include <QTest>
-
 
 namespace {
 
@@ -28,29 +26,23 @@ const QString kNoWrite = QStringLiteral("没有写入权限");
 const QString kNoRead = QStringLiteral("没有读取权限");
 QUrl url(const QString& path) { return QUrl::fromLocalFile(path); }
 
-struct FilterScreen
+// A tool's screen on its own controller, shown.
+template <class Controller, class View>
+struct Screen
 {
-    FilterScreen()
+    Screen()
     {
-        controller.setDateProvider([] { return kDay; });
+        if constexpr (requires { controller.setDateProvider([] { return kDay; }); })
+            controller.setDateProvider([] { return kDay; });
+        controller.setSoundPlayer([](float) {});
         view.resize(1000, 800);
         view.show();
     }
-    QuickFilterController controller;
-    QuickFilterView view{&controller, nullptr};
+    Controller controller;
+    View view{&controller, nullptr};
 };
-
-struct SplitScreen
-{
-    SplitScreen()
-    {
-        controller.setSoundPlayer([](float) {});
-        view.resize(860, 632);
-        view.show();
-    }
-    SplitRawJpgController controller;
-    SplitRawJpgView view{&controller, nullptr};
-};
+using FilterScreen = Screen<QuickFilterController, QuickFilterView>;
+using SplitScreen = Screen<SplitRawJpgController, SplitRawJpgView>;
 
 } // namespace
 
