@@ -3,6 +3,7 @@
 #include "IcsCalendarFile.h"
 #include "Log.h"
 
+#include <QAbstractEventDispatcher>
 #include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QDBusConnectionInterface>
@@ -243,8 +244,21 @@ EdsCalendarStore::EdsCalendarStore(ESourceRegistry* registry)
     m_changedTimer.setSingleShot(true);
     m_changedTimer.setInterval(kCoalesceMs);
     QObject::connect(&m_changedTimer, &QTimer::timeout, this, [this] { Q_EMIT changed(); });
+    for (const CalendarInfo& c : calendars())
+        m_knownSources.insert(c.identifier);
     g_signal_connect(registry, "source-added", G_CALLBACK(EdsCallbacks::sourceAdded), this);
     g_signal_connect(registry, "source-removed", G_CALLBACK(EdsCallbacks::sourceRemoved), this);
+    // The service's reports arrive on GLib's main context, which Qt's event
+    // loop runs only when it is built on GLib; otherwise it is run from here.
+    const QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    if (!dispatcher || !dispatcher->inherits("QEventDispatcherGlib")) {
+        m_glibPump.setInterval(100);
+        QObject::connect(&m_glibPump, &QTimer::timeout, this, [] {
+            while (g_main_context_iteration(nullptr, FALSE)) {
+            }
+        });
+        m_glibPump.start();
+    }
     // Coming to the front is when a user expects edits made on the phone.
     if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
         QObject::connect(app, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
@@ -390,13 +404,15 @@ bool EdsCalendarStore::saveCalendar(CalendarInfo& calendar, bool, QString* error
         return false;
     }
     calendar.identifier = QString::fromUtf8(e_source_get_uid(scratch.get()));
-    m_ownSources.insert(calendar.identifier);
+    m_knownSources.insert(calendar.identifier);
+    m_madeSources.insert(calendar.identifier);
     if (!GPtr<ESource>(e_source_registry_ref_source(m_registry, e_source_get_uid(scratch.get())))) {
         // A calendar made on a server comes back under a UID of the account's choosing.
         for (const CalendarInfo& c : calendars()) {
             if (c.title == calendar.title && c.source.identifier == calendar.source.identifier) {
                 calendar.identifier = c.identifier;
-                m_ownSources.insert(c.identifier);
+                m_knownSources.insert(c.identifier);
+                m_madeSources.insert(c.identifier);
             }
         }
     }
@@ -410,8 +426,10 @@ void EdsCalendarStore::sourcesChanged(ESource* source, bool added)
     if (!e_source_has_extension(source, E_SOURCE_EXTENSION_CALENDAR))
         return;
     const QString uid = QString::fromUtf8(e_source_get_uid(source));
-    if (added && m_ownSources.contains(uid))
+    if (added && m_knownSources.contains(uid))
         return;
+    if (added)
+        m_knownSources.insert(uid);
     if (!added)
         m_calendars.erase(uid);
     scheduleChanged();
@@ -450,9 +468,9 @@ EdsCalendarStore::Calendar* EdsCalendarStore::open(const QString& identifier) co
         g_clear_error(err.out());
         client = e_cal_client_connect_sync(raw->source.get(), E_CAL_CLIENT_SOURCE_TYPE_EVENTS, guint32(-1), nullptr,
                                            err.out());
-        if (!client && m_ownSources.contains(identifier))
+        if (!client && m_madeSources.contains(identifier))
             g_usleep(50 * 1000);
-    } while (!client && m_ownSources.contains(identifier) && made.elapsed() < kRetryMs);
+    } while (!client && m_madeSources.contains(identifier) && made.elapsed() < kRetryMs);
     GSList* objects = nullptr;
     ECalClientView* view = nullptr;
     if (!client || !e_cal_client_get_view_sync(E_CAL_CLIENT(client), "#t", &view, nullptr, err.out())

@@ -83,7 +83,12 @@ private:
 
     _ESourceRegistry* m_registry;
     mutable std::map<QString, std::unique_ptr<Calendar>> m_calendars;
-    // Calendars this store made, so their arrival is not an outside change.
-    QSet<QString> m_ownSources;
+    // Calendars this store knows of (found at its start, made by it, or
+    // reported), so a late report of their arrival is no outside change.
+    QSet<QString> m_knownSources;
+    // Calendars this store made: the service's backends may need a moment
+    // before they open them.
+    QSet<QString> m_madeSources;
     QTimer m_changedTimer;
+    QTimer m_glibPump;
 };

@@ -73,8 +73,6 @@ TEST(CalendarServiceSyncTest, OrdersReachTheCalDavServerAndItsEditsComeBack)
 
     EXPECT_TRUE(manager.deleteEvent(*id));
     EXPECT_TRUE(QTest::qWaitFor([&] { return server.report().isEmpty(); }, 5000));
-    store.reset();
-    service.removeCalendar(calendarId);
 }
 
 TEST(CalendarServiceSyncTest, TheServiceIsUsedWhenTheBusHasItAndFileEventsMoveInOnce)
@@ -118,8 +116,6 @@ TEST(CalendarServiceSyncTest, TheServiceIsUsedWhenTheBusHasItAndFileEventsMoveIn
     with.reset();
     with = CalendarStore::openForSession(folder);
     EXPECT_EQ(with->events(at(2027, 9, 9, 0), at(2027, 9, 10, 0), {cal->identifier}).size(), 1);
-    with.reset();
-    EdsTestService::instance().removeCalendar(cal->identifier);
 }
 
 TEST(CalendarServiceSyncTest, AMoveThatFailsKeepsTheFilesAndSaysSo)

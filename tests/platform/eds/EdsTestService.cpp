@@ -103,14 +103,6 @@ QString EdsTestService::addCalDavCalendar(const QString& title, int port, const 
     return uid;
 }
 
-void EdsTestService::removeCalendar(const QString& identifier)
-{
-    if (ESource* source = e_source_registry_ref_source(registry(), identifier.toUtf8().constData())) {
-        e_source_remove_sync(source, nullptr, nullptr);
-        g_object_unref(source);
-    }
-}
-
 // --- The CalDAV server ---
 
 RadicaleServer::RadicaleServer()

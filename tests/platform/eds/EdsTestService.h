@@ -27,7 +27,6 @@ public:
     // settings: `path` is the collection's path on http://127.0.0.1:`port`.
     // Returns its identifier.
     QString addCalDavCalendar(const QString& title, int port, const QString& path);
-    void removeCalendar(const QString& identifier);
     void stop();
 
 private:
