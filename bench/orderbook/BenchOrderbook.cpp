@@ -82,6 +82,14 @@ double safeRewriteFloorMs(const QString& path)
     const QByteArray bytes = in.readAll();
     const QByteArray target = QFile::encodeName(path + ".floor");
     const QByteArray temp = target + ".tmp";
+    // The old file is there, as for a real save: the rename that replaces it
+    // also lets go of its pages.
+    {
+        const int old = ::open(target.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (old < 0 || ::write(old, bytes.constData(), size_t(bytes.size())) != bytes.size() || ::fsync(old) != 0)
+            return -1;
+        ::close(old);
+    }
     QElapsedTimer t;
     t.start();
     const int fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);

@@ -14,7 +14,7 @@ Fail::Fail(Paths::SaveStep step, int nth, int error)
     : m_seen(std::make_shared<std::atomic<int>>(0))
 {
     Paths::setSaveHook([seen = m_seen, step, nth, error](Paths::SaveStep s, qsizetype&) {
-        return s == step && ++*seen == nth ? error : 0;
+        return s == step && (++*seen == nth || nth == 0) ? error : 0;
     });
 }
 

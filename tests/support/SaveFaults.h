@@ -13,7 +13,7 @@
 namespace SaveFaults {
 
 // While alive, the `nth` time (counting from 1 over every save) `step` comes
-// it fails with `error`; every other step goes through.
+// it fails with `error` (every time when `nth` is 0); other steps go through.
 class Fail
 {
 public:
