@@ -76,7 +76,6 @@ TEST(FtpServer, StartPublishesRunningAndAddressStopClosesConnections)
     ASSERT_TRUE(server.isRunning());
     EXPECT_EQ(running.count(), 1);
     EXPECT_TRUE(server.lastError().isEmpty());
-    EXPECT_NE(server.serverPort(), 0);
     Client client(server.serverPort());
     EXPECT_EQ(client.reply(), "220 FTP Server Ready");
     ASSERT_TRUE(client.login());

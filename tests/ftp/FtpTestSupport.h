@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -132,6 +133,27 @@ inline ProcessResult curl(quint16 port, const QStringList& arguments, const QStr
     return run("curl", curlArguments(port, arguments, url));
 }
 
+// A camera's upload of `text` as `name` through python3's ftplib; prints the final reply.
+inline ProcessResult ftplibUpload(quint16 port, const QString& name, const QString& text)
+{
+    static const char* const script = R"PY(
+import ftplib, io, sys
+ftp = ftplib.FTP()
+ftp.connect('127.0.0.1', int(sys.argv[1]), timeout=20)
+ftp.login('482917', '482917')
+print(ftp.storbinary('STOR ' + sys.argv[2], io.BytesIO(sys.argv[3].encode())))
+ftp.quit()
+)PY";
+    return run("python3", {"-c", script, QString::number(port), name, text});
+}
+
+// A loopback port nobody listens on (closed again before it is returned).
+inline quint16 freePort()
+{
+    QTcpServer probe;
+    return probe.listen(QHostAddress::LocalHost, 0) ? probe.serverPort() : 0;
+}
+
 // The server under test, started on port 0 serving the folder "root" in a
 // fresh temporary folder, where nothing else is unless a test puts it there.
 struct Server
@@ -207,14 +229,22 @@ struct Client
     }
     quint16 pasv() { return passivePort(command("PASV")); }
 
-    // PASV plus a connected data socket. Once connected it waits in the
-    // server's backlog, where the next command finds it.
-    std::unique_ptr<QTcpSocket> openData()
+    // A data socket connected to passive `port`. Once connected it waits in
+    // the server's backlog, where the next command finds it.
+    static std::unique_ptr<QTcpSocket> dataTo(quint16 port)
     {
-        const quint16 dataPort = pasv();
         auto data = std::make_unique<QTcpSocket>();
-        data->connectToHost(QHostAddress::LocalHost, dataPort);
-        return dataPort != 0 && data->waitForConnected(kWaitMs) ? std::move(data) : nullptr;
+        data->connectToHost(QHostAddress::LocalHost, port);
+        return port != 0 && data->waitForConnected(kWaitMs) ? std::move(data) : nullptr;
+    }
+    std::unique_ptr<QTcpSocket> openData() { return dataTo(pasv()); }
+
+    // Sends the rest of an upload's `bytes` and ends its data stream: the final reply.
+    QString finish(QTcpSocket& data, const QByteArray& bytes)
+    {
+        writeAll(data, bytes);
+        data.disconnectFromHost();
+        return reply();
     }
 
     // STOR `name` on a fresh data connection: the refusal, or after 150 the
@@ -225,11 +255,7 @@ struct Client
         if (!data)
             return QStringLiteral("no data connection");
         const QString first = command("STOR " + name);
-        if (first != kUploading)
-            return first;
-        writeAll(*data, bytes);
-        data->disconnectFromHost();
-        return reply();
+        return first == kUploading ? finish(*data, bytes) : first;
     }
 
     // STOR `name` and send `bytes` without ending the stream; the open data

@@ -226,9 +226,7 @@ TEST(FtpTransfer, PassivePortAcceptsOnlyTheCamerasAddress)
     // A second PASV replaces the listener.
     const quint16 port = c.pasv();
     ASSERT_NE(port, 0);
-    QTcpSocket old;
-    old.connectToHost(QHostAddress::LocalHost, stale);
-    EXPECT_TRUE(stale == port || !old.waitForConnected(1000));
+    EXPECT_TRUE(stale == port || !Client::dataTo(stale));
 
     QTcpSocket intruder;
     ASSERT_TRUE(intruder.bind(QHostAddress("127.0.0.2")));
@@ -238,12 +236,9 @@ TEST(FtpTransfer, PassivePortAcceptsOnlyTheCamerasAddress)
     // The upload waits for the camera's own connection, which gets through on the same port.
     c.send("STOR a.jpg\r\n");
     EXPECT_FALSE(c.socket.waitForReadyRead(300));
-    QTcpSocket data;
-    data.connectToHost(QHostAddress::LocalHost, port);
-    ASSERT_TRUE(data.waitForConnected(kWaitMs));
+    auto data = Client::dataTo(port);
+    ASSERT_TRUE(data);
     EXPECT_EQ(c.reply(), kUploading);
-    writeAll(data, "mine");
-    data.disconnectFromHost();
-    EXPECT_EQ(c.reply(), kComplete);
+    EXPECT_EQ(c.finish(*data, "mine"), kComplete);
     EXPECT_EQ(readFile(s.path("a.jpg")), "mine");
 }

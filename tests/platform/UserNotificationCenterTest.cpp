@@ -46,14 +46,29 @@ UserNotificationRequest shootReminder(const QString& id, const QDateTime& when)
     return r;
 }
 
+// The first value `call` hands its completion; the context it gets lives for the wait only.
+template <class T, class Call>
+std::optional<T> answerOf(Call call, int ms = 2000)
+{
+    std::optional<T> result;
+    QObject context;
+    call(&context, [&](const auto& first, const auto&...) { result = first; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, ms));
+    return result;
+}
+
 QString addAndWait(UserNotificationCenter& center, const UserNotificationRequest& r)
 {
-    std::optional<QString> result;
-    QObject context;
-    center.add(r, &context, [&](const QString& error) { result = error; });
-    EXPECT_TRUE(QTest::qWaitFor([&] { return result.has_value(); }, 2000));
-    return result.value_or("no answer");
+    return answerOf<QString>([&](QObject* context, auto done) { center.add(r, context, done); }).value_or("no answer");
 }
+
+// The log's lines while it lives.
+struct LogLines {
+    QStringList lines;
+    LogLines() { Log::setSink([this](const QString& line) { lines << line; }); }
+    ~LogLines() { Log::setSink({}); }
+    bool waitForOne(int ms = 6000) { return QTest::qWaitFor([&] { return !lines.isEmpty(); }, ms); }
+};
 
 const QDateTime kDue(QDate(2027, 3, 3), QTime(10, 0));
 
@@ -112,10 +127,9 @@ TEST(UserNotificationCenterTest, PendingRequestsSurviveARestartAndReplaceByIdent
     EXPECT_EQ(first.value("trigger").toObject().value("repeats").toBool(true), false);
 
     Centre restarted(kDue.addDays(-7));
-    std::optional<QList<UserNotificationRequest>> pending;
-    QObject context;
-    restarted.getPendingNotificationRequests(&context, [&](const QList<UserNotificationRequest>& list) { pending = list; });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return pending.has_value(); }, 2000));
+    const auto pending = answerOf<QList<UserNotificationRequest>>(
+        [&](QObject* context, auto done) { restarted.getPendingNotificationRequests(context, done); });
+    ASSERT_TRUE(pending.has_value());
     ASSERT_EQ(pending->size(), 2);
     EXPECT_EQ(pending->at(0).trigger, UserNotificationTrigger::matching(kDue.addSecs(3600)));
     EXPECT_EQ(pending->at(1).identifier, "order_A_reminder_1");
@@ -156,12 +170,9 @@ TEST(UserNotificationCenterTest, ARequestThatFellDueWhileClosedIsShownOnceAtStar
 TEST(UserNotificationCenterTest, AuthorizationFollowsWhetherTheServiceAnswers)
 {
     auto ask = [](UserNotificationCenter& center) {
-        std::optional<bool> granted;
-        QObject context;
-        center.requestAuthorization(UserNotificationCenter::Alert | UserNotificationCenter::Sound, &context,
-                                    [&](bool ok, const QString&) { granted = ok; });
-        EXPECT_TRUE(QTest::qWaitFor([&] { return granted.has_value(); }, 6000));
-        return granted.value_or(false);
+        return answerOf<bool>([&](QObject* context, auto done) {
+                   center.requestAuthorization(UserNotificationCenter::Alert | UserNotificationCenter::Sound, context, done);
+               }, 6000).value_or(false);
     };
     {
         UserNotificationCenter noBusAtAll(storeFile());
@@ -170,28 +181,12 @@ TEST(UserNotificationCenterTest, AuthorizationFollowsWhetherTheServiceAnswers)
     NotificationTestBus bus;
     UserNotificationCenter center(storeFile());
     EXPECT_FALSE(ask(center));
-    std::optional<UserNotificationAuthorizationStatus> status;
-    QObject context;
-    center.getAuthorizationStatus(&context, [&](UserNotificationAuthorizationStatus s) { status = s; });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return status.has_value(); }, 6000));
-    EXPECT_EQ(*status, UserNotificationAuthorizationStatus::Denied);
+    EXPECT_EQ(answerOf<UserNotificationAuthorizationStatus>(
+                  [&](QObject* context, auto done) { center.getAuthorizationStatus(context, done); }, 6000),
+              UserNotificationAuthorizationStatus::Denied);
 
     bus.startService();
     EXPECT_TRUE(ask(center));
-}
-
-TEST(UserNotificationCenterTest, WithoutTheServiceARequestStaysPendingForALaterTry)
-{
-    NotificationTestBus bus;
-    Centre center(kDue.addMSecs(-200));
-    QStringList lines;
-    Log::setSink([&](const QString& line) { lines << line; });
-    ASSERT_EQ(addAndWait(center, shootReminder("order_C_reminder_0", kDue)), "");
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !lines.isEmpty(); }, 6000));
-    Log::setSink({});
-    ASSERT_FALSE(lines.isEmpty());
-    EXPECT_TRUE(lines.first().startsWith("📱 本地通知发送失败: "));
-    EXPECT_EQ(center.pendingRequests().size(), 1);
 }
 
 TEST(UserNotificationCenterTest, UserTextIsEscapedForAServiceThatReadsMarkup)
@@ -283,12 +278,10 @@ TEST(UserNotificationCenterTest, OnlyACallNoDaemonTookGoesBackAndIsShownOnTheNex
         service.silent = c.silent;
         Centre center(kDue.addMSecs(-200));
         QSignalSpy delivered(&center, &UserNotificationCenter::delivered);
-        QStringList lines;
-        Log::setSink([&](const QString& line) { lines << line; });
+        LogLines log;
         ASSERT_EQ(addAndWait(center, shootReminder("order_G_reminder_0", kDue)), "");
         // Settled once the worker's answer is in: a failure logged, or the request shown.
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !lines.isEmpty() || delivered.count() > 0; }, 9000));
-        Log::setSink({});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !log.lines.isEmpty() || delivered.count() > 0; }, 9000));
         EXPECT_EQ(center.pendingRequests().size(), c.backAfterFirstTry ? 1 : 0);
         EXPECT_EQ(read(storeFile()).contains("order_G_reminder_0"), c.backAfterFirstTry);
 
@@ -303,15 +296,17 @@ TEST(UserNotificationCenterTest, OnlyACallNoDaemonTookGoesBackAndIsShownOnTheNex
     }
 }
 
-TEST(UserNotificationCenterTest, ADaemonThatAppearsGetsWhatFellDueAtOnceWithTheLauncherIcon)
+TEST(UserNotificationCenterTest, WithoutTheServiceARequestStaysPendingAndADaemonThatAppearsGetsItAtOnce)
 {
     NotificationTestBus bus;
     Centre center(kDue.addMSecs(-200));
-    QStringList lines;
-    Log::setSink([&](const QString& line) { lines << line; });
-    ASSERT_EQ(addAndWait(center, shootReminder("order_H_reminder_0", kDue)), "");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !lines.isEmpty(); }, 6000));
-    Log::setSink({});
+    {
+        LogLines log;
+        ASSERT_EQ(addAndWait(center, shootReminder("order_H_reminder_0", kDue)), "");
+        ASSERT_TRUE(log.waitForOne());
+        EXPECT_TRUE(log.lines.first().startsWith("📱 本地通知发送失败: "));
+    }
+    EXPECT_EQ(center.pendingRequests().size(), 1);
 
     // The launcher entry names the icon style the user installed.
     rewriteInPlace(TestEnv::dataHome() + "/applications/tessary.desktop",
@@ -333,11 +328,8 @@ TEST(UserNotificationCenterTest, TwoRequestsWithOneIdentifierInABatchLeaveTheLat
     earlier.title = "旧提醒";
     UserNotificationRequest later = shootReminder("order_I_reminder_0", kDue);
     later.title = "新提醒";
-    std::optional<QStringList> errors;
-    QObject context;
-    center.add(QList{earlier, later}, &context, [&](const QStringList& e) { errors = e; });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return errors.has_value(); }, 2000));
-    EXPECT_EQ(*errors, QStringList({"", ""}));
+    EXPECT_EQ(answerOf<QStringList>([&](QObject* context, auto done) { center.add(QList{earlier, later}, context, done); }),
+              QStringList({"", ""}));
     ASSERT_EQ(center.pendingRequests().size(), 1);
     EXPECT_EQ(center.pendingRequests().first().title, "新提醒");
     EXPECT_EQ(read(storeFile()).count("order_I_reminder_0"), 1);

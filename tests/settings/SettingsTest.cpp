@@ -26,7 +26,6 @@
 #include <QJsonObject>
 #include <QMessageBox>
 #include <QPointer>
-#include <QPushButton>
 #include <QScrollArea>
 #include <QFile>
 #include <QGuiApplication>
@@ -55,6 +54,11 @@ QString readAll(const QString& path)
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
+}
 QStringList filesUnder(const QString& dir)
 {
     QStringList out;
@@ -79,11 +83,9 @@ protected:
     }
     void writeTool(const QString& name, int code)
     {
-        QFile f(tools.path() + "/" + name);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(QStringLiteral("#!/bin/sh\necho \"%1 $*\" >> %2/calls\nexit %3\n")
-                    .arg(name, tools.path()).arg(code).toUtf8());
-        f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        const QString path = tools.path() + "/" + name;
+        writeFile(path, QStringLiteral("#!/bin/sh\necho \"%1 $*\" >> %2/calls\nexit %3\n").arg(name, tools.path()).arg(code).toUtf8());
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     QStringList calls() { return readAll(tools.path() + "/calls").split('\n', Qt::SkipEmptyParts); }
 
@@ -176,15 +178,17 @@ protected:
             UserDefaults::standard().remove(key);
         UserDefaults::standard().set("launchpadSync", false);
     }
-    std::unique_ptr<SettingsView> make()
+    // With the file dialogs scripted unless `realDialogs`.
+    std::unique_ptr<SettingsView> make(bool realDialogs = false)
     {
         auto view = std::make_unique<SettingsView>();
         view->setMessageHideInterval(50);
-        view->setFileChooser({[this](QWidget*, const QString& name, std::function<void(QString)> done) {
-                                  suggested = name;
-                                  done(savePath);
-                              },
-                              [this](QWidget*, std::function<void(QString)> done) { done(openPath); }});
+        if (!realDialogs)
+            view->setFileChooser({[this](QWidget*, const QString& name, std::function<void(QString)> done) {
+                                      suggested = name;
+                                      done(savePath);
+                                  },
+                                  [this](QWidget*, std::function<void(QString)> done) { done(openPath); }});
         view->resize(560, 580);
         view->show();
         return view;
@@ -293,24 +297,15 @@ TEST_F(SettingsViewTest, ExportsTheChosenContentAndImportsItBack)
     QTest::qWait(120);
     EXPECT_FALSE(child<QLabel>(*view, "backupMessage")->isVisible());
 
-    savePath = dir.path() + "/missing/folder/x.kvbak";
-    tap(child<QWidget>(*view, "exportBackupButton"));
-    settle();
-    EXPECT_EQ(view->backupMessage(), "❌ 导出失败：文件夹不存在");
-
-    QFile list(dir.path() + "/list.kvbak");
-    list.open(QIODevice::WriteOnly);
-    list.write("[]");
-    list.close();
-    const QList<std::pair<QString, QString>> refusals{
-        {dir.path() + "/list.kvbak", "❌ 导入失败：备份文件格式无效"},
-        {dir.path() + "/gone.kvbak", "❌ 导入失败：文件不存在"},
-    };
-    for (const auto& [path, message] : refusals) {
-        openPath = path;
-        tap(child<QWidget>(*view, "importBackupButton"));
+    writeFile(dir.path() + "/list.kvbak", "[]");
+    struct Refusal { const char* button; QString path, message; };
+    for (const Refusal& r : {Refusal{"exportBackupButton", dir.path() + "/missing/folder/x.kvbak", "❌ 导出失败：文件夹不存在"},
+                             Refusal{"importBackupButton", dir.path() + "/list.kvbak", "❌ 导入失败：备份文件格式无效"},
+                             Refusal{"importBackupButton", dir.path() + "/gone.kvbak", "❌ 导入失败：文件不存在"}}) {
+        savePath = openPath = r.path;
+        tap(child<QWidget>(*view, r.button));
         settle();
-        EXPECT_EQ(view->backupMessage(), message) << path.toStdString();
+        EXPECT_EQ(view->backupMessage(), r.message) << r.path.toStdString();
         EXPECT_EQ(view->window()->findChild<QMessageBox*>(), nullptr) << "nothing to ask about";
     }
 
@@ -344,7 +339,6 @@ TEST_F(SettingsViewTest, TheExportCarriesExactlyTheOptionalContentSwitchedOn)
             else
                 expected += groups[i];
         }
-        EXPECT_EQ(view->backupChoices(), choice);
         savePath = dir.path() + "/choice.kvbak";
         tap(child<QWidget>(*view, "exportBackupButton"));
         settle();
@@ -390,10 +384,8 @@ TEST_F(SettingsViewTest, AnImportAsksWithBothOrderCountsAndKeepsTheDataItReplace
         BackupManager::shared().performAutoBackupIfEnabled();
     EXPECT_TRUE(QFile::exists(keptPath));
 
-    QFile broken(dir.path() + "/broken.kvbak");
-    ASSERT_TRUE(broken.open(QIODevice::WriteOnly) && broken.write("{\"data\":") > 0);
-    broken.close();
-    openPath = broken.fileName();
+    openPath = dir.path() + "/broken.kvbak";
+    writeFile(openPath, "{\"data\":");
     tap(child<QWidget>(*view, "importBackupButton"));
     settle();
     EXPECT_TRUE(view->backupMessage().startsWith("❌ 导入失败：备份文件格式无效（")) << view->backupMessage().toStdString();
@@ -402,9 +394,7 @@ TEST_F(SettingsViewTest, AnImportAsksWithBothOrderCountsAndKeepsTheDataItReplace
 
 TEST_F(SettingsViewTest, TheFileDialogsSayWhatToChoose)
 {
-    auto view = std::make_unique<SettingsView>();
-    view->resize(560, 580);
-    view->show();
+    auto view = make(true);
     const QList<std::pair<const char*, QString>> cases{{"exportBackupButton", "选择备份文件保存位置"},
                                                        {"importBackupButton", "选择要导入的备份文件"}};
     for (const auto& [button, title] : cases) {
