@@ -165,8 +165,6 @@ TopBarView::TopBarView(GlobalSearchManager* manager, QWidget* parent)
     connect(m_manager, &GlobalSearchManager::isRecordingChanged, this, &TopBarView::updateMicrophone);
     connect(m_manager, &GlobalSearchManager::microphonePermissionGrantedChanged, this, &TopBarView::updateMicrophone);
     connect(m_manager, &GlobalSearchManager::speechAvailableChanged, this, &TopBarView::updateMicrophone);
-    connect(&OrderManager::shared(), &OrderManager::ordersChanged, this, &TopBarView::markIndexDirty);
-    connect(&PackageManager::shared(), &PackageManager::packagesChanged, this, &TopBarView::markIndexDirty);
     connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, [this] {
         QPalette pal = m_field->palette();
         pal.setColor(QPalette::Text, AppTheme::textPrimary());
@@ -318,6 +316,13 @@ void TopBarView::markIndexDirty()
 // one pass over a few dozen items.
 const QList<SearchItem>& TopBarView::searchIndex()
 {
+    if (!m_watchingStores) {
+        // The stores are read at the first search, not while the window is
+        // still to show its first frame.
+        m_watchingStores = true;
+        connect(&OrderManager::shared(), &OrderManager::ordersChanged, this, &TopBarView::markIndexDirty);
+        connect(&PackageManager::shared(), &PackageManager::packagesChanged, this, &TopBarView::markIndexDirty);
+    }
     if (m_indexDirty) {
         m_index = GlobalSearchManager::buildSearchIndex(MenuCatalog::searchMenu(), OrderManager::shared().orders(),
                                                         PackageManager::shared().packages());

@@ -72,6 +72,7 @@ private:
     QPointer<SearchResultsView> m_results;
     QList<SearchItem> m_index;
     bool m_indexDirty = true;
+    bool m_watchingStores = false;
     QList<SearchItem> m_flat;
     std::optional<int> m_selected;
     QPointer<QDialog> m_sheet;
