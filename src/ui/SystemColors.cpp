@@ -18,7 +18,7 @@ const QHash<QString, quint32>& table()
         {"gray", 0x98989D},
     };
     static const QHash<QString, quint32> light{
-        {"red", 0xC4000F},    {"orange", 0xB83000}, {"yellow", 0x7A5D00}, {"green", 0x1E7B34},
+        {"red", 0xC4000F},    {"orange", 0xA04E00}, {"yellow", 0x7A5D00}, {"green", 0x1E7B34},
         {"mint", 0x0A7570},   {"teal", 0x006D80},   {"cyan", 0x0071A4},   {"blue", 0x0040DD},
         {"indigo", 0x3634A3}, {"purple", 0x8944AB}, {"pink", 0xC20E40},   {"brown", 0x7F6545},
         {"gray", 0x66666A},
