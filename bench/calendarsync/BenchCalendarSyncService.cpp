@@ -118,14 +118,18 @@ int main(int argc, char** argv)
         print("write_5000_events_ms", double(t.nsecsElapsed()) / 1e6);
         settle(3000);
     }
-    for (int round = 1; round <= 2; ++round) {
+    // Cold: the service opens the calendar for us. Warm: another program
+    // (the desktop's reminder daemon, a calendar app) has it open already.
+    std::unique_ptr<EdsCalendarStore> other;
+    for (const char* round : {"cold", "warm"}) {
         QElapsedTimer t;
         t.start();
         std::unique_ptr<EdsCalendarStore> eds = EdsCalendarStore::connect();
         const QList<CalendarEvent> events
             = eds->events(QDateTime::currentDateTime().addYears(-1), QDateTime::currentDateTime().addYears(1), {calendarId});
-        print(qPrintable(QString("open_5000_events_round_%1_ms").arg(round)), double(t.nsecsElapsed()) / 1e6);
-        print(qPrintable(QString("open_5000_events_round_%1_count").arg(round)), events.size());
+        print(qPrintable(QString("open_5000_events_%1_ms").arg(round)), double(t.nsecsElapsed()) / 1e6);
+        print(qPrintable(QString("open_5000_events_%1_count").arg(round)), events.size());
+        other = std::move(eds);
     }
     return 0;
 }

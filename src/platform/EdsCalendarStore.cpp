@@ -1,49 +1,22 @@
 #include "EdsCalendarStore.h"
 
+#include "EdsGlib.h"
 #include "IcsCalendarFile.h"
 #include "Log.h"
 
 #include <QAbstractEventDispatcher>
 #include <QDBusConnection>
-#include <QElapsedTimer>
 #include <QDBusConnectionInterface>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 
 #include <algorithm>
 
-// Qt's keyword macros clash with GLib's member names.
-#undef signals
-#include <libecal/libecal.h>
-#include <libedataserver/libedataserver.h>
+using namespace EdsGlib;
 
 namespace {
 
 constexpr qint64 kEchoMs = 10000;
-
-// Owners for the service's C objects.
-struct GObjectDeleter {
-    void operator()(gpointer object) const
-    {
-        if (object)
-            g_object_unref(object);
-    }
-};
-template <typename T>
-using GPtr = std::unique_ptr<T, GObjectDeleter>;
-
-struct GErrorHolder {
-    GError* error = nullptr;
-    ~GErrorHolder() { g_clear_error(&error); }
-    GError** out() { return &error; }
-    QString text() const { return error ? QString::fromUtf8(error->message) : QString(); }
-};
-
-QString takeText(gchar* text)
-{
-    const QString out = QString::fromUtf8(text);
-    g_free(text);
-    return out;
-}
 
 QByteArray componentText(ICalComponent* component)
 {
@@ -70,28 +43,6 @@ bool hasRecurrenceId(ICalComponent* component)
     return rid != nullptr;
 }
 
-QList<ESource*> listSources(ESourceRegistry* registry, const char* extension)
-{
-    QList<ESource*> out;
-    GList* list = e_source_registry_list_enabled(registry, extension);
-    for (GList* l = list; l; l = l->next)
-        out.append(E_SOURCE(l->data));
-    g_list_free(list); // the caller owns the references now
-    return out;
-}
-
-void unrefAll(const QList<ESource*>& sources)
-{
-    for (ESource* s : sources)
-        g_object_unref(s);
-}
-
-QString backendName(ESource* source, const char* extension)
-{
-    if (!e_source_has_extension(source, extension))
-        return {};
-    return QString::fromUtf8(e_source_backend_get_backend_name(E_SOURCE_BACKEND(e_source_get_extension(source, extension))));
-}
 
 // The top-level components of a VCALENDAR, each as its own object.
 struct Components {
@@ -273,152 +224,6 @@ EdsCalendarStore::~EdsCalendarStore()
     m_calendars.clear();
     g_signal_handlers_disconnect_by_data(m_registry, this);
     g_object_unref(m_registry);
-}
-
-// --- Sources and calendars ---
-
-CalendarSource EdsCalendarStore::sourceOf(ESource* calendar) const
-{
-    CalendarSource out;
-    const char* parentUid = e_source_get_parent(calendar);
-    GPtr<ESource> parent(parentUid ? e_source_registry_ref_source(m_registry, parentUid) : nullptr);
-    out.identifier = QString::fromUtf8(parentUid ? parentUid : e_source_get_uid(calendar));
-    out.title = takeText(e_source_dup_display_name(parent ? parent.get() : calendar));
-    const QString backend = backendName(calendar, E_SOURCE_EXTENSION_CALENDAR);
-    // A calendar inside an online account syncs with that account's server,
-    // as does a calendar on a CalDAV or Google server of its own.
-    if ((parent && e_source_has_extension(parent.get(), E_SOURCE_EXTENSION_COLLECTION)) || backend == u"caldav"
-        || backend == u"google")
-        out.type = CalendarSourceType::CalDAV;
-    else if (backend == u"ews" || backend == u"exchange" || backend == u"mapi")
-        out.type = CalendarSourceType::Exchange;
-    else if (backend == u"webcal" || backend == u"weather")
-        out.type = CalendarSourceType::Subscribed;
-    else if (backend == u"contacts")
-        out.type = CalendarSourceType::Birthdays;
-    return out;
-}
-
-CalendarInfo EdsCalendarStore::infoOf(ESource* source) const
-{
-    CalendarInfo info;
-    info.identifier = QString::fromUtf8(e_source_get_uid(source));
-    info.title = takeText(e_source_dup_display_name(source));
-    auto* selectable = E_SOURCE_SELECTABLE(e_source_get_extension(source, E_SOURCE_EXTENSION_CALENDAR));
-    info.color = QColor(takeText(e_source_selectable_dup_color(selectable)));
-    info.source = sourceOf(source);
-    return info;
-}
-
-QList<CalendarSource> EdsCalendarStore::sources() const
-{
-    // Where a new calendar can go: the online accounts that hold calendars,
-    // then the calendars on this computer.
-    QList<CalendarSource> out;
-    const QList<ESource*> collections = listSources(m_registry, E_SOURCE_EXTENSION_COLLECTION);
-    for (ESource* s : collections) {
-        if (e_source_collection_get_calendar_enabled(E_SOURCE_COLLECTION(e_source_get_extension(s, E_SOURCE_EXTENSION_COLLECTION))))
-            out.append({QString::fromUtf8(e_source_get_uid(s)), CalendarSourceType::CalDAV,
-                        takeText(e_source_dup_display_name(s))});
-    }
-    unrefAll(collections);
-    if (GPtr<ESource> local{e_source_registry_ref_builtin_calendar(m_registry)}) {
-        if (const char* parent = e_source_get_parent(local.get())) {
-            GPtr<ESource> stub(e_source_registry_ref_source(m_registry, parent));
-            out.append({QString::fromUtf8(parent), CalendarSourceType::Local,
-                        takeText(e_source_dup_display_name(stub ? stub.get() : local.get()))});
-        }
-    }
-    return out;
-}
-
-QList<CalendarInfo> EdsCalendarStore::calendars() const
-{
-    QList<CalendarInfo> out;
-    const QList<ESource*> list = listSources(m_registry, E_SOURCE_EXTENSION_CALENDAR);
-    for (ESource* s : list)
-        out.append(infoOf(s));
-    unrefAll(list);
-    return out;
-}
-
-std::optional<CalendarInfo> EdsCalendarStore::defaultCalendarForNewEvents() const
-{
-    GPtr<ESource> source(e_source_registry_ref_default_calendar(m_registry));
-    if (!source)
-        return std::nullopt;
-    return infoOf(source.get());
-}
-
-bool EdsCalendarStore::saveCalendar(CalendarInfo& calendar, bool, QString* error)
-{
-    if (calendar.title.trimmed().isEmpty()) {
-        setError(error, QStringLiteral("日历名称不能为空"));
-        return false;
-    }
-    const QByteArray color = calendar.color.isValid() ? calendar.color.name().toUtf8() : QByteArray();
-    GErrorHolder err;
-    if (!calendar.identifier.isEmpty()) {
-        GPtr<ESource> source(e_source_registry_ref_source(m_registry, calendar.identifier.toUtf8().constData()));
-        if (!source) {
-            setError(error, QStringLiteral("日历不存在"));
-            return false;
-        }
-        e_source_set_display_name(source.get(), calendar.title.toUtf8().constData());
-        auto* selectable = E_SOURCE_SELECTABLE(e_source_get_extension(source.get(), E_SOURCE_EXTENSION_CALENDAR));
-        if (!color.isEmpty())
-            e_source_selectable_set_color(selectable, color.constData());
-        if (!e_source_write_sync(source.get(), nullptr, err.out())) {
-            setError(error, QStringLiteral("保存日历失败：") + err.text());
-            return false;
-        }
-        calendar.source = sourceOf(source.get());
-        return true;
-    }
-
-    GPtr<ESource> scratch(e_source_new(nullptr, nullptr, err.out()));
-    if (!scratch) {
-        setError(error, QStringLiteral("创建日历失败：") + err.text());
-        return false;
-    }
-    e_source_set_display_name(scratch.get(), calendar.title.toUtf8().constData());
-    auto* extension = e_source_get_extension(scratch.get(), E_SOURCE_EXTENSION_CALENDAR);
-    if (!color.isEmpty())
-        e_source_selectable_set_color(E_SOURCE_SELECTABLE(extension), color.constData());
-
-    const QByteArray parentUid = calendar.source.identifier.toUtf8();
-    GPtr<ESource> parent(parentUid.isEmpty() ? nullptr : e_source_registry_ref_source(m_registry, parentUid.constData()));
-    bool ok;
-    if (parent && e_source_has_extension(parent.get(), E_SOURCE_EXTENSION_COLLECTION)) {
-        // An online account makes the calendar on its server first.
-        ok = e_source_remote_create_sync(parent.get(), scratch.get(), nullptr, err.out());
-    } else {
-        GPtr<ESource> local(e_source_registry_ref_builtin_calendar(m_registry));
-        const char* stub = local ? e_source_get_parent(local.get()) : "local-stub";
-        e_source_set_parent(scratch.get(), parent ? parentUid.constData() : stub);
-        e_source_backend_set_backend_name(E_SOURCE_BACKEND(extension), "local");
-        ok = e_source_registry_commit_source_sync(m_registry, scratch.get(), nullptr, err.out());
-    }
-    if (!ok) {
-        setError(error, QStringLiteral("创建日历失败：") + err.text());
-        return false;
-    }
-    calendar.identifier = QString::fromUtf8(e_source_get_uid(scratch.get()));
-    m_knownSources.insert(calendar.identifier);
-    m_madeSources.insert(calendar.identifier);
-    if (!GPtr<ESource>(e_source_registry_ref_source(m_registry, e_source_get_uid(scratch.get())))) {
-        // A calendar made on a server comes back under a UID of the account's choosing.
-        for (const CalendarInfo& c : calendars()) {
-            if (c.title == calendar.title && c.source.identifier == calendar.source.identifier) {
-                calendar.identifier = c.identifier;
-                m_knownSources.insert(c.identifier);
-                m_madeSources.insert(c.identifier);
-            }
-        }
-    }
-    if (auto info = this->calendar(calendar.identifier))
-        calendar.source = info->source;
-    return true;
 }
 
 void EdsCalendarStore::sourcesChanged(ESource* source, bool added)
