@@ -128,27 +128,25 @@ protected:
     {
         OrderManager::shared().setOrders({order("张三", "13800000001"), order("张四", "13800000002"),
                                           order("张五", "13800000003")});
-        bar = std::make_unique<TopBarView>(&manager);
+        // In a window of the app's size: the result list opens below the bar.
+        window.resize(1100, 700);
+        bar = new TopBarView(&manager, &window);
         bar->setSheetFactory([this](TopBarView::Sheet sheet, QWidget* parent) {
             sheets << sheet;
             return new QDialog(parent);
         });
-        bar->resize(1100, TopBarView::kHeight);
-        bar->show();
+        bar->setGeometry(0, 0, 1100, TopBarView::kHeight);
+        window.show();
         field()->setFocus();
-        QApplication::setActiveWindow(bar.get());
+        QApplication::setActiveWindow(&window);
     }
     QLineEdit* field() { return bar->searchField(); }
-    // Key by key, as typed; the characters need not be ASCII.
-    void type(const QString& text)
-    {
-        for (const QChar c : text)
-            QTest::sendKeyEvent(QTest::Click, field(), Qt::Key_unknown, QString(c), Qt::NoModifier);
-    }
-    void key(Qt::Key k) { QTest::keyClick(field(), k); }
+    void type(const QString& text) { UserInput::type(field(), text); }
+    void key(Qt::Key k) { UserInput::key(field(), k); }
 
     GlobalSearchManager manager;
-    std::unique_ptr<TopBarView> bar;
+    QWidget window;
+    TopBarView* bar = nullptr;
     QList<TopBarView::Sheet> sheets;
 };
 
@@ -201,7 +199,7 @@ TEST_F(TopBarTest, ChosenResultsClearTheTextThenActAndPlainNamesStayPlain)
     type("日历视图");
     auto* row = bar->resultsView()->findChild<QAbstractButton*>("searchResultRow");
     ASSERT_TRUE(row);
-    QTest::mouseClick(row, Qt::LeftButton);
+    UserInput::click(row);
     EXPECT_EQ(seen, QStringList({"SearchOrderInSchedule=张四/", "NavigateToScheduleView=true/"}));
     EXPECT_FALSE(bar->selectedSearchIndex());
 

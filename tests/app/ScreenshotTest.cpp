@@ -63,6 +63,11 @@ TEST(ScreenshotTest, MainWindowInBothThemes)
             NotificationCenter::defaultCenter().post("NavigateToMenu", pages[i]);
             save(w, QString("main-%1-page%2").arg(theme).arg(i + 1));
         }
+        w.resize(w.minimumSize());
+        NotificationCenter::defaultCenter().post("NavigateToMenu", QString("自动导片"));
+        save(w, "main-min-" + theme);
+        NotificationCenter::defaultCenter().post("NavigateToMenu", pages[0]);
+        save(w, "main-min-page1-" + theme);
         AppIconManager::applySaved(); // as the launch actions do
         AppDelegate delegate;
         delegate.showCustomAboutPanel();

@@ -7,6 +7,7 @@
 #include "app/VersionBarView.h"
 #include "app/VersionLinkButton.h"
 #include "UpdateStub.h"
+#include "UserInput.h"
 #include "platform/NotificationCenter.h"
 #include "platform/UserDefaults.h"
 #include "settings/AppIconManager.h"
@@ -23,8 +24,6 @@
 
 namespace {
 QString selectedTitle(const ContentView& v) { return v.selectedMenu() ? v.selectedMenu()->title : "<none>"; }
-
-void click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton, {}, QPoint(w->width() / 2, w->height() / 2)); }
 
 // The main content at its default size, on screen.
 struct Shown : ContentView
@@ -61,7 +60,7 @@ TEST(SidebarTest, RowsFollowTheMenuAndHiddenEntriesAreLeftOut)
 TEST(SidebarTest, ClickingARowSelectsItsScreenAndRowsAreMarkedByTitle)
 {
     Shown v;
-    click(v.sidebar()->rowForTitle("档期收入"));
+    UserInput::click(v.sidebar()->rowForTitle("档期收入"));
     EXPECT_EQ(selectedTitle(v), "档期收入");
     EXPECT_EQ(selectedRows(*v.sidebar()), QStringList({"档期收入"}));
     EXPECT_TRUE(v.sidebar()->rowForTitle("档期收入")->showsSubtitle());
@@ -91,7 +90,10 @@ TEST(SidebarTest, DisabledFtpRowIsDimmedAndIgnoresClicks)
     MenuItemView* ftp = v.sidebar()->rowForTitle("FTP传输");
     EXPECT_FALSE(ftp->isEnabled());
     EXPECT_EQ(ftp->iconColor(), AppTheme::withOpacity(AppTheme::textPrimary(), 0.25));
-    click(ftp);
+    // Through the window at the row, as a user clicks it: nothing else is there.
+    QWidget* hit = UserInput::widgetUnder(ftp);
+    ASSERT_TRUE(hit == ftp || ftp->isAncestorOf(hit));
+    QTest::mouseClick(v.windowHandle(), Qt::LeftButton, {}, ftp->mapTo(&v, ftp->rect().center()));
     EXPECT_EQ(selectedTitle(v), "自动导片");
     for (MenuItemView* r : v.sidebar()->rows())
         if (r != ftp)
@@ -135,7 +137,7 @@ TEST(SidebarTest, UpdateButtonOpensTheUpdateScreenAndRemembersTheSelection)
     EXPECT_FALSE(bar->newVersionNote()->isHidden());
 
     NotificationCenter::defaultCenter().post("NavigateToMenu", QString("自动分离"));
-    click(bar->updateButton());
+    UserInput::click(bar->updateButton());
     EXPECT_EQ(UserDefaults::standard().string("seenUpdateHint").value_or(""), "V3.5");
     EXPECT_FALSE(bar->updateButton()->showsDot());
     EXPECT_TRUE(bar->newVersionNote()->isHidden());
@@ -143,7 +145,7 @@ TEST(SidebarTest, UpdateButtonOpensTheUpdateScreenAndRemembersTheSelection)
     EXPECT_EQ(v.selection()->lastBeforeUpdate()->title, "自动分离");
 
     // Clicking again on the update screen remembers the update entry itself.
-    click(bar->updateButton());
+    UserInput::click(bar->updateButton());
     EXPECT_EQ(v.selection()->lastBeforeUpdate()->title, "软件更新");
     v.returnFromSoftwareUpdate();
     EXPECT_EQ(selectedTitle(v), "软件更新");
@@ -155,7 +157,7 @@ TEST(SidebarTest, FeedbackButtonClearsTheReplyDotAndOpensTheSheet)
     Shown v;
     VersionBarView* bar = v.sidebar()->versionBar();
     EXPECT_TRUE(bar->feedbackButton()->showsDot());
-    click(bar->feedbackButton());
+    UserInput::click(bar->feedbackButton());
     EXPECT_FALSE(UserDefaults::standard().boolean("hasNewReply"));
     EXPECT_FALSE(bar->feedbackButton()->showsDot());
     ASSERT_TRUE(bar->isFeedbackShown());
@@ -210,6 +212,9 @@ TEST(SidebarTest, RowsScrollInAShortWindowAndStartAtTheTopAgainWhenMaximised)
     ASSERT_TRUE(rows);
     QTRY_VERIFY(rows->verticalScrollBar()->maximum() > 0);
     rows->verticalScrollBar()->setValue(rows->verticalScrollBar()->maximum());
+    // Scrolled to the end, the last row is clear of the version bar.
+    UserInput::click(w.contentView()->sidebar()->rowForTitle("在线选片"));
+    EXPECT_EQ(selectedTitle(*w.contentView()), "在线选片");
     w.showMaximized();
     w.resize(1100, 1000);
     QTRY_COMPARE(rows->widget()->y(), 0);

@@ -7,6 +7,7 @@
 #include "app/TessaryApp.h"
 #include "NotificationTestBus.h"
 #include "UsageUploads.h"
+#include "UserInput.h"
 #include "platform/Paths.h"
 #include "platform/ReminderAgent.h"
 #include "platform/UserDefaults.h"
@@ -44,7 +45,9 @@ TEST(StartupTest, MainWindowOpensAtTheDefaultSizeWithQuitInFileAndAboutInHelp)
     EXPECT_EQ(w.quitAction()->text(), "退出");
     EXPECT_EQ(w.quitAction()->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q));
     QSignalSpy about(&w, &MainWindow::aboutRequested);
-    w.aboutAction()->trigger();
+    QMenuBar* bar = w.menuBar();
+    UserInput::click(bar, Qt::LeftButton, bar->actionGeometry(bar->actions().at(1)).center());
+    UserInput::chooseMenuItem("关于 Kelvara");
     EXPECT_EQ(about.size(), 1);
 }
 

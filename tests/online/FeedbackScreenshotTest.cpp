@@ -8,6 +8,7 @@
 #include "online/TutorialPopupView.h"
 #include "ui/Fonts.h"
 #include "ui/ThemeObserver.h"
+#include "UserInput.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>
@@ -53,8 +54,8 @@ TEST_F(Shots, FeedbackChatAndPopupsInBothThemes)
             if (state == QString("chat"))
                 view.model()->merge({{FeedbackChatModel::successNotice(), ""}, {FeedbackChatModel::failureNotice(), ""}});
             if (state == QString("sending")) {
-                view.findChild<QPlainTextEdit*>("feedbackInput")->setPlainText("谢谢！");
-                QTest::mouseClick(view.findChild<QAbstractButton*>("sendButton"), Qt::LeftButton);
+                UserInput::type(view.findChild<QPlainTextEdit*>("feedbackInput"), "谢谢！");
+                UserInput::click(view.findChild<QAbstractButton*>("sendButton"));
                 QTest::qWait(900);
             }
             save(view, state + theme);

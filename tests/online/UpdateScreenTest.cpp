@@ -10,6 +10,7 @@
 #include "ui/AppTheme.h"
 #include "ui/SystemColors.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTextBlock>
@@ -103,9 +104,12 @@ TEST_F(Screen, DownloadOpensTheAddressAndBackRunsTheAction)
     bool backed = false;
     SoftwareUpdateView view(&checker, [&] { backed = true; });
     check({200, "1.9\nhttps://d.example/x\nV1.9\n" + QByteArray("• line\n").repeated(40)});
+    view.resize(700, 900);
+    view.show();
+    QApplication::processEvents(); // laid out, as before any user can click
     EXPECT_EQ(view.findChild<QPlainTextEdit*>("logBox")->parentWidget()->height(), 130);
-    QTest::mouseClick(view.findChild<PlateButton*>("downloadButton"), Qt::LeftButton);
-    QTest::mouseClick(view.findChild<PlateButton*>("backButton"), Qt::LeftButton);
+    UserInput::click(view.findChild<PlateButton*>("downloadButton"));
+    UserInput::click(view.findChild<PlateButton*>("backButton"));
     UrlOpener::setHandler(old);
     EXPECT_EQ(opened, QList<QUrl>{QUrl("https://d.example/x")});
     EXPECT_TRUE(backed);

@@ -5,6 +5,7 @@
 #include "online/UpdateChecker.h"
 #include "ui/Fonts.h"
 #include "ui/ThemeObserver.h"
+#include "UserInput.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>
@@ -47,7 +48,7 @@ TEST_F(Shots, UpdateScreenAndPopupInBothThemes)
             view.resize(880, 700);
             view.show();
             if (s.name == QString("changelog"))
-                QTest::mouseClick(view.findChild<QAbstractButton*>("changelogToggle"), Qt::LeftButton);
+                UserInput::click(view.findChild<QAbstractButton*>("changelogToggle"));
             else if (s.route.status != 200 || !s.route.body.isEmpty() || s.route.silent)
                 checker.checkForUpdate();
             (void)QTest::qWaitFor([&] { return checker.updateResult().has_value(); }, s.route.silent ? 50 : 300);

@@ -1,6 +1,7 @@
 #include "ui/PlateButton.h"
 #include "ui/SheetHeader.h"
 #include "ui/ThemedLabel.h"
+#include "UserInput.h"
 
 #include <gtest/gtest.h>
 
@@ -18,7 +19,7 @@ TEST(SheetHeaderTest, DoneButtonRunsTheActionOncePerClick)
     sheet.show();
     EXPECT_EQ(header.title->text(), QString("套系设定"));
     EXPECT_EQ(header.doneButton->text(), QString("完成"));
-    QTest::mouseClick(header.doneButton, Qt::LeftButton);
+    UserInput::click(header.doneButton);
     EXPECT_EQ(done, 1);
     EXPECT_GT(header.doneButton->x(), header.title->x() + header.title->width());
 }
