@@ -19,7 +19,10 @@
 #include "ui/ThemedPanel.h"
 #include "ui/Fader.h"
 #include "ui/Toast.h"
+#include "ScheduleTestSupport.h"
 #include "UserInput.h"
+
+#include <QPointer>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -63,13 +66,35 @@ protected:
         const QRect r = list()->visualRect(list()->model()->index(row, 0));
         UserInput::click(list()->viewport(), Qt::LeftButton, r.topLeft() + QPoint(20, 20));
     }
-    // Answers the next modal alert with `act` once it is up.
-    static void whenAlertOpens(std::function<void(QMessageBox*)> act)
+    // Answers the next modal alert with `act` once it is up. Whatever `act`
+    // does or fails to do, the alert is closed after it, and a guard closes
+    // any menu or alert still up later on: a wrong answer fails the test
+    // instead of leaving it waiting in a modal loop.
+    void whenAlertOpens(std::function<void(QMessageBox*)> act, int afterMs = 50)
     {
-        QTimer::singleShot(50, [act] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            ASSERT_TRUE(box);
+        const auto answered = std::make_shared<bool>(false);
+        QTimer::singleShot(afterMs, backdrop.get(), [act, answered] {
+            QPointer box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) {
+                ADD_FAILURE() << "no alert is up";
+                return;
+            }
             act(box);
+            if (box && box->isVisible())
+                box->reject();
+            *answered = true;
+        });
+        QTimer::singleShot(afterMs + 3000, backdrop.get(), [answered] {
+            if (*answered)
+                return;
+            while (QWidget* popup = QApplication::activePopupWidget()) {
+                ADD_FAILURE() << "a menu was left open";
+                popup->close();
+            }
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                ADD_FAILURE() << "an alert was left open: " << box->informativeText().toStdString();
+                box->reject();
+            }
         });
     }
     Order add(const QString& name, const QDate& day, OrderStatus status = OrderStatus::pendingShoot)
@@ -88,14 +113,7 @@ protected:
             QTest::mouseMove(grid, start + p, stepMs);
         QTest::mouseRelease(grid, Qt::LeftButton, {}, start + path.last(), stepMs);
     }
-    void shoot(const QString& name)
-    {
-        QTest::qWait(20);
-        QDir build(QCoreApplication::applicationDirPath());
-        build.cd("../..");
-        QDir().mkpath(build.absolutePath() + "/screenshots");
-        ASSERT_TRUE(backdrop->grab().save(build.absolutePath() + "/screenshots/" + name + ".png"));
-    }
+    void shoot(const QString& name) { ScheduleTestSupport::saveScreenshot(*backdrop, name); }
 
     std::unique_ptr<OrderManager> orders;
     std::unique_ptr<ScheduleCalendarModel> model;
@@ -239,11 +257,7 @@ TEST_F(CalendarViewTest, RowsEditOutsideBatchModeAndBatchDeleteToasts)
     EXPECT_FALSE(selection->isBatchMode());
     EXPECT_TRUE(body->toast()->isVisible());
     EXPECT_EQ(body->toast()->message(), "成功删除 1 条订单");
-    QTest::qWait(1500);
-    EXPECT_TRUE(body->toast()->isVisible());
-    QTest::qWait(600);
-    EXPECT_FALSE(body->toast()->fader().isShown()) << "fading out after 2.0 s";
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !body->toast()->isVisible(); }, 1000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !body->toast()->isVisible(); }, 5000)) << "the toast goes by itself";
 }
 
 // A batch delete takes exactly the ticked orders the list shows, whatever
@@ -304,13 +318,12 @@ TEST_F(CalendarViewTest, DeleteConfirmationsDefaultToCancel)
         },
     };
     for (const auto& open : opens) {
-        QString defaultText;
-        QTimer::singleShot(400, [&defaultText] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            ASSERT_TRUE(box && box->defaultButton());
-            defaultText = box->defaultButton()->text();
+        QString defaultText = "(no default button)";
+        whenAlertOpens([&defaultText](QMessageBox* box) {
+            if (box->defaultButton())
+                defaultText = box->defaultButton()->text();
             UserInput::key(box, Qt::Key_Return);
-        });
+        }, 400);
         open();
         EXPECT_EQ(defaultText, "取消");
         EXPECT_EQ(orders->orders().size(), 2);

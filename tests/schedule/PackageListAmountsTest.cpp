@@ -1,8 +1,7 @@
 #include "ScheduleSettingsFixture.h"
 
 #include "schedule/ScheduleSettingsSheet.h"
-#include "ui/RevealBox.h"
-#include "ui/Fader.h"
+#include "ScheduleTestSupport.h"
 #include "UserInput.h"
 
 #include <QLineEdit>
@@ -22,10 +21,7 @@ protected:
         sheet->show();
         answers();
         UserInput::click(sheet->findChild<QWidget*>("packageEntry"));
-        EXPECT_TRUE(QTest::qWaitFor([&] {
-            const auto boxes = sheet->findChildren<RevealBox*>();
-            return std::none_of(boxes.begin(), boxes.end(), [](RevealBox* b) { return b->fader().isRunning(); });
-        }, 3000));
+        ScheduleTestSupport::waitForFades(sheet.get());
     }
     void TearDown() override
     {

@@ -3,16 +3,14 @@
 #include "schedule/ReminderRulesEditor.h"
 #include "schedule/ScheduleSettingsSheet.h"
 #include "schedule/SettingsSheetParts.h"
-#include "ui/Fader.h"
 #include "ui/PlateButton.h"
-#include "ui/RevealBox.h"
 #include "ui/ThemeObserver.h"
 #include "ui/ToggleSwitch.h"
 #include "FakeProgram.h"
+#include "ScheduleTestSupport.h"
 #include "UserInput.h"
 
 #include <QCoreApplication>
-#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -54,10 +52,16 @@ protected:
     {
         sheet->scrollArea()->ensureWidgetVisible(find(entry));
         click(entry);
-        EXPECT_TRUE(QTest::qWaitFor([&] {
-            const auto boxes = sheet->findChildren<RevealBox*>();
-            return std::none_of(boxes.begin(), boxes.end(), [](RevealBox* b) { return b->fader().isRunning(); });
-        }, 3000));
+        ScheduleTestSupport::waitForFades(sheet.get());
+    }
+    // Clicks the reminder list's add button until it holds `count` rules.
+    void addRulesUpTo(ReminderRulesEditor* editor, int count)
+    {
+        for (int tries = 0; tries < 6 && state->rules().size() < count; ++tries) {
+            sheet->scrollArea()->ensureWidgetVisible(editor);
+            QTest::qWait(200); // the list has scrolled to its add button
+            UserInput::click(editor->addButton());
+        }
     }
     // Whether `w` lies inside the visible part of its scroll area.
     static bool inView(QWidget* w, QScrollArea* area)
@@ -115,11 +119,7 @@ TEST_F(ScheduleSettingsSheetTest, InputRowsScrollIntoViewAndTheAddButtonStopsAtS
 
     toggleSection("reminderRulesEntry");
     auto* editor = find<ReminderRulesEditor>("reminderRulesEditor");
-    for (int i = 0; i < 3; ++i) {
-        sheet->scrollArea()->ensureWidgetVisible(editor);
-        QTest::qWait(200); // the list has scrolled to its add button
-        UserInput::click(editor->addButton());
-    }
+    addRulesUpTo(editor, 6);
     EXPECT_TRUE(QTest::qWaitFor([&] { return inView(editor->addButton(), editor->scrollArea()); }, 5000));
     EXPECT_EQ(state->rules().size(), 6);
     EXPECT_FALSE(editor->addButton()->isEnabled());
@@ -136,11 +136,7 @@ TEST_F(ScheduleSettingsSheetTest, ReminderRowsShowAtTheirNaturalHeight)
     QScrollArea* area = editor->scrollArea();
     for (int count : {3, 5}) {
         SCOPED_TRACE(count);
-        for (int tries = 0; tries < 6 && state->rules().size() < count; ++tries) {
-            sheet->scrollArea()->ensureWidgetVisible(editor);
-            QTest::qWait(200); // the list has scrolled to its add button
-            UserInput::click(editor->addButton());
-        }
+        addRulesUpTo(editor, count);
         QTest::qWait(300); // rows rebuilt, the add button scrolled to
         QList<QWidget*> rows = editor->findChildren<QWidget*>("reminderRuleRow");
         rows.removeIf([](QWidget* r) { return r->isHidden(); });
@@ -174,19 +170,15 @@ TEST_F(ScheduleSettingsSheetTest, ARefilledPriceFieldWritesNothingBack)
     EXPECT_EQ(packages->packages().first().price, 35);
 }
 
-// Pictures for a person to look at: <build>/screenshots/schedule-settings-*.png.
 TEST_F(ScheduleSettingsSheetTest, Screenshots)
 {
-    QDir build(QCoreApplication::applicationDirPath()); // <build>/tests/schedule
-    build.cd("../..");
-    build.mkpath("screenshots");
     for (AppThemeStyle style : {AppThemeStyle::dark, AppThemeStyle::light}) {
         ThemeObserver::shared().setStyle(style);
         const QString theme = style == AppThemeStyle::dark ? "dark" : "light";
         store->set(OrderbookKeys::syncCalendarDefault, false);
         sheet->resize(560, 900);
         answers();
-        ASSERT_TRUE(sheet->grab().save(build.filePath("screenshots/schedule-settings-sync-off-" + theme + ".png")));
+        ScheduleTestSupport::saveScreenshot(*sheet, "schedule-settings-sync-off-" + theme);
 
         store->set(OrderbookKeys::syncCalendarDefault, true);
         state->showPackageSettings = state->showCalendarSyncInfo = state->showCustomReminderRules = true;
@@ -194,7 +186,7 @@ TEST_F(ScheduleSettingsSheetTest, Screenshots)
         Q_EMIT state->changed();
         sheet->resize(560, 1900);
         answers();
-        ASSERT_TRUE(sheet->grab().save(build.filePath("screenshots/schedule-settings-open-" + theme + ".png")));
+        ScheduleTestSupport::saveScreenshot(*sheet, "schedule-settings-open-" + theme);
         state->calendarPermissionDenied = state->notificationPermissionDenied = false;
     }
 }

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "ui/Fader.h"
+#include "ui/RevealBox.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QTest>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace ScheduleTestSupport {
+
+// Until every section, row and fade under `root` has come to rest.
+inline void waitForFades(QWidget* root)
+{
+    EXPECT_TRUE(QTest::qWaitFor([root] {
+        const auto boxes = root->findChildren<RevealBox*>();
+        return std::none_of(boxes.begin(), boxes.end(), [](RevealBox* b) { return b->fader().isRunning(); });
+    }, 3000));
+}
+
+// Pictures for a person to look at: <build>/screenshots/<name>.png.
+inline void saveScreenshot(QWidget& w, const QString& name)
+{
+    QTest::qWait(20);
+    QDir build(QCoreApplication::applicationDirPath()); // <build>/tests/schedule
+    build.cd("../..");
+    build.mkpath("screenshots");
+    ASSERT_TRUE(w.grab().save(build.filePath("screenshots/" + name + ".png")));
+}
+
+}
