@@ -228,15 +228,6 @@ TEST(UserNotificationCenterTest, BadRequestsAreRefusedAndCallersThatLeftAreNotCa
     EXPECT_EQ(center.pendingRequests().size(), 1); // the request itself was taken
 }
 
-TEST(UserNotificationCenterTest, AnUnreadableStoreIsKeptAside)
-{
-    rewriteInPlace(storeFile(), "{not json");
-    UserNotificationCenter center(storeFile());
-    EXPECT_TRUE(center.pendingRequests().isEmpty());
-    EXPECT_EQ(asideCopies(QFileInfo(storeFile()).absolutePath(), "pending_notifications.json.corrupt-*"),
-              QByteArrayList{"{not json"});
-}
-
 TEST(UserNotificationCenterTest, ARequestRemovedOrReplacedWhileTheServiceIsAskedIsNotShown)
 {
     NotificationTestBus bus;
