@@ -8,19 +8,11 @@
 
 #include <cerrno>
 
-TEST(AutoImportController, PreferenceDefaultsPercentagesAndDisplayPath)
+TEST(AutoImportController, PercentagesAndTheShownRoot)
 {
-    EXPECT_TRUE(AutoImportController::soundEnabled());
-    EXPECT_EQ(AutoImportController::volumePercent(), 80);
-    EXPECT_FALSE(AutoImportController::dailyNewFolder());
-    EXPECT_EQ(AutoImportController::importRootPath(), QString());
-    EXPECT_FALSE(AutoImportController::importRootDisplayPath().isEmpty());
-
-    AutoImportController::setImportRootPath("/gone/folder");
     // Shown as stored even when the folder no longer exists.
+    AutoImportController::setImportRootPath("/gone/folder");
     EXPECT_EQ(AutoImportController::importRootDisplayPath(), "/gone/folder");
-    AutoImportController::setDailyNewFolder(true);
-    EXPECT_EQ(UserDefaults::standard().object("dailyNewFolder"), QVariant(true));
 
     // Whole numbers cut toward zero; nothing to do is already done.
     const int percents[][3] = {{29, 100, 29}, {3, 8, 37}, {999, 1000, 99}, {0, 0, 0}, {5, 0, 100}};

@@ -3,10 +3,13 @@
 #include "TestEnv.h"
 #include "platform/Log.h"
 #include "tools/AutoImportController.h"
+#include "tools/QuickFilterController.h"
 #include "tools/SafeFileTransfer.h"
+#include "tools/SplitRawJpgController.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QMimeData>
@@ -77,6 +80,12 @@ public:
         f.open(QIODevice::WriteOnly);
         f.write(QByteArray(size, fill));
     }
+    static void setModified(const QString& filePath, const QDateTime& time)
+    {
+        QFile f(filePath);
+        f.open(QIODevice::ReadWrite);
+        f.setFileTime(time, QFileDevice::FileModificationTime);
+    }
     void card(const QString& relative, qint64 size = 16, char fill = 'a') const
     {
         write(card() + "/" + relative, size, fill);
@@ -135,6 +144,52 @@ struct ControllerFixture : ImportFixture
     AutoImportController controller;
     QList<float> volumes;
 };
+
+enum class Tool { import, split, quickFilter };
+inline const Tool kTools[] = {Tool::import, Tool::split, Tool::quickFilter};
+inline const char* nameOf(Tool tool)
+{
+    return tool == Tool::import ? "import" : tool == Tool::split ? "split" : "quick filter";
+}
+// Where a run of `tool` on the card writes (for the split tool, its RAW files).
+inline QString targetOf(Tool tool, const ImportFixture& fx)
+{
+    return tool == Tool::import ? fx.photos()
+           : tool == Tool::split ? fx.card() + "/RAW"
+                                 : fx.path("快速分片_3.7");
+}
+struct ToolEnd
+{
+    bool ended = false;
+    int skipped = 0;
+};
+// Runs `tool` on the whole card to its end, quietly; the quick filter asks
+// for every name on the card.
+inline ToolEnd runTool(Tool tool, ImportFixture& fx)
+{
+    const auto finish = [](auto& c, const std::function<void()>& start) {
+        c.setSoundPlayer([](float) {});
+        const bool ended = waitForEnd(c, start);
+        return ToolEnd{ended, c.skipCount()};
+    };
+    if (tool == Tool::import) {
+        AutoImportController c;
+        c.setDateProvider([] { return kDay; });
+        c.setDesktopPath(fx.desktop());
+        return finish(c, [&] { c.processFolder(fx.card()); });
+    }
+    if (tool == Tool::split) {
+        SplitRawJpgController c;
+        return finish(c, [&] { c.processFolder(fx.card()); });
+    }
+    QSet<QString> names;
+    for (const QString& item : ImportFixture::tree(fx.card()))
+        if (!item.endsWith('/'))
+            names.insert(QFileInfo(item).completeBaseName());
+    QuickFilterController c;
+    c.setDateProvider([] { return kDay; });
+    return finish(c, [&] { c.startExport(fx.card(), names, QuickFilterEngine::Mode::copy); });
+}
 
 // The copy seam, set for one scope.
 struct ReadHookScope

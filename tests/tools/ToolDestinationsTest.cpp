@@ -1,0 +1,113 @@
+#include "AutoImportTestSupport.h"
+
+#include "tools/SafeFileTransfer.h"
+
+#include <gtest/gtest.h>
+
+#include <QThread>
+
+#include <memory>
+
+namespace {
+
+const QString kLeftover = QStringLiteral(".tessary-3fa9c01d.part");
+
+} // namespace
+
+// Only our own temporary names go, and not one a copy still writes.
+TEST(LeftoverTemporaries, OnlyUnheldFilesOfOurNamingAreRemoved)
+{
+    ImportFixture fx;
+    const QString dir = fx.path("out");
+    const std::pair<QString, bool> entries[] = {
+        {kLeftover, true}, {".tessary-0.part", true},
+        {".tessary-3FA9.part", false}, {".tessary-12345678901234567.part", false}, // not our digits
+        {".tessary-abc.part.JPG", false}, {"tessary-abc.part", false}, {"IMG_0001.JPG", false},
+    };
+    for (const auto& [name, removed] : entries)
+        ImportFixture::write(dir + "/" + name);
+
+    // A copy of this process is held half way through.
+    fx.card("big.JPG", 2 * SafeFileTransfer::kBufferSize);
+    CopyGate gate(1, SafeFileTransfer::kBufferSize);
+    SafeFileTransfer::Result copied;
+    std::unique_ptr<QThread> copier(
+        QThread::create([&] { copied = SafeFileTransfer::copy(fx.card() + "/big.JPG", dir, "big.JPG"); }));
+    copier->start();
+    gate.reached.acquire();
+    EXPECT_EQ(SafeFileTransfer::removeLeftovers(dir), 2);
+    gate.proceed.release();
+    copier->wait();
+
+    EXPECT_TRUE(copied.ok) << copied.error.toStdString();
+    const QStringList after = ImportFixture::tree(dir);
+    for (const auto& [name, removed] : entries)
+        EXPECT_EQ(after.contains(name), !removed) << name.toStdString();
+    // The held copy's own temporary file survived the sweep and became its picture.
+    EXPECT_EQ(after.filter(".tessary-").size(), 3);
+    EXPECT_EQ(QFileInfo(dir + "/big.JPG").size(), 2 * SafeFileTransfer::kBufferSize);
+    EXPECT_TRUE(fx.lines().contains("🧹 [清理] 已删除中断留下的临时文件 2 个: " + dir));
+}
+
+// Each tool sweeps the folders its run writes to when the run starts there,
+// and no other.
+TEST(LeftoverTemporaries, EachToolSweepsTheFoldersItWritesTo)
+{
+    for (const Tool tool : kTools) {
+        SCOPED_TRACE(nameOf(tool));
+        ImportFixture fx;
+        fx.card("DSC_0001.ARW");
+        fx.card("DSC_0001.JPG");
+        ImportFixture::write(targetOf(tool, fx) + "/" + kLeftover);
+        ImportFixture::write(fx.path("elsewhere/") + kLeftover);
+        ASSERT_TRUE(runTool(tool, fx).ended);
+        EXPECT_FALSE(QFileInfo::exists(targetOf(tool, fx) + "/" + kLeftover));
+        EXPECT_TRUE(QFileInfo::exists(fx.path("elsewhere/") + kLeftover));
+        EXPECT_TRUE(QFileInfo(targetOf(tool, fx) + "/DSC_0001.ARW").isFile());
+    }
+}
+
+// Camera bodies and clients reuse names: a file of that name already at the
+// destination is the same picture only with the same size and either the same
+// time or the same bytes; another picture goes in beside it as "-2", and
+// nothing already there changes.
+TEST(SameName, OnlyTheSameFileIsADuplicateAnotherTakesTheNextNumber)
+{
+    const QDateTime shot(kDay, QTime(10, 0));
+    struct File { const char* folder; qint64 size; char fill; int secondsLater; };
+    struct Case { const char* name; bool present; QList<File> card; QStringList after; int skipped; };
+    // `present`: IMG_0001.JPG, 4096 bytes of 'a' taken at `shot`, is at the destination already.
+    const QStringList both = {"IMG_0001-2.JPG", "IMG_0001.JPG"};
+    const Case cases[] = {
+        {"same size and time: trusted unread", true, {{"", 4096, 'b', 0}}, {"IMG_0001.JPG"}, 1},
+        {"other time and bytes", true, {{"", 4096, 'b', 60}}, both, 0},
+        {"other time, same bytes", true, {{"", 4096, 'a', 60}}, {"IMG_0001.JPG"}, 1},
+        {"other size", true, {{"", 50, 'a', 0}}, both, 0},
+        {"two pictures on one card", false, {{"100CANON/", 4096, 'a', 0}, {"101CANON/", 4096, 'b', 60}}, both, 0},
+    };
+    for (const Tool tool : {Tool::import, Tool::quickFilter}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(nameOf(tool)) + ": " + c.name);
+            ImportFixture fx;
+            const QString present = targetOf(tool, fx) + "/IMG_0001.JPG";
+            const auto place = [](const QString& path, qint64 size, char fill, const QDateTime& time) {
+                ImportFixture::write(path, size, fill);
+                ImportFixture::setModified(path, time);
+            };
+            if (c.present)
+                place(present, 4096, 'a', shot);
+            for (const File& file : c.card)
+                place(fx.card() + "/" + file.folder + "IMG_0001.JPG", file.size, file.fill, shot.addSecs(file.secondsLater));
+            const ToolEnd end = runTool(tool, fx);
+            ASSERT_TRUE(end.ended);
+            EXPECT_EQ(end.skipped, c.skipped);
+            EXPECT_EQ(ImportFixture::tree(targetOf(tool, fx)), c.after);
+            QFile first(present);
+            ASSERT_TRUE(first.open(QIODevice::ReadOnly));
+            EXPECT_EQ(first.readAll().at(0), 'a');
+            // Run again, it finds every copy, the "-2" one by its kept time.
+            EXPECT_EQ(runTool(tool, fx).skipped, c.card.size());
+            EXPECT_EQ(ImportFixture::tree(targetOf(tool, fx)), c.after);
+        }
+    }
+}
