@@ -3,11 +3,6 @@
 #include "ui/ElidedLabel.h"
 #include "tools/AutoImportProgressView.h"
 #include "tools/AutoImportView.h"
-#include "ui/AppTheme.h"
-#include "ui/FireworkView.h"
-#include "ui/Fonts.h"
-#include "ui/ThemeObserver.h"
-#include "ui/ThemedPanel.h"
 
 #include "LayoutCheck.h"
 
@@ -15,10 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <QPushButton>
-#include <QTest>
-#include <QVBoxLayout>
 
 // Walks the import screen through every state in both themes, checking what
 // each form shows and saving a picture of it for a person to look at:
@@ -27,41 +19,22 @@ namespace {
 
 using Form = AutoImportProgressView::Form;
 
-struct Screen : ControllerFixture
+struct Screen : ToolScreen<AutoImportController, AutoImportView>
 {
-    explicit Screen(QSize size = {860, 632})
-        : backdrop(&AppTheme::background)
+    using ToolScreen::ToolScreen;
+    void save(const QString& name, int settleMs = 30)
     {
-        auto* layout = new QVBoxLayout(&backdrop);
-        layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(view = new AutoImportView(&controller, &backdrop));
-        backdrop.resize(size);
-        // The room the main window gives the screen; smaller is never seen.
-        backdrop.setMinimumSize(size);
-        backdrop.show();
-    }
-    // `settle` lets the firework finish its burst on the ended forms.
-    void save(const QString& name, int settle = 30)
-    {
-        QTest::qWait(settle);
-        const QImage image = backdrop.grab().toImage();
-        ASSERT_FALSE(image.isNull());
-        ASSERT_TRUE(image.save(shotPath(name))) << shotPath(name).toStdString();
+        ToolScreen::save(name, settleMs);
         expectCleanLayout(&backdrop);
     }
     bool run() { return runToEnd([this] { view->processFolder(card()); }); }
     AutoImportProgressView* panel() const { return view->progressView(); }
-    ThemedPanel backdrop;
-    AutoImportView* view = nullptr;
 };
 
 constexpr int kBurstMs = FireworkView::kDurationMs + 100;
 
-void everyState(AppThemeStyle style)
+void everyState(const QString& theme)
 {
-    Fonts::installApplicationFont();
-    ThemeObserver::shared().setStyle(style);
-    const QString theme = AppThemeStyles::rawValue(style);
     {
         Screen idle;
         idle.save("import-idle-" + theme);
@@ -166,5 +139,4 @@ void everyState(AppThemeStyle style)
 
 } // namespace
 
-TEST(AutoImportScreenshots, EveryStateDark) { everyState(AppThemeStyle::dark); }
-TEST(AutoImportScreenshots, EveryStateLight) { everyState(AppThemeStyle::light); }
+TEST(AutoImportScreenshots, EveryState) { forEachTheme(everyState); }

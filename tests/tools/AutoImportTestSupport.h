@@ -2,6 +2,11 @@
 
 #include "TestEnv.h"
 #include "platform/Log.h"
+#include "ui/AppTheme.h"
+#include "ui/FireworkView.h"
+#include "ui/Fonts.h"
+#include "ui/ThemeObserver.h"
+#include "ui/ThemedPanel.h"
 #include "tools/AutoImportController.h"
 #include "tools/QuickFilterController.h"
 #include "tools/SafeFileTransfer.h"
@@ -19,7 +24,11 @@
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QVBoxLayout>
 #include <QWidget>
+
+#include <gtest/gtest.h>
 
 #include <functional>
 #include <mutex>
@@ -287,3 +296,48 @@ inline QString shotPath(const QString& name)
     QDir().mkpath(build.absolutePath() + "/screenshots");
     return build.absolutePath() + "/screenshots/" + name + ".png";
 }
+
+// Runs `body` in each theme, named as the screenshot files name it.
+inline void forEachTheme(const std::function<void(const QString& theme)>& body)
+{
+    Fonts::installApplicationFont();
+    for (AppThemeStyle style : {AppThemeStyle::dark, AppThemeStyle::light}) {
+        ThemeObserver::shared().setStyle(style);
+        body(AppThemeStyles::rawValue(style));
+    }
+}
+
+// A tool's screen on its own controller (dated kDay, its sounds recorded),
+// shown in the themed room the main window gives it, on the fixture's folders.
+template <class Controller, class View>
+struct ToolScreen : ImportFixture
+{
+    explicit ToolScreen(QSize size = {860, 632})
+        : backdrop(&AppTheme::background)
+    {
+        if constexpr (requires { controller.setDateProvider([] { return kDay; }); })
+            controller.setDateProvider([] { return kDay; });
+        if constexpr (requires { controller.setDesktopPath(QString()); })
+            controller.setDesktopPath(desktop());
+        controller.setSoundPlayer([this](float v) { volumes.append(v); });
+        auto* layout = new QVBoxLayout(&backdrop);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(view = new View(&controller, &backdrop));
+        backdrop.resize(size);
+        backdrop.setMinimumSize(size); // smaller is never seen
+        backdrop.show();
+        backdrop.activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(&backdrop));
+    }
+    bool runToEnd(const std::function<void()>& start) { return waitForEnd(controller, start); }
+    // `settleMs` lets the firework finish its burst on the ended forms.
+    void save(const QString& name, int settleMs = FireworkView::kDurationMs + 100)
+    {
+        QTest::qWait(settleMs);
+        ASSERT_TRUE(backdrop.grab().save(shotPath(name))) << shotPath(name).toStdString();
+    }
+    Controller controller;
+    QList<float> volumes;
+    ThemedPanel backdrop;
+    View* view = nullptr;
+};

@@ -12,13 +12,8 @@
 #include "tools/SplitRawJpgController.h"
 #include "tools/SplitRawJpgView.h"
 #include "tools/ToolNotice.h"
-#include "ui/Fonts.h"
-#include "ui/ThemeObserver.h"
-
-#include <gtest/gtest.h>
 
 #include <QPlainTextEdit>
-#include <QTest>
 
 namespace {
 
@@ -26,23 +21,9 @@ const QString kNoWrite = QStringLiteral("没有写入权限");
 const QString kNoRead = QStringLiteral("没有读取权限");
 QUrl url(const QString& path) { return QUrl::fromLocalFile(path); }
 
-// A tool's screen on its own controller, shown.
-template <class Controller, class View>
-struct Screen
-{
-    Screen()
-    {
-        if constexpr (requires { controller.setDateProvider([] { return kDay; }); })
-            controller.setDateProvider([] { return kDay; });
-        controller.setSoundPlayer([](float) {});
-        view.resize(1000, 800);
-        view.show();
-    }
-    Controller controller;
-    View view{&controller, nullptr};
-};
-using FilterScreen = Screen<QuickFilterController, QuickFilterView>;
-using SplitScreen = Screen<SplitRawJpgController, SplitRawJpgView>;
+using ImportScreen = ToolScreen<AutoImportController, AutoImportView>;
+using FilterScreen = ToolScreen<QuickFilterController, QuickFilterView>;
+using SplitScreen = ToolScreen<SplitRawJpgController, SplitRawJpgView>;
 
 } // namespace
 
@@ -55,84 +36,76 @@ TEST(ToolFailureReasons, ThePanelNamesTheFolderAndTheCause)
         const char* name;
         // Prepares the folders, runs the tool and returns its panel's lines
         // and the line expected among them.
-        std::function<QPair<QStringList, QString>(ControllerFixture&)> run;
+        std::function<QPair<QStringList, QString>()> run;
     };
     const Row rows[] = {
         {"import into a read-only destination",
-         [](ControllerFixture& fx) -> QPair<QStringList, QString> {
-             fx.card("a.JPG");
-             fx.card("b.MP4");
-             QDir().mkpath(fx.path("ro"));
-             AutoImportController::setImportRootPath(fx.path("ro"));
-             AutoImportView view(&fx.controller, nullptr);
-             view.show();
-             OrdinaryUser user(fx.root(), {{fx.path("ro"), 0555}});
-             EXPECT_TRUE(fx.runToEnd());
-             return {view.progressView()->resultLines(),
-                     fx.path("ro/") + kBase + "/照片：无法创建文件夹，" + kNoWrite};
+         []() -> QPair<QStringList, QString> {
+             ImportScreen s;
+             s.card("a.JPG");
+             s.card("b.MP4");
+             QDir().mkpath(s.path("ro"));
+             AutoImportController::setImportRootPath(s.path("ro"));
+             OrdinaryUser user(s.root(), {{s.path("ro"), 0555}});
+             EXPECT_TRUE(s.runToEnd([&] { s.controller.processFolder(s.card()); }));
+             return {s.view->progressView()->resultLines(), s.path("ro/") + kBase + "/照片：无法创建文件夹，" + kNoWrite};
          }},
         {"import of a card with an unreadable folder",
-         [](ControllerFixture& fx) -> QPair<QStringList, QString> {
-             fx.card("DCIM/a.JPG");
-             fx.card("LOCKED/b.JPG");
-             AutoImportView view(&fx.controller, nullptr);
-             view.show();
-             OrdinaryUser user(fx.root(), {{fx.card() + "/LOCKED", 0}});
-             EXPECT_TRUE(fx.runToEnd());
-             EXPECT_EQ(fx.controller.photoCount(), 1);
-             return {view.progressView()->resultLines(), "LOCKED：无法读取文件夹，" + kNoRead};
+         []() -> QPair<QStringList, QString> {
+             ImportScreen s;
+             s.card("DCIM/a.JPG");
+             s.card("LOCKED/b.JPG");
+             OrdinaryUser user(s.root(), {{s.card() + "/LOCKED", 0}});
+             EXPECT_TRUE(s.runToEnd([&] { s.controller.processFolder(s.card()); }));
+             EXPECT_EQ(s.controller.photoCount(), 1);
+             return {s.view->progressView()->resultLines(), "LOCKED：无法读取文件夹，" + kNoRead};
          }},
         {"split of a read-only folder",
-         [](ControllerFixture& fx) -> QPair<QStringList, QString> {
-             fx.card("shoot/a.NEF");
-             fx.card("shoot/b.JPG");
+         []() -> QPair<QStringList, QString> {
              SplitScreen s;
-             OrdinaryUser user(fx.root(), {{fx.card() + "/shoot", 0555}});
-             EXPECT_TRUE(waitForEnd(s.controller, [&] { sendDrag(s.view.dropZone(), {url(fx.card() + "/shoot")}, true); }));
-             return {s.view.progressView()->resultLines(),
-                     fx.card() + "/shoot/RAW：无法创建文件夹，" + kNoWrite};
+             s.card("shoot/a.NEF");
+             s.card("shoot/b.JPG");
+             OrdinaryUser user(s.root(), {{s.card() + "/shoot", 0555}});
+             EXPECT_TRUE(s.runToEnd([&] { sendDrag(s.view->dropZone(), {url(s.card() + "/shoot")}, true); }));
+             return {s.view->progressView()->resultLines(), s.card() + "/shoot/RAW：无法创建文件夹，" + kNoWrite};
          }},
         {"quick filter beside a read-only folder",
-         [](ControllerFixture& fx) -> QPair<QStringList, QString> {
-             fx.card("shoot/DSC_0001.ARW");
+         []() -> QPair<QStringList, QString> {
              FilterScreen s;
-             OrdinaryUser user(fx.root(), {{fx.card(), 0555}});
-             UserInput::type(s.view.keywordBox()->editor(), "DSC_0001");
-             sendDrag(s.view.findChild<QWidget*>("folderZone"), {url(fx.card() + "/shoot")}, true);
-             EXPECT_TRUE(waitForEnd(s.controller, [&] { UserInput::click(s.view.findChild<QWidget*>("startButton")); }));
-             return {s.view.progressView()->resultLines(), fx.card() + "/快速分片_3.7：无法创建文件夹，" + kNoWrite};
+             s.card("shoot/DSC_0001.ARW");
+             OrdinaryUser user(s.root(), {{s.card(), 0555}});
+             UserInput::type(s.view->keywordBox()->editor(), "DSC_0001");
+             sendDrag(s.view->findChild<QWidget*>("folderZone"), {url(s.card() + "/shoot")}, true);
+             EXPECT_TRUE(s.runToEnd([&] { UserInput::click(s.view->findChild<QWidget*>("startButton")); }));
+             return {s.view->progressView()->resultLines(), s.card() + "/快速分片_3.7：无法创建文件夹，" + kNoWrite};
          }},
     };
     for (const Row& row : rows) {
-        ControllerFixture fx;
-        const auto [lines, expected] = row.run(fx);
-        EXPECT_TRUE(lines.contains(expected)) << row.name << "\n" << lines.join('\n').toStdString();
-        EXPECT_TRUE(lines.filter("文件夹不存在").isEmpty()) << row.name;
+        SCOPED_TRACE(row.name);
+        const auto [lines, expected] = row.run();
+        EXPECT_TRUE(lines.contains(expected)) << lines.join('\n').toStdString();
+        EXPECT_TRUE(lines.filter("文件夹不存在").isEmpty());
         AutoImportController::setImportRootPath(QString());
     }
 }
 
 // A drop or a click that starts nothing says why under the control.
-static void refusedDropsAndStarts(AppThemeStyle style)
+static void refusedDropsAndStarts(const QString& theme)
 {
-    ThemeObserver::shared().setStyle(style);
-    const QString theme = AppThemeStyles::rawValue(style);
-    ControllerFixture fx;
+    ImportFixture fx;
     fx.card("notes.txt");
     fx.card("shoot/DSC_0001.ARW");
     const QString fileRefusal = "“notes.txt”不是文件夹，请拖入文件夹";
 
-    AutoImportView import(&fx.controller, nullptr);
-    import.resize(860, 632);
-    import.show();
+    ImportScreen import;
     SplitScreen split;
     FilterScreen filter;
     struct Zone { const char* name; QWidget* zone; ToolNotice* notice; };
     const Zone zones[] = {
-        {"import", import.idleView()->dropZone(), import.idleView()->notice()},
-        {"split", split.view.dropZone(), split.view.notice()},
-        {"quick filter folder", filter.view.findChild<QWidget*>("folderZone"),
-         filter.view.findChild<ToolNotice*>("folderNotice")},
+        {"import", import.view->idleView()->dropZone(), import.view->idleView()->notice()},
+        {"split", split.view->dropZone(), split.view->notice()},
+        {"quick filter folder", filter.view->findChild<QWidget*>("folderZone"),
+         filter.view->findChild<ToolNotice*>("folderNotice")},
     };
     for (const Zone& z : zones) {
         ASSERT_TRUE(z.notice) << z.name;
@@ -143,18 +116,18 @@ static void refusedDropsAndStarts(AppThemeStyle style)
         sendDrag(z.zone, {url(fx.path("gone"))}, true);
         EXPECT_EQ(z.notice->text(), "找不到拖入的项目，它可能已被移走") << z.name;
     }
-    EXPECT_FALSE(import.isShowingProgress());
-    EXPECT_FALSE(split.view.isShowingProgress());
+    EXPECT_FALSE(import.view->isShowingProgress());
+    EXPECT_FALSE(split.view->isShowingProgress());
 
     // "开始导出" names what the form lacks, in the order a user fills it.
-    auto* start = filter.view.findChild<QWidget*>("startButton");
-    auto* notice = filter.view.findChild<ToolNotice*>("startNotice");
-    auto* editor = filter.view.keywordBox()->editor();
+    auto* start = filter.view->findChild<QWidget*>("startButton");
+    auto* notice = filter.view->findChild<ToolNotice*>("startNotice");
+    auto* editor = filter.view->keywordBox()->editor();
     struct Step { std::function<void()> act; QString notice; };
     const Step steps[] = {
         {[] {}, "请先输入文件名并拖入素材文件夹"},
         {[&] { UserInput::type(editor, ","); }, "请先拖入素材文件夹"},
-        {[&] { sendDrag(filter.view.findChild<QWidget*>("folderZone"), {url(fx.card() + "/shoot")}, true); },
+        {[&] { sendDrag(filter.view->findChild<QWidget*>("folderZone"), {url(fx.card() + "/shoot")}, true); },
          "没有可用的文件名，请输入照片编号或文件名"},
     };
     for (const Step& step : steps) {
@@ -162,10 +135,9 @@ static void refusedDropsAndStarts(AppThemeStyle style)
         UserInput::click(start);
         EXPECT_TRUE(notice->isVisible()) << step.notice.toStdString();
         EXPECT_EQ(notice->text(), step.notice);
-        EXPECT_FALSE(filter.view.isShowingProgress());
+        EXPECT_FALSE(filter.view->isShowingProgress());
     }
-    QTest::qWait(50);
-    ASSERT_TRUE(filter.view.grab().save(shotPath("quickfilter-form-notice-" + theme)));
+    filter.save("quickfilter-form-notice-" + theme, 50);
 
     // Typing a usable name clears the notice; the run then starts.
     UserInput::type(editor, "DSC_0001");
@@ -176,7 +148,5 @@ static void refusedDropsAndStarts(AppThemeStyle style)
 
 TEST(ToolFailureReasons, RefusedDropsAndStartsSayWhyOnTheScreen)
 {
-    Fonts::installApplicationFont();
-    for (AppThemeStyle style : {AppThemeStyle::dark, AppThemeStyle::light})
-        refusedDropsAndStarts(style);
+    forEachTheme(refusedDropsAndStarts);
 }
