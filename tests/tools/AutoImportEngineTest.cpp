@@ -230,25 +230,6 @@ TEST(AutoImportEngine, SameNameAndSizeIsSkippedAnOtherSizeGetsTheNextFreeNumber)
                                                         "IMG_0001-3.JPG", "IMG_0001.JPG"}));
 }
 
-TEST(AutoImportEngine, ATargetThatCannotBeCreatedFailsEveryCopy)
-{
-    ImportFixture fx;
-    fx.card("a.JPG");
-    fx.card("b.MOV");
-    ImportFixture::write(fx.photos()); // a file where the folder goes
-    const RunResult r = runEngine(fx);
-    EXPECT_TRUE(r.outcome.createFailed);
-    EXPECT_EQ(r.failed, 2);
-    const QStringList lines = fx.lines();
-    EXPECT_TRUE(lines.contains("❌ [创建] 创建目标文件夹失败: 无法创建文件夹 " + fx.photos() + ": 同名项目已存在且不是文件夹"));
-    // The cause is named once; no copy is tried into the missing folder.
-    EXPECT_EQ(r.outcome.counts.failures,
-              (QList<QPair<QString, QString>>{{fx.photos(), "无法创建文件夹，同名项目已存在且不是文件夹"}}));
-    EXPECT_TRUE(lines.contains("❌ [复制失败] a.JPG: 目标文件夹无法创建"));
-    EXPECT_FALSE(lines.contains("📁 [创建] 照片文件夹"));
-    EXPECT_FALSE(QFileInfo::exists(fx.desktop() + "/" + kBase + "/视频"));
-}
-
 TEST(AutoImportEngine, ANameTakenDuringTheCopyIsNeverOverwritten)
 {
     ImportFixture fx;

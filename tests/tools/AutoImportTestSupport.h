@@ -131,28 +131,30 @@ private:
     QStringList m_lines;
 };
 
-// A controller on the fixture's folders, dated kDay, recording each sound.
-struct ControllerFixture : ImportFixture
+// A tool's controller on the fixture's folders, dated kDay, its sounds recorded.
+template <class Controller>
+struct ToolFixture : ImportFixture
 {
-    ControllerFixture()
+    ToolFixture()
     {
-        controller.setDateProvider([] { return kDay; });
-        controller.setDesktopPath(desktop());
+        if constexpr (requires { controller.setDateProvider([] { return kDay; }); })
+            controller.setDateProvider([] { return kDay; });
+        if constexpr (requires { controller.setDesktopPath(QString()); })
+            controller.setDesktopPath(desktop());
         controller.setSoundPlayer([this](float v) { volumes.append(v); });
     }
-    // Runs `start` (by default an import of the card) and waits for the end.
+    // Runs `start` (by default a run on the card) and waits for its end.
     bool runToEnd(const std::function<void()>& start = {})
     {
-        QSignalSpy done(&controller, &AutoImportController::runFinished);
-        if (start)
-            start();
-        else if (!controller.processFolder(card()))
-            return false;
-        return takeSignal(done);
+        if constexpr (requires { controller.processFolder(QString()); })
+            if (!start)
+                return waitForEnd(controller, [this] { controller.processFolder(card()); });
+        return waitForEnd(controller, start);
     }
-    AutoImportController controller;
+    Controller controller;
     QList<float> volumes;
 };
+using ControllerFixture = ToolFixture<AutoImportController>;
 
 enum class Tool { import, split, quickFilter };
 inline const Tool kTools[] = {Tool::import, Tool::split, Tool::quickFilter};
@@ -171,15 +173,22 @@ struct ToolEnd
 {
     bool ended = false;
     int skipped = 0;
+    bool failed = false;
+    int sounds = 0;
 };
-// Runs `tool` on the whole card to its end, quietly; the quick filter asks
-// for every name on the card.
+// Runs `tool` on the whole card to its end; the quick filter asks for every
+// name on the card.
 inline ToolEnd runTool(Tool tool, ImportFixture& fx)
 {
     const auto finish = [](auto& c, const std::function<void()>& start) {
-        c.setSoundPlayer([](float) {});
-        const bool ended = waitForEnd(c, start);
-        return ToolEnd{ended, c.skipCount()};
+        ToolEnd end;
+        c.setSoundPlayer([&end](float) { ++end.sounds; });
+        end.ended = waitForEnd(c, start);
+        end.skipped = c.skipCount();
+        end.failed = c.failedCount() > 0;
+        if constexpr (requires { c.outputFailed(); })
+            end.failed = end.failed || c.outputFailed();
+        return end;
     };
     if (tool == Tool::import) {
         AutoImportController c;
@@ -310,34 +319,26 @@ inline void forEachTheme(const std::function<void(const QString& theme)>& body)
 // A tool's screen on its own controller (dated kDay, its sounds recorded),
 // shown in the themed room the main window gives it, on the fixture's folders.
 template <class Controller, class View>
-struct ToolScreen : ImportFixture
+struct ToolScreen : ToolFixture<Controller>
 {
     explicit ToolScreen(QSize size = {860, 632})
         : backdrop(&AppTheme::background)
     {
-        if constexpr (requires { controller.setDateProvider([] { return kDay; }); })
-            controller.setDateProvider([] { return kDay; });
-        if constexpr (requires { controller.setDesktopPath(QString()); })
-            controller.setDesktopPath(desktop());
-        controller.setSoundPlayer([this](float v) { volumes.append(v); });
         auto* layout = new QVBoxLayout(&backdrop);
         layout->setContentsMargins(0, 0, 0, 0);
-        layout->addWidget(view = new View(&controller, &backdrop));
+        layout->addWidget(view = new View(&this->controller, &backdrop));
         backdrop.resize(size);
         backdrop.setMinimumSize(size); // smaller is never seen
         backdrop.show();
         backdrop.activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(&backdrop));
     }
-    bool runToEnd(const std::function<void()>& start) { return waitForEnd(controller, start); }
     // `settleMs` lets the firework finish its burst on the ended forms.
     void save(const QString& name, int settleMs = FireworkView::kDurationMs + 100)
     {
         QTest::qWait(settleMs);
         ASSERT_TRUE(backdrop.grab().save(shotPath(name))) << shotPath(name).toStdString();
     }
-    Controller controller;
-    QList<float> volumes;
     ThemedPanel backdrop;
     View* view = nullptr;
 };

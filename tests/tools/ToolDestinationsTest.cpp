@@ -67,6 +67,24 @@ TEST(LeftoverTemporaries, EachToolSweepsTheFoldersItWritesTo)
     }
 }
 
+// A file where a tool's folder goes: the run ends as a failure, takes nothing
+// off the card, leaves that file as it was, and stays silent.
+TEST(BlockedDestination, TheRunFailsAndNothingIsLost)
+{
+    for (const Tool tool : kTools) {
+        SCOPED_TRACE(nameOf(tool));
+        ImportFixture fx;
+        fx.card("DSC_0001.ARW");
+        ImportFixture::write(targetOf(tool, fx), 5, 'z');
+        const ToolEnd end = runTool(tool, fx);
+        ASSERT_TRUE(end.ended);
+        EXPECT_TRUE(end.failed);
+        EXPECT_EQ(end.sounds, 0);
+        EXPECT_TRUE(QFileInfo(fx.card() + "/DSC_0001.ARW").isFile());
+        EXPECT_EQ(QFileInfo(targetOf(tool, fx)).size(), 5);
+    }
+}
+
 // Camera bodies and clients reuse names: a file of that name already at the
 // destination is the same picture only with the same size and either the same
 // time or the same bytes; another picture goes in beside it as "-2", and
