@@ -174,7 +174,7 @@ struct ToolEnd
     bool ended = false;
     int skipped = 0;
     bool failed = false;
-    int sounds = 0;
+    QList<float> sounds; // the volume of each
 };
 // Runs `tool` on the whole card to its end; the quick filter asks for every
 // name on the card.
@@ -182,7 +182,7 @@ inline ToolEnd runTool(Tool tool, ImportFixture& fx)
 {
     const auto finish = [](auto& c, const std::function<void()>& start) {
         ToolEnd end;
-        c.setSoundPlayer([&end](float) { ++end.sounds; });
+        c.setSoundPlayer([&end](float volume) { end.sounds.append(volume); });
         end.ended = waitForEnd(c, start);
         end.skipped = c.skipCount();
         end.failed = c.failedCount() > 0;

@@ -1,5 +1,6 @@
 #include "AutoImportTestSupport.h"
 
+#include "platform/UserDefaults.h"
 #include "tools/SafeFileTransfer.h"
 
 #include <gtest/gtest.h>
@@ -79,7 +80,7 @@ TEST(BlockedDestination, TheRunFailsAndNothingIsLost)
         const ToolEnd end = runTool(tool, fx);
         ASSERT_TRUE(end.ended);
         EXPECT_TRUE(end.failed);
-        EXPECT_EQ(end.sounds, 0);
+        EXPECT_TRUE(end.sounds.isEmpty());
         EXPECT_TRUE(QFileInfo(fx.card() + "/DSC_0001.ARW").isFile());
         EXPECT_EQ(QFileInfo(targetOf(tool, fx)).size(), 5);
     }
@@ -126,6 +127,30 @@ TEST(SameName, OnlyTheSameFileIsADuplicateAnotherTakesTheNextNumber)
             // Run again, it finds every copy, the "-2" one by its kept time.
             EXPECT_EQ(runTool(tool, fx).skipped, c.card.size());
             EXPECT_EQ(ImportFixture::tree(targetOf(tool, fx)), c.after);
+        }
+    }
+}
+
+// A completed run ends with the sound the preferences ask for.
+TEST(EndSound, FollowsThePreferences)
+{
+    auto& defaults = UserDefaults::standard();
+    struct Case { const char* name; std::function<void()> set; QList<float> played; };
+    const Case cases[] = {
+        {"by default", [] {}, {0.8f}},
+        {"at a set volume", [&] { defaults.set("autoImportVolume", 35); }, {0.35f}},
+        {"switched off", [&] { defaults.set("autoImportSound", false); }, {}},
+    };
+    for (const Tool tool : {Tool::import, Tool::split}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(nameOf(tool)) + ": " + c.name);
+            c.set();
+            ImportFixture fx;
+            fx.card("a.JPG");
+            EXPECT_EQ(runTool(tool, fx).sounds, c.played);
+            EXPECT_EQ(fx.lines().filter("🔔").size(), tool == Tool::import ? c.played.size() : 0);
+            defaults.remove("autoImportVolume");
+            defaults.remove("autoImportSound");
         }
     }
 }
