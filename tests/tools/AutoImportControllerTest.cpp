@@ -1,10 +1,5 @@
 #include "AutoImportTestSupport.h"
 
-
-#include <gtest/gtest.h>
-
-#include <QTest>
-
 #include <cerrno>
 
 TEST(AutoImportController, PercentagesAndTheShownRoot)

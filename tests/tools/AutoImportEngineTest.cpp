@@ -3,8 +3,6 @@
 #include "tools/AutoImportEngine.h"
 #include "tools/SafeFileTransfer.h"
 
-#include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 namespace {
@@ -199,35 +197,6 @@ TEST(AutoImportEngine, DailyModeMakesANewFolderPerRunUnderACustomRoot)
                                                                  kBase + "/", kBase + "/照片/", kBase + "/照片/a.NEF"}));
     EXPECT_TRUE(fx.lines().contains("📁 [导片] 使用自定义照片存放位置: " + fx.path("store")));
     EXPECT_TRUE(fx.lines().contains("📁 [导片] 当日新建文件夹模式：" + kBase + "-2"));
-}
-
-TEST(AutoImportEngine, SameNameAndSizeIsSkippedAnOtherSizeGetsTheNextFreeNumber)
-{
-    ImportFixture fx;
-    const QString photos = fx.photos();
-    ImportFixture::write(photos + "/IMG_0001.JPG", 10, 'q'); // last year's shot, other camera
-    ImportFixture::write(photos + "/IMG_0001-2.JPG", 11, 'q');
-    QDir().mkpath(photos + "/C0001.JPG");                    // a folder holding the name
-    fx.card("A/IMG_0001.JPG", 50);
-    fx.card("A/C0001.JPG", 5);
-    fx.card("DCIM/100CANON/D.JPG", 64, 'x');
-    fx.card("DCIM/101CANON/D.JPG", 64, 'x');
-
-    const RunResult r = runEngine(fx);
-    EXPECT_EQ(r.copied, 3);
-    EXPECT_EQ(r.skipped, 1);
-    EXPECT_EQ(fx.lines().count("⚠️ [跳过重复] D.JPG"), 1);
-    EXPECT_EQ(QFileInfo(photos + "/IMG_0001.JPG").size(), 10); // never overwritten
-    EXPECT_EQ(QFileInfo(photos + "/IMG_0001-3.JPG").size(), 50);
-    EXPECT_EQ(QFileInfo(photos + "/C0001-2.JPG").size(), 5);
-    EXPECT_TRUE(fx.lines().contains("⚠️ [导片] IMG_0001.JPG 与已有同名文件不同，另存为 IMG_0001-3.JPG"));
-
-    // Importing the card again finds every file, under its new name too, and rewrites nothing.
-    const RunResult again = runEngine(fx);
-    EXPECT_EQ(again.skipped, 4);
-    EXPECT_EQ(again.copied, 0);
-    EXPECT_EQ(ImportFixture::tree(photos), QStringList({"C0001-2.JPG", "C0001.JPG/", "D.JPG", "IMG_0001-2.JPG",
-                                                        "IMG_0001-3.JPG", "IMG_0001.JPG"}));
 }
 
 TEST(AutoImportEngine, ANameTakenDuringTheCopyIsNeverOverwritten)

@@ -1,13 +1,12 @@
 #include "platform/ProcessActivity.h"
 
+#include "NotificationTestBus.h"
+
 #include <gtest/gtest.h>
 
 #include <QDBusConnection>
 #include <QDBusUnixFileDescriptor>
-#include <QFile>
 #include <QMutex>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <QThread>
 
 #include <poll.h>
@@ -41,52 +40,24 @@ public Q_SLOTS:
     }
 };
 
-// A private bus daemon for the test.
-struct PrivateBus
-{
-    PrivateBus()
-    {
-        const QString socket = dir.path() + "/bus";
-        QFile config(dir.path() + "/bus.conf");
-        config.open(QIODevice::WriteOnly);
-        config.write(QStringLiteral(
-            "<busconfig><type>session</type><listen>unix:path=%1</listen><auth>EXTERNAL</auth>"
-            "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-            "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>").arg(socket).toUtf8());
-        config.close();
-        daemon.start("dbus-daemon", {"--nofork", "--config-file=" + config.fileName()});
-        address = "unix:path=" + socket;
-        for (int i = 0; i < 200 && !QFile::exists(socket); ++i)
-            QThread::msleep(10);
-    }
-    ~PrivateBus()
-    {
-        daemon.kill();
-        daemon.waitForFinished(2000);
-    }
-    QTemporaryDir dir;
-    QProcess daemon;
-    QString address;
-};
-
 } // namespace
 
 TEST(ProcessActivity, HoldsALogindInhibitorUntilDestroyed)
 {
-    PrivateBus bus;
-    ASSERT_TRUE(bus.daemon.waitForStarted(3000));
+    NotificationTestBus bus(NotificationTestBus::inTestFolder(), false);
+    ASSERT_FALSE(bus.address().isEmpty());
 
     // The fake serves from its own thread, as logind would from its process.
     QThread serviceThread;
     serviceThread.start();
     FakeLogind fake;
     fake.moveToThread(&serviceThread);
-    QDBusConnection service = QDBusConnection::connectToBus(bus.address, "fake-logind");
+    QDBusConnection service = QDBusConnection::connectToBus(bus.address(), "fake-logind");
     ASSERT_TRUE(service.isConnected());
     ASSERT_TRUE(service.registerService("org.freedesktop.login1"));
     ASSERT_TRUE(service.registerObject("/org/freedesktop/login1", &fake, QDBusConnection::ExportAllSlots));
 
-    QDBusConnection client = QDBusConnection::connectToBus(bus.address, "client");
+    QDBusConnection client = QDBusConnection::connectToBus(bus.address(), "client");
     int readEnd = -1;
     {
         ProcessActivity activity("自动导片复制任务进行中，请勿让系统睡眠", client);

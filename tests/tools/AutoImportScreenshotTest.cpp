@@ -8,8 +8,6 @@
 
 #include "UserInput.h"
 
-#include <gtest/gtest.h>
-
 #include <QPushButton>
 
 // Walks the import screen through every state in both themes, checking what

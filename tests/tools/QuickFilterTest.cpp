@@ -5,10 +5,6 @@
 #include "tools/QuickFilterKeywords.h"
 #include "tools/QuickFilterSamples.h"
 
-#include <gtest/gtest.h>
-
-#include <QTest>
-
 namespace {
 
 using Mode = QuickFilterEngine::Mode;

@@ -3,10 +3,6 @@
 #include "tools/SafeFileTransfer.h"
 #include "tools/SplitRawJpgController.h"
 
-#include <gtest/gtest.h>
-
-#include <QTest>
-
 using SplitFixture = ToolFixture<SplitRawJpgController>;
 
 TEST(SplitRawJpg, SortsByExtensionAndASecondPassSkipsEverything)

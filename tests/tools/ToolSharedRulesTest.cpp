@@ -3,8 +3,6 @@
 #include "platform/UserDefaults.h"
 #include "tools/SafeFileTransfer.h"
 
-#include <gtest/gtest.h>
-
 #include <QThread>
 
 #include <memory>
@@ -94,39 +92,48 @@ TEST(SameName, OnlyTheSameFileIsADuplicateAnotherTakesTheNextNumber)
 {
     const QDateTime shot(kDay, QTime(10, 0));
     struct File { const char* folder; qint64 size; char fill; int secondsLater; };
-    struct Case { const char* name; bool present; QList<File> card; QStringList after; int skipped; };
-    // `present`: IMG_0001.JPG, 4096 bytes of 'a' taken at `shot`, is at the destination already.
+    // At the destination beforehand, 'a's taken at `shot` (a size below 0: a folder).
+    using Present = QList<std::pair<QString, qint64>>;
+    struct Case { const char* name; Present present; QList<File> card; QStringList after; int skipped; };
+    const Present one = {{"IMG_0001.JPG", 4096}};
     const QStringList both = {"IMG_0001-2.JPG", "IMG_0001.JPG"};
     const Case cases[] = {
-        {"same size and time: trusted unread", true, {{"", 4096, 'b', 0}}, {"IMG_0001.JPG"}, 1},
-        {"other time and bytes", true, {{"", 4096, 'b', 60}}, both, 0},
-        {"other time, same bytes", true, {{"", 4096, 'a', 60}}, {"IMG_0001.JPG"}, 1},
-        {"other size", true, {{"", 50, 'a', 0}}, both, 0},
-        {"two pictures on one card", false, {{"100CANON/", 4096, 'a', 0}, {"101CANON/", 4096, 'b', 60}}, both, 0},
+        {"same size and time: trusted unread", one, {{"", 4096, 'b', 0}}, {"IMG_0001.JPG"}, 1},
+        {"other time and bytes", one, {{"", 4096, 'b', 60}}, both, 0},
+        {"other time, same bytes", one, {{"", 4096, 'a', 60}}, {"IMG_0001.JPG"}, 1},
+        {"other size", one, {{"", 50, 'a', 0}}, both, 0},
+        {"past a \"-2\" of another size", {{"IMG_0001.JPG", 4096}, {"IMG_0001-2.JPG", 11}}, {{"", 50, 'a', 0}},
+         {"IMG_0001-2.JPG", "IMG_0001-3.JPG", "IMG_0001.JPG"}, 0},
+        {"a folder holding the name", {{"IMG_0001.JPG", -1}}, {{"", 50, 'a', 0}}, {"IMG_0001-2.JPG", "IMG_0001.JPG/"}, 0},
+        {"two pictures on one card", {}, {{"100CANON/", 4096, 'a', 0}, {"101CANON/", 4096, 'b', 60}}, both, 0},
+    };
+    const auto place = [](const QString& path, qint64 size, char fill, const QDateTime& time) {
+        ImportFixture::write(path, size, fill);
+        ImportFixture::setModified(path, time);
     };
     for (const Tool tool : {Tool::import, Tool::quickFilter}) {
         for (const Case& c : cases) {
             SCOPED_TRACE(std::string(nameOf(tool)) + ": " + c.name);
             ImportFixture fx;
-            const QString present = targetOf(tool, fx) + "/IMG_0001.JPG";
-            const auto place = [](const QString& path, qint64 size, char fill, const QDateTime& time) {
-                ImportFixture::write(path, size, fill);
-                ImportFixture::setModified(path, time);
-            };
-            if (c.present)
-                place(present, 4096, 'a', shot);
+            const QString target = targetOf(tool, fx) + "/";
+            for (const auto& [name, size] : c.present)
+                size < 0 ? (void)QDir().mkpath(target + name) : place(target + name, size, 'a', shot);
             for (const File& file : c.card)
                 place(fx.card() + "/" + file.folder + "IMG_0001.JPG", file.size, file.fill, shot.addSecs(file.secondsLater));
             const ToolEnd end = runTool(tool, fx);
             ASSERT_TRUE(end.ended);
             EXPECT_EQ(end.skipped, c.skipped);
             EXPECT_EQ(ImportFixture::tree(targetOf(tool, fx)), c.after);
-            QFile first(present);
-            ASSERT_TRUE(first.open(QIODevice::ReadOnly));
-            EXPECT_EQ(first.readAll().at(0), 'a');
-            // Run again, it finds every copy, the "-2" one by its kept time.
+            // Run again, it finds every copy, a "-2" one by its kept time.
             EXPECT_EQ(runTool(tool, fx).skipped, c.card.size());
             EXPECT_EQ(ImportFixture::tree(targetOf(tool, fx)), c.after);
+            for (const auto& [name, size] : c.present) { // nothing there was changed
+                QFile f(target + name);
+                if (size < 0)
+                    continue;
+                ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+                EXPECT_EQ(f.readAll(), QByteArray(size, 'a')) << name.toStdString();
+            }
         }
     }
 }
