@@ -58,8 +58,6 @@ TEST(FtpServer, OnlyAStoredBooleanOrZeroOrOneTurnsVideosAway)
 TEST(FtpServer, StartPublishesRunningAndAddressStopClosesConnections)
 {
     FtpServer server;
-    EXPECT_FALSE(server.isRunning());
-    EXPECT_EQ(server.localIP(), FtpServer::getLocalIP()); // what a start will announce
     QSignalSpy running(&server, &FtpServer::isRunningChanged);
     QSignalSpy errors(&server, &FtpServer::errorOccurred);
     QTemporaryDir root;
