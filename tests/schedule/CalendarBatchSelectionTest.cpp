@@ -1,28 +1,22 @@
-#include "orderbook/OrderbookFixture.h"
+#include "ScheduleModelFixture.h"
 
-#include "orderbook/OrderManager.h"
 #include "orderbook/OrderbookKeys.h"
-#include "schedule/CalendarBatchSelection.h"
-#include "schedule/ScheduleCalendarModel.h"
 
 #include <QSignalSpy>
 
 namespace {
 
-class CalendarBatchSelectionTest : public OrderbookFixture
+class CalendarBatchSelectionTest : public ScheduleModelFixture
 {
 protected:
     void SetUp() override
     {
-        OrderbookFixture::SetUp();
-        orders = std::make_unique<OrderManager>(*store);
+        ScheduleModelFixture::SetUp();
         orders->setCalendarEventDeleter([this](const QList<Order>& going) {
             for (const Order& o : going)
                 deletedEvents.append(o.calendarEventIdentifier.value_or(""));
         });
-        model = std::make_unique<ScheduleCalendarModel>(*orders, *store);
         model->setCurrentMonth({2026, 3, 1});
-        batch = std::make_unique<CalendarBatchSelection>(*model);
     }
     Order add(const QString& name, const QDate& day, OrderStatus status = OrderStatus::pendingDeposit,
               const QString& package = "标准套系", const QString& event = {})
@@ -43,9 +37,6 @@ protected:
     }
     static QDate march(int d) { return {2026, 3, d}; }
 
-    std::unique_ptr<OrderManager> orders;
-    std::unique_ptr<ScheduleCalendarModel> model;
-    std::unique_ptr<CalendarBatchSelection> batch;
     QStringList deletedEvents;
 };
 
@@ -53,40 +44,40 @@ TEST_F(CalendarBatchSelectionTest, PickingTakesOnlyOrdersPassingTheFilters)
 {
     const Order a = add("甲", march(3)), cancelled = add("乙", march(5), OrderStatus::cancelled),
                 c = add("丙", march(7), OrderStatus::pendingShoot), d = add("丁", march(1));
-    batch->setFilterStatus("待付定金");
-    batch->toggleBatchMode();
-    EXPECT_EQ(batch->selectedOrderIds(), ids({a, d})) << "hidden orders are not picked on entry";
-    batch->toggleBatchMode();
-    EXPECT_TRUE(batch->selectedOrderIds().isEmpty() && batch->selectedDates().isEmpty());
-    EXPECT_EQ(batch->filterStatus(), "待付定金");
+    selection->setFilterStatus("待付定金");
+    selection->toggleBatchMode();
+    EXPECT_EQ(selection->selectedOrderIds(), ids({a, d})) << "hidden orders are not picked on entry";
+    selection->toggleBatchMode();
+    EXPECT_TRUE(selection->selectedOrderIds().isEmpty() && selection->selectedDates().isEmpty());
+    EXPECT_EQ(selection->filterStatus(), "待付定金");
 
-    batch->setFilterStatus(CalendarBatchSelection::allFilter());
-    batch->toggleBatchMode();
-    batch->dayClicked(march(3), false);
-    batch->dayClicked(march(7), true);
-    EXPECT_EQ(batch->selectedDates().size(), 5);
-    batch->dayClicked(march(1), true);
-    EXPECT_EQ(batch->selectedDates().size(), 7) << "a range never drops days";
-    EXPECT_EQ(batch->selectedOrderIds(), ids({a, cancelled, c, d}));
-    batch->dayClicked(march(3), false);
-    EXPECT_FALSE(batch->selectedOrderIds().contains(a.id));
+    selection->setFilterStatus(CalendarBatchSelection::allFilter());
+    selection->toggleBatchMode();
+    selection->dayClicked(march(3), false);
+    selection->dayClicked(march(7), true);
+    EXPECT_EQ(selection->selectedDates().size(), 5);
+    selection->dayClicked(march(1), true);
+    EXPECT_EQ(selection->selectedDates().size(), 7) << "a range never drops days";
+    EXPECT_EQ(selection->selectedOrderIds(), ids({a, cancelled, c, d}));
+    selection->dayClicked(march(3), false);
+    EXPECT_FALSE(selection->selectedOrderIds().contains(a.id));
 
     // 30 of 31 days picked: the key picks the last, then clears everything.
-    batch->deselectAllCurrentMonth();
+    selection->deselectAllCurrentMonth();
     for (int d = 1; d <= 30; ++d)
-        batch->dayClicked(march(d), false);
+        selection->dayClicked(march(d), false);
     const Order last = add("戊", march(31));
-    EXPECT_TRUE(batch->selectAllKeyPressed());
-    EXPECT_TRUE(batch->isCurrentMonthAllSelected());
-    EXPECT_TRUE(batch->selectedOrderIds().contains(last.id));
-    batch->dayClicked({2026, 4, 2}, false);
-    EXPECT_EQ(batch->selectedDates(), QSet<QDate>{QDate(2026, 4, 2)}) << "a free day starts over";
-    batch->selectAllKeyPressed();
-    batch->dayClicked({2026, 4, 2}, false);
-    batch->selectAllKeyPressed();
-    EXPECT_TRUE(batch->selectedDates().isEmpty() && batch->selectedOrderIds().isEmpty());
-    batch->toggleBatchMode();
-    EXPECT_FALSE(batch->selectAllKeyPressed()) << "the key does nothing outside batch mode";
+    EXPECT_TRUE(selection->selectAllKeyPressed());
+    EXPECT_TRUE(selection->isCurrentMonthAllSelected());
+    EXPECT_TRUE(selection->selectedOrderIds().contains(last.id));
+    selection->dayClicked({2026, 4, 2}, false);
+    EXPECT_EQ(selection->selectedDates(), QSet<QDate>{QDate(2026, 4, 2)}) << "a free day starts over";
+    selection->selectAllKeyPressed();
+    selection->dayClicked({2026, 4, 2}, false);
+    selection->selectAllKeyPressed();
+    EXPECT_TRUE(selection->selectedDates().isEmpty() && selection->selectedOrderIds().isEmpty());
+    selection->toggleBatchMode();
+    EXPECT_FALSE(selection->selectAllKeyPressed()) << "the key does nothing outside batch mode";
 }
 
 TEST_F(CalendarBatchSelectionTest, DaysThatStartAfterMidnightArePickedToo)
@@ -94,40 +85,40 @@ TEST_F(CalendarBatchSelectionTest, DaysThatStartAfterMidnightArePickedToo)
     pinTimeZone("America/Santiago"); // 2026-09-06 starts at 01:00
     model->setCurrentMonth({2026, 9, 1});
     const Order sixth = add("甲", {2026, 9, 6});
-    batch->toggleBatchMode();
-    batch->deselectAllCurrentMonth();
-    batch->dayClicked({2026, 9, 5}, false);
-    batch->dayClicked({2026, 9, 8}, true);
-    EXPECT_EQ(batch->selectedDates().size(), 4);
-    EXPECT_TRUE(batch->selectedOrderIds().contains(sixth.id));
-    batch->deselectAllCurrentMonth();
-    batch->selectAllKeyPressed();
-    EXPECT_TRUE(batch->selectedDates().contains({2026, 9, 6}));
-    EXPECT_TRUE(batch->selectedOrderIds().contains(sixth.id));
+    selection->toggleBatchMode();
+    selection->deselectAllCurrentMonth();
+    selection->dayClicked({2026, 9, 5}, false);
+    selection->dayClicked({2026, 9, 8}, true);
+    EXPECT_EQ(selection->selectedDates().size(), 4);
+    EXPECT_TRUE(selection->selectedOrderIds().contains(sixth.id));
+    selection->deselectAllCurrentMonth();
+    selection->selectAllKeyPressed();
+    EXPECT_TRUE(selection->selectedDates().contains({2026, 9, 6}));
+    EXPECT_TRUE(selection->selectedOrderIds().contains(sixth.id));
 }
 
 TEST_F(CalendarBatchSelectionTest, ListsFiltersAndSelectAll)
 {
     EXPECT_FALSE(CalendarBatchSelection::batchStatusOptions().contains("已取消"));
-    EXPECT_TRUE(batch->selectedOrders().isEmpty()) << "first empty state";
+    EXPECT_TRUE(selection->selectedOrders().isEmpty()) << "first empty state";
     const Order a = add("甲", march(3), OrderStatus::pendingShoot, "婚纱"),
                 b = add("乙", march(4), OrderStatus::pendingDeposit, ""), c = add("丙", march(5), OrderStatus::completed, "写真");
     add("丁", {2026, 4, 1});
-    EXPECT_EQ(batch->batchPackageOptions(), (QStringList{"全部", "", "写真", "婚纱"}));
-    batch->setFilterPackage("毕业照");
-    EXPECT_FALSE(batch->selectedOrders().isEmpty());
-    EXPECT_TRUE(batch->filteredBatchOrders().isEmpty()) << "second empty state";
-    EXPECT_FALSE(batch->allSelectedOrdersChecked());
+    EXPECT_EQ(selection->batchPackageOptions(), (QStringList{"全部", "", "写真", "婚纱"}));
+    selection->setFilterPackage("毕业照");
+    EXPECT_FALSE(selection->selectedOrders().isEmpty());
+    EXPECT_TRUE(selection->filteredBatchOrders().isEmpty()) << "second empty state";
+    EXPECT_FALSE(selection->allSelectedOrdersChecked());
 
-    batch->setFilterPackage("婚纱");
-    batch->toggleBatchMode();
-    batch->toggleOrder(b.id);
-    batch->setFilterPackage(CalendarBatchSelection::allFilter());
-    batch->setFilterStatus("已结清");
-    batch->toggleSelectAll();
-    EXPECT_EQ(batch->selectedOrderIds(), ids({a, b, c})) << "select-all keeps unlisted ids";
-    batch->toggleSelectAll();
-    EXPECT_EQ(batch->selectedOrderIds(), ids({a, b}));
+    selection->setFilterPackage("婚纱");
+    selection->toggleBatchMode();
+    selection->toggleOrder(b.id);
+    selection->setFilterPackage(CalendarBatchSelection::allFilter());
+    selection->setFilterStatus("已结清");
+    selection->toggleSelectAll();
+    EXPECT_EQ(selection->selectedOrderIds(), ids({a, b, c})) << "select-all keeps unlisted ids";
+    selection->toggleSelectAll();
+    EXPECT_EQ(selection->selectedOrderIds(), ids({a, b}));
 }
 
 TEST_F(CalendarBatchSelectionTest, PendingBalancePanel)
@@ -149,12 +140,12 @@ TEST_F(CalendarBatchSelectionTest, PendingBalancePanel)
 TEST_F(CalendarBatchSelectionTest, ClicksAndBadgesAskForTheRightSheet)
 {
     using K = CalendarRequest::Kind;
-    EXPECT_EQ(batch->dayClicked({2020, 1, 2}, false).kind, K::newOrder) << "past free days take orders";
+    EXPECT_EQ(selection->dayClicked({2020, 1, 2}, false).kind, K::newOrder) << "past free days take orders";
     orders->toggleRestDay(march(2));
     store->set(OrderbookKeys::maxOrdersPerDay, 1);
     const Order one = add("甲", march(3));
-    EXPECT_EQ(batch->dayClicked(march(2), false).kind, K::none);
-    EXPECT_EQ(batch->dayClicked(march(3), false).kind, K::none);
+    EXPECT_EQ(selection->dayClicked(march(2), false).kind, K::none);
+    EXPECT_EQ(selection->dayClicked(march(3), false).kind, K::none);
 
     const ShootEvent ev{"EV1", "拍摄", QDateTime(march(9), QTime(9, 0)), {}, {}, {}};
     model->setShootEvents({ev, {"EV2", "拍摄", QDateTime(march(3), QTime(9, 0)), {}, {}, {}}});
@@ -166,17 +157,17 @@ TEST_F(CalendarBatchSelectionTest, ClicksAndBadgesAskForTheRightSheet)
         {march(5), "丙", K::selectOrders, 1}, {march(5), "无此人", K::none, 0},
     };
     for (const auto& c : cases) {
-        const CalendarRequest r = batch->badgeClicked(c.day, c.search);
+        const CalendarRequest r = selection->badgeClicked(c.day, c.search);
         EXPECT_EQ(r.kind, c.kind) << c.day.day() << c.search.toStdString();
         EXPECT_EQ(r.orders.size(), c.listed);
         EXPECT_EQ(r.date, c.day);
     }
     model->setShootEvents({});
-    EXPECT_EQ(batch->badgeClicked(march(3), "").kind, K::editOrder);
-    EXPECT_EQ(batch->badgeClicked(march(3), "").order->id, one.id);
-    EXPECT_EQ(batch->badgeClicked(march(3), "甲").kind, K::selectOrders) << "a search always lists";
-    EXPECT_TRUE(batch->isEmphasised(march(1), true));
-    EXPECT_FALSE(batch->isEmphasised(march(1), false));
+    EXPECT_EQ(selection->badgeClicked(march(3), "").kind, K::editOrder);
+    EXPECT_EQ(selection->badgeClicked(march(3), "").order->id, one.id);
+    EXPECT_EQ(selection->badgeClicked(march(3), "甲").kind, K::selectOrders) << "a search always lists";
+    EXPECT_TRUE(selection->isEmphasised(march(1), true));
+    EXPECT_FALSE(selection->isEmphasised(march(1), false));
 }
 
 TEST_F(CalendarBatchSelectionTest, MenusAndDeletes)
@@ -184,12 +175,12 @@ TEST_F(CalendarBatchSelectionTest, MenusAndDeletes)
     using A = DayMenuEntry::Action;
     auto actions = [&](const QDate& day) {
         QList<A> out;
-        for (const DayMenuEntry& e : batch->dayMenu(day))
+        for (const DayMenuEntry& e : selection->dayMenu(day))
             out.append(e.action);
         return out;
     };
     orders->toggleRestDay(march(1));
-    EXPECT_EQ(batch->dayMenu(march(1)).first().text, "取消闭档");
+    EXPECT_EQ(selection->dayMenu(march(1)).first().text, "取消闭档");
     EXPECT_EQ(actions(march(2)), QList<A>{A::toggleRestDay});
     const Order single = add("甲", march(3), OrderStatus::pendingDeposit, "", "EV-A");
     EXPECT_EQ(actions(march(3)), (QList<A>{A::toggleRestDay, A::viewOrders, A::deleteOrder}));
@@ -198,7 +189,7 @@ TEST_F(CalendarBatchSelectionTest, MenusAndDeletes)
     add("丁", march(4));
     EXPECT_EQ(actions(march(4)), (QList<A>{A::toggleRestDay, A::viewOrders, A::deleteOrder, A::deleteOrder,
                                            A::deleteOrder, A::divider, A::deleteDay}));
-    EXPECT_EQ(batch->dayMenu(march(4)).last().text, "删除全部 3 个订单");
+    EXPECT_EQ(selection->dayMenu(march(4)).last().text, "删除全部 3 个订单");
     EXPECT_EQ(CalendarBatchSelection::singleDeleteConfirmation(single).message,
               "客户：甲\n删除后同时移除手机日历中的对应事件，此操作不可恢复。");
 
@@ -209,17 +200,17 @@ TEST_F(CalendarBatchSelectionTest, MenusAndDeletes)
     Order twin = b;
     twin.customerName = "乙二";
     orders->setOrders(QList<Order>(orders->orders()) << twin);
-    EXPECT_EQ(batch->deleteOrders({single.id, b.id, QUuid::createUuid()}), 3) << "both orders with one id go";
+    EXPECT_EQ(selection->deleteOrders({single.id, b.id, QUuid::createUuid()}), 3) << "both orders with one id go";
     EXPECT_EQ(deletedEvents, (QStringList{"EV-A2", "EV-B", "EV-B"}));
     EXPECT_EQ(storedArray(OrderbookKeys::orders).size(), 2);
 
-    batch->toggleBatchMode();
-    batch->selectAllKeyPressed();
-    batch->toggleOrder(QUuid::createUuid()); // an id no order holds any more
-    EXPECT_EQ(batch->batchDeleteConfirmation().message, "确定删除选中的 2 条订单吗？删除后不可恢复");
-    EXPECT_EQ(batch->batchDelete(), "成功删除 2 条订单");
-    EXPECT_FALSE(batch->isBatchMode());
-    EXPECT_TRUE(batch->selectedOrderIds().isEmpty());
+    selection->toggleBatchMode();
+    selection->selectAllKeyPressed();
+    selection->toggleOrder(QUuid::createUuid()); // an id no order holds any more
+    EXPECT_EQ(selection->batchDeleteConfirmation().message, "确定删除选中的 2 条订单吗？删除后不可恢复");
+    EXPECT_EQ(selection->batchDelete(), "成功删除 2 条订单");
+    EXPECT_FALSE(selection->isBatchMode());
+    EXPECT_TRUE(selection->selectedOrderIds().isEmpty());
     EXPECT_EQ(storedArray(OrderbookKeys::orders).size(), 0);
 }
 
@@ -227,21 +218,21 @@ TEST_F(CalendarBatchSelectionTest, EventCheckRefillsOnlyTheSheetStillShowingItsD
 {
     const Order a = add("甲", march(3));
     model->setShootEvents({{"EV1", "拍摄", QDateTime(march(3), QTime(9, 0)), {}, {}, {}}});
-    QSignalSpy refilled(batch.get(), &CalendarBatchSelection::ordersForSelectionRefilled);
-    batch->startEventCheck(march(4));
-    EXPECT_FALSE(batch->isSyncingCalendar()) << "no unimported event that day";
-    batch->startEventCheck(march(3));
-    EXPECT_TRUE(batch->isSyncingCalendar());
+    QSignalSpy refilled(selection.get(), &CalendarBatchSelection::ordersForSelectionRefilled);
+    selection->startEventCheck(march(4));
+    EXPECT_FALSE(selection->isSyncingCalendar()) << "no unimported event that day";
+    selection->startEventCheck(march(3));
+    EXPECT_TRUE(selection->isSyncingCalendar());
     ASSERT_TRUE(refilled.wait(2000));
     EXPECT_EQ(refilled.last().first().value<QList<Order>>().first().id, a.id);
-    EXPECT_FALSE(batch->isSyncingCalendar());
+    EXPECT_FALSE(selection->isSyncingCalendar());
 
-    batch->startEventCheck(march(3));
-    batch->setSelectionSheetDay(march(4)); // another day's sheet within the second
-    QSignalSpy syncing(batch.get(), &CalendarBatchSelection::syncingCalendarChanged);
+    selection->startEventCheck(march(3));
+    selection->setSelectionSheetDay(march(4)); // another day's sheet within the second
+    QSignalSpy syncing(selection.get(), &CalendarBatchSelection::syncingCalendarChanged);
     ASSERT_TRUE(syncing.wait(2000));
     EXPECT_EQ(refilled.count(), 1);
-    EXPECT_FALSE(batch->isSyncingCalendar());
+    EXPECT_FALSE(selection->isSyncingCalendar());
 }
 
 }

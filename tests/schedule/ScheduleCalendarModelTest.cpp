@@ -1,8 +1,6 @@
-#include "orderbook/OrderbookFixture.h"
+#include "ScheduleModelFixture.h"
 
-#include "orderbook/OrderManager.h"
 #include "schedule/DiagonalLines.h"
-#include "schedule/ScheduleCalendarModel.h"
 #include "schedule/ScheduleKeys.h"
 
 #include <QCoreApplication>
@@ -10,15 +8,9 @@
 
 namespace {
 
-class ScheduleCalendarModelTest : public OrderbookFixture
+class ScheduleCalendarModelTest : public ScheduleModelFixture
 {
 protected:
-    void SetUp() override
-    {
-        OrderbookFixture::SetUp();
-        orders = std::make_unique<OrderManager>(*store);
-        model = std::make_unique<ScheduleCalendarModel>(*orders, *store);
-    }
     void setWeekStart(bool monday) { store->set(ScheduleKeys::weekStartsOnMonday, monday); }
     void setLimit(const QVariant& limit) { store->set(OrderbookKeys::maxOrdersPerDay, limit); }
     // Leading empty slots and days of the month shown.
@@ -29,9 +21,6 @@ protected:
         return {empty, int(days.size()) - empty};
     }
     static ShootEvent event(const QString& id, const QDateTime& start) { return {id, "拍摄", start, start, std::nullopt, std::nullopt}; }
-
-    std::unique_ptr<OrderManager> orders;
-    std::unique_ptr<ScheduleCalendarModel> model;
 };
 
 TEST_F(ScheduleCalendarModelTest, MonthGridFollowsTheWeekStart)

@@ -16,6 +16,7 @@
 #include <QMessageBox>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QToolTip>
 
 namespace {
 
@@ -107,7 +108,7 @@ TEST_F(ScheduleSettingsSheetTest, SwitchesWriteTheirKeysAndSectionsStayOpen)
     EXPECT_TRUE(QTest::qWaitFor([&] { return !find("packageListEditor")->isVisible(); }, 3000));
 }
 
-TEST_F(ScheduleSettingsSheetTest, InputRowsScrollIntoViewAndTheAddButtonStopsAtSix)
+TEST_F(ScheduleSettingsSheetTest, TheNewPackageRowScrollsIntoView)
 {
     store->set(OrderbookKeys::syncCalendarDefault, true);
     toggleSection("packageEntry");
@@ -116,17 +117,11 @@ TEST_F(ScheduleSettingsSheetTest, InputRowsScrollIntoViewAndTheAddButtonStopsAtS
     click("addPackageToggle");
     // The scroll is delayed; a loaded machine may take longer than its delay.
     EXPECT_TRUE(QTest::qWaitFor([&] { return inView(find("newPackageInput"), find<QScrollArea>("packageListScroll")); }, 5000));
-
-    toggleSection("reminderRulesEntry");
-    auto* editor = find<ReminderRulesEditor>("reminderRulesEditor");
-    addRulesUpTo(editor, 6);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return inView(editor->addButton(), editor->scrollArea()); }, 5000));
-    EXPECT_EQ(state->rules().size(), 6);
-    EXPECT_FALSE(editor->addButton()->isEnabled());
 }
 
 // The reminder rows stand at their natural height in a list as tall as they
-// are, up to 240: never a list of no height, never one row at a time.
+// are, up to 240: never a list of no height, never one row at a time. The add
+// button scrolls into view after each row and stops at six.
 TEST_F(ScheduleSettingsSheetTest, ReminderRowsShowAtTheirNaturalHeight)
 {
     store->set(OrderbookKeys::syncCalendarDefault, true);
@@ -134,10 +129,13 @@ TEST_F(ScheduleSettingsSheetTest, ReminderRowsShowAtTheirNaturalHeight)
     toggleSection("reminderRulesEntry");
     auto* editor = find<ReminderRulesEditor>("reminderRulesEditor");
     QScrollArea* area = editor->scrollArea();
-    for (int count : {3, 5}) {
+    for (int count : {3, 5, 6}) {
         SCOPED_TRACE(count);
         addRulesUpTo(editor, count);
-        QTest::qWait(300); // rows rebuilt, the add button scrolled to
+        QTest::qWait(300); // rows rebuilt
+        // The scroll is delayed; a loaded machine may take longer than its delay.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return inView(editor->addButton(), area); }, 5000));
+        EXPECT_EQ(editor->addButton()->isEnabled(), count < 6);
         QList<QWidget*> rows = editor->findChildren<QWidget*>("reminderRuleRow");
         rows.removeIf([](QWidget* r) { return r->isHidden(); });
         ASSERT_EQ(rows.size(), count);
@@ -168,6 +166,42 @@ TEST_F(ScheduleSettingsSheetTest, ARefilledPriceFieldWritesNothingBack)
     price->selectAll();
     QTest::keyClicks(price, "35");
     EXPECT_EQ(packages->packages().first().price, 35);
+}
+
+TEST_F(ScheduleSettingsSheetTest, AFieldThatStoresNothingShowsWhy)
+{
+    toggleSection("packageEntry");
+    struct Row { QString typed; double stored; bool invalid; };
+    // Each keystroke stores what reads (clearing stores 0): a refused text
+    // keeps the last amount that read, and the field shows why.
+    const Row rows[] = {{"abc", 0, true}, {"3,999", 3, true}, {"100000000", 1e7, true}, {"", 0, false}, {"350", 350, false}};
+    for (const Row& r : rows) {
+        auto* price = sheet->findChild<QLineEdit*>("packagePrice");
+        ASSERT_TRUE(price);
+        UserInput::click(price);
+        UserInput::key(price, Qt::Key_A, Qt::ControlModifier);
+        UserInput::key(price, Qt::Key_Delete);
+        if (!r.typed.isEmpty())
+            UserInput::type(price, r.typed);
+        price = sheet->findChild<QLineEdit*>("packagePrice");
+        EXPECT_EQ(price->property("invalidAmount").toBool(), r.invalid) << r.typed.toStdString();
+        EXPECT_EQ(price->toolTip().isEmpty(), !r.invalid);
+        EXPECT_EQ(packages->packages().first().price, r.stored) << r.typed.toStdString();
+    }
+}
+
+TEST_F(ScheduleSettingsSheetTest, ABuiltInTrashSaysWhyItStays)
+{
+    toggleSection("packageEntry");
+    packages->addPackage("外景", 800, 100);
+    UserInput::click(sheet->findChild<QWidget*>("deleteModeToggle"));
+    answers();
+    const QList<QWidget*> trash = sheet->findChildren<QWidget*>("packageDelete");
+    ASSERT_EQ(trash.size(), packages->packages().size());
+    const qsizetype count = packages->packages().size();
+    UserInput::click(trash.first());
+    EXPECT_EQ(packages->packages().size(), count);
+    EXPECT_EQ(QToolTip::text(), "内置套系不能删除");
 }
 
 TEST_F(ScheduleSettingsSheetTest, Screenshots)
