@@ -277,6 +277,8 @@ QWidget* FtpTransferView::makePermissionBlock(const QString& title, const char* 
     chooser->setFont(Fonts::system(13));
     chooser->setMinimumWidth(80);
     auto* menu = new QMenu(chooser);
+    // Styled when opened, so it follows a theme switched meanwhile.
+    connect(menu, &QMenu::aboutToShow, menu, [menu] { menu->setStyleSheet(AppTheme::menuStyleSheet()); });
     const QList<std::pair<QString, QString>> items{{QStringLiteral("禁用"), FtpAccess::kPermDisabled},
                                                    {QStringLiteral("只读"), FtpAccess::kPermReadOnly},
                                                    {QStringLiteral("读与写"), FtpAccess::kPermReadWrite}};

@@ -51,6 +51,7 @@ FilterMenuBox::FilterMenuBox(int width, std::function<QStringList()> entries,
     auto* menu = new QMenu(this);
     setMenu(menu);
     connect(menu, &QMenu::aboutToShow, this, [menu, entries, chosen] {
+        menu->setStyleSheet(AppTheme::menuStyleSheet());
         menu->clear();
         for (const QString& entry : entries()) {
             QString text = entry;

@@ -3,6 +3,7 @@
 #include "orderbook/OrderManager.h"
 #include "schedule/CalendarBatchSelection.h"
 #include "schedule/DayCellPainter.h"
+#include "ui/AppTheme.h"
 #include "ui/Fader.h"
 #include "ui/Symbols.h"
 #include "ui/ThemeObserver.h"
@@ -245,9 +246,8 @@ void MonthGridView::runMenu(const QDate& day, const QPoint& globalPos)
 {
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("dayMenu"));
-    const auto symbol = [&menu](const QString& name) {
-        return Symbols::icon(name, 16, menu.palette().color(QPalette::Text));
-    };
+    menu.setStyleSheet(AppTheme::menuStyleSheet());
+    const auto symbol = [](const QString& name) { return Symbols::icon(name, 16, AppTheme::textPrimary()); };
     QMenu* deletes = nullptr;
     for (const DayMenuEntry& entry : m_selection.dayMenu(day)) {
         QMenu* target = &menu;
