@@ -25,6 +25,14 @@ protected:
     }
 
     static PaymentRecord pay(double amount, const QDateTime& when) { return PaymentRecord(amount, when, ""); }
+    // 王女士's order five days ahead with a 300 deposit, already in the store.
+    Order storedOrder(double total, const QList<PaymentRecord>& payments, OrderStatus status)
+    {
+        Order o = order("王女士", QDateTime(QDate::currentDate().addDays(5), QTime(10, 0)), total, payments, status);
+        o.depositAmount = 300;
+        EXPECT_TRUE(orders->addOrder(o));
+        return o;
+    }
 
     template <typename T = QWidget>
     static T* child(const QObject* root, const QString& name)

@@ -37,14 +37,25 @@ protected:
         QWidget* col = child(view->rowList()->row(row), column);
         return col ? child<ThemedLabel>(col, "amount")->text() : QString();
     }
+    // The rows follow the store one turn later and show one more later.
+    static void settleRows()
+    {
+        QApplication::processEvents();
+        QApplication::processEvents();
+    }
     SheetDialog* edit(int row)
     {
-        // The rows follow the store one turn later and show one more later.
-        QApplication::processEvents();
-        QApplication::processEvents();
-        QWidget* price = child(view->rowList()->row(row), "priceColumn");
-        UserInput::click(price);
+        settleRows();
+        UserInput::click(child(view->rowList()->row(row), "priceColumn"));
         return openSheet<SheetDialog>("packageEditSheet");
+    }
+    SheetDialog* add(const QString& name)
+    {
+        UserInput::click(child(view.get(), "addPackageButton"));
+        SheetDialog* sheet = openSheet<SheetDialog>("packageAddSheet");
+        if (sheet)
+            type(sheet, "newPackageName", name);
+        return sheet;
     }
     void type(QWidget* sheet, const char* field, const QString& text) { retype(child(sheet, field), text); }
     std::unique_ptr<PackageSettingsView> view;
@@ -63,10 +74,8 @@ TEST_F(PackageSettingsTest, AddSheetRefusesOnlyTheEmptyName)
 {
     const qsizetype before = packages->packages().size();
     for (const QString name : {"", "   ", "婚纱套系", "婚纱套系"}) {
-        view->openAddSheet();
-        SheetDialog* sheet = openSheet<SheetDialog>("packageAddSheet");
+        SheetDialog* sheet = add(name);
         ASSERT_TRUE(sheet);
-        type(sheet, "newPackageName", name);
         type(sheet, "newPackagePrice", "1e3");
         UserInput::click(child(sheet, "addConfirmButton"));
         EXPECT_EQ(sheet->isVisible(), name.isEmpty());
@@ -117,20 +126,13 @@ TEST_F(PackageSettingsTest, SheetsStoreOnlyAmountsTheyCanAndSayWhyNot)
     const QList<Package> before = packages->packages();
     for (const Row& r : rows) {
         const bool adding = QString(r.field).startsWith("new");
-        SheetDialog* sheet = nullptr;
-        if (adding) {
-            UserInput::click(child(view.get(), "addPackageButton"));
-            sheet = openSheet<SheetDialog>("packageAddSheet");
-            ASSERT_TRUE(sheet);
-            type(sheet, "newPackageName", "外景");
-        } else {
-            sheet = edit(0);
-            ASSERT_TRUE(sheet);
-        }
+        SCOPED_TRACE(r.typed.toStdString());
+        SheetDialog* sheet = adding ? add("外景") : edit(0);
+        ASSERT_TRUE(sheet);
         type(sheet, r.field, r.typed);
-        EXPECT_TRUE(child(sheet, r.field)->property("invalidAmount").toBool()) << r.typed.toStdString();
+        EXPECT_TRUE(child(sheet, r.field)->property("invalidAmount").toBool());
         UserInput::click(child(sheet, adding ? "addConfirmButton" : "editSaveButton"));
-        EXPECT_TRUE(sheet->isVisible()) << r.typed.toStdString();
+        EXPECT_TRUE(sheet->isVisible());
         EXPECT_TRUE(child<QLabel>(sheet, adding ? "addProblem" : "editProblem")->text().startsWith(r.reason));
         EXPECT_EQ(packages->packages(), before);
         UserInput::click(child(sheet, adding ? "addCancelButton" : "editCancelButton"));
@@ -140,8 +142,7 @@ TEST_F(PackageSettingsTest, SheetsStoreOnlyAmountsTheyCanAndSayWhyNot)
 TEST_F(PackageSettingsTest, TrashDeletesOnARealClickAndBuiltInsHaveNone)
 {
     packages->addPackage("外景", 800, 100);
-    QApplication::processEvents();
-    QApplication::processEvents();
+    settleRows();
     PackageRowList* list = view->rowList();
     for (int i = 0; i < list->rowCount(); ++i)
         EXPECT_EQ(bool(list->row(i)->findChild<QWidget*>("deleteButton")), !packages->packages()[i].isBuiltin);
