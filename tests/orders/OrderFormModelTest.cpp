@@ -251,7 +251,7 @@ TEST_F(OrderFormModelTest, PaymentsAndCompletionSettleInWholeCents)
     orders->addPayment(o, 1500, "补款");
     f->confirmShootBalanceReceived();
     EXPECT_EQ(f->latestOrder()->receivedAmount(), 5000);
-    EXPECT_EQ(f->paymentHistory().first().note, "尾款");
+    EXPECT_EQ(f->latestOrder()->payments.last().note, "尾款");
 }
 
 TEST_F(OrderFormModelTest, PaymentHistoryIsNewestFirstAndEqualDatesAsStored)
