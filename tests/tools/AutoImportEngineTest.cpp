@@ -9,9 +9,10 @@ namespace {
 
 struct RunResult
 {
-    int total = -1, copied = 0, skipped = 0, failed = 0;
+    int total = -1;
     AutoImportOutcome outcome;
     bool finished = false;
+    int copied() const { return outcome.counts.photos + outcome.counts.videos; }
 };
 
 RunResult runEngine(const ImportFixture& fx, AutoImportEngine::Options options = {}, bool cancelled = false)
@@ -25,9 +26,6 @@ RunResult runEngine(const ImportFixture& fx, AutoImportEngine::Options options =
     QObject::connect(&engine, &AutoImportEngine::scanFinished, [&](int n) { r.total = n; });
     QObject::connect(&engine, &AutoImportEngine::finished, [&](const AutoImportOutcome& o) {
         r.outcome = o;
-        r.copied = o.counts.photos + o.counts.videos;
-        r.skipped = o.counts.skip;
-        r.failed = o.counts.failed;
         r.finished = true;
     });
     if (cancelled)
@@ -143,8 +141,8 @@ TEST(AutoImportEngine, RunWritesTheLayoutAndLogLinesExactly)
     const QString target = fx.desktop() + "/" + kBase;
     EXPECT_EQ(r.total, 3);
     EXPECT_EQ(r.outcome.targetPath, target);
-    EXPECT_EQ(r.failed, 0);
-    EXPECT_EQ(r.copied, 3);
+    EXPECT_EQ(r.outcome.counts.failed, 0);
+    EXPECT_EQ(r.copied(), 3);
     EXPECT_EQ(ImportFixture::tree(target),
               QStringList({"照片/", "照片/IMG_0001.CR3", "照片/IMG_0001.JPG", "视频/", "视频/C0001.MP4"}));
     EXPECT_EQ(QFileInfo(target + "/视频/C0001.MP4").size(), 300);
@@ -211,7 +209,7 @@ TEST(AutoImportEngine, ANameTakenDuringTheCopyIsNeverOverwritten)
         return 0;
     });
     const RunResult r = runEngine(fx);
-    EXPECT_EQ(r.copied, 1);
+    EXPECT_EQ(r.copied(), 1);
     EXPECT_EQ(QFileInfo(photos + "/a.JPG").size(), 7);
     EXPECT_EQ(QFileInfo(photos + "/a-2.JPG").size(), 40);
     EXPECT_EQ(ImportFixture::tree(photos), QStringList({"a-2.JPG", "a.JPG"}));
@@ -246,6 +244,6 @@ TEST(AutoImportEngine, CancelStopsInsideALargeFileAndLeavesNoPartialCopy)
     one.card("C0001.MP4");
     const RunResult whole = runEngine(one, {}, true);
     EXPECT_EQ(whole.outcome.notCopied, 0);
-    EXPECT_EQ(whole.copied, 1);
+    EXPECT_EQ(whole.copied(), 1);
     EXPECT_FALSE(one.lines().join('\n').contains("🛑"));
 }

@@ -79,6 +79,8 @@ TEST(BlockedDestination, TheRunFailsAndNothingIsLost)
         ASSERT_TRUE(end.ended);
         EXPECT_TRUE(end.failed);
         EXPECT_TRUE(end.sounds.isEmpty());
+        if (tool == Tool::import)
+            EXPECT_EQ(fx.lines().last(), "❌ [完成] 有 1 个文件导入失败，未播放提示音，请检查存储卡和目标磁盘");
         EXPECT_TRUE(QFileInfo(fx.card() + "/DSC_0001.ARW").isFile());
         EXPECT_EQ(QFileInfo(targetOf(tool, fx)).size(), 5);
     }
