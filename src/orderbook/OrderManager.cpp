@@ -210,7 +210,7 @@ bool OrderManager::saveOrRestore(qsizetype i, Order before, QByteArray encodedBe
     });
 }
 
-std::optional<QByteArray> OrderManager::encodeOrders()
+std::optional<UserDefaults::Pieces> OrderManager::encodeOrders()
 {
     for (qsizetype i = 0; i < m_orders.size(); ++i) {
         if (!m_encoded[i].isEmpty())
@@ -220,7 +220,7 @@ std::optional<QByteArray> OrderManager::encodeOrders()
             return std::nullopt;
         m_encoded[i] = std::move(*one);
     }
-    return OrderCodec::joinArray(m_encoded);
+    return UserDefaults::Pieces{QByteArrayLiteral("["), m_encoded, QByteArrayLiteral(","), QByteArrayLiteral("]")};
 }
 
 int OrderManager::indexOf(const QUuid& id) const

@@ -142,7 +142,9 @@ private:
     bool saveOrRestore(qsizetype i, Order before, QByteArray encodedBefore);
     // The system zone changed: every day now falls in the new zone.
     void timeZoneDidChange();
-    std::optional<QByteArray> encodeOrders();
+    // The stored array as pieces: the unchanged orders' bytes go to the store
+    // as the very buffers it already holds.
+    std::optional<UserDefaults::Pieces> encodeOrders();
     const QHash<QDate, QList<int>>& dayIndex() const;
 
     UserDefaults& m_store;

@@ -51,13 +51,29 @@ bool StoredList::write(const QByteArray& bytes)
     return batch.isEmpty() || m_store.set(m_key, bytes);
 }
 
-bool StoredList::stage(const QByteArray& bytes, QVariantMap& batch)
+bool StoredList::setAsideUnreadable()
 {
     if (m_unreadable) {
         if (Quarantine::keep(m_key, *m_unreadable).isEmpty())
             return false;
         m_unreadable.reset();
     }
+    return true;
+}
+
+bool StoredList::stage(const UserDefaults::Pieces& pieces, QVariantMap& batch)
+{
+    if (!setAsideUnreadable())
+        return false;
+    if (!m_store.holds(m_key, pieces))
+        batch.insert(m_key, QVariant::fromValue(pieces));
+    return true;
+}
+
+bool StoredList::stage(const QByteArray& bytes, QVariantMap& batch)
+{
+    if (!setAsideUnreadable())
+        return false;
     // Skipping identical bytes spares a whole preference-file write for a
     // list that did not change.
     if (m_store.data(m_key) != bytes)

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "platform/UserDefaults.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QVariantMap>
 
 #include <optional>
-
-class UserDefaults;
 
 // One list kept as JSON bytes under a preference key. Bytes that could not be
 // read are never replaced unseen: they are copied to the quarantine folder
@@ -36,8 +36,13 @@ public:
     // the bytes are already stored), so several lists reach the disk in one
     // UserDefaults::setValues. False when the bytes must be held back.
     bool stage(const QByteArray& bytes, QVariantMap& batch);
+    // The same for bytes given as pieces, compared and stored without joining them.
+    bool stage(const UserDefaults::Pieces& pieces, QVariantMap& batch);
 
 private:
+    // False while unreadable bytes could not be copied aside.
+    bool setAsideUnreadable();
+
     UserDefaults& m_store;
     QString m_key;
     std::optional<QByteArray> m_unreadable;

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -16,6 +17,7 @@
 #include <QUrl>
 
 #include <cmath>
+#include <cstring>
 
 // File format: {"key": <tagged value>, ...} where a tagged value is
 // {"type": T, "value": V}. Lists and dictionaries hold tagged values too, so
@@ -187,6 +189,67 @@ QByteArray jsonText(const QJsonValue& v)
     return wrapped.mid(1, wrapped.size() - 2);
 }
 
+bool isPieces(const QVariant& v)
+{
+    return v.metaType() == QMetaType::fromType<UserDefaults::Pieces>();
+}
+
+// What readers see of a stored value: Pieces joined.
+QVariant readable(const QVariant& v)
+{
+    return isPieces(v) ? QVariant(v.value<UserDefaults::Pieces>().joined()) : v;
+}
+
+// The same bytes in the same buffer: an item handed over again unchanged.
+bool sameBuffer(const QByteArray& a, const QByteArray& b)
+{
+    return a.constData() == b.constData() && a.size() == b.size();
+}
+
+QList<QByteArrayView> views(const UserDefaults::Pieces& pieces)
+{
+    QList<QByteArrayView> out;
+    out.reserve(pieces.items.size() * 2 + 1);
+    out.append(pieces.head);
+    for (qsizetype i = 0; i < pieces.items.size(); ++i) {
+        if (i > 0)
+            out.append(pieces.separator);
+        out.append(pieces.items[i]);
+    }
+    out.append(pieces.tail);
+    return out;
+}
+
+// Whether two lists of pieces join to the same bytes; runs in one buffer
+// on both sides are not compared.
+bool sameBytes(const QList<QByteArrayView>& a, const QList<QByteArrayView>& b)
+{
+    auto total = [](const QList<QByteArrayView>& list) {
+        qsizetype size = 0;
+        for (QByteArrayView v : list)
+            size += v.size();
+        return size;
+    };
+    if (total(a) != total(b))
+        return false;
+    qsizetype i = 0, j = 0, atA = 0, atB = 0;
+    while (true) {
+        while (i < a.size() && atA == a[i].size())
+            ++i, atA = 0;
+        while (j < b.size() && atB == b[j].size())
+            ++j, atB = 0;
+        if (i == a.size() || j == b.size())
+            return i == a.size() && j == b.size();
+        const qsizetype n = std::min(a[i].size() - atA, b[j].size() - atB);
+        const char* p = a[i].data() + atA;
+        const char* q = b[j].data() + atB;
+        if (p != q && std::memcmp(p, q, size_t(n)) != 0)
+            return false;
+        atA += n;
+        atB += n;
+    }
+}
+
 bool isNumber(const QVariant& v)
 {
     switch (v.typeId()) {
@@ -199,6 +262,23 @@ bool isNumber(const QVariant& v)
     }
 }
 
+}
+
+QByteArray UserDefaults::Pieces::joined() const
+{
+    qsizetype size = head.size() + tail.size() + std::max<qsizetype>(0, items.size() - 1) * separator.size();
+    for (const QByteArray& item : items)
+        size += item.size();
+    QByteArray out;
+    out.reserve(size);
+    out.append(head);
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (i > 0)
+            out.append(separator);
+        out.append(items[i]);
+    }
+    out.append(tail);
+    return out;
 }
 
 std::optional<QByteArray> UserDefaults::fastEncodedText(const QByteArray& bytes)
@@ -341,8 +421,29 @@ QVariant UserDefaults::object(const QString& key) const
     QReadLocker lock(&m_lock);
     auto it = m_values.constFind(key);
     if (it != m_values.constEnd())
-        return *it;
+        return readable(*it);
     return m_defaults.value(key);
+}
+
+bool UserDefaults::holds(const QString& key, const Pieces& pieces) const
+{
+    QReadLocker lock(&m_lock);
+    const auto it = m_values.constFind(key);
+    if (it == m_values.constEnd())
+        return false;
+    if (isPieces(*it)) {
+        const Pieces stored = it->value<Pieces>();
+        const bool sameShape = stored.head == pieces.head && stored.separator == pieces.separator
+            && stored.tail == pieces.tail && stored.items.size() == pieces.items.size();
+        if (!sameShape)
+            return sameBytes(views(stored), views(pieces));
+        for (qsizetype i = 0; i < stored.items.size(); ++i) {
+            if (!sameBuffer(stored.items[i], pieces.items[i]) && stored.items[i] != pieces.items[i])
+                return false;
+        }
+        return true;
+    }
+    return it->typeId() == QMetaType::QByteArray && sameBytes({it->toByteArray()}, views(pieces));
 }
 
 bool UserDefaults::hasStoredValue(const QString& key) const
@@ -492,7 +593,60 @@ struct UserDefaults::Prepared
     QVariant value;    // as kept in memory: integers widened, string lists as lists
     QByteArray text;   // its JSON text
     bool plain = false; // the text is the one-pass text of bytes
+    std::optional<PiecedText> pieced; // a Pieces value's text, `text` then empty
 };
+
+std::optional<UserDefaults::PiecedText> UserDefaults::preparePieces(const Pieces& pieces, const Pieces* previous,
+                                                                  const PiecedText* previousText)
+{
+    using UserDefaultsFile::escapedPlainText;
+    const auto head = escapedPlainText(pieces.head);
+    const auto separator = escapedPlainText(pieces.separator);
+    const auto tail = escapedPlainText(pieces.tail);
+    if (!head || !separator || !tail)
+        return std::nullopt;
+    PiecedText text{UserDefaultsFile::plainTextHead() + *head, {}, separator->size(),
+                    *tail + UserDefaultsFile::plainTextTail()};
+    text.items.reserve(pieces.items.size());
+
+    // Walk the previous items alongside, stepping over one that went; only
+    // after a miss that was no edit (several went) look items up by buffer.
+    // Their texts hold the separator they were escaped after.
+    const QList<QByteArray> none;
+    const bool reuse = previous && previousText && previous->separator == pieces.separator;
+    const QList<QByteArray>& before = reuse ? previous->items : none;
+    QHash<const char*, qsizetype> byBuffer;
+    qsizetype next = 0;
+    bool missed = false;
+    for (const QByteArray& item : pieces.items) {
+        qsizetype found = -1;
+        if (next < before.size() && sameBuffer(before[next], item)) {
+            found = next;
+        } else if (next + 1 < before.size() && sameBuffer(before[next + 1], item)) {
+            found = next + 1;
+        } else if (missed && !before.isEmpty()) {
+            if (byBuffer.isEmpty()) {
+                byBuffer.reserve(before.size());
+                for (qsizetype k = 0; k < before.size(); ++k)
+                    byBuffer.insert(before[k].constData(), k);
+            }
+            const auto it = byBuffer.constFind(item.constData());
+            if (it != byBuffer.constEnd() && before[*it].size() == item.size())
+                found = *it;
+        }
+        missed = found < 0;
+        if (!missed) {
+            text.items.append(previousText->items[found]);
+            next = found + 1;
+            continue;
+        }
+        auto escaped = escapedPlainText(item, *separator);
+        if (!escaped)
+            return std::nullopt;
+        text.items.append(std::move(*escaped));
+    }
+    return text;
+}
 
 // None when the store cannot hold the value. `previous`, when given, is a
 // byte value with its one-pass text: whatever the new bytes share with it at
@@ -505,7 +659,7 @@ std::optional<UserDefaults::Prepared> UserDefaults::prepare(const QVariant& valu
         auto text = previous ? UserDefaultsFile::editedPlainText(previous->first, previous->second, bytes)
                              : UserDefaults::fastEncodedText(bytes);
         if (text)
-            return Prepared{value, std::move(*text), true};
+            return Prepared{value, std::move(*text), true, {}};
     }
     const std::optional<QJsonValue> encoded = encode(value);
     if (!encoded)
@@ -528,11 +682,27 @@ std::optional<UserDefaults::Prepared> UserDefaults::prepare(const QVariant& valu
     default:
         break;
     }
-    return Prepared{normalized, jsonText(*encoded)};
+    return Prepared{normalized, jsonText(*encoded), false, {}};
 }
 
 std::optional<UserDefaults::Prepared> UserDefaults::prepareValue(const QString& key, const QVariant& value) const
 {
+    if (isPieces(value)) {
+        const Pieces pieces = value.value<Pieces>();
+        std::optional<Pieces> previous;
+        std::optional<PiecedText> previousText;
+        {
+            QReadLocker lock(&m_lock);
+            if (const auto it = m_pieced.constFind(key); it != m_pieced.constEnd()) {
+                previous = m_values.value(key).value<Pieces>();
+                previousText = *it;
+            }
+        }
+        if (auto text = preparePieces(pieces, previous ? &*previous : nullptr, previousText ? &*previousText : nullptr))
+            return Prepared{value, {}, false, std::move(*text)};
+        // Bytes only the general encoder is certain of: stored whole.
+        return prepare(QVariant(pieces.joined()), nullptr);
+    }
     std::optional<std::pair<QByteArray, QByteArray>> previous;
     if (value.typeId() == QMetaType::QByteArray) {
         QReadLocker lock(&m_lock);
@@ -546,6 +716,10 @@ void UserDefaults::insertLocked(const QString& key, const Prepared& prepared)
 {
     m_values.insert(key, prepared.value);
     m_encoded.insert(key, prepared.text);
+    if (prepared.pieced)
+        m_pieced.insert(key, *prepared.pieced);
+    else
+        m_pieced.remove(key);
     if (prepared.plain)
         m_plainText.insert(key);
     else
@@ -557,6 +731,7 @@ void UserDefaults::removeLocked(const QString& key)
     m_values.remove(key);
     m_encoded.remove(key);
     m_plainText.remove(key);
+    m_pieced.remove(key);
 }
 
 bool UserDefaults::set(const QString& key, const QVariant& value)
@@ -587,6 +762,7 @@ bool UserDefaults::setValues(const QVariantMap& values)
         const QVariantMap oldValues = m_values;
         const QMap<QString, QByteArray> oldEncoded = m_encoded;
         const QSet<QString> oldPlainText = m_plainText;
+        const QMap<QString, PiecedText> oldPieced = m_pieced;
         for (const auto& [key, value] : prepared) {
             if (value)
                 insertLocked(key, *value);
@@ -599,6 +775,7 @@ bool UserDefaults::setValues(const QVariantMap& values)
             m_values = oldValues;
             m_encoded = oldEncoded;
             m_plainText = oldPlainText;
+            m_pieced = oldPieced;
         }
     }
     if (!failure.isEmpty()) {
@@ -635,7 +812,10 @@ void UserDefaults::registerDefaults(const QVariantMap& defaults)
 QVariantMap UserDefaults::dictionaryRepresentation() const
 {
     QReadLocker lock(&m_lock);
-    return m_values;
+    QVariantMap values = m_values;
+    for (auto it = m_pieced.keyBegin(); it != m_pieced.keyEnd(); ++it)
+        values.insert(*it, readable(m_values.value(*it)));
+    return values;
 }
 
 bool UserDefaults::lastWriteSucceeded() const
@@ -657,12 +837,23 @@ QString UserDefaults::writeLocked()
     // are, never copied into one buffer first.
     QByteArrayList glue;
     glue.reserve(m_encoded.size() + 1);
+    qsizetype count = m_encoded.size() * 2 + 1;
+    for (const PiecedText& text : m_pieced)
+        count += text.items.size() + 1;
     QList<QByteArrayView> pieces;
-    pieces.reserve(m_encoded.size() * 2 + 1);
+    pieces.reserve(count);
     for (auto it = m_encoded.begin(); it != m_encoded.end(); ++it) {
         glue.append((it == m_encoded.begin() ? "{\n  " : ",\n  ") + jsonText(it.key()) + ": ");
         pieces.append(glue.back());
-        pieces.append(it.value());
+        const auto pieced = m_pieced.constFind(it.key());
+        if (pieced == m_pieced.constEnd()) {
+            pieces.append(it.value());
+            continue;
+        }
+        pieces.append(pieced->open);
+        for (qsizetype i = 0; i < pieced->items.size(); ++i)
+            pieces.append(QByteArrayView(pieced->items[i]).sliced(i > 0 ? 0 : pieced->separatorSize));
+        pieces.append(pieced->close);
     }
     pieces.append(m_encoded.isEmpty() ? QByteArrayView("{\n\n}\n") : QByteArrayView("\n}\n"));
 

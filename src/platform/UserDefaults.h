@@ -62,6 +62,25 @@ public:
     // be held or the file could not be written.
     bool setValues(const QVariantMap& values);
 
+    // Bytes given as the list they join from: head, the items with
+    // `separator` between them, tail (a JSON array: "[", elements, ",", "]").
+    // Put into a setValues batch as QVariant::fromValue(Pieces). Readers get
+    // the joined bytes and the file holds exactly the text plain bytes would
+    // get; but the items are written from their own buffers, each escaped
+    // once and reused while the next set hands over the same buffer, and
+    // joined only when someone reads the value. Items must be whole UTF-8
+    // characters and their buffers must never change.
+    struct Pieces
+    {
+        QByteArray head;
+        QList<QByteArray> items;
+        QByteArray separator;
+        QByteArray tail;
+        QByteArray joined() const;
+    };
+    // Whether `key` holds exactly the bytes `pieces` join to, without joining them.
+    bool holds(const QString& key, const Pieces& pieces) const;
+
     // Defaults every reader sees while nothing is stored under the key.
     void registerDefaults(const QVariantMap& defaults);
 
@@ -109,7 +128,20 @@ private:
     // The cause of failure, empty once the file holds what memory holds.
     QString writeLocked();
     struct Prepared;
+    // The file text of a Pieces value: the opening text with the escaped
+    // head; each item escaped after the escaped separator, so an item is one
+    // piece to write (the first one without the separator); the escaped tail
+    // with the closing text.
+    struct PiecedText
+    {
+        QByteArray open;
+        QList<QByteArray> items;
+        qsizetype separatorSize = 0;
+        QByteArray close;
+    };
     static std::optional<Prepared> prepare(const QVariant& value, const std::pair<QByteArray, QByteArray>* previous);
+    static std::optional<PiecedText> preparePieces(const Pieces& pieces, const Pieces* previous,
+                                                   const PiecedText* previousText);
     std::optional<Prepared> prepareValue(const QString& key, const QVariant& value) const;
     void insertLocked(const QString& key, const Prepared& prepared);
     void removeLocked(const QString& key);
@@ -119,6 +151,10 @@ private:
     QVariantMap m_values;
     QMap<QString, QByteArray> m_encoded; // JSON text of each stored value
     QSet<QString> m_plainText;
+    // The file text of values held as Pieces (their m_encoded text stays empty).
+    QMap<QString, PiecedText> m_pieced;
     QVariantMap m_defaults;
     QString m_lastWriteError;
 };
+
+Q_DECLARE_METATYPE(UserDefaults::Pieces)

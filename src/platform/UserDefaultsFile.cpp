@@ -327,6 +327,29 @@ QByteArray plainTextValue(const char* data, qsizetype n, qsizetype escapes)
     return out;
 }
 
+std::optional<QByteArray> escapedPlainText(const QByteArray& bytes, QByteArrayView prefix)
+{
+    const std::optional<qsizetype> escapes = plainTextEscapes(bytes.constData(), bytes.size());
+    if (!escapes)
+        return std::nullopt;
+    if (*escapes == 0 && prefix.isEmpty())
+        return bytes;
+    QByteArray out(prefix.size() + bytes.size() + *escapes, Qt::Uninitialized);
+    std::memcpy(out.data(), prefix.data(), size_t(prefix.size()));
+    escapeInto(out.data() + prefix.size(), bytes.constData(), bytes.size());
+    return out;
+}
+
+QByteArray plainTextHead()
+{
+    return QByteArray::fromRawData(kTextHead, kTextHeadSize);
+}
+
+QByteArray plainTextTail()
+{
+    return QByteArray::fromRawData(kTextTail, kTextTailSize);
+}
+
 std::optional<QByteArray> editedPlainText(const QByteArray& before, const QByteArray& beforeText, const QByteArray& after)
 {
     const qsizetype n0 = before.size();

@@ -19,6 +19,14 @@ std::optional<qsizetype> plainTextEscapes(const char* data, qsizetype size);
 // `escapes` quotes and backslashes escaped: the one-pass writer's text.
 QByteArray plainTextValue(const char* data, qsizetype n, qsizetype escapes);
 
+// The bytes as they stand between plainTextValue's head and tail, after
+// `prefix`, sharing their buffer when there is neither prefix nor escape;
+// none where plainTextEscapes refuses them.
+std::optional<QByteArray> escapedPlainText(const QByteArray& bytes, QByteArrayView prefix = {});
+// What plainTextValue puts before and after the escaped bytes.
+QByteArray plainTextHead();
+QByteArray plainTextTail();
+
 // plainTextValue of `after`, given `beforeText`, the plainTextValue of
 // `before`: only what lies between the ends the two share is checked and
 // escaped. None exactly when plainTextValue's check refuses `after`.

@@ -222,7 +222,12 @@ TEST_F(OrderManagerTest, StoredBytesAlwaysMatchTheWholeList)
     manager.setOrders(reordered);
     manager.save();
     EXPECT_TRUE(matches());
+    for (int i = 0; i < 4; ++i)
+        manager.addOrder(order(QString("补%1").arg(i), today(), 10));
+    manager.deleteOrders({manager.orders()[1].id, manager.orders()[2].id, manager.orders()[3].id});
+    EXPECT_TRUE(matches());
     EXPECT_EQ(OrderManager(*store).orders(), manager.orders());
+    EXPECT_EQ(UserDefaults(store->filePath()).data(OrderbookKeys::orders), *OrderCodec::encodeOrders(manager.orders()));
 }
 
 // One write: when the orders key is announced, the rest days are stored too.

@@ -13,6 +13,7 @@
 #include <QUrl>
 
 #include <atomic>
+#include <functional>
 #include <csignal>
 #include <thread>
 
@@ -98,21 +99,30 @@ TEST_F(UserDefaultsTest, CoercionFollowsTheFirstPlatform)
     EXPECT_FALSE(d.array("word").has_value());
 }
 
-// The file-size limit stands in for a full disk part-way through a write.
+// Runs `write` with files limited to 4 KiB: a full disk part-way through a write.
+bool withSmallFileLimit(const std::function<bool()>& write)
+{
+    struct rlimit old {};
+    if (::getrlimit(RLIMIT_FSIZE, &old) != 0)
+        return true;
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 4096;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const bool wrote = write();
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    return wrote;
+}
+
 TEST_F(UserDefaultsTest, AWriteCutShortIsReportedAndLeavesThePreviousFile)
 {
     UserDefaults(path()).set("orders", QByteArray(R"([{"id":"A"}])"));
     const QByteArray before = read(path());
-    struct rlimit old {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    struct rlimit small = old;
-    small.rlim_cur = 4096;
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     UserDefaults d(path());
-    const bool wrote = d.setValues({{"orders", QByteArray(100 * 1024, 'x')}, {"rest", QVariantList{"2026-01-01"}}});
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
+    const bool wrote = withSmallFileLimit([&] {
+        return d.setValues({{"orders", QByteArray(100 * 1024, 'x')}, {"rest", QVariantList{"2026-01-01"}}});
+    });
 
     EXPECT_FALSE(wrote || d.lastWriteSucceeded());
     EXPECT_EQ(d.data("orders"), QByteArray(R"([{"id":"A"}])"));
@@ -161,6 +171,73 @@ TEST_F(UserDefaultsTest, FastTextMatchesTheGeneralEncoder)
     UserDefaults(path()).set("orders", orders);
     UserDefaults(path()).set("other", 1);
     EXPECT_TRUE(read(path()).startsWith("{\n  \"orders\": " + *UserDefaults::encodedText(orders) + ",\n"));
+}
+
+// A list handed over as pieces is stored as its joined bytes would be: the
+// same file, byte for byte, through edits that reuse some pieces' text.
+TEST_F(UserDefaultsTest, PiecesAreStoredAsTheirJoinedBytes)
+{
+    const QString reference = dir.path() + "/reference.json";
+    UserDefaults d(path());
+    UserDefaults r(reference);
+    for (UserDefaults* store : {&d, &r})
+        store->setValues({{"a", 1}, {"z", QString("陈\"五\" \\ 🎞")}});
+    auto item = [](const QString& name) {
+        return QString(R"({"name":"%1","note":"a\\b 摄"})").arg(name).toUtf8();
+    };
+    QList<QByteArray> items;
+    for (int i = 0; i < 8; ++i)
+        items << item(QString("客%1 \"引\"").arg(i));
+    const struct
+    {
+        const char* what;
+        std::function<void()> change;
+        const char* separator = ",";
+    } steps[] = {
+        {"first", [] {}},
+        {"append", [&] { items << item("新"); }},
+        {"edit", [&] { items[2] = item("改"); }},
+        {"delete one", [&] { items.removeAt(1); }},
+        {"delete several", [&] { items.remove(2, 3); }},
+        {"reorder", [&] { std::reverse(items.begin(), items.end()); }},
+        {"a control character", [&] { items[0] = "{\"note\":\"line\nbreak\"}"; }},
+        {"plain again", [&] { items[0] = item("回"); }},
+        {"another separator", [] {}, ", "},
+        {"empty", [&] { items.clear(); }},
+    };
+    for (const auto& step : steps) {
+        step.change();
+        const UserDefaults::Pieces pieces{"[", items, step.separator, "]"};
+        const QByteArray joined = pieces.joined();
+        ASSERT_TRUE(d.set("orders", QVariant::fromValue(pieces))) << step.what;
+        r.set("orders", joined);
+        EXPECT_EQ(read(path()), read(reference)) << step.what;
+        EXPECT_EQ(d.data("orders"), joined) << step.what;
+        EXPECT_EQ(d.dictionaryRepresentation().value("orders"), joined) << step.what;
+        EXPECT_TRUE(d.holds("orders", pieces) && r.holds("orders", pieces)) << step.what;
+        EXPECT_TRUE(d.holds("orders", {"", {joined}, "", ""})) << step.what;
+        EXPECT_EQ(UserDefaults(path()).data("orders"), joined) << step.what;
+    }
+    items = {item("甲"), item("乙")};
+    const UserDefaults::Pieces pieces{"[", items, ",", "]"};
+    d.set("orders", QVariant::fromValue(pieces));
+    EXPECT_FALSE(d.holds("orders", {"[", {item("甲"), item("丙")}, ",", "]"})) << "same size, other bytes";
+    EXPECT_FALSE(d.holds("orders", {"[", {item("甲")}, ",", "]"}));
+    EXPECT_FALSE(d.holds("a", pieces));
+
+    // A refused write keeps the old file and value; the next one is whole.
+    const QByteArray before = read(path());
+    items << QByteArray(100 * 1024, 'x');
+    EXPECT_FALSE(withSmallFileLimit([&] {
+        return d.set("orders", QVariant::fromValue(UserDefaults::Pieces{"[", items, ",", "]"}));
+    }));
+    EXPECT_EQ(read(path()), before);
+    EXPECT_TRUE(d.holds("orders", pieces));
+    items[0] = item("丁");
+    const UserDefaults::Pieces after{"[", items, ",", "]"};
+    ASSERT_TRUE(d.set("orders", QVariant::fromValue(after)));
+    r.set("orders", after.joined());
+    EXPECT_EQ(read(path()), read(reference));
 }
 
 // The one-pass reader reads what the general one reads or leaves the file to
