@@ -2,8 +2,6 @@
 
 #include "orderbook/Money.h"
 #include "orders/OrderFormModel.h"
-#include "platform/CalendarStore.h"
-#include "InMemoryCalendarStore.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -17,8 +15,7 @@ protected:
     void SetUp() override
     {
         OrdersFixture::SetUp();
-        static CalendarStore* calendar = CalendarStore::installShared(std::make_unique<InMemoryCalendarStore>());
-        calendar->setAuthorizationStatus(CalendarAuthorizationStatus::FullAccess);
+        grantCalendar();
         OrderFormModel::setCalendarPermission({[this](QObject*, std::function<void(bool)> answer) {
                                                    ++requests;
                                                    pendingAnswer = std::move(answer);

@@ -4,6 +4,8 @@
 
 #include "orderbook/OrderManager.h"
 #include "orderbook/PackageManager.h"
+#include "platform/CalendarStore.h"
+#include "InMemoryCalendarStore.h"
 #include "LayoutCheck.h"
 #include "UserInput.h"
 
@@ -24,6 +26,12 @@ protected:
         packages = std::make_unique<PackageManager>(*store);
     }
 
+    // One in-memory calendar for the whole binary: installing another frees the one before.
+    static void grantCalendar()
+    {
+        static CalendarStore* calendar = CalendarStore::installShared(std::make_unique<InMemoryCalendarStore>());
+        calendar->setAuthorizationStatus(CalendarAuthorizationStatus::FullAccess);
+    }
     static PaymentRecord pay(double amount, const QDateTime& when) { return PaymentRecord(amount, when, ""); }
     // 王女士's order five days ahead with a 300 deposit, already in the store.
     Order storedOrder(double total, const QList<PaymentRecord>& payments, OrderStatus status)
