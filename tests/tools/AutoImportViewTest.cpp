@@ -18,13 +18,7 @@
 // The states of the progress panel are walked in AutoImportScreenshotTest.
 namespace {
 
-struct ViewFixture : ToolScreen<AutoImportController, AutoImportView>
-{
-    ViewFixture()
-        : ToolScreen({900, 800})
-    {
-    }
-};
+using ViewFixture = ToolScreen<AutoImportController, AutoImportView>;
 
 // Builds a screen on `controller`, shown, as a page switch does.
 std::unique_ptr<AutoImportView> showScreen(AutoImportController& controller)
