@@ -20,6 +20,7 @@
 
 #include <QBoxLayout>
 #include <QEvent>
+#include <QResizeEvent>
 #include <QPointer>
 
 namespace {
@@ -31,6 +32,55 @@ QHBoxLayout* paddedRow(QVBoxLayout* column, int top = 0, int bottom = 0)
     column->addLayout(row);
     return row;
 }
+
+// The order list with the balances panel beside it, or the panel below the
+// list where the two do not fit side by side.
+class PanelRow : public QWidget
+{
+public:
+    PanelRow(QWidget* orders, QWidget* balances, QWidget* parent)
+        : QWidget(parent)
+        , m_orders(orders)
+        , m_balances(balances)
+        , m_layout(new QBoxLayout(QBoxLayout::LeftToRight, this))
+    {
+        setObjectName(QStringLiteral("orderPanels"));
+        m_layout->setContentsMargins(24, 0, 24, 12);
+        m_layout->setSpacing(16);
+        m_layout->addWidget(orders, 1, Qt::AlignTop);
+        m_layout->addWidget(balances, 0, Qt::AlignTop);
+    }
+
+    // Narrow enough for the stacked form: the scroll area then hands us the
+    // width it has instead of cutting the row off.
+    QSize minimumSizeHint() const override
+    {
+        const int margins = m_layout->contentsMargins().left() + m_layout->contentsMargins().right();
+        const int widest = std::max(m_orders->minimumSizeHint().width(), PendingBalancePanel::kWidth);
+        return {widest + margins, QWidget::minimumSizeHint().height()};
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        const int margins = m_layout->contentsMargins().left() + m_layout->contentsMargins().right();
+        const bool beside = width() >= margins + m_orders->minimumSizeHint().width() + m_layout->spacing()
+                                           + PendingBalancePanel::kWidth;
+        if (beside != (m_layout->direction() == QBoxLayout::LeftToRight)) {
+            m_layout->setDirection(beside ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom);
+            if (beside)
+                m_balances->setFixedWidth(PendingBalancePanel::kWidth);
+            else
+                m_balances->setMaximumWidth(QWIDGETSIZE_MAX);
+        }
+        QWidget::resizeEvent(event);
+    }
+
+private:
+    QWidget* m_orders;
+    QWidget* m_balances;
+    QBoxLayout* m_layout;
+};
 
 }
 
@@ -108,11 +158,8 @@ CalendarViewBody::CalendarViewBody(ScheduleCalendarModel& model, CalendarBatchSe
     m_scrollHint = new RevealBox(hintRow, kScrollHintFadeMs, true, this);
     column->addWidget(m_scrollHint);
 
-    QHBoxLayout* panels = paddedRow(column, 0, 12);
-    panels->setSpacing(16);
     auto* orders = new OrderListPanel(selection, this);
-    panels->addWidget(orders, 1, Qt::AlignTop);
-    panels->addWidget(new PendingBalancePanel(selection, this), 0, Qt::AlignTop);
+    column->addWidget(new PanelRow(orders, new PendingBalancePanel(selection, this), this));
     connect(orders, &OrderListPanel::requested, this, &CalendarViewBody::requested);
     connect(orders, &OrderListPanel::batchDeleteClicked, this, &CalendarViewBody::confirmBatchDelete);
 

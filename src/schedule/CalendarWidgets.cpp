@@ -41,11 +41,14 @@ void ChevronButton::paintEvent(QPaintEvent*)
         p.drawText(QRectF(x, 0, w, height()), Qt::AlignCenter, glyph);
 }
 
-FilterMenuBox::FilterMenuBox(int width, std::function<QStringList()> entries,
+FilterMenuBox::FilterMenuBox(int width, int narrowest, std::function<QStringList()> entries,
                              std::function<void(const QString&)> chosen, QWidget* parent)
     : QToolButton(parent)
 {
-    setFixedSize(width + 16, 28);
+    setFixedHeight(28);
+    setMinimumWidth(narrowest + 16);
+    setMaximumWidth(width + 16);
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     setPopupMode(QToolButton::InstantPopup);
     setCursor(Qt::PointingHandCursor);
     auto* menu = new QMenu(this);

@@ -26,16 +26,18 @@ private:
 };
 
 // A pull-down box of the filter row: its label and an up-down chevron on a
-// rounded plate of fixed width; the entries come from `entries` each time
-// the menu opens, and a chosen entry is handed to `chosen`.
+// rounded plate `width` wide, or down to `narrowest` when the row is short
+// of room (the label then loses its end); the entries come from `entries`
+// each time the menu opens, and a chosen entry is handed to `chosen`.
 class FilterMenuBox : public QToolButton
 {
     Q_OBJECT
 public:
-    FilterMenuBox(int width, std::function<QStringList()> entries, std::function<void(const QString&)> chosen,
-                  QWidget* parent = nullptr);
+    FilterMenuBox(int width, int narrowest, std::function<QStringList()> entries,
+                  std::function<void(const QString&)> chosen, QWidget* parent = nullptr);
     void setLabel(const QString& label);
     QString label() const { return m_label; }
+    QSize sizeHint() const override { return {maximumWidth(), 28}; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -91,7 +91,8 @@ QSize MonthGridView::sizeHint() const
 
 QSize MonthGridView::minimumSizeHint() const
 {
-    return sizeHint();
+    // Narrower cells could not hold a day's count badge.
+    return {7 * kNarrowestColumn + 6 * gap, sizeHint().height()};
 }
 
 QRect MonthGridView::slotRect(int index) const

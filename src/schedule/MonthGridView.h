@@ -46,6 +46,7 @@ public:
     // A swipe's new month is still sliding into place.
     bool isSliding() const;
     static constexpr int kSlideMs = 250;
+    static constexpr int kNarrowestColumn = 64;
 
 Q_SIGNALS:
     void requested(const CalendarRequest& request);

@@ -84,13 +84,13 @@ OrderListPanel::OrderListPanel(CalendarBatchSelection& selection, QWidget* paren
             out.append(QString::number(n) + unit);
         return out;
     };
-    m_year = new FilterMenuBox(85, [numbers] { return numbers(2020, 2030, QStringLiteral("年")); },
+    m_year = new FilterMenuBox(85, 85, [numbers] { return numbers(2020, 2030, QStringLiteral("年")); },
                                [&model](const QString& e) { model.setYear(e.chopped(1).toInt()); }, this);
-    m_month = new FilterMenuBox(65, [numbers] { return numbers(1, 12, QStringLiteral("月")); },
+    m_month = new FilterMenuBox(65, 65, [numbers] { return numbers(1, 12, QStringLiteral("月")); },
                                 [&model](const QString& e) { model.setMonth(e.chopped(1).toInt()); }, this);
-    m_package = new FilterMenuBox(150, [this] { return m_selection.batchPackageOptions(); },
+    m_package = new FilterMenuBox(150, 100, [this] { return m_selection.batchPackageOptions(); },
                                   [this](const QString& e) { m_selection.setFilterPackage(e); }, this);
-    m_status = new FilterMenuBox(150, [] { return CalendarBatchSelection::batchStatusOptions(); },
+    m_status = new FilterMenuBox(150, 100, [] { return CalendarBatchSelection::batchStatusOptions(); },
                                  [this](const QString& e) { m_selection.setFilterStatus(e); }, this);
     auto* filters = new QHBoxLayout;
     filters->setSpacing(8);
@@ -235,7 +235,7 @@ PendingBalancePanel::PendingBalancePanel(CalendarBatchSelection& selection, QWid
     , m_selection(selection)
 {
     setObjectName(QStringLiteral("pendingBalancePanel"));
-    setFixedWidth(260);
+    setFixedWidth(kWidth);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(12, 12, 12, 12);
     column->setSpacing(8);

@@ -57,6 +57,8 @@ class PendingBalancePanel : public SectionPanel
     Q_OBJECT
 public:
     explicit PendingBalancePanel(CalendarBatchSelection& selection, QWidget* parent = nullptr);
+    // Its width beside the order list.
+    static constexpr int kWidth = 260;
     int shownCount() const;
 
 private:

@@ -12,6 +12,19 @@
 namespace {
 
 constexpr int itemGap = 12;
+constexpr int rowGap = 4;
+constexpr int dot = 10;
+constexpr int dotGap = 6;
+
+int lineHeight()
+{
+    return std::max(QFontMetrics(Fonts::system(12)).height(), dot);
+}
+
+int itemWidth(const LegendEntry& e)
+{
+    return dot + dotGap + QFontMetrics(Fonts::system(12)).horizontalAdvance(e.label);
+}
 
 }
 
@@ -19,35 +32,62 @@ StatusLegendView::StatusLegendView(QWidget* parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("statusLegend"));
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    QSizePolicy policy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    setSizePolicy(policy);
     connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, [this] { update(); });
+}
+
+QList<QRect> StatusLegendView::itemRects(int width) const
+{
+    QList<QRect> rects;
+    int x = 0, y = 0;
+    for (const LegendEntry& e : statusLegendEntries()) {
+        const int w = itemWidth(e);
+        if (x > 0 && x + w > width) {
+            x = 0;
+            y += lineHeight() + rowGap;
+        }
+        rects.append(QRect(x, y, w, lineHeight()));
+        x += w + itemGap;
+    }
+    return rects;
 }
 
 QSize StatusLegendView::sizeHint() const
 {
-    const QFontMetrics fm(Fonts::system(12));
-    int w = 0;
+    const QRect last = itemRects(QWIDGETSIZE_MAX).constLast();
+    return {last.right() + 1, lineHeight()};
+}
+
+QSize StatusLegendView::minimumSizeHint() const
+{
+    int widest = 0;
     for (const LegendEntry& e : statusLegendEntries())
-        w += 10 + 6 + fm.horizontalAdvance(e.label) + itemGap;
-    return {w - itemGap, std::max(fm.height(), 10)};
+        widest = std::max(widest, itemWidth(e));
+    return {widest, lineHeight()};
+}
+
+int StatusLegendView::heightForWidth(int width) const
+{
+    return itemRects(width).constLast().bottom() + 1;
 }
 
 void StatusLegendView::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
-    const QFont font = Fonts::system(12);
-    const QFontMetrics fm(font);
-    p.setFont(font);
-    int x = 0;
-    for (const LegendEntry& e : statusLegendEntries()) {
+    p.setFont(Fonts::system(12));
+    const QList<QRect> rects = itemRects(width());
+    // Centred in the height the bar gives, as the single row always was.
+    const int top = (height() - (rects.constLast().bottom() + 1)) / 2;
+    const QList<LegendEntry>& entries = statusLegendEntries();
+    for (int i = 0; i < rects.size(); ++i) {
+        const QRect r = rects[i].translated(0, top);
         p.setPen(Qt::NoPen);
-        p.setBrush(markColor(e.mark)); // the six legend colours are fixed in both themes
-        p.drawEllipse(QRectF(x, (height() - 10) / 2.0, 10, 10));
-        x += 16;
+        p.setBrush(markColor(entries[i].mark)); // the six legend colours are fixed in both themes
+        p.drawEllipse(QRectF(r.left(), r.center().y() + 0.5 - dot / 2.0, dot, dot));
         p.setPen(AppTheme::withOpacity(AppTheme::textPrimary(), 0.6));
-        const int w = fm.horizontalAdvance(e.label);
-        p.drawText(QRect(x, 0, w, height()), Qt::AlignVCenter | Qt::AlignLeft, e.label);
-        x += w + itemGap;
+        p.drawText(r.adjusted(dot + dotGap, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, entries[i].label);
     }
 }
