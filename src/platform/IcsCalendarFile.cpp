@@ -249,28 +249,30 @@ icaltimezone* zoneNamed(icalcomponent* root, const char* tzid)
 // libical leaves a time floating when its TZID names no zone it knows; such a
 // time is given the zone `zoneNamed` finds. TZIDs that name none are added to
 // `unknownZones`.
-icaltimetype zoned(icaltimetype t, icalcomponent* ev, icalproperty_kind kind, QSet<QByteArray>* unknownZones)
+icaltimetype zoned(icaltimetype t, icalcomponent* ev, icalcomponent* root, icalproperty_kind kind,
+                   QSet<QByteArray>* unknownZones)
 {
     if (t.zone || t.is_date || icaltime_is_null_time(t))
         return t;
     icalproperty* p = icalcomponent_get_first_property(ev, kind);
     icalparameter* tz = p ? icalproperty_get_first_parameter(p, ICAL_TZID_PARAMETER) : nullptr;
     if (!tz && kind == ICAL_DTEND_PROPERTY)
-        return zoned(t, ev, ICAL_DTSTART_PROPERTY, unknownZones); // an end from a duration
+        return zoned(t, ev, root, ICAL_DTSTART_PROPERTY, unknownZones); // an end from a duration
     if (!tz)
         return t;
     const char* tzid = icalparameter_get_tzid(tz);
-    if (icaltimezone* zone = zoneNamed(icalcomponent_get_parent(ev), tzid))
+    if (icaltimezone* zone = zoneNamed(root, tzid))
         t.zone = zone;
     else if (unknownZones)
         unknownZones->insert(QByteArray(tzid));
     return t;
 }
 
-std::optional<CalendarEvent> decodeEvent(icalcomponent* ev, const QString& calendarId,
+// `root` is the document whose VTIMEZONEs the event's TZIDs name.
+std::optional<CalendarEvent> decodeEvent(icalcomponent* ev, icalcomponent* root, const QString& calendarId,
                                          QSet<QByteArray>* unknownZones = nullptr)
 {
-    const icaltimetype dtstart = zoned(icalcomponent_get_dtstart(ev), ev, ICAL_DTSTART_PROPERTY, unknownZones);
+    const icaltimetype dtstart = zoned(icalcomponent_get_dtstart(ev), ev, root, ICAL_DTSTART_PROPERTY, unknownZones);
     CalendarEvent e;
     e.startDate = fromIcal(dtstart);
     if (!e.startDate.isValid())
@@ -287,7 +289,7 @@ std::optional<CalendarEvent> decodeEvent(icalcomponent* ev, const QString& calen
     const bool hasEnd = icalcomponent_get_first_property(ev, ICAL_DTEND_PROPERTY)
         || icalcomponent_get_first_property(ev, ICAL_DURATION_PROPERTY);
     if (hasEnd)
-        e.endDate = fromIcal(zoned(icalcomponent_get_dtend(ev), ev, ICAL_DTEND_PROPERTY, unknownZones));
+        e.endDate = fromIcal(zoned(icalcomponent_get_dtend(ev), ev, root, ICAL_DTEND_PROPERTY, unknownZones));
     if (!e.endDate.isValid())
         e.endDate = e.allDay ? e.startDate.addDays(1) : e.startDate;
     if (e.endDate < e.startDate)
@@ -646,7 +648,43 @@ std::unique_ptr<IcsCalendarFile> IcsCalendarFile::parse(const QByteArray& bytes,
             }
         }
     }
+    file->detachEvents();
     return file;
+}
+
+void IcsCalendarFile::TreeFree::operator()(icalcomponent* c) const
+{
+    icalcomponent_free(c);
+}
+
+void IcsCalendarFile::detachEvents()
+{
+    const std::vector<icalcomponent*> events = children(m_root, ICAL_VEVENT_COMPONENT);
+    size_t k = 0;
+    for (Block& b : m_blocks) {
+        if (!b.event || k >= events.size())
+            continue;
+        icalcomponent_remove_component(m_root, events[k]);
+        b.tree.reset(events[k++]);
+    }
+    for (; k < events.size(); ++k) {
+        icalcomponent_remove_component(m_root, events[k]);
+        icalcomponent_free(events[k]);
+    }
+}
+
+IcsCalendarFile::Tree IcsCalendarFile::takeTree(const Block& block) const
+{
+    if (block.tree)
+        return std::move(block.tree);
+    icalcomponent* ev = icalparser_parse_string(block.text.constData());
+    if (ev && icalcomponent_isa(ev) != ICAL_VEVENT_COMPONENT) {
+        icalcomponent_free(ev);
+        return nullptr;
+    }
+    if (ev)
+        icalcomponent_strip_errors(ev);
+    return Tree(ev);
 }
 
 bool IcsCalendarFile::adoptText(const IcsText::Document& text)
@@ -721,19 +759,6 @@ std::vector<IcsCalendarFile::Block> IcsCalendarFile::blocksFor(const QByteArray&
                             paired ? IcsText::terminated(items[qsizetype(k)].text) : componentText(events[k])});
     }
     return out;
-}
-
-QHash<QString, QList<icalcomponent*>>& IcsCalendarFile::masters() const
-{
-    if (!m_mastersValid) {
-        m_masters.clear();
-        for (icalcomponent* ev : children(m_root, ICAL_VEVENT_COMPONENT)) {
-            if (isMaster(ev))
-                m_masters[uidOf(ev)].append(ev);
-        }
-        m_mastersValid = true;
-    }
-    return m_masters;
 }
 
 qsizetype IcsCalendarFile::masterBlock(const QString& uid) const
@@ -823,11 +848,12 @@ QList<CalendarEvent> IcsCalendarFile::events(const QString& calendarId) const
 {
     QList<CalendarEvent> out;
     QSet<QByteArray> unknownZones;
-    for (icalcomponent* ev : children(m_root, ICAL_VEVENT_COMPONENT)) {
-        if (!isMaster(ev))
+    for (const Block& b : m_blocks) {
+        if (!b.event || !b.master)
             continue;
-        if (auto e = decodeEvent(ev, calendarId, &unknownZones))
-            out.append(*e);
+        if (const Tree ev = takeTree(b))
+            if (auto e = decodeEvent(ev.get(), m_root, calendarId, &unknownZones))
+                out.append(*e);
     }
     noteUnknownZones(unknownZones, calendarId);
     return out;
@@ -835,11 +861,12 @@ QList<CalendarEvent> IcsCalendarFile::events(const QString& calendarId) const
 
 std::optional<CalendarEvent> IcsCalendarFile::event(const QString& uid, const QString& calendarId) const
 {
-    const QList<icalcomponent*> found = masters().value(uid);
-    if (found.isEmpty())
+    const qsizetype at = masterBlock(uid);
+    const Tree ev = at < 0 ? Tree() : takeTree(m_blocks[size_t(at)]);
+    if (!ev)
         return std::nullopt;
     QSet<QByteArray> unknownZones;
-    auto e = decodeEvent(found.first(), calendarId, &unknownZones);
+    auto e = decodeEvent(ev.get(), m_root, calendarId, &unknownZones);
     noteUnknownZones(unknownZones, calendarId);
     return e;
 }
@@ -859,41 +886,30 @@ void IcsCalendarFile::noteUnknownZones(const QSet<QByteArray>& zones, const QStr
 
 bool IcsCalendarFile::contains(const QString& uid) const
 {
-    for (icalcomponent* ev : children(m_root, ICAL_VEVENT_COMPONENT)) {
-        if (uidOf(ev) == uid)
-            return true;
-    }
-    return false;
+    return !blocksOf(uid).isEmpty();
 }
 
 void IcsCalendarFile::putEvent(const CalendarEvent& event)
 {
-    QList<icalcomponent*>& indexed = masters()[event.identifier];
-    icalcomponent* ev = indexed.isEmpty() ? nullptr : indexed.last();
     const qsizetype at = masterBlock(event.identifier);
-    if (!ev || at < 0) {
-        if (ev) {
-            indexed.removeLast();
-            icalcomponent_remove_component(m_root, ev);
-            icalcomponent_free(ev);
-        }
+    const Tree ev = at < 0 ? Tree() : takeTree(m_blocks[size_t(at)]);
+    if (!ev) {
         if (at >= 0) {
             m_blocks.erase(m_blocks.begin() + at);
             dropBlockIndex();
         }
-        ev = newEventComponent(event);
-        icalcomponent_add_component(m_root, ev);
-        indexed.append(ev);
-        appendBlock(Block{event.identifier, true, true, componentText(ev)});
+        Tree fresh(newEventComponent(event));
+        QByteArray text = componentText(fresh.get());
+        appendBlock(Block{event.identifier, true, true, std::move(text), std::move(fresh)});
         return;
     }
 
     int sequence = 0;
-    if (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_SEQUENCE_PROPERTY))
+    if (icalproperty* p = icalcomponent_get_first_property(ev.get(), ICAL_SEQUENCE_PROPERTY))
         sequence = icalproperty_get_sequence(p) + 1;
     // Only what changed is rewritten: a recurring event keeps its start, end,
     // exceptions and overrides exactly as written, in its own zone.
-    const std::optional<CalendarEvent> current = decodeEvent(ev, QString());
+    const std::optional<CalendarEvent> current = decodeEvent(ev.get(), m_root, QString());
     QHash<QByteArray, QByteArray> fresh{{"DTSTAMP", {}}, {"LAST-MODIFIED", {}}, {"SEQUENCE", {}}};
     if (!current || current->title != event.title)
         fresh.insert("SUMMARY", {});
@@ -907,7 +923,7 @@ void IcsCalendarFile::putEvent(const CalendarEvent& event)
         || current->allDay != event.allDay) {
         for (const char* name : {"DTSTART", "DTEND", "DURATION"})
             fresh.insert(name, {});
-        form = timeFormOf(ev, m_root);
+        form = timeFormOf(ev.get(), m_root);
         for (icalproperty* p : timeProperties(event, form))
             props.push_back(p);
     }
@@ -971,11 +987,8 @@ void IcsCalendarFile::putEvent(const CalendarEvent& event)
     } else {
         icalcomponent_strip_errors(fresher);
     }
-    icalcomponent_remove_component(m_root, ev);
-    icalcomponent_free(ev);
-    icalcomponent_add_component(m_root, fresher);
-    indexed.last() = fresher;
     m_blocks[size_t(at)].text = readable ? edited : componentText(fresher);
+    m_blocks[size_t(at)].tree.reset(fresher);
     if (form.zone && !form.tzid.isEmpty() && !icalcomponent_get_timezone(m_root, form.tzid.constData()))
         addTimeZone(form.tzid, form.zone);
 }
@@ -996,17 +1009,9 @@ void IcsCalendarFile::addTimeZone(const QByteArray& tzid, icaltimezone* zone)
 
 bool IcsCalendarFile::removeEvent(const QString& uid)
 {
-    bool removed = false;
-    for (icalcomponent* ev : children(m_root, ICAL_VEVENT_COMPONENT)) {
-        if (uidOf(ev) == uid) {
-            icalcomponent_remove_component(m_root, ev);
-            icalcomponent_free(ev);
-            removed = true;
-        }
-    }
+    const bool removed = !blocksOf(uid).isEmpty();
     std::erase_if(m_blocks, [&](const Block& b) { return b.event && b.uid == uid; });
     dropBlockIndex();
-    m_masters.remove(uid);
     return removed;
 }
 
@@ -1030,10 +1035,5 @@ void IcsCalendarFile::replaceComponents(const QString& uid, const std::optional<
         return;
     for (Block& b : blocksFor(*text, wrapper, uid))
         appendBlock(std::move(b));
-    for (icalcomponent* ev : children(wrapper, ICAL_VEVENT_COMPONENT)) {
-        icalcomponent_remove_component(wrapper, ev);
-        icalcomponent_add_component(m_root, ev);
-    }
     icalcomponent_free(wrapper);
-    m_mastersValid = false;
 }

@@ -17,7 +17,7 @@
 struct icalcomponent_impl;
 struct _icaltimezone;
 
-// One calendar as an iCalendar (RFC 5545) document, held in libical.
+// One calendar as an iCalendar (RFC 5545) document, read with libical.
 //
 // Everything the document holds survives a save: it is written back from the
 // text that was read, so components, properties and parameters libical does
@@ -25,7 +25,9 @@ struct _icaltimezone;
 // as they were. libical only reads values. Editing an event rewrites only
 // the lines the app owns; new lines come from libical. Documents that could
 // not be read as they stand (repaired or merged) are reported by `parse` so
-// the store can copy the original aside first.
+// the store can copy the original aside first. Events are held as text:
+// libical's reading of one is made when it is read and freed right after, so
+// a calendar of many events takes about the size of its file.
 class IcsCalendarFile
 {
 public:
@@ -71,11 +73,18 @@ public:
 
 private:
     // A component at the calendar's top level as text; events carry their UID.
+    struct TreeFree {
+        void operator()(icalcomponent_impl* c) const;
+    };
+    using Tree = std::unique_ptr<icalcomponent_impl, TreeFree>;
     struct Block {
         QString uid;
         bool event = false;
         bool master = false;
         QByteArray text;
+        // libical's reading of an event not read since it was parsed or
+        // written, handed to the first reader instead of parsing the text again.
+        mutable Tree tree;
     };
 
     explicit IcsCalendarFile(icalcomponent_impl* root);
@@ -87,15 +96,17 @@ private:
     void setHeaderProperty(const char* name, const QString& value);
     void addTimeZone(const QByteArray& tzid, _icaltimezone* zone);
     qsizetype masterBlock(const QString& uid) const;
+    // libical's reading of an event block: the one kept, else parsed from its
+    // text; null when the text cannot be read as an event.
+    Tree takeTree(const Block& block) const;
+    // Hands the events still in `m_root` over to their blocks, in order.
+    void detachEvents();
     // The positions in `m_blocks` of the event blocks carrying `uid`, in
     // order, from an index built on first use: appends keep it up to date,
     // any other change of the list drops it.
     const QList<qsizetype>& blocksOf(const QString& uid) const;
     void appendBlock(Block block);
     void dropBlockIndex() { m_blockIndexValid = false; }
-    // Master events by UID, built on first use and kept up to date by the
-    // edits, so a batch of saves does not scan the document once per event.
-    QHash<QString, QList<icalcomponent_impl*>>& masters() const;
     // Once per document: times in zones no one knows are read as local time.
     void noteUnknownZones(const QSet<QByteArray>& zones, const QString& calendarId) const;
 
@@ -103,8 +114,6 @@ private:
     QList<IcsText::Item> m_header;
     std::vector<Block> m_blocks;
     mutable bool m_unknownZonesLogged = false;
-    mutable QHash<QString, QList<icalcomponent_impl*>> m_masters;
-    mutable bool m_mastersValid = false;
     mutable QHash<QString, QList<qsizetype>> m_blockIndex;
     mutable bool m_blockIndexValid = false;
 };
