@@ -155,6 +155,13 @@ QSizeF MenuItemView::markerSize() const
 
 MenuItemView::Geometry MenuItemView::layoutFor(int width) const
 {
+    if (m_layoutCache.width != width || m_layoutCache.selected != m_selected)
+        m_layoutCache = {width, m_selected, computeLayout(width)};
+    return m_layoutCache.geometry;
+}
+
+MenuItemView::Geometry MenuItemView::computeLayout(int width) const
+{
     Geometry g;
     // Every title starts at one x: a coming-soon row's narrower icon block
     // and gap would set its title 6 px left of the others.

@@ -40,6 +40,7 @@ private:
         int height = 0;
     };
     Geometry layoutFor(int width) const;
+    Geometry computeLayout(int width) const;
     QColor selectedColor() const;
     QString markerText() const;
     QFont titleFont() const;
@@ -48,4 +49,11 @@ private:
 
     MenuItem m_item;
     bool m_selected = false;
+    // Layouts ask for the same width many times while the sidebar settles;
+    // each answer would shape the texts again.
+    mutable struct {
+        int width = -1;
+        bool selected = false;
+        Geometry geometry;
+    } m_layoutCache;
 };
