@@ -500,7 +500,9 @@ void OrderFormModel::chooseQuickLocation(int index)
 void OrderFormModel::startBalancePayment()
 {
     m_paymentType = QStringLiteral("尾款");
-    m_paymentAmount = Money::wholeYuan(m_latest ? m_latest->pendingAmount() : 0);
+    // Filled to the fen: confirming what is shown must settle the order.
+    const qint64 owed = Money::cents(m_latest ? m_latest->pendingAmount() : 0);
+    m_paymentAmount = owed % 100 == 0 ? QString::number(owed / 100) : Money::twoDecimals(double(owed) / 100);
     m_paymentNote = QStringLiteral("尾款");
     m_showPaymentSheet = true;
     Q_EMIT paymentSheetRequested();

@@ -207,10 +207,12 @@ TEST_F(OrderFormModelTest, PaymentsAndCompletionSettleInWholeCents)
 {
     const QDateTime now = QDateTime::currentDateTime();
     struct Row { double total; QList<PaymentRecord> paid; QString typed; bool received; OrderStatus after;
-                 int payments; };
+                 int payments; QString filled = "4000"; };
     const Row rows[] = {
         // The balance fills in and settles the order.
         {5000, {pay(1000, now)}, "", false, OrderStatus::completed, 2},
+        // Owed fen are filled in too, or confirming would leave them owed.
+        {3999.5, {pay(2000, now)}, "", false, OrderStatus::completed, 2, "1999.50"},
         // A partial balance payment marks the shoot done with money owed.
         {5000, {pay(1000, now)}, "1500", false, OrderStatus::pendingBalance, 2},
         {5000, {pay(1000, now)}, "1,500", false, OrderStatus::pendingShoot, 1},
@@ -227,7 +229,7 @@ TEST_F(OrderFormModelTest, PaymentsAndCompletionSettleInWholeCents)
             f->confirmShootBalanceReceived();
         } else {
             f->startBalancePayment();
-            EXPECT_EQ(f->paymentAmount(), "4000");
+            EXPECT_EQ(f->paymentAmount(), r.filled);
             if (!r.typed.isEmpty())
                 f->setPaymentAmount(r.typed);
             const bool stored = f->confirmPayment();
