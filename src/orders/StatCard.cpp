@@ -1,6 +1,7 @@
 #include "StatCard.h"
 
 #include "ui/AppTheme.h"
+#include "ui/ElidedLabel.h"
 #include "ui/Fonts.h"
 #include "ui/Symbols.h"
 #include "ui/ThemedLabel.h"
@@ -25,9 +26,12 @@ StatCard::StatCard(const QString& title, const QString& symbol, std::function<QC
     titleRun->setSpacing(0);
     titleRun->addWidget(m_title);
     if (!subtitle.isEmpty()) {
-        m_subtitle = new ThemedLabel(QStringLiteral("（") + subtitle + QStringLiteral("）"), Fonts::system(10),
-                                     [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.4); }, this);
-        titleRun->addWidget(m_subtitle);
+        // A narrow card shortens the explanation with "…" rather than cutting it.
+        m_subtitle = new ElidedLabel(Fonts::system(10), [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.4); },
+                                     this);
+        m_subtitle->setElideMode(Qt::ElideRight);
+        m_subtitle->setText(QStringLiteral("（") + subtitle + QStringLiteral("）"));
+        titleRun->addWidget(m_subtitle, 1);
     }
     top->addLayout(titleRun);
     top->addStretch(1);

@@ -2,6 +2,7 @@
 
 #include "ui/RoundedPanel.h"
 
+class ElidedLabel;
 class ThemedLabel;
 
 // One summary card: a tinted symbol and the title (with its subtitle in
@@ -18,6 +19,6 @@ public:
 
 private:
     ThemedLabel* m_title = nullptr;
-    ThemedLabel* m_subtitle = nullptr;
+    ElidedLabel* m_subtitle = nullptr;
     ThemedLabel* m_value = nullptr;
 };

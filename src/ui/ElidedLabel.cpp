@@ -27,12 +27,18 @@ QString ElidedLabel::shownText() const
     // Line breaks in a file name must not open a second line.
     QString single = m_text;
     single.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    return fontMetrics().elidedText(single, Qt::ElideMiddle, width());
+    return fontMetrics().elidedText(single, m_elide, width());
 }
 
 void ElidedLabel::setAlignment(Qt::Alignment alignment)
 {
     m_alignment = alignment;
+    update();
+}
+
+void ElidedLabel::setElideMode(Qt::TextElideMode mode)
+{
+    m_elide = mode;
     update();
 }
 

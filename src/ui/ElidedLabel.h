@@ -20,6 +20,8 @@ public:
     QString shownText() const;
 
     void setAlignment(Qt::Alignment alignment);
+    // Which part gives way; the middle unless told.
+    void setElideMode(Qt::TextElideMode mode);
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
@@ -31,4 +33,5 @@ private:
     QString m_text;
     ColorFn m_color;
     Qt::Alignment m_alignment = Qt::AlignLeft | Qt::AlignVCenter;
+    Qt::TextElideMode m_elide = Qt::ElideMiddle;
 };
