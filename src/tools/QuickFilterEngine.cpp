@@ -95,7 +95,7 @@ QStringList QuickFilterEngine::scan(const QString& source, QuickFilterCounts* co
 }
 
 void QuickFilterEngine::writeMissingList(const QString& output, const QSet<QString>& keywords,
-                                         const QSet<QString>& found)
+                                         const QSet<QString>& found, QuickFilterCounts* counts)
 {
     const QStringList missing = missingKeywords(keywords, found);
     if (missing.isEmpty()) {
@@ -106,6 +106,9 @@ void QuickFilterEngine::writeMissingList(const QString& output, const QSet<QStri
     if (const QString failure = Paths::saveAtomically(path, missingListBytes(missing), {.makeFolder = false});
         !failure.isEmpty()) {
         Log::line(QStringLiteral("❌ [缺失清单] 写入失败: ") + failure);
+        // The user asked for the list: a run without it has not finished.
+        ++counts->failed;
+        counts->noteFailure(QString::fromUtf8(kMissingListName), QStringLiteral("无法写入，") + failure);
         return;
     }
     Log::line(QStringLiteral("📄 [缺失清单] 已生成缺失清单: ") + path + QStringLiteral("，共 ")
@@ -182,7 +185,7 @@ void QuickFilterEngine::run(const Options& options)
         if (wrote)
             Paths::syncDirectory(output);
         if (options.missingListEnabled && options.missingListEnabled())
-            writeMissingList(output, options.keywords, found);
+            writeMissingList(output, options.keywords, found, &counts);
     }
     counts.currentFileName.clear();
     Q_EMIT finished(outcome);

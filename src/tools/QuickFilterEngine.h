@@ -76,7 +76,8 @@ Q_SIGNALS:
 
 private:
     QStringList scan(const QString& source, QuickFilterCounts* counts);
-    void writeMissingList(const QString& output, const QSet<QString>& keywords, const QSet<QString>& found);
+    void writeMissingList(const QString& output, const QSet<QString>& keywords, const QSet<QString>& found,
+                          QuickFilterCounts* counts);
 
     ProgressSlot<QuickFilterCounts> m_progress;
     std::atomic<bool> m_stop{false};

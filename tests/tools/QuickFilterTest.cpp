@@ -1,5 +1,6 @@
 #include "AutoImportTestSupport.h"
 
+#include "platform/Paths.h"
 #include "platform/UserDefaults.h"
 #include "tools/QuickFilterController.h"
 #include "tools/QuickFilterKeywords.h"
@@ -92,6 +93,23 @@ TEST(QuickFilter, NestedOutputSecondRunAndMoveMode)
     EXPECT_FALSE(QFileInfo::exists(fx.card() + "/c/DSC_0003.NEF"));
     EXPECT_EQ(QFileInfo(fx.output() + "/DSC_0003.NEF").size(), 7);
     EXPECT_EQ(QFileInfo(fx.output() + "/DSC_0003-2.NEF").size(), 20);
+}
+
+TEST(QuickFilter, AMissingListTheDiskRefusesLeavesTheRunUnfinishedWithItsCause)
+{
+    FilterFixture fx;
+    fx.card("DSC_0001.ARW");
+    Paths::setSaveHook([](Paths::SaveStep step, qsizetype&) { return step == Paths::SaveStep::Sync ? ENOSPC : 0; });
+    const bool ended = fx.run({"DSC_0001", "DSC_0002"});
+    Paths::setSaveHook({});
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(fx.missingList(), "<none>");
+    EXPECT_EQ(fx.controller.matchCount(), 1);
+    EXPECT_EQ(fx.controller.failedCount(), 1);
+    ASSERT_EQ(fx.controller.failures().size(), 1);
+    EXPECT_EQ(fx.controller.failures().first().first, "缺失RAW清单.txt");
+    EXPECT_TRUE(fx.controller.failures().first().second.contains("磁盘空间不足"))
+        << fx.controller.failures().first().second.toStdString();
 }
 
 // "返回" during a run lets go of it: its late reports never reach the form
