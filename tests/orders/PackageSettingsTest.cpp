@@ -147,6 +147,7 @@ TEST_F(PackageSettingsTest, TrashDeletesOnARealClickAndBuiltInsHaveNone)
     for (int i = 0; i < list->rowCount(); ++i)
         EXPECT_EQ(bool(list->row(i)->findChild<QWidget*>("deleteButton")), !packages->packages()[i].isBuiltin);
     const int last = list->rowCount() - 1;
+    UserInput::scrollIntoView(child(list->row(last), "deleteButton"));
     UserInput::click(child(list->row(last), "deleteButton"));
     QApplication::processEvents();
     EXPECT_FALSE(storedNames().contains("外景"));

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
+#include <QScrollArea>
 #include <QTest>
 #include <QWidget>
 #include <QWindow>
@@ -58,6 +59,12 @@ QWidget* readyWindow(QWidget* target)
     return top;
 }
 
+// A user sees the window after its pending layouts ran, so hit-test that.
+void settleLayouts()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+}
+
 QPoint pointIn(QWidget* target, QPoint at)
 {
     return at.isNull() ? target->rect().center() : at;
@@ -87,6 +94,7 @@ QWidget* widgetUnder(QWidget* target, QPoint at)
 
 void click(QWidget* target, Qt::MouseButton button, QPoint at, Qt::KeyboardModifiers modifiers)
 {
+    settleLayouts();
     QWidget* top = readyWindow(target);
     if (!top)
         return;
@@ -103,6 +111,7 @@ void click(QWidget* target, Qt::MouseButton button, QPoint at, Qt::KeyboardModif
 
 void doubleClick(QWidget* target, QPoint at)
 {
+    settleLayouts();
     QWidget* top = readyWindow(target);
     if (!top)
         return;
@@ -180,6 +189,16 @@ void chooseMenuItem(QMenu* menu, const QString& text)
         present << plain(action->text());
     ADD_FAILURE() << "menu has no item \"" << text.toStdString() << "\"; it has: "
                   << present.join(" | ").toStdString();
+}
+
+void scrollIntoView(QWidget* target)
+{
+    settleLayouts();
+    for (QWidget* w = target ? target->parentWidget() : nullptr; w && !w->isWindow(); w = w->parentWidget()) {
+        if (auto* area = qobject_cast<QScrollArea*>(w))
+            area->ensureWidgetVisible(target, 0, 0);
+    }
+    QApplication::processEvents();
 }
 
 void chooseMenuItem(const QString& text)

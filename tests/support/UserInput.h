@@ -26,6 +26,9 @@ void key(QWidget* anyInWindow, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt
 void chooseMenuItem(const QString& text);
 // The same in a given menu, shown or not (it is shown at its position first).
 void chooseMenuItem(QMenu* menu, const QString& text);
+// Scrolls every scroll area holding `target` until it is in view, as a user
+// scrolls to a row before clicking it.
+void scrollIntoView(QWidget* target);
 // The widget a click at `target`'s point would reach, or null.
 QWidget* widgetUnder(QWidget* target, QPoint at = QPoint());
 }
