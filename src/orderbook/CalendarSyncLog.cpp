@@ -99,10 +99,17 @@ void CalendarSyncLog::append(const QString& message) const
         return;
     const QByteArray line = (QLatin1Char('[') + timestamp() + QStringLiteral("] ") + message + QLatin1Char('\n')).toUtf8();
     QMutexLocker lock(&writeLock());
-    if (m_holding)
-        m_held.append(line);
-    else
+    if (!m_holding) {
         writeLines({line});
+        return;
+    }
+    m_held.append(line);
+    m_heldBytes += line.size();
+    // The file and the rotated one hold the newest lines only.
+    while (m_heldBytes - m_held.first().size() >= 2 * kMaxBytes) {
+        m_heldBytes -= m_held.first().size();
+        m_held.removeFirst();
+    }
 }
 
 void CalendarSyncLog::hold() const
@@ -115,6 +122,7 @@ void CalendarSyncLog::release() const
 {
     QMutexLocker lock(&writeLock());
     m_holding = false;
+    m_heldBytes = 0;
     const QList<QByteArray> lines = std::exchange(m_held, {});
     writeLines(lines);
 }

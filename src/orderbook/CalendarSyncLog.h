@@ -35,7 +35,8 @@ public:
     void append(const QString& message) const;
     // Lines appended from hold() until release() are written at release, in
     // as few writes as the rotation allows: a batch sync logs tens of
-    // thousands.
+    // thousands. Lines that two files' worth of later lines would rotate
+    // away are not held.
     void hold() const;
     void release() const;
 
@@ -52,4 +53,5 @@ private:
     mutable quint64 m_inode = 0;
     mutable bool m_holding = false;
     mutable QList<QByteArray> m_held;
+    mutable qint64 m_heldBytes = 0;
 };
