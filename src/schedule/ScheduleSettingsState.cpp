@@ -402,10 +402,13 @@ void ScheduleSettingsState::toggleAddPackageInput()
 
 void ScheduleSettingsState::confirmNewPackage()
 {
-    if (newPackageName.isEmpty())
+    // Fields that would store something other than they show keep the row
+    // open; they already show why.
+    const std::optional<double> price = readAmount(newPackagePrice);
+    const std::optional<double> deposit = readAmount(newPackageDeposit);
+    if (newPackageName.trimmed().isEmpty() || !price || !deposit)
         return;
-    m_packages.addPackage(newPackageName, readAmount(newPackagePrice).value_or(0),
-                          readAmount(newPackageDeposit).value_or(0));
+    m_packages.addPackage(newPackageName, *price, *deposit);
     newPackageName.clear();
     newPackagePrice = newPackageDeposit = QStringLiteral("0");
     showAddPackageInput = false;

@@ -163,11 +163,21 @@ TEST_F(ScheduleSettingsStateTest, PackageEdits)
     state->toggleAddPackageInput();
     state->confirmNewPackage();
     EXPECT_EQ(packages->packages().size(), 8) << "an empty name adds nothing";
-    state->newPackageName = "   ";
-    state->newPackageDeposit = "abc";
+    // A blank name or an amount that does not read adds nothing; the row stays for mending.
+    const struct { QString name, price, deposit; } refused[] = {
+        {"   ", "99", "0"}, {"外景", "99", "abc"}, {"外景", "1,000", "0"}};
+    for (const auto& r : refused) {
+        state->newPackageName = r.name;
+        state->newPackagePrice = r.price;
+        state->newPackageDeposit = r.deposit;
+        state->confirmNewPackage();
+        EXPECT_EQ(packages->packages().size(), 8) << (r.name + "|" + r.price + "|" + r.deposit).toStdString();
+        EXPECT_TRUE(state->showAddPackageInput);
+    }
     state->newPackagePrice = "99";
+    state->newPackageDeposit = "";
     state->confirmNewPackage();
-    EXPECT_EQ(packages->packages().last().name, "   ");
+    EXPECT_EQ(packages->packages().last().name, "外景");
     EXPECT_EQ(packages->packages().last().price, 99);
     EXPECT_EQ(packages->packages().last().deposit, 0);
     EXPECT_FALSE(state->showAddPackageInput);
