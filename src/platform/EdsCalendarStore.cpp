@@ -9,8 +9,11 @@
 #include <QDBusConnectionInterface>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QtConcurrent/QtConcurrentMap>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <vector>
 
 using namespace EdsGlib;
 
@@ -69,6 +72,30 @@ struct Components {
     Components(const Components&) = delete;
     Components& operator=(const Components&) = delete;
 };
+
+struct ObjectText {
+    QString uid;
+    QByteArray text;
+};
+
+// The service's objects, each as its UID and text, converted on all cores:
+// with thousands of events this is a good part of opening a calendar.
+std::vector<ObjectText> textsOf(const GSList* objects)
+{
+    std::vector<ICalComponent*> components;
+    for (const GSList* l = objects; l; l = l->next)
+        components.push_back(I_CAL_COMPONENT(l->data));
+    std::vector<ObjectText> out(components.size());
+    constexpr size_t kChunk = 250;
+    QList<size_t> starts;
+    for (size_t i = 0; i < components.size(); i += kChunk)
+        starts << i;
+    QtConcurrent::blockingMap(starts, [&](size_t start) {
+        for (size_t i = start; i < std::min(start + kChunk, components.size()); ++i)
+            out[i] = {QString::fromUtf8(i_cal_component_get_uid(components[i])), componentText(components[i])};
+    });
+    return out;
+}
 
 GSList* toList(const QList<ICalComponent*>& components)
 {
@@ -299,19 +326,27 @@ EdsCalendarStore::Calendar* EdsCalendarStore::open(const QString& identifier) co
     g_signal_connect(view, "objects-removed", G_CALLBACK(EdsCallbacks::removed), raw);
     e_cal_client_view_start(view, nullptr);
 
+    const std::vector<ObjectText> texts = textsOf(objects);
+    qsizetype size = 0;
+    for (const ObjectText& t : texts)
+        size += t.text.size();
     QByteArray body;
-    for (GSList* l = objects; l; l = l->next) {
-        ICalComponent* component = I_CAL_COMPONENT(l->data);
-        body += componentText(component);
-        raw->known.insert(QString::fromUtf8(i_cal_component_get_uid(component)));
+    body.reserve(size);
+    raw->known.reserve(qsizetype(texts.size()));
+    for (const ObjectText& t : texts) {
+        body += t.text;
+        raw->known.insert(t.uid);
     }
-    g_slist_free_full(objects, g_object_unref);
     bool repaired = false;
     raw->doc = IcsCalendarFile::parse(wrapped(body), identifier, &repaired);
     if (!raw->doc)
         raw->doc = std::make_unique<IcsCalendarFile>();
-    for (const CalendarEvent& e : raw->doc->events(identifier))
-        raw->cache.insert(e.identifier, e);
+    QList<CalendarEvent> events = raw->doc->events(identifier);
+    raw->cache.reserve(events.size());
+    for (CalendarEvent& e : events)
+        raw->cache.insert(e.identifier, std::move(e));
+    // Releasing them takes a while too, and no one waits for it.
+    (void)QtConcurrent::run([objects] { g_slist_free_full(objects, g_object_unref); });
     return raw;
 }
 
