@@ -687,6 +687,29 @@ IcsCalendarFile::Tree IcsCalendarFile::takeTree(const Block& block) const
     return Tree(ev);
 }
 
+std::optional<IcsCalendarFile::Decoded> IcsCalendarFile::decode(icalcomponent* ev,
+                                                                QSet<QByteArray>* unknownZones) const
+{
+    if (!ev)
+        return std::nullopt;
+    Decoded d;
+    d.event = decodeEvent(ev, m_root, QString(), unknownZones);
+    if (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_SEQUENCE_PROPERTY))
+        d.nextSequence = icalproperty_get_sequence(p) + 1;
+    const TimeForm form = timeFormOf(ev, m_root);
+    d.tzid = form.tzid;
+    d.floating = form.floating;
+    return d;
+}
+
+const IcsCalendarFile::Decoded* IcsCalendarFile::decodedBlock(const Block& block,
+                                                              QSet<QByteArray>* unknownZones) const
+{
+    if (!block.decoded)
+        block.decoded = decode(takeTree(block).get(), unknownZones);
+    return block.decoded ? &*block.decoded : nullptr;
+}
+
 bool IcsCalendarFile::adoptText(const IcsText::Document& text)
 {
     const std::vector<icalcomponent*> events = children(m_root, ICAL_VEVENT_COMPONENT);
@@ -851,9 +874,10 @@ QList<CalendarEvent> IcsCalendarFile::events(const QString& calendarId) const
     for (const Block& b : m_blocks) {
         if (!b.event || !b.master)
             continue;
-        if (const Tree ev = takeTree(b))
-            if (auto e = decodeEvent(ev.get(), m_root, calendarId, &unknownZones))
-                out.append(*e);
+        if (const Decoded* d = decodedBlock(b, &unknownZones); d && d->event) {
+            out.append(*d->event);
+            out.last().calendarIdentifier = calendarId;
+        }
     }
     noteUnknownZones(unknownZones, calendarId);
     return out;
@@ -862,12 +886,15 @@ QList<CalendarEvent> IcsCalendarFile::events(const QString& calendarId) const
 std::optional<CalendarEvent> IcsCalendarFile::event(const QString& uid, const QString& calendarId) const
 {
     const qsizetype at = masterBlock(uid);
-    const Tree ev = at < 0 ? Tree() : takeTree(m_blocks[size_t(at)]);
-    if (!ev)
+    if (at < 0)
         return std::nullopt;
     QSet<QByteArray> unknownZones;
-    auto e = decodeEvent(ev.get(), m_root, calendarId, &unknownZones);
+    const Decoded* d = decodedBlock(m_blocks[size_t(at)], &unknownZones);
     noteUnknownZones(unknownZones, calendarId);
+    if (!d || !d->event)
+        return std::nullopt;
+    CalendarEvent e = *d->event;
+    e.calendarIdentifier = calendarId;
     return e;
 }
 
@@ -892,8 +919,12 @@ bool IcsCalendarFile::contains(const QString& uid) const
 void IcsCalendarFile::putEvent(const CalendarEvent& event)
 {
     const qsizetype at = masterBlock(event.identifier);
-    const Tree ev = at < 0 ? Tree() : takeTree(m_blocks[size_t(at)]);
-    if (!ev) {
+    std::optional<Decoded> known;
+    if (at >= 0) {
+        const Block& b = m_blocks[size_t(at)];
+        known = b.decoded ? b.decoded : decode(takeTree(b).get(), nullptr);
+    }
+    if (!known) {
         if (at >= 0) {
             m_blocks.erase(m_blocks.begin() + at);
             dropBlockIndex();
@@ -904,12 +935,10 @@ void IcsCalendarFile::putEvent(const CalendarEvent& event)
         return;
     }
 
-    int sequence = 0;
-    if (icalproperty* p = icalcomponent_get_first_property(ev.get(), ICAL_SEQUENCE_PROPERTY))
-        sequence = icalproperty_get_sequence(p) + 1;
+    const int sequence = known->nextSequence;
     // Only what changed is rewritten: a recurring event keeps its start, end,
     // exceptions and overrides exactly as written, in its own zone.
-    const std::optional<CalendarEvent> current = decodeEvent(ev.get(), m_root, QString());
+    const std::optional<CalendarEvent>& current = known->event;
     QHash<QByteArray, QByteArray> fresh{{"DTSTAMP", {}}, {"LAST-MODIFIED", {}}, {"SEQUENCE", {}}};
     if (!current || current->title != event.title)
         fresh.insert("SUMMARY", {});
@@ -923,7 +952,10 @@ void IcsCalendarFile::putEvent(const CalendarEvent& event)
         || current->allDay != event.allDay) {
         for (const char* name : {"DTSTART", "DTEND", "DURATION"})
             fresh.insert(name, {});
-        form = timeFormOf(ev.get(), m_root);
+        form.tzid = known->tzid;
+        form.zone = form.tzid.isEmpty() ? nullptr : zoneNamed(m_root, form.tzid.constData());
+        // An unknown zone was read as local time; it is written back so.
+        form.floating = form.tzid.isEmpty() ? known->floating : form.zone == nullptr;
         for (icalproperty* p : timeProperties(event, form))
             props.push_back(p);
     }
@@ -989,6 +1021,7 @@ void IcsCalendarFile::putEvent(const CalendarEvent& event)
     }
     m_blocks[size_t(at)].text = readable ? edited : componentText(fresher);
     m_blocks[size_t(at)].tree.reset(fresher);
+    m_blocks[size_t(at)].decoded.reset();
     if (form.zone && !form.tzid.isEmpty() && !icalcomponent_get_timezone(m_root, form.tzid.constData()))
         addTimeZone(form.tzid, form.zone);
 }

@@ -77,6 +77,13 @@ private:
         void operator()(icalcomponent_impl* c) const;
     };
     using Tree = std::unique_ptr<icalcomponent_impl, TreeFree>;
+    // What an edit needs to know of an event as written.
+    struct Decoded {
+        std::optional<CalendarEvent> event; // none without a readable start
+        int nextSequence = 0;
+        QByteArray tzid; // of its start
+        bool floating = false; // a start without TZID in wall-clock time
+    };
     struct Block {
         QString uid;
         bool event = false;
@@ -85,6 +92,8 @@ private:
         // libical's reading of an event not read since it was parsed or
         // written, handed to the first reader instead of parsing the text again.
         mutable Tree tree;
+        // The last reading of its text, so an edit after a read parses nothing.
+        mutable std::optional<Decoded> decoded;
     };
 
     explicit IcsCalendarFile(icalcomponent_impl* root);
@@ -99,6 +108,10 @@ private:
     // libical's reading of an event block: the one kept, else parsed from its
     // text; null when the text cannot be read as an event.
     Tree takeTree(const Block& block) const;
+    // The block's reading, kept for the next edit; none when its text cannot
+    // be read as an event. Times in zones no one knows go to `unknownZones`.
+    const Decoded* decodedBlock(const Block& block, QSet<QByteArray>* unknownZones) const;
+    std::optional<Decoded> decode(icalcomponent_impl* ev, QSet<QByteArray>* unknownZones) const;
     // Hands the events still in `m_root` over to their blocks, in order.
     void detachEvents();
     // The positions in `m_blocks` of the event blocks carrying `uid`, in
