@@ -1,67 +1,43 @@
 #include "SpeechEngine.h"
 
-#include <QAudioDevice>
-#include <QAudioFormat>
-#include <QAudioSource>
-#include <QIODevice>
-#include <QMediaDevices>
+#include <QCoreApplication>
+#include <QLibrary>
 
 std::unique_ptr<SpeechEngine> SpeechEngine::createDefault() { return std::make_unique<NoSpeechEngine>(); }
 
 namespace {
-class QtAudioCapture : public AudioCapture
+// The Qt Multimedia capture lives in a module beside the app, loaded when the
+// microphone is first opened.
+class ModuleAudioCapture : public AudioCapture
 {
 public:
-    ~QtAudioCapture() override { close(); }
-
     bool open(const SpeechAudioFormat& format, BufferHandler onBuffer, QString* error) override
     {
-        close();
-        const QAudioDevice device = QMediaDevices::defaultAudioInput();
-        if (device.isNull()) {
-            if (error)
-                *error = QStringLiteral("没有可用的麦克风");
-            return false;
+        if (!m_capture) {
+            QLibrary module(QCoreApplication::applicationDirPath() + QStringLiteral("/tessary-audio"));
+            using Create = AudioCapture* (*)();
+            const auto create = reinterpret_cast<Create>(module.resolve("tessaryCreateAudioCapture"));
+            if (!create) {
+                if (error)
+                    *error = QStringLiteral("缺少音频组件 tessary-audio，无法打开麦克风");
+                return false;
+            }
+            m_capture.reset(create());
         }
-        QAudioFormat f;
-        f.setSampleRate(format.sampleRate);
-        f.setChannelCount(format.channels);
-        f.setSampleFormat(QAudioFormat::Int16);
-        if (!device.isFormatSupported(f)) {
-            if (error)
-                *error = QStringLiteral("麦克风不支持所需的音频格式");
-            return false;
-        }
-        m_source = std::make_unique<QAudioSource>(device, f);
-        m_source->setBufferSize(1024 * 2 * format.channels);
-        QIODevice* io = m_source->start();
-        if (!io || m_source->error() != QAudio::NoError) {
-            if (error)
-                *error = QStringLiteral("无法打开麦克风");
-            m_source.reset();
-            return false;
-        }
-        QObject::connect(io, &QIODevice::readyRead, io, [io, onBuffer] {
-            const QByteArray pcm = io->readAll();
-            if (!pcm.isEmpty())
-                onBuffer(pcm);
-        });
-        return true;
+        return m_capture->open(format, std::move(onBuffer), error);
     }
 
     void close() override
     {
-        if (m_source) {
-            m_source->stop();
-            m_source.reset();
-        }
+        if (m_capture)
+            m_capture->close();
     }
 
-    bool isOpen() const override { return m_source != nullptr; }
+    bool isOpen() const override { return m_capture && m_capture->isOpen(); }
 
 private:
-    std::unique_ptr<QAudioSource> m_source;
+    std::unique_ptr<AudioCapture> m_capture;
 };
 }
 
-std::unique_ptr<AudioCapture> AudioCapture::createDefault() { return std::make_unique<QtAudioCapture>(); }
+std::unique_ptr<AudioCapture> AudioCapture::createDefault() { return std::make_unique<ModuleAudioCapture>(); }
