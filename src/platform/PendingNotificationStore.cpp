@@ -265,7 +265,12 @@ PendingNotificationStore::Requests PendingNotificationStore::readLocked() const
 
 bool PendingNotificationStore::writeLocked(const Requests& list, QString* error)
 {
-    const QString failure = Paths::saveAtomically(m_path, encodeAll(list));
+    const QByteArray text = encodeAll(list);
+    // A list past the read bound would be set aside as unreadable at the next
+    // read, every reminder in it lost: it is refused while the old one stands.
+    const QString failure = text.size() > kMaxStoreSize
+        ? QStringLiteral("待发送的通知过多，列表超过 %1 MB").arg(kMaxStoreSize / (1024 * 1024))
+        : Paths::saveAtomically(m_path, text);
     if (!failure.isEmpty() && error)
         *error = QStringLiteral("无法保存本地通知：") + failure;
     return failure.isEmpty();

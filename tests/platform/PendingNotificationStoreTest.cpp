@@ -23,6 +23,34 @@ struct ReadCase {
 
 }
 
+// A change that would grow the list past what a read accepts fails and
+// leaves the list as it was, instead of a file the next read sets aside.
+TEST(PendingNotificationStoreTest, AListTooLongToReadBackIsNotWritten)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("pending.json");
+    PendingNotificationStore store(path);
+    UserNotificationRequest small;
+    small.identifier = "small";
+    small.trigger = {2030, 1, 2, 3, 4};
+    ASSERT_TRUE(store.update([&](PendingNotificationStore::Requests& list) { list.append(small); }));
+    QString error;
+    const auto grown = store.update(
+        [&](PendingNotificationStore::Requests& list) {
+            for (int i = 0; i < 17; ++i) {
+                UserNotificationRequest big = small;
+                big.identifier = QString::number(i);
+                big.body = QString(1024 * 1024, QLatin1Char('x'));
+                list.append(big);
+            }
+        },
+        &error);
+    EXPECT_FALSE(grown);
+    EXPECT_TRUE(error.contains("16 MB")) << error.toStdString();
+    EXPECT_EQ(store.read(), PendingNotificationStore::Requests{small});
+    EXPECT_EQ(PlatformTestFiles::asideCopies(dir.path(), "pending.json.corrupt-*"), QByteArrayList{});
+}
+
 // Lists are read a request at a time; whatever that reading does not know
 // must come out as a whole-document read would have it.
 TEST(PendingNotificationStoreTest, ListsReadAsTheirJsonSays)
