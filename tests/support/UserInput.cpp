@@ -92,37 +92,38 @@ QWidget* widgetUnder(QWidget* target, QPoint at)
     return hit ? hit : top;
 }
 
-void click(QWidget* target, Qt::MouseButton button, QPoint at, Qt::KeyboardModifiers modifiers)
+// The window and the point in it where a user's click on `target` lands, or
+// no window after failing the test when something else is there.
+static std::pair<QWidget*, QPoint> reach(QWidget* target, QPoint at, const char* what)
 {
     settleLayouts();
     QWidget* top = readyWindow(target);
     if (!top)
-        return;
+        return {};
     const QPoint local = pointIn(target, at);
     QWidget* hit = widgetUnder(target, local);
     if (!isInside(hit, target)) {
-        ADD_FAILURE() << "a click on " << describe(target).toStdString() << " reaches " << describe(hit).toStdString()
+        ADD_FAILURE() << what << " on " << describe(target).toStdString() << " reaches " << describe(hit).toStdString()
                       << " instead";
-        return;
+        return {};
     }
-    QTest::mouseClick(top->windowHandle(), button, modifiers, target->mapTo(top, local));
+    return {top, target->mapTo(top, local)};
+}
+
+void click(QWidget* target, Qt::MouseButton button, QPoint at, Qt::KeyboardModifiers modifiers)
+{
+    const auto [top, p] = reach(target, at, "a click");
+    if (!top)
+        return;
+    QTest::mouseClick(top->windowHandle(), button, modifiers, p);
     QApplication::processEvents();
 }
 
 void doubleClick(QWidget* target, QPoint at)
 {
-    settleLayouts();
-    QWidget* top = readyWindow(target);
+    const auto [top, p] = reach(target, at, "a double click");
     if (!top)
         return;
-    const QPoint local = pointIn(target, at);
-    QWidget* hit = widgetUnder(target, local);
-    if (!isInside(hit, target)) {
-        ADD_FAILURE() << "a double click on " << describe(target).toStdString() << " reaches "
-                      << describe(hit).toStdString() << " instead";
-        return;
-    }
-    const QPoint p = target->mapTo(top, local);
     QTest::mouseClick(top->windowHandle(), Qt::LeftButton, Qt::NoModifier, p);
     QTest::mouseDClick(top->windowHandle(), Qt::LeftButton, Qt::NoModifier, p);
     QApplication::processEvents();
