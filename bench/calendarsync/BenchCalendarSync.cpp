@@ -2,6 +2,8 @@
 // iCalendar files, twice: time, calendar file writes, resident memory, and
 // what the calendar holds afterwards. Prints one "name: value" line per figure.
 
+#include "SyncBenchOrders.h"
+
 #include "orderbook/CalendarSyncManager.h"
 #include "orderbook/OrderManager.h"
 #include "platform/IcsCalendarStore.h"
@@ -55,15 +57,7 @@ int main(int argc, char** argv)
     manager.setNotificationPermissionGranted(true);
     manager.setLocalNotificationEnabled(true);
 
-    QList<Order> list;
-    const QDate first = QDate::currentDate().addDays(10);
-    for (int i = 0; i < 1000; ++i) {
-        const QDateTime shoot(first.addDays(i % 150), QTime(9 + i % 8, 0));
-        list.append(Order(QStringLiteral("客户%1").arg(i), "13800138000", "标准套系", shoot, shoot,
-                          ShootTimeSlot::morning, 3000, 500, {}, "外景", OrderStatus::pendingShoot, true,
-                          QString("提前1天"), "", false));
-    }
-    orders.setOrders(list);
+    orders.setOrders(syncBenchOrders(1000));
     orders.save();
 
     for (int round = 1; round <= 2; ++round) {

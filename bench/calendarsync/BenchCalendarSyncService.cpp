@@ -5,6 +5,8 @@
 
 #include "CalendarServiceDaemons.h"
 
+#include "SyncBenchOrders.h"
+
 #include "orderbook/CalendarSyncManager.h"
 #include "orderbook/OrderManager.h"
 #include "platform/EdsCalendarStore.h"
@@ -34,19 +36,6 @@ void settle(int ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
-QList<Order> orders1000()
-{
-    QList<Order> list;
-    const QDate first = QDate::currentDate().addDays(10);
-    for (int i = 0; i < 1000; ++i) {
-        const QDateTime shoot(first.addDays(i % 150), QTime(9 + i % 8, 0));
-        list.append(Order(QStringLiteral("客户%1").arg(i), "13800138000", "标准套系", shoot, shoot,
-                          ShootTimeSlot::morning, 3000, 500, {}, "外景", OrderStatus::pendingShoot, true,
-                          QString("提前1天"), "", false));
-    }
-    return list;
-}
-
 // One batch sync of the same 1,000 orders into `calendar`, in milliseconds.
 double batchSync(CalendarStore& calendar, const QString& folder)
 {
@@ -55,7 +44,7 @@ double batchSync(CalendarStore& calendar, const QString& folder)
     UserNotificationCenter notifications(folder + "/pending.json", QDBusConnection(QStringLiteral("no-bus")));
     CalendarSyncManager manager(calendar, notifications, defaults, orders);
     settle(50);
-    orders.setOrders(orders1000());
+    orders.setOrders(syncBenchOrders(1000));
     QElapsedTimer t;
     t.start();
     int saved = 0;
