@@ -312,9 +312,12 @@ bool OrderManager::deleteOrder(const Order& order)
     // only one left.
     if (going.isEmpty() || going.first().calendarEventIdentifier != order.calendarEventIdentifier)
         going.prepend(order);
+    // An order the disk kept keeps its event and reminders.
+    if (removeOrders({order.id}) < 0)
+        return false;
     if (m_eventDeleter)
         m_eventDeleter(going);
-    return removeOrders({order.id}) >= 0;
+    return true;
 }
 
 int OrderManager::deleteOrders(const QList<QUuid>& ids)
@@ -327,9 +330,12 @@ int OrderManager::deleteOrders(const QList<QUuid>& ids)
     }
     if (going.isEmpty())
         return 0;
+    const int removed = removeOrders(wanted);
+    if (removed < 0)
+        return 0;
     if (m_eventDeleter)
         m_eventDeleter(going);
-    return std::max(removeOrders(wanted), 0);
+    return removed;
 }
 
 int OrderManager::removeOrders(const QSet<QUuid>& ids)

@@ -62,8 +62,9 @@ public:
     // Replaces the first stored order with the same id and saves; false when
     // there is none or the order cannot be stored.
     bool updateOrder(const Order& order);
-    // Hands the order to the event deleter (its calendar event and reminders
-    // go), removes every order with its id, saves.
+    // Removes every order with its id, saves, then hands the order to the
+    // event deleter (its calendar event and reminders go); a refused save
+    // deletes nothing.
     bool deleteOrder(const Order& order);
     // The same for every stored order with one of `ids`, with one call of the
     // deleter and one save. Returns the number of orders removed.

@@ -1,8 +1,11 @@
 #include "OrderbookFixture.h"
+#include "SaveFaults.h"
 
 #include "orderbook/OrderManager.h"
 
 #include <QSignalSpy>
+
+#include <cerrno>
 
 namespace {
 
@@ -238,6 +241,75 @@ TEST_F(OrderManagerTest, AnAddWritesOrdersAndRestDaysTogether)
     QObject::connect(store.get(), &UserDefaults::changed, [&] { seen << stored(OrderbookKeys::restDays); });
     manager.addOrder(order("甲", today(), 100));
     EXPECT_EQ(seen, QByteArrayList({"[]", "[]"}));
+}
+
+// Every change the disk refuses leaves both lists as they were, in memory
+// and on disk, says why, and is not written by the next save that succeeds.
+TEST_F(OrderManagerTest, EveryChangeTheDiskRefusesIsUndone)
+{
+    struct Case {
+        const char* what;
+        std::function<bool(OrderManager&, const Order& first, const Order& second)> change;
+    };
+    const QList<Case> cases = {
+        {"update", [](OrderManager& m, const Order& first, const Order&) {
+             Order edited = first;
+             edited.customerName = "改名";
+             edited.totalAmount = 9999;
+             return m.updateOrder(edited);
+         }},
+        {"payment", [](OrderManager& m, const Order& first, const Order&) { return m.addPayment(first, 500, "尾款"); }},
+        {"shoot completed", [](OrderManager& m, const Order&, const Order& second) { return m.markShootCompleted(second); }},
+        {"delete", [](OrderManager& m, const Order& first, const Order&) { return m.deleteOrder(first); }},
+        {"delete several", [](OrderManager& m, const Order& first, const Order& second) {
+             return m.deleteOrders({first.id, second.id}) > 0;
+         }},
+        {"rest day marked", [](OrderManager& m, const Order&, const Order&) { return m.toggleRestDay(QDate(2026, 6, 9)); }},
+        {"rest day unmarked", [](OrderManager& m, const Order&, const Order&) { return m.toggleRestDay(QDate(2026, 6, 8)); }},
+        {"batch add", [this](OrderManager& m, const Order&, const Order&) {
+             return !m.addOrders({order("日历甲", local(2026, 6, 10), 300), order("日历乙", local(2026, 6, 11), 300)}).isEmpty();
+         }},
+        {"event identifiers", [](OrderManager& m, const Order& first, const Order&) {
+             return m.setCalendarEventIdentifiers({{first.id, "EVT-1"}}) > 0;
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        store->remove(OrderbookKeys::orders);
+        store->remove(OrderbookKeys::restDays);
+        OrderManager manager(*store);
+        QList<QString> deleted;
+        manager.setCalendarEventDeleter([&](const QList<Order>& going) {
+            for (const Order& o : going)
+                deleted << o.customerName;
+        });
+        const Order first = order("甲", local(2026, 6, 1), 2000, {PaymentRecord(300, local(2026, 5, 1), "定金")},
+                                  OrderStatus::pendingShoot);
+        const Order second = order("乙", local(2026, 6, 2), 1000);
+        ASSERT_TRUE(manager.addOrder(first) && manager.addOrder(second) && manager.toggleRestDay(QDate(2026, 6, 8)));
+        const QList<Order> orders = manager.orders();
+        const QList<RestDay> restDays = manager.restDays();
+        const QByteArray onDisk = UserDefaults(store->filePath()).data(OrderbookKeys::orders).value_or("") + "|"
+            + UserDefaults(store->filePath()).data(OrderbookKeys::restDays).value_or("");
+        QSignalSpy failed(&manager, &OrderManager::saveFailed);
+        {
+            SaveFaults::Fail fail(Paths::SaveStep::Write, 0, ENOSPC);
+            EXPECT_FALSE(c.change(manager, first, second));
+        }
+        ASSERT_EQ(failed.count(), 1);
+        EXPECT_EQ(failed.first().first().toString(), "磁盘空间不足");
+        EXPECT_EQ(manager.orders(), orders);
+        EXPECT_EQ(manager.restDays(), restDays);
+        EXPECT_TRUE(deleted.isEmpty()) << "an order the disk kept keeps its event";
+        EXPECT_EQ(UserDefaults(store->filePath()).data(OrderbookKeys::orders).value_or("") + "|"
+                      + UserDefaults(store->filePath()).data(OrderbookKeys::restDays).value_or(""),
+                  onDisk);
+
+        ASSERT_TRUE(manager.addOrder(order("丙", local(2026, 6, 3), 500)));
+        const OrderManager reread(*store);
+        EXPECT_EQ(reread.orders(), orders + QList<Order>{manager.orders().last()});
+        EXPECT_EQ(reread.restDays(), restDays);
+    }
 }
 
 }
