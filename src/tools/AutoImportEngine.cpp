@@ -92,8 +92,9 @@ AutoImportEngine::AutoImportEngine(QObject* parent)
 
 const QSet<QString>& AutoImportEngine::photoExtensions()
 {
+    // Several camera makers name HEIF files ".HIF".
     static const QSet<QString> set{"arw", "cr2", "cr3", "nef", "nrw", "raf", "rw2",
-                                   "orf", "dng", "jpg", "jpeg", "heic", "heif"};
+                                   "orf", "dng", "jpg", "jpeg", "heic", "heif", "hif"};
     return set;
 }
 

@@ -15,7 +15,8 @@ const QSet<QString>& QuickFilterSamples::rawExtensions()
 
 const QSet<QString>& QuickFilterSamples::jpgExtensions()
 {
-    static const QSet<QString> set{"jpg", "jpeg", "heic", "heif"};
+    // Several camera makers name HEIF files ".HIF".
+    static const QSet<QString> set{"jpg", "jpeg", "heic", "heif", "hif"};
     return set;
 }
 

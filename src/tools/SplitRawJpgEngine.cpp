@@ -50,7 +50,8 @@ const QSet<QString>& SplitRawJpgEngine::rawExtensions()
 
 const QSet<QString>& SplitRawJpgEngine::jpgExtensions()
 {
-    static const QSet<QString> set{"jpg", "jpeg", "heif", "heic"};
+    // Several camera makers name HEIF files ".HIF".
+    static const QSet<QString> set{"jpg", "jpeg", "heif", "heic", "hif"};
     return set;
 }
 

@@ -1,6 +1,7 @@
 #include "AutoImportTestSupport.h"
 
 #include "platform/UserDefaults.h"
+#include "tools/QuickFilterSamples.h"
 #include "tools/SafeFileTransfer.h"
 
 #include <QThread>
@@ -162,4 +163,30 @@ TEST(EndSound, FollowsThePreferences)
             defaults.remove("autoImportSound");
         }
     }
+}
+
+// Cameras name HEIF pictures ".HIF": every tool takes them as photos, in any case.
+TEST(HeifNamedHif, EveryToolTakesItAsAPhoto)
+{
+    const QStringList names = {"DSCF0001.HIF", "DSCF0002.hif", "DSCF0003.Hif"};
+    for (const Tool tool : kTools) {
+        SCOPED_TRACE(nameOf(tool));
+        ImportFixture fx;
+        for (const QString& name : names)
+            fx.card(name);
+        const ToolEnd end = runTool(tool, fx);
+        ASSERT_TRUE(end.ended);
+        EXPECT_FALSE(end.failed);
+        const QString target = tool == Tool::split ? fx.card() + "/JPG" : targetOf(tool, fx);
+        for (const QString& name : names)
+            EXPECT_TRUE(QFileInfo(target + "/" + name).isFile()) << name.toStdString();
+    }
+    ImportFixture fx;
+    for (const QString& name : names)
+        fx.card("s/" + name);
+    QuickFilterSamples samples;
+    samples.merge(QuickFilterSamples::collect({fx.card() + "/s"}));
+    QStringList jpgNames = samples.sampleJpgBaseNames;
+    jpgNames.sort();
+    EXPECT_EQ(jpgNames, QStringList({"DSCF0001", "DSCF0002", "DSCF0003"}));
 }
