@@ -33,7 +33,8 @@ About parseAbout(const QString& text)
             about.paragraphs.append(paragraph);
     }
     // The id alone, without the white space (line breaks included) before it.
-    static const QRegularExpression contact(QStringLiteral("微信[:：]\\s*([A-Za-z0-9_]+)"));
+    static const QRegularExpression contact(QStringLiteral("微信[:：]\\s*([A-Za-z0-9_]+)"),
+                                            QRegularExpression::UseUnicodePropertiesOption);
     about.contactId = contact.match(text).captured(1);
     return about;
 }

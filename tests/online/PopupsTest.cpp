@@ -33,7 +33,8 @@ TEST_F(Popups, AboutParagraphsAndContactId)
         {"one\n\n\n\ntwo\nnext", {"one", "two\nnext"}, ""}, {" \n\n ", {}, ""},
         {"微信：abc_12（备注）", {"微信：abc_12（备注）"}, "abc_12"}, {"微信: abc", {"微信: abc"}, "abc"},
         {"微信：abc-def", {"微信：abc-def"}, "abc"},  {"微信 ：abc\n\n微信号：x", {"微信 ：abc", "微信号：x"}, ""},
-        {"微信：\nid7", {"微信：\nid7"}, "id7"},      {"微信:a1\n微信:b2", {"微信:a1\n微信:b2"}, "a1"}};
+        {"微信：\nid7", {"微信：\nid7"}, "id7"},      {"微信:a1\n微信:b2", {"微信:a1\n微信:b2"}, "a1"},
+        {"微信：\u3000wx_88", {"微信：\u3000wx_88"}, "wx_88"}, {"微信:\u00a0\u2003w9", {"微信:\u00a0\u2003w9"}, "w9"}};
     for (const auto& [text, paragraphs, id] : cases) {
         const PopupTexts::About about = PopupTexts::parseAbout(text);
         EXPECT_EQ(about.paragraphs, paragraphs) << text;
