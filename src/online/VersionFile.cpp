@@ -26,11 +26,19 @@ QList<qint64> numbers(const QString& version)
     }
     return parts;
 }
+
+// A published version is often written "V4.0"; the screens add the "V" themselves.
+QString withoutPrefix(const QString& version)
+{
+    return version.startsWith(QLatin1Char('V')) || version.startsWith(QLatin1Char('v')) ? version.mid(1) : version;
+}
 }
 
 bool isVersionFile(const QString& text)
 {
-    static const QRegularExpression version(QStringLiteral("^[Vv]?[0-9]+(\\.[0-9]+)*$"));
+    // Dotted numbers, a part may carry a suffix ("3.6.0-beta"): a captive
+    // portal's page never starts that way.
+    static const QRegularExpression version(QStringLiteral("^[Vv]?[0-9]+(\\.[0-9A-Za-z+-]+)*$"));
     for (const QString& line : TextLines::split(text)) {
         if (!line.trimmed().isEmpty())
             return version.match(line.trimmed()).hasMatch();
@@ -48,7 +56,7 @@ UpdateResult evaluate(const QString& text, const QString& localVersion)
     }
     if (lines.size() < 2 || !isVersionFile(text))
         return UpdateResult::failed(kCheckFailed);
-    const QString version = lines[0];
+    const QString version = withoutPrefix(lines[0]);
     const QString url = lines[1];
     QString log = QStringLiteral("最新版本，欢迎更新");
     if (lines.size() > 2) {

@@ -15,7 +15,8 @@ namespace VersionFile {
 bool isVersionFile(const QString& text);
 
 // The check's verdict for the running `localVersion`. Blank lines do not
-// count; the log is the newest version's block (a line starting "V" without
+// count; a leading "V" or "v" of line 1 is no part of the version, whose
+// parts compare as numbers ("3.6.0-beta" reads 3.6); the log is the newest version's block (a line starting "V" without
 // "•" starts the next block), or "最新版本，欢迎更新" when there is none.
 UpdateResult evaluate(const QString& text, const QString& localVersion);
 

@@ -23,7 +23,7 @@ TEST_F(Checker, VersionFileVerdicts)
         {"1.9\n", UpdateResult::failed("检查更新失败，请检查网络连接")},
         {"<!DOCTYPE html>\n<html><body>请登录 Wi-Fi</body></html>\n", UpdateResult::failed("检查更新失败，请检查网络连接")},
         {"最新版本 2.0\nu\n", UpdateResult::failed("检查更新失败，请检查网络连接")},
-        {"V1.9\nu\n", UpdateResult::hasUpdate("V1.9", "最新版本，欢迎更新", "u")},
+        {"V1.9\nu\n", UpdateResult::hasUpdate("1.9", "最新版本，欢迎更新", "u")},
     };
     for (const auto& [file, expected] : cases)
         EXPECT_EQ(VersionFile::evaluate(file, "1.5"), expected) << file;

@@ -76,6 +76,27 @@ TEST_F(Screen, StatusCardFollowsTheChecker)
     }
 }
 
+// Published versions written with a "V", or with a suffix, against a local 1.5.
+TEST_F(Screen, AVersionWrittenWithAVOrASuffixComparesByItsNumbers)
+{
+    const struct { const char* first; Status status; const char* title; } cases[] = {
+        {"V4.0", Status::update, "发现新版本 V4.0"},
+        {"v4.0", Status::update, "发现新版本 V4.0"},
+        {"V1.5", Status::latest, "Kelvara 已是最新版本"},
+        {"v1.4.9", Status::latest, "Kelvara 已是最新版本"},
+        {"1.6.0-beta", Status::update, "发现新版本 V1.6.0-beta"},
+        {"1.5.0-beta", Status::latest, "Kelvara 已是最新版本"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        UpdateEnv s;
+        s.check({200, QByteArray(c.first) + "\nhttps://d.example/x\n"});
+        SoftwareUpdateView view(&s.checker, {});
+        EXPECT_EQ(view.status(), c.status);
+        EXPECT_EQ(label(view.statusCard(), "statusTitle"), c.title);
+    }
+}
+
 // A hotel network answers every address with its login page.
 TEST_F(Screen, ALoginPageInsteadOfTheVersionFileIsAFailedCheckThatStoresNothing)
 {
