@@ -19,6 +19,8 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 BackupManager& BackupManager::shared()
 {
@@ -29,6 +31,7 @@ BackupManager& BackupManager::shared()
 namespace {
 
 const QString kInvalidFormat = QStringLiteral("备份文件格式无效");
+const QString kNotImported = QStringLiteral("备份导入失败: ");
 const QString kTooLarge = QStringLiteral("文件过大（超过 64 MB），不是有效的备份文件");
 const QString kAutoPrefix = QStringLiteral("auto_backup_");
 const QString kBeforeImportPrefix = QStringLiteral("before_import_");
@@ -53,6 +56,74 @@ bool decodes(const QString& key, const QByteArray& bytes)
     if (key == QLatin1String(OrderbookKeys::packages.name))
         return OrderCodec::decodePackages(bytes).has_value();
     return OrderCodec::decodeReminderRules(bytes).has_value();
+}
+
+// What the app reads under a key; a wrong kind would come back as a
+// coerced value (a number read as the save folder "12").
+enum class ValueKind { flag, integer, text, textList, any };
+
+ValueKind kindOf(const QString& key)
+{
+    static const QHash<QString, ValueKind> kinds = [] {
+        QHash<QString, ValueKind> k;
+        for (const char* name : {"scheduleSyncCalendarDefault", "packageDepositMigratedTo300", "ftpAllowVideo",
+                                 "ftpAnonymousAccess", "autoImportEnabled", "autoImportPlaySound",
+                                 "autoImportCreateDailyFolder", "calendarSyncEnabled", "scheduleLocalNotificationEnabled",
+                                 "weekStartsOnMonday", "autoBackupEnabled", "autoImportSound", "dailyNewFolder",
+                                 "missingRawList"})
+            k.insert(QLatin1String(name), ValueKind::flag);
+        for (const char* name : {"scheduleMaxOrdersPerDay", "ftpPort", "autoImportVolume"})
+            k.insert(QLatin1String(name), ValueKind::integer);
+        for (const char* name : {"scheduleReminderDefault", "ftpUsername", "ftpPassword", "ftpRootDirectory",
+                                 "defaultLaunchPage", "autoImportSavePath", "quickSplitSeparator", "appThemeStyle",
+                                 "appIconStyle", "autoImportRootPath"})
+            k.insert(QLatin1String(name), ValueKind::text);
+        k.insert(QStringLiteral("quickShootLocations"), ValueKind::textList);
+        return k;
+    }();
+    return kinds.value(key, ValueKind::any);
+}
+
+// Older files write flags as 0 and 1, and whole numbers as doubles.
+bool fits(ValueKind kind, const QJsonValue& v)
+{
+    switch (kind) {
+    case ValueKind::flag:
+        return v.isBool() || (v.isDouble() && (v.toDouble() == 0 || v.toDouble() == 1));
+    case ValueKind::integer: {
+        const double d = v.toDouble(0.5);
+        return v.isDouble() && d == std::trunc(d) && d >= std::numeric_limits<int>::min()
+            && d <= std::numeric_limits<int>::max();
+    }
+    case ValueKind::text:
+        return v.isString();
+    case ValueKind::textList: {
+        if (!v.isArray())
+            return false;
+        const QJsonArray items = v.toArray();
+        return std::all_of(items.begin(), items.end(), [](const QJsonValue& i) { return i.isString() || i.isNull(); });
+    }
+    case ValueKind::any:
+        return true;
+    }
+    return false;
+}
+
+QString kindName(ValueKind kind)
+{
+    switch (kind) {
+    case ValueKind::flag:
+        return QStringLiteral("开关值（true/false）");
+    case ValueKind::integer:
+        return QStringLiteral("整数");
+    case ValueKind::text:
+        return QStringLiteral("文本");
+    case ValueKind::textList:
+        return QStringLiteral("文本列表");
+    case ValueKind::any:
+        break;
+    }
+    return {};
 }
 
 // A JSON value as the store holds it; nulls (which it cannot hold) are dropped.
@@ -233,22 +304,30 @@ BackupManager::Contents BackupManager::readBackup(const QString& filePath) const
 {
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly))
-        return refused(QStringLiteral("无法读取文件（") + file.errorString() + u'）');
+        return refused(kNotImported + QStringLiteral("无法读取文件（") + file.errorString() + u'）');
     if (file.size() > maxImportBytes)
-        return refused(kTooLarge);
+        return refused(kNotImported + kTooLarge);
     const QByteArray bytes = file.read(maxImportBytes + 1);
     if (bytes.size() > maxImportBytes)
-        return refused(kTooLarge);
+        return refused(kNotImported + kTooLarge);
     if (file.error() != QFileDevice::NoError)
-        return refused(QStringLiteral("无法读取文件（") + file.errorString() + u'）');
+        return refused(kNotImported + QStringLiteral("无法读取文件（") + file.errorString() + u'）');
 
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError)
-        return refused(kInvalidFormat + QStringLiteral("（") + error.errorString() + u'）');
+        return refused(kNotImported + QStringLiteral("文件不是有效的 JSON（第 %1 个字节处：%2）")
+                                          .arg(error.offset)
+                                          .arg(error.errorString()));
     const QJsonValue dataValue = doc.object().value(QStringLiteral("data"));
     if (!doc.isObject() || !dataValue.isObject())
         return refused(kInvalidFormat);
+    const QJsonValue appName = doc.object().value(QStringLiteral("appName"));
+    const QString ourName = QString::fromLatin1(Product::kDisplayName);
+    if (!appName.isUndefined() && appName.toString() != ourName) {
+        const QString named = appName.isString() ? appName.toString() : QStringLiteral("非文本值");
+        return refused(QStringLiteral("这不是 %1 的备份文件（appName 为“%2”）").arg(ourName, named));
+    }
 
     // Only what an export writes comes back, and the stored lists only when
     // they read: a damaged file must not replace good orders.
@@ -265,6 +344,8 @@ BackupManager::Contents BackupManager::readBackup(const QString& filePath) const
         }
         if (it.value().isNull())
             continue;
+        if (const ValueKind kind = kindOf(key); !fits(kind, it.value()))
+            return refused(QStringLiteral("备份中“%1”的值不是%2").arg(key, kindName(kind)));
         if (byteKeys().contains(key)) {
             const std::optional<QByteArray> stored = storedBytes(it.value());
             if (!stored || !decodes(key, *stored))

@@ -62,7 +62,8 @@ public:
 
     // Restores the keys a backup may hold, all in one write, then reloads
     // the order and package stores. Nothing is written unless every stored
-    // list in the file decodes.
+    // list in the file decodes, every known key holds the kind of value the
+    // app reads from it, and the file is not another app's.
     // Before anything is restored, the current data is written to a backup
     // of its own name in the automatic backups' folder, which their
     // retention never counts; the success message names it.

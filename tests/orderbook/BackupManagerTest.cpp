@@ -1,3 +1,5 @@
+#include "SaveFaults.h"
+
 #include "orderbook/BackupManager.h"
 #include "orderbook/OrderCodec.h"
 #include "orderbook/OrderManager.h"
@@ -13,6 +15,8 @@
 #include <QJsonObject>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+
+#include <cerrno>
 
 namespace {
 
@@ -97,7 +101,7 @@ TEST_F(BackupManagerTest, ImportRepliesAndRefusals)
         QString message; // the whole refusal, or how a success or a refusal with a cause begins
     };
     const QList<Case> cases = {
-        {"not JSON", "{\"data\":", invalid + "（"},
+        {"not JSON", "{\"data\":", "备份导入失败: 文件不是有效的 JSON（"},
         {"an array", "[1]", invalid},
         {"no data", R"({"version":"3.2"})", invalid},
         {"data not an object", R"({"data":[]})", invalid},
@@ -123,7 +127,7 @@ TEST_F(BackupManagerTest, ImportRepliesAndRefusals)
             EXPECT_TRUE(result.message.startsWith(c.message) && result.message.size() > c.message.size()) << c.what;
         else
             EXPECT_EQ(result.message, c.message) << c.what;
-        EXPECT_FALSE(result.message.contains("失败")) << c.what << ": the screen says that, once";
+        EXPECT_EQ(result.message.contains("失败"), c.message.startsWith("备份导入失败")) << c.what;
         EXPECT_EQ(defaults.integer("ftpPort"), 2121) << c.what << ": nothing written on refusal, nulls skipped";
     }
     EXPECT_FALSE(defaults.hasStoredValue("evil"));
@@ -132,10 +136,80 @@ TEST_F(BackupManagerTest, ImportRepliesAndRefusals)
     EXPECT_EQ(defaults.data("schedule_orders_v1"), QByteArray("[]"));
     EXPECT_EQ(defaults.array("quickShootLocations"), (QVariantList{"a", "b"}));
 
-    EXPECT_TRUE(backups.importBackup(path("missing")).message.startsWith("无法读取文件（"));
+    EXPECT_TRUE(backups.importBackup(path("missing")).message.startsWith("备份导入失败: 无法读取文件（"));
     QFile big(path("big"));
     ASSERT_TRUE(big.open(QIODevice::WriteOnly) && big.resize(BackupManager::maxImportBytes + 1));
-    EXPECT_TRUE(backups.importBackup(path("big")).message.startsWith("文件过大"));
+    EXPECT_TRUE(backups.importBackup(path("big")).message.startsWith("备份导入失败: 文件过大"));
+}
+
+// A value of the wrong kind, or another app's file, is refused before
+// anything is replaced: the settings file and the backups folder stay as
+// they were.
+TEST_F(BackupManagerTest, WrongKindsAndOtherAppsAreRefusedWholesale)
+{
+    struct Case {
+        const char* what;
+        QByteArray root;  // members beside "data"
+        QByteArray data;  // members of "data"
+        QString refusal;  // empty: imported
+    };
+    const QList<Case> cases = {
+        {"a number for the save folder", "", R"("autoImportRootPath":12)", "备份中“autoImportRootPath”的值不是文本"},
+        {"text for the port", "", R"("ftpPort":"2121")", "备份中“ftpPort”的值不是整数"},
+        {"a fraction for the volume", "", R"("autoImportVolume":0.8)", "备份中“autoImportVolume”的值不是整数"},
+        {"a port beyond int", "", R"("ftpPort":4294967296)", "备份中“ftpPort”的值不是整数"},
+        {"text for a switch", "", R"("weekStartsOnMonday":"yes")", "备份中“weekStartsOnMonday”的值不是开关值（true/false）"},
+        {"2 for a switch", "", R"("autoBackupEnabled":2)", "备份中“autoBackupEnabled”的值不是开关值（true/false）"},
+        {"a number in the places", "", R"("quickShootLocations":["公园",3])", "备份中“quickShootLocations”的值不是文本列表"},
+        {"an object for a name", "", R"("appIconStyle":{})", "备份中“appIconStyle”的值不是文本"},
+        {"another app", R"("appName":"OtherApp",)", R"("ftpPort":21)", "这不是 Kelvara 的备份文件（appName 为“OtherApp”）"},
+        {"a number as the app", R"("appName":7,)", R"("ftpPort":21)", "这不是 Kelvara 的备份文件（appName 为“非文本值”）"},
+        {"our own name", R"("appName":"Kelvara",)", R"("ftpPort":22)", ""},
+        {"flags as 0/1, whole doubles, no app name", "",
+         R"("weekStartsOnMonday":0,"ftpAllowVideo":1,"ftpPort":21.0,"autoImportRootPath":"/media/卡","scheduleViewMode":2)",
+         ""},
+    };
+    const QString autoBackups = backups.autoBackupDirectory();
+    for (const Case& c : cases) {
+        defaults.set("ftpPort", 2121);
+        defaults.set("autoImportRootPath", "/home/me/照片");
+        write(path(), "{" + c.root + R"("data":{)" + c.data + "}}");
+        const QByteArray settingsBefore = readAll(defaults.filePath());
+        const QStringList backupsBefore = QDir(autoBackups).entryList(QDir::Files);
+        const BackupManager::ImportResult result = backups.importBackup(path());
+        EXPECT_EQ(result.success, c.refusal.isEmpty()) << c.what;
+        if (c.refusal.isEmpty()) {
+            EXPECT_NE(readAll(defaults.filePath()), settingsBefore) << c.what;
+            continue;
+        }
+        EXPECT_EQ(result.message, c.refusal) << c.what;
+        EXPECT_EQ(backups.readBackup(path()).error, c.refusal) << c.what;
+        EXPECT_EQ(readAll(defaults.filePath()), settingsBefore) << c.what;
+        EXPECT_EQ(QDir(autoBackups).entryList(QDir::Files), backupsBefore) << c.what;
+    }
+    // The last case went in as written.
+    EXPECT_EQ(defaults.integer("ftpPort"), 21);
+    EXPECT_FALSE(defaults.boolean("weekStartsOnMonday"));
+    EXPECT_EQ(defaults.string("autoImportRootPath"), "/media/卡");
+}
+
+// Without the copy of what it replaces, an import does not go on.
+TEST_F(BackupManagerTest, AnImportWhoseSafetyCopyFailsChangesNothing)
+{
+    defaults.set("ftpPort", 2121);
+    write(path(), R"({"data":{"ftpPort":21}})");
+    const QByteArray settingsBefore = readAll(defaults.filePath());
+    const QStringList backupsBefore = QDir(backups.autoBackupDirectory()).entryList(QDir::Files);
+    BackupManager::ImportResult result;
+    {
+        SaveFaults::Fail fail(Paths::SaveStep::Write, 1, ENOSPC);
+        result = backups.importBackup(path());
+    }
+    EXPECT_FALSE(result.success);
+    EXPECT_EQ(result.message, "无法先备份当前数据（磁盘空间不足），未导入任何内容");
+    EXPECT_EQ(readAll(defaults.filePath()), settingsBefore);
+    EXPECT_EQ(QDir(backups.autoBackupDirectory()).entryList(QDir::Files), backupsBefore);
+    EXPECT_EQ(defaults.integer("ftpPort"), 2121);
 }
 
 TEST_F(BackupManagerTest, RestoreBringsBackTheStoresAtOnceInOneWrite)
