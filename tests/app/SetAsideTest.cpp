@@ -117,6 +117,42 @@ TEST(SetAsideTest, TheAlertNamesEveryCopyAndRestoresTheNewestBackupThatHoldsOrde
     SetAsideFiles::clear();
 }
 
+// Only "恢复该备份" restores: "知道了" leaves the orders and makes no copy.
+TEST(SetAsideTest, OnlyTheRestoreButtonRestores)
+{
+    const std::pair<const char*, bool> cases[] = {{"知道了", false}, {"恢复该备份", true}};
+    for (const auto& [button, restores] : cases) {
+        SCOPED_TRACE(button);
+        SetAsideFiles::clear();
+        QDir(backupDir()).removeRecursively();
+        QDir(Paths::dataDir() + "/Stamped").removeRecursively();
+        autoBackup({"甲", "乙"}, "20250101_100000");
+        placeStampedBackups();
+        storeOrders({"丙"});
+        SetAsideFiles::record(SetAsideFiles::Kind::settings, UserDefaults::standard().filePath(), "aside");
+        QWidget window;
+        window.show();
+        QMessageBox* alert = SetAsideAlert::showIfNeeded(&window);
+        ASSERT_NE(alert, nullptr);
+        QAbstractButton* chosen = nullptr;
+        for (QAbstractButton* b : alert->buttons())
+            if (b->text() == button)
+                chosen = b;
+        ASSERT_NE(chosen, nullptr);
+        UserInput::click(chosen);
+        QMessageBox* outcome = nullptr;
+        if (restores)
+            ASSERT_TRUE(QTest::qWaitFor([&] { return (outcome = window.findChild<QMessageBox*>("restoreOutcome")); }, 2000));
+        QApplication::processEvents();
+        EXPECT_EQ(window.findChild<QMessageBox*>("restoreOutcome") != nullptr, restores);
+        EXPECT_EQ(OrderManager::shared().orders().size(), restores ? 2 : 1);
+        EXPECT_EQ(QDir(backupDir()).entryList({"before_import_*"}, QDir::Files).size(), restores ? 1 : 0);
+        if (outcome)
+            outcome->close();
+    }
+    SetAsideFiles::clear();
+}
+
 // The real binary over a settings file it cannot read: it starts empty, and
 // quitting must not rotate away the backups that still hold the orders.
 TEST(SetAsideTest, ALaunchThatSetTheSettingsAsideMakesNoAutomaticBackup)
