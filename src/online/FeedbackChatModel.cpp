@@ -86,6 +86,7 @@ bool FeedbackChatModel::sendMessage(const QString& input)
     m_sending = true;
     Q_EMIT sendingChanged();
     append(message(true, text, m_clock().toLocalTime().toString(QStringLiteral("HH:mm"))));
+    const QUuid sent = m_messages.last().id;
     saveMessages();
 
     m_sweep->stop();
@@ -95,7 +96,16 @@ bool FeedbackChatModel::sendMessage(const QString& input)
         m_sweep->stop();
         setProgress(0);
     });
-    m_manager.sendFeedback(text, this, [this](bool ok) {
+    m_manager.sendFeedback(text, this, [this, sent](bool ok) {
+        // Stored at once: the chat may close before the notice shows.
+        if (!ok) {
+            const auto it = std::find_if(m_messages.begin(), m_messages.end(),
+                                         [&](const FeedbackMessage& m) { return m.id == sent; });
+            if (it != m_messages.end()) {
+                it->sendFailed = true;
+                saveMessages();
+            }
+        }
         QTimer::singleShot(m_timing.noticeDelayMs, this, [this, ok] {
             m_sending = false;
             m_sweep->stop();
@@ -170,9 +180,12 @@ void FeedbackChatModel::saveMessages()
     for (const FeedbackMessage& m : m_messages) {
         if (isTransient(m.isUser, m.text) || (!m.isUser && m.text == greeting()))
             continue;
-        stored.append(QVariantMap{{QStringLiteral("isUser"), m.isUser},
-                                  {QStringLiteral("text"), m.text},
-                                  {QStringLiteral("time"), m.time}});
+        QVariantMap entry{{QStringLiteral("isUser"), m.isUser},
+                          {QStringLiteral("text"), m.text},
+                          {QStringLiteral("time"), m.time}};
+        if (m.sendFailed)
+            entry.insert(QStringLiteral("sendFailed"), true);
+        stored.append(entry);
     }
     // Encoding and writing a long chat takes longer than a frame.
     // The model outlives the task (its destructor waits), not the queued call.
@@ -207,6 +220,10 @@ void FeedbackChatModel::loadMessages()
         if (isTransient(isUser, text) || (!isUser && text == greeting()))
             continue;
         loaded.append(message(isUser, text, typed("time", QMetaType::QString).toString()));
+        if (isUser && typed("sendFailed", QMetaType::Bool).toBool()) {
+            loaded.last().sendFailed = true;
+            loaded.append(message(false, failureNotice(), QString()));
+        }
     }
     m_messages = loaded;
     Q_EMIT messagesReset();

@@ -20,6 +20,9 @@ struct FeedbackMessage {
     bool isUser = false;
     QString text;
     QString time; // display text, empty for the greeting and the notices
+    // A message of the user's that no inbox took: stored with it, and shown
+    // with the failure notice after it whenever the chat is opened again.
+    bool sendFailed = false;
 
     // Drawn small and faded.
     bool isNotice() const;

@@ -5,6 +5,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 namespace {
@@ -178,6 +179,43 @@ TEST_F(FeedbackTest, AClosedChatStopsItsWorkAndKeepsTheStoredChat)
     QTest::qWait(300);
     EXPECT_EQ(storedChat(), "[]");
     EXPECT_EQ(stub.count(read1), 0);
+}
+
+// A message no inbox took stays failed: stored so, and shown with the
+// failure notice when the chat opens again, also over a reread file.
+TEST_F(FeedbackTest, AFailedSendStaysFailedAfterReopeningAndRestart)
+{
+    const struct { const char* what; int status; bool failed; } cases[] = {
+        {"taken", 200, false}, {"refused by both inboxes", 500, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        defaults.set("local_feedback_messages", QVariantList{});
+        stub.route("/one", c.status, "");
+        stub.route("/two", c.status, "");
+        {
+            auto m = chat();
+            m->start();
+            ASSERT_TRUE(m->sendMessage("hi"));
+            ASSERT_TRUE(QTest::qWaitFor([&] { return !m->isSending(); }, 3000));
+        }
+        const QString notice = c.failed ? FeedbackChatModel::failureNotice() : QString();
+        const QStringList shown = QStringList({FeedbackChatModel::greeting(), "hi", notice}).filter(QRegularExpression(".+"));
+        auto reopened = chat();
+        reopened->loadMessages();
+        EXPECT_EQ(texts(*reopened), shown);
+        EXPECT_EQ(reopened->messages().at(1).sendFailed, c.failed);
+        EXPECT_EQ(storedChat().contains(R"("sendFailed":true)"), c.failed) << storedChat().toStdString();
+
+        UserDefaults restarted(defaults.filePath());
+        FeedbackChatModel afterRestart(manager, restarted, &now);
+        afterRestart.loadMessages();
+        EXPECT_EQ(texts(afterRestart), shown);
+        // The notice is shown, never stored.
+        reopened->saveMessages();
+        reopened->flush();
+        EXPECT_EQ(storedChat().count("hi"), 1);
+        EXPECT_FALSE(storedChat().contains(FeedbackChatModel::failureNotice().toUtf8()));
+    }
 }
 
 TEST_F(FeedbackTest, ReplyTimesReadOnlyFullSecondsWithAZone)
