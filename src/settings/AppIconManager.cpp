@@ -11,6 +11,8 @@
 #include <QPainterPath>
 #include <QPixmap>
 
+#include <optional>
+
 namespace AppIconManager {
 
 namespace {
@@ -76,9 +78,32 @@ AppIconStyle savedStyle()
     return AppIconStyles::fromRawValue(raw).value_or(AppIconStyle::classic);
 }
 
+namespace {
+// The style the running icon shows, so a change of the stored style that did
+// not come through apply (a restored backup) still reaches both icons once.
+std::optional<AppIconStyle> s_shown;
+
+void show(AppIconStyle style)
+{
+    s_shown = style;
+    QGuiApplication::setWindowIcon(QIcon(QPixmap::fromImage(makeImage(style, 512))));
+}
+}
+
 void applySaved()
 {
-    QGuiApplication::setWindowIcon(QIcon(QPixmap::fromImage(makeImage(savedStyle(), 512))));
+    show(savedStyle());
+    static const bool watching = [] {
+        QObject::connect(&UserDefaults::standard(), &UserDefaults::changed, qApp, [](const QString& key) {
+            if (key != QLatin1String(SettingsKeys::appIconStyle.name) || savedStyle() == s_shown)
+                return;
+            show(savedStyle());
+            if (launchpadSyncEnabled())
+                LauncherIconSync::request(*s_shown);
+        });
+        return true;
+    }();
+    Q_UNUSED(watching);
 }
 
 bool launchpadSyncEnabled()
@@ -88,8 +113,8 @@ bool launchpadSyncEnabled()
 
 void apply(AppIconStyle style)
 {
+    show(style);
     UserDefaults::standard().set(SettingsKeys::appIconStyle, AppIconStyles::rawValue(style));
-    QGuiApplication::setWindowIcon(QIcon(QPixmap::fromImage(makeImage(style, 512))));
     if (launchpadSyncEnabled())
         LauncherIconSync::request(style);
 }

@@ -9,7 +9,9 @@ namespace AppIconManager {
 
 // The stored style; classic when absent or unknown.
 AppIconStyle savedStyle();
-// Sets the running application's icon to the saved style at 512.
+// Sets the running application's icon to the saved style at 512, and from
+// then on follows the stored style when something else changes it (a
+// restored backup): the running icon and, when allowed, the launcher's.
 void applySaved();
 // True while nothing is stored under "launchpadSync", else its stored reading.
 bool launchpadSyncEnabled();

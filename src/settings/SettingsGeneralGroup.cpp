@@ -143,10 +143,7 @@ QWidget* SettingsView::generalGroup()
     QHBoxLayout* icons = row(12);
     for (AppIconStyle style : AppIconStyles::allCases()) {
         auto* button = new IconChoice(style, content);
-        connect(button, &QAbstractButton::clicked, this, [style] {
-            UserDefaults::standard().set(SettingsKeys::appIconStyle, AppIconStyles::rawValue(style));
-            AppIconManager::apply(style);
-        });
+        connect(button, &QAbstractButton::clicked, this, [style] { AppIconManager::apply(style); });
         icons->addWidget(button);
         marked << button;
     }
