@@ -44,7 +44,13 @@ VersionBarView::VersionBarView(UpdateNotice* updateNotice, MenuSelection* select
     connect(m_feedbackButton, &QAbstractButton::clicked, this, &VersionBarView::openFeedback);
     connect(m_notice, &UpdateNotice::changed, this, &VersionBarView::refresh);
     connect(&UserDefaults::standard(), &UserDefaults::changed, this, [this](const QString& key) {
-        if (key == QLatin1String(OnlineKeys::hasNewReply.name))
+        if (key != QLatin1String(OnlineKeys::hasNewReply.name))
+            return;
+        // A reply that arrives while the chat is open is read there: the
+        // chat's own merge must not leave the dot for after it closes.
+        if (m_feedbackSheet && UserDefaults::standard().value(OnlineKeys::hasNewReply))
+            UserDefaults::standard().set(OnlineKeys::hasNewReply, false);
+        else
             refresh();
     });
     refresh();

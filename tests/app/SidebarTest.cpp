@@ -167,6 +167,27 @@ TEST(SidebarTest, FeedbackButtonClearsTheReplyDotAndOpensTheSheet)
     EXPECT_FALSE(bar->isFeedbackShown());
 }
 
+// Replies merged into the open chat are read there; one after it closes
+// raises the dot again.
+TEST(SidebarTest, TheReplyDotStaysAwayWhileTheChatIsOpen)
+{
+    UserDefaults::standard().set("hasNewReply", true);
+    Shown v;
+    VersionBarView* bar = v.sidebar()->versionBar();
+    UserInput::click(bar->feedbackButton());
+    ASSERT_TRUE(bar->isFeedbackShown());
+    UserDefaults::standard().set("hasNewReply", true);
+    EXPECT_FALSE(UserDefaults::standard().boolean("hasNewReply"));
+    EXPECT_FALSE(bar->feedbackButton()->showsDot());
+
+    bar->feedbackSheet()->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_FALSE(bar->isFeedbackShown());
+    EXPECT_FALSE(bar->feedbackButton()->showsDot());
+    UserDefaults::standard().set("hasNewReply", true);
+    EXPECT_TRUE(bar->feedbackButton()->showsDot());
+}
+
 TEST(SidebarTest, VersionLinksChangeOnlyTheirLookOnHoverAndShowTheDotOverTheCorner)
 {
     ThemeObserver::shared().setStyle(AppThemeStyle::dark);
