@@ -4,6 +4,7 @@
 #include "online/OnlineKeys.h"
 #include "platform/UserDefaults.h"
 
+#include <QPointer>
 #include <QRegularExpression>
 #include <QSet>
 #include <QTimeZone>
@@ -86,7 +87,7 @@ bool FeedbackChatModel::sendMessage(const QString& input)
     m_sending = true;
     Q_EMIT sendingChanged();
     append(message(true, text, m_clock().toLocalTime().toString(QStringLiteral("HH:mm"))));
-    const QUuid sent = m_messages.last().id;
+    const FeedbackMessage sent = m_messages.last();
     saveMessages();
 
     m_sweep->stop();
@@ -96,27 +97,56 @@ bool FeedbackChatModel::sendMessage(const QString& input)
         m_sweep->stop();
         setProgress(0);
     });
-    m_manager.sendFeedback(text, this, [this, sent](bool ok) {
-        // Stored at once: the chat may close before the notice shows.
-        if (!ok) {
-            const auto it = std::find_if(m_messages.begin(), m_messages.end(),
-                                         [&](const FeedbackMessage& m) { return m.id == sent; });
-            if (it != m_messages.end()) {
-                it->sendFailed = true;
-                saveMessages();
-            }
-        }
-        QTimer::singleShot(m_timing.noticeDelayMs, this, [this, ok] {
-            m_sending = false;
-            m_sweep->stop();
-            setProgress(0);
-            Q_EMIT sendingChanged();
-            append(message(false, ok ? successNotice() : failureNotice(), QString()));
-            saveMessages();
-            QTimer::singleShot(m_timing.scrollDelayMs, this, &FeedbackChatModel::scrollToEndRequested);
-        });
+    // The answer may come after the chat has closed: it still marks a
+    // failed message in the stored chat.
+    QPointer<FeedbackChatModel> self(this);
+    m_manager.sendFeedback(text, &m_manager, [self, sent, &defaults = m_defaults](bool ok) {
+        if (self)
+            self->sendFinished(sent.id, ok);
+        else if (!ok)
+            markFailedInStore(defaults, sent);
     });
     return true;
+}
+
+void FeedbackChatModel::sendFinished(const QUuid& sent, bool ok)
+{
+    // Stored at once: the chat may close before the notice shows.
+    if (!ok) {
+        const auto it = std::find_if(m_messages.begin(), m_messages.end(),
+                                     [&](const FeedbackMessage& m) { return m.id == sent; });
+        if (it != m_messages.end()) {
+            it->sendFailed = true;
+            saveMessages();
+        }
+    }
+    QTimer::singleShot(m_timing.noticeDelayMs, this, [this, ok] {
+        m_sending = false;
+        m_sweep->stop();
+        setProgress(0);
+        Q_EMIT sendingChanged();
+        append(message(false, ok ? successNotice() : failureNotice(), QString()));
+        saveMessages();
+        QTimer::singleShot(m_timing.scrollDelayMs, this, &FeedbackChatModel::scrollToEndRequested);
+    });
+}
+
+void FeedbackChatModel::markFailedInStore(UserDefaults& defaults, const FeedbackMessage& sent)
+{
+    std::optional<QVariantList> stored = defaults.array(OnlineKeys::localFeedbackMessages);
+    if (!stored)
+        return;
+    // The latest copy not yet marked: an earlier one of the same text was another send.
+    for (qsizetype i = stored->size() - 1; i >= 0; --i) {
+        QVariantMap entry = stored->at(i).toMap();
+        if (entry.value(QStringLiteral("isUser")) == QVariant(true) && entry.value(QStringLiteral("text")) == sent.text
+            && entry.value(QStringLiteral("time")) == sent.time && !entry.contains(QStringLiteral("sendFailed"))) {
+            entry.insert(QStringLiteral("sendFailed"), true);
+            (*stored)[i] = entry;
+            defaults.set(OnlineKeys::localFeedbackMessages, *stored);
+            return;
+        }
+    }
 }
 
 void FeedbackChatModel::fetchReplies()

@@ -106,6 +106,9 @@ Q_SIGNALS:
     void saveFailed(const QString& cause);
 
 private:
+    void sendFinished(const QUuid& sent, bool ok);
+    // A send that failed after its chat closed: marks its stored copy.
+    static void markFailedInStore(UserDefaults& defaults, const FeedbackMessage& sent);
     void append(FeedbackMessage message);
     void setProgress(double value);
 

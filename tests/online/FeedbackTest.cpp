@@ -185,18 +185,29 @@ TEST_F(FeedbackTest, AClosedChatStopsItsWorkAndKeepsTheStoredChat)
 // failure notice when the chat opens again, also over a reread file.
 TEST_F(FeedbackTest, AFailedSendStaysFailedAfterReopeningAndRestart)
 {
-    const struct { const char* what; int status; bool failed; } cases[] = {
-        {"taken", 200, false}, {"refused by both inboxes", 500, true}};
+    const struct { const char* what; int status; bool closedFirst; bool failed; } cases[] = {
+        {"taken", 200, false, false},
+        {"refused by both inboxes", 500, false, true},
+        {"taken after the chat closed", 200, true, false},
+        {"refused after the chat closed", 500, true, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         defaults.set("local_feedback_messages", QVariantList{});
-        stub.route("/one", c.status, "");
+        stub.route("/one", {c.status, "", c.closedFirst ? 100 : 0});
         stub.route("/two", c.status, "");
         {
             auto m = chat();
             m->start();
             ASSERT_TRUE(m->sendMessage("hi"));
-            ASSERT_TRUE(QTest::qWaitFor([&] { return !m->isSending(); }, 3000));
+            if (!c.closedFirst)
+                ASSERT_TRUE(QTest::qWaitFor([&] { return !m->isSending(); }, 3000));
+        }
+        if (c.closedFirst) {
+            // The answer comes after the chat has gone.
+            if (c.failed)
+                ASSERT_TRUE(QTest::qWaitFor([&] { return storedChat().contains("sendFailed"); }, 3000));
+            else
+                QTest::qWait(300);
         }
         const QString notice = c.failed ? FeedbackChatModel::failureNotice() : QString();
         const QStringList shown = QStringList({FeedbackChatModel::greeting(), "hi", notice}).filter(QRegularExpression(".+"));

@@ -72,6 +72,20 @@ TEST_F(FeedbackViewTest, WithdrawRemovesOnlyThePressedMessage)
     EXPECT_EQ(UserDefaults::standard().array("local_feedback_messages")->size(), 1);
 }
 
+// A stored failed message opens with the failure notice under it.
+TEST_F(FeedbackViewTest, AStoredFailedMessageShowsItsFailure)
+{
+    const QVariantMap failed{{"isUser", true}, {"text", "没发出去"}, {"time", "10:00"}, {"sendFailed", true}};
+    const QVariantMap sent{{"isUser", true}, {"text", "发出去了"}, {"time", "10:01"}};
+    UserDefaults::standard().set("local_feedback_messages", QVariantList{failed, sent});
+    FeedbackView v;
+    v.show();
+    QStringList shown;
+    for (FeedbackMessageRow* row : rows(v))
+        shown << row->text();
+    EXPECT_EQ(shown, QStringList({FeedbackChatModel::greeting(), "没发出去", FeedbackChatModel::failureNotice(), "发出去了"}));
+}
+
 TEST_F(FeedbackViewTest, PlaceholderShowsOnlyWhileEmptyAndUnfocused)
 {
     FeedbackView v;
