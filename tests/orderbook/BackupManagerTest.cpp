@@ -54,11 +54,23 @@ protected:
         QFile f(file);
         ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size());
     }
+    // Every key with a value of the kind the app keeps there.
     void fillEveryKey()
     {
         for (const QString& key : kCoreKeys + kViewKeys + kOtherChoices + QStringList{"unlistedKey"})
-            defaults.set(key, key.size());
+            defaults.set(key, key);
+        for (const char* key : {"scheduleMaxOrdersPerDay", "ftpPort", "autoImportVolume"})
+            defaults.set(key, int(qstrlen(key)));
+        for (const char* key : {"scheduleSyncCalendarDefault", "packageDepositMigratedTo300", "ftpAllowVideo",
+                                "ftpAnonymousAccess", "autoImportEnabled", "autoImportPlaySound",
+                                "autoImportCreateDailyFolder", "calendarSyncEnabled", "scheduleLocalNotificationEnabled",
+                                "weekStartsOnMonday", "autoBackupEnabled", "autoImportSound", "dailyNewFolder",
+                                "missingRawList"})
+            defaults.set(key, qstrlen(key) % 2 == 0);
+        defaults.set("quickShootLocations", QVariantList{"公园", "海边"});
         defaults.set("schedule_orders_v1", QByteArray("[]"));
+        defaults.set("schedule_restdays_v1", QByteArray("[]"));
+        defaults.set("schedulePackages", QByteArray("[]"));
         defaults.set("scheduleReminderRules", kRules.toUtf8());
     }
 };
@@ -255,6 +267,7 @@ TEST_F(BackupManagerTest, DamagedFilesNeverCrashOrHalfRestore)
     fillEveryKey();
     ASSERT_TRUE(backups.exportBackup(path("good.kvbak"), true, true, true, true));
     const QByteArray good = readAll(path("good.kvbak"));
+    ASSERT_TRUE(backups.importBackup(path("good.kvbak")).success) << "every value of its kind";
     const QByteArray before = readAll(defaults.filePath());
     QRandomGenerator rng(1206);
     for (int i = 0; i < 300; ++i) {
