@@ -7,6 +7,7 @@
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SpeechRecognizer.h"
+#include "ui/Symbols.h"
 
 #include "UserInput.h"
 
@@ -72,6 +73,26 @@ TEST(GlobalSearchIndex, ListsMenuSettingsFirstFiftyOrdersPackagesViewsAndHelp)
     EXPECT_EQ(index.at(66).action, SearchAction::navigateToScheduleView(false));
     EXPECT_EQ(index.last().action.kind, SearchAction::Kind::openChangelog);
     EXPECT_FALSE(searchItemCategoryFromRaw(5).has_value());
+}
+
+TEST(GlobalSearchIndex, PricesReadAsPlainDecimalsAndEveryIconIsDrawn)
+{
+    struct Case { double price; QString text; };
+    const QList<Case> cases{
+        {300, "300.0"}, {1999.5, "1999.5"}, {100000, "100000.0"}, {200000, "200000.0"}, {0.0001, "0.0001"},
+        {0, "0.0"}, {0.1 + 0.2, "0.30000000000000004"}, {123456789012, "123456789012.0"},
+        {9007199254740993.0, "9007199254740992.0"}, {0.00001, "1e-05"}, {1e20, "1e+20"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(GlobalSearchManager::priceText(c.price), c.text) << c.price;
+        EXPECT_EQ(GlobalSearchManager::priceText(c.price).toDouble(), c.price) << "reads back the same";
+    }
+    const QList<SearchItem> index = GlobalSearchManager::buildSearchIndex(
+        MenuCatalog::searchMenu(), {order("张三", "1")}, {Package("十万套系", 100000, 0, false)});
+    EXPECT_TRUE(std::any_of(index.begin(), index.end(),
+                            [](const SearchItem& i) { return i.subtitle == "套系 / ¥100000.0"; }));
+    for (const SearchItem& item : index)
+        EXPECT_TRUE(Symbols::isKnown(item.icon)) << item.title.toStdString() << ": " << item.icon.toStdString();
 }
 
 TEST(GlobalSearchIndex, MatchesTrimmedCaseInsensitiveTitlesAndSubtitlesInCategoryOrder)
