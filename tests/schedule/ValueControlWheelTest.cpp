@@ -220,6 +220,19 @@ TEST_F(ValueControlWheelTest, UnclickedMenusSpinBoxesAndSlidersLeaveTheWheelToTh
         settle();
     }
     EXPECT_GE(guarded, 6 * 2 + 2) << "the rule menus and the order form's day and time were turned";
+
+    // Once clicked, a control takes the wheel as usual.
+    UserInput::click(view.findChild<QWidget*>("scheduleNewOrderButton"));
+    auto* form = view.findChild<QDialog*>("scheduleOrderForm");
+    ASSERT_TRUE(form && QTest::qWaitForWindowExposed(form));
+    auto* time = form->findChild<QAbstractSpinBox*>("shootTime");
+    ASSERT_TRUE(time);
+    UserInput::scrollIntoView(time);
+    UserInput::click(time);
+    const QString before = time->text();
+    UserInput::wheel(time, 1);
+    EXPECT_NE(time->text(), before);
+    form->close();
 }
 
 }
