@@ -4,6 +4,7 @@
 #include "platform/Product.h"
 #include "platform/QuitSignals.h"
 #include "ui/Fonts.h"
+#include "ui/WheelGuard.h"
 
 #include <QApplication>
 
@@ -21,6 +22,7 @@ int main(int argc, char** argv)
 
     TessaryApp::installQtTranslations();
     Fonts::installApplicationFont();
+    WheelGuard::install();
     QuitSignals::install();
 
     TessaryApp tessary;

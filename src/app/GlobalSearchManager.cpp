@@ -5,6 +5,8 @@
 
 #include <QLocale>
 
+#include <cmath>
+
 namespace {
 // One short label shared by every function entry.
 const QString kFunctionSubtitle = QStringLiteral("功能");
@@ -117,9 +119,13 @@ void GlobalSearchManager::stopRecording()
 
 QString GlobalSearchManager::priceText(double price)
 {
-    QString text = QString::number(price, 'g', QLocale::FloatingPointShortest);
-    if (!text.contains(QLatin1Char('.')) && !text.contains(QLatin1Char('e')) && !text.contains(QLatin1String("inf"))
-        && !text.contains(QLatin1String("nan")))
+    // Plain digits from 0.0001 up to 2^54, as a double prints by default;
+    // only beyond that does the exponent form read better.
+    const double size = std::fabs(price);
+    if (!std::isfinite(price) || (size != 0 && (size < 1e-4 || size > 0x1p54)))
+        return QString::number(price, 'g', QLocale::FloatingPointShortest);
+    QString text = QString::number(price, 'f', QLocale::FloatingPointShortest);
+    if (!text.contains(QLatin1Char('.')))
         text += QStringLiteral(".0");
     return text;
 }

@@ -39,8 +39,8 @@ public:
     static QList<SearchItem> buildSearchIndex(const QList<MenuItem>& menuItems, const QList<Order>& orders,
                                               const QList<Package>& packages);
     static QList<SearchGroup> performSearch(const QString& query, const QList<SearchItem>& allItems);
-    // A price as the shortest text that reads back as the same double,
-    // whole numbers with ".0".
+    // A price as the shortest text that reads back as the same double, in
+    // plain digits (whole numbers with ".0") from 0.0001 up to 2^54.
     static QString priceText(double price);
 
 Q_SIGNALS:

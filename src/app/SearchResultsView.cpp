@@ -2,6 +2,7 @@
 
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
+#include "ui/LightScrollBar.h"
 #include "ui/Symbols.h"
 #include "ui/ThemeObserver.h"
 
@@ -135,17 +136,13 @@ SearchResultsView::SearchResultsView(QWidget* parent)
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(1, 1, 1, 1);
-    m_scroll = new QScrollArea(this);
-    m_scroll->setFrameShape(QFrame::NoFrame);
-    m_scroll->setWidgetResizable(true);
-    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_scroll->viewport()->setAutoFillBackground(false);
+    // The list paints its own rounded plate; the scroll area stays see-through.
+    m_scroll = LightScrollBar::makeVerticalScrollArea(this);
     m_content = new QWidget;
     m_layout = new QVBoxLayout(m_content);
     m_layout->setContentsMargins(10, 10, 10, 10);
     m_layout->setSpacing(4);
     m_scroll->setWidget(m_content);
-    // The list paints its own rounded plate; the scroll area stays see-through.
     m_content->setAutoFillBackground(false);
     outer->addWidget(m_scroll);
 
@@ -157,9 +154,12 @@ SearchResultsView::SearchResultsView(QWidget* parent)
     m_empty->setContentsMargins(0, 24, 0, 24);
     m_layout->addWidget(m_empty);
     m_layout->addStretch(1);
+    // Rows read the theme as they paint; the empty line keeps a palette.
     connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, [this] {
-        setResults({}, {}, std::nullopt);
+        colourEmptyLine();
+        update();
     });
+    colourEmptyLine();
 }
 
 int SearchResultsView::heightFor(int contentHeight, int available)
@@ -171,6 +171,11 @@ int SearchResultsView::heightFor(int contentHeight, int available)
 
 void SearchResultsView::setResults(const QList<SearchItem>& items, const QString& query, std::optional<int> selected)
 {
+    // New results, or a list opened again, are read from their first row; a
+    // shown list rebuilt with the same rows keeps its place.
+    const bool changed = items != m_items || query != m_query || !isVisible();
+    m_items = items;
+    m_query = query;
     for (QWidget* row : std::as_const(m_rows))
         delete row;
     m_rows.clear();
@@ -181,11 +186,17 @@ void SearchResultsView::setResults(const QList<SearchItem>& items, const QString
         m_rows.append(row);
     }
     m_empty->setVisible(items.isEmpty());
+    fitHeight();
+    if (changed)
+        m_scroll->verticalScrollBar()->setValue(0);
+    update();
+}
+
+void SearchResultsView::colourEmptyLine()
+{
     QPalette pal = m_empty->palette();
     pal.setColor(QPalette::WindowText, AppTheme::readableText(AppTheme::withOpacity(AppTheme::textPrimary(), 0.4)));
     m_empty->setPalette(pal);
-    fitHeight();
-    update();
 }
 
 void SearchResultsView::setSelectedIndex(std::optional<int> selected)

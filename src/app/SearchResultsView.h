@@ -35,12 +35,15 @@ protected:
 
 private:
     void fitHeight();
+    void colourEmptyLine();
 
     QScrollArea* m_scroll = nullptr;
     QWidget* m_content = nullptr;
     QVBoxLayout* m_layout = nullptr;
     QLabel* m_empty = nullptr;
     QList<QWidget*> m_rows;
+    QList<SearchItem> m_items;
+    QString m_query;
 };
 
 // The position of the first case-insensitive match of the trimmed query in

@@ -56,7 +56,14 @@ PlateButton* backButton(QWidget* parent)
 QDialog* settingsSheet(QWidget* parent, std::function<void()> onPackageSettings)
 {
     QDialog* d = dialog(parent, QStringLiteral("settingsSheet"), QSize(560, 640));
-    auto* header = new ThemedPanel(&AppTheme::topBarBackground, d);
+    // The sheet's own colour under its parts: the divider's thin gold is
+    // mixed over it, not over the platform's light dialog grey.
+    auto* plate = new ThemedPanel(&AppTheme::background, d);
+    auto* column = new QVBoxLayout(plate);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    d->layout()->addWidget(plate);
+    auto* header = new ThemedPanel(&AppTheme::topBarBackground, plate);
     auto* row = new QHBoxLayout(header);
     row->setContentsMargins(20, 12, 20, 12);
     row->addWidget(new ThemedLabel(QStringLiteral("设置"), Fonts::system(15, QFont::Bold), &AppTheme::textGold, header));
@@ -64,14 +71,15 @@ QDialog* settingsSheet(QWidget* parent, std::function<void()> onPackageSettings)
     PlateButton* back = backButton(header);
     QObject::connect(back, &QAbstractButton::clicked, d, &QDialog::close);
     row->addWidget(back);
-    d->layout()->addWidget(header);
-    auto* divider = new ThemedPanel([] { return AppTheme::withOpacity(AppTheme::gold(), 0.2); }, d);
+    column->addWidget(header);
+    auto* divider = new ThemedPanel([] { return AppTheme::withOpacity(AppTheme::gold(), 0.2); }, plate);
+    divider->setObjectName(QStringLiteral("settingsSheetDivider"));
     divider->setFixedHeight(1);
-    d->layout()->addWidget(divider);
-    auto* body = new SettingsView(std::move(onPackageSettings), d);
+    column->addWidget(divider);
+    auto* body = new SettingsView(std::move(onPackageSettings), plate);
     body->setAboutAuthorFactory([](QWidget* owner) { return asSheet(new AboutAuthorPopupView(owner)); });
     body->setFixedSize(560, 580);
-    d->layout()->addWidget(body);
+    column->addWidget(body);
     return d;
 }
 }

@@ -155,6 +155,7 @@ QMessageBox* openCalendarPermissionAlert(OrderFormModel& model, QWidget* parent)
     box->setObjectName(QStringLiteral("calendarPermissionAlert"));
     box->addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
     QPushButton* settings = box->addButton(QStringLiteral("前往设置"), QMessageBox::AcceptRole);
+    box->setDefaultButton(settings);
     QObject::connect(settings, &QAbstractButton::clicked, box,
                      [] { SystemSettingsHook::open(SystemSettingsHook::Page::CalendarPrivacy); });
     QObject::connect(box, &QDialog::finished, parent, [&model] { model.dismissCalendarPermissionAlert(); });

@@ -85,7 +85,7 @@ ScheduleIncomeView::ScheduleIncomeView(OrderManager& orders, CalendarSyncManager
     m_state = new ScheduleIncomeState(orders, this);
     m_flows = new ScheduleOrderFlows(orders, sync, this);
     connect(&orders, &OrderManager::saveFailed, this, [this](const QString& cause) {
-        alert(QStringLiteral("提示"), QStringLiteral("保存失败：") + cause);
+        notice(QStringLiteral("保存失败：") + cause);
     });
 
     auto* column = new QVBoxLayout(this);
@@ -362,7 +362,7 @@ void ScheduleIncomeView::openOrderForm()
         // A disk that refused has its own alert, and the form stays open.
         if (!m_orders.lastSaveError().isEmpty())
             return false;
-        alert(QStringLiteral("提示"), ScheduleOrderFlows::saveRefusedMessage());
+        notice(ScheduleOrderFlows::saveRefusedMessage());
         return true;
     }, this);
     form->setObjectName(QStringLiteral("scheduleOrderForm"));
@@ -409,27 +409,40 @@ QMessageBox* ScheduleIncomeView::lastAlert() const
     return m_lastAlert.data();
 }
 
-QMessageBox* ScheduleIncomeView::alert(const QString& title, const QString& message)
+QMessageBox* ScheduleIncomeView::alert(const QString& title, const QString& message, const QList<AlertButton>& buttons,
+                                       int defaultAt)
 {
     auto* box = new QMessageBox(QMessageBox::NoIcon, title, message, QMessageBox::NoButton, this);
     box->setTextFormat(Qt::PlainText);
     box->setWindowModality(Qt::WindowModal);
     box->setAttribute(Qt::WA_DeleteOnClose);
     m_lastAlert = box;
-    if (title == QStringLiteral("提示"))
-        box->addButton(QStringLiteral("好"), QMessageBox::AcceptRole);
+    // Every button before the box opens: one opened bare adds its own "确定".
+    for (int i = 0; i < buttons.size(); ++i) {
+        QPushButton* button = box->addButton(buttons[i].text, QMessageBox::ButtonRole(buttons[i].role));
+        if (i == defaultAt)
+            box->setDefaultButton(button);
+        if (buttons[i].role == QMessageBox::RejectRole || buttons.size() == 1)
+            box->setEscapeButton(button);
+    }
     box->open();
     return box;
+}
+
+void ScheduleIncomeView::notice(const QString& message)
+{
+    alert(QStringLiteral("提示"), message, {{QStringLiteral("好"), QMessageBox::AcceptRole}});
 }
 
 void ScheduleIncomeView::openImportAlert()
 {
     const std::optional<ShootEvent> event = m_state->eventToImport();
-    QMessageBox* box = alert(QStringLiteral("导入为订单"), ScheduleOrderFlows::importMessage(event));
-    box->addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
-    QPushButton* import = box->addButton(QStringLiteral("导入"), QMessageBox::AcceptRole);
-    connect(box, &QMessageBox::finished, this, [this, box, import, event] {
-        if (box->clickedButton() == import && event)
+    QMessageBox* box = alert(QStringLiteral("导入为订单"), ScheduleOrderFlows::importMessage(event),
+                             {{QStringLiteral("取消"), QMessageBox::RejectRole},
+                              {QStringLiteral("导入"), QMessageBox::AcceptRole}},
+                             1);
+    connect(box, &QMessageBox::finished, this, [this, box, event] {
+        if (box->buttonRole(box->clickedButton()) == QMessageBox::AcceptRole && event)
             m_flows->importEvent(*event);
         m_state->clearEventToImport();
     });
@@ -438,12 +451,12 @@ void ScheduleIncomeView::openImportAlert()
 void ScheduleIncomeView::openFirstTimeGuide()
 {
     QMessageBox* box = alert(QStringLiteral("开启日历同步"),
-                             QStringLiteral("开启日历同步后，系统日历中的拍摄档期（含在线日历账户从手机同步来的）会自动同步到软件中。请在权限弹窗中选择「完全访问」。"));
-    QPushButton* go = box->addButton(QStringLiteral("知道了，去开启"), QMessageBox::AcceptRole);
-    box->addButton(QStringLiteral("稍后再说"), QMessageBox::RejectRole);
+                             QStringLiteral("开启日历同步后，系统日历中的拍摄档期（含在线日历账户从手机同步来的）会自动同步到软件中。请在权限弹窗中选择「完全访问」。"),
+                             {{QStringLiteral("知道了，去开启"), QMessageBox::AcceptRole},
+                              {QStringLiteral("稍后再说"), QMessageBox::RejectRole}});
     CalendarSyncManager* sync = &m_sync;
-    connect(box, &QMessageBox::finished, this, [box, go, sync] {
-        if (box->clickedButton() != go)
+    connect(box, &QMessageBox::finished, this, [box, sync] {
+        if (box->buttonRole(box->clickedButton()) != QMessageBox::AcceptRole)
             return;
         sync->requestCalendarPermission([sync](bool granted, const std::optional<QString>&) {
             if (granted)

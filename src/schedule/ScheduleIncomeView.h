@@ -63,7 +63,16 @@ private:
     void fadeInContent();
     void onAppear();
     void onCalendarRequest(const CalendarRequest& request);
-    QMessageBox* alert(const QString& title, const QString& message);
+    struct AlertButton {
+        QString text;
+        int role; // QMessageBox::ButtonRole
+    };
+    // An alert with exactly `buttons`: Enter takes the one at `defaultAt`,
+    // Escape the one that cancels.
+    QMessageBox* alert(const QString& title, const QString& message, const QList<AlertButton>& buttons,
+                       int defaultAt = 0);
+    // "提示" with the one button "好".
+    void notice(const QString& message);
 
     OrderManager& m_orders;
     CalendarSyncManager& m_sync;

@@ -328,6 +328,7 @@ void ScheduleSettingsSheet::refresh()
         box->setObjectName(QStringLiteral("permissionAlert"));
         box->addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
         QPushButton* go = box->addButton(QStringLiteral("前往设置"), QMessageBox::AcceptRole);
+        box->setDefaultButton(go);
         showMessage(box, [this, box, go](int) {
             if (box->clickedButton() == go) {
                 m_state.openAlertSettings();
@@ -369,6 +370,7 @@ void ScheduleSettingsSheet::confirmBatchSync()
     box->setObjectName(QStringLiteral("batchSyncConfirm"));
     box->addButton(QStringLiteral("取消"), QMessageBox::RejectRole);
     QPushButton* run = box->addButton(QStringLiteral("确认同步"), QMessageBox::AcceptRole);
+    box->setDefaultButton(run);
     showMessage(box, [this, box, run](int) {
         if (box->clickedButton() == run)
             m_state.runBatchSync();

@@ -21,6 +21,7 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -152,7 +153,6 @@ QWidget* SettingsView::importGroup()
                                                      QStringLiteral("任务全部正常跑完才播放系统提示音，手动取消则不播放"),
                                                      content));
     auto* row = new QHBoxLayout;
-    row->setSpacing(10);
     auto* label = new ThemedLabel(QString(), Fonts::system(12), &AppTheme::textGold, content);
     label->setObjectName(QStringLiteral("volumeLabel"));
     label->setFixedWidth(86);
@@ -163,6 +163,8 @@ QWidget* SettingsView::importGroup()
     };
     look.thumbColor = [] { return AppTheme::isDark() ? AppTheme::textPrimary() : AppTheme::gold(); };
     auto* slider = new UniformVolumeSlider(look, content);
+    // The slider's own half-thumb margin makes the row's 10 pt gap.
+    row->setSpacing(std::max(0, 10 - int(look.thumbSize / 2)));
     auto show = [label, slider] {
         const int volume = storedVolume();
         label->setText(QStringLiteral("音量：%1%").arg(volume));

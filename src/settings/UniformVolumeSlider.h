@@ -4,9 +4,10 @@
 
 #include <functional>
 
-// The import volume slider: evenly spaced tick marks over the full width and a
-// round thumb whose centre marks the value. Only a drag that starts on the
-// thumb changes the value; it never snaps.
+// The import volume slider: evenly spaced tick marks along its track and a
+// round thumb whose centre marks the value on it. The track stops half a
+// thumb short of each side, so the thumb is always whole. Only a drag that
+// starts on the thumb changes the value; it never snaps.
 class UniformVolumeSlider : public QWidget
 {
     Q_OBJECT
@@ -30,6 +31,8 @@ public:
     // range; none while the slider has no width yet.
     static std::optional<double> valueAt(qreal x, qreal width, double lower, double upper);
     QRectF thumbRect() const;
+    // Where the thumb's centre runs, from the lower to the upper bound.
+    QRectF trackRect() const;
 
     QSize sizeHint() const override;
 

@@ -1,5 +1,7 @@
 #include "LightScrollBar.h"
 
+#include "ui/WheelGuard.h"
+
 #include <QScrollArea>
 
 #include <QAbstractScrollArea>
@@ -110,6 +112,8 @@ void LightScrollBar::style(QAbstractScrollArea* area)
 {
     if (!area)
         return;
+    // A page that scrolls is where a wheel turn meant for it lands on a menu.
+    WheelGuard::install();
     area->setFrameShape(QFrame::NoFrame);
     area->setAutoFillBackground(false);
     area->viewport()->setAutoFillBackground(false);

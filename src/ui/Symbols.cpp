@@ -55,6 +55,7 @@ const QHash<QString, char32_t>& table()
         {"clock", 0xF150}, // clock-outline
         {"clock.arrow.circlepath", 0xF2DA}, // history
         {"chart.bar", 0xF128}, // chart-bar
+        {"chart.bar.fill", 0xF128}, // chart-bar
         {"arrow.down.circle.fill", 0xF047}, // arrow-down-bold-circle
         {"arrow.down.circle", 0xF048}, // arrow-down-bold-circle-outline
         {"xmark.circle.fill", 0xF159}, // close-circle

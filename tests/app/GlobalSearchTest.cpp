@@ -1,12 +1,17 @@
 #include "app/GlobalSearchManager.h"
 #include "app/MenuCatalog.h"
 #include "app/SearchResultsView.h"
+#include "app/TopBarSheets.h"
 #include "app/TopBarView.h"
 #include "orderbook/OrderManager.h"
 #include "orderbook/PackageManager.h"
 #include "platform/Log.h"
 #include "platform/NotificationCenter.h"
 #include "platform/SpeechRecognizer.h"
+#include "ui/AppTheme.h"
+#include "ui/LightScrollBar.h"
+#include "ui/Symbols.h"
+#include "ui/ThemeObserver.h"
 
 #include "UserInput.h"
 
@@ -15,7 +20,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDialog>
+#include <QImage>
 #include <QLineEdit>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 
 namespace {
@@ -72,6 +80,26 @@ TEST(GlobalSearchIndex, ListsMenuSettingsFirstFiftyOrdersPackagesViewsAndHelp)
     EXPECT_EQ(index.at(66).action, SearchAction::navigateToScheduleView(false));
     EXPECT_EQ(index.last().action.kind, SearchAction::Kind::openChangelog);
     EXPECT_FALSE(searchItemCategoryFromRaw(5).has_value());
+}
+
+TEST(GlobalSearchIndex, PricesReadAsPlainDecimalsAndEveryIconIsDrawn)
+{
+    struct Case { double price; QString text; };
+    const QList<Case> cases{
+        {300, "300.0"}, {1999.5, "1999.5"}, {100000, "100000.0"}, {200000, "200000.0"}, {0.0001, "0.0001"},
+        {0, "0.0"}, {0.1 + 0.2, "0.30000000000000004"}, {123456789012, "123456789012.0"},
+        {9007199254740993.0, "9007199254740992.0"}, {0.00001, "1e-05"}, {1e20, "1e+20"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(GlobalSearchManager::priceText(c.price), c.text) << c.price;
+        EXPECT_EQ(GlobalSearchManager::priceText(c.price).toDouble(), c.price) << "reads back the same";
+    }
+    const QList<SearchItem> index = GlobalSearchManager::buildSearchIndex(
+        MenuCatalog::searchMenu(), {order("张三", "1")}, {Package("十万套系", 100000, 0, false)});
+    EXPECT_TRUE(std::any_of(index.begin(), index.end(),
+                            [](const SearchItem& i) { return i.subtitle == "套系 / ¥100000.0"; }));
+    for (const SearchItem& item : index)
+        EXPECT_TRUE(Symbols::isKnown(item.icon)) << item.title.toStdString() << ": " << item.icon.toStdString();
 }
 
 TEST(GlobalSearchIndex, MatchesTrimmedCaseInsensitiveTitlesAndSubtitlesInCategoryOrder)
@@ -208,6 +236,82 @@ TEST_F(TopBarTest, ChosenResultsClearTheTextThenActAndPlainNamesStayPlain)
     key(Qt::Key_Return);
     EXPECT_EQ(sheets, QList<TopBarView::Sheet>({TopBarView::Sheet::changelog}));
     EXPECT_EQ(manager.searchText(), "");
+}
+
+// A list read further down starts from its top for the next query, so its
+// empty state shows; its scroll bar is the app's overlay one.
+TEST_F(TopBarTest, NewResultsStartAtTheTopOfTheThemedList)
+{
+    QList<Order> many;
+    for (int i = 0; i < 5; ++i)
+        many << order(QStringLiteral("客户%1").arg(i), QStringLiteral("1390000000%1").arg(i));
+    OrderManager::shared().setOrders(many);
+    type("/");
+    SearchResultsView* list = bar->resultsView();
+    ASSERT_TRUE(list);
+    auto* scroll = list->findChild<QScrollArea*>();
+    ASSERT_TRUE(scroll);
+    EXPECT_EQ(scroll->verticalScrollBar()->style(), LightScrollBar::overlayStyle());
+
+    struct Case { QString name; std::function<void()> leave; QString next; };
+    const QList<Case> cases{
+        {"a character that keeps every row", [] {}, " "},
+        {"a character that matches nothing", [] {}, "xyz"},
+        {"a chosen row",
+         [&] {
+             key(Qt::Key_Return); // the changelog, the last row
+             for (QDialog* d : window.findChildren<QDialog*>())
+                 d->close();
+         },
+         "xyz"},
+        {"escape", [&] { key(Qt::Key_Escape); }, "xyz"},
+        {"escape, then the same query again", [&] { key(Qt::Key_Escape); }, "/"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        manager.setSearchText(QString());
+        type("/");
+        for (int i = 0; i < bar->flatSearchResults().size(); ++i)
+            key(Qt::Key_Down);
+        ASSERT_GT(scroll->verticalScrollBar()->value(), 0) << "the last row was scrolled to";
+        c.leave();
+        type(c.next);
+        QTest::qWait(5); // the list lays out its new content
+        EXPECT_EQ(scroll->verticalScrollBar()->value(), 0);
+        QWidget* first = list->findChild<QWidget*>("searchResultRow");
+        if (!first || !first->isVisible())
+            first = list->findChild<QWidget*>("searchResultsEmpty");
+        ASSERT_TRUE(first && first->isVisible());
+        const QRect shown(first->mapTo(scroll->viewport(), QPoint(0, 0)), first->size());
+        EXPECT_TRUE(scroll->viewport()->rect().contains(shown)) << "the first row or 未找到相关结果 is in view";
+    }
+}
+
+// The line under the settings sheet's header is gold at 20% over the
+// sheet's own colour, in both themes.
+TEST(SettingsSheet, DividerIsFaintGoldOverTheSheet)
+{
+    QWidget window;
+    window.resize(1100, 724);
+    window.show();
+    for (const AppThemeStyle style : {AppThemeStyle::dark, AppThemeStyle::light}) {
+        ThemeObserver::shared().setStyle(style);
+        std::unique_ptr<QDialog> sheet(TopBarSheets::make(TopBarView::Sheet::settings, &window, {}));
+        sheet->setAttribute(Qt::WA_DeleteOnClose, false);
+        sheet->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet.get()));
+        auto* divider = sheet->findChild<QWidget*>("settingsSheetDivider");
+        ASSERT_TRUE(divider);
+        const QImage shot = sheet->grab().toImage();
+        const QColor seen = shot.pixelColor(divider->mapTo(sheet.get(), QPoint(divider->width() / 2, 0)));
+        const QColor gold = AppTheme::gold();
+        const QColor under = AppTheme::background();
+        const auto mix = [](int top, int bottom) { return 0.2 * top + 0.8 * bottom; };
+        EXPECT_NEAR(seen.red(), mix(gold.red(), under.red()), 2) << int(style);
+        EXPECT_NEAR(seen.green(), mix(gold.green(), under.green()), 2) << int(style);
+        EXPECT_NEAR(seen.blue(), mix(gold.blue(), under.blue()), 2) << int(style);
+    }
+    ThemeObserver::shared().setStyle(AppThemeStyle::dark);
 }
 
 namespace {

@@ -25,6 +25,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -292,6 +294,70 @@ TEST_F(ScheduleScreenTest, FirstTimeGuideShowsOnceWhileSyncLacksFullAccess)
     EXPECT_TRUE(store->boolean(ScheduleKeys::firstTimeGuideShown));
 }
 
+
+// Each alert of the screen shows exactly its own buttons, and Enter answers
+// it with the button it names as the default.
+TEST_F(ScheduleScreenTest, AlertsShowTheirOwnButtonsAndEnterTakesTheDefault)
+{
+    const QDate today = QDate::currentDate();
+    struct Case {
+        QString name;
+        std::function<void()> before;                 // with no screen shown
+        std::function<void(ScheduleIncomeView&)> open; // on the shown screen
+        QStringList buttons;
+        QString enterTakes;
+        std::function<bool()> answered;
+    };
+    qsizetype ordersBefore = 0;
+    const QList<Case> cases{
+        {"event import", [&] { addFreeEvent(0); ordersBefore = orders->orders().size(); },
+         [&](ScheduleIncomeView& view) {
+             MonthGridView* grid = view.calendarView()->grid();
+             const QPoint badge = grid->badgeRect(today).center();
+             auto* area = view.findChild<QScrollArea*>("scheduleContentScroll");
+             const QPoint inContent = grid->mapTo(area->widget(), badge);
+             area->ensureVisible(inContent.x(), inContent.y(), 0, 40);
+             UserInput::click(grid, Qt::LeftButton, badge);
+         },
+         {"取消", "导入"}, "导入", [&] { return orders->orders().size() == ordersBefore + 1; }},
+        {"first-time guide",
+         [&] {
+             store->set(ScheduleKeys::firstTimeGuideShown, false);
+             manager->setCalendarSyncEnabled(true);
+             calendar->setAuthorizationStatus(CalendarAuthorizationStatus::NotDetermined);
+         },
+         [](ScheduleIncomeView&) {}, {"知道了，去开启", "稍后再说"}, "知道了，去开启",
+         [&] { return calendar->authorizationStatus() == CalendarAuthorizationStatus::FullAccess; }},
+        {"refused save", [] {},
+         [&](ScheduleIncomeView& view) {
+             UserInput::click(view.findChild<QAbstractButton*>("scheduleNewOrderButton"));
+             auto* form = view.findChild<QDialog*>("scheduleOrderForm");
+             ASSERT_TRUE(form && QTest::qWaitForWindowExposed(form));
+             UserInput::type(form->findChild<QWidget*>("customerName"), "王女士");
+             SaveFaults::Fail fail(Paths::SaveStep::Write, 0, ENOSPC);
+             UserInput::click(form->findChild<QWidget*>("saveButton"));
+             settle();
+         },
+         {"好"}, "好", [] { return true; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name.toStdString());
+        store->set(ScheduleKeys::firstTimeGuideShown, true);
+        c.before();
+        const auto view = showView({1100, 760});
+        c.open(*view);
+        QPointer<QMessageBox> box = view->lastAlert();
+        ASSERT_TRUE(box);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
+        ScheduleTestSupport::expectButtons(box, c.buttons, c.enterTakes);
+        UserInput::key(box, Qt::Key_Return);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return box.isNull() || !box->isVisible(); }, 2000));
+        EXPECT_TRUE(QTest::qWaitFor(c.answered, 2000));
+        for (QDialog* d : view->findChildren<QDialog*>())
+            d->close();
+        settle();
+    }
+}
 
 TEST_F(ScheduleScreenTest, SelectionCardsOpenTheirOrderAndScreenshots)
 {

@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QPointer>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QToolTip>
@@ -289,4 +290,48 @@ TEST_F(ScheduleSettingsSheetTest, TheNotificationShortcutOpensTheDesktopsPageOrS
         }
     }
     SystemSettingsHook::setLauncher({});
+}
+
+// The sheet's questions show their two buttons, and Enter takes the one
+// that acts.
+TEST_F(ScheduleSettingsSheetTest, QuestionsShowTheirButtonsAndEnterActs)
+{
+    store->set(OrderbookKeys::syncCalendarDefault, true);
+    const auto press = [&](const char* name) {
+        UserInput::scrollIntoView(find(name));
+        click(name);
+    };
+    struct Case {
+        const char* name;
+        std::function<void()> ask;
+        QStringList buttons;
+        QString enterTakes;
+        std::function<bool()> answered;
+    };
+    const QList<Case> cases{
+        {"batch sync", [&] { press("batchSyncButton"); }, {"取消", "确认同步"}, "确认同步",
+         [&] { return sheet->openMessage() && sheet->openMessage()->objectName() == "batchResultBox"; }},
+        {"refused calendar access",
+         [&] {
+             calendar->setAuthorizationStatus(CalendarAuthorizationStatus::Denied);
+             press("defaultSyncSwitch"); // off
+             press("defaultSyncSwitch"); // on again: refused
+             answers();
+         },
+         {"取消", "前往设置"}, "前往设置", [&] { return pagesOpened.size() == 2; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        pagesOpened.clear();
+        c.ask();
+        QPointer<QMessageBox> box = sheet->openMessage();
+        ASSERT_TRUE(box);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
+        ScheduleTestSupport::expectButtons(box, c.buttons, c.enterTakes);
+        UserInput::key(box, Qt::Key_Return);
+        EXPECT_TRUE(QTest::qWaitFor(c.answered, 3000));
+        if (sheet->openMessage())
+            sheet->openMessage()->close();
+        answers();
+    }
 }

@@ -4,7 +4,10 @@
 #include "ui/RevealBox.h"
 
 #include <QCoreApplication>
+#include <QAbstractButton>
 #include <QDir>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QTest>
 #include <QWidget>
 
@@ -21,6 +24,20 @@ inline void waitForFades(QWidget* root)
         const auto boxes = root->findChildren<RevealBox*>();
         return std::none_of(boxes.begin(), boxes.end(), [](RevealBox* b) { return b->fader().isRunning(); });
     }, 3000));
+}
+
+// `box` shows exactly `buttons`, in any order, none of the platform's own,
+// and Enter presses `enterTakes`.
+inline void expectButtons(QMessageBox* box, QStringList buttons, const QString& enterTakes)
+{
+    QStringList shown;
+    for (QAbstractButton* b : box->buttons())
+        shown << b->text();
+    shown.sort();
+    buttons.sort();
+    EXPECT_EQ(shown, buttons);
+    ASSERT_TRUE(box->defaultButton());
+    EXPECT_EQ(box->defaultButton()->text(), enterTakes);
 }
 
 // Pictures for a person to look at: <build>/screenshots/<name>.png.

@@ -35,6 +35,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWindow>
 
 inline void PrintTo(const QString& text, std::ostream* os) { *os << text.toStdString(); }
 inline void PrintTo(const QStringList& list, std::ostream* os) { *os << list.join(" | ").toStdString(); }
@@ -252,6 +253,37 @@ TEST_F(SettingsViewTest, ShowsDefaultsWithoutWritingAndTapsWriteAtOnce)
 
     UserDefaults::standard().set("autoImportVolume", 250);
     EXPECT_EQ(child<QLabel>(*view, "volumeLabel")->text(), "音量：100%");
+}
+
+// At either end of the range the whole thumb shows and a drag from its
+// outer half, where a user grabs it, carries the volume across.
+TEST_F(SettingsViewTest, TheVolumeThumbIsWholeAndGrabbableAtBothEnds)
+{
+    struct Case { int stored; qreal grabFromCentre; int draggedTo; };
+    const QList<Case> cases{{0, -7, 100}, {100, 7, 0}, {80, 0, 0}};
+    auto view = make();
+    auto* slider = child<UniformVolumeSlider>(*view, "volumeSlider");
+    ASSERT_TRUE(slider);
+    reveal(slider);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored);
+        UserDefaults::standard().set("autoImportVolume", c.stored);
+        const QRectF thumb = slider->thumbRect();
+        EXPECT_TRUE(QRectF(slider->rect()).contains(thumb));
+        EXPECT_TRUE(slider->visibleRegion().contains(thumb.toAlignedRect())) << "nothing covers or clips it";
+        const QImage drawn = slider->grab().toImage();
+        for (const qreal dx : {-7.0, 7.0})
+            EXPECT_EQ(drawn.pixelColor((thumb.center() + QPointF(dx, 0)).toPoint()), AppTheme::textPrimary()) << dx;
+
+        QWindow* window = slider->window()->windowHandle();
+        const auto inWindow = [slider](QPointF p) { return slider->mapTo(slider->window(), p.toPoint()); };
+        const QPoint grab = inWindow(thumb.center() + QPointF(c.grabFromCentre, 0));
+        const QPoint end = inWindow(QPointF(c.draggedTo == 100 ? slider->width() + 40 : -40, thumb.center().y()));
+        QTest::mousePress(window, Qt::LeftButton, Qt::NoModifier, grab);
+        QTest::mouseMove(window, end);
+        QTest::mouseRelease(window, Qt::LeftButton, Qt::NoModifier, end);
+        EXPECT_EQ(UserDefaults::standard().integer("autoImportVolume"), c.draggedTo);
+    }
 }
 
 TEST(VolumeSlider, MapsPositionsIntoTheRangeAndStoresWholePercents)

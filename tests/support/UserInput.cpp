@@ -5,6 +5,8 @@
 #include <QMenu>
 #include <QScrollArea>
 #include <QTest>
+#include <QSpontaneKeyEvent>
+#include <QWheelEvent>
 #include <QWidget>
 #include <QWindow>
 
@@ -150,6 +152,21 @@ void type(QWidget* target, const QString& text)
         else
             QTest::sendKeyEvent(QTest::Click, focus, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
+    QApplication::processEvents();
+}
+
+void wheel(QWidget* target, int notches, QPoint at)
+{
+    const auto [top, p] = reach(target, at, "a wheel turn");
+    if (!top)
+        return;
+    QWindow* window = top->windowHandle();
+    QWheelEvent turn(QPointF(p), window->mapToGlobal(QPointF(p)), QPoint(), QPoint(0, notches * 120), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    // Only a turn that comes from the device travels on to the parents of
+    // a widget that declines it; a sent event never would.
+    QSpontaneKeyEvent::setSpontaneous(&turn);
+    qApp->notify(window, &turn);
     QApplication::processEvents();
 }
 

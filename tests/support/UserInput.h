@@ -19,6 +19,11 @@ void click(QWidget* target, Qt::MouseButton button = Qt::LeftButton, QPoint at =
 void doubleClick(QWidget* target, QPoint at = QPoint());
 // Clicks `target` to give it focus, then types `text` into the focus widget.
 void type(QWidget* target, const QString& text);
+// Turns the mouse wheel over `target` at `at` (its centre when null) by
+// `notches` (positive away from the user, which scrolls up), as a mouse
+// sends it: to the window, which hands it to the widget under the pointer
+// and on to its parents while they decline it.
+void wheel(QWidget* target, int notches, QPoint at = QPoint());
 // One key press to the window's focus widget, as the keyboard sends it.
 void key(QWidget* anyInWindow, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 // Clicks the enabled action whose text (without '&' marks) is `text` in the
