@@ -82,6 +82,13 @@ protected:
         writeTool("gtk-update-icon-cache", 0);
         qputenv("PATH", (tools.path() + ":/usr/bin:/bin").toUtf8());
     }
+    // Back to the style the isolation's reset of the settings leads to, so that reset
+    // queues no launcher sync that would run into the process's exit.
+    void TearDown() override
+    {
+        AppIconManager::apply(AppIconStyle::classic);
+        LauncherIconSync::waitForIdle();
+    }
     void writeTool(const QString& name, int code)
     {
         const QString path = tools.path() + "/" + name;
