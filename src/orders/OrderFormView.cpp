@@ -419,7 +419,7 @@ void OrderFormView::showSaveProblem(const QString& reason)
     OrderFormBlocks::showProblem(m_problem, reason);
     if (reason.isEmpty())
         return;
-    QLineEdit* field = m_model->customerName().isEmpty() ? m_name
+    QLineEdit* field = m_model->customerName().trimmed().isEmpty() ? m_name
         : !Money::readTyped(m_model->totalAmount()).ok() ? m_total
         : m_deposit;
     field->setFocus();
