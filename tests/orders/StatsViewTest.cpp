@@ -33,6 +33,17 @@ protected:
         o.packageType = "婚纱套系";
         orders->addOrder(o);
     }
+    // Opens the export sheet of a fresh statistics screen and clicks export.
+    void exportThroughTheSheet()
+    {
+        StatsView view(*orders, "");
+        view.show();
+        view.showExportSheet();
+        auto* sheet = openSheet<StatsExportSheet>("statsExportSheet");
+        ASSERT_TRUE(sheet);
+        UserInput::click(child(sheet, "exportCsvButton"));
+        EXPECT_EQ(openSheet<StatsExportSheet>("statsExportSheet"), nullptr);
+    }
     QStringList cards(const StatsView& view) const
     {
         QStringList values;
@@ -89,13 +100,7 @@ TEST_F(StatsViewTest, ExportWritesTheStoreTextOrWarnsAndAlwaysCloses)
             proposed = name;
             return r.path;
         });
-        StatsView view(*orders, "");
-        view.show();
-        view.showExportSheet();
-        auto* sheet = openSheet<StatsExportSheet>("statsExportSheet");
-        ASSERT_TRUE(sheet);
-        UserInput::click(child(sheet, "exportCsvButton"));
-        EXPECT_EQ(openSheet<StatsExportSheet>("statsExportSheet"), nullptr);
+        exportThroughTheSheet();
         EXPECT_EQ(proposed, CsvExportFile::proposedName(today, today));
         EXPECT_EQ(warnings.size(), r.warned);
         if (r.path.isEmpty())
@@ -130,12 +135,7 @@ TEST_F(StatsViewTest, ExportedTextThatLooksLikeAFormulaReadsAsText)
     }
     const QString path = dir.path() + "/export.csv";
     StatsExportSheet::setFileChooser([&](QWidget*, const QString&) { return path; });
-    StatsView view(*orders, "");
-    view.show();
-    view.showExportSheet();
-    auto* sheet = openSheet<StatsExportSheet>("statsExportSheet");
-    ASSERT_TRUE(sheet);
-    UserInput::click(child(sheet, "exportCsvButton"));
+    exportThroughTheSheet();
 
     // What a spreadsheet's CSV reader takes from the file.
     QProcess python;
