@@ -69,6 +69,22 @@ protected:
         for (const QChar c : text)
             QTest::sendKeyEvent(QTest::Click, QApplication::focusWidget(), Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
+    // Clicks a sheet's confirm button. A refusal line coming up wraps to
+    // the sheet's width: the sheet and its buttons keep their places across.
+    static void confirm(QWidget* sheet, QWidget* button, const char* line)
+    {
+        const int width = sheet->width();
+        const int x = button->mapTo(sheet, QPoint()).x();
+        click(button);
+        QApplication::processEvents();
+        if (!sheet->isVisible())
+            return;
+        EXPECT_EQ(sheet->width(), width) << "the sheet keeps its width";
+        EXPECT_EQ(button->mapTo(sheet, QPoint()).x(), x);
+        auto* label = child<QLabel>(sheet, line);
+        if (label->isVisible())
+            EXPECT_GE(label->height(), label->heightForWidth(label->width())) << "the reason shows whole";
+    }
     static QString shown(const QWidget* line) { return line && line->isVisible() ? static_cast<const QLabel*>(line)->text() : QString(); }
 
     // --- The order form and its payment sheet ---
@@ -102,7 +118,7 @@ protected:
         if (!sheet)
             return {};
         typeOver(child(sheet, "paymentAmount"), typed);
-        UserInput::click(child(sheet, "paymentConfirmButton"));
+        confirm(sheet, child(sheet, "paymentConfirmButton"), "paymentProblem");
         const QList<PaymentRecord> payments = orders->orders().last().payments;
         Outcome out{payments.isEmpty() ? std::nullopt : std::optional<QVariant>(payments.last().amount),
                     sheet->isVisible() ? shown(child(sheet, "paymentProblem")) : QString()};
@@ -128,7 +144,7 @@ protected:
         if (adding)
             typeOver(child(sheet, "newPackageName"), name);
         typeOver(child(sheet, field), typed);
-        UserInput::click(child(sheet, adding ? "addConfirmButton" : "editSaveButton"));
+        confirm(sheet, child(sheet, adding ? "addConfirmButton" : "editSaveButton"), adding ? "addProblem" : "editProblem");
         const QString said = sheet->isVisible() ? shown(child(sheet, adding ? "addProblem" : "editProblem")) : QString();
         const QList<Package> after = packages->packages();
         if (after == before)
