@@ -1,6 +1,5 @@
 #include "ScheduleSettingsFixture.h"
 
-#include "orders/OrderFormModel.h"
 #include "orders/OrderFormView.h"
 #include "orders/PackageRowList.h"
 #include "orders/PackageSettingsView.h"
@@ -11,7 +10,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
-#include <QScrollArea>
 
 #include <optional>
 
@@ -26,6 +24,16 @@ struct Outcome
     std::optional<QVariant> stored;
     QString said;
 };
+
+// What a stored order or package holds of the field under test.
+using OrderPart = QVariant (*)(const Order&);
+using PackagePart = QVariant (*)(const Package&);
+QVariant totalOf(const Order& o) { return o.totalAmount; }
+QVariant depositOf(const Order& o) { return o.depositAmount; }
+QVariant customerOf(const Order& o) { return o.customerName; }
+QVariant priceOf(const Package& p) { return p.price; }
+QVariant depositOf(const Package& p) { return p.deposit; }
+QVariant nameOf(const Package& p) { return p.name; }
 
 class TypedInputTest : public ScheduleSettingsFixture
 {
@@ -88,7 +96,7 @@ protected:
     static QString shown(const QWidget* line) { return line && line->isVisible() ? static_cast<const QLabel*>(line)->text() : QString(); }
 
     // --- The order form and its payment sheet ---
-    Outcome orderForm(const QString& name, const QString& total, const QString& deposit, bool wantDeposit)
+    Outcome orderForm(const QString& name, const QString& total, const QString& deposit, OrderPart part)
     {
         std::optional<Order> saved;
         OrderFormView form(*orders, *packages, *store, std::nullopt, QDateTime(QDate::currentDate().addDays(2), QTime()),
@@ -103,9 +111,7 @@ protected:
         click(child(&form, "saveButton"));
         if (!saved)
             return {std::nullopt, shown(child(&form, "saveProblem"))};
-        if (name != "李")
-            return {saved->customerName, {}};
-        return {wantDeposit ? saved->depositAmount : saved->totalAmount, {}};
+        return {part(*saved), {}};
     }
     Outcome payment(const QString& typed)
     {
@@ -127,7 +133,7 @@ protected:
     }
 
     // --- The package sheets of "套系设定" ---
-    Outcome packageSheet(bool adding, const char* field, const QString& typed, const QString& name = "外景")
+    Outcome packageSheet(bool adding, const char* field, const QString& typed, const QString& name, PackagePart part)
     {
         PackageSettingsView view(*packages);
         view.show();
@@ -149,9 +155,7 @@ protected:
         const QList<Package> after = packages->packages();
         if (after == before)
             return {std::nullopt, said};
-        const Package& changed = adding ? after.last() : after.first();
-        const bool price = QByteArray(field).endsWith("Price");
-        return {name != "外景" ? QVariant(changed.name) : QVariant(price ? changed.price : changed.deposit), said};
+        return {part(adding ? after.last() : after.first()), said};
     }
 
     // --- The package card of the schedule settings sheet ---
@@ -170,18 +174,17 @@ protected:
     }
     // Rows store each keystroke that reads: the first package starts at 7
     // and 7, so whatever else it holds afterwards was stored.
-    Outcome packageRow(const char* field, const QString& typed)
+    Outcome packageRow(const char* field, const QString& typed, PackagePart part)
     {
         const Package first = packages->packages().first();
         packages->updatePackage(first.id, 7, 7);
         auto sheet = openSettings();
         auto* edit = child<QLineEdit>(sheet.get(), field);
         typeOver(edit, typed);
-        const Package now = packages->packages().first();
-        const double value = QByteArray(field).endsWith("Price") ? now.price : now.deposit;
-        return {value == 7 ? std::nullopt : std::optional<QVariant>(value), edit->toolTip()};
+        const QVariant now = part(packages->packages().first());
+        return {now == 7.0 ? std::nullopt : std::optional<QVariant>(now), edit->toolTip()};
     }
-    Outcome newPackageRow(const char* field, const QString& typed, const QString& name = "外景")
+    Outcome newPackageRow(const char* field, const QString& typed, const QString& name, PackagePart part)
     {
         auto sheet = openSettings();
         const qsizetype before = packages->packages().size();
@@ -195,9 +198,7 @@ protected:
         click(child(row, "newPackageConfirm"));
         if (packages->packages().size() == before)
             return {std::nullopt, edit->toolTip()};
-        const Package added = packages->packages().last();
-        const bool price = QByteArray(field).endsWith("Price");
-        return {name != "外景" ? QVariant(added.name) : QVariant(price ? added.price : added.deposit), {}};
+        return {part(packages->packages().last()), {}};
     }
     Outcome rename(const QString& typed)
     {
@@ -215,17 +216,17 @@ TEST_F(TypedInputTest, EveryAmountFieldRefusesNegativesAndEveryNameFieldRefusesB
 {
     using Field = std::function<Outcome(const QString&)>;
     const std::pair<const char*, Field> amountFields[] = {
-        {"order total", [&](const QString& t) { return orderForm("李", t, "", false); }},
-        {"order deposit", [&](const QString& t) { return orderForm("李", "3000", t, true); }},
+        {"order total", [&](const QString& t) { return orderForm("李", t, "", &totalOf); }},
+        {"order deposit", [&](const QString& t) { return orderForm("李", "3000", t, &depositOf); }},
         {"payment", [&](const QString& t) { return payment(t); }},
-        {"edit sheet price", [&](const QString& t) { return packageSheet(false, "editPrice", t); }},
-        {"edit sheet deposit", [&](const QString& t) { return packageSheet(false, "editDeposit", t); }},
-        {"add sheet price", [&](const QString& t) { return packageSheet(true, "newPackagePrice", t); }},
-        {"add sheet deposit", [&](const QString& t) { return packageSheet(true, "newPackageDeposit", t); }},
-        {"row price", [&](const QString& t) { return packageRow("packagePrice", t); }},
-        {"row deposit", [&](const QString& t) { return packageRow("packageDeposit", t); }},
-        {"new row price", [&](const QString& t) { return newPackageRow("newPackagePrice", t); }},
-        {"new row deposit", [&](const QString& t) { return newPackageRow("newPackageDeposit", t); }},
+        {"edit sheet price", [&](const QString& t) { return packageSheet(false, "editPrice", t, {}, &priceOf); }},
+        {"edit sheet deposit", [&](const QString& t) { return packageSheet(false, "editDeposit", t, {}, &depositOf); }},
+        {"add sheet price", [&](const QString& t) { return packageSheet(true, "newPackagePrice", t, "外景", &priceOf); }},
+        {"add sheet deposit", [&](const QString& t) { return packageSheet(true, "newPackageDeposit", t, "外景", &depositOf); }},
+        {"row price", [&](const QString& t) { return packageRow("packagePrice", t, &priceOf); }},
+        {"row deposit", [&](const QString& t) { return packageRow("packageDeposit", t, &depositOf); }},
+        {"new row price", [&](const QString& t) { return newPackageRow("newPackagePrice", t, "外景", &priceOf); }},
+        {"new row deposit", [&](const QString& t) { return newPackageRow("newPackageDeposit", t, "外景", &depositOf); }},
     };
     struct Amount { QString typed; std::optional<double> stored; QString said; };
     const Amount amounts[] = {
@@ -249,9 +250,9 @@ TEST_F(TypedInputTest, EveryAmountFieldRefusesNegativesAndEveryNameFieldRefusesB
     }
 
     const std::pair<const char*, Field> nameFields[] = {
-        {"customer", [&](const QString& t) { return orderForm(t, "3000", "", false); }},
-        {"add sheet", [&](const QString& t) { return packageSheet(true, "newPackagePrice", "800", t); }},
-        {"new row", [&](const QString& t) { return newPackageRow("newPackagePrice", "800", t); }},
+        {"customer", [&](const QString& t) { return orderForm(t, "3000", "", &customerOf); }},
+        {"add sheet", [&](const QString& t) { return packageSheet(true, "newPackagePrice", "800", t, &nameOf); }},
+        {"new row", [&](const QString& t) { return newPackageRow("newPackagePrice", "800", t, &nameOf); }},
         {"rename", [&](const QString& t) { return rename(t); }},
     };
     struct Name { QString typed; std::optional<QString> stored; };
@@ -269,7 +270,7 @@ TEST_F(TypedInputTest, EveryAmountFieldRefusesNegativesAndEveryNameFieldRefusesB
                 EXPECT_EQ(out.stored->toString(), *n.stored);
         }
     }
-    EXPECT_EQ(orderForm("  ", "3000", "", false).said, "请填写客户姓名");
+    EXPECT_EQ(orderForm("  ", "3000", "", &customerOf).said, "请填写客户姓名");
 }
 
 }
