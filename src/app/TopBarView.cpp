@@ -168,7 +168,7 @@ TopBarView::TopBarView(GlobalSearchManager* manager, QWidget* parent)
     connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, [this] {
         QPalette pal = m_field->palette();
         pal.setColor(QPalette::Text, AppTheme::textPrimary());
-        pal.setColor(QPalette::PlaceholderText, primaryAt(0.4));
+        pal.setColor(QPalette::PlaceholderText, AppTheme::readableText(primaryAt(0.4)));
         m_field->setPalette(pal);
         updateMicrophone();
         refreshResults();
@@ -231,7 +231,7 @@ QWidget* TopBarView::makeSearchBlock()
     m_field->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; border: none; padding: 0; }"));
     QPalette pal = m_field->palette();
     pal.setColor(QPalette::Text, AppTheme::textPrimary());
-    pal.setColor(QPalette::PlaceholderText, primaryAt(0.4));
+    pal.setColor(QPalette::PlaceholderText, AppTheme::readableText(primaryAt(0.4)));
     pal.setColor(QPalette::Highlight, AppTheme::withOpacity(kAccent, 0.5));
     m_field->setPalette(pal);
     m_field->installEventFilter(this);

@@ -14,6 +14,7 @@
 #include "ui/LightScrollBar.h"
 #include "ui/Symbols.h"
 #include "ui/SystemColors.h"
+#include "ui/TextBoxColors.h"
 #include "ui/ThemeObserver.h"
 #include "ui/ThemedLabel.h"
 
@@ -64,13 +65,15 @@ QLineEdit* preferenceField(const char* key, const QString& whenAbsent, const QSt
     field->setFont(Fonts::system(13));
     field->setFixedWidth(width);
     auto restyle = [field] {
-        field->setStyleSheet(QStringLiteral("QLineEdit { background: %1; color: %2; border: none; border-radius: 8px;"
-                                            " padding: 7px 10px; } QLineEdit:disabled { color: %3; }")
-                                 .arg(AppTheme::searchBackground().name(QColor::HexArgb),
-                                      AppTheme::textPrimary().name(QColor::HexArgb), primary(0.45).name(QColor::HexArgb)));
+        field->setStyleSheet(QStringLiteral("QLineEdit { background: %1; border: none; border-radius: 8px;"
+                                            " padding: 7px 10px; } QLineEdit:disabled { color: %2; }")
+                                 .arg(AppTheme::searchBackground().name(QColor::HexArgb), primary(0.45).name(QColor::HexArgb)));
     };
     restyle();
     QObject::connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, field, restyle);
+    // Typed text and hint through the palette: a style sheet colour would
+    // draw the hint in the text colour at half strength.
+    paintTextBox(field, &AppTheme::textPrimary, [] { return primary(0.4); });
     QObject::connect(field, &QLineEdit::textEdited, field,
                      [key](const QString& text) { UserDefaults::standard().set(QString::fromLatin1(key), text); });
     // Writes made elsewhere (a restored backup) show at once.

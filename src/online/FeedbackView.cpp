@@ -9,6 +9,7 @@
 #include "ui/Fonts.h"
 #include "ui/LightScrollBar.h"
 #include "ui/ThemeObserver.h"
+#include "ui/TextBoxColors.h"
 #include "ui/ThemedLabel.h"
 
 #include <QEvent>
@@ -194,9 +195,10 @@ QWidget* FeedbackView::makeInput()
     m_input->document()->setDocumentMargin(0);
     QPalette palette = m_input->palette();
     palette.setColor(QPalette::Base, Qt::transparent);
-    palette.setColor(QPalette::Text, accent());
-    palette.setColor(QPalette::Highlight, AppTheme::withOpacity(accent(), 0.35));
     m_input->setPalette(palette);
+    // Typed in the theme's orange: the fixed one reads at under 4.5:1 on
+    // the input plate of either theme.
+    paintTextBox(m_input, &AppTheme::accentOrange, [] { return faded(0.5); });
     m_input->viewport()->setAutoFillBackground(false);
     m_input->installEventFilter(this);
     stack->addWidget(m_input, 0, 0);

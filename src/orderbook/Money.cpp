@@ -77,7 +77,13 @@ TypedAmount readTyped(const QString& text)
     const auto value = parseAmount(text);
     if (!value)
         return {0, QStringLiteral("「%1」不是有效金额，请只填写数字，如 3999 或 3999.5（不要逗号、空格或全角数字）").arg(text)};
-    if (std::fabs(*value) > kMaxTypedAmount)
+    // No amount a user types is below zero: a negative total or price
+    // would pass for a discount and turn every sum it enters into nonsense.
+    // "-0" is refused too, so a field storing each keystroke never stores
+    // the 0 on the way to "-0.5".
+    if (*value < 0 || text.startsWith(QLatin1Char('-')))
+        return {0, QStringLiteral("「%1」不是有效金额，金额不能为负数").arg(text)};
+    if (*value > kMaxTypedAmount)
         return {0, QStringLiteral("金额不能超过 ¥99,999,999.99")};
     return {*value, {}};
 }

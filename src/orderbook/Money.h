@@ -18,7 +18,7 @@ std::optional<double> parseAmount(const QString& text);
 inline constexpr double kMaxTypedAmount = 99999999.99;
 
 // A typed amount as it may be stored: the empty text is 0, otherwise a
-// plain decimal (parseAmount) no larger than kMaxTypedAmount either way.
+// plain decimal (parseAmount) from 0 up to kMaxTypedAmount.
 // `problem` says in Chinese why the text cannot be stored, empty when it can.
 struct TypedAmount
 {

@@ -43,14 +43,23 @@ QString isoDay(const QDate& day)
     return QString::fromLatin1(text, 10);
 }
 
+// A spreadsheet runs a cell that starts like a formula; user text gets a
+// leading quote, which shows it as typed. Amount cells never pass here.
+bool looksLikeFormula(const QString& text)
+{
+    static const QString starts = QStringLiteral("=+-@\t\r");
+    return !text.isEmpty() && starts.contains(text.front());
+}
+
 QString csvField(const QString& text)
 {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"'))
+    const bool formula = looksLikeFormula(text);
+    if (!formula && !text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"'))
         && !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
         return text;
     QString quoted = text;
     quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
+    return (formula ? QStringLiteral("\"'") : QStringLiteral("\"")) + quoted + QLatin1Char('"');
 }
 
 // Dates enter the store as instants showing the current zone's wall clock: a

@@ -83,6 +83,11 @@ ThemedLabel* problemLine(const QString& name, QWidget* parent)
     auto* line = new ThemedLabel(QString(), Fonts::system(12), &SystemColors::red, parent);
     line->setObjectName(name);
     line->setWordWrap(true);
+    // The line wraps to the width the sheet already has: a long reason
+    // widening the sheet would move its buttons from under the pointer.
+    QSizePolicy policy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    policy.setHeightForWidth(true);
+    line->setSizePolicy(policy);
     line->hide();
     return line;
 }

@@ -405,7 +405,8 @@ QList<PaymentRecord> OrderFormModel::paymentHistory() const
 
 QString OrderFormModel::saveProblem() const
 {
-    if (m_customerName.isEmpty())
+    // Blanks alone name nobody.
+    if (m_customerName.trimmed().isEmpty())
         return QStringLiteral("请填写客户姓名");
     if (const Money::TypedAmount total = Money::readTyped(m_totalAmount); !total.ok())
         return QStringLiteral("订单总额：") + total.problem;
@@ -437,7 +438,7 @@ bool OrderFormModel::saveOrder()
             built.status = OrderStatus::pendingShoot;
         }
     }
-    built.customerName = m_customerName;
+    built.customerName = m_customerName.trimmed();
     built.phone = m_phone;
     built.packageType = m_packageType;
     built.shootDate = m_shootDate;

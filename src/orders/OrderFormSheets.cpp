@@ -9,6 +9,7 @@
 #include "ui/PlateButton.h"
 #include "ui/SheetDialog.h"
 #include "ui/ThemeObserver.h"
+#include "ui/TextBoxColors.h"
 #include "ui/ThemedLabel.h"
 
 #include <QHBoxLayout>
@@ -30,18 +31,14 @@ QLineEdit* paymentField(const QString& text, const QString& placeholder, int siz
     edit->setFont(Fonts::system(size));
     edit->setFrame(false);
     auto apply = [edit, vertical] {
-        QPalette p = edit->palette();
-        p.setColor(QPalette::PlaceholderText, AppTheme::textGoldDim());
-        edit->setPalette(p);
-        const QColor text = AppTheme::withOpacity(AppTheme::textPrimary(), 0.6);
-        edit->setStyleSheet(QStringLiteral("QLineEdit { color: %1; background: %2; %4 border-radius: 8px;"
-                                           " padding: %3px 12px; }")
-                                .arg(text.name(QColor::HexArgb), AppTheme::searchBackground().name())
+        edit->setStyleSheet(QStringLiteral("QLineEdit { background: %1; %3 border-radius: 8px; padding: %2px 12px; }")
+                                .arg(AppTheme::searchBackground().name())
                                 .arg(vertical)
                                 .arg(fieldBorder(edit)));
     };
     apply();
     QObject::connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, edit, apply);
+    paintTextBox(edit, [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.6); }, &AppTheme::textGoldDim);
     if (amount)
         watchAmount(edit, apply);
     return edit;

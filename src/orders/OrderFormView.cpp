@@ -18,6 +18,7 @@
 #include "ui/LightScrollBar.h"
 #include "ui/Symbols.h"
 #include "ui/SystemColors.h"
+#include "ui/TextBoxColors.h"
 #include "ui/ThemeObserver.h"
 #include "ui/ThemedLabel.h"
 #include "ui/ToggleSwitch.h"
@@ -144,13 +145,14 @@ OrderFormView::OrderFormView(OrderManager& orders, PackageManager& packages, Use
     m_note->setPlainText(m_model->note());
     column->addWidget(OrderFormBlocks::formSection(QStringLiteral("备注"), m_note, content));
     auto styleNote = [this] {
-        m_note->setStyleSheet(QStringLiteral("QPlainTextEdit { color: %1; background: %2; border: none; border-radius: 8px;"
+        m_note->setStyleSheet(QStringLiteral("QPlainTextEdit { background: %1; border: none; border-radius: 8px;"
                                              " padding: 8px; }")
-                                  .arg(AppTheme::withOpacity(AppTheme::textPrimary(), 0.6).name(QColor::HexArgb),
-                                       AppTheme::searchBackground().name()));
+                                  .arg(AppTheme::searchBackground().name()));
     };
     styleNote();
     connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, m_note, styleNote);
+    const auto faint = [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.6); };
+    paintTextBox(m_note, faint, faint);
     connect(m_note, &QPlainTextEdit::textChanged, this, [this] { m_model->setNote(m_note->toPlainText()); });
     column->addStretch(1);
     scroll->setWidget(content);
@@ -419,7 +421,7 @@ void OrderFormView::showSaveProblem(const QString& reason)
     OrderFormBlocks::showProblem(m_problem, reason);
     if (reason.isEmpty())
         return;
-    QLineEdit* field = m_model->customerName().isEmpty() ? m_name
+    QLineEdit* field = m_model->customerName().trimmed().isEmpty() ? m_name
         : !Money::readTyped(m_model->totalAmount()).ok() ? m_total
         : m_deposit;
     field->setFocus();

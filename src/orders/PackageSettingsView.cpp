@@ -213,13 +213,14 @@ void PackageSettingsView::openAddSheet()
         sheet->reject();
     });
     connect(confirm, &QAbstractButton::clicked, sheet, [this, sheet, problem] {
-        // An empty name is refused without a word; the sheet stays open.
-        if (m_newName.isEmpty())
+        // An empty or blank name is refused without a word; the sheet stays open.
+        const QString name = m_newName.trimmed();
+        if (name.isEmpty())
             return;
         OrderFormBlocks::showProblem(problem, amountsProblem({m_newPrice, m_newDeposit}));
         if (!problem->isHidden())
             return;
-        m_store.addPackage(m_newName, readAmount(m_newPrice), readAmount(m_newDeposit));
+        m_store.addPackage(name, readAmount(m_newPrice), readAmount(m_newDeposit));
         clearAddTexts();
         sheet->accept();
     });

@@ -99,7 +99,8 @@ void QuickLocationsView::refresh()
         auto* button = static_cast<PlateButton*>(m_chips[i]);
         const bool selected = locations.value(i) == m_model.shootLocation();
         PlateButton::Look look;
-        look.fill = selected ? std::function<QColor()>(&formAccentColor)
+        // The fixed orange under black text, which reads on it at 5:1.
+        look.fill = selected ? std::function<QColor()>([] { return colorFromHex(0xCD5B2B); })
                              : [] { return AppTheme::withOpacity(QColor(Qt::white), 0.1); };
         look.text = selected ? std::function<QColor()>([] { return QColor(Qt::black); })
                              : [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.7); };

@@ -5,6 +5,7 @@
 #include "ui/SystemColors.h"
 #include "ui/Fonts.h"
 #include "ui/ThemeObserver.h"
+#include "ui/TextBoxColors.h"
 #include "ui/ThemedLabel.h"
 
 #include <QBoxLayout>
@@ -12,14 +13,17 @@
 
 QColor formAccentColor()
 {
-    return colorFromHex(0xCD5B2B);
+    // The theme's orange: the fixed #CD5B2B reads at only 3.5:1 on the
+    // field plates of either theme.
+    return AppTheme::accentOrange();
 }
 
 QString fieldBorder(const QLineEdit* edit)
 {
-    return edit->property("invalidAmount").toBool()
-        ? QStringLiteral("border: 1px solid %1;").arg(SystemColors::red().name())
-        : QStringLiteral("border: none;");
+    // The same width either way: a field growing by its border would
+    // widen a sheet sized by its content and move its buttons.
+    return QStringLiteral("border: 1px solid %1;")
+        .arg(edit->property("invalidAmount").toBool() ? SystemColors::red().name() : QStringLiteral("transparent"));
 }
 
 void watchAmount(QLineEdit* edit, std::function<void()> restyle)
@@ -40,14 +44,6 @@ namespace {
 
 void applyAccentStyle(QLineEdit* edit)
 {
-    // Colours through the palette: a style sheet colour would also
-    // paint the placeholder in the accent.
-    const QColor accent = formAccentColor();
-    QPalette p = edit->palette();
-    p.setColor(QPalette::Text, accent);
-    p.setColor(QPalette::PlaceholderText, AppTheme::withOpacity(AppTheme::textPrimary(), 0.4));
-    p.setColor(QPalette::Highlight, AppTheme::withOpacity(accent, 0.35));
-    edit->setPalette(p);
     edit->setStyleSheet(QStringLiteral("QLineEdit { background: %1; %2 border-radius: 8px; padding: 8px 10px; }")
                             .arg(AppTheme::searchBackground().name(), fieldBorder(edit)));
 }
@@ -60,6 +56,7 @@ void styleAccentField(QLineEdit* edit, int fontSize)
     edit->setFrame(false);
     applyAccentStyle(edit);
     QObject::connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, edit, [edit] { applyAccentStyle(edit); });
+    paintTextBox(edit, &formAccentColor, [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.4); });
 }
 
 void watchAccentAmount(QLineEdit* edit)

@@ -8,6 +8,7 @@
 #include "ui/Fonts.h"
 #include "ui/PlateButton.h"
 #include "ui/SystemColors.h"
+#include "ui/TextBoxColors.h"
 #include "ui/ThemedLabel.h"
 #include "ui/ThemedPanel.h"
 
@@ -36,10 +37,10 @@ QLineEdit* amountField(QWidget* parent)
     field->setFrame(false);
     field->setFont(Fonts::system(12));
     auto style = [field] {
-        field->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; color: #CD5B2B; %1 }")
-                                 .arg(fieldBorder(field)));
+        field->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; %1 }").arg(fieldBorder(field)));
     };
     style();
+    paintTextBox(field, &formAccentColor, [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.4); });
     // A text that stores nothing shows it, with the reason as its tool tip.
     watchAmount(field, style);
     return field;
@@ -89,6 +90,13 @@ protected:
                    fontMetrics().elidedText(text(), Qt::ElideRight, width()));
     }
 };
+
+// A name is typed in the text colour of the theme, on the row's own colour.
+void paintNameField(QLineEdit* field)
+{
+    field->setStyleSheet(QStringLiteral("QLineEdit { background: transparent; border: none; }"));
+    paintTextBox(field, &AppTheme::textPrimary, [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.4); });
+}
 
 QColor fixedGreen()
 {
@@ -164,6 +172,7 @@ QWidget* PackageListEditor::makeNewPackageRow()
     m_newName->setPlaceholderText(QStringLiteral("新套系名称"));
     m_newName->setFrame(false);
     m_newName->setFont(Fonts::system(13));
+    paintNameField(m_newName);
     layout->addWidget(m_newName, 1);
     m_newPrice = amountField(row);
     m_newPrice->setObjectName(QStringLiteral("newPackagePrice"));
@@ -296,6 +305,7 @@ PackageListEditor::Row PackageListEditor::makeRow(const Package& package, int in
         edit->setObjectName(QStringLiteral("packageNameEdit"));
         edit->setFrame(false);
         edit->setFont(Fonts::system(13, QFont::Medium));
+        paintNameField(edit);
         connect(edit, &QLineEdit::textEdited, this, [this](const QString& t) { m_state.editingNameText = t; });
         layout->addWidget(edit, 1);
         auto* commit = iconButton(QStringLiteral("checkmark.circle.fill"), 14, &fixedGreen, row);

@@ -348,8 +348,9 @@ void ScheduleSettingsState::commitRename()
         return;
     const QUuid id = *editingNamePackageId;
     editingNamePackageId.reset();
-    if (!editingNameText.isEmpty())
-        m_packages.updatePackageName(id, editingNameText);
+    // A name of blanks reads as no name at all: the old one stays.
+    if (const QString name = editingNameText.trimmed(); !name.isEmpty())
+        m_packages.updatePackageName(id, name);
     Q_EMIT changed();
 }
 
@@ -406,9 +407,10 @@ void ScheduleSettingsState::confirmNewPackage()
     // open; they already show why.
     const std::optional<double> price = readAmount(newPackagePrice);
     const std::optional<double> deposit = readAmount(newPackageDeposit);
-    if (newPackageName.trimmed().isEmpty() || !price || !deposit)
+    const QString name = newPackageName.trimmed();
+    if (name.isEmpty() || !price || !deposit)
         return;
-    m_packages.addPackage(newPackageName, *price, *deposit);
+    m_packages.addPackage(name, *price, *deposit);
     newPackageName.clear();
     newPackagePrice = newPackageDeposit = QStringLiteral("0");
     showAddPackageInput = false;

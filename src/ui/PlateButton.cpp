@@ -60,8 +60,10 @@ void PlateButton::paintEvent(QPaintEvent*)
         p.setPen(QPen(m_look.outline(), 1));
         p.drawPath(path);
     }
-    const QColor textColor = AppTheme::readableText(m_look.text ? m_look.text() : palette().color(QPalette::ButtonText),
-                                                    m_look.fill ? m_look.fill() : QColor());
+    // A disabled button keeps its faint colour: lifting it to a readable
+    // one would make it look as live as an enabled button.
+    const QColor given = m_look.text ? m_look.text() : palette().color(QPalette::ButtonText);
+    const QColor textColor = isEnabled() ? AppTheme::readableText(given, m_look.fill ? m_look.fill() : QColor()) : given;
     p.setPen(textColor);
     const QString label = text();
     const QFontMetrics fm(m_look.font);

@@ -55,7 +55,8 @@ TEST(Money, TypedAmountsAreStoredOnlyWhenTheyReadAndFit)
 {
     struct Row { const char* text; double value; bool ok; };
     const Row rows[] = {{"", 0, true}, {"3999", 3999, true}, {"99999999.99", 99999999.99, true},
-                        {"-99999999.99", -99999999.99, true}, {"100000000", 0, false}, {"1e20", 0, false},
+                        {"-99999999.99", 0, false}, {"-0.01", 0, false}, {"-0", 0, false}, {"+5", 5, true},
+                        {"100000000", 0, false}, {"1e20", 0, false},
                         {"3,999", 0, false}, {"５００", 0, false}, {"abc", 0, false}, {"1,000", 0, false}};
     for (const Row& r : rows) {
         const Money::TypedAmount a = Money::readTyped(QString::fromUtf8(r.text));
@@ -64,6 +65,7 @@ TEST(Money, TypedAmountsAreStoredOnlyWhenTheyReadAndFit)
     }
     EXPECT_TRUE(Money::readTyped("3,999").problem.contains("3,999"));
     EXPECT_TRUE(Money::readTyped("100000000").problem.contains("99,999,999.99"));
+    EXPECT_EQ(Money::readTyped("-500").problem, "「-500」不是有效金额，金额不能为负数");
 }
 
 TEST(Money, EditTextIsPlainDigitsThatReadBack)

@@ -70,27 +70,27 @@ TEST_F(PackageSettingsTest, AmountsReadOnlyAsPlainNumbers)
         EXPECT_EQ(PackageSettingsView::readAmount(r.text), r.value) << r.text.toStdString();
 }
 
-TEST_F(PackageSettingsTest, AddSheetRefusesOnlyTheEmptyName)
+TEST_F(PackageSettingsTest, AddSheetRefusesEmptyAndBlankNamesAndTrims)
 {
     const qsizetype before = packages->packages().size();
-    for (const QString name : {"", "   ", "婚纱套系", "婚纱套系"}) {
+    for (const QString name : {"", "   ", " 外景 ", "婚纱套系", "婚纱套系"}) {
         SheetDialog* sheet = add(name);
         ASSERT_TRUE(sheet);
         type(sheet, "newPackagePrice", "1e3");
         UserInput::click(child(sheet, "addConfirmButton"));
-        EXPECT_EQ(sheet->isVisible(), name.isEmpty());
-        if (name.isEmpty())
+        EXPECT_EQ(sheet->isVisible(), name.trimmed().isEmpty());
+        if (name.trimmed().isEmpty())
             UserInput::click(child(sheet, "addCancelButton"));
     }
     ASSERT_EQ(packages->packages().size(), before + 3);
     EXPECT_EQ(packages->packages().last().name, "婚纱套系");
-    EXPECT_EQ(packages->packages()[before].name, "   ");
+    EXPECT_EQ(packages->packages()[before].name, "外景");
     EXPECT_EQ(packages->packages().last().price, 1000);
     QApplication::processEvents();
     EXPECT_TRUE(view->rowList()->row(int(before))->findChild<QWidget*>("deleteButton"));
 }
 
-TEST_F(PackageSettingsTest, EditKeepsUntouchedAmountsAndShowsNegativesAsUnset)
+TEST_F(PackageSettingsTest, EditKeepsUntouchedAmountsRefusesNegativesAndShowsStoredOnesAsUnset)
 {
     const QUuid id = packages->packages().first().id;
     packages->updatePackage(id, 1999.9, 300.75);
@@ -106,13 +106,19 @@ TEST_F(PackageSettingsTest, EditKeepsUntouchedAmountsAndShowsNegativesAsUnset)
     type(sheet, "editDeposit", "-50");
     type(sheet, "editPrice", "");
     UserInput::click(child(sheet, "editSaveButton"));
-    EXPECT_EQ(packages->packages().first().deposit, -50);
-    EXPECT_EQ(packages->packages().first().price, 0);
+    EXPECT_TRUE(sheet->isVisible()) << "a negative deposit is refused";
+    EXPECT_EQ(packages->packages().first().deposit, 300.75);
+    UserInput::click(child(sheet, "editCancelButton"));
+
+    // A negative amount stored before (an old backup) shows as unset and
+    // saves back untouched.
+    packages->updatePackage(id, 0, -50);
     EXPECT_EQ(rowAmount(0, "depositColumn"), "未设置");
     EXPECT_EQ(rowAmount(0, "priceColumn"), "未设置");
     sheet = edit(0);
     EXPECT_EQ(child<QLineEdit>(sheet, "editDeposit")->text(), "-50");
-    UserInput::click(child(sheet, "editCancelButton"));
+    UserInput::click(child(sheet, "editSaveButton"));
+    EXPECT_EQ(packages->packages().first().deposit, -50);
 }
 
 TEST_F(PackageSettingsTest, SheetsStoreOnlyAmountsTheyCanAndSayWhyNot)

@@ -14,6 +14,9 @@
 
 #include <QStandardPaths>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QProcess>
 #include <QVBoxLayout>
 
 namespace {
@@ -29,6 +32,17 @@ protected:
         Order o = order("李四", now, 5000, {pay(1500, now)}, OrderStatus::pendingShoot);
         o.packageType = "婚纱套系";
         orders->addOrder(o);
+    }
+    // Opens the export sheet of a fresh statistics screen and clicks export.
+    void exportThroughTheSheet()
+    {
+        StatsView view(*orders, "");
+        view.show();
+        view.showExportSheet();
+        auto* sheet = openSheet<StatsExportSheet>("statsExportSheet");
+        ASSERT_TRUE(sheet);
+        UserInput::click(child(sheet, "exportCsvButton"));
+        EXPECT_EQ(openSheet<StatsExportSheet>("statsExportSheet"), nullptr);
     }
     QStringList cards(const StatsView& view) const
     {
@@ -86,13 +100,7 @@ TEST_F(StatsViewTest, ExportWritesTheStoreTextOrWarnsAndAlwaysCloses)
             proposed = name;
             return r.path;
         });
-        StatsView view(*orders, "");
-        view.show();
-        view.showExportSheet();
-        auto* sheet = openSheet<StatsExportSheet>("statsExportSheet");
-        ASSERT_TRUE(sheet);
-        UserInput::click(child(sheet, "exportCsvButton"));
-        EXPECT_EQ(openSheet<StatsExportSheet>("statsExportSheet"), nullptr);
+        exportThroughTheSheet();
         EXPECT_EQ(proposed, CsvExportFile::proposedName(today, today));
         EXPECT_EQ(warnings.size(), r.warned);
         if (r.path.isEmpty())
@@ -106,6 +114,58 @@ TEST_F(StatsViewTest, ExportWritesTheStoreTextOrWarnsAndAlwaysCloses)
     }
     EXPECT_TRUE(warnings.value(0).startsWith("导出失败："));
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3) << "out.csv, locked, defaults only";
+}
+
+TEST_F(StatsViewTest, ExportedTextThatLooksLikeAFormulaReadsAsText)
+{
+    struct Row { QString name, phone, package, note; double total; };
+    const Row rows[] = {
+        {"=1+2", "+8613800000000", "@SUM(A1)", "-2+3", 800},
+        {"\tTAB", "138", "婚纱套系", "\r=cmd|' /C calc'!A0", 1999.5},
+        {"王女士", "-", "=HYPERLINK(\"x\",\"y\")", "外景,草坪", 0},
+        {"李 = 先生", "13800000000", "标准套系", "备注 -1", 5000},
+    };
+    const QDateTime now = QDateTime::currentDateTime();
+    for (const Row& r : rows) {
+        Order o = order(r.name, now, r.total, {});
+        o.phone = r.phone;
+        o.packageType = r.package;
+        o.note = r.note;
+        ASSERT_TRUE(orders->addOrder(o));
+    }
+    const QString path = dir.path() + "/export.csv";
+    StatsExportSheet::setFileChooser([&](QWidget*, const QString&) { return path; });
+    exportThroughTheSheet();
+
+    // What a spreadsheet's CSV reader takes from the file.
+    QProcess python;
+    python.start("python3", {"-c", "import csv, json, sys\n"
+                                   "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"
+                                   "    print(json.dumps(list(csv.reader(f))))",
+                             path});
+    ASSERT_TRUE(python.waitForFinished(30000));
+    ASSERT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+    const QJsonArray read = QJsonDocument::fromJson(python.readAllStandardOutput()).array();
+    ASSERT_EQ(read.size(), 1 + int(std::size(rows)));
+    auto asText = [](const QString& t) {
+        const bool formula = !t.isEmpty() && QString("=+-@\t\r").contains(t.front());
+        return formula ? "'" + t : t;
+    };
+    for (int i = 0; i < int(std::size(rows)); ++i) {
+        const Row& r = rows[i];
+        const QJsonArray cells = read[i + 1].toArray();
+        SCOPED_TRACE(r.name.toStdString());
+        ASSERT_EQ(cells.size(), 10);
+        EXPECT_EQ(cells[0].toString(), asText(r.name));
+        EXPECT_EQ(cells[1].toString(), asText(r.phone));
+        EXPECT_EQ(cells[2].toString(), asText(r.package));
+        EXPECT_EQ(cells[9].toString(), asText(r.note));
+        EXPECT_EQ(cells[5].toString(), QString::number(r.total, 'f', 2)) << "amounts stay numbers";
+        EXPECT_EQ(cells[7].toString(), QString::number(r.total, 'f', 2));
+    }
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains(",800.00,0.00,800.00,")) << "amount cells are never quoted";
 }
 
 TEST_F(StatsViewTest, SaveDialogStartsOnTheDesktopOrAtHome)

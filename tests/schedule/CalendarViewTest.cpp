@@ -7,6 +7,7 @@
 #include "schedule/CalendarMark.h"
 #include "schedule/CalendarWidgets.h"
 #include "ui/Symbols.h"
+#include "ui/SystemColors.h"
 #include "schedule/ScheduleCalendarModel.h"
 #include "schedule/ScheduleKeys.h"
 #include "ui/AppTheme.h"
@@ -241,6 +242,50 @@ TEST_F(CalendarViewTest, RowsEditOutsideBatchModeAndBatchDeleteToasts)
     EXPECT_TRUE(body->toast()->isVisible());
     EXPECT_EQ(body->toast()->message(), "成功删除 1 条订单");
     EXPECT_TRUE(QTest::qWaitFor([&] { return !body->toast()->isVisible(); }, 5000)) << "the toast goes by itself";
+}
+
+// With nothing ticked the batch delete draws its text red at 30% on its
+// plate, in both themes; a ticked order brings it to full red.
+TEST_F(CalendarViewTest, BatchDeleteIsFaintUntilAnOrderIsTicked)
+{
+    add("王女士", model->currentMonth());
+    QCoreApplication::processEvents();
+    auto* button = find<PlateButton>("batchDeleteButton");
+    for (const AppThemeStyle style : {AppThemeStyle::dark, AppThemeStyle::light}) {
+        ThemeObserver::shared().setStyle(style);
+        click("batchToggle"); // every listed order ticked
+        ScheduleTestSupport::waitForFades(backdrop.get());
+        for (const bool ticked : {true, false}) {
+            if (!ticked)
+                tick(0);
+            SCOPED_TRACE(std::string(style == AppThemeStyle::dark ? "dark" : "light") + (ticked ? ", ticked" : ", none"));
+            EXPECT_EQ(button->isEnabled(), ticked);
+            // The plate is the colour most of the button shows; the text is
+            // the pixel furthest from it.
+            const QImage shot = button->grab().toImage();
+            QHash<QRgb, int> counts;
+            for (int y = 0; y < shot.height(); ++y) {
+                for (int x = 0; x < shot.width(); ++x)
+                    ++counts[shot.pixel(x, y)];
+            }
+            const QColor plate(std::max_element(counts.keyValueBegin(), counts.keyValueEnd(),
+                                                [](auto a, auto b) { return a.second < b.second; })->first);
+            QColor ink = plate;
+            for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+                if (AppTheme::contrast(QColor(it.key()), plate) > AppTheme::contrast(ink, plate))
+                    ink = QColor(it.key());
+            }
+            const double a = ticked ? 1.0 : 0.3;
+            const QColor red = SystemColors::red();
+            const QColor expected = QColor::fromRgbF(float(red.redF() * a + plate.redF() * (1 - a)),
+                                                     float(red.greenF() * a + plate.greenF() * (1 - a)),
+                                                     float(red.blueF() * a + plate.blueF() * (1 - a)));
+            EXPECT_LE(std::abs(ink.red() - expected.red()) + std::abs(ink.green() - expected.green())
+                          + std::abs(ink.blue() - expected.blue()), 24)
+                << ink.name().toStdString() << " for " << expected.name().toStdString();
+        }
+        click("batchToggle");
+    }
 }
 
 // A batch delete takes exactly the ticked orders the list shows, whatever

@@ -150,7 +150,7 @@ TEST_F(ScheduleSettingsStateTest, PackageEdits)
 {
     const Package first = packages->packages().first();
     const QList<std::pair<QString, std::optional<double>>> amounts = {
-        {"12.5", 12.5}, {"-5", -5}, {"1e3", 1000}, {"", 0},
+        {"12.5", 12.5}, {"-5", {}}, {"-0", {}}, {"1e3", 1000}, {"", 0},
         {"12a", {}},    {" 12", {}}, {"inf", {}},  {"0x10", {}},
     };
     for (const auto& [text, read] : amounts) {

@@ -8,10 +8,13 @@
 #include <QGraphicsOpacityEffect>
 #include <QLabel>
 #include <QLayout>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStackedWidget>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTextLayout>
@@ -127,18 +130,33 @@ bool hasText(const QWidget* w)
     }) >= 2;
 }
 
+// A widget scrolled half out of sight may show its plate but no text; one
+// under a fade shows a passing state; a disabled one need not be read.
+bool wholeInSight(const QWidget* w, const QWidget* root)
+{
+    if (!w->isEnabled() || w->visibleRegion() != QRegion(w->rect()))
+        return false;
+    for (const QWidget* p = w; p && p != root; p = p->parentWidget()) {
+        if (const auto* fade = qobject_cast<const QGraphicsOpacityEffect*>(p->graphicsEffect()); fade && fade->opacity() < 1)
+            return false;
+    }
+    return true;
+}
+
+// WCAG AA lets large text (18 pt, or 14 pt bold) pass at 3:1.
+double neededContrast(const QWidget* w)
+{
+    const QFontInfo font(w->font());
+    const bool large = font.pixelSize() >= 24 || (font.bold() && font.pixelSize() >= 19);
+    return large ? 3.0 : 4.5;
+}
+
 // The text as drawn: the colour most of the widget shows is its background,
 // the pixel furthest from it is the ink of the text.
 void checkContrast(const QWidget* w, const QWidget* root, const QImage& shot, QStringList& out)
 {
-    // A widget scrolled half out of sight may show its plate but no text;
-    // one under a fade shows a passing state.
-    if (shot.isNull() || !w->isEnabled() || !hasText(w) || w->visibleRegion() != QRegion(w->rect()))
+    if (shot.isNull() || !hasText(w) || !wholeInSight(w, root))
         return;
-    for (const QWidget* p = w; p && p != root; p = p->parentWidget()) {
-        if (const auto* fade = qobject_cast<const QGraphicsOpacityEffect*>(p->graphicsEffect()); fade && fade->opacity() < 1)
-            return;
-    }
     const QRect area = QRect(w->mapTo(root, QPoint(0, 0)), w->size()) & shot.rect();
     if (area.isEmpty())
         return;
@@ -163,15 +181,127 @@ void checkContrast(const QWidget* w, const QWidget* root, const QImage& shot, QS
             ink = it.key();
         }
     }
-    // WCAG AA lets large text (18 pt, or 14 pt bold) pass at 3:1.
-    const QFontInfo font(w->font());
-    const bool large = font.pixelSize() >= 24 || (font.bold() && font.pixelSize() >= 19);
-    const double needed = large ? 3.0 : 4.5;
+    const double needed = neededContrast(w);
     if (ink != background && best < needed)
         out << QStringLiteral("%1 is hard to read: text %2 on %3 is %4:1, needs %5:1")
                    .arg(describe(w), QColor(ink).name(), QColor(background).name())
                    .arg(best, 0, 'f', 2)
                    .arg(needed);
+}
+
+// A text box the user types into, put into a state for a picture and put
+// back as it was. Signals stay blocked, so no screen hears of the visit; the
+// box is read-only meanwhile, so no caret blinks into the picture.
+class TextBoxVisit
+{
+public:
+    explicit TextBoxVisit(QWidget* w)
+        : m_line(qobject_cast<QLineEdit*>(w))
+        , m_plain(qobject_cast<QPlainTextEdit*>(w))
+        , m_blocker(w)
+    {
+        if (m_line) {
+            m_text = m_line->text();
+            m_placeholder = m_line->placeholderText();
+            m_cursor = m_line->cursorPosition();
+            m_selectionStart = m_line->selectionStart();
+            m_selectionLength = int(m_line->selectedText().size());
+            m_line->setReadOnly(true);
+        } else {
+            m_text = m_plain->toPlainText();
+            m_placeholder = m_plain->placeholderText();
+            m_textCursor = m_plain->textCursor();
+            m_scroll = m_plain->verticalScrollBar()->value();
+            m_plain->setReadOnly(true);
+        }
+    }
+    ~TextBoxVisit()
+    {
+        show(m_text, m_placeholder);
+        if (m_line) {
+            m_line->setCursorPosition(m_cursor);
+            if (m_selectionLength > 0)
+                m_line->setSelection(m_selectionStart, m_selectionLength);
+            m_line->setReadOnly(false);
+        } else {
+            m_plain->setTextCursor(m_textCursor);
+            m_plain->verticalScrollBar()->setValue(m_scroll);
+            m_plain->setReadOnly(false);
+        }
+    }
+    const QString& placeholder() const { return m_placeholder; }
+    void show(const QString& text, const QString& placeholder)
+    {
+        if (m_line) {
+            m_line->setPlaceholderText(placeholder);
+            m_line->setText(text);
+        } else {
+            m_plain->setPlaceholderText(placeholder);
+            m_plain->setPlainText(text);
+        }
+    }
+
+private:
+    QLineEdit* m_line;
+    QPlainTextEdit* m_plain;
+    QSignalBlocker m_blocker;
+    QString m_text, m_placeholder;
+    int m_cursor = 0, m_selectionStart = -1, m_selectionLength = 0, m_scroll = 0;
+    QTextCursor m_textCursor;
+};
+
+bool isTextBox(const QWidget* w)
+{
+    if (const auto* line = qobject_cast<const QLineEdit*>(w))
+        return !line->isReadOnly();
+    if (const auto* plain = qobject_cast<const QPlainTextEdit*>(w))
+        return !plain->isReadOnly();
+    return false;
+}
+
+// The strongest contrast of a pixel `drawn` changed against the empty box:
+// the core of a glyph, against what it covers.
+double inkContrast(const QImage& empty, const QImage& drawn, QRgb* ink, QRgb* behind)
+{
+    double best = 1;
+    for (int y = 0; y < std::min(empty.height(), drawn.height()); ++y) {
+        for (int x = 0; x < std::min(empty.width(), drawn.width()); ++x) {
+            const QRgb a = empty.pixel(x, y) | 0xFF000000u;
+            const QRgb b = drawn.pixel(x, y) | 0xFF000000u;
+            if (const double c = contrast(a, b); a != b && c > best) {
+                best = c;
+                *ink = b;
+                *behind = a;
+            }
+        }
+    }
+    return best;
+}
+
+// Typed text and the placeholder of one text box against its own empty state.
+void checkTextBox(QWidget* w, QWidget* root, QStringList& out)
+{
+    const QRect area(w->mapTo(root, QPoint(0, 0)), w->size());
+    auto picture = [root, &area] { return root->grab(area).toImage(); };
+    TextBoxVisit visit(w);
+    visit.show(QString(), QString());
+    const QImage empty = picture();
+    const QString sample = QStringLiteral("文字Ag8");
+    const QString placeholder = visit.placeholder();
+    struct Look { const char* what; QString text, placeholder; };
+    const Look looks[] = {{"typed text", sample, QString()}, {"placeholder", QString(), placeholder}};
+    for (const Look& look : looks) {
+        if (look.text.isEmpty() && look.placeholder.isEmpty())
+            continue;
+        visit.show(look.text, look.placeholder);
+        QRgb ink = 0, behind = 0;
+        const double ratio = inkContrast(empty, picture(), &ink, &behind);
+        if (ratio < neededContrast(w))
+            out << QStringLiteral("%1 is hard to read: %2 %3 on %4 is %5:1, needs %6:1")
+                       .arg(describe(w), QLatin1String(look.what), QColor(ink).name(), QColor(behind).name())
+                       .arg(ratio, 0, 'f', 2)
+                       .arg(neededContrast(w));
+    }
 }
 
 // Text of a scroll area that the user cannot scroll to, and a line of a
@@ -262,6 +392,24 @@ void settle(QWidget* window)
 
 }
 
+QStringList textBoxFaults(QWidget* root, QStringList* checked)
+{
+    QStringList out;
+    for (QWidget* w : root->findChildren<QWidget*>()) {
+        if (!isTextBox(w) || !w->isVisibleTo(root) || w->width() <= 0 || w->height() <= 0)
+            continue;
+        // A multi-line box's viewport is an opaque child hiding the box
+        // itself; the text lies in it.
+        const auto* plain = qobject_cast<const QPlainTextEdit*>(w);
+        if (!wholeInSight(plain ? plain->viewport() : w, root))
+            continue;
+        if (checked)
+            checked->append(describe(w));
+        checkTextBox(w, root, out);
+    }
+    return out;
+}
+
 QStringList faults(QWidget* root)
 {
     QStringList out;
@@ -269,6 +417,7 @@ QStringList faults(QWidget* root)
     checkText(root, out);
     checkContrast(root, root, shot, out);
     checkChildren(root, root, shot, out);
+    out += textBoxFaults(root);
     return out;
 }
 

@@ -3,12 +3,32 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QScrollArea>
 #include <QPushButton>
 #include <QVBoxLayout>
 
 namespace {
+// A one-line box typing in `text` with `placeholder` on `background`.
+QLineEdit* textBox(QWidget* parent, const char* text, const char* placeholder, const char* background)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setPlaceholderText(QStringLiteral("请输入备注"));
+    QPalette p = edit->palette();
+    p.setColor(QPalette::Text, QColor(text));
+    p.setColor(QPalette::PlaceholderText, QColor(placeholder));
+    edit->setPalette(p);
+    edit->setStyleSheet(QStringLiteral("QLineEdit { background: %1; border: none; }").arg(background));
+    edit->setGeometry(0, 0, 200, 30);
+    return edit;
+}
+
+std::function<void(QWidget*)> box(const char* text, const char* placeholder, const char* background)
+{
+    return [=](QWidget* w) { textBox(w, text, placeholder, background); };
+}
+
 struct Case
 {
     const char* name;
@@ -57,6 +77,20 @@ TEST(LayoutCheckTest, CatchesClippedFaintAndOverlappingTextAndWidgetsOutsideThei
              label->setFont(f);
              label->setStyleSheet(QStringLiteral("color: #888888; background: white;"));
              label->setGeometry(0, 0, 120, 40);
+         }, ""},
+        {"black typed text on a dark box", box("#121212", "#9A9A9A", "#242424"), "typed text"},
+        {"a faint placeholder on a dark box", box("#FFFFFF", "#4A4A4A", "#242424"), "placeholder"},
+        {"a readable dark box", box("#FFFFFF", "#9A9A9A", "#242424"), ""},
+        {"pale typed text on a light box", box("#C8C8C8", "#6E6E6E", "#FFFFFF"), "typed text"},
+        {"a faint placeholder on a light box", box("#2B2B2B", "#BDBDBD", "#FFFFFF"), "placeholder"},
+        {"a readable light box", box("#2B2B2B", "#737373", "#FFFFFF"), ""},
+        {"faint typed text in a multi-line box", [](QWidget* w) {
+             auto* edit = new QPlainTextEdit(w);
+             edit->setStyleSheet(QStringLiteral("QPlainTextEdit { color: #303030; background: #1A1A1A; border: none; }"));
+             edit->setGeometry(0, 0, 200, 80);
+         }, "typed text"},
+        {"a read-only box is not typed into", [](QWidget* w) {
+             textBox(w, "#121212", "#121212", "#242424")->setReadOnly(true);
          }, ""},
         {"text past a scroll area that does not scroll sideways", [&](QWidget* w) {
              auto* area = new QScrollArea(w);

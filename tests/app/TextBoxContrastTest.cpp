@@ -1,0 +1,163 @@
+#include "app/ContentView.h"
+#include "orderbook/OrderManager.h"
+#include "orderbook/PackageManager.h"
+#include "orders/OrderFormView.h"
+#include "orders/PackageSettingsView.h"
+#include "orders/StatsView.h"
+#include "platform/NotificationCenter.h"
+#include "platform/UserDefaults.h"
+#include "schedule/ScheduleIncomeView.h"
+#include "schedule/ScheduleSettingsSheet.h"
+#include "ui/AppTheme.h"
+#include "ui/Fonts.h"
+#include "ui/ThemeObserver.h"
+
+#include "LayoutCheck.h"
+#include "UserInput.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QSet>
+#include <QTest>
+
+// Typed text and placeholders of every box a user types into, on every
+// screen, in both themes: each reads at 4.5:1 on its box.
+namespace {
+
+struct Findings
+{
+    QSet<QString> faults;
+    QSet<QString> checked;
+
+    // Brings each text box of `window` into sight in turn and checks what
+    // is in sight then.
+    void check(QWidget* window)
+    {
+        QTest::qWait(350); // sections and sheets fade in
+        for (QWidget* w : window->findChildren<QWidget*>()) {
+            auto* line = qobject_cast<QLineEdit*>(w);
+            auto* plain = qobject_cast<QPlainTextEdit*>(w);
+            const bool typedInto = (line && !line->isReadOnly()) || (plain && !plain->isReadOnly());
+            if (!typedInto || !w->isVisibleTo(window))
+                continue;
+            // A scroll area shows a text box's caret line, not the whole box;
+            // the box's own frame brings all of it into sight.
+            UserInput::scrollIntoView(plain ? w->parentWidget() : w);
+            QStringList seen;
+            for (const QString& fault : LayoutCheck::textBoxFaults(window, &seen))
+                faults.insert(fault);
+            for (const QString& name : seen)
+                checked.insert(name);
+        }
+    }
+};
+
+QWidget* shownWindow(const QString& name)
+{
+    QApplication::processEvents();
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == name && w->isVisible())
+            return w;
+    }
+    ADD_FAILURE() << "no window " << name.toStdString();
+    return nullptr;
+}
+
+void clickIn(QWidget* root, const char* name)
+{
+    auto* w = root ? root->findChild<QWidget*>(name) : nullptr;
+    ASSERT_TRUE(w) << name;
+    UserInput::scrollIntoView(w);
+    UserInput::click(w);
+}
+
+}
+
+TEST(TextBoxContrast, TypedTextAndPlaceholdersReadInEveryBoxInBothThemes)
+{
+    Fonts::installApplicationFont();
+    UserDefaults::standard().set("autoCheckUpdate", false);
+    UserDefaults::standard().set("scheduleFirstTimeGuideShown", true);
+    UserDefaults::standard().set("scheduleSyncCalendarDefault", false);
+    Order paid = Order::blank();
+    paid.customerName = QStringLiteral("王女士");
+    paid.totalAmount = 5000;
+    paid.shootDate = paid.shootTime = QDateTime(QDate::currentDate().addDays(3), QTime(10, 0));
+    ASSERT_TRUE(OrderManager::shared().addOrder(paid));
+
+    for (const AppThemeStyle style : AppThemeStyles::allCases()) {
+        ThemeObserver::shared().setStyle(style);
+        SCOPED_TRACE(AppThemeStyles::rawValue(style).toStdString());
+        Findings found;
+
+        ContentView content;
+        content.resize(1100, 700);
+        content.show();
+        for (const QString page : {"自动导片", "自动分离", "快速分片", "FTP传输", "档期收入"}) {
+            NotificationCenter::defaultCenter().post("NavigateToMenu", page);
+            found.check(&content);
+        }
+        auto* schedule = qobject_cast<ScheduleIncomeView*>(content.currentScreen());
+        ASSERT_TRUE(schedule);
+        clickIn(schedule, "scheduleSearchButton");
+        found.check(&content);
+
+        // The package card with its new row open and a name being changed.
+        schedule->openSettings();
+        QWidget* settings = shownWindow("scheduleSettingsSheet");
+        ASSERT_TRUE(settings);
+        settings->resize(560, 900);
+        clickIn(settings, "packageEntry");
+        QTest::qWait(350);
+        clickIn(settings, "addPackageToggle");
+        clickIn(settings, "packageName");
+        found.check(settings);
+        settings->close();
+
+        // A new order with its quick places being edited; an order's payment sheet.
+        schedule->openOrderForm();
+        QWidget* form = shownWindow("scheduleOrderForm");
+        ASSERT_TRUE(form);
+        clickIn(form, "quickLocationEditButton");
+        found.check(form);
+        form->close();
+        OrderFormView edit(paid, paid.shootDate, [](const Order&) { return true; });
+        edit.show();
+        clickIn(&edit, "registerBalanceButton");
+        QWidget* payment = shownWindow("paymentSheet");
+        ASSERT_TRUE(payment);
+        found.check(payment);
+        payment->close();
+
+        PackageSettingsView packages;
+        packages.show();
+        packages.openEditor(PackageManager::shared().packages().first());
+        found.check(packages.editSheet());
+        packages.editSheet()->close();
+        packages.openAddSheet();
+        found.check(packages.addSheet());
+        packages.addSheet()->close();
+
+        StatsView stats(OrderManager::shared(), QString());
+        stats.show();
+        stats.showExportSheet();
+        QWidget* exportSheet = shownWindow("statsExportSheet");
+        ASSERT_TRUE(exportSheet);
+        found.check(exportSheet);
+        exportSheet->close();
+
+        EXPECT_TRUE(found.faults.isEmpty()) << QStringList(found.faults.values()).join('\n').toStdString();
+        for (const char* box : {"globalSearchField", "scheduleSearchField", "newPackageName", "packageNameEdit",
+                                "packagePrice", "packageDeposit", "newPackagePrice", "newPackageDeposit", "customerName",
+                                "phone", "totalAmount", "depositAmount", "shootLocation", "noteEdit", "quickLocation0",
+                                "paymentAmount", "paymentNote", "editPrice", "editDeposit", "keywordEditor",
+                                "ftpPortField", "ftpUsernameField"})
+            EXPECT_TRUE(found.checked.contains(box)) << box << " was not looked at; looked at: "
+                                                     << QStringList(found.checked.values()).join(", ").toStdString();
+    }
+    ThemeObserver::shared().setStyle(AppThemeStyle::dark);
+}
