@@ -7,6 +7,8 @@
 #include <QAbstractEventDispatcher>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QtConcurrent/QtConcurrentMap>
@@ -127,10 +129,14 @@ struct EdsCalendarStore::Calendar {
     // A failed commit may have reached the service in part: read it again.
     bool stale = false;
     bool failed = false;
+    // The service said its server went out of reach.
+    bool wentOffline = false;
     QElapsedTimer failedAt;
 
     ~Calendar()
     {
+        if (client)
+            g_signal_handlers_disconnect_by_data(client.get(), this);
         if (view) {
             g_signal_handlers_disconnect_by_data(view.get(), this);
             e_cal_client_view_stop(view.get(), nullptr);
@@ -189,6 +195,15 @@ struct EdsCallbacks {
         }
         c->store->objectsRemoved(*c, uids, overrides);
     }
+    // A server back within reach: what waits to be written can go now.
+    static void onlineChanged(GObject* client, GParamSpec*, gpointer data)
+    {
+        auto* c = static_cast<EdsCalendarStore::Calendar*>(data);
+        const bool online = e_client_is_online(E_CLIENT(client));
+        if (online && c->wentOffline)
+            c->store->scheduleChanged();
+        c->wentOffline = !online;
+    }
     static void sourceAdded(ESourceRegistry*, ESource* source, gpointer data)
     {
         static_cast<EdsCalendarStore*>(data)->sourcesChanged(source, true);
@@ -203,6 +218,33 @@ bool EdsCalendarStore::serviceRunning(const QDBusConnection& bus)
 {
     return bus.isConnected() && bus.interface()
         && bus.interface()->isServiceRegistered(QLatin1String(kRegistryBusName)).value();
+}
+
+bool EdsCalendarStore::serviceInstalled(const QDBusConnection& bus)
+{
+    if (serviceRunning(bus))
+        return true;
+    if (!bus.isConnected() || !bus.interface())
+        return false;
+    const QDBusReply<QStringList> names = bus.interface()->activatableServiceNames();
+    return names.isValid() && names.value().contains(QLatin1String(kRegistryBusName));
+}
+
+bool EdsCalendarStore::startService(const QDBusConnection& bus, int timeoutMs, QString* error)
+{
+    if (serviceRunning(bus))
+        return true;
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                                       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("StartServiceByName"));
+    call << QString::fromLatin1(kRegistryBusName) << quint32(0);
+    const QDBusMessage reply = bus.call(call, QDBus::Block, timeoutMs);
+    if (reply.type() == QDBusMessage::ErrorMessage) {
+        setError(error, reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply")
+                            ? QStringLiteral("%1 秒内未启动").arg((timeoutMs + 999) / 1000)
+                            : reply.errorMessage());
+        return false;
+    }
+    return serviceRunning(bus);
 }
 
 std::unique_ptr<EdsCalendarStore> EdsCalendarStore::connect(QString* error)
@@ -318,6 +360,7 @@ EdsCalendarStore::Calendar* EdsCalendarStore::open(const QString& identifier) co
     }
     raw->client.reset(E_CAL_CLIENT(client));
     raw->view.reset(view);
+    g_signal_connect(client, "notify::online", G_CALLBACK(EdsCallbacks::onlineChanged), raw);
     // Changes after the list was read arrive through the view; what the view
     // reports that the list already had compares equal and raises nothing.
     e_cal_client_view_set_flags(view, E_CAL_CLIENT_VIEW_FLAGS_NONE, nullptr);

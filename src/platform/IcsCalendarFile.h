@@ -33,6 +33,8 @@ class IcsCalendarFile
 public:
     // The property that marks alarms added by this app.
     static constexpr const char* kAppAlarmProperty = "X-TESSARY-ALARM";
+    // The property naming the order an event was written for.
+    static constexpr const char* kOrderProperty = "X-TESSARY-ORDER-ID";
 
     // An empty calendar.
     IcsCalendarFile();
