@@ -38,6 +38,7 @@ CalendarSyncManager::CalendarSyncManager(CalendarStore& eventStore, UserNotifica
     , m_defaults(defaults)
     , m_orders(orders)
     , m_log(Paths::dataDir() + QLatin1Char('/') + QLatin1String(logFileName))
+    , m_pending(defaults)
 {
     // A stored 0 or 1 is a switch too; anything else leaves it on.
     const QVariant stored = defaults.object(OrderbookKeys::calendarSyncEnabled);
@@ -366,6 +367,6 @@ void CalendarSyncManager::refreshEvents()
     QList<ShootEvent> events;
     events.reserve(found.size());
     for (const CalendarEvent& e : found)
-        events.append({e.identifier, e.title, e.startDate, e.endDate, e.location, e.notes});
+        events.append({e.identifier, e.title, e.startDate, e.endDate, e.location, e.notes, e.orderIdentifier});
     QMetaObject::invokeMethod(this, [this, events] { publishRefreshedEvents(events); }, Qt::QueuedConnection);
 }
