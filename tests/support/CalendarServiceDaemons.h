@@ -98,6 +98,14 @@ public:
         qputenv("DBUS_SESSION_BUS_ADDRESS", m_address.toUtf8());
         qputenv("GSETTINGS_BACKEND", "memory");
     }
+    // The calendar factory anew: no calendar is open in the service any more.
+    bool restartFactory()
+    {
+        stopProcess(m_factory);
+        QProcessEnvironment env = m_factory.processEnvironment();
+        start(m_factory, env, "/usr/libexec/evolution-calendar-factory", {"-r"});
+        return waitForName("org.gnome.evolution.dataserver.Calendar8");
+    }
     void stop()
     {
         // Backends run as children of the factory and leave with the bus.
