@@ -369,21 +369,19 @@ EdsCalendarStore::Calendar* EdsCalendarStore::open(const QString& identifier) co
     g_signal_connect(view, "objects-removed", G_CALLBACK(EdsCallbacks::removed), raw);
     e_cal_client_view_start(view, nullptr);
 
-    const std::vector<ObjectText> texts = textsOf(objects);
-    qsizetype size = 0;
-    for (const ObjectText& t : texts)
-        size += t.text.size();
-    QByteArray body;
-    body.reserve(size);
+    // The service's reading of each event becomes the mirror's, beside its
+    // text: nothing is read twice.
+    std::vector<ObjectText> texts = textsOf(objects);
+    std::vector<IcsCalendarFile::ReadEvent> read;
+    read.reserve(texts.size());
     raw->known.reserve(qsizetype(texts.size()));
-    for (const ObjectText& t : texts) {
-        body += t.text;
-        raw->known.insert(t.uid);
+    size_t i = 0;
+    for (const GSList* l = objects; l; l = l->next, ++i) {
+        auto* tree = static_cast<icalcomponent*>(i_cal_object_steal_native(I_CAL_OBJECT(l->data)));
+        read.push_back({tree, std::move(texts[i].text)});
+        raw->known.insert(texts[i].uid);
     }
-    bool repaired = false;
-    raw->doc = IcsCalendarFile::parse(wrapped(body), identifier, &repaired);
-    if (!raw->doc)
-        raw->doc = std::make_unique<IcsCalendarFile>();
+    raw->doc = IcsCalendarFile::fromEvents(std::move(read));
     QList<CalendarEvent> events = raw->doc->events(identifier);
     raw->cache.reserve(events.size());
     for (CalendarEvent& e : events)

@@ -659,6 +659,25 @@ std::unique_ptr<IcsCalendarFile> IcsCalendarFile::parse(const QByteArray& bytes,
     return file;
 }
 
+std::unique_ptr<IcsCalendarFile> IcsCalendarFile::fromEvents(std::vector<ReadEvent> events)
+{
+    auto file = std::make_unique<IcsCalendarFile>();
+    file->m_blocks.reserve(file->m_blocks.size() + events.size());
+    for (ReadEvent& e : events) {
+        Tree tree(e.tree);
+        if (!tree || icalcomponent_isa(tree.get()) != ICAL_VEVENT_COMPONENT)
+            continue;
+        icalcomponent_strip_errors(tree.get());
+        const QString uid = uidOf(tree.get());
+        if (uid.isEmpty())
+            continue;
+        const bool master = isMaster(tree.get());
+        file->m_blocks.push_back(Block{uid, true, master, IcsText::terminated(e.text), std::move(tree), {}});
+    }
+    file->dropBlockIndex();
+    return file;
+}
+
 void IcsCalendarFile::TreeFree::operator()(icalcomponent* c) const
 {
     icalcomponent_free(c);

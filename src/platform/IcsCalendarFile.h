@@ -52,6 +52,16 @@ public:
                                                   bool* notVerbatim = nullptr);
     QByteArray serialize() const;
 
+    // An event read elsewhere (the calendar service's objects): libical's
+    // reading of it, handed over, and its text.
+    struct ReadEvent {
+        icalcomponent_impl* tree;
+        QByteArray text;
+    };
+    // A calendar of such events, as they stand: nothing is parsed again.
+    // Events without a UID are left out.
+    static std::unique_ptr<IcsCalendarFile> fromEvents(std::vector<ReadEvent> events);
+
     QString title() const;
     void setTitle(const QString& title);
     QColor color() const;
