@@ -18,6 +18,7 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QUuid>
 
@@ -42,22 +43,56 @@ void settle(int ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
-// One batch sync of the same 1,000 orders into `calendar`, in milliseconds.
-double batchSync(CalendarStore& calendar, const QString& folder)
+double residentMiB()
+{
+    QFile f("/proc/self/statm");
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = f.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toDouble() * 4096 / (1024 * 1024) : 0;
+}
+
+// The most this process held since the last `resetPeak`, in MiB.
+double peakMiB()
+{
+    QFile f("/proc/self/status");
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
+    }
+    return 0;
+}
+
+void resetPeak()
+{
+    QFile f("/proc/self/clear_refs");
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
+}
+
+// One batch sync of the same `count` orders into `calendar`, in
+// milliseconds; `peakGrowth` gets the most it held above the idle app.
+double batchSync(CalendarStore& calendar, const QString& folder, int count = 1000, double* peakGrowth = nullptr)
 {
     UserDefaults defaults(folder + "/defaults.json");
     OrderManager orders(defaults);
     UserNotificationCenter notifications(folder + "/pending.json", QDBusConnection(QStringLiteral("no-bus")));
     CalendarSyncManager manager(calendar, notifications, defaults, orders);
     settle(50);
-    orders.setOrders(syncBenchOrders(1000));
+    orders.setOrders(syncBenchOrders(count));
+    const double idle = residentMiB();
+    resetPeak();
     QElapsedTimer t;
     t.start();
     int saved = 0;
     manager.batchSyncAllOrders(orders.orders(), [&](int n) { saved = n; });
     const double ms = double(t.nsecsElapsed()) / 1e6;
-    if (saved != 1000)
-        std::printf("warning: %d of 1000 saved\n", saved);
+    if (peakGrowth)
+        *peakGrowth = peakMiB() - idle;
+    if (saved != count)
+        std::printf("warning: %d of %d saved\n", saved, count);
     return ms;
 }
 
@@ -174,6 +209,10 @@ int main(int argc, char** argv)
         print("batch_1000_floor_count", created);
         print("batch_1000_service_over_floor", serviceMs / floorMs);
         settle(2000);
+        double growth = 0;
+        print("batch_10000_service_ms", batchSync(*eds, dir.path() + "/service-10000", 10000, &growth));
+        print("batch_10000_service_peak_above_idle_mib", growth);
+        settle(3000);
     }
 
     // A calendar of 5,000 events, then a new store opening it.

@@ -491,18 +491,13 @@ bool EdsCalendarStore::commit(QString* error)
 
 bool EdsCalendarStore::commitCalendar(Calendar& c, QString* error)
 {
-    QByteArray created, modified;
-    QStringList createdUids, removedUids;
+    QStringList createdUids, modifiedUids, removedUids;
     for (auto it = c.pending.cbegin(); it != c.pending.cend(); ++it) {
-        const std::optional<QByteArray> text = c.doc->componentsText(it.key());
-        if (!text) {
+        if (!c.doc->contains(it.key())) {
             if (c.known.contains(it.key()))
                 removedUids << it.key();
-        } else if (c.known.contains(it.key())) {
-            modified += *text;
         } else {
-            created += *text;
-            createdUids << it.key();
+            (c.known.contains(it.key()) ? modifiedUids : createdUids) << it.key();
         }
     }
     auto fail = [&](const char* what, const GErrorHolder& err) {
@@ -525,34 +520,48 @@ bool EdsCalendarStore::commitCalendar(Calendar& c, QString* error)
     for (const QString& uid : std::as_const(removedUids))
         c.known.remove(uid);
 
-    // A recurring event's own changes go in after its series exists.
-    QList<ICalComponent*> masters, detached;
-    const Components newOnes(wrapped(created));
-    for (ICalComponent* e : newOnes.events)
-        (hasRecurrenceId(e) ? detached : masters).append(e);
-    if (!masters.isEmpty()) {
-        GSList* list = toList(masters);
-        GSList* uids = nullptr;
-        const bool done = e_cal_client_create_objects_sync(c.client.get(), list, E_CAL_OPERATION_FLAG_NONE, &uids,
-                                                           nullptr, err.out());
-        g_slist_free(list);
-        g_slist_free_full(uids, g_free);
-        if (!done)
-            return fail("写入事件", err);
+    // Series first, in bounded chunks: a batch of ten thousand events is
+    // never read into libical all at once. A recurring event's own changes
+    // go in after its series exists.
+    QByteArray detached;
+    for (const bool create : {true, false}) {
+        const QStringList& uids = create ? createdUids : modifiedUids;
+        for (qsizetype at = 0; at < uids.size(); at += kSendChunk) {
+            const QStringList chunk = uids.mid(at, kSendChunk);
+            QByteArray text;
+            for (const QString& uid : chunk)
+                text += c.doc->componentsText(uid).value_or(QByteArray());
+            const Components parts(wrapped(text));
+            QList<ICalComponent*> masters;
+            for (ICalComponent* e : parts.events) {
+                if (hasRecurrenceId(e))
+                    detached += componentText(e);
+                else
+                    masters.append(e);
+            }
+            if (masters.isEmpty())
+                continue;
+            GSList* list = toList(masters);
+            GSList* made = nullptr;
+            const bool done = create
+                ? e_cal_client_create_objects_sync(c.client.get(), list, E_CAL_OPERATION_FLAG_NONE, &made, nullptr, err.out())
+                : e_cal_client_modify_objects_sync(c.client.get(), list, E_CAL_OBJ_MOD_ALL, E_CAL_OPERATION_FLAG_NONE,
+                                                   nullptr, err.out());
+            g_slist_free(list);
+            g_slist_free_full(made, g_free);
+            if (!done)
+                return fail(create ? "写入事件" : "修改事件", err);
+            if (create) {
+                for (const QString& uid : chunk)
+                    c.known.insert(uid);
+            }
+        }
     }
-    for (const QString& uid : std::as_const(createdUids))
-        c.known.insert(uid);
-
-    const Components changedOnes(wrapped(modified));
-    QList<ICalComponent*> changedMasters;
-    for (ICalComponent* e : changedOnes.events)
-        (hasRecurrenceId(e) ? detached : changedMasters).append(e);
-    for (auto [list, mod] : {std::pair{&changedMasters, E_CAL_OBJ_MOD_ALL}, std::pair{&detached, E_CAL_OBJ_MOD_THIS}}) {
-        if (list->isEmpty())
-            continue;
-        GSList* items = toList(*list);
-        const bool done = e_cal_client_modify_objects_sync(c.client.get(), items, mod, E_CAL_OPERATION_FLAG_NONE,
-                                                           nullptr, err.out());
+    if (!detached.isEmpty()) {
+        const Components overrides(wrapped(detached));
+        GSList* items = toList(overrides.events);
+        const bool done = e_cal_client_modify_objects_sync(c.client.get(), items, E_CAL_OBJ_MOD_THIS,
+                                                           E_CAL_OPERATION_FLAG_NONE, nullptr, err.out());
         g_slist_free(items);
         if (!done)
             return fail("修改事件", err);

@@ -30,6 +30,8 @@ class EdsCalendarStore : public CalendarStore
 public:
     // How long outside edits are gathered before one `changed`.
     static constexpr int kCoalesceMs = 300;
+    // How many events go to the service in one call.
+    static constexpr int kSendChunk = 2500;
     // How long a calendar that would not open is left before trying again.
     static constexpr int kRetryMs = 5000;
     // The bus name of the service's source registry.
