@@ -7,6 +7,7 @@
 
 #include "CalendarServiceDaemons.h"
 
+#include "SyncBenchMemory.h"
 #include "SyncBenchOrders.h"
 
 #include "orderbook/CalendarSyncManager.h"
@@ -18,7 +19,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QUuid>
 
@@ -28,6 +28,8 @@
 #include <libecal/libecal.h>
 
 namespace {
+
+using namespace SyncBenchMemory;
 
 void print(const char* name, double value)
 {
@@ -41,35 +43,6 @@ void settle(int ms)
     t.start();
     while (t.elapsed() < ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-}
-
-double residentMiB()
-{
-    QFile f("/proc/self/statm");
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = f.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toDouble() * 4096 / (1024 * 1024) : 0;
-}
-
-// The most this process held since the last `resetPeak`, in MiB.
-double peakMiB()
-{
-    QFile f("/proc/self/status");
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024;
-    }
-    return 0;
-}
-
-void resetPeak()
-{
-    QFile f("/proc/self/clear_refs");
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
 }
 
 // One batch sync of the same `count` orders into `calendar`, in
