@@ -48,6 +48,8 @@ CalendarSyncManager::CalendarSyncManager(CalendarStore& eventStore, UserNotifica
             && UserDefaults::toDouble(stored) == double(UserDefaults::toInteger(stored)));
     m_calendarSyncEnabled = isSwitch ? UserDefaults::toBool(stored) : true;
 
+    if (!m_eventStore.sessionNotice().isEmpty())
+        logDebug(m_eventStore.sessionNotice());
     m_orders.setCalendarEventDeleter([this](const QList<Order>& going) { ordersDeleted(going); });
     connect(&m_eventStore, &CalendarStore::changed, this, [this] {
         if (m_calendarSyncEnabled)

@@ -5,7 +5,10 @@
 #include "platform/EdsCalendarStore.h"
 #include "platform/IcsCalendarStore.h"
 #include "platform/Log.h"
+#include "platform/Paths.h"
 #include "schedule/ScheduleOrderFlows.h"
+
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -44,6 +47,7 @@ TEST(CalendarStoreChoiceTest, TheServiceIsStartedWheneverItIsInstalled)
         EXPECT_EQ(EdsCalendarStore::serviceRunning(bus), c.service);
         EXPECT_EQ(log.filter("系统日历服务没有响应").size(), c.notice ? 1 : 0) << log.join('\n').toStdString();
 
+        QFile::remove(Paths::dataDir() + "/calendar_sync.log");
         ScheduleSession s(*store, root);
         const Order o = ScheduleSession::booking("冯十", QDate::currentDate(), 0);
         ASSERT_TRUE(s.view.flows().saveOrder(o, false));
@@ -52,6 +56,9 @@ TEST(CalendarStoreChoiceTest, TheServiceIsStartedWheneverItIsInstalled)
         EXPECT_TRUE(store->event(*s.orders.order(o.id)->calendarEventIdentifier)) << "the booking is in the store chosen";
         EXPECT_EQ(s.bannerState(), c.notice ? CalendarSyncStatusBar::State::pending : CalendarSyncStatusBar::State::synced);
         EXPECT_EQ(s.banner().contains("系统日历服务暂不可用"), c.notice) << s.banner().toStdString();
+        QFile syncLog(s.sync.logFilePath());
+        syncLog.open(QIODevice::ReadOnly);
+        EXPECT_EQ(syncLog.readAll().contains("系统日历服务暂不可用"), c.notice);
     }
 }
 
