@@ -2,6 +2,7 @@
 // iCalendar files, twice: time, calendar file writes, resident memory, and
 // what the calendar holds afterwards. Prints one "name: value" line per figure.
 
+#include "SyncBenchMemory.h"
 #include "SyncBenchOrders.h"
 
 #include "orderbook/CalendarSyncManager.h"
@@ -20,14 +21,7 @@
 
 namespace {
 
-double residentMiB()
-{
-    QFile f("/proc/self/statm");
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = f.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toDouble() * 4096 / (1024 * 1024) : 0;
-}
+using SyncBenchMemory::residentMiB;
 
 void print(const char* name, double value)
 {

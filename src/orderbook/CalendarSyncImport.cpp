@@ -5,28 +5,89 @@
 
 #include "orderbook/BackupManager.h"
 #include "orderbook/CalendarEventParser.h"
+#include "orderbook/OrderCodec.h"
 #include "orderbook/OrderManager.h"
 #include "orderbook/OrderbookKeys.h"
 #include "platform/CalendarStore.h"
 #include "platform/UserDefaults.h"
 
 #include <QPointer>
+#include <QHash>
 #include <QTimer>
+
+#include <algorithm>
 
 void CalendarSyncManager::publishRefreshedEvents(QList<ShootEvent> events)
 {
-    const QSet<QString> hidden = removeDeletedOrderEvents() + deletedOrderEvents();
+    retryPendingWork();
+    const QSet<QString> hidden = tieEventsToOrders(events) + deletedOrderEvents();
     events.removeIf([&hidden](const ShootEvent& e) { return hidden.contains(e.id); });
     setShootEvents(events);
     autoImportEvents(events);
 }
 
+QSet<QString> CalendarSyncManager::tieEventsToOrders(const QList<ShootEvent>& events)
+{
+    if (std::none_of(events.cbegin(), events.cend(), [](const ShootEvent& e) { return !e.orderId.isEmpty(); }))
+        return {};
+    const QList<Order>& all = m_orders.orders();
+    QSet<QString> held;
+    held.reserve(all.size());
+    for (const Order& o : all) {
+        if (o.calendarEventIdentifier)
+            held.insert(*o.calendarEventIdentifier);
+    }
+    // Most events are the ones their orders hold: nothing to settle.
+    if (std::none_of(events.cbegin(), events.cend(),
+                     [&held](const ShootEvent& e) { return !e.orderId.isEmpty() && !held.contains(e.id); }))
+        return {};
+    QHash<QString, const Order*> named;
+    named.reserve(all.size());
+    for (const Order& o : all)
+        named.insert(OrderCodec::uuidText(o.id), &o);
+    // An order has one event: the one it holds stays; an order whose event
+    // is gone takes the first that names it; any other naming it is a copy
+    // (left by a session on another store) and goes.
+    QHash<QUuid, QString> adopted;
+    QStringList copies;
+    for (const ShootEvent& e : events) {
+        const auto it = e.orderId.isEmpty() ? named.constEnd() : named.constFind(e.orderId);
+        if (it == named.constEnd())
+            continue;
+        const Order& o = **it;
+        const QString held = adopted.value(o.id, o.calendarEventIdentifier.value_or(QString()));
+        if (held == e.id)
+            continue;
+        if (!held.isEmpty() && m_eventStore.event(held)) {
+            copies.append(e.id);
+            continue;
+        }
+        adopted.insert(o.id, e.id);
+    }
+    if (!adopted.isEmpty()) {
+        const BackupManager::AutomaticOrderChange automatic;
+        m_orders.setCalendarEventIdentifiers(adopted);
+        for (auto it = adopted.cbegin(); it != adopted.cend(); ++it)
+            logDebug(QStringLiteral("订单 ") + OrderCodec::uuidText(it.key()) + QStringLiteral(" 关联到日历事件：") + it.value());
+    }
+    if (!copies.isEmpty()) {
+        logDebug(QStringLiteral("移除重复的订单日历事件：%1 条").arg(copies.size()));
+        deleteEvents(copies);
+    }
+    return QSet<QString>(copies.cbegin(), copies.cend());
+}
+
+bool CalendarSyncManager::namesStoredOrder(const QString& orderId) const
+{
+    const std::optional<QUuid> id = orderId.isEmpty() ? std::nullopt : OrderCodec::parseUuid(orderId);
+    return id && m_orders.order(*id);
+}
+
 QSet<QString> CalendarSyncManager::deletedOrderEvents() const
 {
     QSet<QString> ids = m_deletedOrderEvents;
-    const QVariantList pending = m_defaults.array(QString(OrderbookKeys::deletedOrderEvents)).value_or(QVariantList());
-    for (const QVariant& id : pending)
-        ids.insert(id.toString());
+    for (const QString& id : m_pending.removals())
+        ids.insert(id);
     return ids;
 }
 
@@ -43,8 +104,11 @@ void CalendarSyncManager::forgetDeletedOrderEvents(const QStringList& identifier
 
 std::optional<Order> CalendarSyncManager::importEventAsOrder(const ShootEvent& event) const
 {
-    if (m_orders.hasOrderWithCalendarEventIdentifier(event.id) || deletedOrderEvents().contains(event.id)
-        || !m_eventStore.event(event.id))
+    if (m_orders.hasOrderWithCalendarEventIdentifier(event.id) || deletedOrderEvents().contains(event.id))
+        return std::nullopt;
+    // An event written for an order of the book is that order's, never a second one.
+    const std::optional<CalendarEvent> stored = m_eventStore.event(event.id);
+    if (!stored || namesStoredOrder(stored->orderIdentifier))
         return std::nullopt;
     return orderFromEvent(event, CalendarEventParser::parse(event), true);
 }
@@ -92,7 +156,7 @@ void CalendarSyncManager::autoImportEvents(const QList<ShootEvent>& events)
 
     QList<Order> found;
     for (const ShootEvent& event : events) {
-        if (taken.contains(event.id))
+        if (taken.contains(event.id) || namesStoredOrder(event.orderId))
             continue;
         const ParsedOrderFields p = CalendarEventParser::parse(event);
         // The list was read before this step was queued; an event removed
@@ -130,36 +194,79 @@ void CalendarSyncManager::autoImportEvents(const QList<ShootEvent>& events)
 void CalendarSyncManager::rememberUndeletedEvents(const QStringList& identifiers)
 {
     const bool allowed = m_calendarSyncEnabled && m_permissionGranted;
-    QVariantList pending = m_defaults.array(QString(OrderbookKeys::deletedOrderEvents)).value_or(QVariantList());
-    const qsizetype before = pending.size();
+    const QStringList before = m_pending.removals();
+    QStringList left;
     for (const QString& id : identifiers) {
-        if (id.isEmpty() || pending.contains(id) || (allowed && !m_eventStore.event(id)))
-            continue;
-        pending.append(id);
+        if (!id.isEmpty() && !before.contains(id) && (!allowed || m_eventStore.event(id)))
+            left.append(id);
     }
-    if (pending.size() != before) {
-        logDebug(QStringLiteral("已删除订单的日历事件暂未移除，待权限恢复后移除：%1 条").arg(pending.size() - before));
-        m_defaults.set(QString(OrderbookKeys::deletedOrderEvents), pending);
-    }
+    if (left.isEmpty())
+        return;
+    logDebug(QStringLiteral("已删除订单的日历事件暂未移除，待权限恢复后移除：%1 条").arg(left.size()));
+    pendingWorkFailed({}, left, {});
 }
 
-QSet<QString> CalendarSyncManager::removeDeletedOrderEvents()
+void CalendarSyncManager::retryPendingWork()
 {
-    const QVariantList pending = m_defaults.array(QString(OrderbookKeys::deletedOrderEvents)).value_or(QVariantList());
-    if (pending.isEmpty() || !m_calendarSyncEnabled || !m_permissionGranted)
-        return {};
-    QStringList ids;
-    for (const QVariant& v : pending)
-        ids.append(v.toString());
-    deleteEvents(ids);
-    QVariantList left;
-    QSet<QString> gone;
-    for (const QString& id : ids) {
-        if (m_eventStore.event(id))
-            left.append(id);
-        else
-            gone.insert(id);
+    if (!m_calendarSyncEnabled || !m_permissionGranted)
+        return;
+    const QStringList removals = m_pending.removals();
+    if (!removals.isEmpty()) {
+        deleteEvents(removals);
+        QStringList gone;
+        for (const QString& id : removals) {
+            if (!m_eventStore.event(id))
+                gone.append(id);
+        }
+        // Gone for good: a refresh read before the removal must not show them again.
+        for (const QString& id : std::as_const(gone))
+            m_deletedOrderEvents.insert(id);
+        pendingWorkDone({}, gone);
     }
-    m_defaults.set(QString(OrderbookKeys::deletedOrderEvents), left.isEmpty() ? QVariant() : QVariant(left));
-    return gone;
+
+    QList<Order> due;
+    QList<QUuid> obsolete;
+    for (const QUuid& id : m_pending.orders()) {
+        const std::optional<Order> o = m_orders.order(id);
+        if (!o || !o->syncToCalendar)
+            obsolete.append(id);
+        else if (!m_syncingOrderIds.contains(id))
+            due.append(*o);
+    }
+    pendingWorkDone(obsolete, {});
+    if (due.isEmpty())
+        return;
+    m_log.hold();
+    int kept = 0;
+    const std::optional<int> saved = writeOrders(due, false, kept);
+    logDebug(QStringLiteral("重试写入日历，成功: %1/%2").arg(saved.value_or(0)).arg(kept));
+    m_log.release();
+    // Only a retry that wrote something refreshes: one that failed waits for
+    // the next refresh, so nothing retries in a loop.
+    if (saved.value_or(0) > 0)
+        refreshEvents();
+}
+
+void CalendarSyncManager::pendingWorkFailed(const QList<QUuid>& orders, const QStringList& removals, const QString& cause)
+{
+    if (orders.isEmpty() && removals.isEmpty())
+        return;
+    bool changed = m_pending.addOrders(orders);
+    changed = m_pending.addRemovals(removals) || changed;
+    if (!cause.isEmpty() && cause != m_lastFailure) {
+        m_lastFailure = cause;
+        changed = true;
+    }
+    if (changed)
+        Q_EMIT pendingWorkChanged();
+}
+
+void CalendarSyncManager::pendingWorkDone(const QList<QUuid>& orders, const QStringList& removals)
+{
+    bool changed = m_pending.dropOrders(orders);
+    changed = m_pending.dropRemovals(removals) || changed;
+    if (changed && m_pending.size() == 0)
+        m_lastFailure.clear();
+    if (changed)
+        Q_EMIT pendingWorkChanged();
 }

@@ -118,6 +118,12 @@ void CalendarSyncLog::hold() const
     m_holding = true;
 }
 
+qint64 CalendarSyncLog::heldBytes() const
+{
+    QMutexLocker lock(&writeLock());
+    return m_heldBytes;
+}
+
 void CalendarSyncLog::release() const
 {
     QMutexLocker lock(&writeLock());

@@ -39,6 +39,8 @@ public:
     // away are not held.
     void hold() const;
     void release() const;
+    // What is held now, in bytes.
+    qint64 heldBytes() const;
 
 private:
     bool openFile() const;

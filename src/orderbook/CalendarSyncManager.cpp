@@ -38,6 +38,7 @@ CalendarSyncManager::CalendarSyncManager(CalendarStore& eventStore, UserNotifica
     , m_defaults(defaults)
     , m_orders(orders)
     , m_log(Paths::dataDir() + QLatin1Char('/') + QLatin1String(logFileName))
+    , m_pending(defaults)
 {
     // A stored 0 or 1 is a switch too; anything else leaves it on.
     const QVariant stored = defaults.object(OrderbookKeys::calendarSyncEnabled);
@@ -47,6 +48,8 @@ CalendarSyncManager::CalendarSyncManager(CalendarStore& eventStore, UserNotifica
             && UserDefaults::toDouble(stored) == double(UserDefaults::toInteger(stored)));
     m_calendarSyncEnabled = isSwitch ? UserDefaults::toBool(stored) : true;
 
+    if (!m_eventStore.sessionNotice().isEmpty())
+        logDebug(m_eventStore.sessionNotice());
     m_orders.setCalendarEventDeleter([this](const QList<Order>& going) { ordersDeleted(going); });
     connect(&m_eventStore, &CalendarStore::changed, this, [this] {
         if (m_calendarSyncEnabled)
@@ -366,6 +369,6 @@ void CalendarSyncManager::refreshEvents()
     QList<ShootEvent> events;
     events.reserve(found.size());
     for (const CalendarEvent& e : found)
-        events.append({e.identifier, e.title, e.startDate, e.endDate, e.location, e.notes});
+        events.append({e.identifier, e.title, e.startDate, e.endDate, e.location, e.notes, e.orderIdentifier});
     QMetaObject::invokeMethod(this, [this, events] { publishRefreshedEvents(events); }, Qt::QueuedConnection);
 }

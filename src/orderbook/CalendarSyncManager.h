@@ -1,5 +1,6 @@
 #pragma once
 
+#include "orderbook/CalendarPendingWork.h"
 #include "orderbook/CalendarSyncLog.h"
 #include "orderbook/Order.h"
 #include "orderbook/OrderbookKeys.h"
@@ -81,6 +82,11 @@ public:
     // account, so its events reach the phone; false until it was found.
     bool syncsToPhone() const { return m_dedicatedCalendar && m_dedicatedCalendar->source.syncsOnline(); }
     const QList<ShootEvent>& shootEvents() const { return m_shootEvents; }
+    // Orders whose event is still to be written plus events still to be
+    // removed: work the calendar refused, retried at every refresh.
+    int pendingCalendarWork() const { return m_pending.size(); }
+    // Why the calendar last refused; empty once nothing waits.
+    QString lastCalendarFailure() const { return m_lastFailure; }
     bool isSyncing(const QUuid& orderId) const { return m_syncingOrderIds.contains(orderId); }
 
     // The stored rule list; the defaults when nothing readable is stored
@@ -146,6 +152,7 @@ Q_SIGNALS:
     void shootEventsChanged();
     void isAuthorizedChanged();
     void calendarSyncEnabledChanged();
+    void pendingWorkChanged();
 
 private:
     // What syncing orders does to the notification centre, gathered so a
@@ -181,18 +188,32 @@ private:
     // for their removal; neither is shown nor imported again.
     QSet<QString> deletedOrderEvents() const;
     void forgetDeletedOrderEvents(const QStringList& identifiers);
+    // Events naming an order of the book are that order's: an order that lost
+    // its event takes one back, copies go. Returns the copies.
+    QSet<QString> tieEventsToOrders(const QList<ShootEvent>& events);
+    // Whether an event's order property names an order of the book.
+    bool namesStoredOrder(const QString& orderId) const;
     void autoImportEvents(const QList<ShootEvent>& events);
     Order orderFromEvent(const ShootEvent& event, const ParsedOrderFields& parsed, bool manual) const;
-    // Keeps the events in `identifiers` that still exist in the pending list.
+    // Keeps the events in `identifiers` that still exist as pending removals.
     void rememberUndeletedEvents(const QStringList& identifiers);
-    // Removes what it can of the pending list; returns the identifiers gone.
-    QSet<QString> removeDeletedOrderEvents();
+    // Writes and removes what it can of the pending work.
+    void retryPendingWork();
+    void pendingWorkFailed(const QList<QUuid>& orders, const QStringList& removals, const QString& cause);
+    void pendingWorkDone(const QList<QUuid>& orders, const QStringList& removals);
+    // Writes the events of `orders` with one commit (cancelled ones left out
+    // when asked) and stores new identifiers into the orders; the count of
+    // events saved, none when the commit failed. `kept` counts those tried.
+    std::optional<int> writeOrders(const QList<Order>& orders, bool skipCancelled, int& kept);
 
     CalendarStore& m_eventStore;
     UserNotificationCenter& m_notificationCenter;
     UserDefaults& m_defaults;
     OrderManager& m_orders;
     CalendarSyncLog m_log;
+    CalendarPendingWork m_pending;
+    QString m_lastFailure;
+    QString m_lastWriteError;
 
     bool m_permissionGranted = false;
     bool m_notificationPermissionGranted = false;

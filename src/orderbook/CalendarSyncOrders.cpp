@@ -15,6 +15,8 @@
 #include <QHash>
 #include <QPointer>
 
+#include <utility>
+
 namespace {
 
 // Rules step at most this many units: far past any date a calendar forms, and
@@ -141,7 +143,12 @@ void CalendarSyncManager::syncOrder(const Order& order, EventCompletion completi
     const std::optional<QString> identifier = writeEvent(order, reminderRules(), true, reminders);
     if (identifier) {
         applyReminders(reminders);
+        // The event is the order's again: no earlier removal may take it.
+        pendingWorkDone({order.id}, {*identifier});
         refreshEvents();
+    } else {
+        // Kept to be written at the next refresh; the banner tells why.
+        pendingWorkFailed({order.id}, {}, m_lastWriteError);
     }
     m_syncingOrderIds.remove(order.id);
     finish(identifier);
@@ -153,6 +160,7 @@ std::optional<QString> CalendarSyncManager::writeEvent(const Order& order, const
     const std::optional<CalendarInfo> calendar = getDedicatedCalendar();
     if (!calendar) {
         logDebug(QStringLiteral("无法获取专属日历，同步失败"));
+        m_lastWriteError = QStringLiteral("无法获取专属日历");
         return std::nullopt;
     }
 
@@ -191,10 +199,13 @@ std::optional<QString> CalendarSyncManager::writeEvent(const Order& order, const
         }
     }
     event.calendarIdentifier = calendar->identifier;
+    // Names its order, so no other session's store or import takes it for a new one.
+    event.orderIdentifier = OrderCodec::uuidText(order.id);
 
     QString error;
     if (!m_eventStore.saveEvent(event, commit, &error)) {
         logDebug(QStringLiteral("日历同步失败: ") + error);
+        m_lastWriteError = error;
         if (commit)
             m_eventStore.reset();
         return std::nullopt;
@@ -229,21 +240,23 @@ int CalendarSyncManager::deleteEvents(const QStringList& identifiers)
 {
     if (!m_calendarSyncEnabled || !m_permissionGranted)
         return 0;
-    int removed = 0;
-    for (const QString& identifier : identifiers) {
-        if (!identifier.isEmpty() && m_eventStore.event(identifier)
-            && m_eventStore.removeEvent(identifier, false))
-            ++removed;
-    }
-    if (removed == 0)
-        return 0;
+    QStringList going, refused;
     QString error;
-    if (!m_eventStore.commit(&error)) {
-        m_eventStore.reset();
-        logDebug(QStringLiteral("删除日历事件失败: ") + error);
-        return 0;
+    for (const QString& identifier : identifiers) {
+        if (identifier.isEmpty() || !m_eventStore.event(identifier))
+            continue;
+        (m_eventStore.removeEvent(identifier, false, &error) ? going : refused).append(identifier);
     }
-    return removed;
+    if (!going.isEmpty() && !m_eventStore.commit(&error)) {
+        m_eventStore.reset();
+        refused += std::exchange(going, {});
+    }
+    if (!refused.isEmpty()) {
+        logDebug(QStringLiteral("删除日历事件失败: ") + error);
+        pendingWorkFailed({}, refused, error);
+    }
+    pendingWorkDone({}, going);
+    return int(going.size());
 }
 
 void CalendarSyncManager::batchSyncAllOrders(const QList<Order>& orders, CountCompletion completion)
@@ -272,14 +285,25 @@ void CalendarSyncManager::batchSyncAllOrders(const QList<Order>& orders, CountCo
     }
 
     m_log.hold();
+    int kept = 0;
+    const int saved = writeOrders(orders, true, kept).value_or(0);
+    logDebug(QStringLiteral("批量同步完成，成功: %1/%2").arg(saved).arg(kept));
+    m_log.release();
+    refreshEvents();
+    finish(saved);
+}
+
+std::optional<int> CalendarSyncManager::writeOrders(const QList<Order>& orders, bool skipCancelled, int& kept)
+{
     const QList<ReminderRule> rules = reminderRules();
     Reminders reminders;
     QHash<QUuid, QString> assigned;
     QSet<QString> taken;
-    int kept = 0;
-    int saved = 0;
+    QList<QUuid> written, failed;
+    QStringList writtenEvents;
+    kept = 0;
     for (const Order& order : orders) {
-        if (order.status == OrderStatus::cancelled || !order.syncToCalendar) {
+        if ((skipCancelled && order.status == OrderStatus::cancelled) || !order.syncToCalendar) {
             reminders.withdraw.append(order.id);
             continue;
         }
@@ -288,30 +312,32 @@ void CalendarSyncManager::batchSyncAllOrders(const QList<Order>& orders, CountCo
         // Two orders holding one event (a copied order) each get their own.
         const std::optional<QString> identifier = writeEvent(order, rules, false, reminders, taken);
         m_syncingOrderIds.remove(order.id);
-        if (!identifier)
+        if (!identifier) {
+            failed.append(order.id);
             continue;
-        ++saved;
+        }
+        written.append(order.id);
+        writtenEvents.append(*identifier);
         taken.insert(*identifier);
         if (order.calendarEventIdentifier != *identifier)
             assigned.insert(order.id, *identifier);
     }
 
     QString error;
-    if (m_eventStore.commit(&error)) {
-        // The orders know their events before any refresh could take those
-        // events for strangers and import them again.
-        const BackupManager::AutomaticOrderChange automatic;
-        m_orders.setCalendarEventIdentifiers(assigned);
-        applyReminders(reminders);
-    } else {
+    if (!m_eventStore.commit(&error)) {
         logDebug(QStringLiteral("日历同步失败: ") + error);
         m_eventStore.reset();
-        saved = 0;
+        pendingWorkFailed(written + failed, {}, error);
+        return std::nullopt;
     }
-    logDebug(QStringLiteral("批量同步完成，成功: %1/%2").arg(saved).arg(kept));
-    m_log.release();
-    refreshEvents();
-    finish(saved);
+    // The orders know their events before any refresh could take those
+    // events for strangers and import them again.
+    const BackupManager::AutomaticOrderChange automatic;
+    m_orders.setCalendarEventIdentifiers(assigned);
+    applyReminders(reminders);
+    pendingWorkDone(written, writtenEvents);
+    pendingWorkFailed(failed, {}, m_lastWriteError);
+    return int(written.size());
 }
 
 void CalendarSyncManager::ordersDeleted(const QList<Order>& orders)

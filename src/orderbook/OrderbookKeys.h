@@ -15,9 +15,12 @@ inline constexpr PreferenceKey<bool> packageDepositMigrated{"packageDepositMigra
 inline constexpr StoredKey reminderRules{"scheduleReminderRules"};
 inline constexpr StoredKey calendarSyncEnabled{"calendarSyncEnabled"};
 inline constexpr StoredKey localNotificationEnabled{"scheduleLocalNotificationEnabled"};
-// Events of deleted orders not yet removed from the calendar (sync off or no
-// access): never imported again, removed once the calendar allows it.
+// Events of deleted orders not yet removed from the calendar, as earlier
+// versions kept them; read once into the pending calendar work.
 inline constexpr StoredKey deletedOrderEvents{"calendarDeletedOrderEvents"};
+// Calendar work not yet done: {"orders": [order ids whose event is to be
+// written], "removeEvents": [event ids to remove]}; retried at every refresh.
+inline constexpr StoredKey pendingCalendarWork{"calendarPendingWork"};
 // Never written means on: the settings switch shows it on.
 inline constexpr PreferenceKey<bool> autoBackupEnabled{"autoBackupEnabled", true};
 
@@ -34,6 +37,7 @@ inline QList<PreferenceEntry> entries()
             entry(calendarSyncEnabled),
             entry(localNotificationEnabled),
             entry(deletedOrderEvents),
+            entry(pendingCalendarWork),
             entry(autoBackupEnabled)};
 }
 }

@@ -14,6 +14,9 @@ struct ShootEvent
     QDateTime endDate;
     std::optional<QString> location;
     std::optional<QString> notes;
+    // The order the app wrote the event for, as the event names it; empty
+    // for events of others and those written before events carried it.
+    QString orderId;
 
     bool operator==(const ShootEvent&) const = default;
 };

@@ -22,6 +22,9 @@ struct CalendarEvent {
     QDateTime endDate;
     bool allDay = false;
     QList<CalendarAlarm> alarms;
+    // The order this app wrote the event for (upper-case UUID text); empty for
+    // events of others and those written before events carried it.
+    QString orderIdentifier;
 
     void addAlarm(const CalendarAlarm& alarm) { alarms.append(alarm); }
 
@@ -29,6 +32,6 @@ struct CalendarEvent {
     {
         return identifier == o.identifier && calendarIdentifier == o.calendarIdentifier && title == o.title
             && notes == o.notes && location == o.location && startDate == o.startDate && endDate == o.endDate
-            && allDay == o.allDay && alarms == o.alarms;
+            && allDay == o.allDay && alarms == o.alarms && orderIdentifier == o.orderIdentifier;
     }
 };

@@ -37,10 +37,15 @@ CalendarStore& CalendarStore::shared()
     return *slot;
 }
 
-std::unique_ptr<CalendarStore> CalendarStore::openForSession(const QString& fileFolder, const QDBusConnection& bus)
+std::unique_ptr<CalendarStore> CalendarStore::openForSession(const QString& fileFolder, const QDBusConnection& bus,
+                                                            int serviceStartMs)
 {
-    if (EdsCalendarStore::serviceRunning(bus)) {
-        QString error;
+    // One choice for every session: a session that used the files while the
+    // service was merely not started would leave events behind in each.
+    if (!EdsCalendarStore::serviceInstalled(bus))
+        return std::make_unique<IcsCalendarStore>(fileFolder);
+    QString error;
+    if (EdsCalendarStore::startService(bus, serviceStartMs, &error)) {
         if (std::unique_ptr<EdsCalendarStore> service = EdsCalendarStore::connect(&error)) {
             if (EdsFileMove::run(fileFolder, *service, &error))
                 return service;
@@ -48,8 +53,12 @@ std::unique_ptr<CalendarStore> CalendarStore::openForSession(const QString& file
         } else {
             Log::line(QStringLiteral("[CalendarStore] ") + error + QStringLiteral("，继续使用日历文件"));
         }
+    } else {
+        Log::line(QStringLiteral("[CalendarStore] 系统日历服务没有响应（%1），本次使用日历文件").arg(error));
     }
-    return std::make_unique<IcsCalendarStore>(fileFolder);
+    auto files = std::make_unique<IcsCalendarStore>(fileFolder);
+    files->setSessionNotice(QStringLiteral("系统日历服务暂不可用，本次档期暂存在本机日历文件，下次启动时移入系统日历"));
+    return files;
 }
 
 CalendarStore* CalendarStore::installShared(std::unique_ptr<CalendarStore> store)

@@ -46,11 +46,15 @@ public:
     // The process-wide store, `openForSession` of the data folder's
     // "calendars", unless a test installed another one first. Made on first use.
     static CalendarStore& shared();
-    // The desktop's calendar service when the session bus has it, with the
-    // events of the files in `fileFolder` moved into it first; otherwise (or
-    // when that fails, which is logged) the iCalendar files in `fileFolder`.
+    // The desktop's calendar service whenever it is installed (started by
+    // bus activation when it is not yet running), with the events of the
+    // files in `fileFolder` moved into it first; the iCalendar files in
+    // `fileFolder` only where it is not installed. A service that does not
+    // answer within `serviceStartMs`, or that fails, leaves this session on
+    // the files, which is logged and told by `sessionNotice`.
     static std::unique_ptr<CalendarStore> openForSession(const QString& fileFolder,
-                                                         const QDBusConnection& bus = QDBusConnection::sessionBus());
+                                                         const QDBusConnection& bus = QDBusConnection::sessionBus(),
+                                                         int serviceStartMs = 5000);
     // Replaces the shared store (tests install an in-memory one before anything
     // uses it). Returns the installed store.
     static CalendarStore* installShared(std::unique_ptr<CalendarStore> store);
@@ -67,6 +71,11 @@ public:
     // thread, and only while `context` lives. An undetermined status becomes
     // full access or denied; otherwise the answer is whether access is full.
     void requestFullAccessToEvents(QObject* context, AccessCompletion completion);
+
+    // Why this session's events are not where they should be (the calendar
+    // service is installed but did not answer); empty when all is well.
+    QString sessionNotice() const { return m_sessionNotice; }
+    void setSessionNotice(const QString& notice) { m_sessionNotice = notice; }
 
     virtual QList<CalendarSource> sources() const = 0;
     virtual QList<CalendarInfo> calendars() const = 0;
@@ -115,4 +124,5 @@ private:
     CalendarAuthorizationStatus m_status = CalendarAuthorizationStatus::FullAccess;
     bool m_requestGrants = true;
     QString m_requestError;
+    QString m_sessionNotice;
 };

@@ -13,19 +13,25 @@ CalendarSource EdsCalendarStore::sourceOf(ESource* calendar) const
     GPtr<ESource> parent(parentUid ? e_source_registry_ref_source(m_registry, parentUid) : nullptr);
     out.identifier = QString::fromUtf8(parentUid ? parentUid : e_source_get_uid(calendar));
     out.title = takeText(e_source_dup_display_name(parent ? parent.get() : calendar));
-    const QString backend = backendName(calendar, E_SOURCE_EXTENSION_CALENDAR);
-    // A calendar inside an online account syncs with that account's server,
-    // as does a calendar on a CalDAV or Google server of its own.
-    if ((parent && e_source_has_extension(parent.get(), E_SOURCE_EXTENSION_COLLECTION)) || backend == u"caldav"
-        || backend == u"google")
-        out.type = CalendarSourceType::CalDAV;
-    else if (backend == u"ews" || backend == u"exchange" || backend == u"mapi")
-        out.type = CalendarSourceType::Exchange;
-    else if (backend == u"webcal" || backend == u"weather")
-        out.type = CalendarSourceType::Subscribed;
-    else if (backend == u"contacts")
-        out.type = CalendarSourceType::Birthdays;
+    const bool inAccount = parent && e_source_has_extension(parent.get(), E_SOURCE_EXTENSION_COLLECTION);
+    out.type = sourceTypeFor(backendName(calendar, E_SOURCE_EXTENSION_CALENDAR), inAccount);
     return out;
+}
+
+CalendarSourceType EdsCalendarStore::sourceTypeFor(const QString& backend, bool inAccount)
+{
+    // Only a few kinds stay on this computer or only read from afar; every
+    // other calendar, above all one inside an online account whatever its
+    // backend, syncs with a server and so reaches the phone.
+    if (backend == u"contacts")
+        return CalendarSourceType::Birthdays;
+    if (!inAccount && (backend == u"webcal" || backend == u"weather"))
+        return CalendarSourceType::Subscribed;
+    if (!inAccount && (backend == u"ews" || backend == u"exchange" || backend == u"mapi"))
+        return CalendarSourceType::Exchange;
+    if (inAccount || (backend != u"local" && !backend.isEmpty()))
+        return CalendarSourceType::CalDAV;
+    return CalendarSourceType::Local;
 }
 
 CalendarInfo EdsCalendarStore::infoOf(ESource* source) const

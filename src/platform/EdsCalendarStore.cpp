@@ -7,6 +7,8 @@
 #include <QAbstractEventDispatcher>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusReply>
 #include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QtConcurrent/QtConcurrentMap>
@@ -127,10 +129,14 @@ struct EdsCalendarStore::Calendar {
     // A failed commit may have reached the service in part: read it again.
     bool stale = false;
     bool failed = false;
+    // The service said its server went out of reach.
+    bool wentOffline = false;
     QElapsedTimer failedAt;
 
     ~Calendar()
     {
+        if (client)
+            g_signal_handlers_disconnect_by_data(client.get(), this);
         if (view) {
             g_signal_handlers_disconnect_by_data(view.get(), this);
             e_cal_client_view_stop(view.get(), nullptr);
@@ -189,6 +195,15 @@ struct EdsCallbacks {
         }
         c->store->objectsRemoved(*c, uids, overrides);
     }
+    // A server back within reach: what waits to be written can go now.
+    static void onlineChanged(GObject* client, GParamSpec*, gpointer data)
+    {
+        auto* c = static_cast<EdsCalendarStore::Calendar*>(data);
+        const bool online = e_client_is_online(E_CLIENT(client));
+        if (online && c->wentOffline)
+            c->store->scheduleChanged();
+        c->wentOffline = !online;
+    }
     static void sourceAdded(ESourceRegistry*, ESource* source, gpointer data)
     {
         static_cast<EdsCalendarStore*>(data)->sourcesChanged(source, true);
@@ -203,6 +218,33 @@ bool EdsCalendarStore::serviceRunning(const QDBusConnection& bus)
 {
     return bus.isConnected() && bus.interface()
         && bus.interface()->isServiceRegistered(QLatin1String(kRegistryBusName)).value();
+}
+
+bool EdsCalendarStore::serviceInstalled(const QDBusConnection& bus)
+{
+    if (serviceRunning(bus))
+        return true;
+    if (!bus.isConnected() || !bus.interface())
+        return false;
+    const QDBusReply<QStringList> names = bus.interface()->activatableServiceNames();
+    return names.isValid() && names.value().contains(QLatin1String(kRegistryBusName));
+}
+
+bool EdsCalendarStore::startService(const QDBusConnection& bus, int timeoutMs, QString* error)
+{
+    if (serviceRunning(bus))
+        return true;
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
+                                                       QStringLiteral("org.freedesktop.DBus"), QStringLiteral("StartServiceByName"));
+    call << QString::fromLatin1(kRegistryBusName) << quint32(0);
+    const QDBusMessage reply = bus.call(call, QDBus::Block, timeoutMs);
+    if (reply.type() == QDBusMessage::ErrorMessage) {
+        setError(error, reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply")
+                            ? QStringLiteral("%1 秒内未启动").arg((timeoutMs + 999) / 1000)
+                            : reply.errorMessage());
+        return false;
+    }
+    return serviceRunning(bus);
 }
 
 std::unique_ptr<EdsCalendarStore> EdsCalendarStore::connect(QString* error)
@@ -318,6 +360,7 @@ EdsCalendarStore::Calendar* EdsCalendarStore::open(const QString& identifier) co
     }
     raw->client.reset(E_CAL_CLIENT(client));
     raw->view.reset(view);
+    g_signal_connect(client, "notify::online", G_CALLBACK(EdsCallbacks::onlineChanged), raw);
     // Changes after the list was read arrive through the view; what the view
     // reports that the list already had compares equal and raises nothing.
     e_cal_client_view_set_flags(view, E_CAL_CLIENT_VIEW_FLAGS_NONE, nullptr);
@@ -326,21 +369,19 @@ EdsCalendarStore::Calendar* EdsCalendarStore::open(const QString& identifier) co
     g_signal_connect(view, "objects-removed", G_CALLBACK(EdsCallbacks::removed), raw);
     e_cal_client_view_start(view, nullptr);
 
-    const std::vector<ObjectText> texts = textsOf(objects);
-    qsizetype size = 0;
-    for (const ObjectText& t : texts)
-        size += t.text.size();
-    QByteArray body;
-    body.reserve(size);
+    // The service's reading of each event becomes the mirror's, beside its
+    // text: nothing is read twice.
+    std::vector<ObjectText> texts = textsOf(objects);
+    std::vector<IcsCalendarFile::ReadEvent> read;
+    read.reserve(texts.size());
     raw->known.reserve(qsizetype(texts.size()));
-    for (const ObjectText& t : texts) {
-        body += t.text;
-        raw->known.insert(t.uid);
+    size_t i = 0;
+    for (const GSList* l = objects; l; l = l->next, ++i) {
+        auto* tree = static_cast<icalcomponent*>(i_cal_object_steal_native(I_CAL_OBJECT(l->data)));
+        read.push_back({tree, std::move(texts[i].text)});
+        raw->known.insert(texts[i].uid);
     }
-    bool repaired = false;
-    raw->doc = IcsCalendarFile::parse(wrapped(body), identifier, &repaired);
-    if (!raw->doc)
-        raw->doc = std::make_unique<IcsCalendarFile>();
+    raw->doc = IcsCalendarFile::fromEvents(std::move(read));
     QList<CalendarEvent> events = raw->doc->events(identifier);
     raw->cache.reserve(events.size());
     for (CalendarEvent& e : events)
@@ -450,18 +491,13 @@ bool EdsCalendarStore::commit(QString* error)
 
 bool EdsCalendarStore::commitCalendar(Calendar& c, QString* error)
 {
-    QByteArray created, modified;
-    QStringList createdUids, removedUids;
+    QStringList createdUids, modifiedUids, removedUids;
     for (auto it = c.pending.cbegin(); it != c.pending.cend(); ++it) {
-        const std::optional<QByteArray> text = c.doc->componentsText(it.key());
-        if (!text) {
+        if (!c.doc->contains(it.key())) {
             if (c.known.contains(it.key()))
                 removedUids << it.key();
-        } else if (c.known.contains(it.key())) {
-            modified += *text;
         } else {
-            created += *text;
-            createdUids << it.key();
+            (c.known.contains(it.key()) ? modifiedUids : createdUids) << it.key();
         }
     }
     auto fail = [&](const char* what, const GErrorHolder& err) {
@@ -484,34 +520,48 @@ bool EdsCalendarStore::commitCalendar(Calendar& c, QString* error)
     for (const QString& uid : std::as_const(removedUids))
         c.known.remove(uid);
 
-    // A recurring event's own changes go in after its series exists.
-    QList<ICalComponent*> masters, detached;
-    const Components newOnes(wrapped(created));
-    for (ICalComponent* e : newOnes.events)
-        (hasRecurrenceId(e) ? detached : masters).append(e);
-    if (!masters.isEmpty()) {
-        GSList* list = toList(masters);
-        GSList* uids = nullptr;
-        const bool done = e_cal_client_create_objects_sync(c.client.get(), list, E_CAL_OPERATION_FLAG_NONE, &uids,
-                                                           nullptr, err.out());
-        g_slist_free(list);
-        g_slist_free_full(uids, g_free);
-        if (!done)
-            return fail("写入事件", err);
+    // Series first, in bounded chunks: a batch of ten thousand events is
+    // never read into libical all at once. A recurring event's own changes
+    // go in after its series exists.
+    QByteArray detached;
+    for (const bool create : {true, false}) {
+        const QStringList& uids = create ? createdUids : modifiedUids;
+        for (qsizetype at = 0; at < uids.size(); at += kSendChunk) {
+            const QStringList chunk = uids.mid(at, kSendChunk);
+            QByteArray text;
+            for (const QString& uid : chunk)
+                text += c.doc->componentsText(uid).value_or(QByteArray());
+            const Components parts(wrapped(text));
+            QList<ICalComponent*> masters;
+            for (ICalComponent* e : parts.events) {
+                if (hasRecurrenceId(e))
+                    detached += componentText(e);
+                else
+                    masters.append(e);
+            }
+            if (masters.isEmpty())
+                continue;
+            GSList* list = toList(masters);
+            GSList* made = nullptr;
+            const bool done = create
+                ? e_cal_client_create_objects_sync(c.client.get(), list, E_CAL_OPERATION_FLAG_NONE, &made, nullptr, err.out())
+                : e_cal_client_modify_objects_sync(c.client.get(), list, E_CAL_OBJ_MOD_ALL, E_CAL_OPERATION_FLAG_NONE,
+                                                   nullptr, err.out());
+            g_slist_free(list);
+            g_slist_free_full(made, g_free);
+            if (!done)
+                return fail(create ? "写入事件" : "修改事件", err);
+            if (create) {
+                for (const QString& uid : chunk)
+                    c.known.insert(uid);
+            }
+        }
     }
-    for (const QString& uid : std::as_const(createdUids))
-        c.known.insert(uid);
-
-    const Components changedOnes(wrapped(modified));
-    QList<ICalComponent*> changedMasters;
-    for (ICalComponent* e : changedOnes.events)
-        (hasRecurrenceId(e) ? detached : changedMasters).append(e);
-    for (auto [list, mod] : {std::pair{&changedMasters, E_CAL_OBJ_MOD_ALL}, std::pair{&detached, E_CAL_OBJ_MOD_THIS}}) {
-        if (list->isEmpty())
-            continue;
-        GSList* items = toList(*list);
-        const bool done = e_cal_client_modify_objects_sync(c.client.get(), items, mod, E_CAL_OPERATION_FLAG_NONE,
-                                                           nullptr, err.out());
+    if (!detached.isEmpty()) {
+        const Components overrides(wrapped(detached));
+        GSList* items = toList(overrides.events);
+        const bool done = e_cal_client_modify_objects_sync(c.client.get(), items, E_CAL_OBJ_MOD_THIS,
+                                                           E_CAL_OPERATION_FLAG_NONE, nullptr, err.out());
         g_slist_free(items);
         if (!done)
             return fail("修改事件", err);

@@ -30,6 +30,8 @@ class EdsCalendarStore : public CalendarStore
 public:
     // How long outside edits are gathered before one `changed`.
     static constexpr int kCoalesceMs = 300;
+    // How many events go to the service in one call.
+    static constexpr int kSendChunk = 2500;
     // How long a calendar that would not open is left before trying again.
     static constexpr int kRetryMs = 5000;
     // The bus name of the service's source registry.
@@ -37,6 +39,14 @@ public:
 
     // Whether `bus` has the source registry running.
     static bool serviceRunning(const QDBusConnection& bus);
+    // Whether `bus` has it running or can start it (the service is installed).
+    static bool serviceInstalled(const QDBusConnection& bus);
+    // Starts the registry by bus activation unless it runs; false, with the
+    // cause in `error`, when it is not up within `timeoutMs`.
+    static bool startService(const QDBusConnection& bus, int timeoutMs, QString* error = nullptr);
+    // The kind of account a calendar of the service's `backend` belongs to,
+    // inside an online account (a collection) or not.
+    static CalendarSourceType sourceTypeFor(const QString& backend, bool inAccount);
     // Connects to the registry; null (with the reason in `error`) when it
     // cannot be reached.
     static std::unique_ptr<EdsCalendarStore> connect(QString* error = nullptr);

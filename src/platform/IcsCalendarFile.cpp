@@ -56,7 +56,7 @@ QByteArray propertyText(icalproperty* p)
 // The properties of an event the app writes; every other line of an event
 // is the user's and stays as it was.
 constexpr const char* kOwnedProperties[] = {"DTSTAMP", "LAST-MODIFIED", "SEQUENCE", "SUMMARY", "DESCRIPTION",
-                                            "LOCATION", "DTSTART", "DTEND", "DURATION"};
+                                            "LOCATION", IcsCalendarFile::kOrderProperty, "DTSTART", "DTEND", "DURATION"};
 
 icaltimezone* utc()
 {
@@ -286,6 +286,8 @@ std::optional<CalendarEvent> decodeEvent(icalcomponent* ev, icalcomponent* root,
         e.notes = text(icalproperty_get_description(p));
     if (icalproperty* p = icalcomponent_get_first_property(ev, ICAL_LOCATION_PROPERTY))
         e.location = text(icalproperty_get_location(p));
+    if (icalproperty* p = findX(ev, IcsCalendarFile::kOrderProperty))
+        e.orderIdentifier = text(icalproperty_get_x(p)).trimmed();
     const bool hasEnd = icalcomponent_get_first_property(ev, ICAL_DTEND_PROPERTY)
         || icalcomponent_get_first_property(ev, ICAL_DURATION_PROPERTY);
     if (hasEnd)
@@ -485,6 +487,11 @@ std::vector<icalproperty*> ownedProperties(const CalendarEvent& event, int seque
         out.push_back(icalproperty_new_description(event.notes->toUtf8().constData()));
     if (event.location)
         out.push_back(icalproperty_new_location(event.location->toUtf8().constData()));
+    if (!event.orderIdentifier.isEmpty()) {
+        icalproperty* x = icalproperty_new_x(event.orderIdentifier.toUtf8().constData());
+        icalproperty_set_x_name(x, IcsCalendarFile::kOrderProperty);
+        out.push_back(x);
+    }
     return out;
 }
 
@@ -649,6 +656,25 @@ std::unique_ptr<IcsCalendarFile> IcsCalendarFile::parse(const QByteArray& bytes,
         }
     }
     file->detachEvents();
+    return file;
+}
+
+std::unique_ptr<IcsCalendarFile> IcsCalendarFile::fromEvents(std::vector<ReadEvent> events)
+{
+    auto file = std::make_unique<IcsCalendarFile>();
+    file->m_blocks.reserve(file->m_blocks.size() + events.size());
+    for (ReadEvent& e : events) {
+        Tree tree(e.tree);
+        if (!tree || icalcomponent_isa(tree.get()) != ICAL_VEVENT_COMPONENT)
+            continue;
+        icalcomponent_strip_errors(tree.get());
+        const QString uid = uidOf(tree.get());
+        if (uid.isEmpty())
+            continue;
+        const bool master = isMaster(tree.get());
+        file->m_blocks.push_back(Block{uid, true, master, IcsText::terminated(e.text), std::move(tree), {}});
+    }
+    file->dropBlockIndex();
     return file;
 }
 
@@ -946,6 +972,8 @@ void IcsCalendarFile::putEvent(const CalendarEvent& event)
         fresh.insert("DESCRIPTION", {});
     if (!current || current->location != event.location)
         fresh.insert("LOCATION", {});
+    if (!current || current->orderIdentifier != event.orderIdentifier)
+        fresh.insert(IcsCalendarFile::kOrderProperty, {});
     std::vector<icalproperty*> props = ownedProperties(event, sequence);
     TimeForm form;
     if (!current || current->startDate != event.startDate || current->endDate != event.endDate

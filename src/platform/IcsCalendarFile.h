@@ -33,6 +33,8 @@ class IcsCalendarFile
 public:
     // The property that marks alarms added by this app.
     static constexpr const char* kAppAlarmProperty = "X-TESSARY-ALARM";
+    // The property naming the order an event was written for.
+    static constexpr const char* kOrderProperty = "X-TESSARY-ORDER-ID";
 
     // An empty calendar.
     IcsCalendarFile();
@@ -49,6 +51,16 @@ public:
     static std::unique_ptr<IcsCalendarFile> parse(const QByteArray& bytes, const QString& seed, bool* hadErrors,
                                                   bool* notVerbatim = nullptr);
     QByteArray serialize() const;
+
+    // An event read elsewhere (the calendar service's objects): libical's
+    // reading of it, handed over, and its text.
+    struct ReadEvent {
+        icalcomponent_impl* tree;
+        QByteArray text;
+    };
+    // A calendar of such events, as they stand: nothing is parsed again.
+    // Events without a UID are left out.
+    static std::unique_ptr<IcsCalendarFile> fromEvents(std::vector<ReadEvent> events);
 
     QString title() const;
     void setTitle(const QString& title);

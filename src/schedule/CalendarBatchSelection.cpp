@@ -305,16 +305,24 @@ QList<DayMenuEntry> CalendarBatchSelection::dayMenu(const QDate& day) const
     return entries;
 }
 
-DeleteConfirmation CalendarBatchSelection::singleDeleteConfirmation(const Order& order)
+namespace {
+QString calendarWord(bool reachesPhone)
 {
-    return {QStringLiteral("确认删除订单？"),
-            QStringLiteral("客户：") + order.customerName + QStringLiteral("\n删除后同时移除手机日历中的对应事件，此操作不可恢复。")};
+    return reachesPhone ? QStringLiteral("手机日历") : QStringLiteral("系统日历");
+}
 }
 
-DeleteConfirmation CalendarBatchSelection::dayDeleteConfirmation(int count)
+DeleteConfirmation CalendarBatchSelection::singleDeleteConfirmation(const Order& order, bool reachesPhone)
+{
+    return {QStringLiteral("确认删除订单？"),
+            QStringLiteral("客户：") + order.customerName
+                + QStringLiteral("\n删除后同时移除%1中的对应事件，此操作不可恢复。").arg(calendarWord(reachesPhone))};
+}
+
+DeleteConfirmation CalendarBatchSelection::dayDeleteConfirmation(int count, bool reachesPhone)
 {
     return {QStringLiteral("确认删除当天所有订单？"),
-            QStringLiteral("将删除 %1 个订单，同时同步删除手机日历中的对应事件，此操作不可恢复。").arg(count)};
+            QStringLiteral("将删除 %1 个订单，同时同步删除%2中的对应事件，此操作不可恢复。").arg(count).arg(calendarWord(reachesPhone))};
 }
 
 QList<QUuid> CalendarBatchSelection::batchDeleteIds() const

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QUuid>
 
+#include <functional>
 #include <optional>
 
 class OrderManager;
@@ -75,8 +76,12 @@ public:
 
     QList<DayMenuEntry> dayMenu(const QDate& day) const;
 
-    static DeleteConfirmation singleDeleteConfirmation(const Order& order);
-    static DeleteConfirmation dayDeleteConfirmation(int count);
+    // The calendar's events go with deleted orders; the phone is named only
+    // when the calendar reaches it, as on the sync banner.
+    static DeleteConfirmation singleDeleteConfirmation(const Order& order, bool reachesPhone = true);
+    static DeleteConfirmation dayDeleteConfirmation(int count, bool reachesPhone = true);
+    void setCalendarReachesPhone(std::function<bool()> reachesPhone) { m_reachesPhone = std::move(reachesPhone); }
+    bool calendarReachesPhone() const { return m_reachesPhone && m_reachesPhone(); }
     // The ticked orders the list shows now (month or days, filters): ticks
     // left on orders of another month or hidden by a filter are not the
     // user's to lose unseen.
@@ -129,6 +134,7 @@ private:
     mutable QList<Order> m_filteredOrders;
 
     bool m_syncing = false;
+    std::function<bool()> m_reachesPhone;
     QDate m_checkDay;
     QDate m_sheetDay;
     QTimer m_checkTimer;

@@ -84,14 +84,33 @@ QString CalendarSyncStatusBar::messageFor(State state, bool reachesPhone)
     case State::notEnabled:
         return reachesPhone ? QStringLiteral("未开启手机日历同步，无法读取日历中的档期")
                             : QStringLiteral("未开启系统日历同步，无法读取日历中的档期");
+    case State::pending:
+        return {};
     }
     return {};
+}
+
+QString CalendarSyncStatusBar::pendingMessage(int pendingWork, const QString& lastFailure, const QString& storeNotice)
+{
+    if (pendingWork <= 0)
+        return storeNotice;
+    QString text = QStringLiteral("有 %1 个档期尚未同步到日历").arg(pendingWork);
+    if (!lastFailure.isEmpty())
+        text += QStringLiteral("（") + lastFailure + QStringLiteral("）");
+    return text + QStringLiteral("，日历恢复后自动重试");
 }
 
 void CalendarSyncStatusBar::refresh()
 {
     const auto ask = [](const std::function<bool()>& f) { return f && f(); };
     m_state = stateFor(ask(m_source.syncEnabled), ask(m_source.isAuthorized), ask(m_source.hasFullAccess));
+    const QString warning = m_state == State::synced
+        ? pendingMessage(m_source.pendingWork ? m_source.pendingWork() : 0,
+                         m_source.lastFailure ? m_source.lastFailure() : QString(),
+                         m_source.storeNotice ? m_source.storeNotice() : QString())
+        : QString();
+    if (!warning.isEmpty())
+        m_state = State::pending;
     setVisible(m_state != State::hidden);
     struct Look { const char* symbol; std::function<QColor()> color; qreal opacity; };
     const Look looks[] = {
@@ -99,11 +118,12 @@ void CalendarSyncStatusBar::refresh()
         {"checkmark.circle.fill", SystemColors::green, 0.7},
         {"exclamationmark.triangle.fill", SystemColors::yellow, 0.8},
         {"calendar.badge.plus", AppTheme::gold, 0.8},
+        {"exclamationmark.triangle.fill", SystemColors::yellow, 0.8},
     };
     const Look& look = looks[int(m_state)];
     m_icon->setText(Symbols::glyph(QString::fromLatin1(look.symbol)));
     m_icon->setColorFunction(look.color);
-    m_message->setText(messageFor(m_state, ask(m_source.reachesPhone)));
+    m_message->setText(m_state == State::pending ? warning : messageFor(m_state, ask(m_source.reachesPhone)));
     const qreal opacity = look.opacity;
     m_message->setColorFunction([opacity] { return AppTheme::withOpacity(AppTheme::textPrimary(), opacity); });
     m_settings->setVisible(m_state == State::writeOnly);

@@ -13,19 +13,26 @@ class CalendarSyncStatusBar : public QWidget
 {
     Q_OBJECT
 public:
-    enum class State { hidden, synced, writeOnly, notEnabled };
+    // `pending`: synced, but writes wait (the calendar refused some, or this
+    // session could not reach the calendar service).
+    enum class State { hidden, synced, writeOnly, notEnabled, pending };
     struct Source
     {
         std::function<bool()> syncEnabled;
         std::function<bool()> isAuthorized;   // full or write-only access
         std::function<bool()> hasFullAccess;  // the calendar store's status
         std::function<bool()> reachesPhone;   // the calendar lies in an online account
+        std::function<int()> pendingWork;     // bookings not yet written to or removed from the calendar
+        std::function<QString()> lastFailure; // why the calendar last refused
+        std::function<QString()> storeNotice; // why this session's calendar is not the usual one
     };
     // The banner's message: the phone is named only when the calendar syncs
     // online; otherwise it says the bookings stay on this computer and how to
     // get them to the phone.
     static QString messageFor(State state, bool reachesPhone);
     static State stateFor(bool syncEnabled, bool isAuthorized, bool hasFullAccess);
+    // The warning of the pending state: what waits and why, else the notice.
+    static QString pendingMessage(int pendingWork, const QString& lastFailure, const QString& storeNotice);
 
     explicit CalendarSyncStatusBar(Source source, QWidget* parent = nullptr);
     State state() const { return m_state; }

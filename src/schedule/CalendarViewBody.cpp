@@ -189,6 +189,7 @@ void CalendarViewBody::setCalendarSync(CalendarSyncManager* sync)
 {
     if (!sync) {
         m_statusBar->setSource({});
+        m_selection.setCalendarReachesPhone({});
         return;
     }
     QPointer<CalendarSyncManager> guard(sync);
@@ -198,10 +199,14 @@ void CalendarViewBody::setCalendarSync(CalendarSyncManager* sync)
                                 return guard
                                     && guard->eventStore().authorizationStatus() == CalendarAuthorizationStatus::FullAccess;
                             },
-                            [guard] { return guard && guard->syncsToPhone(); }});
+                            [guard] { return guard && guard->syncsToPhone(); },
+                            [guard] { return guard ? guard->pendingCalendarWork() : 0; },
+                            [guard] { return guard ? guard->lastCalendarFailure() : QString(); },
+                            [guard] { return guard ? guard->eventStore().sessionNotice() : QString(); }});
+    m_selection.setCalendarReachesPhone([guard] { return guard && guard->syncsToPhone(); });
     // The calendar is found (and its account known) by the refresh that publishes the events.
     for (auto signal : {&CalendarSyncManager::isAuthorizedChanged, &CalendarSyncManager::calendarSyncEnabledChanged,
-                        &CalendarSyncManager::shootEventsChanged})
+                        &CalendarSyncManager::shootEventsChanged, &CalendarSyncManager::pendingWorkChanged})
         connect(sync, signal, m_statusBar, &CalendarSyncStatusBar::refresh);
     connect(sync, &CalendarSyncManager::shootEventsChanged, this,
             [this, guard] { if (guard) m_model.setShootEvents(guard->shootEvents()); });

@@ -280,11 +280,12 @@ void MonthGridView::runMenu(const QDate& day, const QPoint& globalPos)
                 break;
             }
             case A::deleteOrder:
-                if (m_confirm(CalendarBatchSelection::singleDeleteConfirmation(entry.orders.first())))
+                if (m_confirm(CalendarBatchSelection::singleDeleteConfirmation(entry.orders.first(), m_selection.calendarReachesPhone())))
                     m_selection.deleteOrders(idsOf(entry.orders));
                 break;
             case A::deleteDay:
-                if (m_confirm(CalendarBatchSelection::dayDeleteConfirmation(int(entry.orders.size()))))
+                if (m_confirm(CalendarBatchSelection::dayDeleteConfirmation(int(entry.orders.size()),
+                                                                           m_selection.calendarReachesPhone())))
                     m_selection.deleteOrders(idsOf(entry.orders));
                 break;
             case A::divider:

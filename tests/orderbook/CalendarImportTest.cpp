@@ -2,6 +2,7 @@
 
 #include "orderbook/OrderbookKeys.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 namespace {
@@ -47,7 +48,7 @@ protected:
     ShootEvent shootEvent(const QString& id) const
     {
         const CalendarEvent e = *calendar->event(id);
-        return {e.identifier, e.title, e.startDate, e.endDate, e.location, e.notes};
+        return {e.identifier, e.title, e.startDate, e.endDate, e.location, e.notes, e.orderIdentifier};
     }
     QString dedicated;
 };
@@ -174,6 +175,132 @@ TEST_F(CalendarImportTest, DeletedOrdersStayDeleted)
     EXPECT_TRUE(orders->orders().isEmpty());
     EXPECT_FALSE(calendar->event(later));
     EXPECT_FALSE(store->hasStoredValue(OrderbookKeys::deletedOrderEvents));
+}
+
+// An event naming an order of the book (left by a session on another store,
+// or moved in from one) is that order's, never a new order: the order keeps
+// the event it holds and the copy goes, or takes the copy when its own is
+// gone. An event naming no order of the book is imported as ever.
+TEST_F(CalendarImportTest, EventsNamingAnOrderAreThatOrdersEvents)
+{
+    struct Case {
+        const char* name;
+        bool ownEventGone;
+        bool orderExists;
+    };
+    const Case cases[] = {
+        {"a copy beside the order's event", false, true},
+        {"the order's event gone", true, true},
+        {"an order not in the book", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Order o = synced("王五", 5);
+        const QString own = *sync(o);
+        EXPECT_EQ(calendar->event(own)->orderIdentifier, OrderCodec::uuidText(o.id));
+        CalendarEvent copy = *calendar->event(own);
+        copy.identifier.clear();
+        ASSERT_TRUE(calendar->saveEvent(copy));
+        if (c.ownEventGone)
+            ASSERT_TRUE(calendar->removeEvent(own));
+        if (!c.orderExists) {
+            ASSERT_TRUE(calendar->removeEvent(own));
+            orders->setCalendarEventIdentifiers({{o.id, copy.identifier}});
+            orders->deleteOrder(*orders->order(o.id));
+            ASSERT_FALSE(calendar->event(copy.identifier));
+            copy.identifier.clear();
+            ASSERT_TRUE(calendar->saveEvent(copy)); // written by that order's other session
+        }
+        EXPECT_EQ(manager->importEventAsOrder(shootEvent(copy.identifier)).has_value(), !c.orderExists);
+        refreshAndWriteBack();
+        ASSERT_EQ(orders->orders().size(), 1);
+        const Order kept = orders->orders().first();
+        EXPECT_EQ(kept.id == o.id, c.orderExists);
+        EXPECT_EQ(kept.calendarEventIdentifier, c.ownEventGone || !c.orderExists ? copy.identifier : own);
+        const QList<CalendarEvent> events = allEvents(*calendar);
+        ASSERT_EQ(events.size(), 1) << "one event per order";
+        EXPECT_EQ(events.first().orderIdentifier, OrderCodec::uuidText(kept.id));
+        orders->deleteOrder(kept);
+        settle();
+    }
+}
+
+// A write the calendar refuses waits on the stored list with its cause, is
+// tried once per refresh while it keeps failing, and goes out at the first
+// refresh after the calendar takes writes again.
+TEST_F(CalendarImportTest, RefusedWritesWaitAndGoOutAtTheNextRefresh)
+{
+    // What earlier versions kept to remove is taken over and removed.
+    const QString old = addEvent("旧订单", std::nullopt);
+    store->set(QString(OrderbookKeys::deletedOrderEvents), QVariantList{old});
+    makeManager(*calendar);
+    EXPECT_FALSE(store->hasStoredValue(OrderbookKeys::deletedOrderEvents));
+    EXPECT_FALSE(calendar->event(old));
+    EXPECT_EQ(manager->pendingCalendarWork(), 0);
+
+    struct Case {
+        const char* name;
+        std::function<void(Order&)> act;
+        std::function<void(const Order&)> check;
+    };
+    const Case cases[] = {
+        {"create", [this](Order& o) { sync(o); },
+         [this](const Order& o) { EXPECT_TRUE(calendar->event(*orders->order(o.id)->calendarEventIdentifier)); }},
+        {"change",
+         [this](Order& o) {
+             calendar->setFailure(std::nullopt);
+             sync(o);
+             calendar->setFailure(QString("磁盘已满"));
+             o = *orders->order(o.id);
+             o.phone = "13700000000";
+             orders->updateOrder(o);
+             sync(o);
+         },
+         [this](const Order& o) {
+             EXPECT_TRUE(calendar->event(*orders->order(o.id)->calendarEventIdentifier)->notes->contains("13700000000"));
+         }},
+        {"remove",
+         [this](Order& o) {
+             calendar->setFailure(std::nullopt);
+             sync(o);
+             o = *orders->order(o.id);
+             calendar->setFailure(QString("磁盘已满"));
+             orders->deleteOrder(o);
+         },
+         [this](const Order& o) { EXPECT_FALSE(calendar->event(*o.calendarEventIdentifier)); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Order o = synced("钱六", 3);
+        calendar->setFailure(QString("磁盘已满"));
+        c.act(o);
+        EXPECT_EQ(manager->pendingCalendarWork(), 1);
+        EXPECT_EQ(manager->lastCalendarFailure(), "磁盘已满");
+        EXPECT_TRUE(QJsonDocument::fromVariant(store->object(QString(OrderbookKeys::pendingCalendarWork)))
+                        .toJson(QJsonDocument::Compact)
+                        .contains(c.name == QByteArray("remove") ? o.calendarEventIdentifier->toUtf8()
+                                                                 : OrderCodec::uuidText(o.id).toUtf8()));
+        // Still refused: one try per refresh, no loop.
+        settle();
+        const qsizetype before = logMessages().size();
+        manager->refreshEvents();
+        settle();
+        QTest::qWait(50);
+        settle();
+        const QStringList tries = logMessages().mid(before).filter(QRegularExpression("^(重试写入日历|删除日历事件失败)"));
+        EXPECT_EQ(tries.size(), 1) << logMessages().mid(before).join('\n').toStdString();
+        EXPECT_EQ(manager->pendingCalendarWork(), 1);
+
+        calendar->setFailure(std::nullopt);
+        manager->refreshEvents();
+        settle();
+        EXPECT_EQ(manager->pendingCalendarWork(), 0);
+        EXPECT_TRUE(manager->lastCalendarFailure().isEmpty());
+        EXPECT_FALSE(store->hasStoredValue(OrderbookKeys::pendingCalendarWork));
+        c.check(o);
+        if (orders->order(o.id))
+            orders->deleteOrder(*orders->order(o.id));
+    }
 }
 
 }

@@ -308,6 +308,32 @@ TEST_F(CalendarSyncTest, SyncLogHeldLinesKeepTheirOrderAndTheBound)
     EXPECT_EQ(lines(log.filePath()).last(), "后");
 }
 
+// However much a batch logs, it holds no more than the log file and its
+// rotated copy keep, and writes the newest lines at its end.
+TEST_F(CalendarSyncTest, SyncLogHoldsNoMoreThanItsFilesKeep)
+{
+    CalendarSyncLog log(dir.path() + "/sync.log");
+    const QString line(1000, QChar(u'客'));
+    const qint64 lineBytes = line.toUtf8().size() + 40; // with its stamp and number
+    log.hold();
+    qint64 appended = 0;
+    qint64 most = 0;
+    int count = 0;
+    while (appended <= 3 * CalendarSyncLog::kMaxBytes) {
+        log.append(line + QString::number(count++));
+        appended += lineBytes - 40;
+        most = std::max(most, log.heldBytes());
+    }
+    EXPECT_LE(most, 2 * CalendarSyncLog::kMaxBytes + lineBytes);
+    EXPECT_GE(most, 2 * CalendarSyncLog::kMaxBytes - lineBytes) << "it holds what the files keep";
+    log.release();
+    EXPECT_EQ(log.heldBytes(), 0);
+    EXPECT_LE(QFileInfo(log.filePath()).size(), CalendarSyncLog::kMaxBytes);
+    QFile f(log.filePath());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll().endsWith((line + QString::number(count - 1) + '\n').toUtf8()));
+}
+
 TEST_F(CalendarSyncTest, RealCalendarFilesKeepOneSetOfAlarms)
 {
     IcsCalendarStore files(dir.path() + "/calendars");

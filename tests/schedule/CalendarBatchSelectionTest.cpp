@@ -190,8 +190,14 @@ TEST_F(CalendarBatchSelectionTest, MenusAndDeletes)
     EXPECT_EQ(actions(march(4)), (QList<A>{A::toggleRestDay, A::viewOrders, A::deleteOrder, A::deleteOrder,
                                            A::deleteOrder, A::divider, A::deleteDay}));
     EXPECT_EQ(selection->dayMenu(march(4)).last().text, "删除全部 3 个订单");
-    EXPECT_EQ(CalendarBatchSelection::singleDeleteConfirmation(single).message,
-              "客户：甲\n删除后同时移除手机日历中的对应事件，此操作不可恢复。");
+    // The phone is named only when the calendar reaches it, as on the sync banner.
+    for (bool phone : {true, false}) {
+        const QString where = phone ? "手机日历" : "系统日历";
+        EXPECT_EQ(CalendarBatchSelection::singleDeleteConfirmation(single, phone).message,
+                  "客户：甲\n删除后同时移除" + where + "中的对应事件，此操作不可恢复。");
+        EXPECT_EQ(CalendarBatchSelection::dayDeleteConfirmation(3, phone).message,
+                  "将删除 3 个订单，同时同步删除" + where + "中的对应事件，此操作不可恢复。");
+    }
 
     // The menu's copy is stale: the stored order's current event is the one deleted.
     Order refreshed = single;

@@ -210,7 +210,26 @@ TEST_F(CalendarViewTest, SyncBannersAndTheirButtons)
                 EXPECT_TRUE(message.contains("本机") && message.contains("添加在线日历账户")) << message.toStdString();
         }
     }
+    // Writes that wait, or a session without the calendar service, turn the
+    // green line into a warning with what waits and why.
+    int waiting = 0;
+    QString cause, notice;
+    bar->setSource({[] { return true; }, [] { return true; }, [] { return true; }, [] { return true; },
+                    [&] { return waiting; }, [&] { return cause; }, [&] { return notice; }});
+    const struct { int waiting; const char* cause; const char* notice; S state; const char* message; } warnings[] = {
+        {0, "", "", S::synced, "日历双向同步已开启，手机日历App登记档期自动同步"},
+        {2, "拒绝连接", "", S::pending, "有 2 个档期尚未同步到日历（拒绝连接），日历恢复后自动重试"},
+        {1, "", "服务不可用", S::pending, "有 1 个档期尚未同步到日历，日历恢复后自动重试"},
+        {0, "", "服务不可用", S::pending, "服务不可用"},
+    };
+    for (const auto& w : warnings) {
+        waiting = w.waiting, cause = w.cause, notice = w.notice;
+        bar->refresh();
+        EXPECT_EQ(bar->state(), w.state);
+        EXPECT_EQ(text("syncStatusMessage"), w.message);
+    }
     enabled = authorized = true;
+    bar->setSource({[&] { return enabled; }, [&] { return authorized; }, [&] { return full; }});
     bar->refresh();
     click("openSystemSettingsButton");
     EXPECT_EQ(settings.count(), 1);

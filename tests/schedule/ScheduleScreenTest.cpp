@@ -14,6 +14,7 @@
 #include "schedule/ScheduleSwipe.h"
 #include "schedule/CalendarViewBody.h"
 #include "schedule/MonthGridView.h"
+#include "schedule/ScheduleCalendarModel.h"
 #include "schedule/ScheduleSettingsSheet.h"
 #include "UserInput.h"
 
@@ -174,6 +175,36 @@ TEST_F(ScheduleScreenTest, ALateEventIdentifierTouchesOnlyTheIdentifier)
             const Order s = storedCopy(o.id);
             EXPECT_TRUE(s.calendarEventIdentifier);
             EXPECT_EQ(s.payments.size(), 1) << "the payment made meanwhile stays";
+        }
+    }
+}
+
+// A synced order deleted while the sync is off: after a restart and the
+// sync switched back on, its event leaves the calendar and the day stays
+// empty, whatever refreshes were queued before the removal.
+TEST_F(ScheduleScreenTest, ADeletedOrdersEventStaysGoneWhenTheSyncComesBack)
+{
+    const Order o = fresh("王小明", "", 0, true);
+    ASSERT_TRUE(flows->saveOrder(o, false));
+    const QString event = *storedCopy(o.id).calendarEventIdentifier;
+    manager->setCalendarSyncEnabled(false);
+    settle();
+    ASSERT_TRUE(orders->deleteOrder(storedCopy(o.id)));
+    ASSERT_TRUE(calendar->event(event)) << "kept while the sync is off";
+    flows.reset();
+    makeManager(*calendar); // quit and start again, the sync still off
+    flows = std::make_unique<ScheduleOrderFlows>(*orders, *manager);
+    auto view = showView();
+    manager->setCalendarSyncEnabled(true);
+    settle();
+    QTest::qWait(600); // past any write-back of an import
+    settle();
+    EXPECT_FALSE(calendar->event(event));
+    EXPECT_TRUE(orders->orders().isEmpty());
+    for (const DayFigures& f : view->calendarView()->grid()->figures()) {
+        if (f.date == QDate::currentDate()) {
+            EXPECT_EQ(f.itemCount, 0);
+            EXPECT_TRUE(f.unimportedEvents.isEmpty());
         }
     }
 }

@@ -22,7 +22,12 @@
 class CalendarServiceDaemons
 {
 public:
-    explicit CalendarServiceDaemons(const QString& root)
+    // How the bus offers the service: its daemons started here; not at all;
+    // installed (the system's activation files) but not started; or installed
+    // but never answering (a stand-in that never takes the name).
+    enum class Mode { started, absent, activatable, unresponsive };
+
+    explicit CalendarServiceDaemons(const QString& root, Mode mode = Mode::started)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* sub : {"home", "config", "data", "cache", "runtime"})
@@ -36,13 +41,24 @@ public:
         env.insert("XDG_RUNTIME_DIR", root + "/runtime");
         env.insert("GSETTINGS_BACKEND", "memory");
 
-        // A bus with no activatable services: only the daemons started here answer.
+        // Started: a bus with no activatable services, only the daemons started
+        // here answer. Otherwise the bus starts what its service folder names.
+        QByteArray services;
+        if (mode == Mode::activatable)
+            services = "<servicedir>/usr/share/dbus-1/services</servicedir>";
+        if (mode == Mode::unresponsive) {
+            QDir().mkpath(root + "/services");
+            QFile stub(root + "/services/registry.service");
+            stub.open(QIODevice::WriteOnly);
+            stub.write("[D-BUS Service]\nName=org.gnome.evolution.dataserver.Sources5\nExec=/bin/sleep 4\n");
+            services = "<servicedir>" + root.toUtf8() + "/services</servicedir>";
+        }
         const QString config = root + "/bus.conf";
         QFile f(config);
         f.open(QIODevice::WriteOnly);
         f.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\" "
                 "\"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n<busconfig><type>session</type>"
-                "<listen>unix:tmpdir=" + root.toUtf8() + "/runtime</listen><auth>EXTERNAL</auth>"
+                "<listen>unix:tmpdir=" + root.toUtf8() + "/runtime</listen><auth>EXTERNAL</auth>" + services +
                 "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
                 "<allow own=\"*\"/></policy></busconfig>\n");
         f.close();
@@ -51,6 +67,17 @@ public:
             m_address = QString::fromUtf8(m_bus.readLine()).trimmed();
         env.insert("DBUS_SESSION_BUS_ADDRESS", m_address);
         exportSession();
+        // The bus goes away before this process does: that must not end it.
+        // The reference is kept, so the library's clients get this connection
+        // (it is the process's one: buses without the service do not take it).
+        if (mode == Mode::started || mode == Mode::activatable) {
+            if (GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr))
+                g_dbus_connection_set_exit_on_close(bus, FALSE);
+        }
+        if (mode != Mode::started) {
+            m_ready = !m_address.isEmpty();
+            return;
+        }
 
         // The registry first: a factory started alongside may activate another
         // one with the wrong folders.
@@ -58,11 +85,6 @@ public:
         m_ready = waitForName("org.gnome.evolution.dataserver.Sources5");
         start(m_factory, env, "/usr/libexec/evolution-calendar-factory", {"-r"});
         m_ready = m_ready && waitForName("org.gnome.evolution.dataserver.Calendar8");
-
-        // The bus goes away before this process does: that must not end it.
-        // The reference is kept, so the library's clients get this connection.
-        if (GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr))
-            g_dbus_connection_set_exit_on_close(bus, FALSE);
     }
     ~CalendarServiceDaemons() { stop(); }
     CalendarServiceDaemons(const CalendarServiceDaemons&) = delete;
@@ -75,6 +97,14 @@ public:
     {
         qputenv("DBUS_SESSION_BUS_ADDRESS", m_address.toUtf8());
         qputenv("GSETTINGS_BACKEND", "memory");
+    }
+    // The calendar factory anew: no calendar is open in the service any more.
+    bool restartFactory()
+    {
+        stopProcess(m_factory);
+        QProcessEnvironment env = m_factory.processEnvironment();
+        start(m_factory, env, "/usr/libexec/evolution-calendar-factory", {"-r"});
+        return waitForName("org.gnome.evolution.dataserver.Calendar8");
     }
     void stop()
     {

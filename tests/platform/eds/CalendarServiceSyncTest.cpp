@@ -145,3 +145,48 @@ TEST(CalendarServiceSyncTest, AMoveThatFailsKeepsTheFilesAndSaysSo)
     EXPECT_EQ(entries(folder, "*.ics"), before);
     EXPECT_EQ(log.filter("继续使用日历文件").size(), 1) << log.join('\n').toStdString();
 }
+
+// A calendar reaches the phone when it syncs with a server: any calendar of
+// an online account whatever its backend (a Microsoft 365 account among
+// them), or one on a server of its own; not those of this computer, nor
+// subscriptions or birthdays.
+TEST(CalendarServiceSyncTest, CalendarsOfOnlineAccountsReachThePhoneWhateverTheirBackend)
+{
+    struct Case {
+        const char* title;
+        const char* backend;
+        bool inAccount;
+        bool online;
+    };
+    const Case cases[] = {
+        {"账户中的 Microsoft 365 日历", "microsoft365", true, true},
+        {"账户中的 Exchange 日历", "ews", true, true},
+        {"账户中的 CalDAV 日历", "caldav", true, true},
+        {"账户中的 Google 日历", "google", true, true},
+        {"独立的 CalDAV 日历", "caldav", false, true},
+        {"独立的 Exchange 日历", "ews", false, true},
+        {"独立的服务器日历", "microsoft365", false, true},
+        {"本机日历", "local", false, false},
+        {"订阅的日历", "webcal", false, false},
+        {"天气", "weather", false, false},
+        {"生日", "contacts", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.title);
+        const CalendarSource source{{}, EdsCalendarStore::sourceTypeFor(c.backend, c.inAccount), {}};
+        EXPECT_EQ(source.syncsOnline(), c.online);
+    }
+    // As the service lists them.
+    EdsTestService& service = EdsTestService::instance();
+    QList<std::pair<QString, bool>> made;
+    for (const Case& c : cases) {
+        if (!c.inAccount && QByteArray(c.backend) != "contacts" && QByteArray(c.backend) != "weather")
+            made.append({service.addSource(c.title, c.backend, c.online ? "caldav-stub" : QString(c.backend) + "-stub"), c.online});
+    }
+    std::unique_ptr<EdsCalendarStore> store = service.store();
+    for (const auto& [uid, online] : made) {
+        const std::optional<CalendarInfo> info = store->calendar(uid);
+        ASSERT_TRUE(info);
+        EXPECT_EQ(info->source.syncsOnline(), online) << info->title.toStdString();
+    }
+}

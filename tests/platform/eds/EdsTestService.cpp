@@ -82,25 +82,46 @@ std::unique_ptr<EdsCalendarStore> EdsTestService::store()
 
 QString EdsTestService::addCalDavCalendar(const QString& title, int port, const QString& path)
 {
+    return addSource(title, "caldav", "caldav-stub", [&](ESource* source) {
+        auto* auth = E_SOURCE_AUTHENTICATION(e_source_get_extension(source, E_SOURCE_EXTENSION_AUTHENTICATION));
+        e_source_authentication_set_host(auth, "127.0.0.1");
+        e_source_authentication_set_port(auth, guint16(port));
+        e_source_authentication_set_user(auth, "");
+        e_source_security_set_method(E_SOURCE_SECURITY(e_source_get_extension(source, E_SOURCE_EXTENSION_SECURITY)), "none");
+        e_source_webdav_set_resource_path(E_SOURCE_WEBDAV(e_source_get_extension(source, E_SOURCE_EXTENSION_WEBDAV_BACKEND)),
+                                          path.toUtf8().constData());
+    });
+}
+
+QString EdsTestService::addSource(const QString& title, const char* backend, const QString& parent,
+                                  const std::function<void(ESource*)>& configure)
+{
     GError* error = nullptr;
     ESource* source = e_source_new(nullptr, nullptr, &error);
-    e_source_set_parent(source, "caldav-stub");
+    e_source_set_parent(source, parent.toUtf8().constData());
     e_source_set_display_name(source, title.toUtf8().constData());
     e_source_backend_set_backend_name(E_SOURCE_BACKEND(e_source_get_extension(source, E_SOURCE_EXTENSION_CALENDAR)),
-                                      "caldav");
-    auto* auth = E_SOURCE_AUTHENTICATION(e_source_get_extension(source, E_SOURCE_EXTENSION_AUTHENTICATION));
-    e_source_authentication_set_host(auth, "127.0.0.1");
-    e_source_authentication_set_port(auth, guint16(port));
-    e_source_authentication_set_user(auth, "");
-    e_source_security_set_method(E_SOURCE_SECURITY(e_source_get_extension(source, E_SOURCE_EXTENSION_SECURITY)), "none");
-    e_source_webdav_set_resource_path(E_SOURCE_WEBDAV(e_source_get_extension(source, E_SOURCE_EXTENSION_WEBDAV_BACKEND)),
-                                      path.toUtf8().constData());
+                                      backend);
+    if (configure)
+        configure(source);
     const bool ok = e_source_registry_commit_source_sync(registry(), source, nullptr, &error);
     EXPECT_TRUE(ok) << (error ? error->message : "");
     g_clear_error(&error);
     const QString uid = QString::fromUtf8(e_source_get_uid(source));
     g_object_unref(source);
     return uid;
+}
+
+void EdsTestService::removeCalendars(const QString& title)
+{
+    GList* list = e_source_registry_list_sources(registry(), E_SOURCE_EXTENSION_CALENDAR);
+    for (GList* l = list; l; l = l->next) {
+        auto* source = E_SOURCE(l->data);
+        const QString name = QString::fromUtf8(e_source_get_display_name(source));
+        if (name.trimmed() == title && e_source_get_removable(source))
+            e_source_remove_sync(source, nullptr, nullptr);
+    }
+    g_list_free_full(list, g_object_unref);
 }
 
 // --- The CalDAV server ---
@@ -113,7 +134,8 @@ RadicaleServer::RadicaleServer()
     probe.listen(QHostAddress::LocalHost);
     const int port = probe.serverPort();
     probe.close();
-    QFile config(dir + "/config");
+    m_config = dir + "/config";
+    QFile config(m_config);
     config.open(QIODevice::WriteOnly);
     config.write(QString("[server]\nhosts = 127.0.0.1:%1\n[auth]\ntype = none\n[rights]\ntype = owner_only\n"
                          "[storage]\nfilesystem_folder = %2/collections\n[logging]\nlevel = warning\n")
@@ -121,17 +143,26 @@ RadicaleServer::RadicaleServer()
                      .arg(dir)
                      .toUtf8());
     config.close();
-    CalendarServiceDaemons::start(m_server, QProcessEnvironment::systemEnvironment(), "radicale",
-                                  {"--config", dir + "/config"});
-    if (m_server.state() != QProcess::Running)
-        return;
     m_port = port;
     int status = 0;
-    // Radicale answers once it listens; the parent must exist before the calendar.
-    QTest::qWaitFor([&] { request("MKCOL", "/user/", {}, &status); return status > 0; }, 10000);
-    request("MKCALENDAR", calendarPath(), {}, &status);
-    if (status != 201)
+    // The parent must exist before the calendar.
+    if (!start() || (request("MKCALENDAR", calendarPath(), {}, &status), status != 201))
         m_port = 0;
+}
+
+bool RadicaleServer::start()
+{
+    CalendarServiceDaemons::start(m_server, QProcessEnvironment::systemEnvironment(), "radicale", {"--config", m_config});
+    if (m_server.state() != QProcess::Running)
+        return false;
+    int status = 0;
+    // Radicale answers once it listens.
+    return QTest::qWaitFor([&] { request("MKCOL", "/user/", {}, &status); return status > 0; }, 10000);
+}
+
+void RadicaleServer::stop()
+{
+    stopProcess(m_server);
 }
 
 RadicaleServer::~RadicaleServer()

@@ -5,9 +5,11 @@
 #include <QProcess>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class EdsCalendarStore;
+struct _ESource;
 
 // The desktop's calendar service on a private session bus, with folders of
 // its own inside the test's temporary tree, started on first use and stopped
@@ -27,6 +29,12 @@ public:
     // settings: `path` is the collection's path on http://127.0.0.1:`port`.
     // Returns its identifier.
     QString addCalDavCalendar(const QString& title, int port, const QString& path);
+    // A calendar of the given backend under `parent`, as an account's module
+    // adds one; `configure` sets what else it needs. Returns its identifier.
+    QString addSource(const QString& title, const char* backend, const QString& parent,
+                      const std::function<void(_ESource*)>& configure = {});
+    // Removes every calendar of that title, so a test starts from none.
+    void removeCalendars(const QString& title);
     void stop();
 
 private:
@@ -42,6 +50,9 @@ public:
     RadicaleServer();
     ~RadicaleServer();
     bool running() const { return m_port > 0; }
+    // Stops the server, or starts it again on the same port and collections.
+    void stop();
+    bool start();
     int port() const { return m_port; }
     QString calendarPath() const { return QStringLiteral("/user/shoots/"); }
     // The calendar's events, read with a plain CalDAV REPORT: href and text.
@@ -52,5 +63,6 @@ public:
 private:
     QByteArray request(const QByteArray& verb, const QString& path, const QByteArray& body, int* status = nullptr) const;
     QProcess m_server;
+    QString m_config;
     int m_port = 0;
 };
