@@ -1,5 +1,6 @@
 #include "PendingNotificationStore.h"
 
+#include "FileLock.h"
 #include "Log.h"
 #include "Paths.h"
 #include "SetAsideFiles.h"
@@ -14,43 +15,11 @@
 #include <QSet>
 
 #include <algorithm>
-#include <cerrno>
 #include <utility>
-
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace {
 
 constexpr qint64 kMaxStoreSize = 16 * 1024 * 1024;
-
-// Held while the list is read and rewritten; released when it goes out of
-// scope, also when the process dies.
-class FileLock
-{
-public:
-    explicit FileLock(const QString& dataPath)
-    {
-        QDir().mkpath(QFileInfo(dataPath).absolutePath());
-        m_fd = ::open(QFile::encodeName(dataPath + QStringLiteral(".lock")).constData(),
-                      O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (m_fd >= 0) {
-            while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
-            }
-        }
-    }
-    ~FileLock()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileLock(const FileLock&) = delete;
-    FileLock& operator=(const FileLock&) = delete;
-
-private:
-    int m_fd = -1;
-};
 
 QJsonObject encode(const UserNotificationRequest& r)
 {
@@ -245,7 +214,7 @@ PendingNotificationStore::Requests PendingNotificationStore::read() const
     if (readUnlocked(out) != ReadState::Unreadable)
         return out;
     // Looked at again under the lock: the other process may be mid-write.
-    FileLock lock(m_path);
+    FileLock lock(m_path + QStringLiteral(".lock"));
     return readLocked();
 }
 
@@ -279,7 +248,7 @@ bool PendingNotificationStore::writeLocked(const Requests& list, QString* error)
 std::optional<PendingNotificationStore::Requests> PendingNotificationStore::update(
     const std::function<void(Requests&)>& change, QString* error)
 {
-    FileLock lock(m_path);
+    FileLock lock(m_path + QStringLiteral(".lock"));
     Requests list = readLocked();
     const Requests before = list;
     change(list);
@@ -292,7 +261,7 @@ PendingNotificationStore::Taken PendingNotificationStore::take(const UserNotific
                                                                const std::function<bool()>& show, QString* error)
 {
     {
-        FileLock lock(m_path);
+        FileLock lock(m_path + QStringLiteral(".lock"));
         Requests list = readLocked();
         if (!list.removeOne(request))
             return Taken::NotPending;
