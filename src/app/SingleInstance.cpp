@@ -1,12 +1,12 @@
 #include "SingleInstance.h"
 
+#include "platform/FileLock.h"
 #include "platform/Log.h"
 #include "platform/Product.h"
 
 #include <QDir>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QLockFile>
 #include <QStandardPaths>
 
 #include <unistd.h>
@@ -36,10 +36,9 @@ bool SingleInstance::claim()
 {
     const QString name = serverName();
     // Two launches at once must not both find no answer and both listen: the
-    // check and the listen happen under one lock. A lock left by a dead
-    // process is taken over.
-    QLockFile lock(name + QStringLiteral(".lock"));
-    lock.tryLock(kAnswerMs);
+    // check and the listen happen under one lock. A dead process holds none;
+    // taking it writes nothing, so no disk sync delays the window.
+    const FileLock lock(name + QStringLiteral(".lock"), kAnswerMs);
 
     if (handOver())
         return false;

@@ -9,6 +9,7 @@
 #include "orderbook/OrderCodec.h"
 #include "orderbook/OrderManager.h"
 #include "platform/CalendarStore.h"
+#include "platform/LocalTimeConverter.h"
 #include "platform/UserDefaults.h"
 #include "platform/UserNotificationCenter.h"
 
@@ -45,14 +46,15 @@ std::optional<QDateTime> CalendarSyncManager::calculateAlarmDate(const ReminderR
 {
     if (!shootDate.isValid() || rule.value > kMaxRuleValue || rule.value < -kMaxRuleValue)
         return std::nullopt;
-    const QDateTime shoot = shootDate.toLocalTime();
+    const LocalTimeConverter clock = LocalTimeConverter::current();
+    const QDateTime shoot = clock.local(shootDate);
     QDateTime alarm;
     switch (rule.unit) {
     case ReminderUnit::hour:
-        alarm = shoot.addSecs(-rule.value * 3600);
+        alarm = clock.local(shoot.addSecs(-rule.value * 3600));
         break;
     case ReminderUnit::minute:
-        alarm = shoot.addSecs(-rule.value * 60);
+        alarm = clock.local(shoot.addSecs(-rule.value * 60));
         break;
     case ReminderUnit::day: {
         const QDate day = shoot.date().addDays(-rule.value);
@@ -60,10 +62,10 @@ std::optional<QDateTime> CalendarSyncManager::calculateAlarmDate(const ReminderR
             return std::nullopt;
         QTime at(9, 0);
         if (rule.triggerTime && rule.triggerTime->isValid()) {
-            const QTime t = rule.triggerTime->toLocalTime().time();
+            const QTime t = clock.local(*rule.triggerTime).time();
             at = QTime(t.hour(), t.minute());
         }
-        alarm = QDateTime(day, at);
+        alarm = clock.dateTime(day, at);
         break;
     }
     }
@@ -76,8 +78,9 @@ std::optional<QDateTime> CalendarSyncManager::shootStart(const Order& order)
 {
     if (!order.shootDate.isValid() || !order.shootTime.isValid())
         return std::nullopt;
-    const QTime t = order.shootTime.toLocalTime().time();
-    const QDateTime start(LocalCalendar::dayOf(order.shootDate), QTime(t.hour(), t.minute()));
+    const LocalTimeConverter clock = LocalTimeConverter::current();
+    const QTime t = clock.local(order.shootTime).time();
+    const QDateTime start = clock.dateTime(LocalCalendar::dayOf(order.shootDate), QTime(t.hour(), t.minute()));
     if (!start.isValid())
         return std::nullopt;
     return start;
@@ -188,7 +191,7 @@ std::optional<QString> CalendarSyncManager::writeEvent(const Order& order, const
         event.startDate = *start;
         const QDateTime end = start->addSecs(2 * 3600);
         event.endDate = end.isValid() ? end : *start;
-        if (*start <= QDateTime::currentDateTime()) {
+        if (*start <= QDateTime::currentDateTimeUtc()) {
             logDebug(QStringLiteral("订单拍摄时间为过去时间，跳过添加提醒"));
         } else if (order.status == OrderStatus::cancelled) {
             logDebug(QStringLiteral("订单已取消，不添加提醒"));
@@ -221,7 +224,7 @@ std::optional<QString> CalendarSyncManager::writeEvent(const Order& order, const
 void CalendarSyncManager::addCustomAlarms(CalendarEvent& event, const QDateTime& shootDate,
                                           const QList<ReminderRule>& rules)
 {
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = QDateTime::currentDateTimeUtc();
     for (const ReminderRule& rule : rules) {
         const std::optional<QDateTime> alarm = calculateAlarmDate(rule, shootDate);
         if (!alarm || *alarm <= now)
@@ -378,8 +381,9 @@ void CalendarSyncManager::scheduleLocalNotification(const Order& order, const QD
         logDebug(QStringLiteral("通知权限未授予，跳过后台通知"));
         return;
     }
-    const QDateTime now = QDateTime::currentDateTime();
-    const QString body = QStringLiteral("拍摄时间：") + shootDate.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    const QString body = QStringLiteral("拍摄时间：")
+        + LocalTimeConverter::current().local(shootDate).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
     for (int index = 0; index < rules.size(); ++index) {
         const std::optional<QDateTime> alarm = calculateAlarmDate(rules[index], shootDate);
         if (!alarm || *alarm <= now)

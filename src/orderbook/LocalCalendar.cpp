@@ -1,5 +1,7 @@
 #include "LocalCalendar.h"
 
+#include "platform/LocalTimeConverter.h"
+
 #include <QHash>
 
 #include <atomic>
@@ -94,6 +96,7 @@ QDateTime LocalCalendar::relocalized(const QDateTime& moment)
 void LocalCalendar::resetCache()
 {
     currentGeneration.fetch_add(1, std::memory_order_relaxed);
+    LocalTimeConverter::refresh();
 }
 
 int LocalCalendar::generation()

@@ -1,6 +1,7 @@
 #include "IcsCalendarFile.h"
 
 #include "CalendarStore.h"
+#include "LocalTimeConverter.h"
 #include "Log.h"
 
 #include <QCryptographicHash>
@@ -84,13 +85,15 @@ QDateTime fromIcal(icaltimetype t)
     const QDate date(t.year, t.month, t.day);
     if (!date.isValid())
         return {};
+    // Local times through the converter: a batch reads thousands, and the
+    // C library would look at the zone file for each.
+    const LocalTimeConverter clock = LocalTimeConverter::current();
     if (t.is_date)
-        return QDateTime(date, QTime(0, 0));
+        return clock.dateTime(date, QTime(0, 0));
     if (icaltime_is_utc(t) || t.zone)
-        return QDateTime::fromSecsSinceEpoch(qint64(icaltime_as_timet_with_zone(t, t.zone ? t.zone : utc())));
+        return clock.fromMSecsSinceEpoch(qint64(icaltime_as_timet_with_zone(t, t.zone ? t.zone : utc())) * 1000);
     // A floating time means the same wall-clock time wherever the user is.
-    const QTime time(t.hour, t.minute, qBound(0, t.second, 59));
-    return time.isValid() ? QDateTime(date, time) : QDateTime();
+    return clock.dateTime(date, QTime(t.hour, t.minute, qBound(0, t.second, 59)));
 }
 
 template <typename Fn>

@@ -1,5 +1,6 @@
 #include "PendingNotificationStore.h"
 
+#include "FileLock.h"
 #include "Log.h"
 #include "Paths.h"
 #include "SetAsideFiles.h"
@@ -14,43 +15,15 @@
 #include <QSet>
 
 #include <algorithm>
-#include <cerrno>
 #include <utility>
 
 #include <fcntl.h>
-#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr qint64 kMaxStoreSize = 16 * 1024 * 1024;
-
-// Held while the list is read and rewritten; released when it goes out of
-// scope, also when the process dies.
-class FileLock
-{
-public:
-    explicit FileLock(const QString& dataPath)
-    {
-        QDir().mkpath(QFileInfo(dataPath).absolutePath());
-        m_fd = ::open(QFile::encodeName(dataPath + QStringLiteral(".lock")).constData(),
-                      O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (m_fd >= 0) {
-            while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
-            }
-        }
-    }
-    ~FileLock()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    FileLock(const FileLock&) = delete;
-    FileLock& operator=(const FileLock&) = delete;
-
-private:
-    int m_fd = -1;
-};
 
 QJsonObject encode(const UserNotificationRequest& r)
 {
@@ -213,9 +186,21 @@ PendingNotificationStore::ReadState PendingNotificationStore::readUnlocked(Reque
     QFile f(m_path);
     if (!f.open(QIODevice::ReadOnly))
         return f.exists() ? ReadState::Unreadable : ReadState::Missing;
+    // Reading a long list again costs more than twice its size in memory.
+    const std::optional<FileIdentity> identity = identityOf(f.handle());
+    if (identity && m_known && m_known->first == *identity) {
+        out = m_known->second;
+        return ReadState::Ok;
+    }
+    m_known.reset();
     if (f.size() > kMaxStoreSize)
         return ReadState::Unreadable;
     const QByteArray text = f.readAll();
+    const auto known = [&] {
+        if (identity)
+            m_known.emplace(*identity, out);
+        return ReadState::Ok;
+    };
     // The first of a repeated identifier wins, found through a set: a list
     // of thousands of reminders is read on every change.
     QSet<QString> seen;
@@ -228,7 +213,7 @@ PendingNotificationStore::ReadState PendingNotificationStore::readUnlocked(Reque
         }
     };
     if (eachRequest(text, keep))
-        return ReadState::Ok;
+        return known();
     out.clear();
     seen.clear();
     const QJsonDocument doc = QJsonDocument::fromJson(text);
@@ -236,7 +221,26 @@ PendingNotificationStore::ReadState PendingNotificationStore::readUnlocked(Reque
         return ReadState::Unreadable;
     for (const QJsonValue& v : doc.object().value("requests").toArray())
         keep(v);
-    return ReadState::Ok;
+    return known();
+}
+
+std::optional<PendingNotificationStore::FileIdentity> PendingNotificationStore::identityOf(int fd)
+{
+    struct stat st;
+    if (fd < 0 || ::fstat(fd, &st) != 0)
+        return std::nullopt;
+    return FileIdentity{quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
+                        qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+                        qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec};
+}
+
+std::optional<PendingNotificationStore::FileIdentity> PendingNotificationStore::identityOf(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    const std::optional<FileIdentity> identity = identityOf(fd);
+    if (fd >= 0)
+        ::close(fd);
+    return identity;
 }
 
 PendingNotificationStore::Requests PendingNotificationStore::read() const
@@ -245,7 +249,7 @@ PendingNotificationStore::Requests PendingNotificationStore::read() const
     if (readUnlocked(out) != ReadState::Unreadable)
         return out;
     // Looked at again under the lock: the other process may be mid-write.
-    FileLock lock(m_path);
+    FileLock lock(m_path + QStringLiteral(".lock"));
     return readLocked();
 }
 
@@ -273,13 +277,19 @@ bool PendingNotificationStore::writeLocked(const Requests& list, QString* error)
         : Paths::saveAtomically(m_path, text);
     if (!failure.isEmpty() && error)
         *error = QStringLiteral("无法保存本地通知：") + failure;
+    // Under the lock: the file looked at is the one just written.
+    m_known.reset();
+    if (failure.isEmpty()) {
+        if (const std::optional<FileIdentity> identity = identityOf(m_path))
+            m_known.emplace(*identity, list);
+    }
     return failure.isEmpty();
 }
 
 std::optional<PendingNotificationStore::Requests> PendingNotificationStore::update(
     const std::function<void(Requests&)>& change, QString* error)
 {
-    FileLock lock(m_path);
+    FileLock lock(m_path + QStringLiteral(".lock"));
     Requests list = readLocked();
     const Requests before = list;
     change(list);
@@ -292,7 +302,7 @@ PendingNotificationStore::Taken PendingNotificationStore::take(const UserNotific
                                                                const std::function<bool()>& show, QString* error)
 {
     {
-        FileLock lock(m_path);
+        FileLock lock(m_path + QStringLiteral(".lock"));
         Requests list = readLocked();
         if (!list.removeOne(request))
             return Taken::NotPending;

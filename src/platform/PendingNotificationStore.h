@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <optional>
+#include <utility>
 
 // The pending notification requests: one JSON file shared by the app and the
 // reminder agent. Every change is a read-modify-write under an advisory lock
@@ -44,5 +45,22 @@ private:
     Requests readLocked() const;
     bool writeLocked(const Requests& list, QString* error);
 
+    // Which file a list was read from or written to: a file still the same
+    // is not read again. Every write replaces the file, so a change by the
+    // other process, or an edit in place, shows in these.
+    struct FileIdentity {
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 size = -1;
+        qint64 modifiedNs = 0;
+        qint64 changedNs = 0;
+        bool operator==(const FileIdentity&) const = default;
+    };
+    static std::optional<FileIdentity> identityOf(int fd);
+    static std::optional<FileIdentity> identityOf(const QString& path);
+
     QString m_path;
+    // The list as last read or written here, sharing its data with the
+    // lists handed out.
+    mutable std::optional<std::pair<FileIdentity, Requests>> m_known;
 };

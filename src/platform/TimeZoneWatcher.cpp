@@ -1,5 +1,7 @@
 #include "TimeZoneWatcher.h"
 
+#include "LocalTimeConverter.h"
+
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QFile>
@@ -56,6 +58,7 @@ bool TimeZoneWatcher::check()
     if (now == m_fingerprint)
         return false;
     m_fingerprint = now;
+    LocalTimeConverter::refresh();
     Q_EMIT timeZoneChanged();
     armMidnight();
     return true;

@@ -169,7 +169,8 @@ void UserNotificationCenter::setClock(Clock clock)
 
 QDateTime UserNotificationCenter::now() const
 {
-    return m_clock ? m_clock() : QDateTime::currentDateTime();
+    // In UTC: comparing with it asks the C library nothing.
+    return m_clock ? m_clock() : QDateTime::currentDateTimeUtc();
 }
 
 template <typename Fn>

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/LocalTimeConverter.h"
+
 #include <QDateTime>
 
 // When a notification is due: a wall-clock minute in the user's calendar and
@@ -14,7 +16,7 @@ struct UserNotificationTrigger {
     // The trigger's year, month, day, hour and minute of `moment` in local time.
     static UserNotificationTrigger matching(const QDateTime& moment)
     {
-        const QDateTime local = moment.toLocalTime();
+        const QDateTime local = LocalTimeConverter::current().local(moment);
         return {local.date().year(), local.date().month(), local.date().day(), local.time().hour(),
                 local.time().minute()};
     }
@@ -22,11 +24,7 @@ struct UserNotificationTrigger {
     // The moment the trigger fires; invalid when the parts form no date.
     QDateTime fireDate() const
     {
-        const QDate date(year, month, day);
-        const QTime time(hour, minute);
-        if (!date.isValid() || !time.isValid())
-            return {};
-        return QDateTime(date, time);
+        return LocalTimeConverter::current().dateTime(QDate(year, month, day), QTime(hour, minute));
     }
 
     bool operator==(const UserNotificationTrigger&) const = default;

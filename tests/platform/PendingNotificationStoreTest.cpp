@@ -2,7 +2,9 @@
 
 #include "platform/PendingNotificationStore.h"
 
+#include <QFile>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +14,14 @@ QByteArray request(const char* id, const char* body = "b")
 {
     return QByteArray(R"({"identifier": ")") + id + R"(", "body": ")" + body
         + R"(", "trigger": {"year": 2030, "month": 1, "day": 2, "hour": 3, "minute": 4}})";
+}
+
+UserNotificationRequest pending(const QString& identifier)
+{
+    UserNotificationRequest r;
+    r.identifier = identifier;
+    r.trigger = {2030, 1, 2, 3, 4};
+    return r;
 }
 
 struct ReadCase {
@@ -30,9 +40,7 @@ TEST(PendingNotificationStoreTest, AListTooLongToReadBackIsNotWritten)
     QTemporaryDir dir;
     const QString path = dir.filePath("pending.json");
     PendingNotificationStore store(path);
-    UserNotificationRequest small;
-    small.identifier = "small";
-    small.trigger = {2030, 1, 2, 3, 4};
+    const UserNotificationRequest small = pending("small");
     ASSERT_TRUE(store.update([&](PendingNotificationStore::Requests& list) { list.append(small); }));
     QString error;
     const auto grown = store.update(
@@ -79,5 +87,50 @@ TEST(PendingNotificationStoreTest, ListsReadAsTheirJsonSays)
         // An unreadable list is kept aside, byte for byte.
         EXPECT_EQ(PlatformTestFiles::asideCopies(dir.path(), "pending.json.corrupt-*"),
                   c.unreadable ? QByteArrayList{c.text} : QByteArrayList{});
+    }
+}
+
+// A list known from the last read or write is used again only while the file
+// is the same: a change by the other process, or an edit in place of the same
+// size, is read.
+TEST(PendingNotificationStoreTest, AListIsReadAgainWhenTheFileChanged)
+{
+    struct Case {
+        const char* name;
+        std::function<void(const QString& path)> change;
+        QStringList identifiers;
+    };
+    const QList<Case> cases = {
+        {"nothing", [](const QString&) {}, {"a"}},
+        {"the other process adds",
+         [](const QString& path) {
+             PendingNotificationStore other(path);
+             other.update([](PendingNotificationStore::Requests& list) { list.append(pending("b")); });
+         },
+         {"a", "b"}},
+        {"an edit in place",
+         [](const QString& path) {
+             // Later than the file system's clock step, as a person edits.
+             QThread::msleep(50);
+             QFile f(path);
+             ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+             QByteArray text = f.readAll();
+             f.close();
+             text.replace("\"a\"", "\"c\"");
+             PlatformTestFiles::rewriteInPlace(path, text);
+         },
+         {"c"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("pending.json");
+        PendingNotificationStore store(path);
+        ASSERT_TRUE(store.update([](PendingNotificationStore::Requests& list) { list.append(pending("a")); }));
+        c.change(path);
+        QStringList read;
+        for (const UserNotificationRequest& r : store.read())
+            read << r.identifier;
+        EXPECT_EQ(read, c.identifiers);
     }
 }

@@ -1,6 +1,7 @@
 #include "TestIsolation.h"
 
 #include "TestEnv.h"
+#include "platform/LocalTimeConverter.h"
 #include "platform/UserDefaults.h"
 
 #include <QCoreApplication>
@@ -76,8 +77,10 @@ void TestIsolation::OnTestEnd(const ::testing::TestInfo&)
         if (qgetenv(name.constData()) != value || !qEnvironmentVariableIsSet(name.constData()))
             setenv(name.constData(), value.constData(), 1);
     }
-    if (qgetenv("TZ") != oldTz)
+    if (qgetenv("TZ") != oldTz) {
         tzset();
+        LocalTimeConverter::refresh();
+    }
 
     // Cleared before the folders go, so its emptied file goes with them.
     UserDefaults& defaults = UserDefaults::standard();
