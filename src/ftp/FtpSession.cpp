@@ -23,6 +23,12 @@ const QString kVideoBlockedLine = QStringLiteral("【拦截视频，返回150并
 // must not make the server hold its socket forever after the session ended.
 constexpr int kCloseGraceMs = 5000;
 
+// curl before 8.4 sleeps a whole second before it connects to the passive
+// port when the 227 is already waiting the moment it has sent PASV: it then
+// switches state with nothing to wait on. A millisecond's pause lets it reach
+// its wait first; a camera does not notice it.
+constexpr std::chrono::milliseconds kPassiveReplyPause{1};
+
 bool isAllowedName(const QString& name)
 {
     if (name.toUtf8().size() > FtpLimits::kMaxNameBytes)
@@ -90,6 +96,12 @@ FtpSession::FtpSession(QTcpSocket* connection, const FtpSessionOptions& options,
     connect(&m_loginDeadline, &QTimer::timeout, this, &FtpSession::onTimeLimit);
     connect(&m_idleTimer, &QTimer::timeout, this, &FtpSession::onTimeLimit);
     connect(&m_dataConnectTimer, &QTimer::timeout, this, &FtpSession::closeDataPort);
+    m_passiveReply.setSingleShot(true);
+    m_passiveReply.setTimerType(Qt::PreciseTimer);
+    connect(&m_passiveReply, &QTimer::timeout, this, [this] {
+        sendReply(227, std::exchange(m_passiveReplyText, QString()));
+        receiveCommand();
+    });
 }
 
 FtpSession::~FtpSession()
@@ -136,6 +148,7 @@ void FtpSession::stop()
     m_loginDeadline.stop();
     m_idleTimer.stop();
     m_dataConnectTimer.stop();
+    m_passiveReply.stop();
     settleUpload(false);
     dropDataConnection();
     delete m_dataListener;
@@ -174,8 +187,9 @@ void FtpSession::receiveCommand()
     // Commands are lines; one segment may hold several and a line may span
     // segments. While a failed login is being delayed nothing more is read,
     // nor while the client leaves its replies unread: it is then held back by
-    // TCP instead of growing our write buffer.
-    while (!m_closed && !m_loginDelay.isActive() && m_awaitingData.isEmpty()) {
+    // TCP instead of growing our write buffer. Nor while a 227 is held back:
+    // replies keep the order of their commands.
+    while (!m_closed && !m_loginDelay.isActive() && !m_passiveReply.isActive() && m_awaitingData.isEmpty()) {
         if (m_connection->bytesToWrite() >= FtpLimits::kMaxPendingReplyBytes) {
             m_repliesBacklogged = true;
             break;
@@ -429,7 +443,8 @@ void FtpSession::setupPassiveMode()
     const quint16 port = listener->serverPort();
     QString commas = address;
     commas.replace(u'.', u',');
-    sendReply(227, QStringLiteral("Entering Passive Mode (%1,%2,%3)").arg(commas).arg(port / 256).arg(port % 256));
+    m_passiveReplyText = QStringLiteral("Entering Passive Mode (%1,%2,%3)").arg(commas).arg(port / 256).arg(port % 256);
+    m_passiveReply.start(kPassiveReplyPause);
 }
 
 void FtpSession::acceptDataConnection(int fd)

@@ -101,6 +101,9 @@ private:
     QTimer m_loginDeadline;
     QTimer m_idleTimer;
     QTimer m_dataConnectTimer;
+    // The 227 of the last PASV, sent after a short pause.
+    QTimer m_passiveReply;
+    QString m_passiveReplyText;
     // A transfer command sent before its data connection arrived.
     QString m_awaitingData;
     int m_failedLogins = 0;
