@@ -61,7 +61,10 @@ private:
     int m_fd = -1;
     QString m_temporaryPath;
     QString m_path;
-    static constexpr qint64 kWritebackChunk = 1024 * 1024;
+    // Large enough that starting the writeback does not hold up the receiving
+    // (at 1 MiB a 1.5 GB file arrived about a quarter slower), small enough that
+    // the sync before "226" finds little left.
+    static constexpr qint64 kWritebackChunk = 16 * 1024 * 1024;
 
     qint64 m_written = 0;
     qint64 m_writebackFrom = 0;
