@@ -616,7 +616,7 @@ void FtpSession::handleStor(const QString& filename)
         return;
     m_upload = std::move(upload);
     m_uploadEnded = false;
-    m_announcedSize = announced;
+    m_expectedSize = announced;
     FtpDataConnection* connection = m_dataConnection;
     connect(connection, &FtpDataConnection::receiveFinished, this, [this, connection](FtpDataConnection::End end) {
         if (connection == m_dataConnection)
@@ -649,7 +649,7 @@ bool FtpSession::completeUpload(FtpDataConnection::End end)
         code = 426;
     else if (end == FtpDataConnection::End::SinkFailed)
         code = localFailureCode(m_upload->error());
-    else if (m_announcedSize && m_upload->bytesWritten() < *m_announcedSize)
+    else if (m_expectedSize && m_upload->bytesWritten() < *m_expectedSize)
         code = 451;
     else if (!m_upload->sync())
         code = localFailureCode(m_upload->error());
@@ -664,7 +664,6 @@ void FtpSession::nameUpload()
 {
     std::unique_ptr<FtpUpload> upload = std::move(m_upload);
     m_uploadEnded = false;
-    m_announcedSize.reset();
     // A name someone outside the server took meanwhile is not replaced.
     if (upload->commit()) {
         sendReply(226, QStringLiteral("Transfer complete"));
@@ -680,7 +679,6 @@ void FtpSession::discardUpload()
         m_upload->discard();
     m_upload.reset();
     m_uploadEnded = false;
-    m_announcedSize.reset();
 }
 
 void FtpSession::settleUpload(bool quitting)

@@ -95,8 +95,10 @@ private:
     // The upload's stream ended cleanly while the control connection was
     // closing: what the client sent last decides whether the file is kept.
     bool m_uploadEnded = false;
-    // The size the client announced with ALLO for its next upload.
+    // The size the client announced with ALLO for its next upload, and the
+    // one the running upload must reach.
     std::optional<qint64> m_announcedSize;
+    std::optional<qint64> m_expectedSize;
     QTimer m_loginDelay;
     QTimer m_loginDeadline;
     QTimer m_idleTimer;
