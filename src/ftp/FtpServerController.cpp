@@ -125,17 +125,18 @@ void FtpServerController::finishStart(quint16 port, const QString& root, bool po
 {
     m_starting = false;
     const QString portText = QString::number(port);
-    if (portInUse) {
-        setNotice(portInUseText(portText));
+    auto refuse = [this](const QString& text) {
+        setNotice(text);
         Q_EMIT startFinished(false);
-        return;
-    }
+    };
+    if (portInUse)
+        return refuse(portInUseText(portText));
     const FtpAccess access = FtpAccess::fromStore(UserDefaults::standard());
-    if (access.userPerm != FtpAccess::kPermDisabled && access.username.isEmpty()) {
-        setNotice(QStringLiteral("用户访问权限已开启，请填写用户名"));
-        Q_EMIT startFinished(false);
-        return;
-    }
+    if (access.userPerm != FtpAccess::kPermDisabled && access.username.isEmpty())
+        return refuse(QStringLiteral("用户访问权限已开启，请填写用户名"));
+    // A server nobody can log in to would show as running and refuse every camera.
+    if (access.userPerm == FtpAccess::kPermDisabled && access.anonPerm == FtpAccess::kPermDisabled)
+        return refuse(QStringLiteral("用户访问与匿名访问均已禁用，任何账号都无法登录，请至少开启一项访问权限"));
     m_server->start(port, root);
     if (m_server->isRunning()) {
         m_statusText = kRunning;

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <poll.h>
 #include <sys/socket.h>
 
 namespace {
@@ -21,6 +22,12 @@ const QString kVideoBlockedLine = QStringLiteral("【拦截视频，返回150并
 // Control replies of one session are tiny; a client that stops reading them
 // must not make the server hold its socket forever after the session ended.
 constexpr int kCloseGraceMs = 5000;
+
+// curl before 8.4 sleeps a whole second before it connects to the passive
+// port when the 227 is already waiting the moment it has sent PASV: it then
+// switches state with nothing to wait on. A millisecond's pause lets it reach
+// its wait first; a camera does not notice it.
+constexpr std::chrono::milliseconds kPassiveReplyPause{1};
 
 bool isAllowedName(const QString& name)
 {
@@ -89,6 +96,12 @@ FtpSession::FtpSession(QTcpSocket* connection, const FtpSessionOptions& options,
     connect(&m_loginDeadline, &QTimer::timeout, this, &FtpSession::onTimeLimit);
     connect(&m_idleTimer, &QTimer::timeout, this, &FtpSession::onTimeLimit);
     connect(&m_dataConnectTimer, &QTimer::timeout, this, &FtpSession::closeDataPort);
+    m_passiveReply.setSingleShot(true);
+    m_passiveReply.setTimerType(Qt::PreciseTimer);
+    connect(&m_passiveReply, &QTimer::timeout, this, [this] {
+        sendReply(227, std::exchange(m_passiveReplyText, QString()));
+        receiveCommand();
+    });
 }
 
 FtpSession::~FtpSession()
@@ -135,6 +148,7 @@ void FtpSession::stop()
     m_loginDeadline.stop();
     m_idleTimer.stop();
     m_dataConnectTimer.stop();
+    m_passiveReply.stop();
     settleUpload(false);
     dropDataConnection();
     delete m_dataListener;
@@ -173,8 +187,9 @@ void FtpSession::receiveCommand()
     // Commands are lines; one segment may hold several and a line may span
     // segments. While a failed login is being delayed nothing more is read,
     // nor while the client leaves its replies unread: it is then held back by
-    // TCP instead of growing our write buffer.
-    while (!m_closed && !m_loginDelay.isActive() && m_awaitingData.isEmpty()) {
+    // TCP instead of growing our write buffer. Nor while a 227 is held back:
+    // replies keep the order of their commands.
+    while (!m_closed && !m_loginDelay.isActive() && !m_passiveReply.isActive() && m_awaitingData.isEmpty()) {
         if (m_connection->bytesToWrite() >= FtpLimits::kMaxPendingReplyBytes) {
             m_repliesBacklogged = true;
             break;
@@ -282,9 +297,14 @@ void FtpSession::handleCommand(const QString& line)
             handleStor(argument);
     } else if (verb == u"ALLO") {
         // Cameras send ALLO before each upload and give up on anything but
-        // 200 or 202; no space needs reserving here, so it is a no-op.
-        if (requireLogin())
+        // 200 or 202. No space needs reserving, but the size tells a whole
+        // file from one cut short.
+        if (requireLogin()) {
+            bool ok = false;
+            const qint64 size = argument.section(u' ', 0, 0).toLongLong(&ok);
+            m_announcedSize = ok && size >= 0 ? std::optional<qint64>(size) : std::nullopt;
             sendReply(202, QStringLiteral("ALLO command ignored"));
+        }
     } else if (verb == u"QUIT") {
         settleUpload(true);
         sendReply(221, QStringLiteral("Goodbye"));
@@ -423,7 +443,8 @@ void FtpSession::setupPassiveMode()
     const quint16 port = listener->serverPort();
     QString commas = address;
     commas.replace(u'.', u',');
-    sendReply(227, QStringLiteral("Entering Passive Mode (%1,%2,%3)").arg(commas).arg(port / 256).arg(port % 256));
+    m_passiveReplyText = QStringLiteral("Entering Passive Mode (%1,%2,%3)").arg(commas).arg(port / 256).arg(port % 256);
+    m_passiveReply.start(kPassiveReplyPause);
 }
 
 void FtpSession::acceptDataConnection(int fd)
@@ -476,8 +497,7 @@ void FtpSession::dropDataConnection()
 void FtpSession::cancelTransfer()
 {
     if (m_upload) {
-        m_upload->discard();
-        m_upload.reset();
+        discardUpload();
         sendReply(426, transferReplyText(426));
     } else if (m_listing) {
         sendReply(426, transferReplyText(426));
@@ -558,6 +578,8 @@ void FtpSession::handleStor(const QString& filename)
 {
     if (dataConnectionBusy())
         return;
+    // An ALLO speaks for the one STOR that follows it.
+    const std::optional<qint64> announced = std::exchange(m_announcedSize, std::nullopt);
     // Folder parts a camera sends are dropped: everything lands in the root.
     const QString name = filename.mid(filename.lastIndexOf(u'/') + 1);
     if (!isAllowedName(name)) {
@@ -593,45 +615,98 @@ void FtpSession::handleStor(const QString& filename)
     if (m_closed || !m_dataConnection)
         return;
     m_upload = std::move(upload);
+    m_uploadEnded = false;
+    m_expectedSize = announced;
     FtpDataConnection* connection = m_dataConnection;
     connect(connection, &FtpDataConnection::receiveFinished, this, [this, connection](FtpDataConnection::End end) {
         if (connection == m_dataConnection)
-            finishUpload(end, true);
+            onUploadStreamEnded(end);
     });
     FtpUpload* target = m_upload.get();
     connection->receive([target](const char* data, qsizetype size) { return target->write(data, size); });
 }
 
-void FtpSession::finishUpload(FtpDataConnection::End end, bool reply)
+void FtpSession::onUploadStreamEnded(FtpDataConnection::End end)
 {
-    std::unique_ptr<FtpUpload> upload = std::move(m_upload);
     dropDataConnection();
-    if (!upload)
-        return;
     restartIdleTimer();
-    int code = 226;
-    if (end == FtpDataConnection::End::Complete) {
-        // A name someone outside the server took meanwhile is not replaced.
-        if (!upload->commit())
-            code = upload->error() == EEXIST ? 550 : localFailureCode(upload->error());
-    } else {
-        code = end == FtpDataConnection::End::ConnectionLost ? 426 : localFailureCode(upload->error());
-        upload->discard();
-    }
-    if (!reply)
+    if (!m_upload || !completeUpload(end))
         return;
-    if (code == 226)
-        sendReply(226, QStringLiteral("Transfer complete"));
+    // In stream mode the end of the data is only the client's close: a client
+    // killed mid-upload ends it the same way. A file is whole only for a client
+    // still there to read the 226; when its control connection is closing, the
+    // lines it sent last (a QUIT or none) decide.
+    if (controlOpen())
+        nameUpload();
     else
-        sendReply(code, transferReplyText(code));
+        m_uploadEnded = true;
 }
 
-void FtpSession::settleUpload(bool reply)
+bool FtpSession::completeUpload(FtpDataConnection::End end)
 {
-    // The end of a data stream and the QUIT or hang-up after it can be seen in
-    // either order: a stream that already ended cleanly is a finished upload.
-    if (!m_upload || !m_dataConnection)
+    int code = 0;
+    if (end == FtpDataConnection::End::ConnectionLost)
+        code = 426;
+    else if (end == FtpDataConnection::End::SinkFailed)
+        code = localFailureCode(m_upload->error());
+    else if (m_expectedSize && m_upload->bytesWritten() < *m_expectedSize)
+        code = 451;
+    else if (!m_upload->sync())
+        code = localFailureCode(m_upload->error());
+    if (code == 0)
+        return true;
+    discardUpload();
+    sendReply(code, transferReplyText(code));
+    return false;
+}
+
+void FtpSession::nameUpload()
+{
+    std::unique_ptr<FtpUpload> upload = std::move(m_upload);
+    m_uploadEnded = false;
+    // A name someone outside the server took meanwhile is not replaced.
+    if (upload->commit()) {
+        sendReply(226, QStringLiteral("Transfer complete"));
         return;
-    const auto end = m_dataConnection->drain();
-    finishUpload(end.value_or(FtpDataConnection::End::ConnectionLost), reply);
+    }
+    const int code = upload->error() == EEXIST ? 550 : localFailureCode(upload->error());
+    sendReply(code, transferReplyText(code));
+}
+
+void FtpSession::discardUpload()
+{
+    if (m_upload)
+        m_upload->discard();
+    m_upload.reset();
+    m_uploadEnded = false;
+}
+
+void FtpSession::settleUpload(bool quitting)
+{
+    if (!m_upload)
+        return;
+    if (!quitting) {
+        // A hang-up, a reset or the server's stop: the client did not see the
+        // transfer through, whatever reached the disk.
+        discardUpload();
+        dropDataConnection();
+        return;
+    }
+    // The end of the stream and the QUIT after it can arrive in either order.
+    if (!m_uploadEnded) {
+        const auto end = m_dataConnection ? m_dataConnection->drain() : std::nullopt;
+        dropDataConnection();
+        if (!completeUpload(end.value_or(FtpDataConnection::End::ConnectionLost)))
+            return;
+    }
+    nameUpload();
+}
+
+bool FtpSession::controlOpen() const
+{
+    if (m_closed || m_connection->state() != QAbstractSocket::ConnectedState)
+        return false;
+    // The close may wait unread behind the last command.
+    pollfd p{int(m_connection->socketDescriptor()), POLLRDHUP, 0};
+    return ::poll(&p, 1, 0) >= 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) == 0;
 }

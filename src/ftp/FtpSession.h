@@ -63,8 +63,18 @@ private:
     bool dataConnectionBusy();
     void handleList();
     void handleStor(const QString& filename);
-    void finishUpload(FtpDataConnection::End end, bool reply);
-    void settleUpload(bool reply);
+    void onUploadStreamEnded(FtpDataConnection::End end);
+    // Checks and syncs a file whose stream has ended; false after answering
+    // the failure. True: the file is whole and may take its name.
+    bool completeUpload(FtpDataConnection::End end);
+    void nameUpload();
+    // Settles a running upload when the control connection ends: kept only
+    // after a deliberate QUIT that came after a clean end of the stream.
+    void settleUpload(bool quitting);
+    void discardUpload();
+    // Whether the client can still read a reply: no close or reset has
+    // arrived on the control connection, read or not.
+    bool controlOpen() const;
     void cancelTransfer();
     void dropDataConnection();
 
@@ -82,10 +92,20 @@ private:
     bool m_closed = false;
     bool m_listing = false;
     std::unique_ptr<FtpUpload> m_upload;
+    // The upload's stream ended cleanly while the control connection was
+    // closing: what the client sent last decides whether the file is kept.
+    bool m_uploadEnded = false;
+    // The size the client announced with ALLO for its next upload, and the
+    // one the running upload must reach.
+    std::optional<qint64> m_announcedSize;
+    std::optional<qint64> m_expectedSize;
     QTimer m_loginDelay;
     QTimer m_loginDeadline;
     QTimer m_idleTimer;
     QTimer m_dataConnectTimer;
+    // The 227 of the last PASV, sent after a short pause.
+    QTimer m_passiveReply;
+    QString m_passiveReplyText;
     // A transfer command sent before its data connection arrived.
     QString m_awaitingData;
     int m_failedLogins = 0;

@@ -18,6 +18,7 @@
 #include "ui/ThemeObserver.h"
 #include "ui/ThemedLabel.h"
 
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -115,8 +116,8 @@ FtpTransferView::FtpTransferView(FtpServerController* controller, QWidget* paren
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
-    QScrollArea* scroll = LightScrollBar::makeVerticalScrollArea(this);
-    outer->addWidget(scroll);
+    m_scroll = LightScrollBar::makeVerticalScrollArea(this);
+    outer->addWidget(m_scroll);
     auto* page = new QWidget;
     QVBoxLayout* layout = column(page, 18);
     layout->setContentsMargins(0, 24, 0, 24);
@@ -149,7 +150,11 @@ FtpTransferView::FtpTransferView(FtpServerController* controller, QWidget* paren
     m_stop = new FtpBigButton(QStringLiteral("停止服务器"),
                               [] { return AppTheme::isDark() ? QColor(255, 255, 255, 217) : primary(0.85); }, page);
     m_stop->setObjectName(QStringLiteral("ftpStopButton"));
-    connect(m_start, &QAbstractButton::clicked, m_controller, &FtpServerController::startServer);
+    connect(m_start, &QAbstractButton::clicked, this, [this] {
+        m_controller->startServer();
+        revealNotice();
+    });
+    connect(m_controller, &FtpServerController::startFinished, this, &FtpTransferView::revealNotice);
     connect(m_stop, &QAbstractButton::clicked, m_controller, &FtpServerController::stopServer);
     buttons->addStretch(1);
     buttons->addWidget(m_start);
@@ -170,7 +175,7 @@ FtpTransferView::FtpTransferView(FtpServerController* controller, QWidget* paren
     layout->addLayout(guideRow);
     layout->addStretch(1);
 
-    scroll->setWidget(page);
+    m_scroll->setWidget(page);
     page->setAutoFillBackground(false);
 
     connect(m_controller, &FtpServerController::stateChanged, this, &FtpTransferView::refresh);
@@ -222,11 +227,17 @@ QWidget* FtpTransferView::makeSettingsCard()
     auto* address = new QWidget(card);
     QVBoxLayout* addressColumn = column(address, 7);
     addressColumn->addWidget(sectionHeader(QStringLiteral("wifi"), QStringLiteral("本机IP"), address));
-    m_localIP = new ThemedLabel(QString(), Fonts::system(13), &AppTheme::textPrimary, address);
+    // The plate is a widget of its own: the label's style sheet is rewritten
+    // at every theme switch and would take a padding or background with it.
+    auto* plate = new RoundedPanel([] { return QColor(255, 255, 255, 20); }, 6, address);
+    plate->setObjectName(QStringLiteral("ftpLocalIPPlate"));
+    plate->setMaximumWidth(160);
+    auto* plateLayout = new QHBoxLayout(plate);
+    plateLayout->setContentsMargins(10, 7, 10, 7);
+    m_localIP = new ThemedLabel(QString(), Fonts::system(13), &AppTheme::textPrimary, plate);
     m_localIP->setObjectName(QStringLiteral("ftpLocalIP"));
-    m_localIP->setMaximumWidth(160);
-    m_localIP->setStyleSheet(QStringLiteral("background: rgba(255,255,255,20); border-radius: 6px; padding: 7px 10px;"));
-    addressColumn->addWidget(m_localIP);
+    plateLayout->addWidget(m_localIP);
+    addressColumn->addWidget(plate, 0, Qt::AlignLeft);
     layout->addWidget(address);
 
     auto* accounts = new QHBoxLayout;
@@ -380,6 +391,15 @@ void FtpTransferView::chooseRootFolder()
         if (self && !path.isEmpty())
             self->m_controller->setRootFolder(path);
     });
+}
+
+void FtpTransferView::revealNotice()
+{
+    if (m_controller->noticeText().isEmpty())
+        return;
+    // The notice has just appeared: its place is known once the layouts ran.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    m_scroll->ensureWidgetVisible(m_notice, 0, 12);
 }
 
 void FtpTransferView::refresh()

@@ -10,6 +10,7 @@ class FtpServerController;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QScrollArea;
 class QToolButton;
 
 // The FTP page: root folder, port, local address, account and permissions,
@@ -38,9 +39,13 @@ private:
     QWidget* makeGuideCard();
     void refresh();
     void chooseRootFolder();
+    // Scrolls the notice into view: a refusal below the fold looks like a
+    // button that does nothing.
+    void revealNotice();
 
     FtpServerController* m_controller;
     FolderChooser m_chooser;
+    QScrollArea* m_scroll = nullptr;
     QPushButton* m_rootButton = nullptr;
     ElidedLabel* m_rootPath = nullptr;
     QLineEdit* m_port = nullptr;

@@ -12,6 +12,7 @@
 #include <QSet>
 
 #include <atomic>
+#include <mutex>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -28,22 +29,45 @@ constexpr int kRandomDigits = 16;
 // of after all its bytes.
 std::atomic<int> g_inProgress{0};
 
-QMutex g_reservedMutex;
+QMutex g_namesMutex;
+// Final paths being received, and the temporary files they are received into:
+// the sweep of leftovers never takes a file of a transfer still running, not
+// even in the moments its lock is not yet (or no longer) held.
 QSet<QString> g_reserved;
+QSet<QString> g_temporaries;
 
-bool reserve(const QString& path)
+bool claim(QSet<QString>& names, const QString& path)
 {
-    QMutexLocker lock(&g_reservedMutex);
-    if (g_reserved.contains(path))
+    QMutexLocker lock(&g_namesMutex);
+    if (names.contains(path))
         return false;
-    g_reserved.insert(path);
+    names.insert(path);
     return true;
 }
 
-void unreserve(const QString& path)
+void unclaim(QSet<QString>& names, const QString& path)
 {
-    QMutexLocker lock(&g_reservedMutex);
-    g_reserved.remove(path);
+    QMutexLocker lock(&g_namesMutex);
+    names.remove(path);
+}
+
+bool isClaimed(const QSet<QString>& names, const QString& path)
+{
+    QMutexLocker lock(&g_namesMutex);
+    return names.contains(path);
+}
+
+std::mutex g_hookMutex;
+std::shared_ptr<Paths::SaveHook> g_hook;
+
+int fault(Paths::SaveStep step, qsizetype bytes = 0)
+{
+    std::shared_ptr<Paths::SaveHook> hook;
+    {
+        std::lock_guard lock(g_hookMutex);
+        hook = g_hook;
+    }
+    return hook ? (*hook)(step, bytes) : 0;
 }
 
 QByteArray native(const QString& path) { return QFile::encodeName(path); }
@@ -82,18 +106,21 @@ std::unique_ptr<FtpUpload> FtpUpload::create(const QString& folder, const QStrin
     struct stat st;
     if (::lstat(native(path).constData(), &st) == 0)
         return fail(EEXIST);
-    if (!reserve(path))
+    if (!claim(g_reserved, path))
         return fail(EEXIST);
     for (int attempt = 0; attempt < 8; ++attempt) {
         const QString temporary = dir.filePath(
             kPrefix + QString::number(QRandomGenerator::global()->generate64(), 16).rightJustified(kRandomDigits, u'0')
             + kSuffix);
+        if (!claim(g_temporaries, temporary))
+            continue;
         const int fd = openRetrying(native(temporary), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
         if (fd < 0) {
-            if (errno == EEXIST)
-                continue;
             const int e = errno;
-            unreserve(path);
+            unclaim(g_temporaries, temporary);
+            if (e == EEXIST)
+                continue;
+            unclaim(g_reserved, path);
             return fail(e);
         }
         // Held until the file is named or removed: the start-up clean-up of
@@ -103,7 +130,7 @@ std::unique_ptr<FtpUpload> FtpUpload::create(const QString& folder, const QStrin
             *error = 0;
         return std::unique_ptr<FtpUpload>(new FtpUpload(fd, temporary, path));
     }
-    unreserve(path);
+    unclaim(g_reserved, path);
     return fail(EEXIST);
 }
 
@@ -129,14 +156,20 @@ int FtpUpload::inProgress()
 
 void FtpUpload::release()
 {
-    if (std::exchange(m_reserved, false))
-        unreserve(m_path);
+    if (std::exchange(m_reserved, false)) {
+        unclaim(g_reserved, m_path);
+        unclaim(g_temporaries, m_temporaryPath);
+    }
 }
 
 bool FtpUpload::write(const char* data, qsizetype size)
 {
     if (m_fd < 0)
         return false;
+    if (const int e = fault(Paths::SaveStep::Write, size)) {
+        m_error = e;
+        return false;
+    }
     while (size > 0) {
         const ssize_t n = ::write(m_fd, data, size_t(size));
         if (n < 0) {
@@ -158,24 +191,41 @@ bool FtpUpload::write(const char* data, qsizetype size)
     return true;
 }
 
-bool FtpUpload::commit()
+bool FtpUpload::sync()
 {
+    if (m_synced)
+        return true;
     if (m_fd < 0)
         return false;
     // A delayed write error (a full disk, a network folder, a quota) shows up
-    // only in the sync or the close.
-    int e = ::fsync(m_fd) == 0 ? 0 : errno;
-    const int fd = std::exchange(m_fd, -1);
-    if (::close(fd) != 0 && errno != EINTR && e == 0)
+    // only here; a short file must never take the name.
+    int e = fault(Paths::SaveStep::Sync);
+    if (e == 0 && ::fsync(m_fd) != 0)
         e = errno;
+    if (e != 0) {
+        m_error = e;
+        discard();
+        return false;
+    }
+    m_synced = true;
+    return true;
+}
+
+bool FtpUpload::commit()
+{
+    if (!sync())
+        return false;
+    // The descriptor, and with it the lock, is kept until the file has its
+    // name: a sweep never finds it unheld.
+    int e = fault(Paths::SaveStep::Rename);
     if (e == 0)
         e = FileNaming::renameNoReplace(native(m_temporaryPath), native(m_path));
     if (e != 0) {
         m_error = e;
-        ::unlink(native(m_temporaryPath).constData());
-        release();
+        discard();
         return false;
     }
+    ::close(std::exchange(m_fd, -1));
     release();
     syncFolder(QFileInfo(m_path).absolutePath());
     return true;
@@ -207,8 +257,17 @@ bool FtpUpload::isTemporaryName(const QString& name)
 
 int FtpUpload::removeLeftovers(const QString& folder)
 {
-    const int removed = FileNaming::removeUnheld(folder, &FtpUpload::isTemporaryName);
+    const QDir dir(folder);
+    const int removed = FileNaming::removeUnheld(folder, [&dir](const QString& name) {
+        return isTemporaryName(name) && !isClaimed(g_temporaries, dir.filePath(name));
+    });
     if (removed > 0)
         Log::line(QStringLiteral("🧹 [FTP传输] 已清理 %1 个上传中断留下的临时文件").arg(removed));
     return removed;
+}
+
+void FtpUpload::setFaultHook(Paths::SaveHook hook)
+{
+    std::lock_guard lock(g_hookMutex);
+    g_hook = hook ? std::make_shared<Paths::SaveHook>(std::move(hook)) : nullptr;
 }

@@ -1,5 +1,10 @@
 #include "FtpTestSupport.h"
 
+#include <QSemaphore>
+
+#include <cerrno>
+#include <csignal>
+
 using namespace FtpTest;
 using namespace std::chrono_literals;
 
@@ -26,6 +31,40 @@ struct ChildServer
     QProcess process;
     QByteArray output;
     quint16 port = 0;
+};
+
+// Holds every upload of this process between the end of its data stream and
+// the sync that comes before its name, until the test lets it go on.
+struct SyncGate
+{
+    SyncGate()
+    {
+        FtpUpload::setFaultHook([this](Paths::SaveStep step, qsizetype&) {
+            if (step == Paths::SaveStep::Sync) {
+                reached.release();
+                goOn.acquire();
+            }
+            return 0;
+        });
+    }
+    ~SyncGate()
+    {
+        FtpUpload::setFaultHook({});
+        goOn.release(100);
+    }
+    bool waitReached() { return reached.tryAcquire(1, kWaitMs); }
+    QSemaphore reached;
+    QSemaphore goOn;
+};
+
+// Fails every upload step `failing` with `error`.
+struct DiskFault
+{
+    DiskFault(Paths::SaveStep failing, int error)
+    {
+        FtpUpload::setFaultHook([=](Paths::SaveStep step, qsizetype&) { return step == failing ? error : 0; });
+    }
+    ~DiskFault() { FtpUpload::setFaultHook({}); }
 };
 
 FtpLimits shortLimits()
@@ -139,8 +178,11 @@ TEST(FtpFaults, SilentAndIdlePeersAreClosedWithTimeout)
     // Logged in: a command keeps the session, silence ends it, an upload
     // longer than the limit does not.
     Client idle(s.port(), true);
-    QTest::qWait(400);
-    EXPECT_EQ(idle.command("NOOP"), "200 NOOP OK");
+    // A camera that keeps its session with NOOP stays well past the limit.
+    for (int i = 0; i < 6; ++i) {
+        QTest::qWait(300);
+        EXPECT_EQ(idle.command("NOOP"), "200 NOOP OK") << i;
+    }
     auto data = idle.startUpload(s.path("slow.jpg"), "part one,");
     ASSERT_TRUE(data);
     QTest::qWait(1000);
@@ -175,4 +217,123 @@ TEST(FtpFaults, PassivePortNobodyConnectsToIsClosedAndTheTransferGets425)
     EXPECT_EQ(c.command("STOR never.jpg"), "425 Use PASV first");
     EXPECT_EQ(c.command("NOOP"), "200 NOOP OK");
     EXPECT_FALSE(QFile::exists(s.path("never.jpg")));
+}
+
+TEST(FtpFaults, CameraKilledMidUploadLeavesNoFileAndItsRetryStoresTheWholeOne)
+{
+    Server s;
+    QTemporaryDir source;
+    const QString file = source.filePath("MVI_0001.MOV");
+    const QByteArray video = randomBytes(16 * 1024 * 1024, 11);
+    ASSERT_TRUE(writeFile(file, video));
+
+    QProcess camera;
+    camera.start("curl", curlArguments(s.port(), {"--limit-rate", "4M", "-T", file}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bytesReceived(s.root()) > 1024 * 1024; }, 20000));
+    ::kill(pid_t(camera.processId()), SIGKILL);
+    ASSERT_TRUE(camera.waitForFinished(kWaitMs));
+    // Both of its connections ended cleanly, by the kernel: nothing takes the name.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return s.entries().isEmpty(); }, kWaitMs)) << s.entries().join(", ").toStdString();
+
+    const ProcessResult retry = ftplibUpload(s.port(), "MVI_0001.MOV", file, true);
+    ASSERT_EQ(retry.exitCode, 0) << retry.err.toStdString();
+    EXPECT_EQ(retry.out, "226 Transfer complete\n");
+    EXPECT_EQ(readFile(s.path("MVI_0001.MOV")), video);
+    EXPECT_EQ(s.entries(), QStringList{"MVI_0001.MOV"});
+}
+
+TEST(FtpFaults, AnUploadTakesItsNameOnlyWhileItsClientIsThereToSeeIt)
+{
+    Server s;
+    SyncGate gate;
+    struct Case
+    {
+        const char* after; // what the client does once its data stream has ended
+        std::function<void(Client&)> act;
+        bool kept;
+    };
+    const QList<Case> cases{
+        {"nothing", [](Client&) {}, true},
+        {"closes control without reading 226", [](Client& c) { c.socket.disconnectFromHost(); }, false},
+        {"resets control", [](Client& c) { resetConnection(c.socket); }, false},
+        {"sends QUIT and closes", [](Client& c) {
+             c.send("QUIT\r\n");
+             c.socket.disconnectFromHost();
+         }, true},
+    };
+    for (const Case& k : cases) {
+        Client c(s.port(), true);
+        auto data = c.openData();
+        ASSERT_TRUE(data) << k.after;
+        ASSERT_EQ(c.command("STOR a.jpg"), kUploading) << k.after;
+        writeAll(*data, "whole");
+        data->disconnectFromHost();
+        ASSERT_TRUE(gate.waitReached()) << k.after;
+        k.act(c);
+        gate.goOn.release();
+        const QStringList expected = k.kept ? QStringList{"a.jpg"} : QStringList{};
+        EXPECT_TRUE(QTest::qWaitFor([&] { return s.entries() == expected; }, kWaitMs))
+            << k.after << ": " << s.entries().join(", ").toStdString();
+        if (k.kept) {
+            EXPECT_EQ(readFile(s.path("a.jpg")), "whole") << k.after;
+            QFile::remove(s.path("a.jpg"));
+        }
+    }
+}
+
+TEST(FtpFaults, DiskFaultsWhileStoringGive45xAndNoFile)
+{
+    Server s;
+    Client c(s.port(), true);
+    const QString local = QStringLiteral("451 Requested action aborted: local error in processing");
+    const QString full = QStringLiteral("452 Requested action not taken: insufficient storage space");
+    struct Case
+    {
+        Paths::SaveStep step;
+        int error;
+        QString reply;
+    };
+    const QList<Case> cases{
+        {Paths::SaveStep::Write, EIO, local}, {Paths::SaveStep::Write, ENOSPC, full},
+        {Paths::SaveStep::Sync, EIO, local},  {Paths::SaveStep::Sync, ENOSPC, full},
+        {Paths::SaveStep::Rename, EIO, local},
+    };
+    for (const Case& k : cases) {
+        DiskFault fault(k.step, k.error);
+        EXPECT_EQ(c.upload("a.jpg", randomBytes(100000, 5)), k.reply) << int(k.step) << " " << k.error;
+        EXPECT_TRUE(s.entries().isEmpty()) << int(k.step) << ": " << s.entries().join(", ").toStdString();
+    }
+    EXPECT_EQ(c.upload("a.jpg", "fine"), kComplete);
+    EXPECT_EQ(readFile(s.path("a.jpg")), "fine");
+}
+
+TEST(FtpFaults, SweepsOfTheFolderLeaveARunningUploadAlone)
+{
+    Server s;
+    Client c(s.port(), true);
+    auto data = c.startUpload(s.path("a.jpg"), "first half,");
+    ASSERT_TRUE(data);
+    const QStringList partial = s.entries();
+    ASSERT_EQ(partial.size(), 1);
+
+    FtpServer other;
+    struct Sweep
+    {
+        const char* what;
+        std::function<void()> run;
+    };
+    const QList<Sweep> sweeps{
+        {"a sweep in this process", [&] { EXPECT_EQ(FtpUpload::removeLeftovers(s.root()), 0); }},
+        {"another server starting on the folder", [&] {
+             other.start(0, s.root());
+             EXPECT_TRUE(other.isRunning());
+         }},
+        {"a server starting in another process", [&] { EXPECT_NE(ChildServer(s.root()).port, 0); }},
+    };
+    for (const Sweep& sweep : sweeps) {
+        sweep.run();
+        EXPECT_EQ(s.entries(), partial) << sweep.what;
+    }
+    EXPECT_EQ(c.finish(*data, " second half"), kComplete);
+    EXPECT_EQ(readFile(s.path("a.jpg")), "first half, second half");
 }

@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QToolButton>
 
@@ -21,6 +23,8 @@
 using namespace FtpTest;
 
 namespace {
+const QString kNobodyCanLogIn = QStringLiteral("用户访问与匿名访问均已禁用，任何账号都无法登录，请至少开启一项访问权限");
+
 // Drops or restores the calling thread's right to listen on ports below 1024.
 bool setBindPrivilege(bool on)
 {
@@ -102,16 +106,38 @@ TEST_F(FtpScreenTest, StartChecksRunInOrderAndEachGivesOneNotice)
         {{{"ftpRootPath", root()}, {"ftpPort", QString::number(taken.serverPort())}},
          "端口 " + QString::number(taken.serverPort()) + " 已被占用，请更换端口后重试"},
         {{{"ftpRootPath", root()}, {"ftpPort", "0"}, {"ftpUsername", ""}}, "端口号无效，请输入 1 ~ 65535 之间的数字"},
+        {{{"ftpRootPath", root()}, {"ftpPort", QString::number(freePort())}, {"ftpUsername", ""}},
+         "用户访问权限已开启，请填写用户名"},
+        // No account can log in: the last refusal, after every other one.
+        {{{"ftpRootPath", root()}, {"ftpPort", QString::number(freePort())}, {"ftpUserPerm", "禁用"},
+          {"ftpAnonPerm", "禁用"}, {"ftpUsername", ""}},
+         kNobodyCanLogIn},
+        {{{"ftpRootPath", root()}, {"ftpPort", QString::number(taken.serverPort())}, {"ftpUserPerm", "禁用"},
+          {"ftpAnonPerm", "禁用"}},
+         "端口 " + QString::number(taken.serverPort()) + " 已被占用，请更换端口后重试"},
     };
+    // The page's size in the main window at its default size: 1100 x 700 of
+    // content less the sidebar (220) and the top bar (68). The user scrolls
+    // only as far as the button, and reads the refusal there.
+    view->resize(880, 632);
+    auto* scroll = view->findChild<QScrollArea*>();
+    ASSERT_TRUE(scroll);
+    QLabel* line = child<QLabel>("ftpNotice");
     for (const Case& c : cases) {
         UserDefaults::standard().setValues(c.prefs);
+        scroll->verticalScrollBar()->setValue(0);
+        UserInput::scrollIntoView(child<QWidget>("ftpStartButton"));
         start();
         EXPECT_EQ(notice(), c.notice) << c.notice.toStdString();
         EXPECT_FALSE(controller.isRunning());
+        const QRect shown(line->mapTo(scroll->viewport(), QPoint()), line->size());
+        EXPECT_TRUE(scroll->viewport()->rect().contains(shown))
+            << c.notice.toStdString() << " at y " << shown.y() << ", view " << scroll->viewport()->height();
         for (const QString& key : c.prefs.keys())
             UserDefaults::standard().remove(key);
     }
     chosen = root();
+    UserInput::scrollIntoView(child<QWidget>("ftpRootButton"));
     UserInput::click(child<QWidget>("ftpRootButton"));
     EXPECT_EQ(notice(), "") << "a folder choice clears the notice";
     EXPECT_EQ(UserDefaults::standard().string("ftpRootPath"), root());
@@ -124,14 +150,14 @@ TEST_F(FtpScreenTest, StartChecksRunInOrderAndEachGivesOneNotice)
 
 TEST_F(FtpScreenTest, ARunningServerLocksTheControlsAndTakesAnFtplibUpload)
 {
+    const quint16 port = freePort();
+    ASSERT_NE(port, 0);
+    UserDefaults::standard().set("ftpPort", QString::number(port));
     UserDefaults::standard().set("ftpRootPath", root());
     UserDefaults::standard().set("ftpUsername", "");
     start();
     EXPECT_EQ(notice(), "用户访问权限已开启，请填写用户名");
     UserDefaults::standard().set("ftpUsername", "482917");
-    const quint16 port = freePort();
-    ASSERT_NE(port, 0);
-    UserDefaults::standard().set("ftpPort", QString::number(port));
     QToolButton* permission = child<QToolButton>("ftpUserPermMenu");
     const QImage unlocked = permission->grab().toImage();
     start();
@@ -151,6 +177,22 @@ TEST_F(FtpScreenTest, ARunningServerLocksTheControlsAndTakesAnFtplibUpload)
     EXPECT_FALSE(controller.isRunning());
     EXPECT_EQ(child<QLabel>("ftpStatus")->text(), "服务器已关闭");
     EXPECT_TRUE(child<QLineEdit>("ftpPortField")->isEnabled());
+}
+
+TEST_F(FtpScreenTest, TheLocalAddressKeepsItsPlateThroughThemeSwitches)
+{
+    QWidget* plate = child<QWidget>("ftpLocalIPPlate");
+    ASSERT_TRUE(plate);
+    QWidget* section = plate->parentWidget();
+    const AppThemeStyle first = ThemeObserver::shared().style();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    const QImage before = section->grab().toImage();
+    for (AppThemeStyle style : AppThemeStyles::allCases())
+        ThemeObserver::shared().setStyle(style);
+    ThemeObserver::shared().setStyle(first);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    EXPECT_EQ(child<QLabel>("ftpLocalIP")->mapTo(plate, QPoint()), QPoint(10, 7));
+    EXPECT_EQ(section->grab().toImage(), before);
 }
 
 TEST_F(FtpScreenTest, APortThatNeedsPrivilegesSaysSo)

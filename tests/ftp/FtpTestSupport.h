@@ -133,18 +133,20 @@ inline ProcessResult curl(quint16 port, const QStringList& arguments, const QStr
     return run("curl", curlArguments(port, arguments, url));
 }
 
-// A camera's upload of `text` as `name` through python3's ftplib; prints the final reply.
-inline ProcessResult ftplibUpload(quint16 port, const QString& name, const QString& text)
+// A camera's upload as `name` through python3's ftplib of `text`, or with
+// `fromFile` of the file at the path `text`; prints the final reply.
+inline ProcessResult ftplibUpload(quint16 port, const QString& name, const QString& text, bool fromFile = false)
 {
     static const char* const script = R"PY(
 import ftplib, io, sys
+data = open(sys.argv[3], 'rb').read() if sys.argv[4] == 'file' else sys.argv[3].encode()
 ftp = ftplib.FTP()
 ftp.connect('127.0.0.1', int(sys.argv[1]), timeout=20)
 ftp.login('482917', '482917')
-print(ftp.storbinary('STOR ' + sys.argv[2], io.BytesIO(sys.argv[3].encode())))
+print(ftp.storbinary('STOR ' + sys.argv[2], io.BytesIO(data)))
 ftp.quit()
 )PY";
-    return run("python3", {"-c", script, QString::number(port), name, text});
+    return run("python3", {"-c", script, QString::number(port), name, text, fromFile ? "file" : "text"});
 }
 
 // A loopback port nobody listens on (closed again before it is returned).
