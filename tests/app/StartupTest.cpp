@@ -170,7 +170,7 @@ TEST(StartupTest, LaunchWorkRunsAfterTheFirstFrame)
         exposed = app.window().windowHandle()->isExposed();
         paintedFirst = painted.seen;
         overflowIconEarly = !overflow->icon().isNull();
-        loadedEarly = mappedLibraries({"/imageformats/", "libcanberra", "libQt6Svg"});
+        loadedEarly = mappedLibraries({"/imageformats/", "libcanberra", "libQt6Svg", "libecal"});
         iconEarly = !QGuiApplication::windowIcon().isNull();
         autostartEarly = QFileInfo::exists(ReminderAgent::autostartPath());
         hintEarly = UserDefaults::standard().hasStoredValue("seenUpdateHint");
