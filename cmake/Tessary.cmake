@@ -15,8 +15,7 @@ function(tessary_pch_holder name)
   target_compile_definitions(${name} PRIVATE TESSARY_VERSION="${PROJECT_VERSION}")
   target_precompile_headers(${name} PRIVATE ${ARG_HEADERS})
 endfunction()
-set(tessary_engine_modules Qt6::Core Qt6::Gui Qt6::DBus Qt6::Concurrent Qt6::Network
-    PkgConfig::CANBERRA)
+set(tessary_engine_modules Qt6::Core Qt6::Gui Qt6::DBus Qt6::Concurrent Qt6::Network)
 tessary_pch_holder(tessary_pch_engine HEADERS ${TESSARY_PCH_HEADERS} LIBS ${tessary_engine_modules})
 tessary_pch_holder(tessary_pch_screen HEADERS ${TESSARY_PCH_HEADERS} <QtWidgets/QWidget> <QtGui/QPainter>
                    LIBS ${tessary_engine_modules} Qt6::Widgets)

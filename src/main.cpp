@@ -1,3 +1,4 @@
+#include "app/LaunchStyle.h"
 #include "app/MainWindow.h"
 #include "app/SingleInstance.h"
 #include "app/TessaryApp.h"
@@ -20,6 +21,7 @@ int main(int argc, char** argv)
     if (!instance.claim())
         return 0;
 
+    QApplication::setStyle(new LaunchStyle);
     TessaryApp::installQtTranslations();
     Fonts::installApplicationFont();
     WheelGuard::install();

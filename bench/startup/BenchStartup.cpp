@@ -1,7 +1,9 @@
-// Start-up of the app against a bare Qt Widgets window, launched in turns on
-// a private X server (Xvfb) and session bus: the time from starting the
-// process to its first frame, that is the first drawing reported (XDamage)
-// in a top-level window it maps. The app runs with a fresh profile and again
+// Start-up of the app against two bare Qt Widgets windows, an empty one and
+// one showing a line of Chinese text (the font cost any Chinese window pays),
+// launched in turns on a private X server (Xvfb) and session bus, with TZ
+// unset as on a desktop: the time from starting the process to its first
+// frame, that is the first drawing reported (XDamage) in a top-level window
+// it maps. The app runs with a fresh profile and again
 // with the profile its previous run left; each run stays open a second after
 // its first frame and is then closed with SIGTERM, as a session ending does.
 // Arguments: rounds (default 10), then another build of the app to time
@@ -227,16 +229,16 @@ int main(int argc, char** argv)
         return home;
     };
     int failures = 0;
-    auto run = [&](const std::string& program, const QString& home) -> std::optional<double> {
+    auto run = [&](const std::vector<std::string>& program, const QString& home) -> std::optional<double> {
         const std::string h = home.toStdString();
         const std::vector<std::string> env{
             "HOME=" + h, "XDG_CONFIG_HOME=" + h + "/.config", "XDG_DATA_HOME=" + h + "/.local/share",
             "XDG_CACHE_HOME=" + h + "/.cache", "XDG_RUNTIME_DIR=" + h + "/run", "DISPLAY=" + display,
             "DBUS_SESSION_BUS_ADDRESS=" + busAddress, "QT_QPA_PLATFORM=xcb", "PATH=/usr/bin:/bin",
-            "LANG=C.UTF-8", "TZ=Asia/Shanghai"};
+            "LANG=C.UTF-8"};
         watcher.drain();
         const Clock::time_point start = Clock::now();
-        const pid_t pid = spawn({program}, env);
+        const pid_t pid = spawn(program, env);
         const std::optional<Clock::time_point> frame = watcher.firstFrame(20000);
         // The rest of the launch runs before the close, as in a session a
         // user had: the next launch finds what a whole one leaves.
@@ -250,30 +252,38 @@ int main(int argc, char** argv)
         return msBetween(start, *frame);
     };
 
-    std::vector<double> bare, fresh, second;
-    // One of each first, unrecorded: the disk cache warms for both alike.
-    run(BARE_WINDOW, freshHome());
-    run(app, freshHome());
+    const std::vector<std::string> bareWindow{BARE_WINDOW}, cjkWindow{BARE_WINDOW, "--cjk"}, tessary{app};
+    std::vector<double> bare, cjk, fresh, second;
+    // One of each first, unrecorded: the disk cache warms for all alike.
+    run(bareWindow, freshHome());
+    run(cjkWindow, freshHome());
+    run(tessary, freshHome());
     for (int round = 0; round < rounds; ++round) {
         const QString home = freshHome();
-        if (auto ms = run(BARE_WINDOW, freshHome()))
-            bare.push_back(*ms);
-        if (auto ms = run(app, home))
+        // The anchors swap places every round, so neither always follows
+        // the same run.
+        const bool swap = round % 2 == 1;
+        if (auto ms = run(swap ? cjkWindow : bareWindow, freshHome()))
+            (swap ? cjk : bare).push_back(*ms);
+        if (auto ms = run(tessary, home))
             fresh.push_back(*ms);
-        if (auto ms = run(BARE_WINDOW, freshHome()))
-            bare.push_back(*ms);
-        if (auto ms = run(app, home))
+        if (auto ms = run(swap ? bareWindow : cjkWindow, freshHome()))
+            (swap ? bare : cjk).push_back(*ms);
+        if (auto ms = run(tessary, home))
             second.push_back(*ms);
     }
     stop(bus, 5);
     stop(xvfb, 5);
 
-    const double b = median(bare), f = median(fresh), s = median(second);
+    const double b = median(bare), c = median(cjk), f = median(fresh), s = median(second);
     std::printf("bare_window_first_frame_ms: %.1f\n", b);
+    std::printf("bare_cjk_window_first_frame_ms: %.1f\n", c);
     std::printf("app_fresh_profile_first_frame_ms: %.1f\n", f);
     std::printf("app_second_launch_first_frame_ms: %.1f\n", s);
     std::printf("fresh_over_bare: %.2f\n", b > 0 ? f / b : 0);
     std::printf("second_over_bare: %.2f\n", b > 0 ? s / b : 0);
+    std::printf("fresh_over_bare_cjk: %.2f\n", c > 0 ? f / c : 0);
+    std::printf("second_over_bare_cjk: %.2f\n", c > 0 ? s / c : 0);
     std::printf("runs_without_a_frame: %d\n", failures);
     return failures == 0 ? 0 : 1;
 }

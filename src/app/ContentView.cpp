@@ -27,6 +27,7 @@
 #include "tools/ComingSoonView.h"
 #include "tools/DropZoneView.h"
 #include "ui/AppTheme.h"
+#include "ui/FirstPaint.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -223,8 +224,11 @@ void ContentView::hideEvent(QHideEvent* event)
 void ContentView::onAppear()
 {
     m_focusTimer->start();
-    m_updateNotice->seedIfAbsent();
-    SoftwareUpdateAutoCheck::runIfNeeded(m_updateChecker);
+    // A synced write and a network request wait for the frame.
+    FirstPaint::after(this, this, [this] {
+        m_updateNotice->seedIfAbsent();
+        SoftwareUpdateAutoCheck::runIfNeeded(m_updateChecker);
+    });
     // One poll timer per window, however often it appears.
     if (!m_feedbackTimer->isActive())
         m_feedbackTimer->start();

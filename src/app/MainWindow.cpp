@@ -8,6 +8,7 @@
 #include "platform/Product.h"
 #include "platform/UserDefaults.h"
 #include "tools/AutoImportController.h"
+#include "ui/FirstPaint.h"
 #include "ui/AppTheme.h"
 #include "ui/ThemeObserver.h"
 
@@ -18,7 +19,6 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QTimer>
-#include <QWindow>
 
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
@@ -95,19 +95,8 @@ void MainWindow::showEvent(QShowEvent* event)
     if (m_watchingFirstFrame || m_firstFrameShown)
         return;
     m_watchingFirstFrame = true;
-    windowHandle()->installEventFilter(this);
+    FirstPaint::after(this, this, [this] { announceFirstFrame(); });
     QTimer::singleShot(kFirstFrameWaitMs, this, &MainWindow::announceFirstFrame);
-}
-
-bool MainWindow::eventFilter(QObject* watched, QEvent* event)
-{
-    // The window paints and flushes its frame while handling the expose;
-    // the announcement goes out at the next turn of the loop, after that.
-    if (event->type() == QEvent::Expose && watched == windowHandle() && windowHandle()->isExposed()) {
-        watched->removeEventFilter(this);
-        QTimer::singleShot(0, this, &MainWindow::announceFirstFrame);
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::announceFirstFrame()

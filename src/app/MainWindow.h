@@ -36,14 +36,13 @@ public:
 
 Q_SIGNALS:
     void aboutRequested();
-    // Once, after the first frame of the window is on screen (or after
+    // Once, after the window's first paint is on screen (or after
     // kFirstFrameWaitMs from the first show without one).
     void firstFrameShown();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // Strip of the title bar that must lie on a screen for a stored place to be used.

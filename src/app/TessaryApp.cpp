@@ -1,6 +1,7 @@
 #include "TessaryApp.h"
 
 #include "app/AppDelegate.h"
+#include "app/LaunchStyle.h"
 #include "app/MainWindow.h"
 #include "app/SetAsideAlert.h"
 #include "orderbook/CalendarSyncManager.h"
@@ -53,6 +54,7 @@ int TessaryApp::run()
 
 void TessaryApp::launchAfterFirstFrame()
 {
+    LaunchStyle::restoreDeferredIcons(m_window);
     m_delegate->applicationDidFinishLaunching();
     // Reminders that fell due while the app was closed go out now, once; while
     // local notifications are on, the reminder agent delivers after the app

@@ -3,48 +3,32 @@
 #include "Log.h"
 #include "Product.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
+#include <QLibrary>
 #include <QMutex>
 #include <QStandardPaths>
 #include <QThreadPool>
-
-#include <canberra.h>
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
-// One playback id for every end sound, so a new one can cancel its predecessor.
-constexpr uint32_t kPlayId = 1;
+// libcanberra and what it pulls in live in a module beside the app, loaded
+// with the first sound: the app starts without them.
+using PlayEventSound = int (*)(const char* eventId, const char* description, const char* volumeDb,
+                               const char** error);
 
-QMutex& contextMutex()
+PlayEventSound soundModule()
 {
-    static QMutex m;
-    return m;
-}
-
-// Made on first use and kept for the process: it is the holder that keeps a
-// playing sound alive, and all access goes through contextMutex().
-ca_context* sharedContext(int* error)
-{
-    static ca_context* context = nullptr;
-    if (!context) {
-        ca_context* made = nullptr;
-        *error = ca_context_create(&made);
-        if (*error != CA_SUCCESS)
-            return nullptr;
-        ca_context_change_props(made, CA_PROP_APPLICATION_NAME, "Tessary",
-                                CA_PROP_APPLICATION_ID, "tessary", nullptr);
-        // Opened here, so a missing audio backend is not taken for a missing sound.
-        *error = ca_context_open(made);
-        if (*error != CA_SUCCESS) {
-            ca_context_destroy(made);
-            return nullptr;
-        }
-        context = made;
+    static QMutex mutex;
+    QMutexLocker lock(&mutex);
+    static PlayEventSound play = nullptr;
+    if (!play) {
+        QLibrary module(QCoreApplication::applicationDirPath() + QStringLiteral("/tessary-sound"));
+        play = reinterpret_cast<PlayEventSound>(module.resolve("tessaryPlayEventSound"));
     }
-    *error = CA_SUCCESS;
-    return context;
+    return play;
 }
 }
 
@@ -86,22 +70,17 @@ void CompletionSound::play(float volume)
 {
     const QByteArray db = canberraVolume(gainForVolume(volume)).toLatin1();
     QThreadPool::globalInstance()->start([db] {
-        QMutexLocker lock(&contextMutex());
-        int error = CA_SUCCESS;
-        ca_context* context = sharedContext(&error);
-        if (!context) {
-            Log::line(QStringLiteral("⚠️ [提示音] 播放失败: ") + QString::fromUtf8(ca_strerror(error)));
+        const PlayEventSound play = soundModule();
+        if (!play) {
+            Log::line(QStringLiteral("⚠️ [提示音] 播放失败: 缺少音频组件 tessary-sound"));
             return;
         }
-        ca_context_cancel(context, kPlayId);
-        error = ca_context_play(context, kPlayId, CA_PROP_EVENT_ID, kEventId,
-                                CA_PROP_EVENT_DESCRIPTION, "导片完成", CA_PROP_CANBERRA_VOLUME,
-                                db.constData(), CA_PROP_CANBERRA_CACHE_CONTROL, "volatile",
-                                nullptr);
+        const char* error = "";
+        const int result = play(kEventId, "导片完成", db.constData(), &error);
         // The ALSA backend also answers "not found" for a missing device.
-        if (error == CA_ERROR_NOTFOUND && !themeHasSound())
+        if (result == 1 && !themeHasSound())
             Log::line(QStringLiteral("⚠️ [提示音] 找不到内置音效 ") + QLatin1String(kEventId));
-        else if (error != CA_SUCCESS)
-            Log::line(QStringLiteral("⚠️ [提示音] 播放失败: ") + QString::fromUtf8(ca_strerror(error)));
+        else if (result != 0)
+            Log::line(QStringLiteral("⚠️ [提示音] 播放失败: ") + QString::fromUtf8(error));
     });
 }

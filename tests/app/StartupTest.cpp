@@ -2,6 +2,7 @@
 #include "app/AppDelegate.h"
 #include "platform/AppVersion.h"
 #include "app/ContentView.h"
+#include "app/LaunchStyle.h"
 #include "app/MainWindow.h"
 #include "app/SingleInstance.h"
 #include "app/TessaryApp.h"
@@ -26,6 +27,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolButton>
 #include <QWindow>
 
 TEST(StartupTest, MainWindowOpensAtTheDefaultSizeWithQuitInFileAndAboutInHelp)
@@ -102,9 +104,45 @@ TEST(StartupTest, LaunchReportsTheLaunchEventAndQuitRunsTheBackupOnce)
     EXPECT_TRUE(files.first().startsWith("auto_backup_") && files.first().endsWith(".kvbak"));
 }
 
-// The launch work waits until the window has shown its first frame, then
+namespace {
+// Which of `names` a library mapped into this process has in its path.
+QStringList mappedLibraries(const QStringList& names)
+{
+    QFile maps("/proc/self/maps");
+    if (!maps.open(QIODevice::ReadOnly))
+        return {"(no maps)"};
+    const QString text = QString::fromLocal8Bit(maps.readAll());
+    QStringList found;
+    for (const QString& name : names) {
+        if (text.contains(name))
+            found << name;
+    }
+    return found;
+}
+
+// Whether a paint event reached the window or a widget in it.
+struct PaintSeen : QObject
+{
+    explicit PaintSeen(QWidget* window)
+        : window(window)
+    {
+        qApp->installEventFilter(this);
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint && watched->isWidgetType()
+            && static_cast<QWidget*>(watched)->window() == window)
+            seen = true;
+        return false;
+    }
+    QWidget* window;
+    bool seen = false;
+};
+}
+
+// The launch work waits until the window has painted its first frame, then
 // all of it runs: usage event, window icon, the reminder agent's autostart
-// entry and the agent itself.
+// entry and the agent itself, and the update hint's first write.
 TEST(StartupTest, LaunchWorkRunsAfterTheFirstFrame)
 {
     UsageUploads events;
@@ -120,18 +158,34 @@ TEST(StartupTest, LaunchWorkRunsAfterTheFirstFrame)
     UserDefaults::standard().set("scheduleLocalNotificationEnabled", true);
     QGuiApplication::setWindowIcon(QIcon());
 
+    QApplication::setStyle(new LaunchStyle);
     TessaryApp app;
-    bool exposed = false, iconEarly = true, autostartEarly = true;
+    PaintSeen painted(&app.window());
+    auto* overflow = app.window().menuBar()->findChild<QToolButton*>("qt_menubar_ext_button");
+    ASSERT_NE(overflow, nullptr);
+    bool exposed = false, paintedFirst = false, iconEarly = true, autostartEarly = true, hintEarly = true;
+    bool overflowIconEarly = true;
+    QStringList loadedEarly;
     QObject::connect(&app.window(), &MainWindow::firstFrameShown, [&] {
         exposed = app.window().windowHandle()->isExposed();
+        paintedFirst = painted.seen;
+        overflowIconEarly = !overflow->icon().isNull();
+        loadedEarly = mappedLibraries({"/imageformats/", "libcanberra", "libQt6Svg", "libecal"});
         iconEarly = !QGuiApplication::windowIcon().isNull();
         autostartEarly = QFileInfo::exists(ReminderAgent::autostartPath());
+        hintEarly = UserDefaults::standard().hasStoredValue("seenUpdateHint");
         QTimer::singleShot(0, qApp, &QCoreApplication::quit);
     });
     EXPECT_EQ(app.run(), 0);
     EXPECT_TRUE(exposed);
+    EXPECT_TRUE(paintedFirst);
     EXPECT_FALSE(iconEarly);
     EXPECT_FALSE(autostartEarly);
+    EXPECT_FALSE(hintEarly);
+    EXPECT_TRUE(QTest::qWaitFor([] { return UserDefaults::standard().hasStoredValue("seenUpdateHint"); }, 5000));
+    EXPECT_EQ(loadedEarly, QStringList{}) << "libraries the first frame does not need";
+    EXPECT_FALSE(overflowIconEarly);
+    EXPECT_FALSE(overflow->icon().isNull());
     EXPECT_FALSE(QGuiApplication::windowIcon().isNull());
     EXPECT_TRUE(QFileInfo::exists(ReminderAgent::autostartPath()));
     EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(started); }, 10000));
