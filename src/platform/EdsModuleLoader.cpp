@@ -15,7 +15,6 @@
 namespace {
 
 struct ServiceModule {
-    bool (*serviceRunning)(const QDBusConnection& bus) = nullptr;
     EdsCalendarStore* (*connect)(QString* error) = nullptr;
     bool (*moveFiles)(const QString& folder, EdsCalendarStore& target, QString* error) = nullptr;
 };
@@ -25,10 +24,9 @@ const ServiceModule* serviceModule()
     static const std::optional<ServiceModule> loaded = []() -> std::optional<ServiceModule> {
         QLibrary library(QCoreApplication::applicationDirPath() + QStringLiteral("/tessary-calendar-service"));
         ServiceModule m;
-        m.serviceRunning = reinterpret_cast<decltype(m.serviceRunning)>(library.resolve("tessaryCalendarServiceRunning"));
         m.connect = reinterpret_cast<decltype(m.connect)>(library.resolve("tessaryCalendarServiceConnect"));
         m.moveFiles = reinterpret_cast<decltype(m.moveFiles)>(library.resolve("tessaryCalendarServiceMoveFiles"));
-        if (!m.serviceRunning || !m.connect || !m.moveFiles)
+        if (!m.connect || !m.moveFiles)
             return std::nullopt;
         return m;
     }();
@@ -37,12 +35,6 @@ const ServiceModule* serviceModule()
 
 const QString kMissing = QStringLiteral("缺少系统日历组件 tessary-calendar-service");
 
-}
-
-__attribute__((weak)) bool EdsCalendarStore::serviceRunning(const QDBusConnection& bus)
-{
-    const ServiceModule* module = serviceModule();
-    return module && module->serviceRunning(bus);
 }
 
 __attribute__((weak)) std::unique_ptr<EdsCalendarStore> EdsCalendarStore::connect(QString* error)

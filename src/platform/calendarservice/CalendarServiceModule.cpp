@@ -3,11 +3,6 @@
 #include "platform/EdsCalendarStore.h"
 #include "platform/EdsFileMove.h"
 
-extern "C" Q_DECL_EXPORT bool tessaryCalendarServiceRunning(const QDBusConnection& bus)
-{
-    return EdsCalendarStore::serviceRunning(bus);
-}
-
 extern "C" Q_DECL_EXPORT EdsCalendarStore* tessaryCalendarServiceConnect(QString* error)
 {
     return EdsCalendarStore::connect(error).release();
