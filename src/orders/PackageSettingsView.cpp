@@ -7,6 +7,7 @@
 #include "orders/SheetField.h"
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
+#include "ui/LightScrollBar.h"
 #include "ui/PlateButton.h"
 #include "ui/SheetDialog.h"
 #include "ui/SheetHeader.h"
@@ -59,9 +60,10 @@ PackageSettingsView::PackageSettingsView(PackageManager& store, QWidget* parent)
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     m_rows = new PackageRowList;
-    // The sheet's own colour shows between the rows.
-    scroll->setStyleSheet(QStringLiteral("QScrollArea, QScrollArea > QWidget, #packageRows { background: transparent; }"));
     scroll->setWidget(m_rows);
+    // The sheet's own colour shows between the rows, and the app's thin
+    // overlay bar over them, not the platform's light one with arrows.
+    LightScrollBar::style(scroll);
     page->addWidget(scroll, 1);
 
     auto* bottom = new QHBoxLayout;

@@ -3,6 +3,7 @@
 #include "orders/PackageRowList.h"
 #include "orders/PackageSettingsView.h"
 #include "ui/Fonts.h"
+#include "ui/LightScrollBar.h"
 #include "ui/SheetDialog.h"
 #include "ui/ThemeObserver.h"
 #include "ui/ThemedLabel.h"
@@ -11,6 +12,8 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QWindow>
 
 namespace {
@@ -180,6 +183,14 @@ TEST_F(PackageSettingsTest, DraggingTheLastRowToTheTopIsStoredAtOnce)
     EXPECT_EQ(storedNames().constFirst(), moved);
     QApplication::processEvents();
     EXPECT_EQ(child<ThemedLabel>(list->row(0), "packageName")->text(), moved);
+}
+
+// The platform's light bar with arrows showed on the dark list.
+TEST_F(PackageSettingsTest, TheListScrollsWithTheAppsOverlayBar)
+{
+    auto* area = view->findChild<QScrollArea*>();
+    ASSERT_TRUE(area);
+    EXPECT_EQ(area->verticalScrollBar()->style(), LightScrollBar::overlayStyle());
 }
 
 TEST_F(PackageSettingsTest, Screenshots)
