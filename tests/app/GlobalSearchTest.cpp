@@ -287,6 +287,29 @@ TEST_F(TopBarTest, NewResultsStartAtTheTopOfTheThemedList)
     }
 }
 
+// Each keystroke rebuilds the list while it is open; it grew to one made
+// while it was closed only, so the next stayed at the floor with its rows
+// behind a scroll bar.
+TEST_F(TopBarTest, AnOpenListGrowsToTheRowsOfTheNextKeystroke)
+{
+    QList<Order> many;
+    for (int i = 0; i < 5; ++i)
+        many << order(QStringLiteral("客户%1").arg(i), QStringLiteral("1390000000%1").arg(i));
+    OrderManager::shared().setOrders(many);
+    type("客");
+    type("户");
+    SearchResultsView* list = bar->resultsView();
+    ASSERT_TRUE(list && list->isVisible());
+    auto* scroll = list->findChild<QScrollArea*>();
+    ASSERT_TRUE(scroll);
+    const QList<QWidget*> rows = list->findChildren<QWidget*>("searchResultRow");
+    ASSERT_EQ(rows.size(), 5);
+    for (QWidget* row : rows) {
+        const QRect shown(row->mapTo(scroll->viewport(), QPoint(0, 0)), row->size());
+        EXPECT_TRUE(scroll->viewport()->rect().contains(shown)) << "every row shows without scrolling";
+    }
+}
+
 // The line under the settings sheet's header is gold at 20% over the
 // sheet's own colour, in both themes.
 TEST(SettingsSheet, DividerIsFaintGoldOverTheSheet)
