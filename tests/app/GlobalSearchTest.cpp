@@ -169,6 +169,14 @@ protected:
         QApplication::setActiveWindow(&window);
     }
     QLineEdit* field() { return bar->searchField(); }
+    // Five orders whose rows need more than the list's floor.
+    static void storeFiveCustomers()
+    {
+        QList<Order> many;
+        for (int i = 0; i < 5; ++i)
+            many << order(QStringLiteral("客户%1").arg(i), QStringLiteral("1390000000%1").arg(i));
+        OrderManager::shared().setOrders(many);
+    }
     void type(const QString& text) { UserInput::type(field(), text); }
     void key(Qt::Key k) { UserInput::key(field(), k); }
 
@@ -242,10 +250,7 @@ TEST_F(TopBarTest, ChosenResultsClearTheTextThenActAndPlainNamesStayPlain)
 // empty state shows; its scroll bar is the app's overlay one.
 TEST_F(TopBarTest, NewResultsStartAtTheTopOfTheThemedList)
 {
-    QList<Order> many;
-    for (int i = 0; i < 5; ++i)
-        many << order(QStringLiteral("客户%1").arg(i), QStringLiteral("1390000000%1").arg(i));
-    OrderManager::shared().setOrders(many);
+    storeFiveCustomers();
     type("/");
     SearchResultsView* list = bar->resultsView();
     ASSERT_TRUE(list);
@@ -292,10 +297,7 @@ TEST_F(TopBarTest, NewResultsStartAtTheTopOfTheThemedList)
 // behind a scroll bar.
 TEST_F(TopBarTest, AnOpenListGrowsToTheRowsOfTheNextKeystroke)
 {
-    QList<Order> many;
-    for (int i = 0; i < 5; ++i)
-        many << order(QStringLiteral("客户%1").arg(i), QStringLiteral("1390000000%1").arg(i));
-    OrderManager::shared().setOrders(many);
+    storeFiveCustomers();
     type("客");
     type("户");
     SearchResultsView* list = bar->resultsView();
