@@ -32,6 +32,15 @@ QHBoxLayout* buttonRow(PlateButton* cancel, PlateButton* confirm)
     return row;
 }
 
+// A reason stays only until the amount it names is typed over, as in the
+// order form and the payment sheet.
+void clearProblemOnEdit(ThemedLabel* problem, std::initializer_list<QLineEdit*> fields)
+{
+    for (QLineEdit* field : fields)
+        QObject::connect(field, &QLineEdit::textEdited, problem,
+                         [problem] { OrderFormBlocks::showProblem(problem, QString()); });
+}
+
 }
 
 PackageSettingsView::PackageSettingsView(QWidget* parent)
@@ -127,6 +136,7 @@ void PackageSettingsView::openEditor(const Package& package)
     watchAccentAmount(m_editDepositField);
     ThemedLabel* problem = OrderFormBlocks::problemLine(QStringLiteral("editProblem"), sheet);
     sheet->body()->addWidget(problem);
+    clearProblemOnEdit(problem, {m_editPriceField, m_editDepositField});
     sheet->body()->addWidget(new ThemedLabel(QStringLiteral("设置为0表示不预设金额，新建订单时手动输入"),
                                              Fonts::system(10),
                                              [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.4); },
@@ -202,6 +212,7 @@ void PackageSettingsView::openAddSheet()
     watchAccentAmount(deposit);
     ThemedLabel* problem = OrderFormBlocks::problemLine(QStringLiteral("addProblem"), sheet);
     sheet->body()->addWidget(problem);
+    clearProblemOnEdit(problem, {price, deposit});
     connect(name, &QLineEdit::textChanged, this, [this](const QString& t) { m_newName = t; });
     connect(price, &QLineEdit::textChanged, this, [this](const QString& t) { m_newPrice = t; });
     connect(deposit, &QLineEdit::textChanged, this, [this](const QString& t) { m_newDeposit = t; });

@@ -142,8 +142,15 @@ TEST_F(PackageSettingsTest, SheetsStoreOnlyAmountsTheyCanAndSayWhyNot)
         EXPECT_TRUE(child(sheet, r.field)->property("invalidAmount").toBool());
         UserInput::click(child(sheet, adding ? "addConfirmButton" : "editSaveButton"));
         EXPECT_TRUE(sheet->isVisible());
-        EXPECT_TRUE(child<QLabel>(sheet, adding ? "addProblem" : "editProblem")->text().startsWith(r.reason));
+        auto* said = child<QLabel>(sheet, adding ? "addProblem" : "editProblem");
+        EXPECT_TRUE(said->text().startsWith(r.reason));
         EXPECT_EQ(packages->packages(), before);
+        // Typing over the amount takes the reason away, and the sheet keeps its size.
+        const QSize size = sheet->size();
+        type(sheet, r.field, "1");
+        QApplication::processEvents();
+        EXPECT_FALSE(said->isVisible());
+        EXPECT_EQ(sheet->size(), size);
         UserInput::click(child(sheet, adding ? "addCancelButton" : "editCancelButton"));
     }
 }
