@@ -183,6 +183,9 @@ void SearchResultsView::setResults(const QList<SearchItem>& items, const QString
         auto* row = new ResultRow(items.at(i), query, selected == i, m_content);
         connect(row, &QAbstractButton::clicked, this, [this, i] { Q_EMIT itemClicked(i); });
         m_layout->insertWidget(i, row);
+        // Shown now, not a turn later as a child added to an open list is:
+        // the height below is taken from the rows that show.
+        row->show();
         m_rows.append(row);
     }
     m_empty->setVisible(items.isEmpty());

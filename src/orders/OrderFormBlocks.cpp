@@ -94,7 +94,15 @@ ThemedLabel* problemLine(const QString& name, QWidget* parent)
 
 void showProblem(ThemedLabel* line, const QString& reason)
 {
-    line->setText(reason);
+    if (!reason.isEmpty()) {
+        line->setText(reason);
+        // A reason once shown keeps its room while the sheet is open: the
+        // sheet shrinking back as it goes would move its buttons from under
+        // the pointer.
+        QSizePolicy policy = line->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        line->setSizePolicy(policy);
+    }
     line->setVisible(!reason.isEmpty());
 }
 

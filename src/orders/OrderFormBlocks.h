@@ -30,7 +30,8 @@ PlateButton* goldButtonLabel(const QString& title, QWidget* parent);
 // A red, wrapping line that says why an action was refused; hidden until
 // it has a text.
 ThemedLabel* problemLine(const QString& name, QWidget* parent);
-// Shows `reason` in `line`, or hides it when `reason` is empty.
+// Shows `reason` in `line`, or hides it when `reason` is empty; a line
+// that has shown a reason keeps its room when hidden.
 void showProblem(ThemedLabel* line, const QString& reason);
 // A thin white-at-10% divider with 8 above and below.
 QWidget* divider(QWidget* parent);

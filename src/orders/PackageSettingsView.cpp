@@ -7,6 +7,7 @@
 #include "orders/SheetField.h"
 #include "ui/AppTheme.h"
 #include "ui/Fonts.h"
+#include "ui/LightScrollBar.h"
 #include "ui/PlateButton.h"
 #include "ui/SheetDialog.h"
 #include "ui/SheetHeader.h"
@@ -29,6 +30,15 @@ QHBoxLayout* buttonRow(PlateButton* cancel, PlateButton* confirm)
     row->addWidget(confirm);
     row->addStretch(1);
     return row;
+}
+
+// A reason stays only until the amount it names is typed over, as in the
+// order form and the payment sheet.
+void clearProblemOnEdit(ThemedLabel* problem, std::initializer_list<QLineEdit*> fields)
+{
+    for (QLineEdit* field : fields)
+        QObject::connect(field, &QLineEdit::textEdited, problem,
+                         [problem] { OrderFormBlocks::showProblem(problem, QString()); });
 }
 
 }
@@ -59,9 +69,10 @@ PackageSettingsView::PackageSettingsView(PackageManager& store, QWidget* parent)
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     m_rows = new PackageRowList;
-    // The sheet's own colour shows between the rows.
-    scroll->setStyleSheet(QStringLiteral("QScrollArea, QScrollArea > QWidget, #packageRows { background: transparent; }"));
     scroll->setWidget(m_rows);
+    // The sheet's own colour shows between the rows, and the app's thin
+    // overlay bar over them, not the platform's light one with arrows.
+    LightScrollBar::style(scroll);
     page->addWidget(scroll, 1);
 
     auto* bottom = new QHBoxLayout;
@@ -125,6 +136,7 @@ void PackageSettingsView::openEditor(const Package& package)
     watchAccentAmount(m_editDepositField);
     ThemedLabel* problem = OrderFormBlocks::problemLine(QStringLiteral("editProblem"), sheet);
     sheet->body()->addWidget(problem);
+    clearProblemOnEdit(problem, {m_editPriceField, m_editDepositField});
     sheet->body()->addWidget(new ThemedLabel(QStringLiteral("设置为0表示不预设金额，新建订单时手动输入"),
                                              Fonts::system(10),
                                              [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.4); },
@@ -200,6 +212,7 @@ void PackageSettingsView::openAddSheet()
     watchAccentAmount(deposit);
     ThemedLabel* problem = OrderFormBlocks::problemLine(QStringLiteral("addProblem"), sheet);
     sheet->body()->addWidget(problem);
+    clearProblemOnEdit(problem, {price, deposit});
     connect(name, &QLineEdit::textChanged, this, [this](const QString& t) { m_newName = t; });
     connect(price, &QLineEdit::textChanged, this, [this](const QString& t) { m_newPrice = t; });
     connect(deposit, &QLineEdit::textChanged, this, [this](const QString& t) { m_newDeposit = t; });

@@ -169,6 +169,14 @@ protected:
         QApplication::setActiveWindow(&window);
     }
     QLineEdit* field() { return bar->searchField(); }
+    // Five orders whose rows need more than the list's floor.
+    static void storeFiveCustomers()
+    {
+        QList<Order> many;
+        for (int i = 0; i < 5; ++i)
+            many << order(QStringLiteral("客户%1").arg(i), QStringLiteral("1390000000%1").arg(i));
+        OrderManager::shared().setOrders(many);
+    }
     void type(const QString& text) { UserInput::type(field(), text); }
     void key(Qt::Key k) { UserInput::key(field(), k); }
 
@@ -242,10 +250,7 @@ TEST_F(TopBarTest, ChosenResultsClearTheTextThenActAndPlainNamesStayPlain)
 // empty state shows; its scroll bar is the app's overlay one.
 TEST_F(TopBarTest, NewResultsStartAtTheTopOfTheThemedList)
 {
-    QList<Order> many;
-    for (int i = 0; i < 5; ++i)
-        many << order(QStringLiteral("客户%1").arg(i), QStringLiteral("1390000000%1").arg(i));
-    OrderManager::shared().setOrders(many);
+    storeFiveCustomers();
     type("/");
     SearchResultsView* list = bar->resultsView();
     ASSERT_TRUE(list);
@@ -284,6 +289,26 @@ TEST_F(TopBarTest, NewResultsStartAtTheTopOfTheThemedList)
         ASSERT_TRUE(first && first->isVisible());
         const QRect shown(first->mapTo(scroll->viewport(), QPoint(0, 0)), first->size());
         EXPECT_TRUE(scroll->viewport()->rect().contains(shown)) << "the first row or 未找到相关结果 is in view";
+    }
+}
+
+// Each keystroke rebuilds the list while it is open; it grew to one made
+// while it was closed only, so the next stayed at the floor with its rows
+// behind a scroll bar.
+TEST_F(TopBarTest, AnOpenListGrowsToTheRowsOfTheNextKeystroke)
+{
+    storeFiveCustomers();
+    type("客");
+    type("户");
+    SearchResultsView* list = bar->resultsView();
+    ASSERT_TRUE(list && list->isVisible());
+    auto* scroll = list->findChild<QScrollArea*>();
+    ASSERT_TRUE(scroll);
+    const QList<QWidget*> rows = list->findChildren<QWidget*>("searchResultRow");
+    ASSERT_EQ(rows.size(), 5);
+    for (QWidget* row : rows) {
+        const QRect shown(row->mapTo(scroll->viewport(), QPoint(0, 0)), row->size());
+        EXPECT_TRUE(scroll->viewport()->rect().contains(shown)) << "every row shows without scrolling";
     }
 }
 

@@ -3,6 +3,7 @@
 #include "orders/PackageRowList.h"
 #include "orders/PackageSettingsView.h"
 #include "ui/Fonts.h"
+#include "ui/LightScrollBar.h"
 #include "ui/SheetDialog.h"
 #include "ui/ThemeObserver.h"
 #include "ui/ThemedLabel.h"
@@ -11,6 +12,8 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QWindow>
 
 namespace {
@@ -139,8 +142,15 @@ TEST_F(PackageSettingsTest, SheetsStoreOnlyAmountsTheyCanAndSayWhyNot)
         EXPECT_TRUE(child(sheet, r.field)->property("invalidAmount").toBool());
         UserInput::click(child(sheet, adding ? "addConfirmButton" : "editSaveButton"));
         EXPECT_TRUE(sheet->isVisible());
-        EXPECT_TRUE(child<QLabel>(sheet, adding ? "addProblem" : "editProblem")->text().startsWith(r.reason));
+        auto* said = child<QLabel>(sheet, adding ? "addProblem" : "editProblem");
+        EXPECT_TRUE(said->text().startsWith(r.reason));
         EXPECT_EQ(packages->packages(), before);
+        // Typing over the amount takes the reason away, and the sheet keeps its size.
+        const QSize size = sheet->size();
+        type(sheet, r.field, "1");
+        QApplication::processEvents();
+        EXPECT_FALSE(said->isVisible());
+        EXPECT_EQ(sheet->size(), size);
         UserInput::click(child(sheet, adding ? "addCancelButton" : "editCancelButton"));
     }
 }
@@ -180,6 +190,14 @@ TEST_F(PackageSettingsTest, DraggingTheLastRowToTheTopIsStoredAtOnce)
     EXPECT_EQ(storedNames().constFirst(), moved);
     QApplication::processEvents();
     EXPECT_EQ(child<ThemedLabel>(list->row(0), "packageName")->text(), moved);
+}
+
+// The platform's light bar with arrows showed on the dark list.
+TEST_F(PackageSettingsTest, TheListScrollsWithTheAppsOverlayBar)
+{
+    auto* area = view->findChild<QScrollArea*>();
+    ASSERT_TRUE(area);
+    EXPECT_EQ(area->verticalScrollBar()->style(), LightScrollBar::overlayStyle());
 }
 
 TEST_F(PackageSettingsTest, Screenshots)
