@@ -304,10 +304,9 @@ void ScheduleIncomeView::showMode(int mode)
     }
     m_calendar->setViewMode(mode);
     if (mode == ScheduleIncomeState::calendarView) {
-        m_content->setCurrentWidget(m_calendar);
         if (m_stats)
             m_stats->deleteLater();
-        fadeInContent();
+        showContent(m_calendar);
         return;
     }
     // Built anew each time it is shown, with the search as it stands.
@@ -316,7 +315,22 @@ void ScheduleIncomeView::showMode(int mode)
         m_stats->setObjectName(QStringLiteral("scheduleStatsView"));
         m_content->addWidget(m_stats);
     }
-    m_content->setCurrentWidget(m_stats);
+    showContent(m_stats);
+}
+
+void ScheduleIncomeView::showContent(QWidget* page)
+{
+    // The stack takes the height of the page shown, not of its tallest page,
+    // and a view switched to starts at its top: the statistics under a
+    // calendar scrolled down would otherwise open on blank space.
+    for (int i = 0; i < m_content->count(); ++i) {
+        QWidget* each = m_content->widget(i);
+        const QSizePolicy::Policy policy = each == page ? QSizePolicy::Preferred : QSizePolicy::Ignored;
+        each->setSizePolicy(policy, policy);
+    }
+    m_content->setCurrentWidget(page);
+    m_content->adjustSize();
+    m_scroll->verticalScrollBar()->setValue(0);
     fadeInContent();
 }
 

@@ -60,6 +60,7 @@ private:
     QWidget* buildSearchRow();
     QWidget* buildModeBar();
     void showMode(int mode);
+    void showContent(QWidget* page);
     void fadeInContent();
     void onAppear();
     void onCalendarRequest(const CalendarRequest& request);

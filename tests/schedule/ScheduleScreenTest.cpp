@@ -22,6 +22,7 @@
 #include <QFile>
 #include <QGraphicsOpacityEffect>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QStackedWidget>
 #include <QLabel>
 #include <QLineEdit>
@@ -611,4 +612,24 @@ TEST_F(ScheduleScreenTest, ARefusedSaveKeepsTheFormOpenAndSaysWhy)
     EXPECT_EQ(orders->orders().first().customerName, "王女士");
 }
 
+}
+
+// The statistics open at their top and as tall as they are, whatever the
+// scroll of the calendar they replace.
+TEST_F(ScheduleScreenTest, TheStatisticsOpenAtTheirTopUnderAScrolledCalendar)
+{
+    const auto shown = showView({1100, 724});
+    ScheduleIncomeView& view = *shown;
+    auto* scroll = view.findChild<QScrollArea*>("scheduleContentScroll");
+    UserInput::wheel(scroll->viewport(), -20);
+    settle();
+    ASSERT_GT(scroll->verticalScrollBar()->value(), 0) << "the calendar is taller than the window";
+
+    UserInput::click(view.findChild<QWidget*>("scheduleStatsMode"));
+    settle();
+    auto* stats = view.findChild<QWidget*>("scheduleStatsView");
+    ASSERT_TRUE(stats && stats->isVisible());
+    EXPECT_EQ(scroll->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(view.findChild<QWidget*>("scheduleContent")->height(),
+              qMax(scroll->viewport()->height(), stats->sizeHint().height()));
 }
