@@ -17,8 +17,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
-#include <QApplication>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QSet>
@@ -56,25 +54,6 @@ struct Findings
     }
 };
 
-QWidget* shownWindow(const QString& name)
-{
-    QApplication::processEvents();
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (w->objectName() == name && w->isVisible())
-            return w;
-    }
-    ADD_FAILURE() << "no window " << name.toStdString();
-    return nullptr;
-}
-
-void clickIn(QWidget* root, const char* name)
-{
-    auto* w = root ? root->findChild<QWidget*>(name) : nullptr;
-    ASSERT_TRUE(w) << name;
-    UserInput::scrollIntoView(w);
-    UserInput::click(w);
-}
-
 }
 
 TEST(TextBoxContrast, TypedTextAndPlaceholdersReadInEveryBoxInBothThemes)
@@ -103,32 +82,32 @@ TEST(TextBoxContrast, TypedTextAndPlaceholdersReadInEveryBoxInBothThemes)
         }
         auto* schedule = qobject_cast<ScheduleIncomeView*>(content.currentScreen());
         ASSERT_TRUE(schedule);
-        clickIn(schedule, "scheduleSearchButton");
+        UserInput::clickInView(schedule->findChild<QWidget*>("scheduleSearchButton"));
         found.check(&content);
 
         // The package card with its new row open and a name being changed.
         schedule->openSettings();
-        QWidget* settings = shownWindow("scheduleSettingsSheet");
+        QWidget* settings = UserInput::shownWindow("scheduleSettingsSheet");
         ASSERT_TRUE(settings);
         settings->resize(560, 900);
-        clickIn(settings, "packageEntry");
+        UserInput::clickInView(settings->findChild<QWidget*>("packageEntry"));
         QTest::qWait(350);
-        clickIn(settings, "addPackageToggle");
-        clickIn(settings, "packageName");
+        UserInput::clickInView(settings->findChild<QWidget*>("addPackageToggle"));
+        UserInput::clickInView(settings->findChild<QWidget*>("packageName"));
         found.check(settings);
         settings->close();
 
         // A new order with its quick places being edited; an order's payment sheet.
         schedule->openOrderForm();
-        QWidget* form = shownWindow("scheduleOrderForm");
+        QWidget* form = UserInput::shownWindow("scheduleOrderForm");
         ASSERT_TRUE(form);
-        clickIn(form, "quickLocationEditButton");
+        UserInput::clickInView(form->findChild<QWidget*>("quickLocationEditButton"));
         found.check(form);
         form->close();
         OrderFormView edit(paid, paid.shootDate, [](const Order&) { return true; });
         edit.show();
-        clickIn(&edit, "registerBalanceButton");
-        QWidget* payment = shownWindow("paymentSheet");
+        UserInput::clickInView(edit.findChild<QWidget*>("registerBalanceButton"));
+        QWidget* payment = UserInput::shownWindow("paymentSheet");
         ASSERT_TRUE(payment);
         found.check(payment);
         payment->close();
@@ -145,7 +124,7 @@ TEST(TextBoxContrast, TypedTextAndPlaceholdersReadInEveryBoxInBothThemes)
         StatsView stats(OrderManager::shared(), QString());
         stats.show();
         stats.showExportSheet();
-        QWidget* exportSheet = shownWindow("statsExportSheet");
+        QWidget* exportSheet = UserInput::shownWindow("statsExportSheet");
         ASSERT_TRUE(exportSheet);
         found.check(exportSheet);
         exportSheet->close();

@@ -130,15 +130,12 @@ TEST_F(FtpScreenTest, StartChecksRunInOrderAndEachGivesOneNotice)
         start();
         EXPECT_EQ(notice(), c.notice) << c.notice.toStdString();
         EXPECT_FALSE(controller.isRunning());
-        const QRect shown(line->mapTo(scroll->viewport(), QPoint()), line->size());
-        EXPECT_TRUE(scroll->viewport()->rect().contains(shown))
-            << c.notice.toStdString() << " at y " << shown.y() << ", view " << scroll->viewport()->height();
+        EXPECT_TRUE(UserInput::wholeInView(line)) << c.notice.toStdString();
         for (const QString& key : c.prefs.keys())
             UserDefaults::standard().remove(key);
     }
     chosen = root();
-    UserInput::scrollIntoView(child<QWidget>("ftpRootButton"));
-    UserInput::click(child<QWidget>("ftpRootButton"));
+    UserInput::clickInView(child<QWidget>("ftpRootButton"));
     EXPECT_EQ(notice(), "") << "a folder choice clears the notice";
     EXPECT_EQ(UserDefaults::standard().string("ftpRootPath"), root());
 

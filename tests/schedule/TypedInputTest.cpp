@@ -51,26 +51,11 @@ protected:
         EXPECT_TRUE(w) << name;
         return w;
     }
-    static QWidget* sheetNamed(const char* name)
-    {
-        QApplication::processEvents();
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (w->objectName() == name && w->isVisible())
-                return w;
-        }
-        ADD_FAILURE() << "no sheet " << name;
-        return nullptr;
-    }
-    static void click(QWidget* w)
-    {
-        UserInput::scrollIntoView(w);
-        UserInput::click(w);
-    }
     // Selects what the field holds and types over it, a key at a time, so
     // that a field storing each keystroke never passes through empty.
     static void typeOver(QWidget* field, const QString& text)
     {
-        click(field);
+        UserInput::clickInView(field);
         UserInput::key(field, Qt::Key_A, Qt::ControlModifier);
         if (text.isEmpty())
             UserInput::key(field, Qt::Key_Delete);
@@ -83,7 +68,7 @@ protected:
     {
         const int width = sheet->width();
         const int x = button->mapTo(sheet, QPoint()).x();
-        click(button);
+        UserInput::clickInView(button);
         QApplication::processEvents();
         if (!sheet->isVisible())
             return;
@@ -108,7 +93,7 @@ protected:
         typeOver(child(&form, "customerName"), name);
         typeOver(child(&form, "totalAmount"), total);
         typeOver(child(&form, "depositAmount"), deposit);
-        click(child(&form, "saveButton"));
+        UserInput::clickInView(child(&form, "saveButton"));
         if (!saved)
             return {std::nullopt, shown(child(&form, "saveProblem"))};
         return {part(*saved), {}};
@@ -119,8 +104,8 @@ protected:
         EXPECT_TRUE(orders->addOrder(o));
         OrderFormView form(*orders, *packages, *store, o, o.shootDate, [](const Order&) { return true; });
         form.show();
-        click(child(&form, "registerBalanceButton"));
-        QWidget* sheet = sheetNamed("paymentSheet");
+        UserInput::clickInView(child(&form, "registerBalanceButton"));
+        QWidget* sheet = UserInput::shownWindow("paymentSheet");
         if (!sheet)
             return {};
         typeOver(child(sheet, "paymentAmount"), typed);
@@ -153,7 +138,7 @@ protected:
             UserInput::click(child(&view, "addPackageButton"));
         else
             UserInput::click(child(view.rowList()->row(0), "priceColumn"));
-        QWidget* sheet = sheetNamed(adding ? "packageAddSheet" : "packageEditSheet");
+        QWidget* sheet = UserInput::shownWindow(adding ? "packageAddSheet" : "packageEditSheet");
         if (!sheet)
             return {};
         if (adding)
@@ -176,7 +161,7 @@ protected:
         answers();
         // The card stays open from one sheet to the next, as does the new row.
         if (!state->showPackageSettings) {
-            click(child(sheet.get(), "packageEntry"));
+            UserInput::clickInView(child(sheet.get(), "packageEntry"));
             ScheduleTestSupport::waitForFades(sheet.get());
         }
         return sheet;
@@ -198,13 +183,13 @@ protected:
         auto sheet = openSettings();
         const qsizetype before = packages->packages().size();
         if (!state->showAddPackageInput)
-            click(child(sheet.get(), "addPackageToggle"));
+            UserInput::clickInView(child(sheet.get(), "addPackageToggle"));
         QApplication::processEvents();
         auto* row = child(sheet.get(), "newPackageInput");
         typeOver(child(row, "newPackageName"), name);
         auto* edit = child<QLineEdit>(row, field);
         typeOver(edit, typed);
-        click(child(row, "newPackageConfirm"));
+        UserInput::clickInView(child(row, "newPackageConfirm"));
         if (packages->packages().size() == before)
             return {std::nullopt, edit->toolTip()};
         return {part(packages->packages().last()), {}};
@@ -213,9 +198,9 @@ protected:
     {
         auto sheet = openSettings();
         const QString before = packages->packages().first().name;
-        click(child(sheet.get(), "packageName"));
+        UserInput::clickInView(child(sheet.get(), "packageName"));
         typeOver(child(sheet.get(), "packageNameEdit"), typed);
-        click(child(sheet.get(), "packageNameCommit"));
+        UserInput::clickInView(child(sheet.get(), "packageNameCommit"));
         const QString after = packages->packages().first().name;
         return {after == before ? std::nullopt : std::optional<QVariant>(after), {}};
     }

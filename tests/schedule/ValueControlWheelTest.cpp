@@ -115,9 +115,7 @@ protected:
         const QByteArray storedBefore = fileBytes(store->filePath());
         const QVariantMap standardBefore = UserDefaults::standard().dictionaryRepresentation();
         int guarded = 0;
-        QList<QPointer<QWidget>> held;
-        for (QWidget* control : controls)
-            held << control;
+        const QList<QPointer<QWidget>> held(controls.begin(), controls.end());
         for (const QPointer<QWidget>& control : held) {
             if (!control) {
                 ADD_FAILURE() << "a control was rebuilt: an earlier turn changed what it shows";
@@ -175,15 +173,13 @@ TEST_F(ValueControlWheelTest, UnclickedMenusSpinBoxesAndSlidersLeaveTheWheelToTh
              if (!sheet || !QTest::qWaitForWindowExposed(sheet))
                  return nullptr;
              for (const char* entry : {"packageEntry", "reminderRulesEntry"}) {
-                 UserInput::scrollIntoView(sheet->findChild<QWidget*>(entry));
-                 UserInput::click(sheet->findChild<QWidget*>(entry));
+                 UserInput::clickInView(sheet->findChild<QWidget*>(entry));
                  ScheduleTestSupport::waitForFades(sheet);
              }
              // Six rules: the rule list scrolls inside the scrolling sheet.
              auto* editor = sheet->findChild<ReminderRulesEditor*>("reminderRulesEditor");
              while (editor && editor->findChildren<QWidget*>("reminderRuleRow").size() < 6) {
-                 UserInput::scrollIntoView(editor->addButton());
-                 UserInput::click(editor->addButton());
+                 UserInput::clickInView(editor->addButton());
                  settle();
              }
              return sheet;
@@ -227,8 +223,7 @@ TEST_F(ValueControlWheelTest, UnclickedMenusSpinBoxesAndSlidersLeaveTheWheelToTh
     ASSERT_TRUE(form && QTest::qWaitForWindowExposed(form));
     auto* time = form->findChild<QAbstractSpinBox*>("shootTime");
     ASSERT_TRUE(time);
-    UserInput::scrollIntoView(time);
-    UserInput::click(time);
+    UserInput::clickInView(time);
     const QString before = time->text();
     UserInput::wheel(time, 1);
     EXPECT_NE(time->text(), before);

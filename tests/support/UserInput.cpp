@@ -219,6 +219,35 @@ void scrollIntoView(QWidget* target)
     QApplication::processEvents();
 }
 
+void clickInView(QWidget* target)
+{
+    scrollIntoView(target);
+    click(target);
+}
+
+bool wholeInView(const QWidget* target)
+{
+    for (const QWidget* w = target->parentWidget(); w && !w->isWindow(); w = w->parentWidget()) {
+        const auto* area = qobject_cast<const QAbstractScrollArea*>(w);
+        if (!area || !area->viewport()->isAncestorOf(target))
+            continue;
+        if (!area->viewport()->rect().contains(QRect(target->mapTo(area->viewport(), QPoint()), target->size())))
+            return false;
+    }
+    return true;
+}
+
+QWidget* shownWindow(const QString& objectName)
+{
+    QApplication::processEvents();
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == objectName && w->isVisible())
+            return w;
+    }
+    ADD_FAILURE() << "no window " << objectName.toStdString() << " is shown";
+    return nullptr;
+}
+
 void chooseMenuItem(const QString& text)
 {
     chooseMenuItem(qobject_cast<QMenu*>(QApplication::activePopupWidget()), text);

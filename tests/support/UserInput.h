@@ -36,4 +36,11 @@ void chooseMenuItem(QMenu* menu, const QString& text);
 void scrollIntoView(QWidget* target);
 // The widget a click at `target`'s point would reach, or null.
 QWidget* widgetUnder(QWidget* target, QPoint at = QPoint());
+// Scrolls to `target`, then clicks it, as a user does further down a page.
+void clickInView(QWidget* target);
+// Whether all of `target` lies inside the view of every scroll area holding it.
+bool wholeInView(const QWidget* target);
+// The shown top-level window (a sheet, an alert) with this object name, or
+// null after failing the test.
+QWidget* shownWindow(const QString& objectName);
 }
