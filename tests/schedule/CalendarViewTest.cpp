@@ -17,6 +17,7 @@
 #include "ui/ThemedPanel.h"
 #include "ui/Fader.h"
 #include "ui/Toast.h"
+#include "LayoutCheck.h"
 #include "ScheduleTestSupport.h"
 #include "UserInput.h"
 
@@ -279,21 +280,7 @@ TEST_F(CalendarViewTest, BatchDeleteIsFaintUntilAnOrderIsTicked)
                 tick(0);
             SCOPED_TRACE(std::string(style == AppThemeStyle::dark ? "dark" : "light") + (ticked ? ", ticked" : ", none"));
             EXPECT_EQ(button->isEnabled(), ticked);
-            // The plate is the colour most of the button shows; the text is
-            // the pixel furthest from it.
-            const QImage shot = button->grab().toImage();
-            QHash<QRgb, int> counts;
-            for (int y = 0; y < shot.height(); ++y) {
-                for (int x = 0; x < shot.width(); ++x)
-                    ++counts[shot.pixel(x, y)];
-            }
-            const QColor plate(std::max_element(counts.keyValueBegin(), counts.keyValueEnd(),
-                                                [](auto a, auto b) { return a.second < b.second; })->first);
-            QColor ink = plate;
-            for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
-                if (AppTheme::contrast(QColor(it.key()), plate) > AppTheme::contrast(ink, plate))
-                    ink = QColor(it.key());
-            }
+            const auto [plate, ink] = LayoutCheck::plateAndInk(button->grab().toImage());
             const double a = ticked ? 1.0 : 0.3;
             const QColor red = SystemColors::red();
             const QColor expected = QColor::fromRgbF(float(red.redF() * a + plate.redF() * (1 - a)),

@@ -151,8 +151,6 @@ double neededContrast(const QWidget* w)
     return large ? 3.0 : 4.5;
 }
 
-// The text as drawn: the colour most of the widget shows is its background,
-// the pixel furthest from it is the ink of the text.
 void checkContrast(const QWidget* w, const QWidget* root, const QImage& shot, QStringList& out)
 {
     if (shot.isNull() || !hasText(w) || !wholeInSight(w, root))
@@ -160,27 +158,9 @@ void checkContrast(const QWidget* w, const QWidget* root, const QImage& shot, QS
     const QRect area = QRect(w->mapTo(root, QPoint(0, 0)), w->size()) & shot.rect();
     if (area.isEmpty())
         return;
-    QHash<QRgb, int> counts;
-    for (int y = area.top(); y <= area.bottom(); ++y) {
-        for (int x = area.left(); x <= area.right(); ++x)
-            ++counts[shot.pixel(x, y) | 0xFF000000u];
-    }
-    QRgb background = 0;
-    int most = -1;
-    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
-        if (it.value() > most) {
-            most = it.value();
-            background = it.key();
-        }
-    }
-    QRgb ink = background;
-    double best = 1;
-    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
-        if (const double c = contrast(it.key(), background); c > best) {
-            best = c;
-            ink = it.key();
-        }
-    }
+    const auto [plate, text] = LayoutCheck::plateAndInk(shot.copy(area));
+    const QRgb background = plate.rgb(), ink = text.rgb();
+    const double best = contrast(ink, background);
     const double needed = neededContrast(w);
     if (ink != background && best < needed)
         out << QStringLiteral("%1 is hard to read: text %2 on %3 is %4:1, needs %5:1")
@@ -390,6 +370,32 @@ void settle(QWidget* window)
     }
 }
 
+}
+
+std::pair<QColor, QColor> plateAndInk(const QImage& shot)
+{
+    QHash<QRgb, int> counts;
+    for (int y = 0; y < shot.height(); ++y) {
+        for (int x = 0; x < shot.width(); ++x)
+            ++counts[shot.pixel(x, y) | 0xFF000000u];
+    }
+    QRgb plate = 0;
+    int most = -1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > most) {
+            most = it.value();
+            plate = it.key();
+        }
+    }
+    QRgb ink = plate;
+    double best = 1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (const double c = contrast(it.key(), plate); c > best) {
+            best = c;
+            ink = it.key();
+        }
+    }
+    return {QColor(plate), QColor(ink)};
 }
 
 QStringList textBoxFaults(QWidget* root, QStringList* checked)

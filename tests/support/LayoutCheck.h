@@ -1,6 +1,11 @@
 #pragma once
 
+#include <QColor>
 #include <QStringList>
+
+#include <utility>
+
+class QImage;
 
 class QWidget;
 
@@ -20,6 +25,9 @@ QStringList faults(QWidget* root);
 // Only the typed text and placeholders of the text boxes the user can type
 // into and sees whole; `checked` collects the boxes looked at.
 QStringList textBoxFaults(QWidget* root, QStringList* checked = nullptr);
+// A picture of text as a reader sees it: the colour most of it shows is
+// the plate, the colour of strongest contrast with that is the ink.
+std::pair<QColor, QColor> plateAndInk(const QImage& shot);
 }
 
 // Checks `window` at its current size and at its minimum size, then restores
