@@ -27,7 +27,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -378,12 +377,7 @@ TEST_F(ScheduleScreenTest, AlertsShowTheirOwnButtonsAndEnterTakesTheDefault)
         c.before();
         const auto view = showView({1100, 760});
         c.open(*view);
-        QPointer<QMessageBox> box = view->lastAlert();
-        ASSERT_TRUE(box);
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
-        ScheduleTestSupport::expectButtons(box, c.buttons, c.enterTakes);
-        UserInput::key(box, Qt::Key_Return);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return box.isNull() || !box->isVisible(); }, 2000));
+        ScheduleTestSupport::answerWithEnter(view->lastAlert(), c.buttons, c.enterTakes);
         EXPECT_TRUE(QTest::qWaitFor(c.answered, 2000));
         for (QDialog* d : view->findChildren<QDialog*>())
             d->close();

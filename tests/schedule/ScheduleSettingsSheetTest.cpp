@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPointer>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QToolTip>
@@ -297,10 +296,6 @@ TEST_F(ScheduleSettingsSheetTest, TheNotificationShortcutOpensTheDesktopsPageOrS
 TEST_F(ScheduleSettingsSheetTest, QuestionsShowTheirButtonsAndEnterActs)
 {
     store->set(OrderbookKeys::syncCalendarDefault, true);
-    const auto press = [&](const char* name) {
-        UserInput::scrollIntoView(find(name));
-        click(name);
-    };
     struct Case {
         const char* name;
         std::function<void()> ask;
@@ -309,13 +304,13 @@ TEST_F(ScheduleSettingsSheetTest, QuestionsShowTheirButtonsAndEnterActs)
         std::function<bool()> answered;
     };
     const QList<Case> cases{
-        {"batch sync", [&] { press("batchSyncButton"); }, {"取消", "确认同步"}, "确认同步",
+        {"batch sync", [&] { UserInput::clickInView(find("batchSyncButton")); }, {"取消", "确认同步"}, "确认同步",
          [&] { return sheet->openMessage() && sheet->openMessage()->objectName() == "batchResultBox"; }},
         {"refused calendar access",
          [&] {
              calendar->setAuthorizationStatus(CalendarAuthorizationStatus::Denied);
-             press("defaultSyncSwitch"); // off
-             press("defaultSyncSwitch"); // on again: refused
+             UserInput::clickInView(find("defaultSyncSwitch")); // off
+             UserInput::clickInView(find("defaultSyncSwitch")); // on again: refused
              answers();
          },
          {"取消", "前往设置"}, "前往设置", [&] { return pagesOpened.size() == 2; }},
@@ -324,11 +319,7 @@ TEST_F(ScheduleSettingsSheetTest, QuestionsShowTheirButtonsAndEnterActs)
         SCOPED_TRACE(c.name);
         pagesOpened.clear();
         c.ask();
-        QPointer<QMessageBox> box = sheet->openMessage();
-        ASSERT_TRUE(box);
-        ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
-        ScheduleTestSupport::expectButtons(box, c.buttons, c.enterTakes);
-        UserInput::key(box, Qt::Key_Return);
+        ScheduleTestSupport::answerWithEnter(sheet->openMessage(), c.buttons, c.enterTakes);
         EXPECT_TRUE(QTest::qWaitFor(c.answered, 3000));
         if (sheet->openMessage())
             sheet->openMessage()->close();

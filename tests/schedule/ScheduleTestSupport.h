@@ -2,11 +2,13 @@
 
 #include "ui/Fader.h"
 #include "ui/RevealBox.h"
+#include "UserInput.h"
 
 #include <QCoreApplication>
 #include <QAbstractButton>
 #include <QDir>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QTest>
 #include <QWidget>
@@ -26,10 +28,12 @@ inline void waitForFades(QWidget* root)
     }, 3000));
 }
 
-// `box` shows exactly `buttons`, in any order, none of the platform's own,
-// and Enter presses `enterTakes`.
-inline void expectButtons(QMessageBox* box, QStringList buttons, const QString& enterTakes)
+// `box` shows exactly `buttons`, in any order, none of the platform's own;
+// Enter presses `enterTakes` and the box goes.
+inline void answerWithEnter(QMessageBox* box, QStringList buttons, const QString& enterTakes)
 {
+    ASSERT_TRUE(box);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(box));
     QStringList shown;
     for (QAbstractButton* b : box->buttons())
         shown << b->text();
@@ -38,6 +42,9 @@ inline void expectButtons(QMessageBox* box, QStringList buttons, const QString& 
     EXPECT_EQ(shown, buttons);
     ASSERT_TRUE(box->defaultButton());
     EXPECT_EQ(box->defaultButton()->text(), enterTakes);
+    const QPointer<QMessageBox> held(box);
+    UserInput::key(box, Qt::Key_Return);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return held.isNull() || !held->isVisible(); }, 2000));
 }
 
 // Pictures for a person to look at: <build>/screenshots/<name>.png.
