@@ -289,8 +289,11 @@ TEST_F(OrderManagerTest, EveryChangeTheDiskRefusesIsUndone)
         ASSERT_TRUE(manager.addOrder(first) && manager.addOrder(second) && manager.toggleRestDay(QDate(2026, 6, 8)));
         const QList<Order> orders = manager.orders();
         const QList<RestDay> restDays = manager.restDays();
-        const QByteArray onDisk = UserDefaults(store->filePath()).data(OrderbookKeys::orders).value_or("") + "|"
-            + UserDefaults(store->filePath()).data(OrderbookKeys::restDays).value_or("");
+        const auto disk = [this] {
+            UserDefaults read(store->filePath());
+            return read.data(OrderbookKeys::orders).value_or("") + "|" + read.data(OrderbookKeys::restDays).value_or("");
+        };
+        const QByteArray onDisk = disk();
         QSignalSpy failed(&manager, &OrderManager::saveFailed);
         {
             SaveFaults::Fail fail(Paths::SaveStep::Write, 0, ENOSPC);
@@ -301,9 +304,7 @@ TEST_F(OrderManagerTest, EveryChangeTheDiskRefusesIsUndone)
         EXPECT_EQ(manager.orders(), orders);
         EXPECT_EQ(manager.restDays(), restDays);
         EXPECT_TRUE(deleted.isEmpty()) << "an order the disk kept keeps its event";
-        EXPECT_EQ(UserDefaults(store->filePath()).data(OrderbookKeys::orders).value_or("") + "|"
-                      + UserDefaults(store->filePath()).data(OrderbookKeys::restDays).value_or(""),
-                  onDisk);
+        EXPECT_EQ(disk(), onDisk);
 
         ASSERT_TRUE(manager.addOrder(order("丙", local(2026, 6, 3), 500)));
         const OrderManager reread(*store);
