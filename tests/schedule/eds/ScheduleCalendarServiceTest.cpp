@@ -103,16 +103,13 @@ TEST_F(ScheduleCalendarServiceTest, OrdersStayOnceAcrossSessionsWithAndWithoutTh
         EXPECT_EQ(s.orders.revenueByPaymentDateFor(today), receivedToday);
         const QList<CalendarEvent> events = serviceEvents();
         ASSERT_EQ(events.size(), 2);
-        QStringList named;
+        bool edited = false;
         for (const CalendarEvent& e : events) {
-            named << e.orderIdentifier;
-            const Order o = *s.orders.order(*OrderCodec::parseUuid(e.orderIdentifier));
-            EXPECT_EQ(o.calendarEventIdentifier, e.identifier);
+            // Two events naming one order cannot both be the one it holds.
+            EXPECT_EQ(s.orders.order(*OrderCodec::parseUuid(e.orderIdentifier))->calendarEventIdentifier, e.identifier);
+            edited = edited || e.notes.value_or("").contains("改在下午");
         }
-        named.sort();
-        EXPECT_EQ(named.removeDuplicates(), 0);
-        EXPECT_EQ(events.first().notes.value_or("").contains("改在下午") || events.last().notes.value_or("").contains("改在下午"), true)
-            << "the edit made on the files holds";
+        EXPECT_TRUE(edited) << "the edit made on the files holds";
         const DayFigures cell = s.cell(today);
         EXPECT_EQ(cell.orders.size(), 2);
         EXPECT_TRUE(cell.unimportedEvents.isEmpty());
