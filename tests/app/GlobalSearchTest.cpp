@@ -289,9 +289,7 @@ TEST_F(TopBarTest, NewResultsStartAtTheTopOfTheThemedList)
     }
 }
 
-// Each keystroke rebuilds the list while it is open; it grew to one made
-// while it was closed only, so the next stayed at the floor with its rows
-// behind a scroll bar.
+// An open list grows to each keystroke's rows instead of keeping its floor.
 TEST_F(TopBarTest, AnOpenListGrowsToTheRowsOfTheNextKeystroke)
 {
     storeFiveCustomers();

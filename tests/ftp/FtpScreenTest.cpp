@@ -116,9 +116,8 @@ TEST_F(FtpScreenTest, StartChecksRunInOrderAndEachGivesOneNotice)
           {"ftpAnonPerm", "禁用"}},
          "端口 " + QString::number(taken.serverPort()) + " 已被占用，请更换端口后重试"},
     };
-    // The page's size in the main window at its default size: 1100 x 700 of
-    // content less the sidebar (220) and the top bar (68). The user scrolls
-    // only as far as the button, and reads the refusal there.
+    // The page as the default window shows it (1100 x 700 less sidebar and top
+    // bar): scrolled as far as the button, the refusal reads there.
     view->resize(880, 632);
     auto* scroll = view->findChild<QScrollArea*>();
     ASSERT_TRUE(scroll);

@@ -177,10 +177,8 @@ TEST_F(CalendarImportTest, DeletedOrdersStayDeleted)
     EXPECT_FALSE(store->hasStoredValue(OrderbookKeys::deletedOrderEvents));
 }
 
-// An event naming an order of the book (left by a session on another store,
-// or moved in from one) is that order's, never a new order: the order keeps
-// the event it holds and the copy goes, or takes the copy when its own is
-// gone. An event naming no order of the book is imported as ever.
+// An event naming an order of the book is that order's, never a new order:
+// the order keeps its own event, or the copy when its own is gone.
 TEST_F(CalendarImportTest, EventsNamingAnOrderAreThatOrdersEvents)
 {
     struct Case {

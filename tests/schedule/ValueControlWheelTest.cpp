@@ -103,10 +103,9 @@ QByteArray fileBytes(const QString& path)
 class ValueControlWheelTest : public CalendarSyncFixture
 {
 protected:
-    // Turns the wheel both ways over each control of `root` that nobody
-    // clicked: nothing it shows or anything stored may change, and a page
-    // with room to move scrolls instead.
-    // Returns how many of them were menus, spin boxes or sliders.
+    // Turns the wheel both ways over each unclicked control of `root`: nothing
+    // shown or stored changes, and a page with room scrolls instead. Returns
+    // how many were menus, spin boxes or sliders.
     int wheelOverEveryControl(QWidget* root, const QString& screen)
     {
         SCOPED_TRACE(screen.toStdString());
@@ -165,6 +164,17 @@ TEST_F(ValueControlWheelTest, UnclickedMenusSpinBoxesAndSlidersLeaveTheWheelToTh
         std::function<QWidget*()> open;
     };
     std::unique_ptr<QWidget> standalone;
+    const auto showAlone = [&standalone](std::unique_ptr<QWidget> page, QSize size) -> QWidget* {
+        standalone = std::move(page);
+        standalone->resize(size);
+        standalone->show();
+        return QTest::qWaitForWindowExposed(standalone.get()) ? standalone.get() : nullptr;
+    };
+    const auto openForm = [&view]() -> QWidget* {
+        UserInput::click(view.findChild<QWidget*>("scheduleNewOrderButton"));
+        auto* form = view.findChild<QDialog*>("scheduleOrderForm");
+        return form && QTest::qWaitForWindowExposed(form) ? form : nullptr;
+    };
     const QList<Screen> screens{
         {"schedule settings sheet",
          [&]() -> QWidget* {
@@ -184,26 +194,9 @@ TEST_F(ValueControlWheelTest, UnclickedMenusSpinBoxesAndSlidersLeaveTheWheelToTh
              }
              return sheet;
          }},
-        {"order form",
-         [&]() -> QWidget* {
-             UserInput::click(view.findChild<QWidget*>("scheduleNewOrderButton"));
-             auto* form = view.findChild<QDialog*>("scheduleOrderForm");
-             return form && QTest::qWaitForWindowExposed(form) ? form : nullptr;
-         }},
-        {"FTP page",
-         [&]() -> QWidget* {
-             standalone = std::make_unique<FtpTransferView>(&controller);
-             standalone->resize(1100 - 200, 724 - 100);
-             standalone->show();
-             return QTest::qWaitForWindowExposed(standalone.get()) ? standalone.get() : nullptr;
-         }},
-        {"settings screen",
-         [&]() -> QWidget* {
-             standalone = std::make_unique<SettingsView>();
-             standalone->resize(560, 580);
-             standalone->show();
-             return QTest::qWaitForWindowExposed(standalone.get()) ? standalone.get() : nullptr;
-         }},
+        {"order form", openForm},
+        {"FTP page", [&] { return showAlone(std::make_unique<FtpTransferView>(&controller), {1100 - 200, 724 - 100}); }},
+        {"settings screen", [&] { return showAlone(std::make_unique<SettingsView>(), {560, 580}); }},
     };
     int guarded = 0;
     for (const Screen& screen : screens) {
@@ -218,9 +211,8 @@ TEST_F(ValueControlWheelTest, UnclickedMenusSpinBoxesAndSlidersLeaveTheWheelToTh
     EXPECT_GE(guarded, 6 * 2 + 2) << "the rule menus and the order form's day and time were turned";
 
     // Once clicked, a control takes the wheel as usual.
-    UserInput::click(view.findChild<QWidget*>("scheduleNewOrderButton"));
-    auto* form = view.findChild<QDialog*>("scheduleOrderForm");
-    ASSERT_TRUE(form && QTest::qWaitForWindowExposed(form));
+    QWidget* form = openForm();
+    ASSERT_TRUE(form);
     auto* time = form->findChild<QAbstractSpinBox*>("shootTime");
     ASSERT_TRUE(time);
     UserInput::clickInView(time);
