@@ -176,24 +176,22 @@ class TextBoxVisit
 {
 public:
     explicit TextBoxVisit(QWidget* w)
-        : m_line(qobject_cast<QLineEdit*>(w))
+        : m_box(w)
+        , m_line(qobject_cast<QLineEdit*>(w))
         , m_plain(qobject_cast<QPlainTextEdit*>(w))
         , m_blocker(w)
+        , m_text(w->property(textProperty()).toString())
+        , m_placeholder(w->property("placeholderText").toString())
     {
         if (m_line) {
-            m_text = m_line->text();
-            m_placeholder = m_line->placeholderText();
             m_cursor = m_line->cursorPosition();
             m_selectionStart = m_line->selectionStart();
             m_selectionLength = int(m_line->selectedText().size());
-            m_line->setReadOnly(true);
         } else {
-            m_text = m_plain->toPlainText();
-            m_placeholder = m_plain->placeholderText();
             m_textCursor = m_plain->textCursor();
             m_scroll = m_plain->verticalScrollBar()->value();
-            m_plain->setReadOnly(true);
         }
+        w->setProperty("readOnly", true);
     }
     ~TextBoxVisit()
     {
@@ -202,26 +200,22 @@ public:
             m_line->setCursorPosition(m_cursor);
             if (m_selectionLength > 0)
                 m_line->setSelection(m_selectionStart, m_selectionLength);
-            m_line->setReadOnly(false);
         } else {
             m_plain->setTextCursor(m_textCursor);
             m_plain->verticalScrollBar()->setValue(m_scroll);
-            m_plain->setReadOnly(false);
         }
+        m_box->setProperty("readOnly", false);
     }
     const QString& placeholder() const { return m_placeholder; }
     void show(const QString& text, const QString& placeholder)
     {
-        if (m_line) {
-            m_line->setPlaceholderText(placeholder);
-            m_line->setText(text);
-        } else {
-            m_plain->setPlaceholderText(placeholder);
-            m_plain->setPlainText(text);
-        }
+        m_box->setProperty("placeholderText", placeholder);
+        m_box->setProperty(textProperty(), text);
     }
 
 private:
+    const char* textProperty() const { return m_line ? "text" : "plainText"; }
+    QWidget* m_box;
     QLineEdit* m_line;
     QPlainTextEdit* m_plain;
     QSignalBlocker m_blocker;
