@@ -107,6 +107,28 @@ GSList* toList(const QList<ICalComponent*>& components)
     return list;
 }
 
+// Components going to the service, in order, released with the list.
+struct Outgoing {
+    QList<ICalComponent*> items;
+
+    Outgoing() = default;
+    ~Outgoing()
+    {
+        for (ICalComponent* c : std::as_const(items))
+            g_object_unref(c);
+    }
+    Outgoing(const Outgoing&) = delete;
+    Outgoing& operator=(const Outgoing&) = delete;
+    bool isEmpty() const { return items.isEmpty(); }
+};
+
+// libical's reading handed to its GLib wrapper, which frees it.
+ICalComponent* wrappedTree(icalcomponent* tree)
+{
+    return static_cast<ICalComponent*>(i_cal_object_construct(
+        I_CAL_TYPE_COMPONENT, tree, reinterpret_cast<GDestroyNotify>(icalcomponent_free), FALSE, nullptr));
+}
+
 }
 
 struct EdsCalendarStore::Calendar {
@@ -121,6 +143,9 @@ struct EdsCalendarStore::Calendar {
     // Uncommitted changes: each event's text before its first change.
     QHash<QString, std::optional<QByteArray>> pending;
     QHash<QString, CalendarEvent> cache;
+    // Uncommitted events whose libical reading the mirror keeps for sending:
+    // at most one chunk's worth, so a large batch holds no more than that.
+    int keptReadings = 0;
     // What each of our recent commits left of an event (none: removed). The
     // service reports each write back through the view, possibly after later
     // writes and merged with them, so a report matching one of these states
@@ -452,7 +477,9 @@ bool EdsCalendarStore::saveEvent(CalendarEvent& event, bool commitNow, QString* 
     }
     if (!target->pending.contains(event.identifier))
         target->pending.insert(event.identifier, target->doc->componentsText(event.identifier));
-    target->doc->putEvent(event);
+    const bool keep = target->keptReadings < kSendChunk;
+    target->keptReadings += keep ? 1 : 0;
+    target->doc->putEvent(event, keep);
     target->cacheEvent(event.identifier);
     if (!commitNow || commit(error))
         return true;
@@ -521,27 +548,25 @@ bool EdsCalendarStore::commitCalendar(Calendar& c, QString* error)
         c.known.remove(uid);
 
     // Series first, in bounded chunks: a batch of ten thousand events is
-    // never read into libical all at once. A recurring event's own changes
-    // go in after its series exists.
-    QByteArray detached;
+    // never held in libical all at once. The mirror hands over its reading of
+    // each event, so what was just written is not parsed again. A recurring
+    // event's own changes go in after its series exists.
+    Outgoing detached;
+    c.keptReadings = 0;
     for (const bool create : {true, false}) {
         const QStringList& uids = create ? createdUids : modifiedUids;
         for (qsizetype at = 0; at < uids.size(); at += kSendChunk) {
             const QStringList chunk = uids.mid(at, kSendChunk);
-            QByteArray text;
-            for (const QString& uid : chunk)
-                text += c.doc->componentsText(uid).value_or(QByteArray());
-            const Components parts(wrapped(text));
-            QList<ICalComponent*> masters;
-            for (ICalComponent* e : parts.events) {
-                if (hasRecurrenceId(e))
-                    detached += componentText(e);
-                else
-                    masters.append(e);
+            Outgoing masters;
+            for (const QString& uid : chunk) {
+                for (icalcomponent* tree : c.doc->takeComponents(uid)) {
+                    ICalComponent* e = wrappedTree(tree);
+                    (hasRecurrenceId(e) ? detached : masters).items.append(e);
+                }
             }
             if (masters.isEmpty())
                 continue;
-            GSList* list = toList(masters);
+            GSList* list = toList(masters.items);
             GSList* made = nullptr;
             const bool done = create
                 ? e_cal_client_create_objects_sync(c.client.get(), list, E_CAL_OPERATION_FLAG_NONE, &made, nullptr, err.out())
@@ -558,11 +583,10 @@ bool EdsCalendarStore::commitCalendar(Calendar& c, QString* error)
         }
     }
     if (!detached.isEmpty()) {
-        const Components overrides(wrapped(detached));
-        GSList* items = toList(overrides.events);
-        const bool done = e_cal_client_modify_objects_sync(c.client.get(), items, E_CAL_OBJ_MOD_THIS,
+        GSList* list = toList(detached.items);
+        const bool done = e_cal_client_modify_objects_sync(c.client.get(), list, E_CAL_OBJ_MOD_THIS,
                                                            E_CAL_OPERATION_FLAG_NONE, nullptr, err.out());
-        g_slist_free(items);
+        g_slist_free(list);
         if (!done)
             return fail("修改事件", err);
     }
@@ -580,6 +604,7 @@ void EdsCalendarStore::reset()
             c->cacheEvent(it.key());
         }
         c->pending.clear();
+        c->keptReadings = 0;
     }
 }
 

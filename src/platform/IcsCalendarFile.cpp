@@ -735,7 +735,8 @@ const IcsCalendarFile::Decoded* IcsCalendarFile::decodedBlock(const Block& block
                                                               QSet<QByteArray>* unknownZones) const
 {
     if (!block.decoded)
-        block.decoded = decode(takeTree(block).get(), unknownZones);
+        block.decoded = block.keepTree && block.tree ? decode(block.tree.get(), unknownZones)
+                                                     : decode(takeTree(block).get(), unknownZones);
     return block.decoded ? &*block.decoded : nullptr;
 }
 
@@ -945,7 +946,7 @@ bool IcsCalendarFile::contains(const QString& uid) const
     return !blocksOf(uid).isEmpty();
 }
 
-void IcsCalendarFile::putEvent(const CalendarEvent& event)
+void IcsCalendarFile::putEvent(const CalendarEvent& event, bool keepReading)
 {
     const qsizetype at = masterBlock(event.identifier);
     std::optional<Decoded> known;
@@ -960,7 +961,7 @@ void IcsCalendarFile::putEvent(const CalendarEvent& event)
         }
         Tree fresh(newEventComponent(event));
         QByteArray text = componentText(fresh.get());
-        appendBlock(Block{event.identifier, true, true, std::move(text), std::move(fresh)});
+        appendBlock(Block{event.identifier, true, true, std::move(text), std::move(fresh), {}, keepReading});
         return;
     }
 
@@ -1052,6 +1053,7 @@ void IcsCalendarFile::putEvent(const CalendarEvent& event)
     }
     m_blocks[size_t(at)].text = readable ? edited : componentText(fresher);
     m_blocks[size_t(at)].tree.reset(fresher);
+    m_blocks[size_t(at)].keepTree = keepReading;
     m_blocks[size_t(at)].decoded.reset();
     if (form.zone && !form.tzid.isEmpty() && !icalcomponent_get_timezone(m_root, form.tzid.constData()))
         addTimeZone(form.tzid, form.zone);
@@ -1077,6 +1079,18 @@ bool IcsCalendarFile::removeEvent(const QString& uid)
     std::erase_if(m_blocks, [&](const Block& b) { return b.event && b.uid == uid; });
     dropBlockIndex();
     return removed;
+}
+
+std::vector<icalcomponent*> IcsCalendarFile::takeComponents(const QString& uid)
+{
+    std::vector<icalcomponent*> out;
+    for (qsizetype i : blocksOf(uid)) {
+        Block& b = m_blocks[size_t(i)];
+        b.keepTree = false;
+        if (Tree tree = takeTree(b))
+            out.push_back(tree.release());
+    }
+    return out;
 }
 
 std::optional<QByteArray> IcsCalendarFile::componentsText(const QString& uid) const

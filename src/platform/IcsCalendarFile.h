@@ -72,8 +72,14 @@ public:
     std::optional<CalendarEvent> event(const QString& uid, const QString& calendarId) const;
     bool contains(const QString& uid) const;
 
-    // Creates or updates the event with `event.identifier` as its UID.
-    void putEvent(const CalendarEvent& event);
+    // Creates or updates the event with `event.identifier` as its UID. With
+    // `keepReading`, libical's reading of what was written stays with it
+    // until `takeComponents` hands it over, so sending it on reads nothing again.
+    void putEvent(const CalendarEvent& event, bool keepReading = false);
+    // libical's reading of every component carrying the UID, in order, each
+    // the caller's to free: the one kept by `putEvent`, else read from its
+    // text. Components that cannot be read are left out.
+    std::vector<icalcomponent_impl*> takeComponents(const QString& uid);
     // Removes every component carrying the UID (overrides included).
     bool removeEvent(const QString& uid);
 
@@ -106,6 +112,8 @@ private:
         mutable Tree tree;
         // The last reading of its text, so an edit after a read parses nothing.
         mutable std::optional<Decoded> decoded;
+        // Whether readers leave `tree` in place for `takeComponents`.
+        bool keepTree = false;
     };
 
     explicit IcsCalendarFile(icalcomponent_impl* root);
