@@ -202,11 +202,9 @@ struct EdsCallbacks {
     static void added(ECalClientView*, const GSList* objects, gpointer data)
     {
         auto* c = static_cast<EdsCalendarStore::Calendar*>(data);
-        QList<std::pair<QString, QByteArray>> arrived;
-        for (const GSList* l = objects; l; l = l->next) {
-            ICalComponent* component = I_CAL_COMPONENT(l->data);
-            arrived.append({QString::fromUtf8(i_cal_component_get_uid(component)), componentText(component)});
-        }
+        QList<ICalComponent*> arrived;
+        for (const GSList* l = objects; l; l = l->next)
+            arrived.append(I_CAL_COMPONENT(l->data));
         c->store->objectsArrived(*c, arrived);
     }
     static void removed(ECalClientView*, const GSList* ids, gpointer data)
@@ -285,7 +283,10 @@ std::unique_ptr<EdsCalendarStore> EdsCalendarStore::connect(QString* error)
 
 EdsCalendarStore::EdsCalendarStore(ESourceRegistry* registry)
     : m_registry(registry)
+    , m_viewContext(g_main_context_new())
 {
+    m_viewPump.setInterval(kReportPollMs);
+    QObject::connect(&m_viewPump, &QTimer::timeout, this, &EdsCalendarStore::deliverReports);
     m_changedTimer.setSingleShot(true);
     m_changedTimer.setInterval(kCoalesceMs);
     QObject::connect(&m_changedTimer, &QTimer::timeout, this, [this] { Q_EMIT changed(); });
@@ -318,6 +319,14 @@ EdsCalendarStore::~EdsCalendarStore()
     m_calendars.clear();
     g_signal_handlers_disconnect_by_data(m_registry, this);
     g_object_unref(m_registry);
+    // Reports still waiting are released with their sources.
+    g_main_context_unref(m_viewContext);
+}
+
+void EdsCalendarStore::deliverReports()
+{
+    while (g_main_context_iteration(m_viewContext, FALSE)) {
+    }
 }
 
 void EdsCalendarStore::sourcesChanged(ESource* source, bool added)
@@ -392,7 +401,11 @@ EdsCalendarStore::Calendar* EdsCalendarStore::open(const QString& identifier) co
     g_signal_connect(view, "objects-added", G_CALLBACK(EdsCallbacks::added), raw);
     g_signal_connect(view, "objects-modified", G_CALLBACK(EdsCallbacks::added), raw);
     g_signal_connect(view, "objects-removed", G_CALLBACK(EdsCallbacks::removed), raw);
+    // The view reports to the context current when it starts.
+    g_main_context_push_thread_default(m_viewContext);
     e_cal_client_view_start(view, nullptr);
+    g_main_context_pop_thread_default(m_viewContext);
+    m_viewPump.start();
 
     // The service's reading of each event becomes the mirror's, beside its
     // text: nothing is read twice.
@@ -552,6 +565,8 @@ bool EdsCalendarStore::commitCalendar(Calendar& c, QString* error)
     // each event, so what was just written is not parsed again. A recurring
     // event's own changes go in after its series exists.
     Outgoing detached;
+    // Series whose own changes are still to go stay pending until they have.
+    QSet<QString> hasOverrides;
     c.keptReadings = 0;
     for (const bool create : {true, false}) {
         const QStringList& uids = create ? createdUids : modifiedUids;
@@ -561,6 +576,8 @@ bool EdsCalendarStore::commitCalendar(Calendar& c, QString* error)
             for (const QString& uid : chunk) {
                 for (icalcomponent* tree : c.doc->takeComponents(uid)) {
                     ICalComponent* e = wrappedTree(tree);
+                    if (hasRecurrenceId(e))
+                        hasOverrides.insert(uid);
                     (hasRecurrenceId(e) ? detached : masters).items.append(e);
                 }
             }
@@ -576,10 +593,19 @@ bool EdsCalendarStore::commitCalendar(Calendar& c, QString* error)
             g_slist_free_full(made, g_free);
             if (!done)
                 return fail(create ? "写入事件" : "修改事件", err);
-            if (create) {
-                for (const QString& uid : chunk)
+            // Sent: what the service reports of these from now on is our echo.
+            for (const QString& uid : chunk) {
+                if (create)
                     c.known.insert(uid);
+                if (!hasOverrides.contains(uid)) {
+                    c.expectEcho(uid);
+                    c.pending.remove(uid);
+                }
             }
+            // The reports of what went out pile up while the rest goes:
+            // taken in now, a large batch holds them for one chunk only.
+            if (at + kSendChunk < uids.size() || (create && !modifiedUids.isEmpty()))
+                deliverReports();
         }
     }
     if (!detached.isEmpty()) {
@@ -658,17 +684,20 @@ int EdsCalendarStore::addComponents(const QString& calendarIdentifier, const QBy
 
 // --- Outside edits ---
 
-void EdsCalendarStore::objectsArrived(Calendar& c, const QList<std::pair<QString, QByteArray>>& components)
+void EdsCalendarStore::objectsArrived(Calendar& c, const QList<ICalComponent*>& components)
 {
     bool outside = false;
-    for (const auto& [uid, text] : components) {
+    for (ICalComponent* component : components) {
+        const QString uid = QString::fromUtf8(i_cal_component_get_uid(component));
         if (c.pending.contains(uid))
             continue; // about to be overwritten by ours
-        if (c.echoes.contains(uid)) {
-            const std::unique_ptr<IcsCalendarFile> one = IcsCalendarFile::parse(wrapped(text), c.identifier, nullptr);
-            if (c.isEcho(uid, one ? one->event(uid, c.identifier) : std::nullopt))
-                continue;
-        }
+        // Our own writes come back by the thousand: told apart on libical's
+        // reading, without writing it out and reading it again.
+        if (c.echoes.contains(uid)
+            && c.isEcho(uid, IcsCalendarFile::eventOf(static_cast<icalcomponent*>(i_cal_object_get_native(I_CAL_OBJECT(component))),
+                                                      c.identifier)))
+            continue;
+        const QByteArray text = componentText(component);
         QByteArray whole = text;
         const std::optional<QByteArray> before = c.doc->componentsText(uid);
         if (hasRecurrenceId(text) || (before && hasRecurrenceId(*before))) {

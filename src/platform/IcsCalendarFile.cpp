@@ -681,6 +681,13 @@ std::unique_ptr<IcsCalendarFile> IcsCalendarFile::fromEvents(std::vector<ReadEve
     return file;
 }
 
+std::optional<CalendarEvent> IcsCalendarFile::eventOf(icalcomponent* tree, const QString& calendarId)
+{
+    if (!tree || icalcomponent_isa(tree) != ICAL_VEVENT_COMPONENT || !isMaster(tree))
+        return std::nullopt;
+    return decodeEvent(tree, nullptr, calendarId);
+}
+
 void IcsCalendarFile::TreeFree::operator()(icalcomponent* c) const
 {
     icalcomponent_free(c);

@@ -62,6 +62,10 @@ public:
     // Events without a UID are left out.
     static std::unique_ptr<IcsCalendarFile> fromEvents(std::vector<ReadEvent> events);
 
+    // The event libical read elsewhere, as a document holding only it would
+    // give it: none for one occurrence's override or an event without a start.
+    static std::optional<CalendarEvent> eventOf(icalcomponent_impl* tree, const QString& calendarId);
+
     QString title() const;
     void setTitle(const QString& title);
     QColor color() const;
