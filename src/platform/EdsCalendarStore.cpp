@@ -419,7 +419,7 @@ EdsCalendarStore::Calendar* EdsCalendarStore::open(const QString& identifier) co
         read.push_back({tree, std::move(texts[i].text)});
         raw->known.insert(texts[i].uid);
     }
-    raw->doc = IcsCalendarFile::fromEvents(std::move(read));
+    raw->doc = IcsCalendarFile::fromEvents(std::move(read), identifier);
     QList<CalendarEvent> events = raw->doc->events(identifier);
     raw->cache.reserve(events.size());
     for (CalendarEvent& e : events)

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QMutex>
 #include <QSet>
+#include <QtConcurrent/QtConcurrentMap>
 
 #include <libical/ical.h>
 
@@ -662,7 +663,7 @@ std::unique_ptr<IcsCalendarFile> IcsCalendarFile::parse(const QByteArray& bytes,
     return file;
 }
 
-std::unique_ptr<IcsCalendarFile> IcsCalendarFile::fromEvents(std::vector<ReadEvent> events)
+std::unique_ptr<IcsCalendarFile> IcsCalendarFile::fromEvents(std::vector<ReadEvent> events, const QString& calendarId)
 {
     auto file = std::make_unique<IcsCalendarFile>();
     file->m_blocks.reserve(file->m_blocks.size() + events.size());
@@ -678,6 +679,24 @@ std::unique_ptr<IcsCalendarFile> IcsCalendarFile::fromEvents(std::vector<ReadEve
         file->m_blocks.push_back(Block{uid, true, master, IcsText::terminated(e.text), std::move(tree), {}});
     }
     file->dropBlockIndex();
+    // Each block is read by one worker alone, and a document made here has no
+    // time zones of its own for them to share.
+    constexpr size_t kChunk = 250;
+    const size_t count = file->m_blocks.size();
+    QList<size_t> starts;
+    for (size_t i = 0; i < count; i += kChunk)
+        starts << i;
+    std::vector<QSet<QByteArray>> unknownZones(size_t(starts.size()));
+    QtConcurrent::blockingMap(starts, [&](size_t start) {
+        for (size_t i = start; i < std::min(start + kChunk, count); ++i) {
+            if (file->m_blocks[i].master)
+                file->decodedBlock(file->m_blocks[i], &unknownZones[start / kChunk]);
+        }
+    });
+    QSet<QByteArray> unknown;
+    for (const QSet<QByteArray>& zones : unknownZones)
+        unknown.unite(zones);
+    file->noteUnknownZones(unknown, calendarId);
     return file;
 }
 

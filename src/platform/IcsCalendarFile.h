@@ -58,9 +58,10 @@ public:
         icalcomponent_impl* tree;
         QByteArray text;
     };
-    // A calendar of such events, as they stand: nothing is parsed again.
-    // Events without a UID are left out.
-    static std::unique_ptr<IcsCalendarFile> fromEvents(std::vector<ReadEvent> events);
+    // A calendar of such events, as they stand: nothing is parsed again, and
+    // every event is read at once, on all cores. Events without a UID are
+    // left out. `calendarId` names the calendar in the log.
+    static std::unique_ptr<IcsCalendarFile> fromEvents(std::vector<ReadEvent> events, const QString& calendarId);
 
     // The event libical read elsewhere, as a document holding only it would
     // give it: none for one occurrence's override or an event without a start.
