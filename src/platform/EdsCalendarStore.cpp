@@ -454,11 +454,15 @@ QList<CalendarEvent> EdsCalendarStore::events(const QDateTime& start, const QDat
         for (const CalendarInfo& info : calendars())
             ids << info.identifier;
     }
+    // Compared with thousands of events: in local time each comparison
+    // would ask the C library for the offset again.
+    const QDateTime from = start.toUTC();
+    const QDateTime to = end.toUTC();
     QList<CalendarEvent> out;
     for (const QString& id : ids) {
         if (Calendar* c = open(id)) {
             for (const CalendarEvent& e : std::as_const(c->cache)) {
-                if (overlaps(e, start, end))
+                if (overlaps(e, from, to))
                     out.append(e);
             }
         }
