@@ -33,7 +33,7 @@ public:
     // How long outside edits are gathered before one `changed`.
     static constexpr int kCoalesceMs = 300;
     // How many events go to the service in one call.
-    static constexpr int kSendChunk = 2500;
+    static constexpr int kSendChunk = 1000;
     // How long a calendar that would not open is left before trying again.
     static constexpr int kRetryMs = 5000;
     // How often what the views reported is taken in.
