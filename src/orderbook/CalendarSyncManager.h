@@ -169,11 +169,13 @@ private:
     std::optional<CalendarInfo> getDedicatedCalendar();
     std::optional<CalendarInfo> createCalendar(const CalendarSource& source);
 
-    // Saves the order's event (uncommitted when `commit` is false) and adds
-    // its reminders to `reminders`. `avoid` names events another order of the
-    // same batch already took. Returns the identifier, none on failure.
-    std::optional<QString> writeEvent(const Order& order, const QList<ReminderRule>& rules, bool commit,
-                                      Reminders& reminders, const QSet<QString>& avoid = {});
+    // Saves the order's event into `calendar`, the dedicated one (uncommitted
+    // when `commit` is false), and adds its reminders to `reminders`. `avoid`
+    // names events another order of the same batch already took. Returns the
+    // identifier, none on failure.
+    std::optional<QString> writeEvent(const std::optional<CalendarInfo>& calendar, const Order& order,
+                                      const QList<ReminderRule>& rules, bool commit, Reminders& reminders,
+                                      const QSet<QString>& avoid = {});
     void addCustomAlarms(CalendarEvent& event, const QDateTime& shootDate, const QList<ReminderRule>& rules);
     void scheduleLocalNotification(const Order& order, const QDateTime& shootDate,
                                    const QList<ReminderRule>& rules, Reminders& reminders);

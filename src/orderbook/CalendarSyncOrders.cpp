@@ -143,7 +143,7 @@ void CalendarSyncManager::syncOrder(const Order& order, EventCompletion completi
 
     m_syncingOrderIds.insert(order.id);
     Reminders reminders;
-    const std::optional<QString> identifier = writeEvent(order, reminderRules(), true, reminders);
+    const std::optional<QString> identifier = writeEvent(getDedicatedCalendar(), order, reminderRules(), true, reminders);
     if (identifier) {
         applyReminders(reminders);
         // The event is the order's again: no earlier removal may take it.
@@ -157,10 +157,10 @@ void CalendarSyncManager::syncOrder(const Order& order, EventCompletion completi
     finish(identifier);
 }
 
-std::optional<QString> CalendarSyncManager::writeEvent(const Order& order, const QList<ReminderRule>& rules,
-                                                       bool commit, Reminders& reminders, const QSet<QString>& avoid)
+std::optional<QString> CalendarSyncManager::writeEvent(const std::optional<CalendarInfo>& calendar, const Order& order,
+                                                       const QList<ReminderRule>& rules, bool commit,
+                                                       Reminders& reminders, const QSet<QString>& avoid)
 {
-    const std::optional<CalendarInfo> calendar = getDedicatedCalendar();
     if (!calendar) {
         logDebug(QStringLiteral("无法获取专属日历，同步失败"));
         m_lastWriteError = QStringLiteral("无法获取专属日历");
@@ -304,6 +304,9 @@ std::optional<int> CalendarSyncManager::writeOrders(const QList<Order>& orders, 
     QSet<QString> taken;
     QList<QUuid> written, failed;
     QStringList writtenEvents;
+    // Looked up once the first order needs it, and again only while missing:
+    // nothing changes the calendars while the batch runs.
+    std::optional<CalendarInfo> calendar;
     kept = 0;
     for (const Order& order : orders) {
         if ((skipCancelled && order.status == OrderStatus::cancelled) || !order.syncToCalendar) {
@@ -313,7 +316,9 @@ std::optional<int> CalendarSyncManager::writeOrders(const QList<Order>& orders, 
         ++kept;
         m_syncingOrderIds.insert(order.id);
         // Two orders holding one event (a copied order) each get their own.
-        const std::optional<QString> identifier = writeEvent(order, rules, false, reminders, taken);
+        if (!calendar)
+            calendar = getDedicatedCalendar();
+        const std::optional<QString> identifier = writeEvent(calendar, order, rules, false, reminders, taken);
         m_syncingOrderIds.remove(order.id);
         if (!identifier) {
             failed.append(order.id);

@@ -104,6 +104,28 @@ GSList* toList(const QList<ICalComponent*>& components)
     return list;
 }
 
+// Components going to the service, in order, released with the list.
+struct Outgoing {
+    QList<ICalComponent*> items;
+
+    Outgoing() = default;
+    ~Outgoing()
+    {
+        for (ICalComponent* c : std::as_const(items))
+            g_object_unref(c);
+    }
+    Outgoing(const Outgoing&) = delete;
+    Outgoing& operator=(const Outgoing&) = delete;
+    bool isEmpty() const { return items.isEmpty(); }
+};
+
+// libical's reading handed to its GLib wrapper, which frees it.
+ICalComponent* wrappedTree(icalcomponent* tree)
+{
+    return static_cast<ICalComponent*>(i_cal_object_construct(
+        I_CAL_TYPE_COMPONENT, tree, reinterpret_cast<GDestroyNotify>(icalcomponent_free), FALSE, nullptr));
+}
+
 }
 
 struct EdsCalendarStore::Calendar {
@@ -118,6 +140,9 @@ struct EdsCalendarStore::Calendar {
     // Uncommitted changes: each event's text before its first change.
     QHash<QString, std::optional<QByteArray>> pending;
     QHash<QString, CalendarEvent> cache;
+    // Uncommitted events whose libical reading the mirror keeps for sending:
+    // at most one chunk's worth, so a large batch holds no more than that.
+    int keptReadings = 0;
     // What each of our recent commits left of an event (none: removed). The
     // service reports each write back through the view, possibly after later
     // writes and merged with them, so a report matching one of these states
@@ -174,11 +199,9 @@ struct EdsCallbacks {
     static void added(ECalClientView*, const GSList* objects, gpointer data)
     {
         auto* c = static_cast<EdsCalendarStore::Calendar*>(data);
-        QList<std::pair<QString, QByteArray>> arrived;
-        for (const GSList* l = objects; l; l = l->next) {
-            ICalComponent* component = I_CAL_COMPONENT(l->data);
-            arrived.append({QString::fromUtf8(i_cal_component_get_uid(component)), componentText(component)});
-        }
+        QList<ICalComponent*> arrived;
+        for (const GSList* l = objects; l; l = l->next)
+            arrived.append(I_CAL_COMPONENT(l->data));
         c->store->objectsArrived(*c, arrived);
     }
     static void removed(ECalClientView*, const GSList* ids, gpointer data)
@@ -224,7 +247,10 @@ std::unique_ptr<EdsCalendarStore> EdsCalendarStore::connect(QString* error)
 
 EdsCalendarStore::EdsCalendarStore(ESourceRegistry* registry)
     : m_registry(registry)
+    , m_viewContext(g_main_context_new())
 {
+    m_viewPump.setInterval(kReportPollMs);
+    QObject::connect(&m_viewPump, &QTimer::timeout, this, &EdsCalendarStore::deliverReports);
     m_changedTimer.setSingleShot(true);
     m_changedTimer.setInterval(kCoalesceMs);
     QObject::connect(&m_changedTimer, &QTimer::timeout, this, [this] { Q_EMIT changed(); });
@@ -257,6 +283,14 @@ EdsCalendarStore::~EdsCalendarStore()
     m_calendars.clear();
     g_signal_handlers_disconnect_by_data(m_registry, this);
     g_object_unref(m_registry);
+    // Reports still waiting are released with their sources.
+    g_main_context_unref(m_viewContext);
+}
+
+void EdsCalendarStore::deliverReports()
+{
+    while (g_main_context_iteration(m_viewContext, FALSE)) {
+    }
 }
 
 void EdsCalendarStore::sourcesChanged(ESource* source, bool added)
@@ -331,7 +365,11 @@ EdsCalendarStore::Calendar* EdsCalendarStore::open(const QString& identifier) co
     g_signal_connect(view, "objects-added", G_CALLBACK(EdsCallbacks::added), raw);
     g_signal_connect(view, "objects-modified", G_CALLBACK(EdsCallbacks::added), raw);
     g_signal_connect(view, "objects-removed", G_CALLBACK(EdsCallbacks::removed), raw);
+    // The view reports to the context current when it starts.
+    g_main_context_push_thread_default(m_viewContext);
     e_cal_client_view_start(view, nullptr);
+    g_main_context_pop_thread_default(m_viewContext);
+    m_viewPump.start();
 
     // The service's reading of each event becomes the mirror's, beside its
     // text: nothing is read twice.
@@ -345,7 +383,7 @@ EdsCalendarStore::Calendar* EdsCalendarStore::open(const QString& identifier) co
         read.push_back({tree, std::move(texts[i].text)});
         raw->known.insert(texts[i].uid);
     }
-    raw->doc = IcsCalendarFile::fromEvents(std::move(read));
+    raw->doc = IcsCalendarFile::fromEvents(std::move(read), identifier);
     QList<CalendarEvent> events = raw->doc->events(identifier);
     raw->cache.reserve(events.size());
     for (CalendarEvent& e : events)
@@ -380,11 +418,15 @@ QList<CalendarEvent> EdsCalendarStore::events(const QDateTime& start, const QDat
         for (const CalendarInfo& info : calendars())
             ids << info.identifier;
     }
+    // Compared with thousands of events: in local time each comparison
+    // would ask the C library for the offset again.
+    const QDateTime from = start.toUTC();
+    const QDateTime to = end.toUTC();
     QList<CalendarEvent> out;
     for (const QString& id : ids) {
         if (Calendar* c = open(id)) {
             for (const CalendarEvent& e : std::as_const(c->cache)) {
-                if (overlaps(e, start, end))
+                if (overlaps(e, from, to))
                     out.append(e);
             }
         }
@@ -416,7 +458,9 @@ bool EdsCalendarStore::saveEvent(CalendarEvent& event, bool commitNow, QString* 
     }
     if (!target->pending.contains(event.identifier))
         target->pending.insert(event.identifier, target->doc->componentsText(event.identifier));
-    target->doc->putEvent(event);
+    const bool keep = target->keptReadings < kSendChunk;
+    target->keptReadings += keep ? 1 : 0;
+    target->doc->putEvent(event, keep);
     target->cacheEvent(event.identifier);
     if (!commitNow || commit(error))
         return true;
@@ -485,27 +529,29 @@ bool EdsCalendarStore::commitCalendar(Calendar& c, QString* error)
         c.known.remove(uid);
 
     // Series first, in bounded chunks: a batch of ten thousand events is
-    // never read into libical all at once. A recurring event's own changes
-    // go in after its series exists.
-    QByteArray detached;
+    // never held in libical all at once. The mirror hands over its reading of
+    // each event, so what was just written is not parsed again. A recurring
+    // event's own changes go in after its series exists.
+    Outgoing detached;
+    // Series whose own changes are still to go stay pending until they have.
+    QSet<QString> hasOverrides;
+    c.keptReadings = 0;
     for (const bool create : {true, false}) {
         const QStringList& uids = create ? createdUids : modifiedUids;
         for (qsizetype at = 0; at < uids.size(); at += kSendChunk) {
             const QStringList chunk = uids.mid(at, kSendChunk);
-            QByteArray text;
-            for (const QString& uid : chunk)
-                text += c.doc->componentsText(uid).value_or(QByteArray());
-            const Components parts(wrapped(text));
-            QList<ICalComponent*> masters;
-            for (ICalComponent* e : parts.events) {
-                if (hasRecurrenceId(e))
-                    detached += componentText(e);
-                else
-                    masters.append(e);
+            Outgoing masters;
+            for (const QString& uid : chunk) {
+                for (icalcomponent* tree : c.doc->takeComponents(uid)) {
+                    ICalComponent* e = wrappedTree(tree);
+                    if (hasRecurrenceId(e))
+                        hasOverrides.insert(uid);
+                    (hasRecurrenceId(e) ? detached : masters).items.append(e);
+                }
             }
             if (masters.isEmpty())
                 continue;
-            GSList* list = toList(masters);
+            GSList* list = toList(masters.items);
             GSList* made = nullptr;
             const bool done = create
                 ? e_cal_client_create_objects_sync(c.client.get(), list, E_CAL_OPERATION_FLAG_NONE, &made, nullptr, err.out())
@@ -515,18 +561,26 @@ bool EdsCalendarStore::commitCalendar(Calendar& c, QString* error)
             g_slist_free_full(made, g_free);
             if (!done)
                 return fail(create ? "写入事件" : "修改事件", err);
-            if (create) {
-                for (const QString& uid : chunk)
+            // Sent: what the service reports of these from now on is our echo.
+            for (const QString& uid : chunk) {
+                if (create)
                     c.known.insert(uid);
+                if (!hasOverrides.contains(uid)) {
+                    c.expectEcho(uid);
+                    c.pending.remove(uid);
+                }
             }
+            // The reports of what went out pile up while the rest goes:
+            // taken in now, a large batch holds them for one chunk only.
+            if (at + kSendChunk < uids.size() || (create && !modifiedUids.isEmpty()))
+                deliverReports();
         }
     }
     if (!detached.isEmpty()) {
-        const Components overrides(wrapped(detached));
-        GSList* items = toList(overrides.events);
-        const bool done = e_cal_client_modify_objects_sync(c.client.get(), items, E_CAL_OBJ_MOD_THIS,
+        GSList* list = toList(detached.items);
+        const bool done = e_cal_client_modify_objects_sync(c.client.get(), list, E_CAL_OBJ_MOD_THIS,
                                                            E_CAL_OPERATION_FLAG_NONE, nullptr, err.out());
-        g_slist_free(items);
+        g_slist_free(list);
         if (!done)
             return fail("修改事件", err);
     }
@@ -544,6 +598,7 @@ void EdsCalendarStore::reset()
             c->cacheEvent(it.key());
         }
         c->pending.clear();
+        c->keptReadings = 0;
     }
 }
 
@@ -597,17 +652,20 @@ int EdsCalendarStore::addComponents(const QString& calendarIdentifier, const QBy
 
 // --- Outside edits ---
 
-void EdsCalendarStore::objectsArrived(Calendar& c, const QList<std::pair<QString, QByteArray>>& components)
+void EdsCalendarStore::objectsArrived(Calendar& c, const QList<ICalComponent*>& components)
 {
     bool outside = false;
-    for (const auto& [uid, text] : components) {
+    for (ICalComponent* component : components) {
+        const QString uid = QString::fromUtf8(i_cal_component_get_uid(component));
         if (c.pending.contains(uid))
             continue; // about to be overwritten by ours
-        if (c.echoes.contains(uid)) {
-            const std::unique_ptr<IcsCalendarFile> one = IcsCalendarFile::parse(wrapped(text), c.identifier, nullptr);
-            if (c.isEcho(uid, one ? one->event(uid, c.identifier) : std::nullopt))
-                continue;
-        }
+        // Our own writes come back by the thousand: told apart on libical's
+        // reading, without writing it out and reading it again.
+        if (c.echoes.contains(uid)
+            && c.isEcho(uid, IcsCalendarFile::eventOf(static_cast<icalcomponent*>(i_cal_object_get_native(I_CAL_OBJECT(component))),
+                                                      c.identifier)))
+            continue;
+        const QByteArray text = componentText(component);
         QByteArray whole = text;
         const std::optional<QByteArray> before = c.doc->componentsText(uid);
         if (hasRecurrenceId(text) || (before && hasRecurrenceId(*before))) {

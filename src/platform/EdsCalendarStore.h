@@ -13,6 +13,8 @@
 
 struct _ESourceRegistry;
 struct _ESource;
+struct _ICalComponent;
+struct _GMainContext;
 
 // The calendar store over the desktop's calendar service (Evolution Data
 // Server): the calendars GNOME Calendar, Evolution and the online accounts
@@ -31,9 +33,11 @@ public:
     // How long outside edits are gathered before one `changed`.
     static constexpr int kCoalesceMs = 300;
     // How many events go to the service in one call.
-    static constexpr int kSendChunk = 2500;
+    static constexpr int kSendChunk = 1000;
     // How long a calendar that would not open is left before trying again.
     static constexpr int kRetryMs = 5000;
+    // How often what the views reported is taken in.
+    static constexpr int kReportPollMs = 100;
     // The bus name of the service's source registry.
     static constexpr const char* kRegistryBusName = "org.gnome.evolution.dataserver.Sources5";
 
@@ -87,7 +91,9 @@ private:
     void scheduleChanged();
     // What the service's callbacks report.
     friend struct EdsCallbacks;
-    void objectsArrived(Calendar& c, const QList<std::pair<QString, QByteArray>>& components);
+    void objectsArrived(Calendar& c, const QList<_ICalComponent*>& components);
+    // Delivers what the calendars' views have reported so far.
+    void deliverReports();
     void objectsRemoved(Calendar& c, const QStringList& uids, const QStringList& withRecurrence);
     void sourcesChanged(_ESource* source, bool added);
 
@@ -101,4 +107,8 @@ private:
     QSet<QString> m_madeSources;
     QTimer m_changedTimer;
     QTimer m_glibPump;
+    // Where the views' reports wait for us: our own context, so a commit can
+    // take them in between its chunks without running anything else.
+    _GMainContext* m_viewContext;
+    mutable QTimer m_viewPump;
 };

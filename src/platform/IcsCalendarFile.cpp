@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QMutex>
 #include <QSet>
+#include <QtConcurrent/QtConcurrentMap>
 
 #include <libical/ical.h>
 
@@ -662,7 +663,7 @@ std::unique_ptr<IcsCalendarFile> IcsCalendarFile::parse(const QByteArray& bytes,
     return file;
 }
 
-std::unique_ptr<IcsCalendarFile> IcsCalendarFile::fromEvents(std::vector<ReadEvent> events)
+std::unique_ptr<IcsCalendarFile> IcsCalendarFile::fromEvents(std::vector<ReadEvent> events, const QString& calendarId)
 {
     auto file = std::make_unique<IcsCalendarFile>();
     file->m_blocks.reserve(file->m_blocks.size() + events.size());
@@ -678,7 +679,32 @@ std::unique_ptr<IcsCalendarFile> IcsCalendarFile::fromEvents(std::vector<ReadEve
         file->m_blocks.push_back(Block{uid, true, master, IcsText::terminated(e.text), std::move(tree), {}});
     }
     file->dropBlockIndex();
+    // Each block is read by one worker alone, and a document made here has no
+    // time zones of its own for them to share.
+    constexpr size_t kChunk = 250;
+    const size_t count = file->m_blocks.size();
+    QList<size_t> starts;
+    for (size_t i = 0; i < count; i += kChunk)
+        starts << i;
+    std::vector<QSet<QByteArray>> unknownZones(size_t(starts.size()));
+    QtConcurrent::blockingMap(starts, [&](size_t start) {
+        for (size_t i = start; i < std::min(start + kChunk, count); ++i) {
+            if (file->m_blocks[i].master)
+                file->decodedBlock(file->m_blocks[i], &unknownZones[start / kChunk]);
+        }
+    });
+    QSet<QByteArray> unknown;
+    for (const QSet<QByteArray>& zones : unknownZones)
+        unknown.unite(zones);
+    file->noteUnknownZones(unknown, calendarId);
     return file;
+}
+
+std::optional<CalendarEvent> IcsCalendarFile::eventOf(icalcomponent* tree, const QString& calendarId)
+{
+    if (!tree || icalcomponent_isa(tree) != ICAL_VEVENT_COMPONENT || !isMaster(tree))
+        return std::nullopt;
+    return decodeEvent(tree, nullptr, calendarId);
 }
 
 void IcsCalendarFile::TreeFree::operator()(icalcomponent* c) const
@@ -735,7 +761,8 @@ const IcsCalendarFile::Decoded* IcsCalendarFile::decodedBlock(const Block& block
                                                               QSet<QByteArray>* unknownZones) const
 {
     if (!block.decoded)
-        block.decoded = decode(takeTree(block).get(), unknownZones);
+        block.decoded = block.keepTree && block.tree ? decode(block.tree.get(), unknownZones)
+                                                     : decode(takeTree(block).get(), unknownZones);
     return block.decoded ? &*block.decoded : nullptr;
 }
 
@@ -945,7 +972,7 @@ bool IcsCalendarFile::contains(const QString& uid) const
     return !blocksOf(uid).isEmpty();
 }
 
-void IcsCalendarFile::putEvent(const CalendarEvent& event)
+void IcsCalendarFile::putEvent(const CalendarEvent& event, bool keepReading)
 {
     const qsizetype at = masterBlock(event.identifier);
     std::optional<Decoded> known;
@@ -960,7 +987,7 @@ void IcsCalendarFile::putEvent(const CalendarEvent& event)
         }
         Tree fresh(newEventComponent(event));
         QByteArray text = componentText(fresh.get());
-        appendBlock(Block{event.identifier, true, true, std::move(text), std::move(fresh)});
+        appendBlock(Block{event.identifier, true, true, std::move(text), std::move(fresh), {}, keepReading});
         return;
     }
 
@@ -1052,6 +1079,7 @@ void IcsCalendarFile::putEvent(const CalendarEvent& event)
     }
     m_blocks[size_t(at)].text = readable ? edited : componentText(fresher);
     m_blocks[size_t(at)].tree.reset(fresher);
+    m_blocks[size_t(at)].keepTree = keepReading;
     m_blocks[size_t(at)].decoded.reset();
     if (form.zone && !form.tzid.isEmpty() && !icalcomponent_get_timezone(m_root, form.tzid.constData()))
         addTimeZone(form.tzid, form.zone);
@@ -1077,6 +1105,18 @@ bool IcsCalendarFile::removeEvent(const QString& uid)
     std::erase_if(m_blocks, [&](const Block& b) { return b.event && b.uid == uid; });
     dropBlockIndex();
     return removed;
+}
+
+std::vector<icalcomponent*> IcsCalendarFile::takeComponents(const QString& uid)
+{
+    std::vector<icalcomponent*> out;
+    for (qsizetype i : blocksOf(uid)) {
+        Block& b = m_blocks[size_t(i)];
+        b.keepTree = false;
+        if (Tree tree = takeTree(b))
+            out.push_back(tree.release());
+    }
+    return out;
 }
 
 std::optional<QByteArray> IcsCalendarFile::componentsText(const QString& uid) const

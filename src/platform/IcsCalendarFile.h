@@ -58,9 +58,14 @@ public:
         icalcomponent_impl* tree;
         QByteArray text;
     };
-    // A calendar of such events, as they stand: nothing is parsed again.
-    // Events without a UID are left out.
-    static std::unique_ptr<IcsCalendarFile> fromEvents(std::vector<ReadEvent> events);
+    // A calendar of such events, as they stand: nothing is parsed again, and
+    // every event is read at once, on all cores. Events without a UID are
+    // left out. `calendarId` names the calendar in the log.
+    static std::unique_ptr<IcsCalendarFile> fromEvents(std::vector<ReadEvent> events, const QString& calendarId);
+
+    // The event libical read elsewhere, as a document holding only it would
+    // give it: none for one occurrence's override or an event without a start.
+    static std::optional<CalendarEvent> eventOf(icalcomponent_impl* tree, const QString& calendarId);
 
     QString title() const;
     void setTitle(const QString& title);
@@ -72,8 +77,14 @@ public:
     std::optional<CalendarEvent> event(const QString& uid, const QString& calendarId) const;
     bool contains(const QString& uid) const;
 
-    // Creates or updates the event with `event.identifier` as its UID.
-    void putEvent(const CalendarEvent& event);
+    // Creates or updates the event with `event.identifier` as its UID. With
+    // `keepReading`, libical's reading of what was written stays with it
+    // until `takeComponents` hands it over, so sending it on reads nothing again.
+    void putEvent(const CalendarEvent& event, bool keepReading = false);
+    // libical's reading of every component carrying the UID, in order, each
+    // the caller's to free: the one kept by `putEvent`, else read from its
+    // text. Components that cannot be read are left out.
+    std::vector<icalcomponent_impl*> takeComponents(const QString& uid);
     // Removes every component carrying the UID (overrides included).
     bool removeEvent(const QString& uid);
 
@@ -106,6 +117,8 @@ private:
         mutable Tree tree;
         // The last reading of its text, so an edit after a read parses nothing.
         mutable std::optional<Decoded> decoded;
+        // Whether readers leave `tree` in place for `takeComponents`.
+        bool keepTree = false;
     };
 
     explicit IcsCalendarFile(icalcomponent_impl* root);

@@ -275,12 +275,16 @@ std::optional<CalendarEvent> IcsCalendarStore::event(const QString& identifier) 
 QList<CalendarEvent> IcsCalendarStore::events(const QDateTime& start, const QDateTime& end,
                                               const QStringList& calendarIdentifiers) const
 {
+    // Compared with thousands of events: in local time each comparison
+    // would ask the C library for the offset again.
+    const QDateTime from = start.toUTC();
+    const QDateTime to = end.toUTC();
     QList<CalendarEvent> out;
     for (const auto& [id, e] : m_entries) {
         if (!calendarIdentifiers.isEmpty() && !calendarIdentifiers.contains(id))
             continue;
         for (const CalendarEvent& ev : e->cache) {
-            if (overlaps(ev, start, end))
+            if (overlaps(ev, from, to))
                 out.append(ev);
         }
     }

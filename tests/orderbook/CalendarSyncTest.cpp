@@ -3,6 +3,7 @@
 #include "platform/IcsCalendarStore.h"
 
 #include <QFileInfo>
+#include <QTimeZone>
 #include <QThread>
 
 namespace {
@@ -232,6 +233,24 @@ TEST_F(CalendarSyncTest, StaleRemindersAreWithdrawn)
     EXPECT_EQ(calendar->commitCount() - commitsBefore, 1);
     EXPECT_EQ(allEvents(*calendar).size(), 1);
     EXPECT_TRUE(notifications->pendingRequests().isEmpty());
+}
+
+// Moments in the log are written in UTC with their offset, whatever zone they came in.
+TEST_F(CalendarSyncTest, SyncLogMoments)
+{
+    const QTimeZone shanghai("Asia/Shanghai");
+    const struct {
+        QDateTime moment;
+        QString text;
+    } cases[] = {
+        {QDateTime(QDate(2026, 3, 1), QTime(8, 5, 9), shanghai), "2026-03-01 00:05:09 +0000"},
+        {QDateTime(QDate(2026, 1, 1), QTime(7, 59, 59), shanghai), "2025-12-31 23:59:59 +0000"},
+        {QDateTime(QDate(987, 6, 5), QTime(4, 3, 2), Qt::UTC), "0987-06-05 04:03:02 +0000"},
+        {QDateTime(QDate(12026, 6, 5), QTime(4, 3, 2), Qt::UTC), "12026-06-05 04:03:02 +0000"},
+        {QDateTime(), " +0000"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CalendarSyncLog::dateText(c.moment), c.text) << qPrintable(c.text);
 }
 
 // The log keeps its file open between lines; a file removed or moved away

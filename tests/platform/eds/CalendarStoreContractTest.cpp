@@ -257,5 +257,49 @@ TEST_P(CalendarStoreContractTest, EditsByAnotherProgramAreSeenAndOwnWritesAreNot
     }
 }
 
+// A batch larger than what goes to the service in one call: it arrives
+// whole, the reports of its own events raise nothing, and an edit made
+// elsewhere right after it is still seen.
+TEST_P(CalendarStoreContractTest, ABatchOfSeveralChunksArrivesWholeAndEchoesNothing)
+{
+    CalendarEvent existing = makeEvent(cal, "已有", at(2027, 8, 1, 8));
+    CalendarEvent doomed = makeEvent(cal, "要删的", at(2027, 8, 2, 8));
+    ASSERT_TRUE(store->saveEvent(existing));
+    ASSERT_TRUE(store->saveEvent(doomed));
+    QTest::qWait(700);
+    QSignalSpy spy(store.get(), &CalendarStore::changed);
+
+    const int count = 2 * EdsCalendarStore::kSendChunk + 1;
+    QStringList ids;
+    for (int i = 0; i < count; ++i) {
+        CalendarEvent e = makeEvent(cal, QString("批量%1").arg(i), at(2027, 9, 1, 8).addSecs(qint64(i) * 3600));
+        e.addAlarm(CalendarAlarm::atDate(e.startDate.addDays(-1)));
+        ASSERT_TRUE(store->saveEvent(e, false));
+        ids << e.identifier;
+    }
+    // Changed again before the commit: the last state goes out.
+    CalendarEvent twice = *store->event(ids[count / 2]);
+    twice.title = "改了两次";
+    ASSERT_TRUE(store->saveEvent(twice, false));
+    existing.title = "已有，改过";
+    ASSERT_TRUE(store->saveEvent(existing, false));
+    ASSERT_TRUE(store->removeEvent(doomed.identifier, false));
+    ASSERT_TRUE(store->commit());
+    QTest::qWait(1500);
+    EXPECT_EQ(spy.count(), 0);
+
+    std::unique_ptr<CalendarStore> reader = GetParam().open();
+    EXPECT_EQ(reader->events(at(2027, 9, 1, 0), at(2028, 1, 1, 0), {cal.identifier}).size(), count);
+    for (const QString& id : {ids.first(), ids[count / 2], ids.last(), existing.identifier})
+        EXPECT_EQ(reader->event(id), store->event(id));
+    EXPECT_EQ(reader->event(ids[count / 2])->title, "改了两次");
+    EXPECT_EQ(reader->event(existing.identifier)->title, "已有，改过");
+    EXPECT_FALSE(reader->event(doomed.identifier));
+
+    retitle(*reader, ids.last(), "手机上改的");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return spy.count() > 0; }, 5000));
+    EXPECT_EQ(store->event(ids.last())->title, "手机上改的");
+}
+
 INSTANTIATE_TEST_SUITE_P(Stores, CalendarStoreContractTest, ::testing::ValuesIn(kBackends),
                          [](const ::testing::TestParamInfo<Backend>& info) { return std::string(info.param.name); });
