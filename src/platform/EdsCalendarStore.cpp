@@ -283,10 +283,21 @@ std::unique_ptr<EdsCalendarStore> EdsCalendarStore::connect(QString* error)
 
 EdsCalendarStore::EdsCalendarStore(ESourceRegistry* registry)
     : m_registry(registry)
-    , m_viewContext(g_main_context_new())
+    , m_viewContext(g_main_context_new_with_flags(G_MAIN_CONTEXT_FLAGS_OWNERLESS_POLLING))
 {
-    m_viewPump.setInterval(kReportPollMs);
-    QObject::connect(&m_viewPump, &QTimer::timeout, this, &EdsCalendarStore::deliverReports);
+    // A report arriving from the client library's thread signals the
+    // context's wake-up descriptor, its only one while nothing waits.
+    g_main_context_acquire(m_viewContext);
+    gint priority = 0;
+    gint timeout = 0;
+    GPollFD fds[4];
+    g_main_context_prepare(m_viewContext, &priority);
+    const gint count = g_main_context_query(m_viewContext, priority, &timeout, fds, 4);
+    g_main_context_release(m_viewContext);
+    if (count > 0) {
+        m_viewReports = new QSocketNotifier(fds[0].fd, QSocketNotifier::Read, this);
+        QObject::connect(m_viewReports, &QSocketNotifier::activated, this, &EdsCalendarStore::deliverReports);
+    }
     m_changedTimer.setSingleShot(true);
     m_changedTimer.setInterval(kCoalesceMs);
     QObject::connect(&m_changedTimer, &QTimer::timeout, this, [this] { Q_EMIT changed(); });
@@ -405,7 +416,6 @@ EdsCalendarStore::Calendar* EdsCalendarStore::open(const QString& identifier) co
     g_main_context_push_thread_default(m_viewContext);
     e_cal_client_view_start(view, nullptr);
     g_main_context_pop_thread_default(m_viewContext);
-    m_viewPump.start();
 
     // The service's reading of each event becomes the mirror's, beside its
     // text: nothing is read twice.
