@@ -587,13 +587,11 @@ bool EdsCalendarStore::commitCalendar(Calendar& c, QString* error)
         for (qsizetype at = 0; at < uids.size(); at += kSendChunk) {
             const QStringList chunk = uids.mid(at, kSendChunk);
             Outgoing masters;
-            for (const QString& uid : chunk) {
-                for (icalcomponent* tree : c.doc->takeComponents(uid)) {
-                    ICalComponent* e = wrappedTree(tree);
-                    if (hasRecurrenceId(e))
-                        hasOverrides.insert(uid);
-                    (hasRecurrenceId(e) ? detached : masters).items.append(e);
-                }
+            for (icalcomponent* tree : c.doc->takeComponents(chunk)) {
+                ICalComponent* e = wrappedTree(tree);
+                if (hasRecurrenceId(e))
+                    hasOverrides.insert(QString::fromUtf8(i_cal_component_get_uid(e)));
+                (hasRecurrenceId(e) ? detached : masters).items.append(e);
             }
             if (masters.isEmpty())
                 continue;
