@@ -3,6 +3,7 @@
 #include "EdsGlib.h"
 #include "IcsCalendarFile.h"
 #include "Log.h"
+#include "ParallelChunks.h"
 
 #include <QAbstractEventDispatcher>
 #include <QDBusConnection>
@@ -11,7 +12,6 @@
 #include <QDBusReply>
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QtConcurrent/QtConcurrentMap>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
@@ -88,12 +88,8 @@ std::vector<ObjectText> textsOf(const GSList* objects)
     for (const GSList* l = objects; l; l = l->next)
         components.push_back(I_CAL_COMPONENT(l->data));
     std::vector<ObjectText> out(components.size());
-    constexpr size_t kChunk = 250;
-    QList<size_t> starts;
-    for (size_t i = 0; i < components.size(); i += kChunk)
-        starts << i;
-    QtConcurrent::blockingMap(starts, [&](size_t start) {
-        for (size_t i = start; i < std::min(start + kChunk, components.size()); ++i)
+    forChunks(components.size(), 250, [&](size_t begin, size_t end, size_t) {
+        for (size_t i = begin; i < end; ++i)
             out[i] = {QString::fromUtf8(i_cal_component_get_uid(components[i])), componentText(components[i])};
     });
     return out;

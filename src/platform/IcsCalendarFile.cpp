@@ -3,12 +3,12 @@
 #include "CalendarStore.h"
 #include "LocalTimeConverter.h"
 #include "Log.h"
+#include "ParallelChunks.h"
 
 #include <QCryptographicHash>
 #include <QHash>
 #include <QMutex>
 #include <QSet>
-#include <QtConcurrent/QtConcurrentMap>
 
 #include <libical/ical.h>
 
@@ -683,14 +683,11 @@ std::unique_ptr<IcsCalendarFile> IcsCalendarFile::fromEvents(std::vector<ReadEve
     // time zones of its own for them to share.
     constexpr size_t kChunk = 250;
     const size_t count = file->m_blocks.size();
-    QList<size_t> starts;
-    for (size_t i = 0; i < count; i += kChunk)
-        starts << i;
-    std::vector<QSet<QByteArray>> unknownZones(size_t(starts.size()));
-    QtConcurrent::blockingMap(starts, [&](size_t start) {
-        for (size_t i = start; i < std::min(start + kChunk, count); ++i) {
+    std::vector<QSet<QByteArray>> unknownZones((count + kChunk - 1) / kChunk);
+    forChunks(count, kChunk, [&](size_t begin, size_t end, size_t run) {
+        for (size_t i = begin; i < end; ++i) {
             if (file->m_blocks[i].master)
-                file->decodedBlock(file->m_blocks[i], &unknownZones[start / kChunk]);
+                file->decodedBlock(file->m_blocks[i], &unknownZones[run]);
         }
     });
     QSet<QByteArray> unknown;
@@ -1125,12 +1122,8 @@ std::vector<icalcomponent*> IcsCalendarFile::takeComponents(const QStringList& u
     }
     // Their text is written out on all cores before the readings go: each
     // worker has blocks of its own.
-    constexpr size_t kChunk = 100;
-    QList<size_t> starts;
-    for (size_t i = 0; i < blocks.size(); i += kChunk)
-        starts << i;
-    QtConcurrent::blockingMap(starts, [&](size_t start) {
-        for (size_t i = start; i < std::min(start + kChunk, blocks.size()); ++i)
+    forChunks(blocks.size(), 100, [&](size_t begin, size_t end, size_t) {
+        for (size_t i = begin; i < end; ++i)
             textOf(*blocks[i]);
     });
     std::vector<icalcomponent*> out;
