@@ -326,7 +326,9 @@ EdsCalendarStore::~EdsCalendarStore()
     m_calendars.clear();
     g_signal_handlers_disconnect_by_data(m_registry, this);
     g_object_unref(m_registry);
-    // Reports still waiting are released with their sources.
+    // Reports still waiting are released with their sources; the descriptor
+    // goes with the context, so nothing watches it any more.
+    delete m_viewReports;
     g_main_context_unref(m_viewContext);
 }
 
