@@ -3,12 +3,12 @@
 #include "EdsGlib.h"
 #include "IcsCalendarFile.h"
 #include "Log.h"
+#include "ParallelChunks.h"
 
 #include <QAbstractEventDispatcher>
 #include <QDBusConnection>
 #include <QElapsedTimer>
 #include <QGuiApplication>
-#include <QtConcurrent/QtConcurrentMap>
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
@@ -85,12 +85,8 @@ std::vector<ObjectText> textsOf(const GSList* objects)
     for (const GSList* l = objects; l; l = l->next)
         components.push_back(I_CAL_COMPONENT(l->data));
     std::vector<ObjectText> out(components.size());
-    constexpr size_t kChunk = 250;
-    QList<size_t> starts;
-    for (size_t i = 0; i < components.size(); i += kChunk)
-        starts << i;
-    QtConcurrent::blockingMap(starts, [&](size_t start) {
-        for (size_t i = start; i < std::min(start + kChunk, components.size()); ++i)
+    forChunks(components.size(), 250, [&](size_t begin, size_t end, size_t) {
+        for (size_t i = begin; i < end; ++i)
             out[i] = {QString::fromUtf8(i_cal_component_get_uid(components[i])), componentText(components[i])};
     });
     return out;
@@ -247,10 +243,21 @@ std::unique_ptr<EdsCalendarStore> EdsCalendarStore::connect(QString* error)
 
 EdsCalendarStore::EdsCalendarStore(ESourceRegistry* registry)
     : m_registry(registry)
-    , m_viewContext(g_main_context_new())
+    , m_viewContext(g_main_context_new_with_flags(G_MAIN_CONTEXT_FLAGS_OWNERLESS_POLLING))
 {
-    m_viewPump.setInterval(kReportPollMs);
-    QObject::connect(&m_viewPump, &QTimer::timeout, this, &EdsCalendarStore::deliverReports);
+    // A report arriving from the client library's thread signals the
+    // context's wake-up descriptor, its only one while nothing waits.
+    g_main_context_acquire(m_viewContext);
+    gint priority = 0;
+    gint timeout = 0;
+    GPollFD fds[4];
+    g_main_context_prepare(m_viewContext, &priority);
+    const gint count = g_main_context_query(m_viewContext, priority, &timeout, fds, 4);
+    g_main_context_release(m_viewContext);
+    if (count > 0) {
+        m_viewReports = new QSocketNotifier(fds[0].fd, QSocketNotifier::Read, this);
+        QObject::connect(m_viewReports, &QSocketNotifier::activated, this, &EdsCalendarStore::deliverReports);
+    }
     m_changedTimer.setSingleShot(true);
     m_changedTimer.setInterval(kCoalesceMs);
     QObject::connect(&m_changedTimer, &QTimer::timeout, this, [this] { Q_EMIT changed(); });
@@ -283,7 +290,9 @@ EdsCalendarStore::~EdsCalendarStore()
     m_calendars.clear();
     g_signal_handlers_disconnect_by_data(m_registry, this);
     g_object_unref(m_registry);
-    // Reports still waiting are released with their sources.
+    // Reports still waiting are released with their sources; the descriptor
+    // goes with the context, so nothing watches it any more.
+    delete m_viewReports;
     g_main_context_unref(m_viewContext);
 }
 
@@ -369,7 +378,6 @@ EdsCalendarStore::Calendar* EdsCalendarStore::open(const QString& identifier) co
     g_main_context_push_thread_default(m_viewContext);
     e_cal_client_view_start(view, nullptr);
     g_main_context_pop_thread_default(m_viewContext);
-    m_viewPump.start();
 
     // The service's reading of each event becomes the mirror's, beside its
     // text: nothing is read twice.
@@ -541,13 +549,11 @@ bool EdsCalendarStore::commitCalendar(Calendar& c, QString* error)
         for (qsizetype at = 0; at < uids.size(); at += kSendChunk) {
             const QStringList chunk = uids.mid(at, kSendChunk);
             Outgoing masters;
-            for (const QString& uid : chunk) {
-                for (icalcomponent* tree : c.doc->takeComponents(uid)) {
-                    ICalComponent* e = wrappedTree(tree);
-                    if (hasRecurrenceId(e))
-                        hasOverrides.insert(uid);
-                    (hasRecurrenceId(e) ? detached : masters).items.append(e);
-                }
+            for (icalcomponent* tree : c.doc->takeComponents(chunk)) {
+                ICalComponent* e = wrappedTree(tree);
+                if (hasRecurrenceId(e))
+                    hasOverrides.insert(QString::fromUtf8(i_cal_component_get_uid(e)));
+                (hasRecurrenceId(e) ? detached : masters).items.append(e);
             }
             if (masters.isEmpty())
                 continue;

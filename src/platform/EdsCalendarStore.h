@@ -6,6 +6,7 @@
 #include <QDBusConnection>
 #include <QHash>
 #include <QSet>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <map>
@@ -36,8 +37,6 @@ public:
     static constexpr int kSendChunk = 1000;
     // How long a calendar that would not open is left before trying again.
     static constexpr int kRetryMs = 5000;
-    // How often what the views reported is taken in.
-    static constexpr int kReportPollMs = 100;
     // The bus name of the service's source registry.
     static constexpr const char* kRegistryBusName = "org.gnome.evolution.dataserver.Sources5";
 
@@ -108,7 +107,8 @@ private:
     QTimer m_changedTimer;
     QTimer m_glibPump;
     // Where the views' reports wait for us: our own context, so a commit can
-    // take them in between its chunks without running anything else.
+    // take them in between its chunks without running anything else. Its
+    // wake-up descriptor tells when one arrives.
     _GMainContext* m_viewContext;
-    mutable QTimer m_viewPump;
+    QSocketNotifier* m_viewReports = nullptr;
 };

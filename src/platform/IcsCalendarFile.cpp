@@ -3,12 +3,12 @@
 #include "CalendarStore.h"
 #include "LocalTimeConverter.h"
 #include "Log.h"
+#include "ParallelChunks.h"
 
 #include <QCryptographicHash>
 #include <QHash>
 #include <QMutex>
 #include <QSet>
-#include <QtConcurrent/QtConcurrentMap>
 
 #include <libical/ical.h>
 
@@ -683,14 +683,11 @@ std::unique_ptr<IcsCalendarFile> IcsCalendarFile::fromEvents(std::vector<ReadEve
     // time zones of its own for them to share.
     constexpr size_t kChunk = 250;
     const size_t count = file->m_blocks.size();
-    QList<size_t> starts;
-    for (size_t i = 0; i < count; i += kChunk)
-        starts << i;
-    std::vector<QSet<QByteArray>> unknownZones(size_t(starts.size()));
-    QtConcurrent::blockingMap(starts, [&](size_t start) {
-        for (size_t i = start; i < std::min(start + kChunk, count); ++i) {
+    std::vector<QSet<QByteArray>> unknownZones((count + kChunk - 1) / kChunk);
+    forChunks(count, kChunk, [&](size_t begin, size_t end, size_t run) {
+        for (size_t i = begin; i < end; ++i) {
             if (file->m_blocks[i].master)
-                file->decodedBlock(file->m_blocks[i], &unknownZones[start / kChunk]);
+                file->decodedBlock(file->m_blocks[i], &unknownZones[run]);
         }
     });
     QSet<QByteArray> unknown;
@@ -728,11 +725,18 @@ void IcsCalendarFile::detachEvents()
     }
 }
 
+const QByteArray& IcsCalendarFile::textOf(const Block& block) const
+{
+    if (block.text.isEmpty() && block.tree)
+        block.text = componentText(block.tree.get());
+    return block.text;
+}
+
 IcsCalendarFile::Tree IcsCalendarFile::takeTree(const Block& block) const
 {
     if (block.tree)
         return std::move(block.tree);
-    icalcomponent* ev = icalparser_parse_string(block.text.constData());
+    icalcomponent* ev = icalparser_parse_string(textOf(block).constData());
     if (ev && icalcomponent_isa(ev) != ICAL_VEVENT_COMPONENT) {
         icalcomponent_free(ev);
         return nullptr;
@@ -875,14 +879,14 @@ QByteArray IcsCalendarFile::serialize() const
 {
     qsizetype size = 64;
     for (const Block& b : m_blocks)
-        size += b.text.size();
+        size += textOf(b).size();
     QByteArray out;
     out.reserve(size);
     out += "BEGIN:VCALENDAR\r\n";
     for (const IcsText::Item& item : m_header)
         out += IcsText::terminated(item.text);
     for (const Block& b : m_blocks)
-        out += b.text;
+        out += textOf(b);
     out += "END:VCALENDAR\r\n";
     return out;
 }
@@ -986,7 +990,9 @@ void IcsCalendarFile::putEvent(const CalendarEvent& event, bool keepReading)
             dropBlockIndex();
         }
         Tree fresh(newEventComponent(event));
-        QByteArray text = componentText(fresh.get());
+        // A kept reading is written out when it is handed over, together
+        // with the rest of its batch.
+        QByteArray text = keepReading ? QByteArray() : componentText(fresh.get());
         appendBlock(Block{event.identifier, true, true, std::move(text), std::move(fresh), {}, keepReading});
         return;
     }
@@ -1025,7 +1031,7 @@ void IcsCalendarFile::putEvent(const CalendarEvent& event, bool keepReading)
     }
 
     // The user's lines stay where they were; ours replace the old ones in place.
-    IcsText::Component parts = IcsText::splitComponent(m_blocks[size_t(at)].text);
+    IcsText::Component parts = IcsText::splitComponent(textOf(m_blocks[size_t(at)]));
     QList<IcsText::Item> items;
     QList<QByteArray> oldAlarms;
     QSet<QByteArray> placed;
@@ -1107,13 +1113,23 @@ bool IcsCalendarFile::removeEvent(const QString& uid)
     return removed;
 }
 
-std::vector<icalcomponent*> IcsCalendarFile::takeComponents(const QString& uid)
+std::vector<icalcomponent*> IcsCalendarFile::takeComponents(const QStringList& uids)
 {
+    std::vector<Block*> blocks;
+    for (const QString& uid : uids) {
+        for (qsizetype i : blocksOf(uid))
+            blocks.push_back(&m_blocks[size_t(i)]);
+    }
+    // Their text is written out on all cores before the readings go: each
+    // worker has blocks of its own.
+    forChunks(blocks.size(), 100, [&](size_t begin, size_t end, size_t) {
+        for (size_t i = begin; i < end; ++i)
+            textOf(*blocks[i]);
+    });
     std::vector<icalcomponent*> out;
-    for (qsizetype i : blocksOf(uid)) {
-        Block& b = m_blocks[size_t(i)];
-        b.keepTree = false;
-        if (Tree tree = takeTree(b))
+    for (Block* b : blocks) {
+        b->keepTree = false;
+        if (Tree tree = takeTree(*b))
             out.push_back(tree.release());
     }
     return out;
@@ -1123,7 +1139,7 @@ std::optional<QByteArray> IcsCalendarFile::componentsText(const QString& uid) co
 {
     QByteArray out;
     for (qsizetype i : blocksOf(uid))
-        out += m_blocks[size_t(i)].text;
+        out += textOf(m_blocks[size_t(i)]);
     if (out.isEmpty())
         return std::nullopt;
     return out;

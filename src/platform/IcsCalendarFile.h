@@ -81,10 +81,10 @@ public:
     // `keepReading`, libical's reading of what was written stays with it
     // until `takeComponents` hands it over, so sending it on reads nothing again.
     void putEvent(const CalendarEvent& event, bool keepReading = false);
-    // libical's reading of every component carrying the UID, in order, each
-    // the caller's to free: the one kept by `putEvent`, else read from its
-    // text. Components that cannot be read are left out.
-    std::vector<icalcomponent_impl*> takeComponents(const QString& uid);
+    // libical's reading of every component carrying these UIDs, in order,
+    // each the caller's to free: the one kept by `putEvent`, else read from
+    // its text. Components that cannot be read are left out.
+    std::vector<icalcomponent_impl*> takeComponents(const QStringList& uids);
     // Removes every component carrying the UID (overrides included).
     bool removeEvent(const QString& uid);
 
@@ -111,7 +111,8 @@ private:
         QString uid;
         bool event = false;
         bool master = false;
-        QByteArray text;
+        // Empty while a kept reading stands for it: written out on first use.
+        mutable QByteArray text;
         // libical's reading of an event not read since it was parsed or
         // written, handed to the first reader instead of parsing the text again.
         mutable Tree tree;
@@ -133,6 +134,7 @@ private:
     // libical's reading of an event block: the one kept, else parsed from its
     // text; null when the text cannot be read as an event.
     Tree takeTree(const Block& block) const;
+    const QByteArray& textOf(const Block& block) const;
     // The block's reading, kept for the next edit; none when its text cannot
     // be read as an event. Times in zones no one knows go to `unknownZones`.
     const Decoded* decodedBlock(const Block& block, QSet<QByteArray>* unknownZones) const;

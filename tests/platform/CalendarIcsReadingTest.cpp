@@ -73,18 +73,18 @@ TEST(CalendarIcsReadingTest, HandedOverComponentsAreWhatTheDocumentHolds)
         SCOPED_TRACE(uid);
         const std::optional<CalendarEvent> before = doc.event(uid, "cal");
         ASSERT_TRUE(before);
-        std::vector<icalcomponent*> taken = doc.takeComponents(uid);
+        std::vector<icalcomponent*> taken = doc.takeComponents({uid});
         ASSERT_EQ(taken.size(), 1u);
         EXPECT_EQ(textOf(taken.front()), doc.componentsText(uid));
         EXPECT_EQ(IcsCalendarFile::eventOf(taken.front(), "cal"), before);
         icalcomponent_free(taken.front());
         // Taken once, the text still serves.
-        taken = doc.takeComponents(uid);
+        taken = doc.takeComponents({uid});
         ASSERT_EQ(taken.size(), 1u);
         EXPECT_EQ(IcsCalendarFile::eventOf(taken.front(), "cal"), before);
         icalcomponent_free(taken.front());
         EXPECT_EQ(doc.event(uid, "cal"), before);
     }
     EXPECT_EQ(doc.event("edited", "cal")->title, "改过");
-    EXPECT_TRUE(doc.takeComponents("none").empty());
+    EXPECT_TRUE(doc.takeComponents({"none"}).empty());
 }
