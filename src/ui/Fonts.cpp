@@ -36,12 +36,17 @@ QFont monospaced(qreal pointSize, QFont::Weight weight)
 }
 
 namespace {
-// The icon package installs one font three times (TrueType, WOFF, WOFF2),
-// and the last one listed wins: a WOFF, which FreeType inflates in full
-// before the first icon can be drawn. The same glyphs come from the
-// TrueType file as is, so the compressed copies are left out, as long as a
-// plain copy remains.
-void preferPlainIconFont()
+// Font files the app never draws with are left out of its font list, which
+// every font the app opens is matched against:
+// - The icon package installs one font three times (TrueType, WOFF, WOFF2),
+//   and the last one listed wins: a WOFF, which FreeType inflates in full
+//   before the first icon can be drawn. The TrueType copy has the same
+//   glyphs as is.
+// - Type 1 fonts: PostScript-era copies (the base 35 fonts come twice more
+//   beside their OpenType files) whose few Latin, Greek and symbol glyphs
+//   the CJK and DejaVu fonts already hold, so they are never a fallback.
+// All this as long as the icon font remains.
+void leaveOutUnusedFontFiles()
 {
     FcConfig* config = FcInitLoadConfig();
     if (!config)
@@ -49,6 +54,7 @@ void preferPlainIconFont()
     const auto rule = reinterpret_cast<const FcChar8*>(
         "<fontconfig><selectfont><rejectfont>"
         "<glob>*/materialdesignicons-webfont.woff</glob><glob>*/materialdesignicons-webfont.woff2</glob>"
+        "<glob>*.pfb</glob><glob>*.pfa</glob><glob>*.t1</glob>"
         "</rejectfont></selectfont></fontconfig>");
     bool kept = false;
     if (FcConfigParseAndLoadFromMemory(config, rule, FcFalse) && FcConfigBuildFonts(config)) {
@@ -72,7 +78,7 @@ void preferPlainIconFont()
 
 void installApplicationFont()
 {
-    static const bool preferred = (preferPlainIconFont(), true);
+    static const bool preferred = (leaveOutUnusedFontFiles(), true);
     Q_UNUSED(preferred);
     QGuiApplication::setFont(system(13));
 }
