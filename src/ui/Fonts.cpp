@@ -2,6 +2,7 @@
 
 #include "ui/Symbols.h"
 
+#include <QFontDatabase>
 #include <QGuiApplication>
 
 #include <fontconfig/fontconfig.h>
@@ -14,6 +15,36 @@ const QStringList& families()
     static const QStringList f{"Noto Sans CJK SC", "Noto Sans SC", "Noto Sans", "DejaVu Sans"};
     return f;
 }
+
+// The weight of the face a request for `weight` is drawn with. A weight the
+// family has no face for (it ships Regular and Bold) draws as the nearest
+// face, and asking for that face itself shares its glyphs with every other
+// text of that size instead of opening and filling a font of its own. A tie
+// between two faces stays as asked, and so does a bold request that would
+// fall to a lighter face: that one is made bold by the renderer.
+QFont::Weight faceWeight(QFont::Weight weight)
+{
+    static const QList<int> faces = [] {
+        QList<int> w;
+        for (const QString& style : QFontDatabase::styles(families().constFirst()))
+            w << QFontDatabase::weight(families().constFirst(), style);
+        return w;
+    }();
+    int nearest = -1;
+    bool tie = false;
+    for (int face : faces) {
+        const int d = qAbs(face - weight);
+        if (nearest < 0 || d < qAbs(nearest - weight)) {
+            nearest = face;
+            tie = false;
+        } else if (d == qAbs(nearest - weight) && face != nearest) {
+            tie = true;
+        }
+    }
+    if (nearest < 0 || tie || (weight >= QFont::Bold && nearest < QFont::Bold))
+        return weight;
+    return QFont::Weight(nearest);
+}
 }
 
 QFont system(qreal pointSize, QFont::Weight weight)
@@ -21,7 +52,7 @@ QFont system(qreal pointSize, QFont::Weight weight)
     QFont f;
     f.setFamilies(families());
     f.setPixelSize(qMax(1, qRound(pointSize)));
-    f.setWeight(weight);
+    f.setWeight(faceWeight(weight));
     return f;
 }
 

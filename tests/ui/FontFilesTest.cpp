@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QFontDatabase>
 #include <QFontInfo>
+#include <QImage>
+#include <QPainter>
 #include <QPainterPath>
 #include <QRawFont>
 
@@ -59,4 +62,44 @@ TEST(FontFilesTest, UnusedCopiesAreLeftOutAndTheAppsFontsStillDraw)
     const QFont text = Fonts::system(13);
     EXPECT_EQ(QFontInfo(text).family(), "Noto Sans CJK SC");
     EXPECT_TRUE(drawsGlyph(text, QStringLiteral("导")));
+}
+
+namespace {
+QImage drawn(const QFont& font)
+{
+    QImage image(200, 40, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    p.setFont(font);
+    p.setPen(Qt::black);
+    p.drawText(image.rect(), Qt::AlignCenter, QStringLiteral("选择存储卡 Ai 12"));
+    return image;
+}
+}
+
+// The CJK font ships Regular and Bold faces: a weight between them asks for
+// the face it is drawn with, and draws exactly as it did when asked as is.
+TEST(FontFilesTest, AWeightWithoutAFaceAsksForTheFaceItIsDrawnWith)
+{
+    Fonts::installApplicationFont();
+    const QString family = "Noto Sans CJK SC";
+    QList<int> faces;
+    for (const QString& style : QFontDatabase::styles(family))
+        faces << QFontDatabase::weight(family, style);
+    std::sort(faces.begin(), faces.end());
+    if (faces != QList<int>{QFont::Normal, QFont::Bold})
+        GTEST_SKIP() << "the CJK font has other faces here";
+
+    const struct {
+        QFont::Weight asked;
+        QFont::Weight face;
+    } rows[] = {{QFont::Light, QFont::Normal},   {QFont::Normal, QFont::Normal}, {QFont::Medium, QFont::Normal},
+                {QFont::DemiBold, QFont::Bold},  {QFont::Bold, QFont::Bold},     {QFont::Black, QFont::Bold}};
+    for (const auto& row : rows) {
+        const QFont font = Fonts::system(14, row.asked);
+        EXPECT_EQ(font.weight(), row.face) << int(row.asked);
+        QFont asIs = font;
+        asIs.setWeight(row.asked);
+        EXPECT_EQ(drawn(font), drawn(asIs)) << int(row.asked);
+    }
 }
