@@ -93,6 +93,7 @@ void MenuItemView::setSelected(bool selected)
     if (m_selected == selected)
         return;
     m_selected = selected;
+    m_layoutCache.clear();
     updateGeometry();
     update();
 }
@@ -155,9 +156,10 @@ QSizeF MenuItemView::markerSize() const
 
 MenuItemView::Geometry MenuItemView::layoutFor(int width) const
 {
-    if (m_layoutCache.width != width || m_layoutCache.selected != m_selected)
-        m_layoutCache = {width, m_selected, computeLayout(width)};
-    return m_layoutCache.geometry;
+    auto cached = m_layoutCache.constFind(width);
+    if (cached == m_layoutCache.cend())
+        cached = m_layoutCache.insert(width, computeLayout(width));
+    return *cached;
 }
 
 MenuItemView::Geometry MenuItemView::computeLayout(int width) const

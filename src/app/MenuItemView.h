@@ -3,6 +3,7 @@
 #include "ui/MenuItem.h"
 
 #include <QAbstractButton>
+#include <QHash>
 
 // One sidebar row: icon, title (and the subtitle while selected) and a
 // trailing marker: "敬请期待" for a coming-soon entry, a chevron for an entry
@@ -49,11 +50,8 @@ private:
 
     MenuItem m_item;
     bool m_selected = false;
-    // Layouts ask for the same width many times while the sidebar settles;
-    // each answer would shape the texts again.
-    mutable struct {
-        int width = -1;
-        bool selected = false;
-        Geometry geometry;
-    } m_layoutCache;
+    // Layouts ask for the same few widths many times, in turns, while the
+    // sidebar settles; each answer would shape the texts again. Kept per
+    // width for the current selection state.
+    mutable QHash<int, Geometry> m_layoutCache;
 };

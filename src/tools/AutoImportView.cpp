@@ -41,9 +41,7 @@ AutoImportView::AutoImportView(AutoImportController* controller, QWidget* parent
     page->setAutoFillBackground(false);
     m_stack = new QStackedLayout(page);
     m_idle = new AutoImportIdleView(page);
-    m_progress = new AutoImportProgressView(m_controller, page);
     m_stack->addWidget(m_idle);
-    m_stack->addWidget(m_progress);
     scroll->setWidget(page);
     outer->addWidget(scroll);
 
@@ -51,9 +49,7 @@ AutoImportView::AutoImportView(AutoImportController* controller, QWidget* parent
         Log::line(QStringLiteral("📥 [拖拽] 检测到放下动作"));
         handleDrop(urls);
     });
-    connect(m_progress, &AutoImportProgressView::urlsDropped, this, &AutoImportView::handleDrop);
     connect(m_idle, &AutoImportIdleView::chooseCardClicked, this, &AutoImportView::showFilePicker);
-    connect(m_progress, &AutoImportProgressView::chooseCardClicked, this, &AutoImportView::showFilePicker);
     connect(m_idle, &AutoImportIdleView::chooseRootClicked, this, &AutoImportView::chooseImportRootFolder);
     connect(m_controller, &AutoImportController::stateChanged, this, &AutoImportView::followState);
 
@@ -67,13 +63,26 @@ AutoImportView::AutoImportView(AutoImportController* controller, QWidget* parent
 
 bool AutoImportView::isShowingProgress() const
 {
-    return m_stack->currentWidget() == m_progress;
+    return m_progress && m_stack->currentWidget() == m_progress;
+}
+
+// Built with the first run it shows: a screen that opens idle, as at every
+// launch, draws its first frame without it.
+AutoImportProgressView* AutoImportView::progressView()
+{
+    if (!m_progress) {
+        m_progress = new AutoImportProgressView(m_controller, m_idle->parentWidget());
+        m_stack->addWidget(m_progress);
+        connect(m_progress, &AutoImportProgressView::urlsDropped, this, &AutoImportView::handleDrop);
+        connect(m_progress, &AutoImportProgressView::chooseCardClicked, this, &AutoImportView::showFilePicker);
+    }
+    return m_progress;
 }
 
 void AutoImportView::followState()
 {
     const bool progress = m_controller->isProcessing() || m_controller->isCompleted();
-    m_stack->setCurrentWidget(progress ? static_cast<QWidget*>(m_progress) : m_idle);
+    m_stack->setCurrentWidget(progress ? static_cast<QWidget*>(progressView()) : m_idle);
 }
 
 void AutoImportView::processFolder(const QString& path)

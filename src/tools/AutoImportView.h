@@ -38,7 +38,7 @@ public:
 
     bool isShowingProgress() const;
     AutoImportIdleView* idleView() const { return m_idle; }
-    AutoImportProgressView* progressView() const { return m_progress; }
+    AutoImportProgressView* progressView();
     AutoImportController* controller() const { return m_controller; }
 
 private:
@@ -49,6 +49,6 @@ private:
     AutoImportController* m_controller;
     QStackedLayout* m_stack;
     AutoImportIdleView* m_idle;
-    AutoImportProgressView* m_progress;
+    AutoImportProgressView* m_progress = nullptr;
     FolderChooser m_chooser;
 };

@@ -120,6 +120,24 @@ TEST(AutoImportView, SwitchPathLineAndPickers)
     EXPECT_FALSE(fx.view->isShowingProgress());
 }
 
+// The launch page opens idle: its progress panel waits for the first run,
+// so the first frame does not build it.
+TEST(AutoImportView, TheProgressPanelIsBuiltWithTheFirstRunItShows)
+{
+    ViewFixture fx;
+    fx.card("a.JPG");
+    EXPECT_TRUE(fx.view->findChildren<AutoImportProgressView*>().isEmpty());
+    ASSERT_TRUE(fx.runToEnd([&] { fx.view->processFolder(fx.card()); }));
+    const QList<AutoImportProgressView*> panels = fx.view->findChildren<AutoImportProgressView*>();
+    ASSERT_EQ(panels.size(), 1);
+    EXPECT_TRUE(panels.first()->isVisible());
+    EXPECT_EQ(panels.first()->form(), AutoImportProgressView::Form::completed);
+    // A screen built after a run ended opens idle, with its panel unbuilt.
+    const auto next = showScreen(fx.controller);
+    EXPECT_FALSE(next->isShowingProgress());
+    EXPECT_TRUE(next->findChildren<AutoImportProgressView*>().isEmpty());
+}
+
 TEST(AutoImportView, ClosingTheScreenMidRunLosesNothing)
 {
     ControllerFixture fx;
