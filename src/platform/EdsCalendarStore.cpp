@@ -3,7 +3,6 @@
 #include "EdsGlib.h"
 #include "IcsCalendarFile.h"
 #include "Log.h"
-#include "ParallelChunks.h"
 
 #include <QAbstractEventDispatcher>
 #include <QDBusConnection>
@@ -71,26 +70,6 @@ struct Components {
     Components(const Components&) = delete;
     Components& operator=(const Components&) = delete;
 };
-
-struct ObjectText {
-    QString uid;
-    QByteArray text;
-};
-
-// The service's objects, each as its UID and text, converted on all cores:
-// with thousands of events this is a good part of opening a calendar.
-std::vector<ObjectText> textsOf(const GSList* objects)
-{
-    std::vector<ICalComponent*> components;
-    for (const GSList* l = objects; l; l = l->next)
-        components.push_back(I_CAL_COMPONENT(l->data));
-    std::vector<ObjectText> out(components.size());
-    forChunks(components.size(), 250, [&](size_t begin, size_t end, size_t) {
-        for (size_t i = begin; i < end; ++i)
-            out[i] = {QString::fromUtf8(i_cal_component_get_uid(components[i])), componentText(components[i])};
-    });
-    return out;
-}
 
 GSList* toList(const QList<ICalComponent*>& components)
 {
@@ -381,22 +360,19 @@ EdsCalendarStore::Calendar* EdsCalendarStore::open(const QString& identifier) co
 
     // The service's reading of each event becomes the mirror's, beside its
     // text: nothing is read twice.
-    std::vector<ObjectText> texts = textsOf(objects);
-    std::vector<IcsCalendarFile::ReadEvent> read;
-    read.reserve(texts.size());
-    raw->known.reserve(qsizetype(texts.size()));
-    size_t i = 0;
-    for (const GSList* l = objects; l; l = l->next, ++i) {
-        auto* tree = static_cast<icalcomponent*>(i_cal_object_steal_native(I_CAL_OBJECT(l->data)));
-        read.push_back({tree, std::move(texts[i].text)});
-        raw->known.insert(texts[i].uid);
+    std::vector<icalcomponent*> trees;
+    trees.reserve(g_slist_length(objects));
+    raw->known.reserve(qsizetype(trees.capacity()));
+    for (const GSList* l = objects; l; l = l->next) {
+        trees.push_back(static_cast<icalcomponent*>(i_cal_object_get_native(I_CAL_OBJECT(l->data))));
+        raw->known.insert(QString::fromUtf8(i_cal_component_get_uid(I_CAL_COMPONENT(l->data))));
     }
-    raw->doc = IcsCalendarFile::fromEvents(std::move(read), identifier);
+    raw->doc = IcsCalendarFile::fromEvents(trees, identifier);
     QList<CalendarEvent> events = raw->doc->events(identifier);
     raw->cache.reserve(events.size());
     for (CalendarEvent& e : events)
         raw->cache.insert(e.identifier, std::move(e));
-    // Releasing them takes a while too, and no one waits for it.
+    // Releasing thousands of readings takes a while too, and no one waits for it.
     (void)QtConcurrent::run([objects] { g_slist_free_full(objects, g_object_unref); });
     return raw;
 }

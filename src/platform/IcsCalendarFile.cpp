@@ -663,33 +663,38 @@ std::unique_ptr<IcsCalendarFile> IcsCalendarFile::parse(const QByteArray& bytes,
     return file;
 }
 
-std::unique_ptr<IcsCalendarFile> IcsCalendarFile::fromEvents(std::vector<ReadEvent> events, const QString& calendarId)
+std::unique_ptr<IcsCalendarFile> IcsCalendarFile::fromEvents(const std::vector<icalcomponent*>& events,
+                                                            const QString& calendarId)
 {
     auto file = std::make_unique<IcsCalendarFile>();
-    file->m_blocks.reserve(file->m_blocks.size() + events.size());
-    for (ReadEvent& e : events) {
-        Tree tree(e.tree);
-        if (!tree || icalcomponent_isa(tree.get()) != ICAL_VEVENT_COMPONENT)
-            continue;
-        icalcomponent_strip_errors(tree.get());
-        const QString uid = uidOf(tree.get());
-        if (uid.isEmpty())
-            continue;
-        const bool master = isMaster(tree.get());
-        file->m_blocks.push_back(Block{uid, true, master, IcsText::terminated(e.text), std::move(tree), {}});
-    }
-    file->dropBlockIndex();
-    // Each block is read by one worker alone, and a document made here has no
-    // time zones of its own for them to share.
+    // Each block is filled by one worker alone, and a document made here has
+    // no time zones of its own for them to share. The events stay with the
+    // caller: freeing thousands of readings here would have the workers
+    // queue for the allocator that made them.
+    const size_t first = file->m_blocks.size();
+    file->m_blocks.resize(first + events.size());
     constexpr size_t kChunk = 250;
-    const size_t count = file->m_blocks.size();
-    std::vector<QSet<QByteArray>> unknownZones((count + kChunk - 1) / kChunk);
-    forChunks(count, kChunk, [&](size_t begin, size_t end, size_t run) {
+    std::vector<QSet<QByteArray>> unknownZones((events.size() + kChunk - 1) / kChunk);
+    forChunks(events.size(), kChunk, [&](size_t begin, size_t end, size_t run) {
         for (size_t i = begin; i < end; ++i) {
-            if (file->m_blocks[i].master)
-                file->decodedBlock(file->m_blocks[i], &unknownZones[run]);
+            icalcomponent* ev = events[i];
+            if (!ev || icalcomponent_isa(ev) != ICAL_VEVENT_COMPONENT)
+                continue;
+            Block& b = file->m_blocks[first + i];
+            // The text as it came, before the reading loses its errors.
+            b.text = IcsText::terminated(componentText(ev));
+            icalcomponent_strip_errors(ev);
+            b.uid = uidOf(ev);
+            b.event = !b.uid.isEmpty();
+            b.master = isMaster(ev);
+            if (b.event && b.master)
+                b.decoded = file->decode(ev, &unknownZones[run]);
         }
     });
+    file->m_blocks.erase(std::remove_if(file->m_blocks.begin() + qsizetype(first), file->m_blocks.end(),
+                                        [](const Block& b) { return !b.event; }),
+                         file->m_blocks.end());
+    file->dropBlockIndex();
     QSet<QByteArray> unknown;
     for (const QSet<QByteArray>& zones : unknownZones)
         unknown.unite(zones);

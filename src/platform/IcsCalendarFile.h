@@ -52,16 +52,13 @@ public:
                                                   bool* notVerbatim = nullptr);
     QByteArray serialize() const;
 
-    // An event read elsewhere (the calendar service's objects): libical's
-    // reading of it, handed over, and its text.
-    struct ReadEvent {
-        icalcomponent_impl* tree;
-        QByteArray text;
-    };
-    // A calendar of such events, as they stand: nothing is parsed again, and
-    // every event is read at once, on all cores. Events without a UID are
-    // left out. `calendarId` names the calendar in the log.
-    static std::unique_ptr<IcsCalendarFile> fromEvents(std::vector<ReadEvent> events, const QString& calendarId);
+    // A calendar of events libical read elsewhere (the calendar service's
+    // objects), lent for the call: nothing is parsed again, and each event
+    // is written out as text and read in one go, on all cores. The errors
+    // libical noted in them are stripped once their text is taken. Events
+    // without a UID are left out. `calendarId` names the calendar in the log.
+    static std::unique_ptr<IcsCalendarFile> fromEvents(const std::vector<icalcomponent_impl*>& events,
+                                                       const QString& calendarId);
 
     // The event libical read elsewhere, as a document holding only it would
     // give it: none for one occurrence's override or an event without a start.
