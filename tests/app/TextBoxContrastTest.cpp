@@ -35,7 +35,9 @@ struct Findings
     // is in sight then.
     void check(QWidget* window)
     {
-        QTest::qWait(350); // sections and sheets fade in
+        // Sections and sheets fade in; a loaded machine may still be at it.
+        QTest::qWait(50);
+        UserInput::waitForAnimations(window);
         for (QWidget* w : window->findChildren<QWidget*>()) {
             auto* line = qobject_cast<QLineEdit*>(w);
             auto* plain = qobject_cast<QPlainTextEdit*>(w);
@@ -91,7 +93,8 @@ TEST(TextBoxContrast, TypedTextAndPlaceholdersReadInEveryBoxInBothThemes)
         ASSERT_TRUE(settings);
         settings->resize(560, 900);
         UserInput::clickInView(settings->findChild<QWidget*>("packageEntry"));
-        QTest::qWait(350);
+        QTest::qWait(50);
+        UserInput::waitForAnimations(settings);
         UserInput::clickInView(settings->findChild<QWidget*>("addPackageToggle"));
         UserInput::clickInView(settings->findChild<QWidget*>("packageName"));
         found.check(settings);

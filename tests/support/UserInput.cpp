@@ -1,5 +1,6 @@
 #include "UserInput.h"
 
+#include <QAbstractAnimation>
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
@@ -11,6 +12,8 @@
 #include <QWindow>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 QString plain(QString text)
@@ -235,6 +238,19 @@ bool wholeInView(const QWidget* target)
             return false;
     }
     return true;
+}
+
+void waitForAnimations(QWidget* window, int timeoutMs)
+{
+    const bool settled = QTest::qWaitFor(
+        [window] {
+            const QList<QAbstractAnimation*> animations = window->findChildren<QAbstractAnimation*>();
+            return std::none_of(animations.begin(), animations.end(), [](const QAbstractAnimation* a) {
+                return a->state() == QAbstractAnimation::Running && a->loopCount() >= 0;
+            });
+        },
+        timeoutMs);
+    EXPECT_TRUE(settled) << "animations of " << window->objectName().toStdString() << " still run";
 }
 
 QWidget* shownWindow(const QString& objectName)

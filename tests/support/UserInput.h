@@ -43,4 +43,7 @@ bool wholeInView(const QWidget* target);
 // The shown top-level window (a sheet, an alert) with this object name, or
 // null after failing the test.
 QWidget* shownWindow(const QString& objectName);
+// Waits until every animation of `window` that ends (fades, slides, eased
+// levels; not a blinking caret) has ended: what a user sees once it settles.
+void waitForAnimations(QWidget* window, int timeoutMs = 5000);
 }
