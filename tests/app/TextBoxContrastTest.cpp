@@ -96,7 +96,12 @@ TEST(TextBoxContrast, TypedTextAndPlaceholdersReadInEveryBoxInBothThemes)
         QTest::qWait(50);
         UserInput::waitForAnimations(settings);
         UserInput::clickInView(settings->findChild<QWidget*>("addPackageToggle"));
+        // The sheet scrolls the new row into sight a moment later: a click
+        // before that lands where the rows were.
+        QWidget* newRow = settings->findChild<QWidget*>("newPackageInput");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return newRow->isVisible() && UserInput::wholeInView(newRow); }));
         UserInput::clickInView(settings->findChild<QWidget*>("packageName"));
+        ASSERT_TRUE(settings->findChild<QWidget*>("packageNameEdit")) << "the click did not open a name";
         found.check(settings);
         settings->close();
 
