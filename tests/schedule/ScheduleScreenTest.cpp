@@ -16,6 +16,8 @@
 #include "schedule/MonthGridView.h"
 #include "schedule/ScheduleCalendarModel.h"
 #include "schedule/ScheduleSettingsSheet.h"
+#include "ui/Fader.h"
+#include "ui/RevealBox.h"
 #include "UserInput.h"
 
 #include <QAbstractButton>

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "ui/Fader.h"
-#include "ui/RevealBox.h"
 #include "UserInput.h"
 
 #include <QCoreApplication>
@@ -15,17 +13,12 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 namespace ScheduleTestSupport {
 
 // Until every section, row and fade under `root` has come to rest.
 inline void waitForFades(QWidget* root)
 {
-    EXPECT_TRUE(QTest::qWaitFor([root] {
-        const auto boxes = root->findChildren<RevealBox*>();
-        return std::none_of(boxes.begin(), boxes.end(), [](RevealBox* b) { return b->fader().isRunning(); });
-    }, 3000));
+    UserInput::waitForAnimations(root);
 }
 
 // `box` shows exactly `buttons`, in any order, none of the platform's own;
