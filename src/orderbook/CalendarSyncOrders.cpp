@@ -38,6 +38,19 @@ std::optional<QUuid> orderIdOfNotification(const QString& identifier)
     return OrderCodec::parseUuid(rest.left(36));
 }
 
+// The rules with their trigger times as instants showing local time, which
+// read the same: kept in local time, every alarm of a batch asked the C
+// library for the offset again (and glibc looks at /etc/localtime each time).
+QList<ReminderRule> withLocalTriggers(QList<ReminderRule> rules)
+{
+    const LocalTimeConverter clock = LocalTimeConverter::current();
+    for (ReminderRule& rule : rules) {
+        if (rule.triggerTime && rule.triggerTime->isValid())
+            rule.triggerTime = clock.local(*rule.triggerTime);
+    }
+    return rules;
+}
+
 }
 
 // --- Formats ---
@@ -298,7 +311,7 @@ void CalendarSyncManager::batchSyncAllOrders(const QList<Order>& orders, CountCo
 
 std::optional<int> CalendarSyncManager::writeOrders(const QList<Order>& orders, bool skipCancelled, int& kept)
 {
-    const QList<ReminderRule> rules = reminderRules();
+    const QList<ReminderRule> rules = withLocalTriggers(reminderRules());
     Reminders reminders;
     QHash<QUuid, QString> assigned;
     QSet<QString> taken;

@@ -377,6 +377,7 @@ int OrderManager::setCalendarEventIdentifiers(const QHash<QUuid, QString>& ident
 {
     int found = 0;
     QList<std::tuple<int, std::optional<QString>, QByteArray>> undo;
+    undo.reserve(identifiers.size());
     for (auto it = identifiers.cbegin(); it != identifiers.cend(); ++it) {
         const int i = indexOf(it.key());
         if (i < 0)

@@ -11,6 +11,7 @@
 #include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 using namespace EdsGlib;
@@ -92,6 +93,15 @@ struct Outgoing {
     Outgoing(const Outgoing&) = delete;
     Outgoing& operator=(const Outgoing&) = delete;
     bool isEmpty() const { return items.isEmpty(); }
+    // Once the service has them: releasing a thousand readings takes a
+    // while, and no one waits for it.
+    void releaseInBackground()
+    {
+        (void)QtConcurrent::run([sent = std::exchange(items, {})] {
+            for (ICalComponent* c : sent)
+                g_object_unref(c);
+        });
+    }
 };
 
 // libical's reading handed to its GLib wrapper, which frees it.
@@ -543,6 +553,7 @@ bool EdsCalendarStore::commitCalendar(Calendar& c, QString* error)
             g_slist_free_full(made, g_free);
             if (!done)
                 return fail(create ? "写入事件" : "修改事件", err);
+            masters.releaseInBackground();
             // Sent: what the service reports of these from now on is our echo.
             for (const QString& uid : chunk) {
                 if (create)
