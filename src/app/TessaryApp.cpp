@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QThreadPool>
 #include <QTimer>
 #include <QTranslator>
 
@@ -45,6 +46,12 @@ bool TessaryApp::installQtTranslations()
 int TessaryApp::run()
 {
     m_delegate->installQuitHooks();
+    // Qt's raster engine hands every larger fill to the global thread pool,
+    // and the first frame's few shapes would start a thread per core and wait
+    // for them: one helper draws those until the frame is up.
+    QThreadPool* pool = QThreadPool::globalInstance();
+    m_poolThreads = pool->maxThreadCount();
+    pool->setMaxThreadCount(1);
     // What the user cannot see yet waits for the window's first frame.
     connect(m_window, &MainWindow::firstFrameShown, this, &TessaryApp::launchAfterFirstFrame,
             Qt::SingleShotConnection);
@@ -54,6 +61,7 @@ int TessaryApp::run()
 
 void TessaryApp::launchAfterFirstFrame()
 {
+    QThreadPool::globalInstance()->setMaxThreadCount(m_poolThreads);
     LaunchStyle::restoreDeferredIcons(m_window);
     m_delegate->applicationDidFinishLaunching();
     // Reminders that fell due while the app was closed go out now, once; while

@@ -32,4 +32,6 @@ private:
 
     AppDelegate* m_delegate = nullptr;
     MainWindow* m_window = nullptr;
+    // The global pool's size, held at one thread until the first frame.
+    int m_poolThreads = 0;
 };

@@ -25,6 +25,7 @@
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -120,6 +121,18 @@ QStringList mappedLibraries(const QStringList& names)
     return found;
 }
 
+// Threads of this process that Qt's pools started.
+int pooledThreads()
+{
+    int count = 0;
+    for (const QString& task : QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm("/proc/self/task/" + task + "/comm");
+        if (comm.open(QIODevice::ReadOnly) && comm.readAll().startsWith("Thread (pooled)"))
+            ++count;
+    }
+    return count;
+}
+
 // Whether a paint event reached the window or a widget in it.
 struct PaintSeen : QObject
 {
@@ -166,11 +179,14 @@ TEST(StartupTest, LaunchWorkRunsAfterTheFirstFrame)
     bool exposed = false, paintedFirst = false, iconEarly = true, autostartEarly = true, hintEarly = true;
     bool overflowIconEarly = true;
     QStringList loadedEarly;
+    const int poolSize = QThreadPool::globalInstance()->maxThreadCount(), poolThreadsBefore = pooledThreads();
+    int poolThreadsAtFrame = -1;
     QObject::connect(&app.window(), &MainWindow::firstFrameShown, [&] {
         exposed = app.window().windowHandle()->isExposed();
         paintedFirst = painted.seen;
         overflowIconEarly = !overflow->icon().isNull();
         loadedEarly = mappedLibraries({"/imageformats/", "libcanberra", "libQt6Svg", "libecal"});
+        poolThreadsAtFrame = pooledThreads();
         iconEarly = !QGuiApplication::windowIcon().isNull();
         autostartEarly = QFileInfo::exists(ReminderAgent::autostartPath());
         hintEarly = UserDefaults::standard().hasStoredValue("seenUpdateHint");
@@ -185,6 +201,10 @@ TEST(StartupTest, LaunchWorkRunsAfterTheFirstFrame)
     EXPECT_TRUE(QTest::qWaitFor([] { return UserDefaults::standard().hasStoredValue("seenUpdateHint"); }, 5000));
     EXPECT_EQ(loadedEarly, QStringList{}) << "libraries the first frame does not need";
     EXPECT_FALSE(overflowIconEarly);
+    // The frame's fills took one helper thread, not one per core, and the
+    // pool has its full size again for the work that follows.
+    EXPECT_LE(poolThreadsAtFrame, std::max(poolThreadsBefore, 1));
+    EXPECT_EQ(QThreadPool::globalInstance()->maxThreadCount(), poolSize);
     EXPECT_FALSE(overflow->icon().isNull());
     EXPECT_FALSE(QGuiApplication::windowIcon().isNull());
     EXPECT_TRUE(QFileInfo::exists(ReminderAgent::autostartPath()));
