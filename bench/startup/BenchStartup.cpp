@@ -1,6 +1,7 @@
-// Start-up of the app against two bare Qt Widgets windows, an empty one and
-// one showing a line of Chinese text (the font cost any Chinese window pays),
-// launched in turns on a private X server (Xvfb) and session bus, with TZ
+// Start-up of the app against bare Qt Widgets windows: an empty one, one
+// showing a line of Chinese text (the font cost any Chinese window pays), and
+// one showing the launch page's text in its sizes and weights (what that text
+// costs in Qt alone, the floor of the app's own frame), launched in turns on a private X server (Xvfb) and session bus, with TZ
 // unset as on a desktop: the time from starting the process to its first
 // frame, that is the first drawing reported (XDamage) in a top-level window
 // it maps. The app runs with a fresh profile and again
@@ -252,11 +253,13 @@ int main(int argc, char** argv)
         return msBetween(start, *frame);
     };
 
-    const std::vector<std::string> bareWindow{BARE_WINDOW}, cjkWindow{BARE_WINDOW, "--cjk"}, tessary{app};
-    std::vector<double> bare, cjk, fresh, second;
+    const std::vector<std::string> bareWindow{BARE_WINDOW}, cjkWindow{BARE_WINDOW, "--cjk"},
+        textWindow{BARE_WINDOW, "--launch-text"}, tessary{app};
+    std::vector<double> bare, cjk, text, fresh, second;
     // One of each first, unrecorded: the disk cache warms for all alike.
     run(bareWindow, freshHome());
     run(cjkWindow, freshHome());
+    run(textWindow, freshHome());
     run(tessary, freshHome());
     for (int round = 0; round < rounds; ++round) {
         const QString home = freshHome();
@@ -271,19 +274,25 @@ int main(int argc, char** argv)
             (swap ? bare : cjk).push_back(*ms);
         if (auto ms = run(tessary, home))
             second.push_back(*ms);
+        if (auto ms = run(textWindow, freshHome()))
+            text.push_back(*ms);
     }
     stop(bus, 5);
     stop(xvfb, 5);
 
-    const double b = median(bare), c = median(cjk), f = median(fresh), s = median(second);
+    const double b = median(bare), c = median(cjk), t = median(text), f = median(fresh), s = median(second);
     std::printf("bare_window_first_frame_ms: %.1f\n", b);
     std::printf("bare_cjk_window_first_frame_ms: %.1f\n", c);
+    std::printf("launch_text_window_first_frame_ms: %.1f\n", t);
     std::printf("app_fresh_profile_first_frame_ms: %.1f\n", f);
     std::printf("app_second_launch_first_frame_ms: %.1f\n", s);
     std::printf("fresh_over_bare: %.2f\n", b > 0 ? f / b : 0);
     std::printf("second_over_bare: %.2f\n", b > 0 ? s / b : 0);
     std::printf("fresh_over_bare_cjk: %.2f\n", c > 0 ? f / c : 0);
     std::printf("second_over_bare_cjk: %.2f\n", c > 0 ? s / c : 0);
+    std::printf("launch_text_over_bare_cjk: %.2f\n", c > 0 ? t / c : 0);
+    std::printf("fresh_over_launch_text: %.2f\n", t > 0 ? f / t : 0);
+    std::printf("second_over_launch_text: %.2f\n", t > 0 ? s / t : 0);
     std::printf("runs_without_a_frame: %d\n", failures);
     return failures == 0 ? 0 : 1;
 }
