@@ -20,6 +20,7 @@
 #include "ui/ThemedLabel.h"
 
 #include <QAbstractButton>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -28,6 +29,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -354,11 +356,21 @@ void SettingsView::showBackupMessage(const QString& message)
     m_message = message;
     m_messageShown = true;
     refreshMessage();
+    revealMessage();
     // Each message schedules its own hide; a later one does not postpone it.
     QTimer::singleShot(m_hideMs, this, [this] {
         m_messageShown = false;
         refreshMessage();
     });
+}
+
+void SettingsView::revealMessage()
+{
+    if (!m_scroll || !m_messageLabel || m_messageLabel->isHidden())
+        return;
+    // The line has just appeared: its place is known once the layouts ran.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    m_scroll->ensureWidgetVisible(m_messageLabel, 0, 12);
 }
 
 void SettingsView::refreshMessage()

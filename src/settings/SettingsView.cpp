@@ -73,6 +73,7 @@ SettingsView::SettingsView(std::function<void()> onPackageSettingsTapped, QWidge
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     QScrollArea* scroll = LightScrollBar::makeVerticalScrollArea(this);
+    m_scroll = scroll;
     outer->addWidget(scroll);
 
     auto* page = new QWidget;

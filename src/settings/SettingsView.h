@@ -8,6 +8,7 @@
 
 class QDialog;
 class QLabel;
+class QScrollArea;
 class QVBoxLayout;
 class UniformVolumeSlider;
 
@@ -64,6 +65,9 @@ private:
     void confirmImport(const QString& path, int ordersInFile);
     void importFailed(const QString& cause);
     void refreshMessage();
+    // The message line sits at the foot of the backup group, often below
+    // the fold, and hides again after a few seconds.
+    void revealMessage();
 
     std::function<void()> m_onPackageSettings;
     FileChooser m_chooser;
@@ -72,6 +76,7 @@ private:
     QString m_message;
     bool m_messageShown = false;
     QLabel* m_messageLabel = nullptr;
+    QScrollArea* m_scroll = nullptr;
     bool m_choices[4] = {true, true, true, true};
     QPointer<QDialog> m_about;
 };
