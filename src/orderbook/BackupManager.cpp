@@ -13,6 +13,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -31,20 +32,11 @@ BackupManager& BackupManager::shared()
 namespace {
 
 const QString kInvalidFormat = QStringLiteral("备份文件格式无效");
-const QString kNotImported = QStringLiteral("备份导入失败: ");
 const QString kTooLarge = QStringLiteral("文件过大（超过 64 MB），不是有效的备份文件");
 const QString kAutoPrefix = QStringLiteral("auto_backup_");
 const QString kBeforeImportPrefix = QStringLiteral("before_import_");
 const QString kSuffix = QStringLiteral(".kvbak");
 const QString kStampFormat = QStringLiteral("yyyyMMdd_HHmmss");
-
-// Keys whose values are JSON bytes in the store; the file holds them as base64.
-const QStringList& byteKeys()
-{
-    static const QStringList keys = {OrderbookKeys::orders, OrderbookKeys::restDays, OrderbookKeys::packages,
-                                     OrderbookKeys::reminderRules};
-    return keys;
-}
 
 // Whether bytes under a stored-list key read as that list.
 bool decodes(const QString& key, const QByteArray& bytes)
@@ -58,55 +50,150 @@ bool decodes(const QString& key, const QByteArray& bytes)
     return OrderCodec::decodeReminderRules(bytes).has_value();
 }
 
-// What the app reads under a key; a wrong kind would come back as a
-// coerced value (a number read as the save folder "12").
-enum class ValueKind { flag, integer, text, textList, any };
+// How a backed-up key's value is kept, as the app writes it.
+enum class ValueKind {
+    storedList, // bytes of a stored list, base64 in the file
+    flag,
+    integer,
+    text,
+    // Text exactly as typed (any text, a port among them); earlier versions
+    // kept a whole number here.
+    typedText,
+    textList,
+    any,
+};
 
-ValueKind kindOf(const QString& key)
+// Which export choice brings a key into a manual backup.
+enum class KeyGroup { core, viewPreferences, customStatsTemplates, recycleBin, printTemplates };
+
+struct BackupKey {
+    const char* name;
+    ValueKind kind;
+    KeyGroup group = KeyGroup::core;
+};
+
+// Every key a backup carries, in the order of the key lists, and the kind
+// its value has in the file. The export writes each value in this kind and
+// the import takes nothing else, so whatever the export writes imports again.
+constexpr BackupKey kBackupKeys[] = {
+    {"schedule_orders_v1", ValueKind::storedList},
+    {"schedule_restdays_v1", ValueKind::storedList},
+    {"schedulePackages", ValueKind::storedList},
+    {"scheduleMaxOrdersPerDay", ValueKind::integer},
+    {"scheduleSyncCalendarDefault", ValueKind::flag},
+    {"scheduleReminderDefault", ValueKind::text},
+    {"packageDepositMigratedTo300", ValueKind::flag},
+    {"ftpAllowVideo", ValueKind::flag},
+    {"ftpPort", ValueKind::typedText},
+    {"ftpUsername", ValueKind::text},
+    {"ftpPassword", ValueKind::text},
+    {"ftpRootDirectory", ValueKind::text},
+    {"ftpAnonymousAccess", ValueKind::flag},
+    {"defaultLaunchPage", ValueKind::text},
+    {"autoImportEnabled", ValueKind::flag},
+    {"autoImportVolume", ValueKind::integer},
+    {"autoImportPlaySound", ValueKind::flag},
+    {"autoImportCreateDailyFolder", ValueKind::flag},
+    {"autoImportSavePath", ValueKind::text},
+    {"quickSplitSeparator", ValueKind::text},
+    {"scheduleViewMode", ValueKind::any},
+    {"scheduleStatsMode", ValueKind::any},
+    // The keys the app really writes; the ones above stay so older files still restore.
+    {"scheduleReminderRules", ValueKind::storedList},
+    {"calendarSyncEnabled", ValueKind::flag},
+    {"scheduleLocalNotificationEnabled", ValueKind::flag},
+    {"weekStartsOnMonday", ValueKind::flag},
+    {"quickShootLocations", ValueKind::textList},
+    {"autoBackupEnabled", ValueKind::flag},
+    {"appThemeStyle", ValueKind::text},
+    {"appIconStyle", ValueKind::text},
+    {"autoImportSound", ValueKind::flag},
+    {"dailyNewFolder", ValueKind::flag},
+    {"autoImportRootPath", ValueKind::text},
+    {"missingRawList", ValueKind::flag},
+    {"scheduleListColumnWidths", ValueKind::any, KeyGroup::viewPreferences},
+    {"scheduleListHiddenColumns", ValueKind::any, KeyGroup::viewPreferences},
+    {"scheduleListDefaultSort", ValueKind::any, KeyGroup::viewPreferences},
+    {"scheduleListFilterPresets", ValueKind::any, KeyGroup::viewPreferences},
+    {"scheduleCustomStatsTemplates", ValueKind::any, KeyGroup::customStatsTemplates},
+    {"scheduleRecycleBin", ValueKind::any, KeyGroup::recycleBin},
+    {"schedulePrintTemplates", ValueKind::any, KeyGroup::printTemplates},
+};
+
+QStringList keysIn(const QList<KeyGroup>& groups)
+{
+    QStringList keys;
+    for (const BackupKey& key : kBackupKeys) {
+        if (groups.contains(key.group))
+            keys << QString::fromLatin1(key.name);
+    }
+    return keys;
+}
+
+ValueKind kindOf(const QString& name)
 {
     static const QHash<QString, ValueKind> kinds = [] {
         QHash<QString, ValueKind> k;
-        for (const char* name : {"scheduleSyncCalendarDefault", "packageDepositMigratedTo300", "ftpAllowVideo",
-                                 "ftpAnonymousAccess", "autoImportEnabled", "autoImportPlaySound",
-                                 "autoImportCreateDailyFolder", "calendarSyncEnabled", "scheduleLocalNotificationEnabled",
-                                 "weekStartsOnMonday", "autoBackupEnabled", "autoImportSound", "dailyNewFolder",
-                                 "missingRawList"})
-            k.insert(QLatin1String(name), ValueKind::flag);
-        for (const char* name : {"scheduleMaxOrdersPerDay", "ftpPort", "autoImportVolume"})
-            k.insert(QLatin1String(name), ValueKind::integer);
-        for (const char* name : {"scheduleReminderDefault", "ftpUsername", "ftpPassword", "ftpRootDirectory",
-                                 "defaultLaunchPage", "autoImportSavePath", "quickSplitSeparator", "appThemeStyle",
-                                 "appIconStyle", "autoImportRootPath"})
-            k.insert(QLatin1String(name), ValueKind::text);
-        k.insert(QStringLiteral("quickShootLocations"), ValueKind::textList);
+        for (const BackupKey& key : kBackupKeys)
+            k.insert(QString::fromLatin1(key.name), key.kind);
         return k;
     }();
-    return kinds.value(key, ValueKind::any);
+    return kinds.value(name, ValueKind::any);
 }
 
-// Older files write flags as 0 and 1, and whole numbers as doubles.
-bool fits(ValueKind kind, const QJsonValue& v)
+std::optional<qint64> wholeInt(const QJsonValue& v)
+{
+    const double d = v.toDouble(0.5);
+    if (v.isDouble() && d == std::trunc(d) && d >= std::numeric_limits<int>::min()
+        && d <= std::numeric_limits<int>::max())
+        return qint64(d);
+    return std::nullopt;
+}
+
+// A file value in the form its kind keeps, or none when it is not of that
+// kind. Older files write flags as 0 and 1, and whole numbers as doubles.
+std::optional<QJsonValue> inKind(ValueKind kind, const QJsonValue& v)
 {
     switch (kind) {
+    case ValueKind::storedList:
+        if (v.isArray())
+            return v;
+        if (v.isString()
+            && QByteArray::fromBase64Encoding(v.toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors))
+            return v;
+        return std::nullopt;
     case ValueKind::flag:
-        return v.isBool() || (v.isDouble() && (v.toDouble() == 0 || v.toDouble() == 1));
-    case ValueKind::integer: {
-        const double d = v.toDouble(0.5);
-        return v.isDouble() && d == std::trunc(d) && d >= std::numeric_limits<int>::min()
-            && d <= std::numeric_limits<int>::max();
-    }
+        if (v.isBool())
+            return v;
+        if (v.isDouble() && (v.toDouble() == 0 || v.toDouble() == 1))
+            return QJsonValue(v.toDouble() == 1);
+        return std::nullopt;
+    case ValueKind::integer:
+        if (const auto n = wholeInt(v))
+            return QJsonValue(*n);
+        return std::nullopt;
+    case ValueKind::typedText:
+        if (const auto n = wholeInt(v))
+            return QJsonValue(QString::number(*n));
+        [[fallthrough]];
     case ValueKind::text:
-        return v.isString();
+        return v.isString() ? std::optional<QJsonValue>(v) : std::nullopt;
     case ValueKind::textList: {
         if (!v.isArray())
-            return false;
-        const QJsonArray items = v.toArray();
-        return std::all_of(items.begin(), items.end(), [](const QJsonValue& i) { return i.isString() || i.isNull(); });
+            return std::nullopt;
+        QJsonArray texts;
+        for (const QJsonValue& item : v.toArray()) {
+            if (item.isString())
+                texts.append(item);
+            else if (!item.isNull())
+                return std::nullopt;
+        }
+        return texts;
     }
     case ValueKind::any:
-        return true;
+        return v;
     }
-    return false;
+    return std::nullopt;
 }
 
 QString kindName(ValueKind kind)
@@ -118,8 +205,11 @@ QString kindName(ValueKind kind)
         return QStringLiteral("整数");
     case ValueKind::text:
         return QStringLiteral("文本");
+    case ValueKind::typedText:
+        return QStringLiteral("文本或整数");
     case ValueKind::textList:
         return QStringLiteral("文本列表");
+    case ValueKind::storedList:
     case ValueKind::any:
         break;
     }
@@ -182,19 +272,9 @@ QDateTime backupMoment(const QFileInfo& info)
 }
 
 BackupManager::BackupManager()
-    : m_coreDataKeys{"schedule_orders_v1", "schedule_restdays_v1", "schedulePackages",
-                     "scheduleMaxOrdersPerDay", "scheduleSyncCalendarDefault", "scheduleReminderDefault",
-                     "packageDepositMigratedTo300", "ftpAllowVideo", "ftpPort", "ftpUsername", "ftpPassword",
-                     "ftpRootDirectory", "ftpAnonymousAccess", "defaultLaunchPage", "autoImportEnabled",
-                     "autoImportVolume", "autoImportPlaySound", "autoImportCreateDailyFolder",
-                     "autoImportSavePath", "quickSplitSeparator", "scheduleViewMode", "scheduleStatsMode",
-                     // The keys the app really writes; the ones above stay so older files still restore.
-                     "scheduleReminderRules", "calendarSyncEnabled", "scheduleLocalNotificationEnabled",
-                     "weekStartsOnMonday", "quickShootLocations", "autoBackupEnabled", "appThemeStyle",
-                     "appIconStyle", "autoImportSound", "dailyNewFolder", "autoImportRootPath", "missingRawList"}
-    , m_preferenceKeys{"scheduleListColumnWidths", "scheduleListHiddenColumns", "scheduleListDefaultSort",
-                       "scheduleListFilterPresets", "scheduleCustomStatsTemplates", "scheduleRecycleBin",
-                       "schedulePrintTemplates"}
+    : m_coreDataKeys(keysIn({KeyGroup::core}))
+    , m_preferenceKeys(keysIn({KeyGroup::viewPreferences, KeyGroup::customStatsTemplates, KeyGroup::recycleBin,
+                               KeyGroup::printTemplates}))
 {
     connect(&UserDefaults::standard(), &UserDefaults::changed, this, [this](const QString& key) {
         if (key == QLatin1String(OrderbookKeys::orders.name) && m_automaticOrderChanges == 0)
@@ -248,16 +328,16 @@ bool BackupManager::exportBackup(const QString& filePath, bool includeViewPrefer
                                  bool includeCustomStatsTemplates, bool includeRecycleBin, bool includePrintTemplates,
                                  QString* error)
 {
-    QStringList keys = m_coreDataKeys;
+    QList<KeyGroup> groups{KeyGroup::core};
     if (includeViewPreferences)
-        keys += m_preferenceKeys.mid(0, 4);
+        groups << KeyGroup::viewPreferences;
     if (includeCustomStatsTemplates)
-        keys += m_preferenceKeys.at(4);
+        groups << KeyGroup::customStatsTemplates;
     if (includeRecycleBin)
-        keys += m_preferenceKeys.at(5);
+        groups << KeyGroup::recycleBin;
     if (includePrintTemplates)
-        keys += m_preferenceKeys.at(6);
-    return exportBackup(filePath, keys, error);
+        groups << KeyGroup::printTemplates;
+    return exportBackup(filePath, keysIn(groups), error);
 }
 
 bool BackupManager::exportBackup(const QString& filePath, const QStringList& keys, QString* failure)
@@ -267,8 +347,15 @@ bool BackupManager::exportBackup(const QString& filePath, const QStringList& key
     // Only what the user stored: defaults come back by themselves.
     const QVariantMap stored = defaults.dictionaryRepresentation();
     for (const QString& key : keys) {
-        if (const auto it = stored.constFind(key); it != stored.constEnd())
-            data.insert(key, QJsonValue::fromVariant(serializeValue(*it)));
+        const auto it = stored.constFind(key);
+        if (it == stored.constEnd())
+            continue;
+        // A value the import would refuse would make the whole file useless;
+        // only a hand-edited settings file can hold one.
+        if (const auto value = inKind(kindOf(key), QJsonValue::fromVariant(serializeValue(*it))))
+            data.insert(key, *value);
+        else
+            Log::line(QStringLiteral("💾 备份跳过类型不符的项: ") + key);
     }
     QJsonObject root;
     root.insert(QStringLiteral("version"), QStringLiteral("3.2"));
@@ -304,21 +391,20 @@ BackupManager::Contents BackupManager::readBackup(const QString& filePath) const
 {
     QFile file(filePath);
     if (!file.open(QIODevice::ReadOnly))
-        return refused(kNotImported + QStringLiteral("无法读取文件（") + file.errorString() + u'）');
+        return refused(QStringLiteral("无法读取文件（") + file.errorString() + u'）');
     if (file.size() > maxImportBytes)
-        return refused(kNotImported + kTooLarge);
+        return refused(kTooLarge);
     const QByteArray bytes = file.read(maxImportBytes + 1);
     if (bytes.size() > maxImportBytes)
-        return refused(kNotImported + kTooLarge);
+        return refused(kTooLarge);
     if (file.error() != QFileDevice::NoError)
-        return refused(kNotImported + QStringLiteral("无法读取文件（") + file.errorString() + u'）');
+        return refused(QStringLiteral("无法读取文件（") + file.errorString() + u'）');
 
     QJsonParseError error{};
     const QJsonDocument doc = QJsonDocument::fromJson(bytes, &error);
     if (error.error != QJsonParseError::NoError)
-        return refused(kNotImported + QStringLiteral("文件不是有效的 JSON（第 %1 个字节处：%2）")
-                                          .arg(error.offset)
-                                          .arg(error.errorString()));
+        return refused(
+            QStringLiteral("文件不是有效的 JSON（第 %1 个字节处：%2）").arg(error.offset).arg(error.errorString()));
     const QJsonValue dataValue = doc.object().value(QStringLiteral("data"));
     if (!doc.isObject() || !dataValue.isObject())
         return refused(kInvalidFormat);
@@ -344,15 +430,18 @@ BackupManager::Contents BackupManager::readBackup(const QString& filePath) const
         }
         if (it.value().isNull())
             continue;
-        if (const ValueKind kind = kindOf(key); !fits(kind, it.value()))
-            return refused(QStringLiteral("备份中“%1”的值不是%2").arg(key, kindName(kind)));
-        if (byteKeys().contains(key)) {
-            const std::optional<QByteArray> stored = storedBytes(it.value());
+        const ValueKind kind = kindOf(key);
+        const std::optional<QJsonValue> value = inKind(kind, it.value());
+        if (kind == ValueKind::storedList) {
+            // A list that does not read is a damaged file, whatever its form.
+            const std::optional<QByteArray> stored = value ? storedBytes(*value) : std::nullopt;
             if (!stored || !decodes(key, *stored))
                 return refused(kInvalidFormat);
             contents.values.insert(key, *stored);
-        } else if (auto value = storedValue(it.value())) {
-            contents.values.insert(key, *value);
+        } else if (!value) {
+            return refused(QStringLiteral("备份中“%1”的值不是%2").arg(key, kindName(kind)));
+        } else if (auto restored = storedValue(*value)) {
+            contents.values.insert(key, *restored);
         }
     }
     return contents;

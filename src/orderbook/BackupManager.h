@@ -21,7 +21,9 @@ public:
 
     struct ImportResult {
         bool success = false;
-        QString message; // shown to the user as it is; a failure names its cause once
+        // Shown to the user after the screen's own prefix; a failure gives its
+        // cause alone, since the screen and the log line already say it failed.
+        QString message;
     };
 
     // What a backup file holds, read without restoring anything.
@@ -55,15 +57,18 @@ public:
     void performAutoBackupIfEnabled();
     bool isAutoBackupHeld() const;
 
-    // The core keys, plus the groups the user ticked. False (and one log
-    // line) when the file could not be written; `error` then names the cause.
+    // The core keys, plus the groups the user ticked, each value in the kind
+    // the import takes for its key; a value of another kind (only a settings
+    // file edited by hand holds one) is left out with a log line. False (and
+    // one log line) when the file could not be written; `error` then names
+    // the cause.
     bool exportBackup(const QString& filePath, bool includeViewPreferences, bool includeCustomStatsTemplates,
                       bool includeRecycleBin, bool includePrintTemplates, QString* error = nullptr);
 
     // Restores the keys a backup may hold, all in one write, then reloads
     // the order and package stores. Nothing is written unless every stored
-    // list in the file decodes, every known key holds the kind of value the
-    // app reads from it, and the file is not another app's.
+    // list in the file decodes, every known key holds the kind the export
+    // writes for it, and the file is not another app's.
     // Before anything is restored, the current data is written to a backup
     // of its own name in the automatic backups' folder, which their
     // retention never counts; the success message names it.

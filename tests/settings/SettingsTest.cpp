@@ -27,6 +27,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
@@ -450,8 +451,38 @@ TEST_F(SettingsViewTest, AnImportAsksWithBothOrderCountsAndKeepsTheDataItReplace
     writeFile(openPath, "{\"data\":");
     tap(child<QWidget>(*view, "importBackupButton"));
     settle();
-    EXPECT_TRUE(view->backupMessage().startsWith("❌ 导入失败：备份导入失败: 文件不是有效的 JSON（"))
-        << view->backupMessage().toStdString();
+    EXPECT_TRUE(view->backupMessage().startsWith("❌ 导入失败：文件不是有效的 JSON（")) << view->backupMessage().toStdString();
+}
+
+// The outcome line sits below the buttons, under the fold of the page; it
+// comes into view as it appears, and a failure names its cause once.
+TEST_F(SettingsViewTest, TheBackupOutcomeComesIntoViewAndNamesItsCauseOnce)
+{
+    writeFile(dir.path() + "/broken.kvbak", "{\"data\":");
+    struct Case { const char* button; QString path, message, logLine; };
+    const QList<Case> cases{
+        {"exportBackupButton", dir.path() + "/out.kvbak", "✅ 备份导出成功！", "💾 备份文件已生成: "},
+        {"importBackupButton", dir.path() + "/broken.kvbak", "❌ 导入失败：文件不是有效的 JSON（",
+         "💾 备份导入失败: 文件不是有效的 JSON（"},
+    };
+    auto view = make();
+    view->setMessageHideInterval(60000);
+    auto* line = child<QLabel>(*view, "backupMessage");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.button);
+        view->findChild<QScrollArea*>()->verticalScrollBar()->setValue(0);
+        log.lines.clear();
+        savePath = openPath = c.path;
+        tap(child<QWidget>(*view, c.button));
+        settle();
+        EXPECT_TRUE(view->backupMessage().startsWith(c.message)) << view->backupMessage().toStdString();
+        EXPECT_TRUE(line->isVisible());
+        EXPECT_TRUE(UserInput::wholeInView(line));
+        ASSERT_FALSE(log.lines.isEmpty());
+        EXPECT_TRUE(log.lines.last().startsWith(c.logLine)) << log.lines.last().toStdString();
+        EXPECT_EQ(view->backupMessage().count("失败") + log.lines.last().count("失败"),
+                  c.message.count("失败") + c.logLine.count("失败"));
+    }
 }
 
 TEST_F(SettingsViewTest, TheFileDialogsSayWhatToChoose)
