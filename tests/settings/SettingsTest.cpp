@@ -483,6 +483,9 @@ TEST_F(SettingsViewTest, TheBackupOutcomeComesIntoViewAndNamesItsCauseOnce)
         EXPECT_EQ(view->backupMessage().count("失败") + log.lines.last().count("失败"),
                   c.message.count("失败") + c.logLine.count("失败"));
     }
+    const QString shots = QCoreApplication::applicationDirPath() + "/../../screenshots";
+    QDir().mkpath(shots);
+    EXPECT_TRUE(view->grab().save(shots + "/settings-backup-outcome-in-view.png"));
 }
 
 TEST_F(SettingsViewTest, TheFileDialogsSayWhatToChoose)
