@@ -156,12 +156,9 @@ std::optional<QJsonValue> inKind(ValueKind kind, const QJsonValue& v)
 {
     switch (kind) {
     case ValueKind::storedList:
-        if (v.isArray())
-            return v;
-        if (v.isString()
-            && QByteArray::fromBase64Encoding(v.toString().toLatin1(), QByteArray::AbortOnBase64DecodingErrors))
-            return v;
-        return std::nullopt;
+        // Whether the text is base64 of a list that reads is the import's
+        // check of the content.
+        return v.isString() || v.isArray() ? std::optional<QJsonValue>(v) : std::nullopt;
     case ValueKind::flag:
         if (v.isBool())
             return v;
