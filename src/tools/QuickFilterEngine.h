@@ -80,6 +80,8 @@ Q_SIGNALS:
 private:
     QStringList scan(const QString& source, QuickFilterCounts* counts);
     void writeMissingList(const QString& output, const QStringList& missing, QuickFilterCounts* counts);
+    // How the run ended, written by the worker whether or not a screen
+    // still takes its reports.
     static void logEnd(const QuickFilterOutcome& outcome);
 
     ProgressSlot<QuickFilterCounts> m_progress;
