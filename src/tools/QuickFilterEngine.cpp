@@ -120,7 +120,15 @@ void QuickFilterEngine::logEnd(const QuickFilterOutcome& outcome)
         Log::line(QStringLiteral("❌ [快速分片] 输出目录创建失败，任务已安全终止"));
         return;
     }
-    Log::line(QStringLiteral("✅ [快速分片] 完成：命中 %1个，跳过重复 %2个").arg(outcome.counts.match).arg(outcome.counts.skip));
+    const QuickFilterCounts& c = outcome.counts;
+    // As the panel says: a run with failed files is not done.
+    if (c.failed > 0)
+        Log::line(QStringLiteral("❌ [快速分片] 未完成：命中 %1个，跳过重复 %2个，失败 %3个")
+                      .arg(c.match)
+                      .arg(c.skip)
+                      .arg(c.failed));
+    else
+        Log::line(QStringLiteral("✅ [快速分片] 完成：命中 %1个，跳过重复 %2个").arg(c.match).arg(c.skip));
     Log::line(QStringLiteral("✅ [快速分片] 输出位置: ") + outcome.outputPath);
     // A client's pick list delivered short must not pass unnoticed.
     if (!outcome.missing.isEmpty())
