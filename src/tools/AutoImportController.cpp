@@ -131,6 +131,8 @@ void AutoImportController::finish(const AutoImportOutcome& outcome)
                                .arg(m_skipCount);
     if (m_isCancelled)
         Log::line(QStringLiteral("🛑 [取消] 导片已取消：") + counts + QStringLiteral("（已复制文件保留）"));
+    else if (m_failedCount > 0) // as the panel says: the card is not all on the disk
+        Log::line(QStringLiteral("❌ [完成] 导片未完成：") + counts);
     else
         Log::line(QStringLiteral("✅ [完成] 导片完成：") + counts);
     Log::line(QStringLiteral("✅ [完成] 目标位置: ") + m_targetPath);

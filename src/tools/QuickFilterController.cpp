@@ -34,6 +34,7 @@ void QuickFilterController::resetRun()
     m_matchCount = 0;
     m_outputFailed = false;
     m_outputPath.clear();
+    m_missing.clear();
 }
 
 bool QuickFilterController::startExport(const QString& source, const QSet<QString>& keywords,
@@ -91,10 +92,5 @@ void QuickFilterController::finish(const QuickFilterOutcome& outcome)
     apply(outcome.counts);
     m_outputFailed = outcome.outputFailed;
     m_outputPath = outcome.outputPath;
-    if (m_outputFailed) {
-        Log::line(QStringLiteral("❌ [快速分片] 输出目录创建失败，任务已安全终止"));
-    } else {
-        Log::line(QStringLiteral("✅ [快速分片] 完成：命中 %1个，跳过重复 %2个").arg(m_matchCount).arg(m_skipCount));
-        Log::line(QStringLiteral("✅ [快速分片] 输出位置: ") + m_outputPath);
-    }
+    m_missing = outcome.missing;
 }

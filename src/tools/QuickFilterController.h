@@ -30,6 +30,8 @@ public:
     int matchCount() const { return m_matchCount; }
     bool outputFailed() const { return m_outputFailed; }
     QString outputPath() const { return m_outputPath; }
+    // Names of the list that matched no file in the last run, ascending.
+    const QStringList& missing() const { return m_missing; }
 
     void setDateProvider(std::function<QDate()> today) { m_today = std::move(today); }
 
@@ -41,5 +43,6 @@ private:
     int m_matchCount = 0;
     bool m_outputFailed = false;
     QString m_outputPath;
+    QStringList m_missing;
     std::function<QDate()> m_today;
 };

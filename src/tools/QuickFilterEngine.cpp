@@ -94,10 +94,9 @@ QStringList QuickFilterEngine::scan(const QString& source, QuickFilterCounts* co
     return files;
 }
 
-void QuickFilterEngine::writeMissingList(const QString& output, const QSet<QString>& keywords,
-                                         const QSet<QString>& found, QuickFilterCounts* counts)
+void QuickFilterEngine::writeMissingList(const QString& output, const QStringList& missing,
+                                         QuickFilterCounts* counts)
 {
-    const QStringList missing = missingKeywords(keywords, found);
     if (missing.isEmpty()) {
         Log::line(QStringLiteral("✅ [缺失清单] 所有关键词均找到匹配，无缺失素材，不生成txt文件"));
         return;
@@ -115,6 +114,28 @@ void QuickFilterEngine::writeMissingList(const QString& output, const QSet<QStri
               + QString::number(missing.size()) + QStringLiteral(" 个"));
 }
 
+void QuickFilterEngine::logEnd(const QuickFilterOutcome& outcome)
+{
+    if (outcome.outputFailed) {
+        Log::line(QStringLiteral("❌ [快速分片] 输出目录创建失败，任务已安全终止"));
+        return;
+    }
+    const QuickFilterCounts& c = outcome.counts;
+    // As the panel says: a run with failed files is not done.
+    if (c.failed > 0)
+        Log::line(QStringLiteral("❌ [快速分片] 未完成：命中 %1个，跳过重复 %2个，失败 %3个")
+                      .arg(c.match)
+                      .arg(c.skip)
+                      .arg(c.failed));
+    else
+        Log::line(QStringLiteral("✅ [快速分片] 完成：命中 %1个，跳过重复 %2个").arg(c.match).arg(c.skip));
+    Log::line(QStringLiteral("✅ [快速分片] 输出位置: ") + outcome.outputPath);
+    // A client's pick list delivered short must not pass unnoticed.
+    if (!outcome.missing.isEmpty())
+        Log::line(QStringLiteral("⚠️ [快速分片] 名单中有 %1 个名称未找到对应文件: ").arg(outcome.missing.size())
+                  + QuickFilterKeywords::listText(outcome.missing));
+}
+
 void QuickFilterEngine::run(const Options& options)
 {
     ProcessActivity activity(QString::fromUtf8(kActivityReason));
@@ -123,6 +144,7 @@ void QuickFilterEngine::run(const Options& options)
 
     QuickFilterOutcome outcome;
     QuickFilterCounts& counts = outcome.counts;
+    bool stopped = false; // at quit, between two files
     const QStringList files = scan(options.source, &counts);
     Log::line(QStringLiteral("📂 [快速分片] 素材文件夹扫描完成，共 ") + QString::number(files.size())
               + QStringLiteral(" 个文件"));
@@ -147,8 +169,10 @@ void QuickFilterEngine::run(const Options& options)
         QSet<QString> found;
         bool wrote = false;
         for (const QString& path : files) {
-            if (m_stop.load())
+            if (m_stop.load()) {
+                stopped = true;
                 break;
+            }
             const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
             counts.currentFileName = name;
             if (m_progress.put(counts))
@@ -184,10 +208,17 @@ void QuickFilterEngine::run(const Options& options)
         }
         if (wrote)
             Paths::syncDirectory(output);
-        if (options.missingListEnabled && options.missingListEnabled())
-            writeMissingList(output, options.keywords, found, &counts);
+        if (!stopped) {
+            outcome.missing = missingKeywords(options.keywords, found);
+            if (options.missingListEnabled && options.missingListEnabled())
+                writeMissingList(output, outcome.missing, &counts);
+        }
     }
     counts.currentFileName.clear();
+    // Here rather than where the screen takes the outcome: a run the screen
+    // let go of ("返回") still reports how it ended.
+    if (!stopped)
+        logEnd(outcome);
     Q_EMIT finished(outcome);
     Log::line(QStringLiteral("🔐 [快速分片] 已释放安全访问"));
 }

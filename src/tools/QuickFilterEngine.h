@@ -26,6 +26,9 @@ struct QuickFilterOutcome
     QuickFilterCounts counts;
     QString outputPath;
     bool outputFailed = false; // the output folder could not be made: nothing was touched
+    // Names of the list that matched no file, as `missingKeywords` gives
+    // them, whether or not the missing list was written.
+    QStringList missing;
 };
 Q_DECLARE_METATYPE(QuickFilterOutcome)
 
@@ -76,8 +79,10 @@ Q_SIGNALS:
 
 private:
     QStringList scan(const QString& source, QuickFilterCounts* counts);
-    void writeMissingList(const QString& output, const QSet<QString>& keywords, const QSet<QString>& found,
-                          QuickFilterCounts* counts);
+    void writeMissingList(const QString& output, const QStringList& missing, QuickFilterCounts* counts);
+    // How the run ended, written by the worker whether or not a screen
+    // still takes its reports.
+    static void logEnd(const QuickFilterOutcome& outcome);
 
     ProgressSlot<QuickFilterCounts> m_progress;
     std::atomic<bool> m_stop{false};

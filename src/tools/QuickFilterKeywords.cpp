@@ -7,10 +7,26 @@
 
 namespace QuickFilterKeywords {
 
+QString halfWidth(const QString& text)
+{
+    QString out = text;
+    for (QChar& c : out) {
+        const char16_t u = c.unicode();
+        if (u >= 0xFF01 && u <= 0xFF5E)
+            c = QChar(char16_t(u - 0xFEE0));
+        else if (u == 0x3000)
+            c = QLatin1Char(' ');
+    }
+    return out;
+}
+
 QSet<QString> parse(const QString& text)
 {
-    QString unified = text;
-    for (const QChar c : {QChar(0xFF0C), QChar(0x3001), QChar(0x3002), QChar(u'.')})
+    // A Chinese keyboard in full-width mode types "ＩＭＧ＿００２１" and "．"
+    // for what the camera names IMG_0021 and "."; "、" and "。" have no
+    // ASCII form and stay separators of their own.
+    QString unified = halfWidth(text);
+    for (const QChar c : {QChar(0x3001), QChar(0x3002), QChar(u'.')})
         unified.replace(c, QLatin1Char(','));
     QSet<QString> keywords;
     qsizetype start = 0;

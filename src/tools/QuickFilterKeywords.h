@@ -8,8 +8,12 @@
 // that the quick filter matches camera files against.
 namespace QuickFilterKeywords {
 
-// Separators are "，", "、", "。", ".", ",", line feed and carriage return;
-// each piece is trimmed and cut to its last path component.
+// The full-width forms of the ASCII characters (U+FF01..U+FF5E) and the
+// ideographic space as their ASCII forms.
+QString halfWidth(const QString& text);
+// Read after `halfWidth`. Separators are "，", "、", "。", ".", ",", line
+// feed and carriage return; each piece is trimmed and cut to its last path
+// component.
 QSet<QString> parse(const QString& text);
 // The typed list plus the RAW and JPG/HEIF sample base names.
 QSet<QString> build(const QString& text, const QStringList& rawBaseNames, const QStringList& jpgBaseNames);

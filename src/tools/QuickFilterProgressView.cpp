@@ -3,8 +3,10 @@
 #include "QuickFilterController.h"
 
 #include "ui/AppTheme.h"
+#include "ui/ElidedLabel.h"
 #include "ui/Fonts.h"
 #include "ui/PlateButton.h"
+#include "ui/SystemColors.h"
 
 namespace {
 
@@ -24,6 +26,10 @@ QuickFilterProgressView::QuickFilterProgressView(QuickFilterController* controll
 {
     addCountLine(&AppTheme::textGold, [c = controller] { return QStringLiteral("已导出：%1个").arg(c->matchCount()); });
     addCountLine(primaryAt(0.6), [c = controller] { return QStringLiteral("跳过重复：%1个").arg(c->skipCount()); });
+    m_missingCount = addResultLine(&SystemColors::orange);
+    m_missingCount->setObjectName(QStringLiteral("missingCount"));
+    m_missingNames = addElidedResultLine(primaryAt(0.6));
+    m_missingNames->setObjectName(QStringLiteral("missingNames"));
 
     PlateButton::Look look;
     look.font = Fonts::system(13, QFont::Medium);
@@ -43,12 +49,30 @@ QuickFilterProgressView::QuickFilterProgressView(QuickFilterController* controll
 
 QString QuickFilterProgressView::title() const
 {
-    return isEnded() && m_filter->outputFailed() ? QStringLiteral("分片失败") : ToolProgressPanel::title();
+    if (isEnded() && m_filter->outputFailed())
+        return QStringLiteral("分片失败");
+    // Failed files say more than missing names, so their title comes first.
+    if (isEnded() && m_filter->failedCount() == 0 && !m_filter->missing().isEmpty())
+        return QStringLiteral("部分名称未找到");
+    return ToolProgressPanel::title();
 }
 
 bool QuickFilterProgressView::celebrates() const
 {
-    return !m_filter->outputFailed() && ToolProgressPanel::celebrates();
+    // A client's list delivered short is no success to celebrate.
+    return !m_filter->outputFailed() && m_filter->missing().isEmpty() && ToolProgressPanel::celebrates();
+}
+
+void QuickFilterProgressView::refreshResults()
+{
+    const QStringList& missing = m_filter->missing();
+    m_missingCount->setText(QStringLiteral("名单中未找到：%1个").arg(missing.size()));
+    QString names = missing.mid(0, kShownMissing).join(QStringLiteral("、"));
+    if (missing.size() > kShownMissing)
+        names += QStringLiteral(" 等");
+    m_missingNames->setText(names);
+    m_missingCount->setVisible(!missing.isEmpty());
+    m_missingNames->parentWidget()->setVisible(!missing.isEmpty());
 }
 
 void QuickFilterProgressView::resizeEvent(QResizeEvent* event)

@@ -1,5 +1,6 @@
 #include "SafeFileTransfer.h"
 
+#include "FolderWalk.h"
 #include "platform/FileNaming.h"
 #include "platform/Log.h"
 #include "platform/Paths.h"
@@ -22,6 +23,12 @@ namespace {
 QString errnoText(int error)
 {
     return Paths::errorText(error);
+}
+
+// A refusal to read the card is not one to write the disk.
+QString readErrorText(int error)
+{
+    return FolderWalk::errorText(error);
 }
 
 // Closes on scope exit unless released.
@@ -86,8 +93,9 @@ bool blockDone(int out, qint64 n, qint64 size, qint64* copied, int* error, const
 }
 
 // Copies until end of file; the kernel path first, a bounded buffer when the
-// file systems cannot do it in the kernel.
-bool copyData(const QString& source, qint64 size, int in, int out, qint64* copied, int* error,
+// file systems cannot do it in the kernel. `onRead` tells a failed read of
+// the source from a failed write.
+bool copyData(const QString& source, qint64 size, int in, int out, qint64* copied, int* error, bool* onRead,
               const SafeFileTransfer::Control& control)
 {
     bool kernel = true;
@@ -96,6 +104,7 @@ bool copyData(const QString& source, qint64 size, int in, int out, qint64* copie
         if (readHook()) {
             if (const int hookError = readHook()(source, *copied, size)) {
                 *error = hookError;
+                *onRead = true;
                 return false;
             }
         }
@@ -124,6 +133,7 @@ bool copyData(const QString& source, qint64 size, int in, int out, qint64* copie
             if (errno == EINTR)
                 continue;
             *error = errno;
+            *onRead = true;
             return false;
         }
         if (n == 0)
@@ -216,12 +226,12 @@ SafeFileTransfer::Result SafeFileTransfer::copy(const QString& sourcePath, const
     // Non-blocking, so a FIFO put in the file's place cannot hang the run.
     in.fd = ::open(QFile::encodeName(sourcePath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (in.fd < 0) {
-        result.error = errnoText(errno);
+        result.error = readErrorText(errno);
         return result;
     }
     struct stat st;
     if (::fstat(in.fd, &st) != 0) {
-        result.error = errnoText(errno);
+        result.error = readErrorText(errno);
         return result;
     }
     if (!S_ISREG(st.st_mode)) {
@@ -261,9 +271,10 @@ SafeFileTransfer::Result SafeFileTransfer::copy(const QString& sourcePath, const
         return fail(errnoText(ENOSPC));
     qint64 copied = 0;
     int error = 0;
-    if (!copyData(sourcePath, qint64(st.st_size), in.fd, out.fd, &copied, &error, control)) {
+    bool onRead = false;
+    if (!copyData(sourcePath, qint64(st.st_size), in.fd, out.fd, &copied, &error, &onRead, control)) {
         result.cancelled = error == ECANCELED;
-        return fail(errnoText(error));
+        return fail(onRead ? readErrorText(error) : errnoText(error));
     }
     if (copied != qint64(st.st_size))
         return fail(QStringLiteral("复制的数据量与源文件大小不一致"));

@@ -37,10 +37,11 @@ void SplitRawJpgController::apply(const SplitRawJpgCounts& counts)
 void SplitRawJpgController::finish(const SplitRawJpgCounts& counts)
 {
     apply(counts);
-    Log::line(QStringLiteral("✅ [完成] 处理完成：RAW %1个，JPG/HEIF %2个，跳过重复 %3个")
-                  .arg(m_rawCount)
-                  .arg(m_jpgCount)
-                  .arg(m_skipCount));
+    const QString summary
+        = QStringLiteral("RAW %1个，JPG/HEIF %2个，跳过重复 %3个").arg(m_rawCount).arg(m_jpgCount).arg(m_skipCount);
+    // As the panel says: files left behind mean the pass is not done.
+    Log::line((m_failedCount > 0 ? QStringLiteral("❌ [完成] 处理未完成：") : QStringLiteral("✅ [完成] 处理完成："))
+              + summary);
     if (m_failedCount > 0) {
         // A pass with failures must not sound like a finished one.
         Log::line(QStringLiteral("❌ [完成] 有 %1 项处理失败，未播放提示音，文件保留在原处").arg(m_failedCount));

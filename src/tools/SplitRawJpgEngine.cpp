@@ -133,6 +133,13 @@ void SplitRawJpgEngine::run(const QString& folder)
         ++counts.processed;
         if (kind == Kind::other)
             return;
+        // A link moved into a subfolder no longer points where it did (a
+        // relative one breaks), so it stays where the user put it.
+        if (QFileInfo(path).isSymLink()) {
+            Log::line(QStringLiteral("⚠️ [跳过] 符号链接，保留原位: ") + name);
+            ++counts.skip;
+            return;
+        }
         const QString& target = kind == Kind::raw ? rawDir : jpgDir;
         // Files already in their subfolder are their own destination.
         SafeFileTransfer::Result moved;

@@ -51,7 +51,13 @@ SplitRawJpgView::SplitRawJpgView(SplitRawJpgController* controller, QWidget* par
     m_dropZone->setMaximumWidth(FolderDropZone::kMaxWidth);
     m_dropZone->addPrompt("cloud.upload", QStringLiteral("请拖拽文件夹到此处，自动分离RAW/JPG/HEIF"),
                           QStringLiteral("分离后的照片文件就在拖入的文件夹内"));
-    row->addWidget(ToolNotice::under(m_dropZone, &m_notice, m_idle));
+    QWidget* zoneWithNotice = ToolNotice::under(m_dropZone, &m_notice, m_idle);
+    // Capped like the zone and centred by equal stretches: a box wider than
+    // its layout's cap would keep the zone at its left edge.
+    zoneWithNotice->setMaximumWidth(FolderDropZone::kMaxWidth);
+    row->addStretch(1);
+    row->addWidget(zoneWithNotice, 1000);
+    row->addStretch(1);
     column->addLayout(row);
     column->addStretch();
 

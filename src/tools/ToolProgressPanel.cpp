@@ -38,6 +38,16 @@ QWidget* padded(QWidget* parent, QWidget* inner, int left, int top, int right, i
     return box;
 }
 
+// A centred one-line result with the failure lines' margins; `box` is what
+// goes into the layout.
+ElidedLabel* elidedLine(QWidget* parent, ThemedLabel::ColorFn color, QWidget** box)
+{
+    auto* line = new ElidedLabel(Fonts::system(13), std::move(color), parent);
+    line->setAlignment(Qt::AlignCenter);
+    *box = padded(parent, line, 40, 0, 40, 0);
+    return line;
+}
+
 } // namespace
 
 ThemedLabel::ColorFn ToolProgressPanel::primaryAt(qreal opacity)
@@ -123,11 +133,11 @@ QWidget* ToolProgressPanel::buildResultDetails()
     m_counts->setSpacing(10);
     for (int i = 0; i < ToolRunCounts::kKeptFailures; ++i) {
         // A long path keeps its start and the cause at its end.
-        auto* line = new ElidedLabel(Fonts::system(13), primaryAt(0.6), m_result);
-        line->setAlignment(Qt::AlignCenter);
+        QWidget* box = nullptr;
+        ElidedLabel* line = elidedLine(m_result, primaryAt(0.6), &box);
         line->setObjectName(QStringLiteral("failureLine"));
         m_failureLines.append(line);
-        m_counts->addWidget(padded(m_result, line, 40, 0, 40, 0));
+        m_counts->addWidget(box);
     }
     m_failed = centred(new ThemedLabel(QString(), Fonts::system(16), &SystemColors::red, m_result));
     m_counts->addWidget(m_failed);
@@ -141,6 +151,15 @@ ThemedLabel* ToolProgressPanel::addResultLine(ThemedLabel::ColorFn color, QWidge
     // Above the failures and the failure count.
     m_counts->insertWidget(m_counts->count() - 1 - int(m_failureLines.size()), wrapper ? wrapper : label);
     return label;
+}
+
+ElidedLabel* ToolProgressPanel::addElidedResultLine(ThemedLabel::ColorFn color)
+{
+    QWidget* box = nullptr;
+    ElidedLabel* line = elidedLine(m_result, std::move(color), &box);
+    line->setElideMode(Qt::ElideRight);
+    m_counts->insertWidget(m_counts->count() - 1 - int(m_failureLines.size()), box);
+    return line;
 }
 
 void ToolProgressPanel::addCountLine(ThemedLabel::ColorFn color, std::function<QString()> text)
@@ -231,9 +250,13 @@ QStringList ToolProgressPanel::resultLines() const
     QStringList lines;
     if (m_result->isHidden())
         return lines;
-    for (const ThemedLabel* label : m_result->findChildren<ThemedLabel*>()) {
-        if (label->isVisibleTo(m_result) && label != m_failed)
+    for (const QWidget* w : m_result->findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(m_result) || w == m_failed)
+            continue;
+        if (const auto* label = qobject_cast<const ThemedLabel*>(w))
             lines << label->text();
+        else if (const auto* line = qobject_cast<const ElidedLabel*>(w); line && !m_failureLines.contains(const_cast<ElidedLabel*>(line)))
+            lines << line->text();
     }
     for (const ElidedLabel* line : m_failureLines) {
         if (line->isVisibleTo(m_result))

@@ -76,6 +76,8 @@ protected:
     virtual void refreshResults() {}
 
     ThemedLabel* addResultLine(ThemedLabel::ColorFn color, QWidget* wrapper = nullptr);
+    // A result line that keeps one line, losing its end when too wide.
+    ElidedLabel* addElidedResultLine(ThemedLabel::ColorFn color);
 
     // A widget between the result lines and the lower space (the import's
     // cancel button).

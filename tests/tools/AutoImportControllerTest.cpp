@@ -1,6 +1,10 @@
 #include "AutoImportTestSupport.h"
 
+#include "SaveFaults.h"
+
 #include <cerrno>
+#include <iostream>
+#include <memory>
 
 TEST(AutoImportController, PercentagesAndTheShownRoot)
 {
@@ -154,5 +158,40 @@ TEST(AutoImportController, QuittingLogsHowManyFilesWereNotCopied)
         if (row.cancelled)
             EXPECT_EQ(lines.filter("应用退出").size(), 1);
         EXPECT_TRUE(fx.volumes.isEmpty()); // no sound while quitting
+    }
+}
+
+// An import that could not write its files never logs itself as done: the
+// summary says unfinished, as the panel does, on a real full disk (root) and
+// through the copy seam.
+TEST(AutoImportController, AFullDiskLogsTheImportAsUnfinished)
+{
+    for (const bool real : {true, false}) {
+        SCOPED_TRACE(real ? "a real full disk" : "the copy seam");
+        ControllerFixture fx;
+        fx.card("DCIM/a.JPG", 64 * 1024);
+        std::unique_ptr<SaveFaults::FullDisk> full;
+        std::unique_ptr<ReadHookScope> seam;
+        if (real) {
+            full = std::make_unique<SaveFaults::FullDisk>(fx.desktop());
+            if (!full->mounted()) {
+                std::cout << "skipped: " << full->skipReason().toStdString() << '\n';
+                continue;
+            }
+        } else {
+            seam = std::make_unique<ReadHookScope>([](const QString&, qint64, qint64) { return ENOSPC; });
+        }
+        ASSERT_TRUE(fx.runToEnd());
+        EXPECT_EQ(fx.controller.failedCount(), 1);
+        const QStringList lines = fx.lines();
+        EXPECT_TRUE(lines.filter("导片完成").isEmpty()) << lines.join('\n').toStdString();
+        EXPECT_EQ(lines.mid(lines.size() - 3), QStringList({
+            "❌ [完成] 导片未完成：照片 0张，视频 0个，跳过重复 0个",
+            "✅ [完成] 目标位置: " + fx.desktop() + "/" + kBase,
+            "❌ [完成] 有 1 个文件导入失败，未播放提示音，请检查存储卡和目标磁盘",
+        }));
+        ASSERT_EQ(fx.controller.failures().size(), 1);
+        EXPECT_TRUE(fx.controller.failures().first().second.contains("磁盘空间不足"));
+        EXPECT_TRUE(fx.volumes.isEmpty());
     }
 }

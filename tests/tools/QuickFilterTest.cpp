@@ -43,7 +43,10 @@ TEST(QuickFilter, KeywordParsing)
         {"DSC_0001.ARW", {"DSC_0001", "ARW"}},
         {"0001 0002", {"0001 0002"}},
         {" ,, \n", {}},
-        {"\u3000ａ_０００１\u3000\n\n  b  ", {"Ａ_０００１", "B"}},
+        // Typed in full-width mode: read as the camera names them.
+        {"\u3000ａ_０００１\u3000\n\n  b  ", {"A_0001", "B"}},
+        {"００２０，ＩＭＧ＿００２１．ＡＲＷ", {"0020", "IMG_0021", "ARW"}},
+        {"０００１\u3000０００２、0003；0004", {"0001 0002", "0003;0004"}},
     };
     for (const auto& c : cases)
         EXPECT_EQ(QuickFilterKeywords::parse(c.text), c.keywords) << c.text.toStdString();
@@ -66,6 +69,8 @@ TEST(QuickFilter, MatchingCopiesExactlyTheNamedCameraFiles)
     // "ARW" came from a pasted extension: no photo is missing under that name.
     EXPECT_EQ(fx.missingList(), kHeader + "0001\n");
     EXPECT_TRUE(fx.lines().contains("✅ [快速分片] 完成：命中 3个，跳过重复 0个"));
+    EXPECT_TRUE(fx.lines().contains("⚠️ [快速分片] 名单中有 1 个名称未找到对应文件: [\"0001\"]"));
+    EXPECT_EQ(fx.controller.missing(), QStringList({"0001"}));
     EXPECT_TRUE(fx.lines().contains("🔑 [快速分片] 筛选关键词列表: [\"0001\", \"1234\", \"ARW\", \"DSC_1234\"]"));
 }
 
@@ -82,6 +87,7 @@ TEST(QuickFilter, NestedOutputSecondRunAndMoveMode)
     EXPECT_EQ(fx.missingList(), "<none>");
     EXPECT_TRUE(fx.lines().contains("📁 [快速分片] 跳过输出目录: 快速分片_1.1"));
     EXPECT_TRUE(fx.lines().contains("✅ [缺失清单] 所有关键词均找到匹配，无缺失素材，不生成txt文件"));
+    EXPECT_TRUE(fx.lines().filter("未找到对应文件").isEmpty());
 
     ASSERT_TRUE(fx.run({"DSC_0001", "DSC_0002"}, Mode::move));
     EXPECT_EQ(fx.controller.matchCount(), 0);
@@ -128,6 +134,9 @@ TEST(QuickFilter, BackDuringARunDetachesIt)
     EXPECT_FALSE(fx.controller.isProcessing() || fx.controller.isCompleted());
     EXPECT_EQ(fx.controller.totalCount(), 0);
     EXPECT_TRUE(QFileInfo(fx.output() + "/DSC_0001.ARW").isFile()); // it still ran to its end
+    // and said so, though no screen took its end
+    EXPECT_TRUE(fx.lines().contains("✅ [快速分片] 完成：命中 1个，跳过重复 0个"));
+    EXPECT_TRUE(fx.lines().contains("✅ [快速分片] 输出位置: " + fx.output()));
 }
 
 TEST(QuickFilter, SamplesAccumulateOnce)

@@ -77,9 +77,13 @@ TEST(QuickFilterView, TheFormCollectsNamesFolderAndModeThenRunsAndComesBack)
         ASSERT_TRUE(fx.runToEnd([&] { fx.click("startButton"); }));
         auto* panel = fx.view->progressView();
         EXPECT_TRUE(fx.view->isShowingProgress());
-        EXPECT_EQ(panel->titleText(), "分片完成");
-        EXPECT_EQ(panel->resultLines(), QStringList({"已导出：3个", "跳过重复：0个"}));
-        EXPECT_TRUE(panel->firework());
+        // The pasted "<b>0003" and a sample from elsewhere name no file of
+        // the folder: said on the ended panel.
+        EXPECT_EQ(panel->titleText(), "部分名称未找到");
+        EXPECT_EQ(panel->resultLines(),
+                  QStringList({"已导出：3个", "跳过重复：0个", "名单中未找到：2个", "<B>0003、DSC_0005"}))
+            << panel->resultLines().join('|').toStdString();
+        EXPECT_FALSE(panel->firework());
         fx.save("quickfilter-completed-" + theme);
 
         // Back keeps every input; a run whose output cannot be made fails.
@@ -92,5 +96,47 @@ TEST(QuickFilterView, TheFormCollectsNamesFolderAndModeThenRunsAndComesBack)
         EXPECT_EQ(panel->titleText(), "分片失败");
         EXPECT_FALSE(panel->firework());
         fx.save("quickfilter-failed-" + theme);
+    });
+}
+
+// A client's list typed on a Chinese keyboard, some of its names matching no
+// file: the full-width names find their files, and the ended panel counts
+// and names the rest instead of reading as a finished job. The missing-list
+// file still follows its switch (off by default).
+TEST(QuickFilterView, NamesThatMatchNothingAreCountedAndNamedOnTheEndedPanel)
+{
+    forEachTheme([](const QString& theme) {
+        FilterScreen fx;
+        fx.card("shoot/IMG_0020.JPG");
+        fx.card("shoot/IMG_0021.ARW");
+        fx.card("shoot/DSC_0100.NEF");
+        UserInput::type(fx.view->keywordBox()->editor(),
+                        "００２０，ＩＭＧ＿００２１．ＡＲＷ，DSC_0100，0001、0002。0003,0004．0005，Ａ０００６");
+        sendDrag(fx.find("folderZone"), {url(fx.card() + "/shoot")}, true);
+        ASSERT_TRUE(fx.runToEnd([&] { fx.click("startButton"); }));
+
+        auto* panel = fx.view->progressView();
+        EXPECT_EQ(ImportFixture::tree(fx.card() + "/快速分片_3.7"),
+                  QStringList({"DSC_0100.NEF", "IMG_0020.JPG", "IMG_0021.ARW"}));
+        EXPECT_EQ(panel->titleText(), "部分名称未找到");
+        EXPECT_EQ(panel->resultLines(), QStringList({"已导出：3个", "跳过重复：0个", "名单中未找到：6个",
+                                                     "0001、0002、0003、0004、0005 等"}))
+            << panel->resultLines().join('|').toStdString();
+        EXPECT_FALSE(panel->firework());
+        EXPECT_TRUE(fx.lines().contains("⚠️ [快速分片] 名单中有 6 个名称未找到对应文件: "
+                                        "[\"0001\", \"0002\", \"0003\", \"0004\", \"0005\", \"A0006\"]"));
+        fx.save("quickfilter-missing-" + theme);
+
+        // Every name found: the finished face as before.
+        fx.click("backButton");
+        UserInput::click(fx.view->keywordBox()->editor());
+        UserInput::key(fx.view, Qt::Key_A, Qt::ControlModifier);
+        UserInput::key(fx.view, Qt::Key_Delete);
+        EXPECT_TRUE(fx.view->keywordsText().isEmpty());
+        UserInput::type(fx.view->keywordBox()->editor(), "ＩＭＧ＿００２１");
+        ASSERT_TRUE(fx.runToEnd([&] { fx.click("startButton"); }));
+        EXPECT_EQ(panel->titleText(), "分片完成");
+        EXPECT_EQ(panel->resultLines(), QStringList({"已导出：0个", "跳过重复：1个"}));
+        EXPECT_TRUE(panel->firework());
     });
 }

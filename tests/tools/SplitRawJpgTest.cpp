@@ -35,18 +35,28 @@ TEST(SplitRawJpg, DuplicateNamesHiddenEntriesAndLinks)
     fx.card(".hidden.NEF");
     fx.card(".cache/x.NEF");
     fx.card("target.bin");
+    // Links stay where they are, counted as skipped: one moved into "RAW"
+    // or "JPG" would point elsewhere, or nowhere.
     QFile::link(fx.card() + "/target.bin", fx.card() + "/link.NEF");
+    QDir().mkpath(fx.card() + "/sub");
+    ASSERT_EQ(::symlink("../target.bin", QFile::encodeName(fx.card() + "/sub/rel.JPG").constData()), 0);
     ASSERT_TRUE(fx.runToEnd());
 
     EXPECT_EQ(fx.controller.jpgCount(), 1);
-    EXPECT_EQ(fx.controller.skipCount(), 1);
-    EXPECT_EQ(fx.controller.totalCount(), 4); // hidden entries are not counted
+    EXPECT_EQ(fx.controller.skipCount(), 3);
+    EXPECT_EQ(fx.controller.totalCount(), 5); // hidden entries are not counted
     EXPECT_TRUE(QFileInfo::exists(fx.card() + "/.hidden.NEF"));
     EXPECT_TRUE(QFileInfo::exists(fx.card() + "/.cache/x.NEF"));
-    const QFileInfo link(fx.card() + "/RAW/link.NEF");
+    const QFileInfo link(fx.card() + "/link.NEF");
     EXPECT_TRUE(link.isSymLink());
     EXPECT_EQ(link.symLinkTarget(), fx.card() + "/target.bin");
     EXPECT_TRUE(QFileInfo(fx.card() + "/target.bin").isFile());
+    EXPECT_FALSE(SafeFileTransfer::occupied(fx.card() + "/RAW/link.NEF"));
+    EXPECT_FALSE(SafeFileTransfer::occupied(fx.card() + "/JPG/rel.JPG"));
+    EXPECT_TRUE(QFileInfo(fx.card() + "/sub/rel.JPG").isSymLink());
+    EXPECT_TRUE(QFileInfo(fx.card() + "/sub/rel.JPG").isFile()); // still leads to its file
+    EXPECT_TRUE(fx.lines().contains("⚠️ [跳过] 符号链接，保留原位: rel.JPG"));
+    EXPECT_TRUE(fx.lines().contains("✅ [完成] 处理完成：RAW 0个，JPG/HEIF 1个，跳过重复 3个"));
 }
 
 // The move never replaces: not a file checked before, not one that appeared

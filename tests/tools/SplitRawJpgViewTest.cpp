@@ -44,3 +44,21 @@ TEST(SplitRawJpgView, DropsRunPassesAndTheResultTakesTheNextFolder)
         fx.save("split-failed-" + theme);
     });
 }
+
+// The idle drop area stands in the middle of the page, as the import's does,
+// at most 620 wide and 40 from each side when the page is narrower.
+TEST(SplitRawJpgView, TheIdleDropAreaIsCentred)
+{
+    for (const QSize size : {QSize(860, 632), QSize(1300, 800), QSize(660, 532)}) {
+        SCOPED_TRACE(size.width());
+        SplitScreen fx(size);
+        QWidget* zone = fx.view->dropZone();
+        const int left = zone->mapTo(&fx.backdrop, QPoint()).x();
+        const int right = fx.backdrop.width() - left - zone->width();
+        EXPECT_LE(std::abs(left - right), 1) << left << " " << right;
+        // The stretches that centre it take a pixel each from a narrow page.
+        EXPECT_NEAR(zone->width(), std::min(FolderDropZone::kMaxWidth, size.width() - 80), 2);
+        if (size.width() == 860)
+            fx.save("split-idle-centred", 30);
+    }
+}

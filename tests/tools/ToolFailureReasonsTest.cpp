@@ -60,6 +60,17 @@ TEST(ToolFailureReasons, ThePanelNamesTheFolderAndTheCause)
              EXPECT_EQ(s.controller.photoCount(), 1);
              return {s.view->progressView()->resultLines(), "LOCKED：无法读取文件夹，" + kNoRead};
          }},
+        {"import of a card with an unreadable file",
+         []() -> QPair<QStringList, QString> {
+             ImportScreen s;
+             s.card("DCIM/a.JPG");
+             s.card("DCIM/b.JPG");
+             OrdinaryUser user(s.root(), {{s.card() + "/DCIM/b.JPG", 0}});
+             EXPECT_TRUE(s.runToEnd([&] { s.controller.processFolder(s.card()); }));
+             EXPECT_EQ(s.controller.photoCount(), 1);
+             EXPECT_TRUE(s.lines().contains("❌ [复制失败] b.JPG: " + kNoRead));
+             return {s.view->progressView()->resultLines(), "b.JPG：" + kNoRead};
+         }},
         {"split of a read-only folder",
          []() -> QPair<QStringList, QString> {
              SplitScreen s;
@@ -85,6 +96,8 @@ TEST(ToolFailureReasons, ThePanelNamesTheFolderAndTheCause)
         const auto [lines, expected] = row.run();
         EXPECT_TRUE(lines.contains(expected)) << lines.join('\n').toStdString();
         EXPECT_TRUE(lines.filter("文件夹不存在").isEmpty());
+        if (QString(row.name).contains("unreadable"))
+            EXPECT_TRUE(lines.filter(kNoWrite).isEmpty()); // the card was not to be written
         AutoImportController::setImportRootPath(QString());
     }
 }

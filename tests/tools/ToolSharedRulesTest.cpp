@@ -190,3 +190,32 @@ TEST(HeifNamedHif, EveryToolTakesItAsAPhoto)
     jpgNames.sort();
     EXPECT_EQ(jpgNames, QStringList({"DSCF0001", "DSCF0002", "DSCF0003"}));
 }
+
+// A run that left files behind never logs itself as done: its summary says
+// unfinished, as its panel does.
+TEST(FailedRuns, TheSummaryLineSaysUnfinished)
+{
+    const std::pair<Tool, QString> rows[] = {
+        {Tool::import, "❌ [完成] 导片未完成：照片 1张，视频 0个，跳过重复 0个"},
+        {Tool::split, "❌ [完成] 处理未完成：RAW 0个，JPG/HEIF 1个，跳过重复 0个"},
+        {Tool::quickFilter, "❌ [快速分片] 未完成：命中 1个，跳过重复 0个，失败 1个"},
+    };
+    for (const auto& [tool, summary] : rows) {
+        SCOPED_TRACE(nameOf(tool));
+        ImportFixture fx;
+        fx.card("DSC_0001.ARW");
+        fx.card("DSC_0001.JPG");
+        // The split moves by renaming: a file where "RAW" goes fails it; the
+        // others fail their reading of the RAW file.
+        if (tool == Tool::split)
+            ImportFixture::write(targetOf(tool, fx));
+        ReadHookScope hook([](const QString& path, qint64, qint64) { return path.endsWith(".ARW") ? EIO : 0; });
+        const ToolEnd end = runTool(tool, fx);
+        ASSERT_TRUE(end.ended);
+        EXPECT_TRUE(end.failed);
+        const QStringList lines = fx.lines();
+        EXPECT_TRUE(lines.contains(summary)) << lines.join('\n').toStdString();
+        for (const QString& done : {"✅ [完成] 导片完成", "✅ [完成] 处理完成", "✅ [快速分片] 完成"})
+            EXPECT_TRUE(lines.filter(done).isEmpty()) << done.toStdString();
+    }
+}
