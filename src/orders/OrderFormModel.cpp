@@ -261,8 +261,15 @@ void OrderFormModel::confirmShootDay()
 
 void OrderFormModel::checkPastShootDate(const QDate& day)
 {
-    if (day >= QDate::currentDate())
+    if (day >= QDate::currentDate()) {
+        if (m_syncOffForPastDay) {
+            m_syncOffForPastDay = false;
+            m_syncToCalendar = true;
+            Q_EMIT changed();
+        }
         return;
+    }
+    m_syncOffForPastDay = m_syncOffForPastDay || m_syncToCalendar;
     m_syncToCalendar = false;
     m_showPastDateAlert = true;
     Q_EMIT pastDateAlertRaised();
@@ -291,13 +298,16 @@ void OrderFormModel::setShootDateTBD(bool on)
 {
     if (!assign(m_isShootDateTBD, on))
         return;
-    if (on)
+    if (on) {
         m_syncToCalendar = false;
+        m_syncOffForPastDay = false;
+    }
     Q_EMIT changed();
 }
 
 void OrderFormModel::setSyncToCalendar(bool on)
 {
+    m_syncOffForPastDay = false;
     if (!assign(m_syncToCalendar, on))
         return;
     Q_EMIT changed();
@@ -330,6 +340,7 @@ void OrderFormModel::setSyncToCalendar(bool on)
 void OrderFormModel::turnSyncOffAndAlert()
 {
     m_syncToCalendar = false;
+    m_syncOffForPastDay = false;
     m_showPermissionAlert = true;
     Q_EMIT changed();
     Q_EMIT calendarPermissionAlertRaised();

@@ -44,6 +44,7 @@ public:
                    std::optional<Order> order, const QDateTime& date, SaveCallback onSave, QObject* parent = nullptr);
 
     bool isEditing() const { return m_order.has_value(); }
+    UserDefaults& defaults() const { return m_defaults; }
     const std::optional<Order>& order() const { return m_order; }
 
     // Fields.
@@ -198,4 +199,7 @@ private:
     bool m_showPermissionAlert = false;
     bool m_showPastDateAlert = false;
     QDate m_checkedDay;
+    // The switch was on until a past day turned it off; a day from today on
+    // turns it back on. Any other road to "off" clears this.
+    bool m_syncOffForPastDay = false;
 };
