@@ -71,7 +71,13 @@ const QStringList& OrderFormModel::defaultQuickLocations()
 
 QString OrderFormModel::fillText(double amount)
 {
-    return amount > 0 && std::isfinite(amount) ? Money::wholeYuan(amount) : QString();
+    if (!(amount > 0) || !std::isfinite(amount))
+        return QString();
+    // The price exactly as stored: a fraction cut off here would be saved short.
+    QString text = Money::editText(amount);
+    if (text.endsWith(QLatin1String(".0")))
+        text.chop(2);
+    return text;
 }
 
 OrderFormModel::OrderFormModel(OrderManager& orders, PackageManager& packages, UserDefaults& defaults,

@@ -149,7 +149,8 @@ public:
     void dismissCalendarPermissionAlert();
     void dismissPastDateAlert();
 
-    // The whole yuan of a package amount above 0, else empty.
+    // A package amount above 0 as the field takes it: exact, without a
+    // trailing ".0" (8888.5, 8888); else empty.
     static QString fillText(double amount);
 
 Q_SIGNALS:

@@ -462,4 +462,24 @@ TEST_F(OrderFormViewTest, DayPopupFollowsTheThemeAndTheWeekStart)
     }
 }
 
+TEST_F(OrderFormViewTest, PackageFillWritesTheExactPrice)
+{
+    packages->addPackage("半元", 8888.5, 300.5);
+    packages->addPackage("整元", 8888, 300);
+    auto view = open();
+    UserInput::type(child(view.get(), "customerName"), "王女士");
+    auto* total = child<QLineEdit>(view.get(), "totalAmount");
+    auto* deposit = child<QLineEdit>(view.get(), "depositAmount");
+    choosePackage(view.get(), "整元");
+    EXPECT_EQ(total->text(), "8888");
+    EXPECT_EQ(deposit->text(), "300");
+    choosePackage(view.get(), "半元");
+    EXPECT_EQ(total->text(), "8888.5");
+    EXPECT_EQ(deposit->text(), "300.5");
+    UserInput::click(child(view.get(), "saveButton"));
+    ASSERT_EQ(saved.size(), 1);
+    EXPECT_EQ(saved.last().totalAmount, 8888.5);
+    EXPECT_EQ(saved.last().depositAmount, 300.5);
+}
+
 }
