@@ -71,7 +71,13 @@ const QStringList& OrderFormModel::defaultQuickLocations()
 
 QString OrderFormModel::fillText(double amount)
 {
-    return amount > 0 && std::isfinite(amount) ? Money::wholeYuan(amount) : QString();
+    if (!(amount > 0) || !std::isfinite(amount))
+        return QString();
+    // The price exactly as stored: a fraction cut off here would be saved short.
+    QString text = Money::editText(amount);
+    if (text.endsWith(QLatin1String(".0")))
+        text.chop(2);
+    return text;
 }
 
 OrderFormModel::OrderFormModel(OrderManager& orders, PackageManager& packages, UserDefaults& defaults,
@@ -261,8 +267,15 @@ void OrderFormModel::confirmShootDay()
 
 void OrderFormModel::checkPastShootDate(const QDate& day)
 {
-    if (day >= QDate::currentDate())
+    if (day >= QDate::currentDate()) {
+        if (m_syncOffForPastDay) {
+            m_syncOffForPastDay = false;
+            m_syncToCalendar = true;
+            Q_EMIT changed();
+        }
         return;
+    }
+    m_syncOffForPastDay = m_syncOffForPastDay || m_syncToCalendar;
     m_syncToCalendar = false;
     m_showPastDateAlert = true;
     Q_EMIT pastDateAlertRaised();
@@ -291,13 +304,16 @@ void OrderFormModel::setShootDateTBD(bool on)
 {
     if (!assign(m_isShootDateTBD, on))
         return;
-    if (on)
+    if (on) {
         m_syncToCalendar = false;
+        m_syncOffForPastDay = false;
+    }
     Q_EMIT changed();
 }
 
 void OrderFormModel::setSyncToCalendar(bool on)
 {
+    m_syncOffForPastDay = false;
     if (!assign(m_syncToCalendar, on))
         return;
     Q_EMIT changed();
@@ -330,6 +346,7 @@ void OrderFormModel::setSyncToCalendar(bool on)
 void OrderFormModel::turnSyncOffAndAlert()
 {
     m_syncToCalendar = false;
+    m_syncOffForPastDay = false;
     m_showPermissionAlert = true;
     Q_EMIT changed();
     Q_EMIT calendarPermissionAlertRaised();

@@ -44,6 +44,7 @@ public:
                    std::optional<Order> order, const QDateTime& date, SaveCallback onSave, QObject* parent = nullptr);
 
     bool isEditing() const { return m_order.has_value(); }
+    UserDefaults& defaults() const { return m_defaults; }
     const std::optional<Order>& order() const { return m_order; }
 
     // Fields.
@@ -148,7 +149,8 @@ public:
     void dismissCalendarPermissionAlert();
     void dismissPastDateAlert();
 
-    // The whole yuan of a package amount above 0, else empty.
+    // A package amount above 0 as the field takes it: exact, without a
+    // trailing ".0" (8888.5, 8888); else empty.
     static QString fillText(double amount);
 
 Q_SIGNALS:
@@ -198,4 +200,7 @@ private:
     bool m_showPermissionAlert = false;
     bool m_showPastDateAlert = false;
     QDate m_checkedDay;
+    // The switch was on until a past day turned it off; a day from today on
+    // turns it back on. Any other road to "off" clears this.
+    bool m_syncOffForPastDay = false;
 };

@@ -12,6 +12,7 @@
 #include "orders/StatusBadge.h"
 #include "platform/UserDefaults.h"
 #include "ui/AppTheme.h"
+#include "ui/DateField.h"
 #include "ui/Fonts.h"
 #include "ui/PlateButton.h"
 #include "ui/RoundedPanel.h"
@@ -23,8 +24,6 @@
 #include "ui/ThemedLabel.h"
 #include "ui/ToggleSwitch.h"
 
-#include <QCalendarWidget>
-#include <QDateEdit>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QLineEdit>
@@ -292,17 +291,12 @@ QWidget* OrderFormView::buildDateAndPlaceCard()
 
     auto* pickers = new QHBoxLayout;
     pickers->setSpacing(8);
-    m_day = new QDateEdit(LocalCalendar::dayOf(m_model->shootDate()), card);
+    m_day = new DateField(LocalCalendar::dayOf(m_model->shootDate()), m_model->defaults(), card);
     m_day->setObjectName(QStringLiteral("shootDay"));
-    m_day->setCalendarPopup(true);
-    m_day->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     stylePicker(m_day, false);
-    // A day half typed ("1" of "10") is no choice yet: the past-day check
-    // waits until the day is entered.
-    connect(m_day, &QDateEdit::dateChanged, m_model, [this](const QDate& day) { m_model->setShootDay(day, false); });
-    connect(m_day, &QDateEdit::editingFinished, m_model, &OrderFormModel::confirmShootDay);
-    connect(m_day->calendarWidget(), &QCalendarWidget::clicked, m_model, &OrderFormModel::confirmShootDay,
-            Qt::QueuedConnection);
+    // Only an entered day reaches the model: the days the keys pass through
+    // on the way ("2026-01-0" of "2027-01-02") are no choice.
+    connect(m_day, &DateField::dateEntered, m_model, [this](const QDate& day) { m_model->setShootDay(day); });
     m_time = new QTimeEdit(m_model->shootTime().time(), card);
     m_time->setObjectName(QStringLiteral("shootTime"));
     m_time->setDisplayFormat(QStringLiteral("HH:mm"));
@@ -379,7 +373,12 @@ QWidget* OrderFormView::buildButtons()
     auto* saveButton =
         new PlateButton(m_model->isEditing() ? QStringLiteral("保存修改") : QStringLiteral("创建订单"), save, holder);
     saveButton->setObjectName(QStringLiteral("saveButton"));
-    connect(saveButton, &QAbstractButton::clicked, m_model, &OrderFormModel::saveOrder);
+    connect(saveButton, &QAbstractButton::clicked, this, [this] {
+        // The button takes no focus: a day still being typed is entered first,
+        // and a past day stops here at its alert instead of being saved unseen.
+        if (m_day->finishEntry() && !m_model->showPastDateAlert())
+            m_model->saveOrder();
+    });
     row->addWidget(saveButton);
     if (m_model->isEditing()) {
         PlateButton::Look remove;
@@ -465,7 +464,7 @@ void OrderFormView::refresh()
     }
     {
         const QSignalBlocker a(m_day), b(m_time), c(m_tbd), d(m_sync);
-        m_day->setDate(LocalCalendar::dayOf(m_model->shootDate()));
+        m_day->showDate(LocalCalendar::dayOf(m_model->shootDate()));
         m_time->setTime(m_model->shootTime().time());
         m_tbd->setChecked(tbd);
         m_sync->setChecked(m_model->syncToCalendar());

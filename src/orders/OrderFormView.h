@@ -6,9 +6,9 @@
 
 #include <array>
 
+class DateField;
 class OrderPaymentsSection;
 class PlateButton;
-class QDateEdit;
 class QGraphicsOpacityEffect;
 class QLineEdit;
 class QPlainTextEdit;
@@ -58,7 +58,7 @@ private:
     QLineEdit* m_deposit = nullptr;
     PlateButton* m_package = nullptr;
     std::array<PlateButton*, 3> m_slots{};
-    QDateEdit* m_day = nullptr;
+    DateField* m_day = nullptr;
     QTimeEdit* m_time = nullptr;
     ToggleSwitch* m_tbd = nullptr;
     QLineEdit* m_location = nullptr;

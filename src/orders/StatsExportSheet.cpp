@@ -4,12 +4,12 @@
 #include "orders/CsvExportFile.h"
 #include "platform/Log.h"
 #include "ui/AppTheme.h"
+#include "ui/DateField.h"
 #include "ui/Fonts.h"
 #include "ui/PlateButton.h"
 #include "ui/ThemeObserver.h"
 #include "ui/ThemedLabel.h"
 
-#include <QDateEdit>
 #include <QDir>
 #include <QFileDialog>
 #include <QStandardPaths>
@@ -52,7 +52,7 @@ StatsExportSheet::Warner& warner()
 }
 
 // The pickers take the sheet's theme, not the desktop's.
-void styleDateEdit(QDateEdit* edit)
+void styleDateEdit(DateField* edit)
 {
     const QColor text = AppTheme::textPrimary();
     const QColor field = AppTheme::searchBackground();
@@ -85,10 +85,8 @@ StatsExportSheet::StatsExportSheet(OrderManager& store, const QDate& start, cons
                                [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.6); }, this);
     };
     auto picker = [this](const QDate& date, const char* name) {
-        auto* edit = new QDateEdit(date, this);
+        auto* edit = new DateField(date, this);
         edit->setObjectName(QString::fromLatin1(name));
-        edit->setCalendarPopup(true);
-        edit->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
         edit->setFont(Fonts::system(13));
         styleDateEdit(edit);
         connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, edit, [edit] { styleDateEdit(edit); });
@@ -127,12 +125,17 @@ QDate StatsExportSheet::endDate() const
 
 void StatsExportSheet::setRange(const QDate& start, const QDate& end)
 {
-    m_start->setDate(start);
-    m_end->setDate(end);
+    m_start->showDate(start);
+    m_end->showDate(end);
 }
 
 void StatsExportSheet::exportCSVToFile()
 {
+    // The button takes no focus: a day still being typed is entered first,
+    // and one that is no day stops the export where its refusal shows.
+    const bool startEntered = m_start->finishEntry();
+    if (!m_end->finishEntry() || !startEntered)
+        return;
     // The orders as they stand at the press, not after the file dialog.
     const QString text = m_store.exportCSV(startDate(), endDate());
     const QString path = chooser()(this, CsvExportFile::proposedName(startDate(), endDate()));

@@ -7,7 +7,7 @@
 #include <functional>
 
 class OrderManager;
-class QDateEdit;
+class DateField;
 
 // "导出档期+收入明细": picks a date range and saves the store's CSV text of
 // it. The text is taken when "导出CSV" is pressed; the sheet closes after
@@ -34,6 +34,6 @@ public:
 
 private:
     OrderManager& m_store;
-    QDateEdit* m_start = nullptr;
-    QDateEdit* m_end = nullptr;
+    DateField* m_start = nullptr;
+    DateField* m_end = nullptr;
 };

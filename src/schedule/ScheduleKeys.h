@@ -1,12 +1,14 @@
 #pragma once
 
 #include "platform/PreferenceKey.h"
+#include "ui/UiKeys.h"
 
 // Preferences of the schedule screen.
 namespace ScheduleKeys {
 inline constexpr StoredKey viewMode{"scheduleViewMode"};
 inline constexpr StoredKey statsMode{"scheduleStatsMode"};
-inline constexpr PreferenceKey<bool> weekStartsOnMonday{"weekStartsOnMonday", true};
+// The date popups read the same key, so it lives with the shared look.
+inline constexpr PreferenceKey<bool> weekStartsOnMonday = UiKeys::weekStartsOnMonday;
 inline constexpr PreferenceKey<bool> firstTimeGuideShown{"scheduleFirstTimeGuideShown", false};
 inline constexpr StoredKey listColumnWidths{"scheduleListColumnWidths"};
 inline constexpr StoredKey listHiddenColumns{"scheduleListHiddenColumns"};

@@ -2,8 +2,12 @@
 
 #include "schedule/CalendarBatchSelection.h"
 
-#include <QCoreApplication>
+#include <QAbstractSpinBox>
+#include <QApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 
 namespace {
 
@@ -16,6 +20,13 @@ bool isSelectAllKey(const QKeyEvent* key)
     if (!(key->modifiers() & Qt::ControlModifier))
         return false;
     return key->key() == Qt::Key_A || key->nativeScanCode() == aKeyScanCode;
+}
+
+bool takesText(const QWidget* widget)
+{
+    return qobject_cast<const QLineEdit*>(widget) || qobject_cast<const QTextEdit*>(widget)
+        || qobject_cast<const QPlainTextEdit*>(widget) || qobject_cast<const QAbstractSpinBox*>(widget)
+        || widget->testAttribute(Qt::WA_InputMethodEnabled);
 }
 
 }
@@ -37,11 +48,23 @@ void SelectAllKeyFilter::setActive(bool active)
         QCoreApplication::instance()->removeEventFilter(this);
 }
 
+bool SelectAllKeyFilter::calendarHasKeyboard() const
+{
+    const auto* calendar = qobject_cast<const QWidget*>(parent());
+    if (!calendar || !calendar->isVisible() || QApplication::activeModalWidget() || QApplication::activePopupWidget())
+        return false;
+    const QWidget* window = calendar->window();
+    if (QApplication::activeWindow() && QApplication::activeWindow() != window)
+        return false;
+    const QWidget* focus = QApplication::focusWidget();
+    return !focus || (focus->window() == window && !takesText(focus));
+}
+
 bool SelectAllKeyFilter::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
     if ((type == QEvent::ShortcutOverride || type == QEvent::KeyPress) && m_selection.isBatchMode()
-        && isSelectAllKey(static_cast<QKeyEvent*>(event))) {
+        && isSelectAllKey(static_cast<QKeyEvent*>(event)) && calendarHasKeyboard()) {
         // The override is claimed so no shortcut fires; the press does the work
         // where it is first seen (the window), so it acts once and never
         // reaches the focused widget.

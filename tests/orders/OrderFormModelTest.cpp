@@ -133,8 +133,8 @@ TEST_F(OrderFormModelTest, PackageChoiceFillsUntilAnAmountIsTyped)
     packages->addPackage("小数", 9999, 9999);
     auto f = form();
     struct Step { QString package; QString total; QString deposit; };
-    for (const Step& s : {Step{"小数", "1288", "500"}, Step{"零价", "", "300"}, Step{"不存在", "", ""},
-                          Step{"小数", "1288", "500"}}) {
+    for (const Step& s : {Step{"小数", "1288.8", "500"}, Step{"零价", "", "300"}, Step{"不存在", "", ""},
+                          Step{"小数", "1288.8", "500"}}) {
         f->setPackageType(s.package);
         settle();
         EXPECT_EQ(f->totalAmount(), s.total) << s.package.toStdString();
@@ -144,7 +144,7 @@ TEST_F(OrderFormModelTest, PackageChoiceFillsUntilAnAmountIsTyped)
     f->setDepositAmount("200");
     f->setPackageType("零价");
     settle();
-    EXPECT_EQ(f->totalAmount(), "1288");
+    EXPECT_EQ(f->totalAmount(), "1288.8");
     EXPECT_TRUE(f->hasManualModifiedAmount());
 }
 

@@ -1,16 +1,20 @@
 #include "OrdersFixture.h"
 
 #include "orderbook/CalendarSyncManager.h"
+#include "orderbook/LocalCalendar.h"
 #include "orderbook/Money.h"
 #include "orderbook/OrderbookKeys.h"
 #include "orders/OrderFormView.h"
 #include "orders/StatusBadge.h"
 #include "ui/AppTheme.h"
+#include "ui/DateField.h"
 #include "ui/Fonts.h"
 #include "ui/SheetDialog.h"
 #include "ui/ThemeObserver.h"
 #include "ui/ToggleSwitch.h"
+#include "ui/UiKeys.h"
 
+#include <QCalendarWidget>
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +23,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
+#include <QToolTip>
 
 namespace {
 
@@ -31,10 +36,10 @@ protected:
         grantCalendar();
         OrderFormModel::setCalendarPermission({});
     }
-    std::unique_ptr<OrderFormView> open(const std::optional<Order>& o = std::nullopt)
+    std::unique_ptr<OrderFormView> open(const std::optional<Order>& o = std::nullopt,
+                                        const QDate& day = QDate::currentDate().addDays(2))
     {
-        auto view = std::make_unique<OrderFormView>(*orders, *packages, *store, o,
-                                                    QDateTime(QDate::currentDate().addDays(2), QTime(0, 0)),
+        auto view = std::make_unique<OrderFormView>(*orders, *packages, *store, o, QDateTime(day, QTime(0, 0)),
                                                     [this](const Order& s) {
                                                         saved.append(s);
                                                         return true;
@@ -67,6 +72,35 @@ protected:
         UserInput::click(child(view, "packageButton"));
     }
     static bool invalid(QWidget* field) { return field->property("invalidAmount").toBool(); }
+    static bool pastDateAlertUp(OrderFormView* view)
+    {
+        for (auto* box : view->findChildren<QMessageBox*>("pastDateAlert"))
+            if (box->isVisible())
+                return true;
+        return false;
+    }
+    // Selects the whole day and types `text` key by key, as a user does;
+    // then `end` (Enter, Tab) unless it is Qt::Key_unknown.
+    static void typeDay(OrderFormView* view, const QString& text, Qt::Key end)
+    {
+        auto* day = child<DateField>(view, "shootDay");
+        UserInput::click(day, Qt::LeftButton, QPoint(12, day->height() / 2));
+        UserInput::key(day, Qt::Key_A, Qt::ControlModifier);
+        for (const QChar c : text) {
+            UserInput::key(day, c == '-' ? Qt::Key_Minus : Qt::Key(Qt::Key_0 + c.digitValue()));
+            EXPECT_FALSE(pastDateAlertUp(view)) << "while typing " << text.toStdString();
+        }
+        if (end != Qt::Key_unknown)
+            UserInput::key(day, end);
+        QApplication::processEvents();
+    }
+    static void closePastDateAlert(OrderFormView* view)
+    {
+        for (auto* box : view->findChildren<QMessageBox*>("pastDateAlert"))
+            if (box->isVisible())
+                UserInput::click(box->buttons().first());
+        QApplication::processEvents();
+    }
     QList<Order> saved;
 };
 
@@ -325,6 +359,127 @@ TEST_F(OrderFormViewTest, SyncSwitchAlertsWithoutAccessAndRefreshesWithFullAcces
         EXPECT_EQ(view->model().syncToCalendar(), granted);
         EXPECT_EQ(checks(), before + int(granted));
     }
+}
+
+TEST_F(OrderFormViewTest, ClicksOnTheShootDayNeverStepItOnlyAPickInThePopupDoes)
+{
+    const QDate day = QDate::currentDate().addDays(20);
+    auto view = open(std::nullopt, day);
+    UserInput::type(child(view.get(), "customerName"), "王女士");
+    auto* field = child<DateField>(view.get(), "shootDay");
+    clickAllOver(field);
+    EXPECT_EQ(field->date(), day);
+    UserInput::click(child(view.get(), "saveButton"));
+    ASSERT_EQ(saved.size(), 1);
+    EXPECT_EQ(saved.last().shootDate.date(), day);
+
+    auto again = open(std::nullopt, day);
+    UserInput::type(child(again.get(), "customerName"), "李先生");
+    auto* picked = child<DateField>(again.get(), "shootDay");
+    ASSERT_TRUE(pickNextDayInPopup(picked));
+    QApplication::processEvents();
+    EXPECT_EQ(picked->date(), day.addDays(1));
+    UserInput::click(child(again.get(), "saveButton"));
+    ASSERT_EQ(saved.size(), 2);
+    EXPECT_EQ(saved.last().shootDate.date(), day.addDays(1));
+}
+
+TEST_F(OrderFormViewTest, TypedDaysAreJudgedOnceEnteredAndImpossibleOnesRefused)
+{
+    const QDate today = QDate::currentDate();
+    const QDate opened = today.addDays(2);
+    const int next = today.year() + 1;
+    const QString future = QString("%1-01-02").arg(next);
+    const QString past = QString("%1-01-02").arg(today.year() - 1);
+    struct Step { QString typed; Qt::Key end; QDate day; bool alert; bool sync; QString refused; };
+    struct Row { const char* what; bool userTurnsSyncOff; QList<Step> steps; };
+    const Row rows[] = {
+        {"a later year in one go", false, {{future, Qt::Key_Return, QDate(next, 1, 2), false, true, {}}}},
+        {"a past day, then a later one: the switch the app turned off comes back", false,
+         {{past, Qt::Key_Return, QDate(today.year() - 1, 1, 2), true, false, {}},
+          {future, Qt::Key_Tab, QDate(next, 1, 2), false, true, {}}}},
+        {"a switch the user turned off stays off", true,
+         {{past, Qt::Key_Return, QDate(today.year() - 1, 1, 2), true, false, {}},
+          {future, Qt::Key_Return, QDate(next, 1, 2), false, false, {}}}},
+        {"no 30th of February", false,
+         {{QString("%1-02-30").arg(next), Qt::Key_unknown, opened, false, true, QString("%1-02-30").arg(next)},
+          {"", Qt::Key_Return, opened, false, true, {}}}},
+        {"no 13th month", false, {{QString("%1-13").arg(next), Qt::Key_Return, opened, false, true, QString("%1-13-").arg(next)}}},
+    };
+    store->set(OrderbookKeys::syncCalendarDefault, true);
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        auto view = open(std::nullopt, opened);
+        if (r.userTurnsSyncOff)
+            UserInput::click(child(view.get(), "syncSwitch"));
+        auto* day = child<DateField>(view.get(), "shootDay");
+        for (const Step& s : r.steps) {
+            if (!s.typed.isEmpty())
+                typeDay(view.get(), s.typed, s.end);
+            else
+                UserInput::key(day, s.end);
+            QApplication::processEvents();
+            EXPECT_EQ(day->date(), s.day) << s.typed.toStdString();
+            EXPECT_EQ(LocalCalendar::dayOf(view->model().shootDate()), s.day) << s.typed.toStdString();
+            EXPECT_EQ(pastDateAlertUp(view.get()), s.alert) << s.typed.toStdString();
+            closePastDateAlert(view.get());
+            EXPECT_EQ(view->model().syncToCalendar(), s.sync) << s.typed.toStdString();
+            if (!s.refused.isEmpty()) {
+                EXPECT_TRUE(day->refusal().contains("「" + s.refused)) << day->refusal().toStdString();
+                EXPECT_EQ(QToolTip::text(), day->refusal());
+            }
+        }
+    }
+}
+
+TEST_F(OrderFormViewTest, DayPopupFollowsTheThemeAndTheWeekStart)
+{
+    Fonts::installApplicationFont();
+    for (const AppThemeStyle style : {AppThemeStyle::dark, AppThemeStyle::light}) {
+        ThemeObserver::shared().setStyle(style);
+        const bool dark = style == AppThemeStyle::dark;
+        for (const bool monday : {true, false}) {
+            store->set(UiKeys::weekStartsOnMonday, monday);
+            auto view = open();
+            auto* field = child<DateField>(view.get(), "shootDay");
+            UserInput::click(field, Qt::LeftButton, QPoint(field->width() - 6, field->height() / 2));
+            QWidget* popup = QApplication::activePopupWidget();
+            ASSERT_TRUE(popup);
+            auto* calendar = popup->findChild<QCalendarWidget*>("dateFieldCalendar");
+            ASSERT_TRUE(calendar);
+            EXPECT_EQ(calendar->firstDayOfWeek(), monday ? Qt::Monday : Qt::Sunday);
+            const QImage shot = popup->grab().toImage();
+            const QWidget* bar = calendar->findChild<QWidget*>("qt_calendar_navigationbar");
+            const QWidget* days = calendar->findChild<QWidget*>("qt_calendar_calendarview");
+            const QPoint barPoint = bar->mapTo(popup, QPoint(2, bar->height() / 2));
+            const QPoint dayPoint = days->mapTo(popup, QPoint(2, days->height() - 3));
+            EXPECT_EQ(shot.pixelColor(barPoint).lightness() < 128, dark) << shot.pixelColor(barPoint).name().toStdString();
+            EXPECT_EQ(shot.pixelColor(dayPoint).lightness() < 128, dark) << shot.pixelColor(dayPoint).name().toStdString();
+            if (monday)
+                ASSERT_TRUE(shot.save(shotPath("order-form-day-popup-" + AppThemeStyles::rawValue(style))));
+            popup->close();
+        }
+    }
+}
+
+TEST_F(OrderFormViewTest, PackageFillWritesTheExactPrice)
+{
+    packages->addPackage("半元", 8888.5, 300.5);
+    packages->addPackage("整元", 8888, 300);
+    auto view = open();
+    UserInput::type(child(view.get(), "customerName"), "王女士");
+    auto* total = child<QLineEdit>(view.get(), "totalAmount");
+    auto* deposit = child<QLineEdit>(view.get(), "depositAmount");
+    choosePackage(view.get(), "整元");
+    EXPECT_EQ(total->text(), "8888");
+    EXPECT_EQ(deposit->text(), "300");
+    choosePackage(view.get(), "半元");
+    EXPECT_EQ(total->text(), "8888.5");
+    EXPECT_EQ(deposit->text(), "300.5");
+    UserInput::click(child(view.get(), "saveButton"));
+    ASSERT_EQ(saved.size(), 1);
+    EXPECT_EQ(saved.last().totalAmount, 8888.5);
+    EXPECT_EQ(saved.last().depositAmount, 300.5);
 }
 
 }

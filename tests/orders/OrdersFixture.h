@@ -74,6 +74,41 @@ protected:
             UserInput::type(field, text);
     }
 
+    // Clicks a grid of points all over `field`: edges, corners, the arrow,
+    // the digits and the gaps between them. A popup a click opens is closed
+    // again without a pick.
+    static void clickAllOver(QWidget* field)
+    {
+        QList<int> xs, ys;
+        for (int x = 0; x < field->width(); x += 3)
+            xs.append(x);
+        for (int y = 0; y < field->height(); y += 2)
+            ys.append(y);
+        xs.append(field->width() - 1);
+        ys.append(field->height() - 1);
+        for (const int y : ys) {
+            for (const int x : xs) {
+                UserInput::click(field, Qt::LeftButton, QPoint(x, y));
+                if (QWidget* popup = QApplication::activePopupWidget())
+                    popup->close();
+            }
+        }
+    }
+    // Opens the calendar popup of a day field at its arrow and picks the day
+    // after the shown one with the keyboard. Returns the popup's calendar.
+    static QWidget* pickNextDayInPopup(QWidget* field)
+    {
+        UserInput::click(field, Qt::LeftButton, QPoint(field->width() - 6, field->height() / 2));
+        QWidget* popup = QApplication::activePopupWidget();
+        EXPECT_TRUE(popup) << "the arrow opens the calendar";
+        if (!popup)
+            return nullptr;
+        QWidget* calendar = popup->findChild<QWidget*>("dateFieldCalendar");
+        UserInput::key(popup, Qt::Key_Right);
+        UserInput::key(popup, Qt::Key_Return);
+        return calendar;
+    }
+
     // Scrolls `w` into sight as a user would before reaching it.
     static QWidget* reveal(QWidget* w)
     {

@@ -116,6 +116,34 @@ TEST_F(StatsViewTest, ExportWritesTheStoreTextOrWarnsAndAlwaysCloses)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files).size(), 3) << "out.csv, locked, defaults only";
 }
 
+TEST_F(StatsViewTest, ClicksOnTheRangeFieldsNeverStepThemOnlyAPickInThePopupDoes)
+{
+    fill();
+    const QDate today = QDate::currentDate();
+    QStringList proposed;
+    StatsExportSheet::setFileChooser([&](QWidget*, const QString& name) {
+        proposed.append(name);
+        return QString();
+    });
+    for (const bool pick : {false, true}) {
+        StatsView view(*orders, "");
+        view.show();
+        view.showExportSheet();
+        auto* sheet = openSheet<StatsExportSheet>("statsExportSheet");
+        ASSERT_TRUE(sheet);
+        for (const char* name : {"exportStartDate", "exportEndDate"}) {
+            QWidget* field = child(sheet, name);
+            if (pick)
+                ASSERT_TRUE(pickNextDayInPopup(field));
+            else
+                clickAllOver(field);
+        }
+        UserInput::click(child(sheet, "exportCsvButton"));
+        const QDate shown = pick ? today.addDays(1) : today;
+        EXPECT_EQ(proposed.value(int(pick)), CsvExportFile::proposedName(shown, shown)) << pick;
+    }
+}
+
 TEST_F(StatsViewTest, ExportedTextThatLooksLikeAFormulaReadsAsText)
 {
     struct Row { QString name, phone, package, note; double total; };

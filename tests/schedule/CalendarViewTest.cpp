@@ -25,6 +25,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDialog>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
@@ -157,7 +158,7 @@ TEST_F(CalendarViewTest, DragsChangeTheMonthAndNeverClick)
     EXPECT_TRUE(selection->selectedDates().isEmpty());
 }
 
-TEST_F(CalendarViewTest, CtrlATakesTheMonthOnlyInBatchMode)
+TEST_F(CalendarViewTest, CtrlATakesTheMonthOnlyInBatchModeWithTheCalendarFocused)
 {
     field->setText("王女士");
     field->setFocus();
@@ -165,9 +166,33 @@ TEST_F(CalendarViewTest, CtrlATakesTheMonthOnlyInBatchMode)
     EXPECT_EQ(field->selectedText(), "王女士") << "outside batch mode the field gets the key";
     field->deselect();
     click("batchToggle");
-    UserInput::key(field, Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
+    UserInput::click(field);
+    UserInput::key(field, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(field->selectedText(), "王女士") << "a focused text field selects its text in batch mode too";
+    EXPECT_FALSE(selection->isCurrentMonthAllSelected());
+    field->deselect();
+    // A click on the calendar gives it the keyboard.
+    click("monthTitle");
+    ASSERT_EQ(QApplication::focusWidget(), body);
+    UserInput::key(body, Qt::Key_A, Qt::ControlModifier | Qt::ShiftModifier);
     EXPECT_TRUE(field->selectedText().isEmpty());
     EXPECT_TRUE(selection->isCurrentMonthAllSelected());
+    {
+        // A sheet over the calendar keeps the key, even on a control that is no text field.
+        QDialog sheet(backdrop.get());
+        sheet.setWindowModality(Qt::WindowModal);
+        auto* button = new QPushButton("好", &sheet);
+        sheet.show();
+        QApplication::processEvents();
+        button->setFocus();
+        UserInput::key(button, Qt::Key_A, Qt::ControlModifier);
+        EXPECT_TRUE(selection->isCurrentMonthAllSelected()) << "a sheet is open";
+    }
+    UserInput::key(body, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_FALSE(selection->isCurrentMonthAllSelected()) << "the sheet closed: the calendar has the keyboard again";
+    UserInput::key(body, Qt::Key_A, Qt::ControlModifier);
+    ASSERT_TRUE(selection->isCurrentMonthAllSelected());
+    field->setFocus();
     body->hide();
     UserInput::key(field, Qt::Key_A, Qt::ControlModifier);
     EXPECT_TRUE(selection->isCurrentMonthAllSelected()) << "no filter while the calendar is hidden";
