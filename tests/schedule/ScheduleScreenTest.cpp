@@ -18,9 +18,14 @@
 #include "schedule/ScheduleSettingsSheet.h"
 #include "ui/Fader.h"
 #include "ui/RevealBox.h"
+#include "ui/Toast.h"
 #include "UserInput.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
 #include <QFile>
 #include <QGraphicsOpacityEffect>
 #include <QScrollArea>
@@ -611,21 +616,25 @@ TEST_F(ScheduleScreenTest, ARefusedSaveKeepsTheFormOpenAndSaysWhy)
 }
 
 // The statistics open at their top and as tall as they are, whatever the
-// scroll of the calendar they replace.
+// scroll of the calendar they replace, whether they fit the window or not.
 TEST_F(ScheduleScreenTest, TheStatisticsOpenAtTheirTopUnderAScrolledCalendar)
 {
-    const auto shown = showView({1100, 724});
-    ScheduleIncomeView& view = *shown;
-    auto* scroll = view.findChild<QScrollArea*>("scheduleContentScroll");
-    UserInput::wheel(scroll->viewport(), -20);
-    settle();
-    ASSERT_GT(scroll->verticalScrollBar()->value(), 0) << "the calendar is taller than the window";
+    for (const bool taller : {false, true}) {
+        SCOPED_TRACE(taller ? "statistics taller than the window" : "statistics that fit");
+        const auto shown = showView(taller ? QSize(1100, 420) : QSize(1100, 724));
+        ScheduleIncomeView& view = *shown;
+        auto* scroll = view.findChild<QScrollArea*>("scheduleContentScroll");
+        UserInput::wheel(scroll->viewport(), -20);
+        settle();
+        ASSERT_GT(scroll->verticalScrollBar()->value(), 0) << "the calendar is taller than the window";
 
-    UserInput::click(view.findChild<QWidget*>("scheduleStatsMode"));
-    settle();
-    auto* stats = view.findChild<QWidget*>("scheduleStatsView");
-    ASSERT_TRUE(stats && stats->isVisible());
-    EXPECT_EQ(scroll->verticalScrollBar()->value(), 0);
-    EXPECT_EQ(view.findChild<QWidget*>("scheduleContent")->height(),
-              qMax(scroll->viewport()->height(), stats->sizeHint().height()));
+        UserInput::click(view.findChild<QWidget*>("scheduleStatsMode"));
+        settle();
+        auto* stats = view.findChild<QWidget*>("scheduleStatsView");
+        ASSERT_TRUE(stats && stats->isVisible());
+        ASSERT_EQ(stats->sizeHint().height() > scroll->viewport()->height(), taller);
+        EXPECT_EQ(scroll->verticalScrollBar()->value(), 0);
+        EXPECT_EQ(view.findChild<QWidget*>("scheduleContent")->height(),
+                  qMax(scroll->viewport()->height(), stats->sizeHint().height()));
+    }
 }
