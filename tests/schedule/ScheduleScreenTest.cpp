@@ -638,3 +638,51 @@ TEST_F(ScheduleScreenTest, TheStatisticsOpenAtTheirTopUnderAScrolledCalendar)
                   qMax(scroll->viewport()->height(), stats->sizeHint().height()));
     }
 }
+
+// The batch toast shows at the bottom of the part of the calendar in view,
+// wherever the order list has been scrolled to, and stays there while the
+// user scrolls.
+TEST_F(ScheduleScreenTest, TheBatchToastShowsWhereTheUserIsLooking)
+{
+    for (int i = 0; i < 3; ++i)
+        orders->addOrder(fresh(QString("客户%1").arg(i), "", 0, false));
+    const auto shown = showView({1100, 724});
+    ScheduleIncomeView& view = *shown;
+    auto* scroll = view.findChild<QScrollArea*>("scheduleContentScroll");
+    UserInput::clickInView(view.findChild<QWidget*>("batchToggle"));
+    waitForFades(&view);
+    QWidget* remove = view.findChild<QWidget*>("batchDeleteButton");
+    UserInput::scrollIntoView(remove);
+    ASSERT_GT(scroll->verticalScrollBar()->value(), 0) << "the order list lies below the calendar";
+    QTimer::singleShot(100, &view, [] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(box) << "no delete confirmation";
+        for (QAbstractButton* b : box->buttons()) {
+            if (b->text() == "删除")
+                UserInput::click(b);
+        }
+        if (box->isVisible())
+            box->reject();
+    });
+    UserInput::click(remove);
+    ASSERT_TRUE(orders->orders().isEmpty());
+    settle();
+
+    Toast* toast = view.calendarView()->toast();
+    ASSERT_TRUE(toast->isVisible());
+    EXPECT_EQ(toast->message(), "成功删除 3 条订单");
+    const auto gapBelow = [&] {
+        return scroll->viewport()->height() - toast->mapTo(scroll->viewport(), QPoint(0, toast->height())).y();
+    };
+    EXPECT_TRUE(UserInput::wholeInView(toast));
+    EXPECT_EQ(gapBelow(), 40);
+    // Checked at once: the toast is gone 2 s after it came.
+    UserInput::wheel(scroll->viewport(), 20);
+    settle();
+    ASSERT_EQ(scroll->verticalScrollBar()->value(), 0);
+    ASSERT_TRUE(toast->isVisible());
+    EXPECT_TRUE(UserInput::wholeInView(toast)) << "it follows the scroll";
+    EXPECT_EQ(gapBelow(), 40);
+    if (QTest::qWaitFor([&] { return toast->fader().level() == 1; }, 1000))
+        saveScreenshot(view, "schedule-batch-toast");
+}
