@@ -686,3 +686,30 @@ TEST_F(ScheduleScreenTest, TheBatchToastShowsWhereTheUserIsLooking)
     if (QTest::qWaitFor([&] { return toast->fader().level() == 1; }, 1000))
         saveScreenshot(view, "schedule-batch-toast");
 }
+
+// The settings sheet opens whole on the screen over its window: never taller
+// than the window or than the screen, its title bar and "完成" in reach.
+TEST_F(ScheduleScreenTest, TheSettingsSheetOpensWholeOnTheScreen)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    for (const QSize size : {QSize(1100, 724), QSize(760, 520)}) {
+        SCOPED_TRACE(QString("window %1x%2").arg(size.width()).arg(size.height()).toStdString());
+        const auto shown = showView(size);
+        ScheduleIncomeView& view = *shown;
+        view.move(screen.topLeft());
+        settle();
+        UserInput::click(view.findChild<QWidget*>("scheduleSettingsButton"));
+        QPointer<ScheduleSettingsSheet> sheet = view.findChild<ScheduleSettingsSheet*>("scheduleSettingsSheet");
+        ASSERT_TRUE(sheet);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+        EXPECT_TRUE(screen.contains(sheet->frameGeometry()))
+            << "sheet at " << sheet->frameGeometry().y() << ", " << sheet->frameGeometry().height() << " tall";
+        EXPECT_LE(sheet->height(), std::min(view.height(), screen.height()));
+        EXPECT_GE(sheet->frameGeometry().top(), view.frameGeometry().top());
+        EXPECT_EQ(sheet->width(), 560);
+        saveScreenshot(*sheet, QString("schedule-settings-over-%1x%2").arg(size.width()).arg(size.height()));
+        UserInput::click(sheet->findChild<QWidget*>("sheetDoneButton"));
+        settle();
+        EXPECT_TRUE(!sheet || !sheet->isVisible());
+    }
+}
