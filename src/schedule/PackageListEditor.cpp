@@ -205,11 +205,12 @@ void PackageListEditor::refresh()
             after.append(p.id);
         const bool structural = before != after || m_state.editingNamePackageId != m_shownEditing
             || m_state.showDeleteMode != m_shownDeleteMode || m_rows.isEmpty();
+        const bool renameStarted = m_state.editingNamePackageId && m_state.editingNamePackageId != m_shownEditing;
         m_shownPackages = packages;
         m_shownEditing = m_state.editingNamePackageId;
         m_shownDeleteMode = m_state.showDeleteMode;
         if (structural)
-            rebuildRows();
+            rebuildRows(renameStarted);
         else
             refreshAmounts();
     }
@@ -258,15 +259,22 @@ void PackageListEditor::refreshBottomBar()
     m_deleteToggle->setText(on ? QStringLiteral("完成删除") : QStringLiteral("删除套系"));
 }
 
-void PackageListEditor::rebuildRows()
+void PackageListEditor::rebuildRows(bool renameStarted)
 {
-    SettingsSheetParts::discardRows(m_rowsLayout);
-    m_rows.clear();
-    for (int i = 0; i < m_shownPackages.size(); ++i) {
-        Row row = makeRow(m_shownPackages.at(i), i);
-        m_rowsLayout->addWidget(row.widget);
-        m_rows.append(row);
-    }
+    QLineEdit* nameEdit = nullptr;
+    SettingsSheetParts::rebuildRowsInPlace(m_rowsLayout, [this, &nameEdit] {
+        m_rows.clear();
+        for (int i = 0; i < m_shownPackages.size(); ++i) {
+            Row row = makeRow(m_shownPackages.at(i), i);
+            m_rowsLayout->addWidget(row.widget);
+            m_rows.append(row);
+            if (!nameEdit)
+                nameEdit = row.widget->findChild<QLineEdit*>(QStringLiteral("packageNameEdit"));
+        }
+    }, [renameStarted, &nameEdit]() -> QWidget* { return renameStarted ? nameEdit : nullptr; });
+    // A name clicked at the edge of the list comes whole into view for typing.
+    if (renameStarted && nameEdit)
+        m_scroll->ensureWidgetVisible(nameEdit->parentWidget(), 0, 0);
 }
 
 PackageListEditor::Row PackageListEditor::makeRow(const Package& package, int index)

@@ -31,7 +31,8 @@ private:
         QLineEdit* deposit = nullptr;
     };
     void refresh();
-    void rebuildRows();
+    // `renameStarted`: a name has just been clicked; its field takes the cursor.
+    void rebuildRows(bool renameStarted);
     Row makeRow(const Package& package, int index);
     QWidget* makeNewPackageRow();
     void refreshAmounts();

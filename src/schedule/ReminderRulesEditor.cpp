@@ -137,9 +137,10 @@ void ReminderRulesEditor::resizeEvent(QResizeEvent* event)
 
 void ReminderRulesEditor::rebuildRows()
 {
-    SettingsSheetParts::discardRows(m_rows);
-    for (int i = 0; i < m_state.rules().size(); ++i)
-        m_rows->addWidget(makeRow(i));
+    SettingsSheetParts::rebuildRowsInPlace(m_rows, [this] {
+        for (int i = 0; i < m_state.rules().size(); ++i)
+            m_rows->addWidget(makeRow(i));
+    });
 }
 
 QWidget* ReminderRulesEditor::makeRow(int index)

@@ -13,6 +13,7 @@
 #include "ui/LightScrollBar.h"
 #include "ui/SettingsCard.h"
 #include "ui/SheetHeader.h"
+#include "ui/SheetPlacement.h"
 #include "ui/Symbols.h"
 #include "ui/ThemedLabel.h"
 #include "ui/ThemedPanel.h"
@@ -71,7 +72,7 @@ ScheduleSettingsSheet::ScheduleSettingsSheet(ScheduleSettingsState& state, QWidg
     setObjectName(QStringLiteral("scheduleSettingsSheet"));
     setWindowTitle(QStringLiteral("档期收入设置"));
     setWindowModality(Qt::WindowModal);
-    resize(560, 720);
+    resize(kPreferredSize);
     auto* root = new QVBoxLayout(this);
     root->setContentsMargins(0, 0, 0, 0);
     auto* backdrop = new ThemedPanel(&AppTheme::background, this);
@@ -279,6 +280,15 @@ void ScheduleSettingsSheet::toggleSection(bool& flag)
     m_animateSections = true;
     m_state.toggle(flag);
     m_animateSections = false;
+}
+
+void ScheduleSettingsSheet::setVisible(bool visible)
+{
+    // Placed before the first show: the dialog's own centring would put a
+    // sheet taller than the room left above the top of the screen.
+    if (visible && !isVisible() && !testAttribute(Qt::WA_Moved))
+        SheetPlacement::fit(this, kPreferredSize);
+    QDialog::setVisible(visible);
 }
 
 void ScheduleSettingsSheet::showEvent(QShowEvent* event)

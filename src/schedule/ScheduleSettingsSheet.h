@@ -28,10 +28,15 @@ public:
     // The alert or message box open over the sheet, if any.
     QMessageBox* openMessage() const { return m_message; }
 
+    void setVisible(bool visible) override;
+
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The size it opens at when the screen and its window have room.
+    static constexpr QSize kPreferredSize{560, 720};
+
     QWidget* buildDailyLimitCard();
     QWidget* buildSwitchCard(const QString& symbol, const QString& title, bool goldTitle, const QString& text,
                              ToggleSwitch** toggle, PlateButton** shortcut);

@@ -7,12 +7,14 @@
 #include "ui/ThemeObserver.h"
 #include "ui/ThemedLabel.h"
 
+#include <QApplication>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -120,6 +122,58 @@ void discardRows(QVBoxLayout* rows)
         }
         delete item;
     }
+}
+
+void rebuildRowsInPlace(QVBoxLayout* rows, const std::function<void()>& addRows, const std::function<QWidget*()>& focus)
+{
+    QWidget* content = rows->parentWidget();
+    QList<std::pair<QPointer<QScrollBar>, int>> scrolls;
+    for (QWidget* w = content; w; w = w->parentWidget()) {
+        if (auto* area = qobject_cast<QScrollArea*>(w))
+            scrolls.append({area->verticalScrollBar(), area->verticalScrollBar()->value()});
+    }
+    // A focused control that goes hands the focus on down the list, and every
+    // scroll area around it follows: the list would run to its end and the
+    // sheet with it. The focus is let go first and put back after.
+    int focusRow = -1;
+    QString focusName;
+    if (QWidget* focused = QApplication::focusWidget()) {
+        for (int i = 0; i < rows->count() && focusRow < 0; ++i) {
+            QWidget* row = rows->itemAt(i)->widget();
+            if (row && (row == focused || row->isAncestorOf(focused))) {
+                focusRow = i;
+                focusName = focused->objectName();
+                focused->clearFocus();
+            }
+        }
+    }
+    discardRows(rows);
+    addRows();
+    for (int i = 0; i < rows->count(); ++i) {
+        // Shown now rather than on the next turn of the loop, so the focus
+        // can land in them.
+        if (QWidget* row = rows->itemAt(i)->widget())
+            row->show();
+    }
+    if (content->layout())
+        content->layout()->activate();
+    for (const auto& [bar, value] : scrolls) {
+        if (bar)
+            bar->setValue(value);
+    }
+    QWidget* target = focus ? focus() : nullptr;
+    if (!target && focusRow >= 0 && focusRow < rows->count()) {
+        if (QWidget* row = rows->itemAt(focusRow)->widget()) {
+            for (QWidget* child : row->findChildren<QWidget*>()) {
+                if (child->objectName() == focusName && child->focusPolicy() != Qt::NoFocus) {
+                    target = child;
+                    break;
+                }
+            }
+        }
+    }
+    if (target)
+        target->setFocus(Qt::OtherFocusReason);
 }
 
 }

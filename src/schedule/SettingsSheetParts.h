@@ -47,6 +47,11 @@ QHBoxLayout* rowLayout(QWidget* row, int spacing);
 // Takes every row out of the list at once and deletes it later: the control
 // whose change caused the rebuild may still be inside its signal.
 void discardRows(QVBoxLayout* rows);
+// Replaces the rows with those `addRows` adds, where the user is: every
+// scroll area around them keeps its place, and the focus goes to `focus`
+// when it gives one, else back to the same control of the same row.
+void rebuildRowsInPlace(QVBoxLayout* rows, const std::function<void()>& addRows,
+                        const std::function<QWidget*()>& focus = {});
 
 }
 

@@ -86,13 +86,32 @@ QString Toast::message() const
 void Toast::place()
 {
     adjustSize();
-    const QWidget* p = parentWidget();
-    move((p->width() - width()) / 2, p->height() - height() - m_bottomMargin);
+    // A parent taller than its scroll area would put the toast below the
+    // fold: it goes at the bottom of the part the user sees.
+    const QRect seen = visiblePartOfParent();
+    move(seen.x() + (seen.width() - width()) / 2, seen.y() + seen.height() - height() - m_bottomMargin);
+    // Scrolling moves an ancestor, not the parent: each one is watched.
+    for (QWidget* w = parentWidget(); w && !w->isWindow(); w = w->parentWidget())
+        w->installEventFilter(this);
+}
+
+QRect Toast::visiblePartOfParent() const
+{
+    QWidget* p = parentWidget();
+    QRect seen = p->rect();
+    QPoint origin; // of the current ancestor, in the parent's coordinates
+    for (QWidget* w = p; !w->isWindow() && w->parentWidget(); w = w->parentWidget()) {
+        origin -= w->pos();
+        seen &= QRect(origin, w->parentWidget()->size());
+    }
+    return seen.isEmpty() ? p->rect() : seen;
 }
 
 bool Toast::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == parentWidget() && event->type() == QEvent::Resize && isVisible())
+    const QEvent::Type type = event->type();
+    if ((type == QEvent::Resize || type == QEvent::Move) && isVisible() && watched->isWidgetType()
+        && static_cast<QWidget*>(watched)->isAncestorOf(this))
         place();
     return QWidget::eventFilter(watched, event);
 }

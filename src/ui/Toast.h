@@ -7,18 +7,19 @@ class Fader;
 class FadingShadow;
 class ThemedLabel;
 
-// A short-lived message over the bottom of its parent: a green check mark
-// and the text on a rounded plate with a soft shadow, fading in and out. It
-// owns its hide timer and its fade, so a second message restarts the full
-// time, even while the first fades out, and a closed parent leaves nothing
-// behind.
+// A short-lived message over the bottom of the part of its parent in view: a
+// green check mark and the text on a rounded plate with a soft shadow, fading
+// in and out. It owns its hide timer and its fade, so a second message
+// restarts the full time, even while the first fades out, and a closed parent
+// leaves nothing behind.
 class Toast : public QWidget
 {
     Q_OBJECT
 public:
     explicit Toast(QWidget* parent);
 
-    // Shows `message` for `msecs`, `bottomMargin` above the parent's bottom.
+    // Shows `message` for `msecs`, `bottomMargin` above the bottom of the
+    // parent's visible part.
     void showMessage(const QString& message, int bottomMargin = 40, int msecs = 2000);
     QString message() const;
     const Fader& fader() const { return *m_fader; }
@@ -29,6 +30,7 @@ protected:
 
 private:
     void place();
+    QRect visiblePartOfParent() const;
 
     ThemedLabel* m_icon;
     ThemedLabel* m_text;

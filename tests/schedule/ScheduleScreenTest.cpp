@@ -18,9 +18,14 @@
 #include "schedule/ScheduleSettingsSheet.h"
 #include "ui/Fader.h"
 #include "ui/RevealBox.h"
+#include "ui/Toast.h"
 #include "UserInput.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
 #include <QFile>
 #include <QGraphicsOpacityEffect>
 #include <QScrollArea>
@@ -611,21 +616,100 @@ TEST_F(ScheduleScreenTest, ARefusedSaveKeepsTheFormOpenAndSaysWhy)
 }
 
 // The statistics open at their top and as tall as they are, whatever the
-// scroll of the calendar they replace.
+// scroll of the calendar they replace, whether they fit the window or not.
 TEST_F(ScheduleScreenTest, TheStatisticsOpenAtTheirTopUnderAScrolledCalendar)
 {
+    for (const bool taller : {false, true}) {
+        SCOPED_TRACE(taller ? "statistics taller than the window" : "statistics that fit");
+        const auto shown = showView(taller ? QSize(1100, 420) : QSize(1100, 724));
+        ScheduleIncomeView& view = *shown;
+        auto* scroll = view.findChild<QScrollArea*>("scheduleContentScroll");
+        UserInput::wheel(scroll->viewport(), -20);
+        settle();
+        ASSERT_GT(scroll->verticalScrollBar()->value(), 0) << "the calendar is taller than the window";
+
+        UserInput::click(view.findChild<QWidget*>("scheduleStatsMode"));
+        settle();
+        auto* stats = view.findChild<QWidget*>("scheduleStatsView");
+        ASSERT_TRUE(stats && stats->isVisible());
+        ASSERT_EQ(stats->sizeHint().height() > scroll->viewport()->height(), taller);
+        EXPECT_EQ(scroll->verticalScrollBar()->value(), 0);
+        EXPECT_EQ(view.findChild<QWidget*>("scheduleContent")->height(),
+                  qMax(scroll->viewport()->height(), stats->sizeHint().height()));
+    }
+}
+
+// The batch toast shows at the bottom of the part of the calendar in view,
+// wherever the order list has been scrolled to, and stays there while the
+// user scrolls.
+TEST_F(ScheduleScreenTest, TheBatchToastShowsWhereTheUserIsLooking)
+{
+    for (int i = 0; i < 3; ++i)
+        orders->addOrder(fresh(QString("客户%1").arg(i), "", 0, false));
     const auto shown = showView({1100, 724});
     ScheduleIncomeView& view = *shown;
     auto* scroll = view.findChild<QScrollArea*>("scheduleContentScroll");
-    UserInput::wheel(scroll->viewport(), -20);
+    UserInput::clickInView(view.findChild<QWidget*>("batchToggle"));
+    waitForFades(&view);
+    QWidget* remove = view.findChild<QWidget*>("batchDeleteButton");
+    UserInput::scrollIntoView(remove);
+    ASSERT_GT(scroll->verticalScrollBar()->value(), 0) << "the order list lies below the calendar";
+    QTimer::singleShot(100, &view, [] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(box) << "no delete confirmation";
+        for (QAbstractButton* b : box->buttons()) {
+            if (b->text() == "删除")
+                UserInput::click(b);
+        }
+        if (box->isVisible())
+            box->reject();
+    });
+    UserInput::click(remove);
+    ASSERT_TRUE(orders->orders().isEmpty());
     settle();
-    ASSERT_GT(scroll->verticalScrollBar()->value(), 0) << "the calendar is taller than the window";
 
-    UserInput::click(view.findChild<QWidget*>("scheduleStatsMode"));
+    Toast* toast = view.calendarView()->toast();
+    ASSERT_TRUE(toast->isVisible());
+    EXPECT_EQ(toast->message(), "成功删除 3 条订单");
+    const auto gapBelow = [&] {
+        return scroll->viewport()->height() - toast->mapTo(scroll->viewport(), QPoint(0, toast->height())).y();
+    };
+    EXPECT_TRUE(UserInput::wholeInView(toast));
+    EXPECT_EQ(gapBelow(), 40);
+    // Checked at once: the toast is gone 2 s after it came.
+    UserInput::wheel(scroll->viewport(), 20);
     settle();
-    auto* stats = view.findChild<QWidget*>("scheduleStatsView");
-    ASSERT_TRUE(stats && stats->isVisible());
-    EXPECT_EQ(scroll->verticalScrollBar()->value(), 0);
-    EXPECT_EQ(view.findChild<QWidget*>("scheduleContent")->height(),
-              qMax(scroll->viewport()->height(), stats->sizeHint().height()));
+    ASSERT_EQ(scroll->verticalScrollBar()->value(), 0);
+    ASSERT_TRUE(toast->isVisible());
+    EXPECT_TRUE(UserInput::wholeInView(toast)) << "it follows the scroll";
+    EXPECT_EQ(gapBelow(), 40);
+    if (QTest::qWaitFor([&] { return toast->fader().level() == 1; }, 1000))
+        saveScreenshot(view, "schedule-batch-toast");
+}
+
+// The settings sheet opens whole on the screen over its window: never taller
+// than the window or than the screen, its title bar and "完成" in reach.
+TEST_F(ScheduleScreenTest, TheSettingsSheetOpensWholeOnTheScreen)
+{
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    for (const QSize size : {QSize(1100, 724), QSize(760, 520)}) {
+        SCOPED_TRACE(QString("window %1x%2").arg(size.width()).arg(size.height()).toStdString());
+        const auto shown = showView(size);
+        ScheduleIncomeView& view = *shown;
+        view.move(screen.topLeft());
+        settle();
+        UserInput::click(view.findChild<QWidget*>("scheduleSettingsButton"));
+        QPointer<ScheduleSettingsSheet> sheet = view.findChild<ScheduleSettingsSheet*>("scheduleSettingsSheet");
+        ASSERT_TRUE(sheet);
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet));
+        EXPECT_TRUE(screen.contains(sheet->frameGeometry()))
+            << "sheet at " << sheet->frameGeometry().y() << ", " << sheet->frameGeometry().height() << " tall";
+        EXPECT_LE(sheet->height(), std::min(view.height(), screen.height()));
+        EXPECT_GE(sheet->frameGeometry().top(), view.frameGeometry().top());
+        EXPECT_EQ(sheet->width(), 560);
+        saveScreenshot(*sheet, QString("schedule-settings-over-%1x%2").arg(size.width()).arg(size.height()));
+        UserInput::click(sheet->findChild<QWidget*>("sheetDoneButton"));
+        settle();
+        EXPECT_TRUE(!sheet || !sheet->isVisible());
+    }
 }

@@ -10,6 +10,8 @@
 #include "ScheduleTestSupport.h"
 #include "UserInput.h"
 
+#include <QAbstractItemView>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -202,6 +204,126 @@ TEST_F(ScheduleSettingsSheetTest, ABuiltInTrashSaysWhyItStays)
     UserInput::click(trash.first());
     EXPECT_EQ(packages->packages().size(), count);
     EXPECT_EQ(QToolTip::text(), "内置套系不能删除");
+}
+
+// The rows of a list shown at this moment, top to bottom.
+QList<QWidget*> shownRows(QWidget* root, const char* name)
+{
+    QList<QWidget*> rows = root->findChildren<QWidget*>(name);
+    rows.removeIf([](QWidget* r) { return !r->isVisible(); });
+    std::sort(rows.begin(), rows.end(), [](QWidget* a, QWidget* b) { return a->y() < b->y(); });
+    return rows;
+}
+
+// A click on a package's name opens its field where the name was, with the
+// cursor in it: neither the list nor the sheet moves, and a name cut off by
+// the list's bottom edge comes whole into view.
+TEST_F(ScheduleSettingsSheetTest, ARenameStartsWhereTheNameWasClicked)
+{
+    for (int i = 0; i < 12; ++i)
+        packages->addPackage(QString("套系%1").arg(i), 100, 10);
+    toggleSection("packageEntry");
+    QScrollArea* list = find<QScrollArea>("packageListScroll");
+    QScrollBar* listBar = list->verticalScrollBar();
+    QScrollBar* sheetBar = sheet->scrollArea()->verticalScrollBar();
+    UserInput::wheel(list->viewport(), -1);
+    answers();
+    ASSERT_GT(listBar->value(), 0);
+    ASSERT_LT(listBar->value(), listBar->maximum());
+    const int viewHeight = list->viewport()->height();
+    for (const bool cutOff : {false, true}) {
+        SCOPED_TRACE(cutOff ? "a name cut off by the bottom edge" : "a name in view");
+        const QList<QWidget*> rows = shownRows(list, "packageRow");
+        if (cutOff) {
+            // The list dragged to show the top half of a row further down.
+            QWidget* half = rows[rows.size() - 3];
+            listBar->setValue(half->y() - viewHeight + half->height() / 2);
+            answers();
+        }
+        // A row cut off shows its name's top only.
+        qsizetype index = -1;
+        QPoint at;
+        for (qsizetype i = 0; i < rows.size() && index < 0; ++i) {
+            const int top = rows[i]->mapTo(list->viewport(), QPoint()).y(), bottom = top + rows[i]->height();
+            QWidget* name = rows[i]->findChild<QWidget*>("packageName");
+            const int nameTop = name ? name->mapTo(list->viewport(), QPoint()).y() : viewHeight;
+            if (cutOff ? nameTop + 4 < viewHeight && bottom > viewHeight : top > 0 && bottom < viewHeight && i > 0) {
+                index = i;
+                at = QPoint(8, cutOff ? (viewHeight - nameTop) / 2 : name->height() / 2);
+            }
+        }
+        ASSERT_GE(index, 0);
+        const int rowTop = rows[index]->mapTo(list->viewport(), QPoint()).y();
+        const int listAt = listBar->value(), sheetAt = sheetBar->value();
+        const Package package = packages->packages().at(index);
+        UserInput::click(rows[index]->findChild<QWidget*>("packageName"), Qt::LeftButton, at);
+        answers();
+
+        auto* edit = find<QLineEdit>("packageNameEdit");
+        ASSERT_TRUE(edit);
+        EXPECT_EQ(shownRows(list, "packageRow").indexOf(edit->parentWidget()), index);
+        EXPECT_TRUE(edit->hasFocus()) << "the cursor is in the field";
+        EXPECT_EQ(sheetBar->value(), sheetAt);
+        EXPECT_TRUE(inView(edit->parentWidget(), list));
+        if (cutOff) {
+            EXPECT_EQ(listBar->value(), listAt + (rowTop + edit->parentWidget()->height() - viewHeight));
+        } else {
+            EXPECT_EQ(listBar->value(), listAt);
+            EXPECT_EQ(edit->parentWidget()->mapTo(list->viewport(), QPoint()).y(), rowTop);
+        }
+        UserInput::key(edit, Qt::Key_X);
+        EXPECT_EQ(state->editingNameText, package.name + "x");
+    }
+    ScheduleTestSupport::saveScreenshot(*sheet, "schedule-settings-package-rename");
+}
+
+// A choice in a rule's menu leaves the rule's row where it was, in the rule
+// list and in the sheet, with the focus still on that menu.
+TEST_F(ScheduleSettingsSheetTest, EditingARuleLeavesItsRowInPlace)
+{
+    store->set(OrderbookKeys::syncCalendarDefault, true);
+    toggleSection("reminderRulesEntry");
+    auto* editor = find<ReminderRulesEditor>("reminderRulesEditor");
+    addRulesUpTo(editor, 5);
+    QTest::qWait(300); // the list has scrolled to its add button
+    QScrollArea* list = editor->scrollArea();
+    QScrollBar* sheetBar = sheet->scrollArea()->verticalScrollBar();
+    ASSERT_GT(list->verticalScrollBar()->value(), 0) << "the rule list is scrolled";
+    ASSERT_GT(sheetBar->value(), 0) << "the sheet is scrolled";
+    // The unit last: a rule in hours has no time menus.
+    for (const char* menu : {"ruleValue", "ruleHour", "ruleMinute", "ruleUnit"}) {
+        SCOPED_TRACE(menu);
+        const QList<QWidget*> rows = shownRows(list, "reminderRuleRow");
+        ASSERT_EQ(rows.size(), 5);
+        const qsizetype index = rows.size() - 1;
+        ASSERT_TRUE(inView(rows[index], list));
+        const int rowAt = rows[index]->mapTo(sheet.get(), QPoint()).y();
+        const int listAt = list->verticalScrollBar()->value(), sheetAt = sheetBar->value();
+        auto* box = rows[index]->findChild<QComboBox*>(menu);
+        ASSERT_TRUE(box);
+        const int choice = box->currentIndex() + 1;
+        UserInput::click(box);
+        QAbstractItemView* popup = box->view();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return popup->isVisible(); }, 2000));
+        const QModelIndex item = popup->model()->index(choice, 0);
+        popup->scrollTo(item);
+        // The items are drawn wider than a narrow menu's popup.
+        UserInput::click(popup->viewport(), Qt::LeftButton,
+                         QPoint(popup->viewport()->width() / 2, popup->visualRect(item).center().y()));
+        answers();
+
+        const QList<QWidget*> after = shownRows(list, "reminderRuleRow");
+        ASSERT_EQ(after.size(), 5);
+        auto* chosen = after[index]->findChild<QComboBox*>(menu);
+        ASSERT_TRUE(chosen);
+        EXPECT_EQ(chosen->currentIndex(), choice) << "the choice is stored and shown";
+        EXPECT_EQ(after[index]->mapTo(sheet.get(), QPoint()).y(), rowAt);
+        EXPECT_EQ(list->verticalScrollBar()->value(), listAt);
+        EXPECT_EQ(sheetBar->value(), sheetAt);
+        EXPECT_TRUE(chosen->hasFocus());
+    }
+    EXPECT_EQ(state->rules().last().unit, ReminderUnit::hour);
+    ScheduleTestSupport::saveScreenshot(*sheet, "schedule-settings-rule-edited");
 }
 
 TEST_F(ScheduleSettingsSheetTest, Screenshots)

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QMenu>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 #include <QSpontaneKeyEvent>
 #include <QWheelEvent>
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <tuple>
 
 namespace {
 QString plain(QString text)
@@ -216,8 +218,20 @@ void scrollIntoView(QWidget* target)
 {
     settleLayouts();
     for (QWidget* w = target ? target->parentWidget() : nullptr; w && !w->isWindow(); w = w->parentWidget()) {
-        if (auto* area = qobject_cast<QScrollArea*>(w))
-            area->ensureWidgetVisible(target, 0, 0);
+        auto* area = qobject_cast<QScrollArea*>(w);
+        if (!area || !area->widget() || !area->widget()->isAncestorOf(target))
+            continue;
+        // The whole target: for a focused text box the area's own helper
+        // brings only the caret's line into view.
+        const QRect r(target->mapTo(area->widget(), QPoint()), target->size());
+        const QSize view = area->viewport()->size();
+        for (auto [bar, from, length, seen] : {std::tuple{area->verticalScrollBar(), r.y(), r.height(), view.height()},
+                                               std::tuple{area->horizontalScrollBar(), r.x(), r.width(), view.width()}}) {
+            if (from < bar->value())
+                bar->setValue(from);
+            else if (from + length > bar->value() + seen)
+                bar->setValue(std::min(from, from + length - seen));
+        }
     }
     QApplication::processEvents();
 }
