@@ -183,7 +183,7 @@ TEST(StartupTest, LaunchWorkRunsAfterTheFirstFrame)
     bool overflowIconEarly = true;
     // Only what this launch maps counts: earlier work in the same process may
     // have loaded any of them already.
-    const QStringList late = {"/imageformats/", "libcanberra", "libQt6Svg", "libecal"};
+    const QStringList late = {"/imageformats/", "libcanberra", "libQt6Svg", "libecal", "libpocketsphinx"};
     const QSet<QString> loadedBefore = mappedLibraries(late);
     QStringList loadedEarly;
     const int poolSize = QThreadPool::globalInstance()->maxThreadCount(), poolThreadsBefore = pooledThreads();
@@ -230,6 +230,11 @@ TEST(StartupTest, SigtermQuitsCleanlyAfterOneAutomaticBackup)
     p.start(TESSARY_BINARY, {});
     ASSERT_TRUE(p.waitForStarted(10000));
     EXPECT_FALSE(p.waitForFinished(1500)) << p.readAll().toStdString();
+    // The recogniser loads with the first spoken search, not at start.
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(p.processId()));
+    ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+    const QByteArray mapped = maps.readAll();
+    EXPECT_FALSE(mapped.contains("libpocketsphinx") || mapped.contains("tessary-speech"));
     p.terminate();
     ASSERT_TRUE(p.waitForFinished(10000));
     EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
