@@ -1,7 +1,9 @@
 #pragma once
 
 #include <pocketsphinx.h>
+#include <sphinxbase/cmn.h>
 #include <sphinxbase/err.h>
+#include <sphinxbase/feat.h>
 
 #include <cstdarg>
 #include <cstdio>

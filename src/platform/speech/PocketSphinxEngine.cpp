@@ -292,6 +292,18 @@ void decode(const std::shared_ptr<PocketSphinxEngine::Shared>& shared,
         }
     }
     ps_decoder_t* ps = shared->decoder;
+    // The recogniser carries its estimate of the channel (the cepstral mean)
+    // from one recognition to the next; one that heard no words (a quiet
+    // room) would skew it for the next speaker, so then the estimate goes back.
+    cmn_t* channel = ps_get_feat(ps) ? ps_get_feat(ps)->cmn_struct : nullptr;
+    mfcc_t channelBefore[64] = {};
+    const bool keepChannel = channel && channel->veclen <= 64;
+    if (keepChannel)
+        cmn_live_get(channel, channelBefore);
+    auto restoreChannel = [&](bool heardWords) {
+        if (keepChannel && !heardWords)
+            cmn_live_set(channel, channelBefore);
+    };
     if (ps_start_utt(ps) < 0) {
         s->onError(QStringLiteral("语音识别无法开始"));
         return;
@@ -321,17 +333,18 @@ void decode(const std::shared_ptr<PocketSphinxEngine::Shared>& shared,
             const int samples = int(std::min<qsizetype>((pending.size() - used) / 2, kChunkSamples));
             ps_process_raw(ps, reinterpret_cast<const int16*>(pending.constData() + used), samples, FALSE, FALSE);
             used += qsizetype(samples) * 2;
-            if (ps_get_in_speech(ps)) {
-                heard = true;
-                quiet = 0;
-            } else if (heard) {
-                quiet += samples;
-            }
             const char* hyp = ps_get_hyp(ps, nullptr);
             if (hyp && *hyp && last != hyp) {
                 last = hyp;
                 s->onResult(QString::fromUtf8(hyp), false);
             }
+            // The recogniser's voice detector also fires on the first
+            // moments of a quiet room: speech counts once words were heard.
+            heard = heard || !last.empty();
+            if (ps_get_in_speech(ps))
+                quiet = 0;
+            else if (heard)
+                quiet += samples;
             ended = heard && quiet >= endSilence;
         }
         pending.remove(0, used);
@@ -341,10 +354,11 @@ void decode(const std::shared_ptr<PocketSphinxEngine::Shared>& shared,
         }
     }
     ps_end_utt(ps);
-    if (cancelled)
-        return;
     const char* hyp = ps_get_hyp(ps, nullptr);
     const QString text = QString::fromUtf8(hyp && *hyp ? hyp : last.c_str());
+    restoreChannel(!text.isEmpty());
+    if (cancelled)
+        return;
     if (text.isEmpty())
         s->onError(QStringLiteral("没有听清"));
     else
