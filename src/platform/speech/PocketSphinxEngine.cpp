@@ -285,7 +285,12 @@ void decode(const std::shared_ptr<PocketSphinxEngine::Shared>& shared,
         return;
     if (!shared->decoder) {
         QString why;
-        if (!shared->openDecoder(&why)) {
+        {
+            std::lock_guard lock(shared->state);
+            why = shared->why;
+        }
+        // A model that failed once is not checked again in this session.
+        if (!why.isEmpty() || !shared->openDecoder(&why)) {
             shared->fail(why);
             s->onError(why);
             return;
