@@ -81,10 +81,14 @@ class FileAudioCapture : public AudioCapture
 public:
     explicit FileAudioCapture(QByteArray pcm, int quietMs = 4000, bool realPace = false)
         : m_pcm(pcm + quiet(quietMs))
-        , m_buffersPerTick(realPace ? 1 : 2)
     {
-        m_timer.setInterval(realPace ? 64 : 4);
+        setRealPace(realPace);
         QObject::connect(&m_timer, &QTimer::timeout, [this] { tick(); });
+    }
+    void setRealPace(bool realPace)
+    {
+        m_buffersPerTick = realPace ? 1 : 2;
+        m_timer.setInterval(realPace ? 64 : 4);
     }
 
     bool open(const SpeechAudioFormat& format, BufferHandler onBuffer, QString* error) override
@@ -118,7 +122,7 @@ private:
     }
 
     QByteArray m_pcm;
-    int m_buffersPerTick;
+    int m_buffersPerTick = 2;
     qsizetype m_at = 0;
     QTimer m_timer;
     BufferHandler m_onBuffer;
