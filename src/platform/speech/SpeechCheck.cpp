@@ -6,13 +6,16 @@
 
 #include "PocketSphinxConfig.h"
 
+#include <cstdarg>
+#include <cstdio>
+
 namespace {
 void printLog(void*, err_lvl_t level, const char* format, ...)
 {
     char line[1024];
     va_list args;
     va_start(args, format);
-    formatLogLine(line, sizeof line, format, args);
+    std::vsnprintf(line, sizeof line, format, args);
     va_end(args);
     std::printf("%s%s", level >= ERR_ERROR ? "error: " : "", line);
     std::fflush(stdout);
@@ -36,7 +39,8 @@ int main(int argc, char** argv)
     // A short stretch of silence through the whole decoder, so a model that
     // loads but breaks recognition fails here too.
     short silence[1600] = {};
-    if (ps_start_utt(decoder) < 0 || ps_process_raw(decoder, silence, 1600, FALSE, FALSE) < 0 || ps_end_utt(decoder) < 0)
+    if (ps_start_utt(decoder) < 0 || ps_process_raw(decoder, silence, 1600, FALSE, FALSE) < 0
+        || ps_end_utt(decoder) < 0)
         return 1;
     ps_free(decoder);
     cmd_ln_free_r(config);
