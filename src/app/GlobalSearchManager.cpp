@@ -56,6 +56,20 @@ void GlobalSearchManager::denyPermission()
     Q_EMIT microphonePermissionGrantedChanged(false);
 }
 
+void GlobalSearchManager::markSpeechUnavailable()
+{
+    if (m_speechAvailable) {
+        m_speechAvailable = false;
+        m_speechUnavailableReason = m_recognizer->unavailableReason();
+        if (m_speechUnavailableReason.isEmpty())
+            m_speechUnavailableReason = QStringLiteral("本机未安装语音识别引擎");
+        Log::line(QStringLiteral("语音输入不可用：") + m_speechUnavailableReason);
+        Q_EMIT speechAvailableChanged(false);
+    }
+    // Nothing sets it back: a model put in place is used from the next launch.
+    denyPermission();
+}
+
 void GlobalSearchManager::startRecording()
 {
     if (!m_recognizer) {
@@ -65,16 +79,16 @@ void GlobalSearchManager::startRecording()
             if (isFinal)
                 stopRecording();
         });
-        connect(m_recognizer, &SpeechRecognizer::failed, this, [this](const QString&) { stopRecording(); });
+        connect(m_recognizer, &SpeechRecognizer::failed, this, [this](const QString&) {
+            stopRecording();
+            // A model that fails to load is found on the first recognition.
+            if (!m_recognizer->isAvailable())
+                markSpeechUnavailable();
+        });
     }
-    // Without an engine no permission would help: say so, not that one is missing.
     if (!m_recognizer->isAvailable()) {
         stopRecording();
-        if (m_speechAvailable) {
-            m_speechAvailable = false;
-            Log::line(QStringLiteral("语音输入不可用：本机未安装语音识别引擎"));
-            Q_EMIT speechAvailableChanged(false);
-        }
+        markSpeechUnavailable();
         return;
     }
     switch (m_recognizer->authorization()) {

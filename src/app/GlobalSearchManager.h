@@ -30,8 +30,10 @@ public:
     void setSearchText(const QString& text);
     bool isRecording() const { return m_isRecording; }
     bool microphonePermissionGranted() const { return m_permissionGranted; }
-    // False once a spoken search found no speech engine on this machine.
+    // False once a spoken search found no speech engine or model on this
+    // machine, or the model failed to load; the reason says which.
     bool speechAvailable() const { return m_speechAvailable; }
+    QString speechUnavailableReason() const { return m_speechUnavailableReason; }
 
     void startRecording();
     void stopRecording();
@@ -53,6 +55,7 @@ private:
     void beginRecording();
     void setRecording(bool recording);
     void denyPermission();
+    void markSpeechUnavailable();
 
     RecognizerFactory m_factory;
     SpeechRecognizer* m_recognizer = nullptr;
@@ -60,4 +63,5 @@ private:
     bool m_isRecording = false;
     bool m_permissionGranted = true;
     bool m_speechAvailable = true;
+    QString m_speechUnavailableReason;
 };

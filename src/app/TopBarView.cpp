@@ -287,7 +287,7 @@ void TopBarView::updateMicrophone()
     }
     m_mic->setLook(look);
     if (!m_manager->speechAvailable())
-        m_mic->setToolTip(QStringLiteral("语音输入不可用：本机未安装语音识别引擎"));
+        m_mic->setToolTip(QStringLiteral("语音输入不可用：") + m_manager->speechUnavailableReason());
     else
         m_mic->setToolTip(m_manager->microphonePermissionGranted() ? QStringLiteral("点击语音搜索")
                                                                   : QStringLiteral("麦克风权限未开启，请在系统设置中开启"));

@@ -1,9 +1,26 @@
 #include "SpeechEngine.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLibrary>
 
-std::unique_ptr<SpeechEngine> SpeechEngine::createDefault() { return std::make_unique<NoSpeechEngine>(); }
+std::unique_ptr<SpeechEngine> SpeechEngine::createDefault()
+{
+    return fromModule(QCoreApplication::applicationDirPath() + QStringLiteral("/tessary-speech"));
+}
+
+std::unique_ptr<SpeechEngine> SpeechEngine::fromModule(const QString& path)
+{
+    // The recogniser and its libraries load with the module, on the first
+    // spoken search; where the library is missing the load fails and speech
+    // input reports itself unavailable.
+    QLibrary module(path);
+    using Create = SpeechEngine* (*)(const QString& helperFolder);
+    const auto create = reinterpret_cast<Create>(module.resolve("tessaryCreateSpeechEngine"));
+    if (!create)
+        return std::make_unique<NoSpeechEngine>();
+    return std::unique_ptr<SpeechEngine>(create(QFileInfo(module.fileName()).absolutePath()));
+}
 
 namespace {
 // The Qt Multimedia capture lives in a module beside the app, loaded when the

@@ -30,6 +30,11 @@ public:
     // Asks once; the answer may come later, on any thread.
     virtual void requestAuthorization(std::function<void(SpeechAuthorization)> answer) = 0;
     virtual bool isAvailable() const = 0;
+    // Finds what recognising `locale` needs (a quick look; the heavy loading
+    // waits for the first recognition). False when the engine cannot.
+    virtual bool load(const QString& /*locale*/) { return isAvailable(); }
+    // Why the engine is not available, in words for the user.
+    virtual QString unavailableReason() const { return {}; }
     virtual SpeechAudioFormat format() const = 0;
 
     // One recognition at a time: begin, feed*, then endAudio or cancel.
@@ -38,9 +43,12 @@ public:
     virtual void endAudio() = 0;
     virtual void cancel() = 0;
 
-    // The engine of this machine; with none installed, one that reports
-    // itself unavailable.
+    // The engine of this machine, from the module beside the app; without
+    // the module or its library, one that reports itself unavailable.
     static std::unique_ptr<SpeechEngine> createDefault();
+    // The engine of the module at `path` (without its suffix), or the
+    // unavailable one.
+    static std::unique_ptr<SpeechEngine> fromModule(const QString& path);
 };
 
 // The engine of a machine without a speech engine.
@@ -53,6 +61,7 @@ public:
         answer(SpeechAuthorization::authorized);
     }
     bool isAvailable() const override { return false; }
+    QString unavailableReason() const override { return QStringLiteral("本机未安装语音识别引擎"); }
     SpeechAudioFormat format() const override { return {}; }
     bool begin(const QString&, ResultHandler, ErrorHandler, QString* error) override
     {

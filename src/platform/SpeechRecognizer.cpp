@@ -27,6 +27,15 @@ void SpeechRecognizer::requestAuthorization(std::function<void(SpeechAuthorizati
     });
 }
 
+bool SpeechRecognizer::isAvailable()
+{
+    if (!m_loaded) {
+        m_loaded = true;
+        m_engine->load(m_locale);
+    }
+    return m_engine->isAvailable();
+}
+
 bool SpeechRecognizer::start(QString* error)
 {
     stop();

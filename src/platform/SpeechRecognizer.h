@@ -21,7 +21,9 @@ public:
     SpeechAuthorization authorization() const { return m_engine->authorization(); }
     // The answer is delivered on this object's thread, and not at all once it is gone.
     void requestAuthorization(std::function<void(SpeechAuthorization)> answer);
-    bool isAvailable() const { return m_engine->isAvailable(); }
+    // The engine looks for what the locale needs on the first question.
+    bool isAvailable();
+    QString unavailableReason() const { return m_engine->unavailableReason(); }
 
     // Opens the microphone at the engine's format and starts recognising.
     // On failure nothing stays open and `error` says why.
@@ -40,5 +42,6 @@ private:
     std::unique_ptr<SpeechEngine> m_engine;
     std::unique_ptr<AudioCapture> m_audio;
     bool m_running = false;
+    bool m_loaded = false;
     quint64 m_generation = 0;
 };

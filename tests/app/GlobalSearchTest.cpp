@@ -444,7 +444,8 @@ TEST_F(SpokenSearch, RefusedOrMissingRecognitionTurnsThePermissionOff)
     none.startRecording();
     EXPECT_FALSE(none.isRecording());
     EXPECT_FALSE(none.speechAvailable());
-    EXPECT_TRUE(none.microphonePermissionGranted()) << "no permission is missing";
+    EXPECT_FALSE(none.microphonePermissionGranted()) << "an unusable recognizer turns the permission off";
+    EXPECT_EQ(none.speechUnavailableReason(), "本机未安装语音识别引擎");
 }
 
 TEST_F(TopBarTest, WithoutASpeechEngineTheMicrophoneSaysSpeechInputIsUnavailable)

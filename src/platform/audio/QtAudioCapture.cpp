@@ -1,3 +1,4 @@
+#include "platform/PcmConverter.h"
 #include "platform/SpeechEngine.h"
 
 #include <QAudioDevice>
@@ -6,7 +7,21 @@
 #include <QIODevice>
 #include <QMediaDevices>
 
+#include <memory>
+#include <optional>
+
 namespace {
+std::optional<PcmConverter::Sample> sampleOf(QAudioFormat::SampleFormat format)
+{
+    switch (format) {
+    case QAudioFormat::UInt8: return PcmConverter::Sample::UInt8;
+    case QAudioFormat::Int16: return PcmConverter::Sample::Int16;
+    case QAudioFormat::Int32: return PcmConverter::Sample::Int32;
+    case QAudioFormat::Float: return PcmConverter::Sample::Float;
+    default: return std::nullopt;
+    }
+}
+
 class QtAudioCapture : public AudioCapture
 {
 public:
@@ -25,13 +40,21 @@ public:
         f.setSampleRate(format.sampleRate);
         f.setChannelCount(format.channels);
         f.setSampleFormat(QAudioFormat::Int16);
+        // A device that cannot record at the recogniser's rate records at its
+        // own, and the buffers are converted as they arrive.
+        std::shared_ptr<PcmConverter> converter;
         if (!device.isFormatSupported(f)) {
-            if (error)
-                *error = QStringLiteral("麦克风不支持所需的音频格式");
-            return false;
+            f = device.preferredFormat();
+            const auto sample = sampleOf(f.sampleFormat());
+            if (!sample || f.sampleRate() <= 0 || f.channelCount() <= 0 || !device.isFormatSupported(f)) {
+                if (error)
+                    *error = QStringLiteral("麦克风不支持所需的音频格式");
+                return false;
+            }
+            converter = std::make_shared<PcmConverter>(f.sampleRate(), f.channelCount(), *sample, format.sampleRate);
         }
         m_source = std::make_unique<QAudioSource>(device, f);
-        m_source->setBufferSize(1024 * 2 * format.channels);
+        m_source->setBufferSize(f.bytesForFrames(1024));
         QIODevice* io = m_source->start();
         if (!io || m_source->error() != QAudio::NoError) {
             if (error)
@@ -39,8 +62,10 @@ public:
             m_source.reset();
             return false;
         }
-        QObject::connect(io, &QIODevice::readyRead, io, [io, onBuffer] {
-            const QByteArray pcm = io->readAll();
+        QObject::connect(io, &QIODevice::readyRead, io, [io, onBuffer, converter] {
+            QByteArray pcm = io->readAll();
+            if (converter)
+                pcm = converter->convert(pcm);
             if (!pcm.isEmpty())
                 onBuffer(pcm);
         });

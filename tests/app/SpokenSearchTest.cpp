@@ -1,0 +1,204 @@
+// Spoken search through the window with the real offline recogniser: a
+// recording plays where the microphone would be, and the English model sits
+// where the user's zh-CN model goes.
+#ifdef TESSARY_SPEECH_CHECK
+
+#include "PocketSphinxEngine.h"
+#include "RecordedSpeech.h"
+#include "app/GlobalSearchManager.h"
+#include "app/SearchResultsView.h"
+#include "app/TopBarView.h"
+#include "orderbook/OrderManager.h"
+#include "platform/Log.h"
+#include "platform/SpeechRecognizer.h"
+
+#include "UserInput.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QLineEdit>
+#include <QTest>
+
+namespace {
+QString userModelFolder() { return SpeechModel::folders(QStringLiteral("zh_CN")).first(); }
+
+// A device that is there but cannot be opened.
+class BrokenMicrophone : public AudioCapture
+{
+public:
+    bool open(const SpeechAudioFormat&, BufferHandler, QString* error) override
+    {
+        *error = QStringLiteral("无法打开麦克风");
+        return false;
+    }
+    void close() override {}
+    bool isOpen() const override { return false; }
+};
+
+struct SpokenSearchWindow : ::testing::Test {
+    void SetUp() override
+    {
+        QDir(userModelFolder()).removeRecursively();
+        previousSink = Log::setSink([this](const QString& line) { log << line; });
+        Order o = Order::blank();
+        o.customerName = QStringLiteral("go forward ten meters");
+        o.phone = QStringLiteral("13800000009");
+        o.shootDate = QDateTime(QDate(2026, 12, 20), QTime(0, 0));
+        o.shootTime = QDateTime(QDate(2026, 12, 20), QTime(14, 0));
+        OrderManager::shared().setOrders({o});
+    }
+    void TearDown() override
+    {
+        delete window;
+        Log::setSink(previousSink);
+        QDir(userModelFolder()).removeRecursively();
+    }
+    // The window's top bar over a manager whose recogniser is the real engine
+    // with `microphone` in place of the device.
+    void open(std::function<AudioCapture*()> microphone)
+    {
+        manager = new GlobalSearchManager([this, microphone](QObject* parent) {
+            auto engine = std::make_unique<PocketSphinxEngine>(QStringLiteral(TESSARY_SPEECH_CHECK));
+            this->engine = engine.get();
+            return new SpeechRecognizer(QStringLiteral("zh_CN"), std::move(engine),
+                                        std::unique_ptr<AudioCapture>(microphone()), parent);
+        });
+        window = new QWidget;
+        manager->setParent(window);
+        window->resize(1100, 700);
+        bar = new TopBarView(manager, window);
+        bar->setSheetFactory([](TopBarView::Sheet, QWidget* parent) { return new QDialog(parent); });
+        bar->setGeometry(0, 0, 1100, TopBarView::kHeight);
+        window->show();
+        QApplication::setActiveWindow(window);
+        QObject::connect(manager, &GlobalSearchManager::searchTextChanged,
+                         [this](const QString& text) { texts << text; });
+    }
+    QWidget* mic() { return bar->findChild<QWidget*>("microphoneButton"); }
+    bool waitForStop(int ms = 120000)
+    {
+        return QTest::qWaitFor([this] { return !manager->isRecording(); }, ms);
+    }
+
+    QWidget* window = nullptr;
+    GlobalSearchManager* manager = nullptr;
+    TopBarView* bar = nullptr;
+    PocketSphinxEngine* engine = nullptr;
+    QStringList texts, log;
+    Log::Sink previousSink;
+};
+
+const QByteArray& goForward()
+{
+    static const QByteArray pcm = RecordedSpeech::samples(RecordedSpeech::dataFolder() + "/goforward.raw");
+    return pcm;
+}
+}
+
+TEST_F(SpokenSearchWindow, SpeechFillsTheSearchAsTypingWouldAndItsEndStopsTheRecording)
+{
+    RecordedSpeech::installEnglishModel(userModelFolder());
+    open([] { return new RecordedSpeech::FileAudioCapture(goForward()); });
+    UserInput::type(bar->searchField(), "typed");
+    texts.clear();
+    UserInput::click(mic());
+    EXPECT_TRUE(manager->isRecording());
+    EXPECT_EQ(mic()->toolTip(), "点击语音搜索");
+    // Nothing but the end of speech stops it: the microphone stays open.
+    ASSERT_TRUE(waitForStop());
+    EXPECT_EQ(manager->searchText(), "go forward ten meters");
+    EXPECT_EQ(bar->searchField()->text(), "go forward ten meters");
+    // Partial results replaced the text while the speech went on.
+    ASSERT_GE(texts.size(), 2) << texts.join('|').toStdString();
+    EXPECT_TRUE(texts.first().startsWith("go")) << texts.join('|').toStdString();
+    EXPECT_EQ(texts.last(), "go forward ten meters");
+    EXPECT_TRUE(QTest::qWaitFor([this] { return engine->runningWorkers() == 0; }, 10000));
+    ASSERT_TRUE(bar->resultsView());
+    EXPECT_TRUE(bar->resultsView()->isVisible());
+    EXPECT_EQ(bar->resultsView()->rowCount(), 1) << "the order of that name";
+    EXPECT_TRUE(manager->microphonePermissionGranted());
+}
+
+TEST_F(SpokenSearchWindow, AClickStopsAtOnceKeepingWhatWasHeardAndANewClickStartsAgain)
+{
+    RecordedSpeech::installEnglishModel(userModelFolder());
+    RecordedSpeech::FileAudioCapture* microphone = nullptr;
+    open([&] { return microphone = new RecordedSpeech::FileAudioCapture(goForward()); });
+    // The first spoken search loads the model.
+    UserInput::click(mic());
+    ASSERT_TRUE(waitForStop());
+    ASSERT_EQ(manager->searchText(), "go forward ten meters");
+
+    // As fast as a person speaks, so the click lands in the middle of the utterance.
+    microphone->setRealPace(true);
+    texts.clear();
+    UserInput::click(mic());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !texts.isEmpty(); }, 60000));
+    UserInput::click(mic());
+    EXPECT_FALSE(manager->isRecording());
+    const QString heard = manager->searchText();
+    EXPECT_FALSE(heard.isEmpty());
+    EXPECT_LT(microphone->delivered(), goForward().size()) << "stopped before the utterance ended";
+    EXPECT_TRUE(QTest::qWaitFor([this] { return engine->runningWorkers() == 0; }, 10000));
+    QTest::qWait(200);
+    EXPECT_EQ(manager->searchText(), heard) << "nothing arrives after the stop";
+
+    microphone->setRealPace(false);
+    UserInput::click(mic());
+    EXPECT_TRUE(manager->isRecording());
+    ASSERT_TRUE(waitForStop());
+    EXPECT_EQ(manager->searchText(), "go forward ten meters");
+    EXPECT_EQ(microphone->opens, 3);
+}
+
+TEST_F(SpokenSearchWindow, WithoutAModelOrWithADamagedOneTheMicrophoneSaysWhy)
+{
+    struct Case {
+        QStringList truncated;
+        bool model;
+        QString tooltip;
+    };
+    const QList<Case> cases = {
+        {{}, false, "语音输入不可用：未找到 zh-CN 语音模型，请把模型放到 " + userModelFolder()},
+        {{"en-us/means"}, true, "语音输入不可用：语音模型文件无法读取：" + userModelFolder() + "/en-us/means"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.tooltip.toStdString());
+        QDir(userModelFolder()).removeRecursively();
+        if (c.model)
+            RecordedSpeech::installEnglishModel(userModelFolder(), c.truncated);
+        delete window;
+        log.clear();
+        open([] { return new RecordedSpeech::FileAudioCapture(goForward()); });
+        UserInput::click(mic());
+        ASSERT_TRUE(waitForStop());
+        EXPECT_FALSE(manager->microphonePermissionGranted());
+        EXPECT_FALSE(manager->speechAvailable());
+        EXPECT_EQ(mic()->toolTip(), c.tooltip);
+        EXPECT_TRUE(log.contains(c.tooltip)) << log.join('\n').toStdString();
+        EXPECT_EQ(manager->searchText(), "");
+        // It stays so: a model put in place counts from the next launch.
+        UserInput::click(mic());
+        EXPECT_FALSE(manager->isRecording());
+        EXPECT_EQ(mic()->toolTip(), c.tooltip);
+    }
+}
+
+TEST_F(SpokenSearchWindow, AMicrophoneThatFailsToOpenLeavesNoRecordingAndNoRequest)
+{
+    RecordedSpeech::installEnglishModel(userModelFolder());
+    open([] { return new BrokenMicrophone; });
+    UserInput::click(mic());
+    EXPECT_FALSE(manager->isRecording());
+    EXPECT_EQ(log.last(), "语音识别启动失败: 无法打开麦克风");
+    EXPECT_TRUE(manager->microphonePermissionGranted());
+    EXPECT_TRUE(QTest::qWaitFor([this] { return engine->runningWorkers() == 0; }, 60000));
+    UserInput::click(mic());
+    EXPECT_FALSE(manager->isRecording());
+    EXPECT_EQ(log.count("语音识别启动失败: 无法打开麦克风"), 2);
+}
+
+#endif
