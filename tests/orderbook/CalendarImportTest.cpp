@@ -302,3 +302,52 @@ TEST_F(CalendarImportTest, RefusedWritesWaitAndGoOutAtTheNextRefresh)
 }
 
 }
+
+namespace {
+
+// A batch whose one commit fails keeps every order of it waiting, those the
+// batch had already written too, and the next refresh writes them all.
+TEST_F(CalendarImportTest, AFailedBatchCommitKeepsEveryOrderOfItWaiting)
+{
+    QList<Order> batch;
+    for (const char* name : {"周一", "周二", "周三"})
+        batch.append(synced(name, 5));
+    calendar->setCommitFailure(QString("磁盘已满"));
+    int written = -1;
+    manager->batchSyncAllOrders(orders->orders(), [&](int n) { written = n; });
+    settle();
+    EXPECT_EQ(written, 0);
+    EXPECT_EQ(manager->pendingCalendarWork(), 3);
+    EXPECT_EQ(manager->lastCalendarFailure(), "磁盘已满");
+    EXPECT_TRUE(allEvents(*calendar).isEmpty());
+
+    calendar->setCommitFailure(std::nullopt);
+    manager->refreshEvents();
+    settle();
+    EXPECT_EQ(manager->pendingCalendarWork(), 0);
+    EXPECT_EQ(allEvents(*calendar).size(), 3);
+    for (const Order& o : batch)
+        EXPECT_TRUE(orders->order(o.id)->calendarEventIdentifier) << o.customerName.toStdString();
+}
+
+// An order whose write failed and whose calendar switch was then turned off
+// is no longer written by the retry.
+TEST_F(CalendarImportTest, ARetryLeavesOutAnOrderNoLongerAskingForTheCalendar)
+{
+    Order o = synced("吴九", 4);
+    calendar->setFailure(QString("磁盘已满"));
+    EXPECT_FALSE(sync(o));
+    EXPECT_EQ(manager->pendingCalendarWork(), 1);
+    o = *orders->order(o.id);
+    o.syncToCalendar = false;
+    orders->updateOrder(o);
+
+    calendar->setFailure(std::nullopt);
+    manager->refreshEvents();
+    settle();
+    EXPECT_EQ(manager->pendingCalendarWork(), 0);
+    EXPECT_TRUE(allEvents(*calendar).isEmpty());
+    EXPECT_FALSE(orders->order(o.id)->calendarEventIdentifier);
+}
+
+}

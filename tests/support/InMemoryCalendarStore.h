@@ -34,6 +34,9 @@ public:
     void setDefaultCalendarIdentifier(const QString& identifier) { m_defaultCalendar = identifier; }
     // While set, every save, removal and commit fails with this message.
     void setFailure(const std::optional<QString>& message) { m_failure = message; }
+    // While set, saves and removals without commit succeed and the commit
+    // fails with this message.
+    void setCommitFailure(const std::optional<QString>& message) { m_commitFailure = message; }
     // Number of commits that wrote something.
     int commitCount() const { return m_commitCount; }
     // Applies an edit as another program would: committed, then announced.
@@ -53,5 +56,6 @@ private:
     State m_committed;
     State m_current;
     std::optional<QString> m_failure;
+    std::optional<QString> m_commitFailure;
     int m_commitCount = 0;
 };
