@@ -113,7 +113,6 @@ ICalComponent* wrappedTree(icalcomponent* tree)
 
 }
 
-
 struct EdsCallbacks {
     static void added(ECalClientView*, const GSList* objects, gpointer data)
     {
@@ -233,9 +232,11 @@ void EdsCalendarStore::sourcesChanged(ESource* source, bool added)
         return;
     if (added)
         m_knownSources.insert(uid);
-    // Not at once: the report may come while that calendar is being opened.
-    if (!added)
-        QMetaObject::invokeMethod(this, [this, uid] { m_calendars.erase(uid); }, Qt::QueuedConnection);
+    if (!added) {
+        m_calendars.erase(uid);
+        if (m_outages.remove(uid))
+            Q_EMIT serverStateChanged();
+    }
     scheduleChanged();
 }
 
@@ -525,7 +526,8 @@ bool EdsCalendarStore::commitCalendar(Calendar& c, QString* error)
     // in its offline copy and answers success all the same.
     if (hasServer(c.client.get())) {
         const std::optional<bool> connected = serverConnectedNow(c);
-        // Not told yet: it went as far as the last word on the server.
+        // Unknown right after opening: a server out of reach stays so until
+        // the service says otherwise; any other write counts as sent.
         if (connected.value_or(!m_outages.contains(c.identifier)))
             serverReachable(c.identifier, connected.has_value());
         else
