@@ -214,8 +214,9 @@ void CalendarSyncManager::retryPendingWork()
     if (!removals.isEmpty()) {
         deleteEvents(removals);
         QStringList gone;
+        // Gone from this computer is not gone from the server while it is out of reach.
         for (const QString& id : removals) {
-            if (!m_eventStore.event(id))
+            if (!m_eventStore.event(id) && calendarServerProblem().isEmpty())
                 gone.append(id);
         }
         // Gone for good: a refresh read before the removal must not show them again.
@@ -253,8 +254,11 @@ void CalendarSyncManager::pendingWorkFailed(const QList<QUuid>& orders, const QS
         return;
     bool changed = m_pending.addOrders(orders);
     changed = m_pending.addRemovals(removals) || changed;
-    if (!cause.isEmpty() && cause != m_lastFailure) {
-        m_lastFailure = cause;
+    // A server out of reach is the cause, whatever the write's own message.
+    const QString server = calendarServerProblem();
+    const QString why = server.isEmpty() ? cause : server;
+    if (!why.isEmpty() && why != m_lastFailure) {
+        m_lastFailure = why;
         changed = true;
     }
     if (changed)
@@ -269,4 +273,27 @@ void CalendarSyncManager::pendingWorkDone(const QList<QUuid>& orders, const QStr
         m_lastFailure.clear();
     if (changed)
         Q_EMIT pendingWorkChanged();
+}
+
+bool CalendarSyncManager::pendingWorkWritten(const QList<QUuid>& orders, const QStringList& removals,
+                                             const QStringList& writtenEvents)
+{
+    // The events written are their orders' again: no earlier removal may take them.
+    pendingWorkDone({}, writtenEvents);
+    if (orders.isEmpty() && removals.isEmpty())
+        return true;
+    const QString problem = calendarServerProblem();
+    if (problem.isEmpty()) {
+        pendingWorkDone(orders, removals);
+        return true;
+    }
+    logDebug(QStringLiteral("日历服务器无法连接，%1 项改动暂存在本机，服务器恢复后同步: ").arg(orders.size() + removals.size())
+             + problem);
+    pendingWorkFailed(orders, removals, problem);
+    return false;
+}
+
+QString CalendarSyncManager::calendarServerProblem() const
+{
+    return m_dedicatedCalendar ? m_eventStore.serverProblem(m_dedicatedCalendar->identifier) : QString();
 }

@@ -55,6 +55,7 @@ CalendarSyncManager::CalendarSyncManager(CalendarStore& eventStore, UserNotifica
         if (m_calendarSyncEnabled)
             refreshEvents();
     });
+    connect(&m_eventStore, &CalendarStore::serverStateChanged, this, &CalendarSyncManager::pendingWorkChanged);
     QTimer::singleShot(0, this, [this] {
         checkPermission();
         checkNotificationPermission();

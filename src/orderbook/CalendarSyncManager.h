@@ -87,6 +87,10 @@ public:
     int pendingCalendarWork() const { return m_pending.size(); }
     // Why the calendar last refused; empty once nothing waits.
     QString lastCalendarFailure() const { return m_lastFailure; }
+    // Why the dedicated calendar's server cannot be reached now; empty while
+    // it can, or when the calendar has none. What is written meanwhile stays
+    // on this computer and counts as waiting until the server has it.
+    QString calendarServerProblem() const;
     bool isSyncing(const QUuid& orderId) const { return m_syncingOrderIds.contains(orderId); }
 
     // The stored rule list; the defaults when nothing readable is stored
@@ -203,6 +207,9 @@ private:
     void retryPendingWork();
     void pendingWorkFailed(const QList<QUuid>& orders, const QStringList& removals, const QString& cause);
     void pendingWorkDone(const QList<QUuid>& orders, const QStringList& removals);
+    // After a write the store took: done when it reached the calendar's
+    // server, else waiting (logged) with the reason the server is out of reach.
+    bool pendingWorkWritten(const QList<QUuid>& orders, const QStringList& removals, const QStringList& writtenEvents);
     // Writes the events of `orders` with one commit (cancelled ones left out
     // when asked) and stores new identifiers into the orders; the count of
     // events saved, none when the commit failed. `kept` counts those tried.

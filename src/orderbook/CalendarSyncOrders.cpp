@@ -159,8 +159,7 @@ void CalendarSyncManager::syncOrder(const Order& order, EventCompletion completi
     const std::optional<QString> identifier = writeEvent(getDedicatedCalendar(), order, reminderRules(), true, reminders);
     if (identifier) {
         applyReminders(reminders);
-        // The event is the order's again: no earlier removal may take it.
-        pendingWorkDone({order.id}, {*identifier});
+        pendingWorkWritten({order.id}, {}, {*identifier});
         refreshEvents();
     } else {
         // Kept to be written at the next refresh; the banner tells why.
@@ -271,7 +270,7 @@ int CalendarSyncManager::deleteEvents(const QStringList& identifiers)
         logDebug(QStringLiteral("删除日历事件失败: ") + error);
         pendingWorkFailed({}, refused, error);
     }
-    pendingWorkDone({}, going);
+    pendingWorkWritten({}, going, {});
     return int(going.size());
 }
 
@@ -356,8 +355,9 @@ std::optional<int> CalendarSyncManager::writeOrders(const QList<Order>& orders, 
     const BackupManager::AutomaticOrderChange automatic;
     m_orders.setCalendarEventIdentifiers(assigned);
     applyReminders(reminders);
-    pendingWorkDone(written, writtenEvents);
     pendingWorkFailed(failed, {}, m_lastWriteError);
+    if (!pendingWorkWritten(written, {}, writtenEvents))
+        return 0;
     return int(written.size());
 }
 

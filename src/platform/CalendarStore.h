@@ -76,6 +76,17 @@ public:
     // service is installed but did not answer); empty when all is well.
     QString sessionNotice() const { return m_sessionNotice; }
     void setSessionNotice(const QString& notice) { m_sessionNotice = notice; }
+    // Whether calendars of online accounts can be had in this store, so its
+    // events can reach a phone; false where they only stay on this computer.
+    virtual bool supportsOnlineAccounts() const { return false; }
+    // Why the server of a calendar cannot be reached now, empty while it can
+    // or the calendar has none. A save or removal that succeeded while this
+    // is set is kept on this computer only and has not reached the server.
+    virtual QString serverProblem(const QString& calendarIdentifier) const
+    {
+        Q_UNUSED(calendarIdentifier);
+        return {};
+    }
 
     virtual QList<CalendarSource> sources() const = 0;
     virtual QList<CalendarInfo> calendars() const = 0;
@@ -116,6 +127,9 @@ public:
 Q_SIGNALS:
     // Calendars or events were changed outside this store.
     void changed();
+    // A calendar's server went out of reach or came back (`serverProblem`).
+    // When it is back, `changed` follows, so what waits can go out.
+    void serverStateChanged();
 
 protected:
     static void setError(QString* error, const QString& message);

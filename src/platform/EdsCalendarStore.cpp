@@ -1,5 +1,6 @@
 #include "EdsCalendarStore.h"
 
+#include "EdsCalendar.h"
 #include "EdsGlib.h"
 #include "IcsCalendarFile.h"
 #include "Log.h"
@@ -15,10 +16,9 @@
 #include <vector>
 
 using namespace EdsGlib;
+using namespace EdsServer;
 
 namespace {
-
-constexpr qint64 kEchoMs = 10000;
 
 QByteArray componentText(ICalComponent* component)
 {
@@ -113,73 +113,6 @@ ICalComponent* wrappedTree(icalcomponent* tree)
 
 }
 
-struct EdsCalendarStore::Calendar {
-    EdsCalendarStore* store = nullptr;
-    QString identifier;
-    GPtr<ESource> source;
-    GPtr<ECalClient> client;
-    GPtr<ECalClientView> view;
-    std::unique_ptr<IcsCalendarFile> doc;
-    // UIDs the service holds as of the last read or commit.
-    QSet<QString> known;
-    // Uncommitted changes: each event's text before its first change.
-    QHash<QString, std::optional<QByteArray>> pending;
-    QHash<QString, CalendarEvent> cache;
-    // Uncommitted events whose libical reading the mirror keeps for sending:
-    // at most one chunk's worth, so a large batch holds no more than that.
-    int keptReadings = 0;
-    // What each of our recent commits left of an event (none: removed). The
-    // service reports each write back through the view, possibly after later
-    // writes and merged with them, so a report matching one of these states
-    // is an echo and changes nothing.
-    QHash<QString, QList<std::pair<qint64, std::optional<CalendarEvent>>>> echoes;
-    // A failed commit may have reached the service in part: read it again.
-    bool stale = false;
-    bool failed = false;
-    // The service said its server went out of reach.
-    bool wentOffline = false;
-    QElapsedTimer failedAt;
-
-    ~Calendar()
-    {
-        if (client)
-            g_signal_handlers_disconnect_by_data(client.get(), this);
-        if (view) {
-            g_signal_handlers_disconnect_by_data(view.get(), this);
-            e_cal_client_view_stop(view.get(), nullptr);
-        }
-    }
-
-    void expectEcho(const QString& uid)
-    {
-        std::optional<CalendarEvent> state;
-        if (cache.contains(uid))
-            state = cache.value(uid);
-        echoes[uid].append({QDateTime::currentMSecsSinceEpoch(), state});
-    }
-    bool isEcho(const QString& uid, const std::optional<CalendarEvent>& reported)
-    {
-        auto it = echoes.find(uid);
-        if (it == echoes.end())
-            return false;
-        // Only recent writes: an edit made much later that happens to match is the user's.
-        const qint64 oldest = QDateTime::currentMSecsSinceEpoch() - kEchoMs;
-        it->removeIf([oldest](const auto& sent) { return sent.first < oldest; });
-        const bool echo = std::any_of(it->cbegin(), it->cend(), [&](const auto& sent) { return sent.second == reported; });
-        if (it->isEmpty())
-            echoes.erase(it);
-        return echo;
-    }
-
-    void cacheEvent(const QString& uid)
-    {
-        if (auto e = doc->event(uid, identifier))
-            cache.insert(uid, *e);
-        else
-            cache.remove(uid);
-    }
-};
-
 struct EdsCallbacks {
     static void added(ECalClientView*, const GSList* objects, gpointer data)
     {
@@ -200,14 +133,11 @@ struct EdsCallbacks {
         }
         c->store->objectsRemoved(*c, uids, overrides);
     }
-    // A server back within reach: what waits to be written can go now.
-    static void onlineChanged(GObject* client, GParamSpec*, gpointer data)
+    // The client's online state or the source's connection to its server.
+    static void onlineChanged(GObject*, GParamSpec*, gpointer data)
     {
         auto* c = static_cast<EdsCalendarStore::Calendar*>(data);
-        const bool online = e_client_is_online(E_CLIENT(client));
-        if (online && c->wentOffline)
-            c->store->scheduleChanged();
-        c->wentOffline = !online;
+        c->store->serverStateNotified(*c);
     }
     static void sourceAdded(ESourceRegistry*, ESource* source, gpointer data)
     {
@@ -247,6 +177,8 @@ EdsCalendarStore::EdsCalendarStore(ESourceRegistry* registry)
         m_viewReports = new QSocketNotifier(fds[0].fd, QSocketNotifier::Read, this);
         QObject::connect(m_viewReports, &QSocketNotifier::activated, this, &EdsCalendarStore::deliverReports);
     }
+    m_reconnectTimer.setSingleShot(true);
+    QObject::connect(&m_reconnectTimer, &QTimer::timeout, this, &EdsCalendarStore::reconnectServers);
     m_changedTimer.setSingleShot(true);
     m_changedTimer.setInterval(kCoalesceMs);
     QObject::connect(&m_changedTimer, &QTimer::timeout, this, [this] { Q_EMIT changed(); });
@@ -300,8 +232,11 @@ void EdsCalendarStore::sourcesChanged(ESource* source, bool added)
         return;
     if (added)
         m_knownSources.insert(uid);
-    if (!added)
+    if (!added) {
         m_calendars.erase(uid);
+        if (m_outages.remove(uid))
+            Q_EMIT serverStateChanged();
+    }
     scheduleChanged();
 }
 
@@ -356,7 +291,12 @@ EdsCalendarStore::Calendar* EdsCalendarStore::open(const QString& identifier) co
     }
     raw->client.reset(E_CAL_CLIENT(client));
     raw->view.reset(view);
+    // The service says a moment after the connect whether it reached the
+    // server; until then the state read may be the one from before.
+    raw->openedAt.start();
+    raw->wentOffline = hasServer(raw->client.get()) && !serverConnected(raw->client.get(), raw->source.get());
     g_signal_connect(client, "notify::online", G_CALLBACK(EdsCallbacks::onlineChanged), raw);
+    g_signal_connect(raw->source.get(), "notify::connection-status", G_CALLBACK(EdsCallbacks::onlineChanged), raw);
     // Changes after the list was read arrive through the view; what the view
     // reports that the list already had compares equal and raises nothing.
     e_cal_client_view_set_flags(view, E_CAL_CLIENT_VIEW_FLAGS_NONE, nullptr);
@@ -504,6 +444,8 @@ bool EdsCalendarStore::commitCalendar(Calendar& c, QString* error)
     }
     auto fail = [&](const char* what, const GErrorHolder& err) {
         c.stale = true;
+        if (hasServer(c.client.get()) && (isConnectionError(err.error) || !serverConnected(c.client.get(), c.source.get())))
+            serverUnreachable(c, causeOf(err.text()));
         setError(error, QStringLiteral("系统日历%1失败：%2").arg(QString::fromUtf8(what), err.text()));
         return false;
     };
@@ -580,6 +522,17 @@ bool EdsCalendarStore::commitCalendar(Calendar& c, QString* error)
     for (auto it = c.pending.cbegin(); it != c.pending.cend(); ++it)
         c.expectEcho(it.key());
     c.pending.clear();
+    // Taken is not sent: without its server the service keeps the change
+    // in its offline copy and answers success all the same.
+    if (hasServer(c.client.get())) {
+        const std::optional<bool> connected = serverConnectedNow(c);
+        // Unknown right after opening: a server out of reach stays so until
+        // the service says otherwise; any other write counts as sent.
+        if (connected.value_or(!m_outages.contains(c.identifier)))
+            serverReachable(c.identifier, connected.has_value());
+        else
+            serverUnreachable(c, {});
+    }
     return true;
 }
 
@@ -705,16 +658,4 @@ void EdsCalendarStore::objectsRemoved(Calendar& c, const QStringList& uids, cons
 void EdsCalendarStore::scheduleChanged()
 {
     m_changedTimer.start();
-}
-
-void EdsCalendarStore::refreshFromServers()
-{
-    for (auto& [id, c] : m_calendars) {
-        if (c->client && e_client_check_refresh_supported(E_CLIENT(c->client.get())))
-            e_client_refresh(E_CLIENT(c->client.get()), nullptr, [](GObject* client, GAsyncResult* result, gpointer) {
-                GErrorHolder err;
-                if (!e_client_refresh_finish(E_CLIENT(client), result, err.out()))
-                    Log::line(QStringLiteral("[CalendarStore] 无法从服务器更新日历：") + err.text());
-            }, nullptr);
-    }
 }

@@ -37,6 +37,13 @@ public:
     static constexpr int kSendChunk = 1000;
     // How long a calendar that would not open is left before trying again.
     static constexpr int kRetryMs = 5000;
+    // How long after a connect the service's state of a calendar's server
+    // may still be the one from before, unless the service told a new one.
+    static constexpr int kServerSettleMs = 2000;
+    // While a calendar's server cannot be reached, the service is asked to
+    // reconnect after this wait, doubled after each try up to the longest.
+    static constexpr int kReconnectFirstMs = 2000;
+    static constexpr int kReconnectLongestMs = 30000;
     // The bus name of the service's source registry.
     static constexpr const char* kRegistryBusName = "org.gnome.evolution.dataserver.Sources5";
 
@@ -77,6 +84,12 @@ public:
     // to the front.
     void refreshFromServers();
 
+    bool supportsOnlineAccounts() const override { return true; }
+    // A calendar's server is out of reach from a write it refused for want
+    // of a connection, or a write the service took while not connected to
+    // it (kept in its offline copy), until the service is connected again.
+    QString serverProblem(const QString& calendarIdentifier) const override;
+
 private:
     struct Calendar;
     explicit EdsCalendarStore(_ESourceRegistry* registry);
@@ -88,6 +101,16 @@ private:
     CalendarSource sourceOf(_ESource* calendar) const;
     bool commitCalendar(Calendar& c, QString* error);
     void scheduleChanged();
+    // The service's word on a calendar's server changed.
+    void serverStateNotified(Calendar& c);
+    // Whether the service is connected to the calendar's server now; none
+    // while what it says may still be from before the calendar was opened.
+    std::optional<bool> serverConnectedNow(const Calendar& c) const;
+    void serverUnreachable(Calendar& c, const QString& cause);
+    // `confirmed`: the service said so, or a write reached the server.
+    void serverReachable(const QString& calendarIdentifier, bool confirmed);
+    // Asks the service to reach the servers out of reach again.
+    void reconnectServers();
     // What the service's callbacks report.
     friend struct EdsCallbacks;
     void objectsArrived(Calendar& c, const QList<_ICalComponent*>& components);
@@ -104,6 +127,17 @@ private:
     // Calendars this store made: the service's backends may need a moment
     // before they open them.
     QSet<QString> m_madeSources;
+    // Calendars whose server cannot be reached, by identifier: why, and
+    // whether the service still believes it is connected (then only a
+    // write can tell whether the server is back). Kept apart from the open
+    // calendars, which a failed write makes open again.
+    struct Outage {
+        QString cause;
+        bool statusBlind = false;
+    };
+    QHash<QString, Outage> m_outages;
+    QTimer m_reconnectTimer;
+    int m_reconnectWaitMs = kReconnectFirstMs;
     QTimer m_changedTimer;
     QTimer m_glibPump;
     // Where the views' reports wait for us: our own context, so a commit can

@@ -70,14 +70,17 @@ void CalendarSyncStatusBar::setSource(Source source)
     refresh();
 }
 
-QString CalendarSyncStatusBar::messageFor(State state, bool reachesPhone)
+QString CalendarSyncStatusBar::messageFor(State state, bool reachesPhone, bool onlineAccounts)
 {
     switch (state) {
     case State::hidden:
         return {};
     case State::synced:
-        return reachesPhone ? QStringLiteral("日历双向同步已开启，手机日历App登记档期自动同步")
-                            : QStringLiteral("日历双向同步已开启，档期存在本机日历；在系统设置中添加在线日历账户即可同步到手机");
+        if (reachesPhone)
+            return QStringLiteral("日历双向同步已开启，手机日历App登记档期自动同步");
+        // Without the calendar service no online account can be added here.
+        return onlineAccounts ? QStringLiteral("日历双向同步已开启，档期存在本机日历；在系统设置中添加在线日历账户即可同步到手机")
+                              : QStringLiteral("日历双向同步已开启，档期只保存在这台电脑上，不会同步到手机");
     case State::writeOnly:
         return reachesPhone ? QStringLiteral("当前仅支持写入手机日历，无法读取日历档期，需开启完全访问权限")
                             : QStringLiteral("当前仅支持写入系统日历，无法读取日历档期，需开启完全访问权限");
@@ -90,8 +93,15 @@ QString CalendarSyncStatusBar::messageFor(State state, bool reachesPhone)
     return {};
 }
 
-QString CalendarSyncStatusBar::pendingMessage(int pendingWork, const QString& lastFailure, const QString& storeNotice)
+QString CalendarSyncStatusBar::pendingMessage(int pendingWork, const QString& lastFailure, const QString& storeNotice,
+                                              const QString& serverProblem)
 {
+    if (!serverProblem.isEmpty()) {
+        QString text = QStringLiteral("日历服务器无法连接");
+        if (pendingWork > 0)
+            text += QStringLiteral("，%1 项改动等待同步").arg(pendingWork);
+        return text + QStringLiteral("（") + serverProblem + QStringLiteral("），服务器恢复后自动同步");
+    }
     if (pendingWork <= 0)
         return storeNotice;
     QString text = QStringLiteral("有 %1 个档期尚未同步到日历").arg(pendingWork);
@@ -107,7 +117,8 @@ void CalendarSyncStatusBar::refresh()
     const QString warning = m_state == State::synced
         ? pendingMessage(m_source.pendingWork ? m_source.pendingWork() : 0,
                          m_source.lastFailure ? m_source.lastFailure() : QString(),
-                         m_source.storeNotice ? m_source.storeNotice() : QString())
+                         m_source.storeNotice ? m_source.storeNotice() : QString(),
+                         m_source.serverProblem ? m_source.serverProblem() : QString())
         : QString();
     if (!warning.isEmpty())
         m_state = State::pending;
@@ -123,7 +134,10 @@ void CalendarSyncStatusBar::refresh()
     const Look& look = looks[int(m_state)];
     m_icon->setText(Symbols::glyph(QString::fromLatin1(look.symbol)));
     m_icon->setColorFunction(look.color);
-    m_message->setText(m_state == State::pending ? warning : messageFor(m_state, ask(m_source.reachesPhone)));
+    m_message->setText(m_state == State::pending
+                           ? warning
+                           : messageFor(m_state, ask(m_source.reachesPhone),
+                                        !m_source.onlineAccounts || m_source.onlineAccounts()));
     const qreal opacity = look.opacity;
     m_message->setColorFunction([opacity] { return AppTheme::withOpacity(AppTheme::textPrimary(), opacity); });
     m_settings->setVisible(m_state == State::writeOnly);

@@ -25,14 +25,18 @@ public:
         std::function<int()> pendingWork;     // bookings not yet written to or removed from the calendar
         std::function<QString()> lastFailure; // why the calendar last refused
         std::function<QString()> storeNotice; // why this session's calendar is not the usual one
+        std::function<QString()> serverProblem; // why the calendar's server cannot be reached
+        std::function<bool()> onlineAccounts;   // the calendar store can have online accounts at all
     };
     // The banner's message: the phone is named only when the calendar syncs
-    // online; otherwise it says the bookings stay on this computer and how to
-    // get them to the phone.
-    static QString messageFor(State state, bool reachesPhone);
+    // online; otherwise it says the bookings stay on this computer, and how
+    // to get them to the phone where online accounts can be added.
+    static QString messageFor(State state, bool reachesPhone, bool onlineAccounts = true);
     static State stateFor(bool syncEnabled, bool isAuthorized, bool hasFullAccess);
-    // The warning of the pending state: what waits and why, else the notice.
-    static QString pendingMessage(int pendingWork, const QString& lastFailure, const QString& storeNotice);
+    // The warning of the pending state: a server out of reach with what waits
+    // and why; else what waits and why; else the notice.
+    static QString pendingMessage(int pendingWork, const QString& lastFailure, const QString& storeNotice,
+                                  const QString& serverProblem = {});
 
     explicit CalendarSyncStatusBar(Source source, QWidget* parent = nullptr);
     State state() const { return m_state; }

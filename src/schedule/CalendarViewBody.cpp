@@ -202,7 +202,9 @@ void CalendarViewBody::setCalendarSync(CalendarSyncManager* sync)
                             [guard] { return guard && guard->syncsToPhone(); },
                             [guard] { return guard ? guard->pendingCalendarWork() : 0; },
                             [guard] { return guard ? guard->lastCalendarFailure() : QString(); },
-                            [guard] { return guard ? guard->eventStore().sessionNotice() : QString(); }});
+                            [guard] { return guard ? guard->eventStore().sessionNotice() : QString(); },
+                            [guard] { return guard ? guard->calendarServerProblem() : QString(); },
+                            [guard] { return !guard || guard->eventStore().supportsOnlineAccounts(); }});
     m_selection.setCalendarReachesPhone([guard] { return guard && guard->syncsToPhone(); });
     // The calendar is found (and its account known) by the refresh that publishes the events.
     for (auto signal : {&CalendarSyncManager::isAuthorizedChanged, &CalendarSyncManager::calendarSyncEnabledChanged,

@@ -302,3 +302,93 @@ TEST_F(CalendarImportTest, RefusedWritesWaitAndGoOutAtTheNextRefresh)
 }
 
 }
+
+namespace {
+
+// A batch whose one commit fails keeps every order of it waiting, those the
+// batch had already written too, and the next refresh writes them all.
+TEST_F(CalendarImportTest, AFailedBatchCommitKeepsEveryOrderOfItWaiting)
+{
+    QList<Order> batch;
+    for (const char* name : {"周一", "周二", "周三"})
+        batch.append(synced(name, 5));
+    calendar->setCommitFailure(QString("磁盘已满"));
+    int written = -1;
+    manager->batchSyncAllOrders(orders->orders(), [&](int n) { written = n; });
+    settle();
+    EXPECT_EQ(written, 0);
+    EXPECT_EQ(manager->pendingCalendarWork(), 3);
+    EXPECT_EQ(manager->lastCalendarFailure(), "磁盘已满");
+    EXPECT_TRUE(allEvents(*calendar).isEmpty());
+
+    calendar->setCommitFailure(std::nullopt);
+    manager->refreshEvents();
+    settle();
+    EXPECT_EQ(manager->pendingCalendarWork(), 0);
+    EXPECT_EQ(allEvents(*calendar).size(), 3);
+    for (const Order& o : batch)
+        EXPECT_TRUE(orders->order(o.id)->calendarEventIdentifier) << o.customerName.toStdString();
+}
+
+// An order whose write failed and whose calendar switch was then turned off
+// is no longer written by the retry.
+TEST_F(CalendarImportTest, ARetryLeavesOutAnOrderNoLongerAskingForTheCalendar)
+{
+    Order o = synced("吴九", 4);
+    calendar->setFailure(QString("磁盘已满"));
+    EXPECT_FALSE(sync(o));
+    EXPECT_EQ(manager->pendingCalendarWork(), 1);
+    o = *orders->order(o.id);
+    o.syncToCalendar = false;
+    orders->updateOrder(o);
+
+    calendar->setFailure(std::nullopt);
+    manager->refreshEvents();
+    settle();
+    EXPECT_EQ(manager->pendingCalendarWork(), 0);
+    EXPECT_TRUE(allEvents(*calendar).isEmpty());
+    EXPECT_FALSE(orders->order(o.id)->calendarEventIdentifier);
+}
+
+}
+
+namespace {
+
+// While the calendar's server is out of reach, what the store takes stays on
+// this computer: every change waits with the server's problem as its cause,
+// a removal is not taken for done, no log line calls any of it a success,
+// and the first refresh once the server is back sends it all.
+TEST_F(CalendarImportTest, ChangesTheServerHasNotTakenWaitUntilItIsBack)
+{
+    const Order kept = synced("郑一", 3);
+    const Order going = synced("郑二", 3);
+    ASSERT_TRUE(sync(kept));
+    ASSERT_TRUE(sync(going));
+    const QString goingEvent = *orders->order(going.id)->calendarEventIdentifier;
+    const qsizetype logBefore = logMessages().size();
+
+    calendar->setServerProblem("Connection refused");
+    Order edited = *orders->order(kept.id);
+    edited.note = "改到上午";
+    orders->updateOrder(edited);
+    EXPECT_EQ(sync(edited), edited.calendarEventIdentifier) << "the event stays the order's";
+    orders->deleteOrder(*orders->order(going.id));
+    EXPECT_FALSE(calendar->event(goingEvent));
+    manager->refreshEvents();
+    settle();
+    EXPECT_EQ(manager->pendingCalendarWork(), 2);
+    EXPECT_EQ(manager->lastCalendarFailure(), "Connection refused");
+    EXPECT_EQ(manager->calendarServerProblem(), "Connection refused");
+    const QStringList logged = logMessages().mid(logBefore);
+    EXPECT_TRUE(logged.filter(QRegularExpression("成功: [1-9]")).isEmpty()) << logged.join('\n').toStdString();
+    EXPECT_FALSE(logged.filter("日历服务器无法连接").isEmpty()) << logged.join('\n').toStdString();
+
+    calendar->setServerProblem({});
+    manager->refreshEvents();
+    settle();
+    EXPECT_EQ(manager->pendingCalendarWork(), 0);
+    EXPECT_TRUE(manager->lastCalendarFailure().isEmpty());
+    EXPECT_TRUE(calendar->event(*edited.calendarEventIdentifier)->notes->contains("改到上午"));
+}
+
+}

@@ -372,3 +372,34 @@ TEST_F(CalendarSyncTest, RealCalendarFilesKeepOneSetOfAlarms)
 }
 
 }
+
+namespace {
+
+// An event an earlier version wrote without naming its order gets the name
+// when the order is synced again, so another session does not import it as
+// a second order.
+TEST_F(CalendarSyncTest, AnEventWithoutItsOrderNameGetsItAtTheNextSync)
+{
+    IcsCalendarStore files(dir.path() + "/calendars");
+    makeManager(files);
+    manager->refreshEvents(); // makes the dedicated calendar
+    settle();
+    ASSERT_EQ(files.calendars().size(), 1);
+    Order o = synced("秦十三", 6);
+    CalendarEvent old;
+    old.calendarIdentifier = files.calendars().first().identifier;
+    old.title = "秦十三 - 标准套系";
+    old.startDate = *CalendarSyncManager::shootStart(o);
+    old.endDate = old.startDate.addSecs(7200);
+    ASSERT_TRUE(files.saveEvent(old));
+    orders->setCalendarEventIdentifiers({{o.id, old.identifier}});
+    ASSERT_TRUE(IcsCalendarStore(files.folder()).event(old.identifier)->orderIdentifier.isEmpty());
+
+    EXPECT_EQ(sync(*orders->order(o.id)), old.identifier);
+    const std::optional<CalendarEvent> reread = IcsCalendarStore(files.folder()).event(old.identifier);
+    ASSERT_TRUE(reread);
+    EXPECT_EQ(reread->orderIdentifier, OrderCodec::uuidText(o.id));
+    manager.reset();
+}
+
+}

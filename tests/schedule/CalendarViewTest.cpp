@@ -239,17 +239,19 @@ TEST_F(CalendarViewTest, SyncBannersAndTheirButtons)
     // Writes that wait, or a session without the calendar service, turn the
     // green line into a warning with what waits and why.
     int waiting = 0;
-    QString cause, notice;
+    QString cause, notice, server;
     bar->setSource({[] { return true; }, [] { return true; }, [] { return true; }, [] { return true; },
-                    [&] { return waiting; }, [&] { return cause; }, [&] { return notice; }});
-    const struct { int waiting; const char* cause; const char* notice; S state; const char* message; } warnings[] = {
-        {0, "", "", S::synced, "日历双向同步已开启，手机日历App登记档期自动同步"},
-        {2, "拒绝连接", "", S::pending, "有 2 个档期尚未同步到日历（拒绝连接），日历恢复后自动重试"},
-        {1, "", "服务不可用", S::pending, "有 1 个档期尚未同步到日历，日历恢复后自动重试"},
-        {0, "", "服务不可用", S::pending, "服务不可用"},
+                    [&] { return waiting; }, [&] { return cause; }, [&] { return notice; }, [&] { return server; }});
+    const struct { int waiting; const char* cause; const char* notice; const char* server; S state; const char* message; } warnings[] = {
+        {0, "", "", "", S::synced, "日历双向同步已开启，手机日历App登记档期自动同步"},
+        {2, "拒绝连接", "", "", S::pending, "有 2 个档期尚未同步到日历（拒绝连接），日历恢复后自动重试"},
+        {1, "", "服务不可用", "", S::pending, "有 1 个档期尚未同步到日历，日历恢复后自动重试"},
+        {0, "", "服务不可用", "", S::pending, "服务不可用"},
+        {3, "拒绝连接", "", "拒绝连接", S::pending, "日历服务器无法连接，3 项改动等待同步（拒绝连接），服务器恢复后自动同步"},
+        {0, "", "", "拒绝连接", S::pending, "日历服务器无法连接（拒绝连接），服务器恢复后自动同步"},
     };
     for (const auto& w : warnings) {
-        waiting = w.waiting, cause = w.cause, notice = w.notice;
+        waiting = w.waiting, cause = w.cause, notice = w.notice, server = w.server;
         bar->refresh();
         EXPECT_EQ(bar->state(), w.state);
         EXPECT_EQ(text("syncStatusMessage"), w.message);

@@ -104,6 +104,10 @@ bool InMemoryCalendarStore::commit(QString* error)
 {
     if (failIfAsked(error))
         return false;
+    if (m_commitFailure) {
+        setError(error, *m_commitFailure);
+        return false;
+    }
     if (!(m_committed == m_current)) {
         m_committed = m_current;
         ++m_commitCount;

@@ -34,6 +34,17 @@ public:
     void setDefaultCalendarIdentifier(const QString& identifier) { m_defaultCalendar = identifier; }
     // While set, every save, removal and commit fails with this message.
     void setFailure(const std::optional<QString>& message) { m_failure = message; }
+    // While set, saves and removals without commit succeed and the commit
+    // fails with this message.
+    void setCommitFailure(const std::optional<QString>& message) { m_commitFailure = message; }
+    // While set, every calendar's server is out of reach for this reason:
+    // writes still succeed, as the calendar service's offline copy takes them.
+    void setServerProblem(const QString& problem)
+    {
+        m_serverProblem = problem;
+        Q_EMIT serverStateChanged();
+    }
+    QString serverProblem(const QString&) const override { return m_serverProblem; }
     // Number of commits that wrote something.
     int commitCount() const { return m_commitCount; }
     // Applies an edit as another program would: committed, then announced.
@@ -53,5 +64,7 @@ private:
     State m_committed;
     State m_current;
     std::optional<QString> m_failure;
+    std::optional<QString> m_commitFailure;
+    QString m_serverProblem;
     int m_commitCount = 0;
 };

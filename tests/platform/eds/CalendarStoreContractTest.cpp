@@ -55,14 +55,17 @@ const Backend kBackends[] = {
          ESourceRegistry* registry = e_source_registry_new_sync(nullptr, nullptr);
          ESource* source = e_source_registry_ref_source(registry, calendar.toUtf8().constData());
          EClient* client = e_cal_client_connect_sync(source, E_CAL_CLIENT_SOURCE_TYPE_EVENTS, guint32(-1), nullptr, nullptr);
-         ICalComponent* component = nullptr;
+         // The series with its moved occurrences, when it is one.
+         GSList* components = nullptr;
          QByteArray out;
-         if (client && e_cal_client_get_object_sync(E_CAL_CLIENT(client), uid.toUtf8().constData(), nullptr, &component,
-                                                    nullptr, nullptr)) {
-             gchar* text = i_cal_component_as_ical_string(component);
-             out = text;
-             g_free(text);
-             g_object_unref(component);
+         if (client && e_cal_client_get_objects_for_uid_sync(E_CAL_CLIENT(client), uid.toUtf8().constData(), &components,
+                                                            nullptr, nullptr)) {
+             for (GSList* l = components; l; l = l->next) {
+                 gchar* text = i_cal_component_as_ical_string(e_cal_component_get_icalcomponent(E_CAL_COMPONENT(l->data)));
+                 out += text;
+                 g_free(text);
+             }
+             g_slist_free_full(components, g_object_unref);
          }
          for (gpointer p : {gpointer(client), gpointer(source), gpointer(registry)})
              if (p)
@@ -214,6 +217,29 @@ TEST_P(CalendarStoreContractTest, WhatTheAppDoesNotKnowSurvivesItsEdits)
                              "TRIGGER:-PT15M", "ACTION:AUDIO"})
         EXPECT_TRUE(text.contains(kept)) << kept << "\n" << text.constData();
     EXPECT_EQ(text.count("BEGIN:VALARM"), 2);
+}
+
+// A series with one occurrence moved elsewhere keeps the others where they
+// were and the moved one where it went, also after the app edits the series.
+TEST_P(CalendarStoreContractTest, AMovedOccurrenceStaysApartFromItsSeries)
+{
+    GetParam().addRaw(*store, cal.identifier,
+                      "BEGIN:VEVENT\r\nUID:series@elsewhere\r\nDTSTAMP:20260101T000000Z\r\n"
+                      "DTSTART:20270801T020000Z\r\nDTEND:20270801T030000Z\r\nRRULE:FREQ=WEEKLY;COUNT=4\r\n"
+                      "SUMMARY:每周拍摄\r\nEND:VEVENT\r\n"
+                      "BEGIN:VEVENT\r\nUID:series@elsewhere\r\nDTSTAMP:20260101T000000Z\r\n"
+                      "RECURRENCE-ID:20270808T020000Z\r\nDTSTART:20270809T060000Z\r\nDTEND:20270809T070000Z\r\n"
+                      "SUMMARY:改到周一\r\nEND:VEVENT\r\n");
+    ASSERT_TRUE(store->event("series@elsewhere"));
+    CalendarEvent e = *store->event("series@elsewhere");
+    e.title = "每周拍摄（新）";
+    ASSERT_TRUE(store->saveEvent(e));
+
+    const QByteArray text = GetParam().storedText(*store, cal.identifier, e.identifier);
+    EXPECT_EQ(text.count("BEGIN:VEVENT"), 2) << text.constData();
+    for (const char* kept : {"SUMMARY:每周拍摄（新）", "FREQ=WEEKLY;COUNT=4", "DTSTART:20270801T020000Z",
+                             "RECURRENCE-ID:20270808T020000Z", "DTSTART:20270809T060000Z", "SUMMARY:改到周一"})
+        EXPECT_TRUE(text.contains(kept)) << kept << "\n" << text.constData();
 }
 
 TEST_P(CalendarStoreContractTest, EditsByAnotherProgramAreSeenAndOwnWritesAreNot)

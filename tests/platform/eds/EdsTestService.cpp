@@ -80,9 +80,16 @@ std::unique_ptr<EdsCalendarStore> EdsTestService::store()
     return s;
 }
 
-QString EdsTestService::addCalDavCalendar(const QString& title, int port, const QString& path)
+QString EdsTestService::addCalDavCalendar(const QString& title, int port, const QString& path, bool offlineCopy)
 {
     return addSource(title, "caldav", "caldav-stub", [&](ESource* source) {
+        if (offlineCopy) {
+            e_source_offline_set_stay_synchronized(
+                E_SOURCE_OFFLINE(e_source_get_extension(source, E_SOURCE_EXTENSION_OFFLINE)), TRUE);
+            auto* refresh = E_SOURCE_REFRESH(e_source_get_extension(source, E_SOURCE_EXTENSION_REFRESH));
+            e_source_refresh_set_enabled(refresh, TRUE);
+            e_source_refresh_set_interval_minutes(refresh, 5);
+        }
         auto* auth = E_SOURCE_AUTHENTICATION(e_source_get_extension(source, E_SOURCE_EXTENSION_AUTHENTICATION));
         e_source_authentication_set_host(auth, "127.0.0.1");
         e_source_authentication_set_port(auth, guint16(port));
@@ -126,9 +133,10 @@ void EdsTestService::removeCalendars(const QString& title)
 
 // --- The CalDAV server ---
 
-RadicaleServer::RadicaleServer()
+RadicaleServer::RadicaleServer(const QString& collection)
+    : m_collection(collection)
 {
-    const QString dir = QDir::tempPath() + "/radicale";
+    const QString dir = QDir::tempPath() + "/radicale-" + collection;
     QDir().mkpath(dir + "/collections");
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost);

@@ -27,8 +27,10 @@ public:
     std::unique_ptr<EdsCalendarStore> store();
     // A calendar on a CalDAV server, as a user adds one in the desktop's
     // settings: `path` is the collection's path on http://127.0.0.1:`port`.
+    // With `offlineCopy` the service keeps a copy for use without the server
+    // and refreshes every five minutes, as the desktop's account tools set it.
     // Returns its identifier.
-    QString addCalDavCalendar(const QString& title, int port, const QString& path);
+    QString addCalDavCalendar(const QString& title, int port, const QString& path, bool offlineCopy = false);
     // A calendar of the given backend under `parent`, as an account's module
     // adds one; `configure` sets what else it needs. Returns its identifier.
     QString addSource(const QString& title, const char* backend, const QString& parent,
@@ -47,14 +49,15 @@ private:
 class RadicaleServer
 {
 public:
-    RadicaleServer();
+    // `collection` names the calendar, so one test can have several servers.
+    explicit RadicaleServer(const QString& collection = QStringLiteral("shoots"));
     ~RadicaleServer();
     bool running() const { return m_port > 0; }
     // Stops the server, or starts it again on the same port and collections.
     void stop();
     bool start();
     int port() const { return m_port; }
-    QString calendarPath() const { return QStringLiteral("/user/shoots/"); }
+    QString calendarPath() const { return QStringLiteral("/user/") + m_collection + QLatin1Char('/'); }
     // The calendar's events, read with a plain CalDAV REPORT: href and text.
     QList<std::pair<QString, QByteArray>> report() const;
     // Writes an event's text to its href, as another device would.
@@ -64,5 +67,6 @@ private:
     QByteArray request(const QByteArray& verb, const QString& path, const QByteArray& body, int* status = nullptr) const;
     QProcess m_server;
     QString m_config;
+    QString m_collection;
     int m_port = 0;
 };

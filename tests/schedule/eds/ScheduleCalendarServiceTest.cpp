@@ -6,11 +6,15 @@
 #include "orderbook/OrderbookKeys.h"
 #include "platform/EdsCalendarStore.h"
 #include "platform/IcsCalendarStore.h"
+#include "platform/Log.h"
 #include "platform/Paths.h"
 #include "schedule/ScheduleOrderFlows.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QSet>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
@@ -147,7 +151,7 @@ TEST_F(ScheduleCalendarServiceTest, RefusedWritesWaitOnTheBannerAndGoOutWhenTheS
         s.settle();
         EXPECT_EQ(s.sync.pendingCalendarWork(), 1);
         EXPECT_EQ(s.bannerState(), CalendarSyncStatusBar::State::pending);
-        EXPECT_TRUE(s.banner().startsWith("有 1 个档期尚未同步到日历（")) << s.banner().toStdString();
+        EXPECT_TRUE(s.banner().startsWith("日历服务器无法连接，1 项改动等待同步（")) << s.banner().toStdString();
         EXPECT_FALSE(s.sync.lastCalendarFailure().isEmpty());
         EXPECT_TRUE(s.banner().contains(s.sync.lastCalendarFailure()));
         EXPECT_TRUE(s.defaults.hasStoredValue(OrderbookKeys::pendingCalendarWork));
@@ -163,6 +167,110 @@ TEST_F(ScheduleCalendarServiceTest, RefusedWritesWaitOnTheBannerAndGoOutWhenTheS
         EXPECT_FALSE(s.defaults.hasStoredValue(OrderbookKeys::pendingCalendarWork));
     }
     EXPECT_TRUE(s.cell(QDate::currentDate()).unimportedEvents.isEmpty());
+}
+
+// A CalDAV server that stops while the app runs: every change made meanwhile
+// is told on the banner as waiting for a server out of reach, with its cause,
+// and nothing calls it a success; once the server is back the changes reach
+// it without a restart or any other step, once each, and the banner turns
+// green again. With the service's offline copy and without it.
+TEST_F(ScheduleCalendarServiceTest, ChangesMadeWhileTheServerIsDownReachItWhenItIsBack)
+{
+    for (const bool offlineCopy : {true, false}) {
+        SCOPED_TRACE(offlineCopy ? "with the offline copy" : "without the offline copy");
+        EdsTestService::instance().removeCalendars(CalendarSyncManager::calendarName());
+        const QString sessionRoot = root + (offlineCopy ? "/offline" : "/online");
+        QDir().mkpath(sessionRoot);
+        RadicaleServer server(offlineCopy ? "kept" : "direct");
+        ASSERT_TRUE(server.running());
+        EdsTestService::instance().addCalDavCalendar(CalendarSyncManager::calendarName(), server.port(),
+                                                     server.calendarPath(), offlineCopy);
+        std::unique_ptr<EdsCalendarStore> service = EdsTestService::instance().store();
+        ScheduleSession s(*service, sessionRoot);
+        QList<Order> booked;
+        for (const char* name : {"赵一", "钱二", "孙三", "李四"}) {
+            booked << ScheduleSession::booking(name, QDate::currentDate().addDays(2), 300);
+            ASSERT_TRUE(s.view.flows().saveOrder(booked.last(), false));
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server.report().size() == 4; }, 5000)) << server.report().size();
+        ASSERT_EQ(s.bannerState(), CalendarSyncStatusBar::State::synced) << s.banner().toStdString();
+        const QString green = s.banner();
+        QStringList logged;
+        Log::setSink([&](const QString& line) { logged << line; });
+        QFile syncLog(s.sync.logFilePath());
+        const qint64 logBefore = QFileInfo(syncLog).size();
+
+        server.stop();
+        struct Step {
+            const char* name;
+            std::function<void()> act;
+        };
+        auto edit = [&](int i) {
+            Order o = *s.orders.order(booked[i].id);
+            o.note = QStringLiteral("改：第%1次").arg(i + 1);
+            EXPECT_TRUE(s.view.flows().saveOrder(o, true));
+        };
+        const Step steps[] = {
+            {"first edit", [&] { edit(0); }},
+            {"second edit", [&] { edit(1); }},
+            {"third edit", [&] { edit(2); }},
+            {"delete", [&] { EXPECT_TRUE(s.orders.deleteOrder(*s.orders.order(booked[3].id))); }},
+        };
+        int waiting = 0;
+        for (const Step& step : steps) {
+            SCOPED_TRACE(step.name);
+            step.act();
+            ++waiting;
+            const QString expected = QStringLiteral("日历服务器无法连接，%1 项改动等待同步（").arg(waiting);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return s.banner().startsWith(expected); }, 10000)) << s.banner().toStdString();
+            EXPECT_EQ(s.bannerState(), CalendarSyncStatusBar::State::pending);
+            EXPECT_FALSE(s.sync.lastCalendarFailure().isEmpty());
+            EXPECT_TRUE(s.banner().contains(s.sync.calendarServerProblem())) << s.banner().toStdString();
+        }
+        const QDate day = QDate::currentDate().addDays(2);
+        auto dayShowsThree = [&] {
+            const DayFigures cell = s.cell(day);
+            return cell.orders.size() == 3 && cell.unimportedEvents.isEmpty();
+        };
+        EXPECT_TRUE(QTest::qWaitFor(dayShowsThree, 3000)) << s.cell(day).unimportedEvents.size();
+        // What the service only holds on this computer is no success.
+        syncLog.open(QIODevice::ReadOnly);
+        syncLog.seek(logBefore);
+        const QString written = QString::fromUtf8(syncLog.readAll()) + logged.join('\n');
+        syncLog.close();
+        EXPECT_FALSE(written.contains(QRegularExpression("成功: [1-9]"))) << written.toStdString();
+        EXPECT_TRUE(written.contains("日历服务器无法连接")) << written.toStdString();
+
+        // Back: nothing but waiting brings the changes out.
+        ASSERT_TRUE(server.start());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return s.banner() == green; }, 60000)) << s.banner().toStdString();
+        EXPECT_EQ(s.sync.pendingCalendarWork(), 0);
+        EXPECT_TRUE(s.sync.calendarServerProblem().isEmpty());
+        Log::setSink({});
+        QList<std::pair<QString, QByteArray>> onServer;
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            onServer = server.report();
+            int edited = 0;
+            for (const auto& [href, text] : onServer)
+                edited += text.contains("改：第") ? 1 : 0;
+            return onServer.size() == 3 && edited == 3;
+        }, 10000)) << onServer.size();
+        QSet<QString> names;
+        for (const auto& [href, text] : onServer) {
+            const QString ics = QString::fromUtf8(text);
+            for (int i = 0; i < 3; ++i) {
+                if (ics.contains(OrderCodec::uuidText(booked[i].id))) {
+                    names.insert(booked[i].customerName);
+                    EXPECT_TRUE(ics.contains(QStringLiteral("改：第%1次").arg(i + 1))) << text.constData();
+                }
+            }
+            EXPECT_FALSE(ics.contains(OrderCodec::uuidText(booked[3].id))) << "the deleted booking stays deleted";
+        }
+        EXPECT_EQ(names.size(), 3) << "each booking once";
+        s.settle(700);
+        EXPECT_EQ(s.orders.orders().size(), 3) << "nothing deleted comes back as an order";
+        EXPECT_TRUE(dayShowsThree()) << s.cell(day).unimportedEvents.size();
+    }
 }
 
 }
