@@ -108,7 +108,10 @@ QStringList ScheduleSettingsState::syncInfoLines() const
         QStringLiteral("③ 新增订单自动同步；历史订单需进入编辑页重新保存一次方可同步"),
         QStringLiteral("④ 仅开启「新建订单同步到系统日历」开关后，自定义提醒规则才会跟随日程自动同步，无需在系统日历中手动设置"),
         online ? QStringLiteral("⑤ 若手机未显示，请确认两端登录同一账户且已开启云端日历")
-               : QStringLiteral("⑤ 如需同步到手机：在系统设置中添加在线日历账户（如 Google、Nextcloud），并在该账户中新建名为「拍摄档期」的日历"),
+        // Without the calendar service there is no online account to add.
+        : m_sync.eventStore().supportsOnlineAccounts()
+            ? QStringLiteral("⑤ 如需同步到手机：在系统设置中添加在线日历账户（如 Google、Nextcloud），并在该账户中新建名为「拍摄档期」的日历")
+            : QStringLiteral("⑤ 本机没有系统日历服务，无法添加在线日历账户，档期不会同步到手机"),
     };
 }
 

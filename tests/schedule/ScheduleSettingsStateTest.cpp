@@ -205,6 +205,19 @@ TEST_F(ScheduleSettingsStateTest, PackageEdits)
     EXPECT_EQ(packages->packages().size(), 8) << "built-ins stay";
 }
 
+TEST_F(ScheduleSettingsStateTest, SyncNotesOfferOnlyTheStepsThisComputerHas)
+{
+    // The last note tells how the bookings reach the phone; without the
+    // calendar service there is no online account to add.
+    for (bool service : {false, true}) {
+        calendar->setSupportsOnlineAccounts(service);
+        makeState();
+        const QString last = state->syncInfoLines().last();
+        EXPECT_EQ(last.contains("添加在线日历账户（"), service) << last.toStdString();
+        EXPECT_EQ(last.contains("不会同步到手机"), !service) << last.toStdString();
+    }
+}
+
 TEST_F(ScheduleSettingsStateTest, BatchSyncWritesValidOrdersOnce)
 {
     IcsCalendarStore files(dir.path() + "/calendars");

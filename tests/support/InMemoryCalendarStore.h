@@ -45,6 +45,9 @@ public:
         Q_EMIT serverStateChanged();
     }
     QString serverProblem(const QString&) const override { return m_serverProblem; }
+    // Whether it stands for the calendar service, where online accounts can be added.
+    void setSupportsOnlineAccounts(bool supports) { m_onlineAccounts = supports; }
+    bool supportsOnlineAccounts() const override { return m_onlineAccounts; }
     // Number of commits that wrote something.
     int commitCount() const { return m_commitCount; }
     // Applies an edit as another program would: committed, then announced.
@@ -66,5 +69,6 @@ private:
     std::optional<QString> m_failure;
     std::optional<QString> m_commitFailure;
     QString m_serverProblem;
+    bool m_onlineAccounts = false;
     int m_commitCount = 0;
 };
