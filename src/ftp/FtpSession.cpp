@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QElapsedTimer>
 #include <QStringDecoder>
 #include <QTcpSocket>
 
@@ -28,6 +29,13 @@ constexpr int kCloseGraceMs = 5000;
 // switches state with nothing to wait on. A millisecond's pause lets it reach
 // its wait first; a camera does not notice it.
 constexpr std::chrono::milliseconds kPassiveReplyPause{1};
+
+// A client whose process ends closes its data connection and its control
+// connection a few microseconds apart, and which comes first is up to its
+// system. The end of the data is trusted only once this much time has passed
+// without the control connection going as well. The sync of a file on a disk
+// usually takes longer, so it costs a camera nothing there.
+constexpr std::chrono::microseconds kHangUpWindow{1000};
 
 bool isAllowedName(const QString& name)
 {
@@ -102,6 +110,12 @@ FtpSession::FtpSession(QTcpSocket* connection, const FtpSessionOptions& options,
         sendReply(227, std::exchange(m_passiveReplyText, QString()));
         receiveCommand();
     });
+    m_hangUpWindow.setSingleShot(true);
+    m_hangUpWindow.setTimerType(Qt::PreciseTimer);
+    connect(&m_hangUpWindow, &QTimer::timeout, this, [this] {
+        nameEndedUpload();
+        receiveCommand();
+    });
 }
 
 FtpSession::~FtpSession()
@@ -117,7 +131,9 @@ void FtpSession::start()
     connect(
         m_connection, &QTcpSocket::disconnected, this,
         [this] {
-            // Commands that arrived together with the end of the stream still count.
+            // Commands that arrived together with the end of the stream still
+            // count; a hang-up, not the wait for one, decides an ended upload.
+            m_hangUpWindow.stop();
             receiveCommand();
             stop();
         },
@@ -149,6 +165,7 @@ void FtpSession::stop()
     m_idleTimer.stop();
     m_dataConnectTimer.stop();
     m_passiveReply.stop();
+    m_hangUpWindow.stop();
     settleUpload(false);
     dropDataConnection();
     delete m_dataListener;
@@ -187,9 +204,10 @@ void FtpSession::receiveCommand()
     // Commands are lines; one segment may hold several and a line may span
     // segments. While a failed login is being delayed nothing more is read,
     // nor while the client leaves its replies unread: it is then held back by
-    // TCP instead of growing our write buffer. Nor while a 227 is held back:
-    // replies keep the order of their commands.
-    while (!m_closed && !m_loginDelay.isActive() && !m_passiveReply.isActive() && m_awaitingData.isEmpty()) {
+    // TCP instead of growing our write buffer. Nor while a 227 or the final
+    // reply of an upload is held back: replies keep the order of their commands.
+    while (!m_closed && !m_loginDelay.isActive() && !m_passiveReply.isActive() && !m_hangUpWindow.isActive()
+           && m_awaitingData.isEmpty()) {
         if (m_connection->bytesToWrite() >= FtpLimits::kMaxPendingReplyBytes) {
             m_repliesBacklogged = true;
             break;
@@ -453,6 +471,11 @@ void FtpSession::acceptDataConnection(int fd)
         FtpDataConnection(fd).close();
         return;
     }
+    // Only a client that is there connects again: its ended upload is whole.
+    if (m_hangUpWindow.isActive()) {
+        m_hangUpWindow.stop();
+        nameEndedUpload();
+    }
     cancelTransfer();
     m_dataConnectTimer.stop();
     m_dataConnection = new FtpDataConnection(fd, this);
@@ -628,6 +651,8 @@ void FtpSession::handleStor(const QString& filename)
 
 void FtpSession::onUploadStreamEnded(FtpDataConnection::End end)
 {
+    QElapsedTimer sinceEnd;
+    sinceEnd.start();
     dropDataConnection();
     restartIdleTimer();
     if (!m_upload || !completeUpload(end))
@@ -636,10 +661,18 @@ void FtpSession::onUploadStreamEnded(FtpDataConnection::End end)
     // killed mid-upload ends it the same way. A file is whole only for a client
     // still there to read the 226; when its control connection is closing, the
     // lines it sent last (a QUIT or none) decide.
-    if (controlOpen())
-        nameUpload();
+    m_uploadEnded = true;
+    const auto left = kHangUpWindow - std::chrono::nanoseconds(sinceEnd.nsecsElapsed());
+    if (left <= std::chrono::microseconds::zero())
+        nameEndedUpload();
     else
-        m_uploadEnded = true;
+        m_hangUpWindow.start(std::chrono::ceil<std::chrono::milliseconds>(left));
+}
+
+void FtpSession::nameEndedUpload()
+{
+    if (m_upload && m_uploadEnded && controlOpen())
+        nameUpload();
 }
 
 bool FtpSession::completeUpload(FtpDataConnection::End end)

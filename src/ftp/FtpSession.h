@@ -68,6 +68,8 @@ private:
     // the failure. True: the file is whole and may take its name.
     bool completeUpload(FtpDataConnection::End end);
     void nameUpload();
+    // Names an upload whose stream ended whole, unless its client has hung up.
+    void nameEndedUpload();
     // Settles a running upload when the control connection ends: kept only
     // after a deliberate QUIT that came after a clean end of the stream.
     void settleUpload(bool quitting);
@@ -92,8 +94,8 @@ private:
     bool m_closed = false;
     bool m_listing = false;
     std::unique_ptr<FtpUpload> m_upload;
-    // The upload's stream ended cleanly while the control connection was
-    // closing: what the client sent last decides whether the file is kept.
+    // The upload's stream ended whole; it takes its name once its client is
+    // known to be still there, or after a QUIT when it is leaving.
     bool m_uploadEnded = false;
     // The size the client announced with ALLO for its next upload, and the
     // one the running upload must reach.
@@ -105,6 +107,9 @@ private:
     QTimer m_dataConnectTimer;
     // The 227 of the last PASV, sent after a short pause.
     QTimer m_passiveReply;
+    // From the end of an upload's stream until its client is known to be
+    // still there; commands wait meanwhile.
+    QTimer m_hangUpWindow;
     QString m_passiveReplyText;
     // A transfer command sent before its data connection arrived.
     QString m_awaitingData;

@@ -114,7 +114,9 @@ std::unique_ptr<FtpUpload> FtpUpload::create(const QString& folder, const QStrin
             + kSuffix);
         if (!claim(g_temporaries, temporary))
             continue;
-        const int fd = openRetrying(native(temporary), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        // Held from before it shows in the folder until it is named or removed:
+        // a start-up clean-up of another server on this folder leaves it alone.
+        const int fd = FileNaming::createHeld(native(temporary), 0644);
         if (fd < 0) {
             const int e = errno;
             unclaim(g_temporaries, temporary);
@@ -123,9 +125,6 @@ std::unique_ptr<FtpUpload> FtpUpload::create(const QString& folder, const QStrin
             unclaim(g_reserved, path);
             return fail(e);
         }
-        // Held until the file is named or removed: the start-up clean-up of
-        // another server on this folder leaves a held file alone.
-        FileNaming::hold(fd);
         if (error)
             *error = 0;
         return std::unique_ptr<FtpUpload>(new FtpUpload(fd, temporary, path));
