@@ -6,11 +6,14 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QElapsedTimer>
 #include <QStringDecoder>
 #include <QTcpSocket>
 
 #include <cerrno>
+#include <fcntl.h>
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -31,11 +34,13 @@ constexpr int kCloseGraceMs = 5000;
 constexpr std::chrono::milliseconds kPassiveReplyPause{1};
 
 // A client whose process ends closes its data connection and its control
-// connection a few microseconds apart, and which comes first is up to its
-// system. The end of the data is trusted only once this much time has passed
-// without the control connection going as well. The sync of a file on a disk
-// usually takes longer, so it costs a camera nothing there.
-constexpr std::chrono::microseconds kHangUpWindow{1000};
+// connection apart, by microseconds or, on a busy system, by milliseconds, and
+// which comes first is up to its system. When the control connection goes
+// after the 226, a reset (the 226 arrived and was never read) or an end before
+// the 226 arrived tells that the client did not see it: within this time the
+// file is taken back. Later, a reset is the network's, and a file its client
+// was told of stays.
+constexpr std::chrono::milliseconds kUnreadReplyGrace{250};
 
 bool isAllowedName(const QString& name)
 {
@@ -110,16 +115,13 @@ FtpSession::FtpSession(QTcpSocket* connection, const FtpSessionOptions& options,
         sendReply(227, std::exchange(m_passiveReplyText, QString()));
         receiveCommand();
     });
-    m_hangUpWindow.setSingleShot(true);
-    m_hangUpWindow.setTimerType(Qt::PreciseTimer);
-    connect(&m_hangUpWindow, &QTimer::timeout, this, [this] {
-        nameEndedUpload();
-        receiveCommand();
-    });
+    m_unreadGrace.setSingleShot(true);
+    connect(&m_unreadGrace, &QTimer::timeout, this, &FtpSession::keepNamedUpload);
 }
 
 FtpSession::~FtpSession()
 {
+    keepNamedUpload();
     m_upload.reset();
 }
 
@@ -131,10 +133,9 @@ void FtpSession::start()
     connect(
         m_connection, &QTcpSocket::disconnected, this,
         [this] {
-            // Commands that arrived together with the end of the stream still
-            // count; a hang-up, not the wait for one, decides an ended upload.
-            m_hangUpWindow.stop();
+            // Commands that arrived together with the end of the stream still count.
             receiveCommand();
+            settleNamedUpload();
             stop();
         },
         Qt::QueuedConnection);
@@ -165,7 +166,7 @@ void FtpSession::stop()
     m_idleTimer.stop();
     m_dataConnectTimer.stop();
     m_passiveReply.stop();
-    m_hangUpWindow.stop();
+    keepNamedUpload();
     settleUpload(false);
     dropDataConnection();
     delete m_dataListener;
@@ -204,10 +205,9 @@ void FtpSession::receiveCommand()
     // Commands are lines; one segment may hold several and a line may span
     // segments. While a failed login is being delayed nothing more is read,
     // nor while the client leaves its replies unread: it is then held back by
-    // TCP instead of growing our write buffer. Nor while a 227 or the final
-    // reply of an upload is held back: replies keep the order of their commands.
-    while (!m_closed && !m_loginDelay.isActive() && !m_passiveReply.isActive() && !m_hangUpWindow.isActive()
-           && m_awaitingData.isEmpty()) {
+    // TCP instead of growing our write buffer. Nor while a 227 is held back:
+    // replies keep the order of their commands.
+    while (!m_closed && !m_loginDelay.isActive() && !m_passiveReply.isActive() && m_awaitingData.isEmpty()) {
         if (m_connection->bytesToWrite() >= FtpLimits::kMaxPendingReplyBytes) {
             m_repliesBacklogged = true;
             break;
@@ -241,6 +241,8 @@ void FtpSession::handleLine(QByteArray line)
         sendReply(500, QStringLiteral("Line too long"));
         return;
     }
+    // Whatever the client sends after a 226 shows it is still there.
+    keepNamedUpload();
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder.decode(line);
     if (decoder.hasError())
@@ -471,11 +473,6 @@ void FtpSession::acceptDataConnection(int fd)
         FtpDataConnection(fd).close();
         return;
     }
-    // Only a client that is there connects again: its ended upload is whole.
-    if (m_hangUpWindow.isActive()) {
-        m_hangUpWindow.stop();
-        nameEndedUpload();
-    }
     cancelTransfer();
     m_dataConnectTimer.stop();
     m_dataConnection = new FtpDataConnection(fd, this);
@@ -651,8 +648,6 @@ void FtpSession::handleStor(const QString& filename)
 
 void FtpSession::onUploadStreamEnded(FtpDataConnection::End end)
 {
-    QElapsedTimer sinceEnd;
-    sinceEnd.start();
     dropDataConnection();
     restartIdleTimer();
     if (!m_upload || !completeUpload(end))
@@ -661,18 +656,10 @@ void FtpSession::onUploadStreamEnded(FtpDataConnection::End end)
     // killed mid-upload ends it the same way. A file is whole only for a client
     // still there to read the 226; when its control connection is closing, the
     // lines it sent last (a QUIT or none) decide.
-    m_uploadEnded = true;
-    const auto left = kHangUpWindow - std::chrono::nanoseconds(sinceEnd.nsecsElapsed());
-    if (left <= std::chrono::microseconds::zero())
-        nameEndedUpload();
-    else
-        m_hangUpWindow.start(std::chrono::ceil<std::chrono::milliseconds>(left));
-}
-
-void FtpSession::nameEndedUpload()
-{
-    if (m_upload && m_uploadEnded && controlOpen())
+    if (controlOpen())
         nameUpload();
+    else
+        m_uploadEnded = true;
 }
 
 bool FtpSession::completeUpload(FtpDataConnection::End end)
@@ -699,7 +686,18 @@ void FtpSession::nameUpload()
     m_uploadEnded = false;
     // A name someone outside the server took meanwhile is not replaced.
     if (upload->commit()) {
+        keepNamedUpload();
+        const int watch = ::fcntl(int(m_connection->socketDescriptor()), F_DUPFD_CLOEXEC, 0);
         sendReply(226, QStringLiteral("Transfer complete"));
+        if (watch < 0) {
+            upload->keep();
+            return;
+        }
+        // The socket outlives the control connection's own close by this
+        // copy, so its last state can be read when the client is gone.
+        m_namedUpload = std::move(upload);
+        m_controlWatch = watch;
+        m_unreadGrace.start(kUnreadReplyGrace);
         return;
     }
     const int code = upload->error() == EEXIST ? 550 : localFailureCode(upload->error());
@@ -733,6 +731,32 @@ void FtpSession::settleUpload(bool quitting)
             return;
     }
     nameUpload();
+}
+
+void FtpSession::keepNamedUpload()
+{
+    m_unreadGrace.stop();
+    if (m_namedUpload)
+        std::exchange(m_namedUpload, nullptr)->keep();
+    if (m_controlWatch >= 0)
+        ::close(std::exchange(m_controlWatch, -1));
+}
+
+void FtpSession::settleNamedUpload()
+{
+    if (!m_namedUpload)
+        return;
+    // A client that read the 226 closes with a FIN once the 226 has arrived;
+    // one that closes with it unread, or dies, resets the connection, and one
+    // that closed before it arrived leaves it unacknowledged.
+    tcp_info info{};
+    socklen_t size = sizeof(info);
+    int unsent = 0;
+    const bool known = ::getsockopt(m_controlWatch, IPPROTO_TCP, TCP_INFO, &info, &size) == 0
+                       && ::ioctl(m_controlWatch, SIOCOUTQ, &unsent) == 0;
+    if (known && (info.tcpi_state == TCP_CLOSE || unsent > 0))
+        m_namedUpload->takeBack();
+    keepNamedUpload();
 }
 
 bool FtpSession::controlOpen() const

@@ -224,14 +224,43 @@ bool FtpUpload::commit()
         discard();
         return false;
     }
-    ::close(std::exchange(m_fd, -1));
-    release();
+    m_named = true;
     syncFolder(QFileInfo(m_path).absolutePath());
     return true;
 }
 
+void FtpUpload::keep()
+{
+    if (!std::exchange(m_named, false))
+        return;
+    ::close(std::exchange(m_fd, -1));
+    release();
+}
+
+bool FtpUpload::takeBack()
+{
+    if (!std::exchange(m_named, false))
+        return false;
+    // Only this upload's own file goes, never one put there since.
+    struct stat ours;
+    struct stat named;
+    const bool same = ::fstat(m_fd, &ours) == 0 && ::lstat(native(m_path).constData(), &named) == 0
+                      && ours.st_dev == named.st_dev && ours.st_ino == named.st_ino;
+    if (same)
+        ::unlink(native(m_path).constData());
+    ::close(std::exchange(m_fd, -1));
+    release();
+    if (same)
+        syncFolder(QFileInfo(m_path).absolutePath());
+    return same;
+}
+
 void FtpUpload::discard()
 {
+    if (m_named) {
+        keep();
+        return;
+    }
     if (m_fd < 0)
         return;
     // Removed before the descriptor (and its lock) goes.

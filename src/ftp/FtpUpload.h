@@ -28,8 +28,14 @@ public:
     bool sync();
     // Syncs the file if that is still to do and gives it its final name; false
     // (nothing left behind) when that failed, with EEXIST when the name was
-    // taken meanwhile.
+    // taken meanwhile. The file stays held and can still be taken back until
+    // `keep`.
     bool commit();
+    // Lets go of a named file for good.
+    void keep();
+    // Removes a named file that its client never learnt of; false when the
+    // name no longer holds this file (then nothing is touched).
+    bool takeBack();
     // Closes and removes the temporary file.
     void discard();
 
@@ -71,4 +77,5 @@ private:
     int m_error = 0;
     bool m_reserved = true;
     bool m_synced = false;
+    bool m_named = false;
 };
