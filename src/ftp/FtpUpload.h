@@ -10,8 +10,9 @@
 // server's own naming in the same folder; only when the whole file has arrived
 // is it synced and given its final name, never replacing anything. So a
 // transfer cut short (a reset, a refusal, a crash or a power loss) leaves
-// nothing under the name a camera's retry needs. A name that exists, or that
-// another session is receiving, is refused up front.
+// nothing under the name a camera's retry needs; so does one named whose
+// client turns out never to have read the reply, which takes it back. A name
+// that exists, or that another session is receiving, is refused up front.
 class FtpUpload
 {
 public:

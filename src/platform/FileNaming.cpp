@@ -69,7 +69,9 @@ int createHeld(const QByteArray& path, mode_t mode)
 {
     // Unnamed first: the name comes only once the file is held.
     const qsizetype slash = path.lastIndexOf('/');
-    const QByteArray folder = slash < 0 ? QByteArrayLiteral(".") : slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
+    const QByteArray folder = slash < 0    ? QByteArrayLiteral(".")
+                              : slash == 0 ? QByteArrayLiteral("/")
+                                           : path.left(slash);
     int fd = openRetrying(folder.constData(), O_WRONLY | O_TMPFILE | O_CLOEXEC, mode);
     if (fd >= 0) {
         runCreateHook();

@@ -342,6 +342,34 @@ TEST(FtpFaults, SweepsOfTheFolderLeaveARunningUploadAlone)
 
 namespace {
 
+// A bare client's way to an upload's data for the scripts below: logs in,
+// sends PASV and STOR and returns the data socket, the control socket and a
+// function that sends a line (None: none) and returns the next reply.
+const char* const kBareClient = R"PY(
+import re, socket
+def bare_stor(port, name):
+    control = socket.create_connection(('127.0.0.1', port))
+    replies = control.makefile('rb')
+    def command(line):
+        if line:
+            control.sendall(line.encode() + b'\r\n')
+        return replies.readline().decode()
+    command(None)
+    command('USER 482917')
+    command('PASS 482917')
+    numbers = re.search(r'\((\d+),(\d+),(\d+),(\d+),(\d+),(\d+)\)', command('PASV')).groups()
+    data = socket.create_connection(('127.0.0.1', int(numbers[4]) * 256 + int(numbers[5])))
+    reply = command('STOR ' + name)
+    if not reply.startswith('150'):
+        raise RuntimeError(name + ': ' + reply)
+    return data, control, command
+)PY";
+
+QString bareClientScript(const char* script)
+{
+    return QString::fromUtf8(kBareClient) + QString::fromUtf8(script);
+}
+
 // Cameras that go away the moment their data is sent, `runs` of them, at most
 // twenty at a time, each uploading the file at argv[4] as K<n>.JPG:
 // "killed" is ftplib ended by os._exit a random moment after its data,
@@ -349,7 +377,7 @@ namespace {
 // control connection without reading the final reply. "retry" uploads every
 // name again with ftplib on one connection and prints each final reply.
 const char* const kGoneCameras = R"PY(
-import ftplib, io, os, random, re, socket, sys, time
+import ftplib, io, os, random, sys, time
 port, mode, runs, payload = int(sys.argv[1]), sys.argv[2], int(sys.argv[3]), open(sys.argv[4], 'rb').read()
 names = ['K%03d.JPG' % i for i in range(runs)]
 
@@ -368,21 +396,7 @@ def killed(name):
     os._exit(1)
 
 def closing(name):
-    control = socket.create_connection(('127.0.0.1', port))
-    replies = control.makefile('rb')
-    def command(line):
-        if line:
-            control.sendall(line.encode() + b'\r\n')
-        return replies.readline().decode()
-    command(None)
-    command('USER 482917')
-    command('PASS 482917')
-    numbers = re.search(r'\((\d+),(\d+),(\d+),(\d+),(\d+),(\d+)\)', command('PASV')).groups()
-    data = socket.create_connection(('127.0.0.1', int(numbers[4]) * 256 + int(numbers[5])))
-    reply = command('STOR ' + name)
-    if not reply.startswith('150'):
-        sys.stderr.write(name + ': ' + reply)
-        os._exit(2)
+    data, control, command = bare_stor(port, name)
     data.sendall(payload)
     data.close()
     os.close(control.detach())
@@ -435,15 +449,17 @@ void expectGoneCamerasLeaveNoFile(const QString& folder)
     limits.maxSessions = 1000;
     for (const char* mode : {"killed", "closing"}) {
         Server s(limits, folder);
-        const ProcessResult gone =
-            run("python3", {"-c", kGoneCameras, QString::number(s.port()), mode, QString::number(kRuns), file});
+        auto cameras = [&](const char* how) {
+            return run("python3", {"-c", bareClientScript(kGoneCameras), QString::number(s.port()), how,
+                                   QString::number(kRuns), file});
+        };
+        const ProcessResult gone = cameras(mode);
         ASSERT_EQ(gone.exitCode, 0) << mode << gone.err.toStdString();
         // Every part file goes and no name is taken.
         EXPECT_TRUE(QTest::qWaitFor([&] { return s.server.sessionCount() == 0 && s.entries().isEmpty(); }, kWaitMs))
             << mode << ": " << s.entries().join(", ").toStdString();
 
-        const ProcessResult retry =
-            run("python3", {"-c", kGoneCameras, QString::number(s.port()), "retry", QString::number(kRuns), file});
+        const ProcessResult retry = cameras("retry");
         ASSERT_EQ(retry.exitCode, 0) << mode << retry.err.toStdString();
         EXPECT_EQ(retry.out.count("226 Transfer complete\n"), kRuns) << mode;
         int whole = 0;
@@ -471,20 +487,9 @@ TEST(FtpFaults, AFileWhose226WasNeverReadIsTakenBack)
 {
     // Uploads argv[2] and, once the server has named it, ends as argv[3] says.
     static const char* const script = R"PY(
-import os, re, socket, struct, sys, time
+import os, struct, sys, time
 port, path, how = int(sys.argv[1]), sys.argv[2], sys.argv[3]
-control = socket.create_connection(('127.0.0.1', port))
-replies = control.makefile('rb')
-def command(line):
-    if line:
-        control.sendall(line.encode() + b'\r\n')
-    return replies.readline().decode()
-command(None)
-command('USER 482917')
-command('PASS 482917')
-numbers = re.search(r'\((\d+),(\d+),(\d+),(\d+),(\d+),(\d+)\)', command('PASV')).groups()
-data = socket.create_connection(('127.0.0.1', int(numbers[4]) * 256 + int(numbers[5])))
-assert command('STOR ' + os.path.basename(path)).startswith('150')
+data, control, command = bare_stor(port, os.path.basename(path))
 data.sendall(b'whole')
 data.close()
 while not os.path.exists(path):
@@ -500,7 +505,8 @@ os.close(control.detach())
     const QList<std::pair<const char*, bool>> cases{
         {"unread", false}, {"read", true}, {"reset later", true}};
     for (const auto& [how, kept] : cases) {
-        const ProcessResult client = run("python3", {"-c", script, QString::number(s.port()), s.path("a.jpg"), how});
+        const ProcessResult client =
+            run("python3", {"-c", bareClientScript(script), QString::number(s.port()), s.path("a.jpg"), how});
         ASSERT_EQ(client.exitCode, 0) << how << client.err.toStdString();
         const QStringList expected = kept ? QStringList{"a.jpg"} : QStringList{};
         EXPECT_TRUE(QTest::qWaitFor([&] { return s.server.sessionCount() == 0 && s.entries() == expected; }, kWaitMs))
