@@ -10,6 +10,10 @@
 #include <QTcpSocket>
 
 #include <cerrno>
+#include <fcntl.h>
+#include <linux/sockios.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -28,6 +32,15 @@ constexpr int kCloseGraceMs = 5000;
 // switches state with nothing to wait on. A millisecond's pause lets it reach
 // its wait first; a camera does not notice it.
 constexpr std::chrono::milliseconds kPassiveReplyPause{1};
+
+// A client whose process ends closes its data connection and its control
+// connection apart, by microseconds or, on a busy system, by milliseconds, and
+// which comes first is up to its system. When the control connection goes
+// after the 226, a reset (the 226 arrived and was never read) or an end before
+// the 226 arrived tells that the client did not see it: within this time the
+// file is taken back. Later, a reset is the network's, and a file its client
+// was told of stays.
+constexpr std::chrono::milliseconds kUnreadReplyGrace{250};
 
 bool isAllowedName(const QString& name)
 {
@@ -102,10 +115,13 @@ FtpSession::FtpSession(QTcpSocket* connection, const FtpSessionOptions& options,
         sendReply(227, std::exchange(m_passiveReplyText, QString()));
         receiveCommand();
     });
+    m_unreadGrace.setSingleShot(true);
+    connect(&m_unreadGrace, &QTimer::timeout, this, &FtpSession::keepNamedUpload);
 }
 
 FtpSession::~FtpSession()
 {
+    keepNamedUpload();
     m_upload.reset();
 }
 
@@ -119,6 +135,7 @@ void FtpSession::start()
         [this] {
             // Commands that arrived together with the end of the stream still count.
             receiveCommand();
+            settleNamedUpload();
             stop();
         },
         Qt::QueuedConnection);
@@ -149,6 +166,7 @@ void FtpSession::stop()
     m_idleTimer.stop();
     m_dataConnectTimer.stop();
     m_passiveReply.stop();
+    keepNamedUpload();
     settleUpload(false);
     dropDataConnection();
     delete m_dataListener;
@@ -223,6 +241,8 @@ void FtpSession::handleLine(QByteArray line)
         sendReply(500, QStringLiteral("Line too long"));
         return;
     }
+    // Whatever the client sends after a 226 shows it is still there.
+    keepNamedUpload();
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString text = decoder.decode(line);
     if (decoder.hasError())
@@ -666,7 +686,18 @@ void FtpSession::nameUpload()
     m_uploadEnded = false;
     // A name someone outside the server took meanwhile is not replaced.
     if (upload->commit()) {
+        keepNamedUpload();
+        const int watch = ::fcntl(int(m_connection->socketDescriptor()), F_DUPFD_CLOEXEC, 0);
         sendReply(226, QStringLiteral("Transfer complete"));
+        if (watch < 0) {
+            upload->keep();
+            return;
+        }
+        // The socket outlives the control connection's own close by this
+        // copy, so its last state can be read when the client is gone.
+        m_namedUpload = std::move(upload);
+        m_controlWatch = watch;
+        m_unreadGrace.start(kUnreadReplyGrace);
         return;
     }
     const int code = upload->error() == EEXIST ? 550 : localFailureCode(upload->error());
@@ -700,6 +731,32 @@ void FtpSession::settleUpload(bool quitting)
             return;
     }
     nameUpload();
+}
+
+void FtpSession::keepNamedUpload()
+{
+    m_unreadGrace.stop();
+    if (m_namedUpload)
+        std::exchange(m_namedUpload, nullptr)->keep();
+    if (m_controlWatch >= 0)
+        ::close(std::exchange(m_controlWatch, -1));
+}
+
+void FtpSession::settleNamedUpload()
+{
+    if (!m_namedUpload)
+        return;
+    // A client that read the 226 closes with a FIN once the 226 has arrived;
+    // one that closes with it unread, or dies, resets the connection, and one
+    // that closed before it arrived leaves it unacknowledged.
+    tcp_info info{};
+    socklen_t size = sizeof(info);
+    int unsent = 0;
+    const bool known = ::getsockopt(m_controlWatch, IPPROTO_TCP, TCP_INFO, &info, &size) == 0
+                       && ::ioctl(m_controlWatch, SIOCOUTQ, &unsent) == 0;
+    if (known && (info.tcpi_state == TCP_CLOSE || unsent > 0))
+        m_namedUpload->takeBack();
+    keepNamedUpload();
 }
 
 bool FtpSession::controlOpen() const

@@ -68,6 +68,11 @@ private:
     // the failure. True: the file is whole and may take its name.
     bool completeUpload(FtpDataConnection::End end);
     void nameUpload();
+    // A named upload is kept once its client shows it is there, or when the
+    // grace for an unread 226 has passed.
+    void keepNamedUpload();
+    // The client hung up: takes its last upload back if the 226 went unread.
+    void settleNamedUpload();
     // Settles a running upload when the control connection ends: kept only
     // after a deliberate QUIT that came after a clean end of the stream.
     void settleUpload(bool quitting);
@@ -92,6 +97,11 @@ private:
     bool m_closed = false;
     bool m_listing = false;
     std::unique_ptr<FtpUpload> m_upload;
+    // The last upload, named and answered with 226, until its client shows
+    // it is still there; with a copy of the control socket to read its end.
+    std::unique_ptr<FtpUpload> m_namedUpload;
+    int m_controlWatch = -1;
+    QTimer m_unreadGrace;
     // The upload's stream ended cleanly while the control connection was
     // closing: what the client sent last decides whether the file is kept.
     bool m_uploadEnded = false;

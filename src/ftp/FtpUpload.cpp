@@ -114,7 +114,9 @@ std::unique_ptr<FtpUpload> FtpUpload::create(const QString& folder, const QStrin
             + kSuffix);
         if (!claim(g_temporaries, temporary))
             continue;
-        const int fd = openRetrying(native(temporary), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        // Held from before it shows in the folder until it is named or removed:
+        // a start-up clean-up of another server on this folder leaves it alone.
+        const int fd = FileNaming::createHeld(native(temporary), 0644);
         if (fd < 0) {
             const int e = errno;
             unclaim(g_temporaries, temporary);
@@ -123,9 +125,6 @@ std::unique_ptr<FtpUpload> FtpUpload::create(const QString& folder, const QStrin
             unclaim(g_reserved, path);
             return fail(e);
         }
-        // Held until the file is named or removed: the start-up clean-up of
-        // another server on this folder leaves a held file alone.
-        FileNaming::hold(fd);
         if (error)
             *error = 0;
         return std::unique_ptr<FtpUpload>(new FtpUpload(fd, temporary, path));
@@ -225,14 +224,43 @@ bool FtpUpload::commit()
         discard();
         return false;
     }
-    ::close(std::exchange(m_fd, -1));
-    release();
+    m_named = true;
     syncFolder(QFileInfo(m_path).absolutePath());
     return true;
 }
 
+void FtpUpload::keep()
+{
+    if (!std::exchange(m_named, false))
+        return;
+    ::close(std::exchange(m_fd, -1));
+    release();
+}
+
+bool FtpUpload::takeBack()
+{
+    if (!std::exchange(m_named, false))
+        return false;
+    // Only this upload's own file goes, never one put there since.
+    struct stat ours;
+    struct stat named;
+    const bool same = ::fstat(m_fd, &ours) == 0 && ::lstat(native(m_path).constData(), &named) == 0
+                      && ours.st_dev == named.st_dev && ours.st_ino == named.st_ino;
+    if (same)
+        ::unlink(native(m_path).constData());
+    ::close(std::exchange(m_fd, -1));
+    release();
+    if (same)
+        syncFolder(QFileInfo(m_path).absolutePath());
+    return same;
+}
+
 void FtpUpload::discard()
 {
+    if (m_named) {
+        keep();
+        return;
+    }
     if (m_fd < 0)
         return;
     // Removed before the descriptor (and its lock) goes.

@@ -10,8 +10,9 @@
 // server's own naming in the same folder; only when the whole file has arrived
 // is it synced and given its final name, never replacing anything. So a
 // transfer cut short (a reset, a refusal, a crash or a power loss) leaves
-// nothing under the name a camera's retry needs. A name that exists, or that
-// another session is receiving, is refused up front.
+// nothing under the name a camera's retry needs; so does one named whose
+// client turns out never to have read the reply, which takes it back. A name
+// that exists, or that another session is receiving, is refused up front.
 class FtpUpload
 {
 public:
@@ -28,8 +29,14 @@ public:
     bool sync();
     // Syncs the file if that is still to do and gives it its final name; false
     // (nothing left behind) when that failed, with EEXIST when the name was
-    // taken meanwhile.
+    // taken meanwhile. The file stays held and can still be taken back until
+    // `keep`.
     bool commit();
+    // Lets go of a named file for good.
+    void keep();
+    // Removes a named file that its client never learnt of; false when the
+    // name no longer holds this file (then nothing is touched).
+    bool takeBack();
     // Closes and removes the temporary file.
     void discard();
 
@@ -71,4 +78,5 @@ private:
     int m_error = 0;
     bool m_reserved = true;
     bool m_synced = false;
+    bool m_named = false;
 };

@@ -4,6 +4,8 @@
 #include <QFile>
 
 #include <cerrno>
+#include <memory>
+#include <mutex>
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/file.h>
@@ -36,6 +38,69 @@ int renameNoReplace(const QByteArray& from, const QByteArray& to)
 void hold(int fd)
 {
     ::flock(fd, LOCK_EX | LOCK_NB);
+}
+
+namespace {
+std::mutex g_createHookMutex;
+std::shared_ptr<std::function<void()>> g_createHook;
+
+void runCreateHook()
+{
+    std::shared_ptr<std::function<void()>> hook;
+    {
+        std::lock_guard lock(g_createHookMutex);
+        hook = g_createHook;
+    }
+    if (hook)
+        (*hook)();
+}
+
+int openRetrying(const char* path, int flags, mode_t mode)
+{
+    int fd;
+    do {
+        fd = ::open(path, flags, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+}
+
+int createHeld(const QByteArray& path, mode_t mode)
+{
+    // Unnamed first: the name comes only once the file is held.
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray folder = slash < 0    ? QByteArrayLiteral(".")
+                              : slash == 0 ? QByteArrayLiteral("/")
+                                           : path.left(slash);
+    int fd = openRetrying(folder.constData(), O_WRONLY | O_TMPFILE | O_CLOEXEC, mode);
+    if (fd >= 0) {
+        runCreateHook();
+        hold(fd);
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd);
+        if (::linkat(AT_FDCWD, self.constData(), AT_FDCWD, path.constData(), AT_SYMLINK_FOLLOW) == 0)
+            return fd;
+        const int e = errno;
+        ::close(fd);
+        // Without /proc the file cannot be named; anything else is the answer.
+        if (e != ENOENT || ::access("/proc/self/fd", F_OK) == 0) {
+            errno = e;
+            return -1;
+        }
+    } else if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        return -1;
+    }
+    fd = openRetrying(path.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+    if (fd < 0)
+        return -1;
+    runCreateHook();
+    hold(fd);
+    return fd;
+}
+
+void setCreateHook(std::function<void()> hook)
+{
+    std::lock_guard lock(g_createHookMutex);
+    g_createHook = hook ? std::make_shared<std::function<void()>>(std::move(hook)) : nullptr;
 }
 
 int removeUnheld(const QString& folder, const std::function<bool(const QString& name)>& isOurs)

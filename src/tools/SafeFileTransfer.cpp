@@ -247,7 +247,9 @@ SafeFileTransfer::Result SafeFileTransfer::copy(const QString& sourcePath, const
     for (int attempt = 0; attempt < 64 && out.fd < 0; ++attempt) {
         if (attempt > 0)
             temporary.renew(dir);
-        out.fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        // Held before it shows in the folder: a leftover sweep, of this
+        // process or another, never takes a file in use.
+        out.fd = FileNaming::createHeld(temp, 0666);
         if (out.fd < 0 && errno != EEXIST)
             break;
     }
@@ -255,9 +257,6 @@ SafeFileTransfer::Result SafeFileTransfer::copy(const QString& sourcePath, const
         result.error = errnoText(errno);
         return result;
     }
-    // Tells a leftover sweep, of this process or another, that this file is
-    // in use.
-    FileNaming::hold(out.fd);
 
     auto fail = [&](const QString& error) {
         ::close(out.release());

@@ -1,5 +1,7 @@
 #include "FtpTestSupport.h"
 
+#include "platform/FileNaming.h"
+
 #include <QSemaphore>
 
 #include <cerrno>
@@ -336,4 +338,207 @@ TEST(FtpFaults, SweepsOfTheFolderLeaveARunningUploadAlone)
     }
     EXPECT_EQ(c.finish(*data, " second half"), kComplete);
     EXPECT_EQ(readFile(s.path("a.jpg")), "first half, second half");
+}
+
+namespace {
+
+// A bare client's way to an upload's data for the scripts below: logs in,
+// sends PASV and STOR and returns the data socket, the control socket and a
+// function that sends a line (None: none) and returns the next reply.
+const char* const kBareClient = R"PY(
+import re, socket
+def bare_stor(port, name):
+    control = socket.create_connection(('127.0.0.1', port))
+    replies = control.makefile('rb')
+    def command(line):
+        if line:
+            control.sendall(line.encode() + b'\r\n')
+        return replies.readline().decode()
+    command(None)
+    command('USER 482917')
+    command('PASS 482917')
+    numbers = re.search(r'\((\d+),(\d+),(\d+),(\d+),(\d+),(\d+)\)', command('PASV')).groups()
+    data = socket.create_connection(('127.0.0.1', int(numbers[4]) * 256 + int(numbers[5])))
+    reply = command('STOR ' + name)
+    if not reply.startswith('150'):
+        raise RuntimeError(name + ': ' + reply)
+    return data, control, command
+)PY";
+
+QString bareClientScript(const char* script)
+{
+    return QString::fromUtf8(kBareClient) + QString::fromUtf8(script);
+}
+
+// Cameras that go away the moment their data is sent, `runs` of them, at most
+// twenty at a time, each uploading the file at argv[4] as K<n>.JPG:
+// "killed" is ftplib ended by os._exit a random moment after its data,
+// "closing" a bare client that closes its data connection and then its
+// control connection without reading the final reply. "retry" uploads every
+// name again with ftplib on one connection and prints each final reply.
+const char* const kGoneCameras = R"PY(
+import ftplib, io, os, random, sys, time
+port, mode, runs, payload = int(sys.argv[1]), sys.argv[2], int(sys.argv[3]), open(sys.argv[4], 'rb').read()
+names = ['K%03d.JPG' % i for i in range(runs)]
+
+def login():
+    ftp = ftplib.FTP()
+    ftp.connect('127.0.0.1', port, timeout=20)
+    ftp.login('482917', '482917')
+    return ftp
+
+def killed(name):
+    ftp = login()
+    data = ftp.transfercmd('STOR ' + name)
+    data.sendall(payload)
+    random.seed(name)
+    time.sleep(random.uniform(0, 0.3))
+    os._exit(1)
+
+def closing(name):
+    data, control, command = bare_stor(port, name)
+    data.sendall(payload)
+    data.close()
+    os.close(control.detach())
+    os._exit(0)
+
+if mode == 'retry':
+    ftp = login()
+    for name in names:
+        print(name, ftp.storbinary('STOR ' + name, io.BytesIO(payload)))
+    ftp.quit()
+    sys.exit(0)
+
+# Each camera must have got as far as sending its data.
+failed = 0
+def reap():
+    global failed
+    failed += os.waitstatus_to_exitcode(os.wait()[1]) != (1 if mode == 'killed' else 0)
+running = 0
+for name in names:
+    if running == 20:
+        reap()
+        running -= 1
+    if os.fork() == 0:
+        try:
+            (killed if mode == 'killed' else closing)(name)
+        except Exception as e:
+            sys.stderr.write('%s: %r\n' % (name, e))
+        os._exit(3)
+    running += 1
+while running:
+    reap()
+    running -= 1
+sys.exit('%d cameras failed' % failed if failed else 0)
+)PY";
+
+}
+
+// Two hundred cameras of each kind gone right after their data, with the root
+// folder in `folder`: no name is taken and every retry stores the whole file.
+void expectGoneCamerasLeaveNoFile(const QString& folder)
+{
+    QTemporaryDir source;
+    const QString file = source.filePath("photo.jpg");
+    const QByteArray photo = randomBytes(1'000'000, 23);
+    ASSERT_TRUE(writeFile(file, photo));
+    constexpr int kRuns = 200;
+    // Sessions whose client has gone may wait their turn behind the syncs of
+    // others; the limit on sessions is not what this is about.
+    FtpLimits limits;
+    limits.maxSessions = 1000;
+    for (const char* mode : {"killed", "closing"}) {
+        Server s(limits, folder);
+        auto cameras = [&](const char* how) {
+            return run("python3", {"-c", bareClientScript(kGoneCameras), QString::number(s.port()), how,
+                                   QString::number(kRuns), file});
+        };
+        const ProcessResult gone = cameras(mode);
+        ASSERT_EQ(gone.exitCode, 0) << mode << gone.err.toStdString();
+        // Every part file goes and no name is taken.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return s.server.sessionCount() == 0 && s.entries().isEmpty(); }, kWaitMs))
+            << mode << ": " << s.entries().join(", ").toStdString();
+
+        const ProcessResult retry = cameras("retry");
+        ASSERT_EQ(retry.exitCode, 0) << mode << retry.err.toStdString();
+        EXPECT_EQ(retry.out.count("226 Transfer complete\n"), kRuns) << mode;
+        int whole = 0;
+        for (int i = 0; i < kRuns; ++i)
+            whole += readFile(s.path(QStringLiteral("K%1.JPG").arg(i, 3, 10, QLatin1Char('0')))) == photo;
+        EXPECT_EQ(whole, kRuns) << mode;
+    }
+}
+
+TEST(FtpFaults, CamerasGoneRightAfterTheirDataLeaveNoFileOnADisk)
+{
+    // The build folder: a disk, where the sync before the name takes a while.
+    expectGoneCamerasLeaveNoFile(QDir::currentPath());
+}
+
+TEST(FtpFaults, CamerasGoneRightAfterTheirDataLeaveNoFileInMemory)
+{
+    // tmpfs, where the sync costs nothing and the hang-up comes after the 226.
+    if (!QFileInfo(QStringLiteral("/dev/shm")).isWritable())
+        GTEST_SKIP() << "no /dev/shm";
+    expectGoneCamerasLeaveNoFile(QStringLiteral("/dev/shm"));
+}
+
+TEST(FtpFaults, AFileWhose226WasNeverReadIsTakenBack)
+{
+    // Uploads argv[2] and, once the server has named it, ends as argv[3] says.
+    static const char* const script = R"PY(
+import os, struct, sys, time
+port, path, how = int(sys.argv[1]), sys.argv[2], sys.argv[3]
+data, control, command = bare_stor(port, os.path.basename(path))
+data.sendall(b'whole')
+data.close()
+while not os.path.exists(path):
+    time.sleep(0.001)
+if how != 'unread':
+    assert command(None).startswith('226')
+if how == 'reset later':
+    time.sleep(0.5)
+    control.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack('ii', 1, 0))
+os.close(control.detach())
+)PY";
+    Server s;
+    const QList<std::pair<const char*, bool>> cases{
+        {"unread", false}, {"read", true}, {"reset later", true}};
+    for (const auto& [how, kept] : cases) {
+        const ProcessResult client =
+            run("python3", {"-c", bareClientScript(script), QString::number(s.port()), s.path("a.jpg"), how});
+        ASSERT_EQ(client.exitCode, 0) << how << client.err.toStdString();
+        const QStringList expected = kept ? QStringList{"a.jpg"} : QStringList{};
+        EXPECT_TRUE(QTest::qWaitFor([&] { return s.server.sessionCount() == 0 && s.entries() == expected; }, kWaitMs))
+            << how << ": " << s.entries().join(", ").toStdString();
+        if (kept)
+            EXPECT_EQ(readFile(s.path("a.jpg")), "whole") << how;
+        QFile::remove(s.path("a.jpg"));
+    }
+}
+
+TEST(FtpFaults, APartFileIsNeverSweptBetweenItsCreationAndItsLock)
+{
+    Server s;
+    QSemaphore reached;
+    QSemaphore goOn;
+    FileNaming::setCreateHook([&] {
+        reached.release();
+        goOn.acquire();
+    });
+    Client c(s.port(), true);
+    auto data = c.openData();
+    ASSERT_TRUE(data);
+    c.send("STOR a.jpg\r\n");
+    const bool paused = reached.tryAcquire(1, kWaitMs);
+    FileNaming::setCreateHook({});
+    ASSERT_TRUE(paused);
+    // Sweeps of this process and of a server starting on the folder in another.
+    EXPECT_EQ(FtpUpload::removeLeftovers(s.root()), 0);
+    EXPECT_NE(ChildServer(s.root()).port, 0);
+    goOn.release();
+    ASSERT_EQ(c.reply(), kUploading);
+    EXPECT_EQ(c.finish(*data, "whole"), kComplete);
+    EXPECT_EQ(readFile(s.path("a.jpg")), "whole");
+    EXPECT_EQ(s.entries(), QStringList{"a.jpg"});
 }

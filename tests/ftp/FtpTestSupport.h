@@ -157,14 +157,16 @@ inline quint16 freePort()
 }
 
 // The server under test, started on port 0 serving the folder "root" in a
-// fresh temporary folder, where nothing else is unless a test puts it there.
+// fresh temporary folder (made in `under` when given), where nothing else is
+// unless a test puts it there.
 struct Server
 {
     explicit Server(std::chrono::milliseconds loginDelay = std::chrono::milliseconds(20))
         : Server(withLoginDelay(loginDelay))
     {
     }
-    explicit Server(const FtpLimits& limits)
+    explicit Server(const FtpLimits& limits, const QString& under = QDir::tempPath())
+        : base(under + QStringLiteral("/ftp-test-XXXXXX"))
     {
         QDir(base.path()).mkdir("root");
         server.setLimits(limits);
