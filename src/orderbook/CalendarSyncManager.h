@@ -85,6 +85,8 @@ public:
     // Orders whose event is still to be written plus events still to be
     // removed: work the calendar refused, retried at every refresh.
     int pendingCalendarWork() const { return m_pending.size(); }
+    // The orders among it: those whose event is still to be written.
+    int pendingCalendarOrders() const { return int(m_pending.orders().size()); }
     // Why the calendar last refused; empty once nothing waits.
     QString lastCalendarFailure() const { return m_lastFailure; }
     // Why the dedicated calendar's server cannot be reached now; empty while
