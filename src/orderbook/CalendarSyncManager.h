@@ -196,6 +196,9 @@ private:
     // for their removal; neither is shown nor imported again.
     QSet<QString> deletedOrderEvents() const;
     void forgetDeletedOrderEvents(const QStringList& identifiers);
+    // Events of deleted orders taken for removed that a refresh finds again
+    // go back on the pending removals.
+    void removeReturnedEvents(const QList<ShootEvent>& events);
     // Events naming an order of the book are that order's: an order that lost
     // its event takes one back, copies go. Returns the copies.
     QSet<QString> tieEventsToOrders(const QList<ShootEvent>& events);
