@@ -19,6 +19,7 @@
 
 void CalendarSyncManager::publishRefreshedEvents(QList<ShootEvent> events)
 {
+    removeReturnedEvents(events);
     retryPendingWork();
     const QSet<QString> hidden = tieEventsToOrders(events) + deletedOrderEvents();
     events.removeIf([&hidden](const ShootEvent& e) { return hidden.contains(e.id); });
@@ -89,6 +90,28 @@ QSet<QString> CalendarSyncManager::deletedOrderEvents() const
     for (const QString& id : m_pending.removals())
         ids.insert(id);
     return ids;
+}
+
+void CalendarSyncManager::removeReturnedEvents(const QList<ShootEvent>& events)
+{
+    if (m_deletedOrderEvents.isEmpty())
+        return;
+    const QStringList waiting = m_pending.removals();
+    QStringList back;
+    for (const ShootEvent& e : events) {
+        if (m_deletedOrderEvents.contains(e.id) && !waiting.contains(e.id)
+            && !m_orders.hasOrderWithCalendarEventIdentifier(e.id) && !namesStoredOrder(e.orderId))
+            back.append(e.id);
+    }
+    if (back.isEmpty())
+        return;
+    // Gone from this computer was taken for gone from the server, but the
+    // service brought the server's copy back (it may drop a removal it kept
+    // offline when it reconnects): it waits for its removal again, so it is
+    // counted, removed once more, and never met by a later start as an event
+    // no order holds.
+    logDebug(QStringLiteral("已删除订单的日历事件又出现在日历中，重新移除：%1 条").arg(back.size()));
+    pendingWorkFailed({}, back, {});
 }
 
 void CalendarSyncManager::forgetDeletedOrderEvents(const QStringList& identifiers)

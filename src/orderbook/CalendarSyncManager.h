@@ -85,6 +85,8 @@ public:
     // Orders whose event is still to be written plus events still to be
     // removed: work the calendar refused, retried at every refresh.
     int pendingCalendarWork() const { return m_pending.size(); }
+    // The orders among it: those whose event is still to be written.
+    int pendingCalendarOrders() const { return int(m_pending.orders().size()); }
     // Why the calendar last refused; empty once nothing waits.
     QString lastCalendarFailure() const { return m_lastFailure; }
     // Why the dedicated calendar's server cannot be reached now; empty while
@@ -194,6 +196,9 @@ private:
     // for their removal; neither is shown nor imported again.
     QSet<QString> deletedOrderEvents() const;
     void forgetDeletedOrderEvents(const QStringList& identifiers);
+    // Events of deleted orders taken for removed that a refresh finds again
+    // go back on the pending removals.
+    void removeReturnedEvents(const QList<ShootEvent>& events);
     // Events naming an order of the book are that order's: an order that lost
     // its event takes one back, copies go. Returns the copies.
     QSet<QString> tieEventsToOrders(const QList<ShootEvent>& events);

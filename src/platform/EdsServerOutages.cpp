@@ -147,7 +147,7 @@ void EdsCalendarStore::serverReachable(const QString& calendarIdentifier, bool c
 
 void EdsCalendarStore::reconnectServers()
 {
-    QStringList assumedBack;
+    QStringList confirmedBack, assumedBack;
     for (const QString& id : m_outages.keys()) {
         Calendar* c = open(id);
         if (!c || !hasServer(c->client.get()))
@@ -155,16 +155,28 @@ void EdsCalendarStore::reconnectServers()
         // Reconnecting sends what the offline copy holds; the service tells
         // through the connection state when it is back.
         refreshCalendar(c->client.get());
-        // Where the service believes itself connected all along, only a
-        // write tells: the outage is lifted and what waits is written again,
-        // which brings it back at once if the server still does not answer.
         const auto it = m_outages.constFind(id);
-        if (it != m_outages.cend() && it->statusBlind && serverConnected(c->client.get(), c->source.get()))
+        if (it == m_outages.cend())
+            continue;
+        if (!it->statusBlind) {
+            // A calendar opened again (after a failed write) while the
+            // service was already back hears no change of its state: what
+            // the service says once it has settled is its word.
+            if (serverConnectedNow(*c).value_or(false))
+                confirmedBack << id;
+        } else if (serverConnected(c->client.get(), c->source.get())) {
+            // Where the service believes itself connected all along, only a
+            // write tells: the outage is lifted and what waits is written
+            // again, which brings it back at once if the server still does
+            // not answer.
             assumedBack << id;
+        }
     }
+    for (const QString& id : std::as_const(confirmedBack))
+        serverReachable(id, true);
     for (const QString& id : std::as_const(assumedBack))
         serverReachable(id, false);
-    if (!assumedBack.isEmpty())
+    if (!confirmedBack.isEmpty() || !assumedBack.isEmpty())
         scheduleChanged();
     m_reconnectWaitMs = std::min(m_reconnectWaitMs * 2, kReconnectLongestMs);
     if (!m_outages.isEmpty())

@@ -21,6 +21,7 @@
 #include "ui/WorkspaceUrl.h"
 
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollArea>
@@ -160,10 +161,10 @@ ScheduleSettingsSheet::ScheduleSettingsSheet(ScheduleSettingsState& state, QWidg
 
     connect(&m_state, &ScheduleSettingsState::changed, this, &ScheduleSettingsSheet::refresh);
     connect(&m_state, &ScheduleSettingsState::batchFinished, this, [this](int count) {
-        auto* box = new QMessageBox(QMessageBox::Information, QString(), QStringLiteral("批量同步完成"),
+        auto* box = new QMessageBox(QMessageBox::Information, QString(), m_state.batchResultTitle(),
                                     QMessageBox::NoButton, this);
         box->setObjectName(QStringLiteral("batchResultBox"));
-        box->setInformativeText(ScheduleSettingsState::batchResultText(count));
+        box->setInformativeText(m_state.batchResultText(count));
         box->addButton(QStringLiteral("确定"), QMessageBox::AcceptRole);
         box->setWindowModality(Qt::ApplicationModal);
         showMessage(box, {});
@@ -364,6 +365,9 @@ void ScheduleSettingsSheet::showMessage(QMessageBox* box, std::function<void(int
     m_message = box;
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setTextFormat(Qt::PlainText);
+    // The second line may carry the calendar service's own words: plain text too.
+    if (auto* info = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel")))
+        info->setTextFormat(Qt::PlainText);
     connect(box, &QDialog::finished, this, [this, done = std::move(done)](int result) {
         m_message = nullptr;
         if (done)

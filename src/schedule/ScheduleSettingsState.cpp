@@ -432,10 +432,16 @@ void ScheduleSettingsState::runBatchSync()
     m_sync.batchSyncAllOrders(m_orders.orders(), [self](int count) {
         if (!self)
             return;
+        // Read when the run ends: what the service only keeps on this
+        // computer is waiting, whatever the count of events it took.
+        const QString problem = self->m_sync.calendarServerProblem();
+        const int waiting = problem.isEmpty() ? 0 : self->m_sync.pendingCalendarOrders();
         QMetaObject::invokeMethod(
             self,
-            [self, count] {
+            [self, count, problem, waiting] {
                 self->m_batchRunning = false;
+                self->m_batchServerProblem = problem;
+                self->m_batchWaiting = waiting;
                 Q_EMIT self->changed();
                 Q_EMIT self->batchFinished(count);
             },
@@ -443,7 +449,14 @@ void ScheduleSettingsState::runBatchSync()
     });
 }
 
-QString ScheduleSettingsState::batchResultText(int count)
+QString ScheduleSettingsState::batchResultTitle() const
 {
-    return QStringLiteral("成功同步 %1 个订单到系统日历").arg(count);
+    return m_batchServerProblem.isEmpty() ? QStringLiteral("批量同步完成") : QStringLiteral("日历服务器无法连接");
+}
+
+QString ScheduleSettingsState::batchResultText(int count) const
+{
+    if (m_batchServerProblem.isEmpty())
+        return QStringLiteral("成功同步 %1 个订单到系统日历").arg(count);
+    return QStringLiteral("%1 个订单等待同步到系统日历（%2），服务器恢复后自动同步").arg(m_batchWaiting).arg(m_batchServerProblem);
 }

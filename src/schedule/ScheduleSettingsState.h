@@ -109,7 +109,10 @@ public:
     bool batchRunning() const { return m_batchRunning; }
     // Writes every valid order; ignored while a run goes.
     void runBatchSync();
-    static QString batchResultText(int count);
+    // What the alert after a run says: orders the calendar's server has not
+    // taken are waiting, never synced.
+    QString batchResultTitle() const;
+    QString batchResultText(int count) const;
 
 Q_SIGNALS:
     void changed();
@@ -131,4 +134,7 @@ private:
     QList<ReminderRule> m_rules;
     SystemSettingsHook::Page m_alertPage = SystemSettingsHook::Page::CalendarPrivacy;
     bool m_batchRunning = false;
+    // Why the last run's orders could not reach the calendar's server, and how many wait.
+    QString m_batchServerProblem;
+    int m_batchWaiting = 0;
 };

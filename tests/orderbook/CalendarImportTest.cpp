@@ -392,3 +392,64 @@ TEST_F(CalendarImportTest, ChangesTheServerHasNotTakenWaitUntilItIsBack)
 }
 
 }
+
+namespace {
+
+// The calendar service may drop a removal it kept offline when it reconnects,
+// and list the server's copy again after the removal was taken for done. The
+// deleted order's event then waits for its removal again and goes; it is never
+// shown or imported, also not by the next start.
+TEST_F(CalendarImportTest, ADeletedOrdersEventTheServerGivesBackGoesAgain)
+{
+    struct Case {
+        const char* name;
+        QString serverWhenItComesBack;
+    };
+    const Case cases[] = {
+        {"the server reachable", {}},
+        {"the server out of reach again", "Connection refused"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Order o = synced("褚三", 3);
+        ASSERT_TRUE(sync(o));
+        const CalendarEvent onServer = *calendar->event(*orders->order(o.id)->calendarEventIdentifier);
+        const ShootEvent shown{onServer.identifier, onServer.title, onServer.startDate, onServer.endDate,
+                               onServer.location, onServer.notes, onServer.orderIdentifier};
+        const auto listed = [&] {
+            return std::any_of(manager->shootEvents().cbegin(), manager->shootEvents().cend(),
+                               [&](const ShootEvent& e) { return e.id == onServer.identifier; });
+        };
+
+        calendar->setServerProblem("Connection refused");
+        orders->deleteOrder(*orders->order(o.id));
+        calendar->setServerProblem({});
+        manager->refreshEvents();
+        settle();
+        ASSERT_EQ(manager->pendingCalendarWork(), 0) << "taken for done";
+
+        calendar->setServerProblem(c.serverWhenItComesBack);
+        calendar->editFromOutside([&](InMemoryCalendarStore& store) {
+            CalendarEvent copy = onServer;
+            store.saveEvent(copy, false);
+        });
+        settle();
+        EXPECT_FALSE(listed());
+        EXPECT_FALSE(manager->importEventAsOrder(shown));
+        EXPECT_FALSE(calendar->event(onServer.identifier)) << "removed again";
+        EXPECT_EQ(manager->pendingCalendarWork(), c.serverWhenItComesBack.isEmpty() ? 0 : 1);
+
+        calendar->setServerProblem({});
+        manager->refreshEvents();
+        settle();
+        EXPECT_EQ(manager->pendingCalendarWork(), 0);
+
+        // The next start: the server still had it, so would this.
+        makeManager(*calendar);
+        refreshAndWriteBack();
+        EXPECT_TRUE(orders->orders().isEmpty());
+        EXPECT_FALSE(listed());
+    }
+}
+
+}

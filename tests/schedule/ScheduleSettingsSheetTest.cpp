@@ -448,3 +448,46 @@ TEST_F(ScheduleSettingsSheetTest, QuestionsShowTheirButtonsAndEnterActs)
         answers();
     }
 }
+
+namespace {
+
+// A batch the calendar's server has not taken (the service keeps it in its
+// offline copy) is told as waiting for the server, never as synced; once the
+// server is back the alert counts what went out again.
+TEST_F(ScheduleSettingsSheetTest, BatchSyncTellsOrdersWaitingForAServerOutOfReach)
+{
+    store->set(OrderbookKeys::syncCalendarDefault, true); // the button waits for it
+    synced("冯一", 3);
+    synced("陈二", 4);
+    struct Case {
+        const char* name;
+        QString serverProblem;
+        QString title;
+        QStringList says;
+    };
+    const Case cases[] = {
+        {"server reachable", {}, "批量同步完成", {"成功同步 2 个订单到系统日历"}},
+        {"server out of reach", "Connection refused", "日历服务器无法连接",
+         {"2 个订单等待同步", "Connection refused", "服务器恢复后自动同步"}},
+        {"server back", {}, "批量同步完成", {"成功同步 2 个订单到系统日历"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        calendar->setServerProblem(c.serverProblem);
+        sheet->scrollArea()->ensureWidgetVisible(find("batchSyncButton"));
+        UserInput::clickInView(find("batchSyncButton"));
+        ScheduleTestSupport::answerWithEnter(sheet->openMessage(), {"取消", "确认同步"}, "确认同步");
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return sheet->openMessage() && sheet->openMessage()->objectName() == "batchResultBox"; }, 3000));
+        QMessageBox* box = sheet->openMessage();
+        EXPECT_EQ(box->text(), c.title);
+        for (const QString& part : c.says)
+            EXPECT_TRUE(box->informativeText().contains(part)) << box->informativeText().toStdString();
+        EXPECT_EQ(box->informativeText().contains("成功"), c.serverProblem.isEmpty())
+            << box->informativeText().toStdString();
+        box->close();
+        answers();
+    }
+}
+
+}
