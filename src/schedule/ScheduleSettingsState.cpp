@@ -433,14 +433,17 @@ void ScheduleSettingsState::runBatchSync()
         if (!self)
             return;
         // Read when the run ends: what the service only keeps on this
-        // computer is waiting, whatever the count of events it took.
+        // computer is waiting, whatever the count of events it took, and so
+        // is what the calendar refused.
         const QString problem = self->m_sync.calendarServerProblem();
-        const int waiting = problem.isEmpty() ? 0 : self->m_sync.pendingCalendarOrders();
+        const QString failure = self->m_sync.lastCalendarFailure();
+        const int waiting = problem.isEmpty() && failure.isEmpty() ? 0 : self->m_sync.pendingCalendarOrders();
         QMetaObject::invokeMethod(
             self,
-            [self, count, problem, waiting] {
+            [self, count, problem, failure, waiting] {
                 self->m_batchRunning = false;
                 self->m_batchServerProblem = problem;
+                self->m_batchFailure = failure;
                 self->m_batchWaiting = waiting;
                 Q_EMIT self->changed();
                 Q_EMIT self->batchFinished(count);
@@ -451,12 +454,21 @@ void ScheduleSettingsState::runBatchSync()
 
 QString ScheduleSettingsState::batchResultTitle() const
 {
-    return m_batchServerProblem.isEmpty() ? QStringLiteral("批量同步完成") : QStringLiteral("日历服务器无法连接");
+    if (!m_batchServerProblem.isEmpty())
+        return QStringLiteral("日历服务器无法连接");
+    return m_batchWaiting > 0 ? QStringLiteral("批量同步未完成") : QStringLiteral("批量同步完成");
 }
 
 QString ScheduleSettingsState::batchResultText(int count) const
 {
-    if (m_batchServerProblem.isEmpty())
-        return QStringLiteral("成功同步 %1 个订单到系统日历").arg(count);
-    return QStringLiteral("%1 个订单等待同步到系统日历（%2），服务器恢复后自动同步").arg(m_batchWaiting).arg(m_batchServerProblem);
+    if (!m_batchServerProblem.isEmpty())
+        return QStringLiteral("%1 个订单等待同步到系统日历（%2），服务器恢复后自动同步")
+            .arg(m_batchWaiting)
+            .arg(m_batchServerProblem);
+    if (m_batchWaiting > 0)
+        return QStringLiteral("已写入 %1 个订单，%2 个订单未能写入系统日历（%3），稍后自动重试")
+            .arg(count)
+            .arg(m_batchWaiting)
+            .arg(m_batchFailure);
+    return QStringLiteral("成功同步 %1 个订单到系统日历").arg(count);
 }

@@ -136,5 +136,6 @@ private:
     bool m_batchRunning = false;
     // Why the last run's orders could not reach the calendar's server, and how many wait.
     QString m_batchServerProblem;
+    QString m_batchFailure;
     int m_batchWaiting = 0;
 };

@@ -462,18 +462,22 @@ TEST_F(ScheduleSettingsSheetTest, BatchSyncTellsOrdersWaitingForAServerOutOfReac
     struct Case {
         const char* name;
         QString serverProblem;
+        std::optional<QString> commitFailure;
         QString title;
         QStringList says;
     };
     const Case cases[] = {
-        {"server reachable", {}, "批量同步完成", {"成功同步 2 个订单到系统日历"}},
-        {"server out of reach", "Connection refused", "日历服务器无法连接",
+        {"server reachable", {}, {}, "批量同步完成", {"成功同步 2 个订单到系统日历"}},
+        {"server out of reach", "Connection refused", {}, "日历服务器无法连接",
          {"2 个订单等待同步", "Connection refused", "服务器恢复后自动同步"}},
-        {"server back", {}, "批量同步完成", {"成功同步 2 个订单到系统日历"}},
+        {"server back", {}, {}, "批量同步完成", {"成功同步 2 个订单到系统日历"}},
+        {"calendar refuses the batch", {}, "磁盘已满", "批量同步未完成",
+         {"2 个订单未能写入系统日历", "磁盘已满", "稍后自动重试"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         calendar->setServerProblem(c.serverProblem);
+        calendar->setCommitFailure(c.commitFailure);
         sheet->scrollArea()->ensureWidgetVisible(find("batchSyncButton"));
         UserInput::clickInView(find("batchSyncButton"));
         ScheduleTestSupport::answerWithEnter(sheet->openMessage(), {"取消", "确认同步"}, "确认同步");
@@ -483,7 +487,7 @@ TEST_F(ScheduleSettingsSheetTest, BatchSyncTellsOrdersWaitingForAServerOutOfReac
         EXPECT_EQ(box->text(), c.title);
         for (const QString& part : c.says)
             EXPECT_TRUE(box->informativeText().contains(part)) << box->informativeText().toStdString();
-        EXPECT_EQ(box->informativeText().contains("成功"), c.serverProblem.isEmpty())
+        EXPECT_EQ(box->informativeText().contains("成功"), c.serverProblem.isEmpty() && !c.commitFailure)
             << box->informativeText().toStdString();
         box->close();
         answers();
