@@ -130,6 +130,13 @@ function(_tessary_pch_assign)
   get_property(users GLOBAL PROPERTY TESSARY_PCH_USERS)
   set(holders)
   foreach(target IN LISTS users)
+    # Only what compiles, and only once: a target may bring a header of its own.
+    get_target_property(type ${target} TYPE)
+    get_target_property(own ${target} PRECOMPILE_HEADERS)
+    get_target_property(reused ${target} PRECOMPILE_HEADERS_REUSE_FROM)
+    if(type MATCHES "^(UTILITY|INTERFACE_LIBRARY)$" OR own OR reused)
+      continue()
+    endif()
     _tessary_pch_needs(${target} kind options definitions)
     # Named after its flags (their values, without conditions) where that
     # is short and no other holder has the name.
