@@ -123,8 +123,9 @@ function(_tessary_pch_holder name kind options definitions)
   target_precompile_headers(${name} PRIVATE ${headers})
 endfunction()
 
-# A header costs about as much to make as a handful of units save with it: a
-# holder is made only for at least this many units, the rest compile without.
+# A header costs about as much to make (8-10 s) as a handful of units save
+# with it: a holder is made only for at least this many units; the rest
+# compile without, so they include all they use themselves.
 set(TESSARY_PCH_MIN_UNITS 8)
 function(_tessary_pch_assign)
   get_property(users GLOBAL PROPERTY TESSARY_PCH_USERS)
@@ -184,6 +185,14 @@ function(_tessary_pch_assign)
     foreach(target IN LISTS ${holder}_users)
       target_precompile_headers(${target} REUSE_FROM ${holder})
       target_compile_options(${target} PRIVATE -Werror=invalid-pch)
+      # A program's classes are moc'ed within their sources, so its moc unit
+      # is empty: loading the header would be all of its cost.
+      get_target_property(type ${target} TYPE)
+      get_target_property(binary_dir ${target} BINARY_DIR)
+      if(type STREQUAL "EXECUTABLE")
+        set_source_files_properties(${binary_dir}/${target}_autogen/mocs_compilation.cpp TARGET_DIRECTORY ${target}
+                                    PROPERTIES SKIP_PRECOMPILE_HEADERS ON)
+      endif()
     endforeach()
   endforeach()
 endfunction()
