@@ -7,11 +7,12 @@ set(TESSARY_PCH_HEADERS <QtCore/QObject> <QtCore/QString> <QtCore/QVariant> <QtC
 # once and shared: each weighs 150-180 MB, and one per target filled most of
 # the build folder. GCC takes a header only when every macro it was made with
 # is defined alike in the unit and no macro the unit adds is one the header
-# reads; otherwise it parses it all again for that unit. So a holder is made
-# with the least its kind needs (Qt's module macros and the project's own are
-# read by none of these headers), targets whose libraries bring flags they do
-# read (pkg-config's -pthread, -D...) share a holder made with those, and a
-# refused header fails the build instead of slowing it unseen.
+# reads, and its code options are the same; otherwise it parses it all again
+# for that unit. So a holder is made with the least its kind needs (Qt's
+# module macros and the project's own are read by none of these headers),
+# targets compiled with other flags (their libraries' -pthread or -D..., their
+# own -O) share a holder made with those, and a refused header fails the
+# build instead of slowing it unseen.
 set(TESSARY_PCH_SCREEN_HEADERS <QtWidgets/QWidget> <QtGui/QPainter>)
 set(TESSARY_PCH_TEST_HEADERS <gtest/gtest.h>)
 file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/tessary_pch_holder.cpp CONTENT "// Holds a shared precompiled header.\n")
@@ -22,9 +23,10 @@ function(tessary_precompile target)
   set_property(GLOBAL APPEND PROPERTY TESSARY_PCH_USERS ${target})
 endfunction()
 
-# What a target's units are compiled with from its link closure that the
-# shared headers read: other libraries' options and definitions; and which
-# kind of header it can take (widgets and gtest only where it links them).
+# The flags a target's units get beyond what a holder of its kind has: its
+# own options and those of its link closure, other libraries' definitions;
+# and which kind of header it can take (widgets and gtest only where it links
+# them).
 function(_tessary_pch_needs target out_kind out_options out_definitions)
   set(queue ${target})
   set(seen)
