@@ -25,6 +25,11 @@ struct Kind {
     std::function<Faded(QWidget* window)> make;
 };
 
+void PrintTo(const Kind& kind, std::ostream* out)
+{
+    *out << kind.name;
+}
+
 const Kind kinds[] = {
     // Shown for 500 ms: its own timer starts the fade out.
     {"toast", [](QWidget* window) {
@@ -82,7 +87,6 @@ TEST_P(FadeTest, ShownAgainWhileFadingOutEndsVisibleAndDiesMidFadeCleanly)
     QTest::qWait(300);
 }
 
-INSTANTIATE_TEST_SUITE_P(Fades, FadeTest, ::testing::ValuesIn(kinds),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Fades, FadeTest, ::testing::ValuesIn(kinds), ::testing::PrintToStringParamName());
 
 }

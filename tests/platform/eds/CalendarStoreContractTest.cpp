@@ -26,6 +26,12 @@ struct Backend {
     std::function<QByteArray(CalendarStore&, const QString& calendar, const QString& uid)> storedText;
 };
 
+// Test names and failures show the store, not the bytes of its functions.
+void PrintTo(const Backend& backend, std::ostream* out)
+{
+    *out << backend.name;
+}
+
 QString icsFolder()
 {
     return TestEnv::dataHome() + "/contract-calendars";
@@ -328,4 +334,4 @@ TEST_P(CalendarStoreContractTest, ABatchOfSeveralChunksArrivesWholeAndEchoesNoth
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, CalendarStoreContractTest, ::testing::ValuesIn(kBackends),
-                         [](const ::testing::TestParamInfo<Backend>& info) { return std::string(info.param.name); });
+                         ::testing::PrintToStringParamName());
