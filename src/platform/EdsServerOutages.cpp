@@ -134,9 +134,13 @@ void EdsCalendarStore::serverUnreachable(Calendar& c, const QString& cause)
 
 void EdsCalendarStore::serverReachable(const QString& calendarIdentifier, bool confirmed)
 {
-    if (confirmed)
+    const bool wasOut = m_outages.remove(calendarIdentifier);
+    // A write that went through once an assumed return lifted every outage
+    // shows the return held: the next outage waits from the start again.
+    // Only failures make the wait grow, so this cannot bring a retry loop.
+    if (confirmed || (!wasOut && m_outages.isEmpty()))
         m_reconnectWaitMs = kReconnectFirstMs;
-    if (!m_outages.remove(calendarIdentifier))
+    if (!wasOut)
         return;
     if (confirmed)
         Log::line(QStringLiteral("[CalendarStore] 日历服务器已恢复连接"));

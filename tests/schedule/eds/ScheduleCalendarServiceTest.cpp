@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 // Events of the order book's calendar in the service, read afresh.
@@ -139,10 +141,16 @@ TEST_F(ScheduleCalendarServiceTest, RefusedWritesWaitOnTheBannerAndGoOutWhenTheS
         const char* name;
         std::function<void()> act;
         int eventsOnServer;
+        const char* serverText; // every event on the server reads it
     };
     const QList<Step> steps = {
-        {"a new order", [&] { EXPECT_TRUE(s.view.flows().saveOrder(o, false)); }, 1},
-        {"a delete", [&] { EXPECT_TRUE(s.orders.deleteOrder(*s.orders.order(o.id))); }, 0},
+        {"a new order", [&] { EXPECT_TRUE(s.view.flows().saveOrder(o, false)); }, 1, "郑九"},
+        {"an edit", [&] {
+             Order edited = *s.orders.order(o.id);
+             edited.note = "改在下午";
+             EXPECT_TRUE(s.view.flows().saveOrder(edited, true));
+         }, 1, "改在下午"},
+        {"a delete", [&] { EXPECT_TRUE(s.orders.deleteOrder(*s.orders.order(o.id))); }, 0, ""},
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.name);
@@ -158,9 +166,13 @@ TEST_F(ScheduleCalendarServiceTest, RefusedWritesWaitOnTheBannerAndGoOutWhenTheS
 
         ASSERT_TRUE(server.start());
         s.sync.applicationDidBecomeActive(); // coming to the front refreshes
-        EXPECT_TRUE(QTest::qWaitFor([&] { return server.report().size() == step.eventsOnServer; }, 5000))
-            << server.report().size();
-        EXPECT_TRUE(QTest::qWaitFor([&] { return s.bannerState() == CalendarSyncStatusBar::State::synced; }, 3000))
+        EXPECT_TRUE(QTest::qWaitFor([&] {
+            const QList<std::pair<QString, QByteArray>> events = server.report();
+            return events.size() == step.eventsOnServer
+                && std::all_of(events.cbegin(), events.cend(),
+                               [&](const auto& e) { return e.second.contains(step.serverText); });
+        }, 5000)) << server.report().size();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return s.bannerState() == CalendarSyncStatusBar::State::synced; }, 4000))
             << s.banner().toStdString();
         EXPECT_EQ(s.banner(), green);
         EXPECT_EQ(s.sync.pendingCalendarWork(), 0);
