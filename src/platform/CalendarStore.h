@@ -88,6 +88,10 @@ public:
         return {};
     }
 
+    // Why the calendar service itself is not answering now, empty while it
+    // does. Meanwhile every write fails at once and nothing waits on it.
+    virtual QString serviceProblem() const { return {}; }
+
     virtual QList<CalendarSource> sources() const = 0;
     virtual QList<CalendarInfo> calendars() const = 0;
     std::optional<CalendarInfo> calendar(const QString& identifier) const;
@@ -127,7 +131,8 @@ public:
 Q_SIGNALS:
     // Calendars or events were changed outside this store.
     void changed();
-    // A calendar's server went out of reach or came back (`serverProblem`).
+    // A calendar's server went out of reach or came back (`serverProblem`),
+    // or the service stopped or started answering again (`serviceProblem`).
     // When it is back, `changed` follows, so what waits can go out.
     void serverStateChanged();
 

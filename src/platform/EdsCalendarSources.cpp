@@ -103,7 +103,8 @@ bool EdsCalendarStore::saveCalendar(CalendarInfo& calendar, bool, QString* error
         auto* selectable = E_SOURCE_SELECTABLE(e_source_get_extension(source.get(), E_SOURCE_EXTENSION_CALENDAR));
         if (!color.isEmpty())
             e_source_selectable_set_color(selectable, color.constData());
-        if (!e_source_write_sync(source.get(), nullptr, err.out())) {
+        if (!callService([&](GCancellable* cancel, GError** e) { return e_source_write_sync(source.get(), cancel, e); },
+                         err.out(), kAnswerMs)) {
             setError(error, QStringLiteral("保存日历失败：") + err.text());
             return false;
         }
@@ -126,13 +127,17 @@ bool EdsCalendarStore::saveCalendar(CalendarInfo& calendar, bool, QString* error
     bool ok;
     if (parent && e_source_has_extension(parent.get(), E_SOURCE_EXTENSION_COLLECTION)) {
         // An online account makes the calendar on its server first.
-        ok = e_source_remote_create_sync(parent.get(), scratch.get(), nullptr, err.out());
+        ok = callService([&](GCancellable* cancel, GError** e) {
+            return e_source_remote_create_sync(parent.get(), scratch.get(), cancel, e);
+        }, err.out(), kListAnswerMs); // a round trip to the account's server
     } else {
         GPtr<ESource> local(e_source_registry_ref_builtin_calendar(m_registry));
         const char* stub = local ? e_source_get_parent(local.get()) : "local-stub";
         e_source_set_parent(scratch.get(), parent ? parentUid.constData() : stub);
         e_source_backend_set_backend_name(E_SOURCE_BACKEND(extension), "local");
-        ok = e_source_registry_commit_source_sync(m_registry, scratch.get(), nullptr, err.out());
+        ok = callService([&](GCancellable* cancel, GError** e) {
+            return e_source_registry_commit_source_sync(m_registry, scratch.get(), cancel, e);
+        }, err.out(), kAnswerMs);
     }
     if (!ok) {
         setError(error, QStringLiteral("创建日历失败：") + err.text());

@@ -1,6 +1,7 @@
 #include "EdsCalendarStore.h"
 
 #include "EdsCalendar.h"
+#include "EdsCallWatchdog.h"
 #include "EdsGlib.h"
 #include "IcsCalendarFile.h"
 #include "Log.h"
@@ -162,6 +163,7 @@ std::unique_ptr<EdsCalendarStore> EdsCalendarStore::connect(QString* error)
 
 EdsCalendarStore::EdsCalendarStore(ESourceRegistry* registry)
     : m_registry(registry)
+    , m_watchdog(std::make_unique<EdsCallWatchdog>())
     , m_viewContext(g_main_context_new_with_flags(G_MAIN_CONTEXT_FLAGS_OWNERLESS_POLLING))
 {
     // A report arriving from the client library's thread signals the
@@ -177,6 +179,8 @@ EdsCalendarStore::EdsCalendarStore(ESourceRegistry* registry)
         m_viewReports = new QSocketNotifier(fds[0].fd, QSocketNotifier::Read, this);
         QObject::connect(m_viewReports, &QSocketNotifier::activated, this, &EdsCalendarStore::deliverReports);
     }
+    m_probeTimer.setSingleShot(true);
+    QObject::connect(&m_probeTimer, &QTimer::timeout, this, &EdsCalendarStore::probeService);
     m_reconnectTimer.setSingleShot(true);
     QObject::connect(&m_reconnectTimer, &QTimer::timeout, this, &EdsCalendarStore::reconnectServers);
     m_changedTimer.setSingleShot(true);
@@ -247,11 +251,14 @@ EdsCalendarStore::Calendar* EdsCalendarStore::open(const QString& identifier) co
     auto it = m_calendars.find(identifier);
     if (it != m_calendars.end()) {
         Calendar& known = *it->second;
-        // A calendar that would not open is tried again now and then, not on every read.
-        if (!known.stale && (!known.failed || known.failedAt.elapsed() < kRetryMs))
+        // A calendar that would not open is tried again now and then, not on
+        // every read; while the service is not answering, what was read stands.
+        if (!m_silence.isEmpty() || (!known.stale && (!known.failed || known.failedAt.elapsed() < kRetryMs)))
             return known.failed ? nullptr : &known;
         m_calendars.erase(it);
     }
+    if (!m_silence.isEmpty())
+        return nullptr;
 
     GPtr<ESource> source(e_source_registry_ref_source(m_registry, identifier.toUtf8().constData()));
     if (!source || !e_source_has_extension(source.get(), E_SOURCE_EXTENSION_CALENDAR))
@@ -269,17 +276,25 @@ EdsCalendarStore::Calendar* EdsCalendarStore::open(const QString& identifier) co
     EClient* client = nullptr;
     QElapsedTimer made;
     made.start();
+    auto* self = const_cast<EdsCalendarStore*>(this);
     do {
         g_clear_error(err.out());
-        client = e_cal_client_connect_sync(raw->source.get(), E_CAL_CLIENT_SOURCE_TYPE_EVENTS, guint32(-1), nullptr,
-                                           err.out());
-        if (!client && m_madeSources.contains(identifier))
+        self->callService([&](GCancellable* cancel, GError** e) {
+            client = e_cal_client_connect_sync(raw->source.get(), E_CAL_CLIENT_SOURCE_TYPE_EVENTS, guint32(-1), cancel, e);
+            return client != nullptr;
+        }, err.out(), kAnswerMs, identifier);
+        if (!client && m_madeSources.contains(identifier) && m_silence.isEmpty())
             g_usleep(50 * 1000);
-    } while (!client && m_madeSources.contains(identifier) && made.elapsed() < kRetryMs);
+    } while (!client && m_madeSources.contains(identifier) && m_silence.isEmpty() && made.elapsed() < kRetryMs);
     GSList* objects = nullptr;
     ECalClientView* view = nullptr;
-    if (!client || !e_cal_client_get_view_sync(E_CAL_CLIENT(client), "#t", &view, nullptr, err.out())
-        || !e_cal_client_get_object_list_sync(E_CAL_CLIENT(client), "#t", &objects, nullptr, err.out())) {
+    if (!client
+        || !self->callService([&](GCancellable* cancel, GError** e) {
+               return e_cal_client_get_view_sync(E_CAL_CLIENT(client), "#t", &view, cancel, e);
+           }, err.out(), kAnswerMs, identifier)
+        || !self->callService([&](GCancellable* cancel, GError** e) {
+               return e_cal_client_get_object_list_sync(E_CAL_CLIENT(client), "#t", &objects, cancel, e);
+           }, err.out(), kListAnswerMs, identifier)) {
         Log::line(QStringLiteral("[CalendarStore] 无法打开系统日历 %1：%2").arg(identifier, err.text()));
         if (client)
             g_object_unref(client);
@@ -444,7 +459,9 @@ bool EdsCalendarStore::commitCalendar(Calendar& c, QString* error)
     }
     auto fail = [&](const char* what, const GErrorHolder& err) {
         c.stale = true;
-        if (hasServer(c.client.get()) && (isConnectionError(err.error) || !serverConnected(c.client.get(), c.source.get())))
+        // A service that does not answer says nothing of the server.
+        if (m_silence.isEmpty() && hasServer(c.client.get())
+            && (isConnectionError(err.error) || !serverConnected(c.client.get(), c.source.get())))
             serverUnreachable(c, causeOf(err.text()));
         setError(error, QStringLiteral("系统日历%1失败：%2").arg(QString::fromUtf8(what), err.text()));
         return false;
@@ -455,8 +472,10 @@ bool EdsCalendarStore::commitCalendar(Calendar& c, QString* error)
         GSList* ids = nullptr;
         for (const QString& uid : std::as_const(removedUids))
             ids = g_slist_prepend(ids, e_cal_component_id_new(uid.toUtf8().constData(), nullptr));
-        const bool done = e_cal_client_remove_objects_sync(c.client.get(), ids, E_CAL_OBJ_MOD_ALL,
-                                                           E_CAL_OPERATION_FLAG_NONE, nullptr, err.out());
+        const bool done = callService([&](GCancellable* cancel, GError** e) {
+            return e_cal_client_remove_objects_sync(c.client.get(), ids, E_CAL_OBJ_MOD_ALL, E_CAL_OPERATION_FLAG_NONE,
+                                                    cancel, e);
+        }, err.out(), answerMsFor(removedUids.size()), c.identifier);
         g_slist_free_full(ids, reinterpret_cast<GDestroyNotify>(e_cal_component_id_free));
         if (!done)
             return fail("删除事件", err);
@@ -487,10 +506,12 @@ bool EdsCalendarStore::commitCalendar(Calendar& c, QString* error)
                 continue;
             GSList* list = toList(masters.items);
             GSList* made = nullptr;
-            const bool done = create
-                ? e_cal_client_create_objects_sync(c.client.get(), list, E_CAL_OPERATION_FLAG_NONE, &made, nullptr, err.out())
-                : e_cal_client_modify_objects_sync(c.client.get(), list, E_CAL_OBJ_MOD_ALL, E_CAL_OPERATION_FLAG_NONE,
-                                                   nullptr, err.out());
+            const bool done = callService([&](GCancellable* cancel, GError** e) {
+                return create
+                    ? e_cal_client_create_objects_sync(c.client.get(), list, E_CAL_OPERATION_FLAG_NONE, &made, cancel, e)
+                    : e_cal_client_modify_objects_sync(c.client.get(), list, E_CAL_OBJ_MOD_ALL, E_CAL_OPERATION_FLAG_NONE,
+                                                       cancel, e);
+            }, err.out(), answerMsFor(masters.items.size()), c.identifier);
             g_slist_free(list);
             g_slist_free_full(made, g_free);
             if (!done)
@@ -513,8 +534,10 @@ bool EdsCalendarStore::commitCalendar(Calendar& c, QString* error)
     }
     if (!detached.isEmpty()) {
         GSList* list = toList(detached.items);
-        const bool done = e_cal_client_modify_objects_sync(c.client.get(), list, E_CAL_OBJ_MOD_THIS,
-                                                           E_CAL_OPERATION_FLAG_NONE, nullptr, err.out());
+        const bool done = callService([&](GCancellable* cancel, GError** e) {
+            return e_cal_client_modify_objects_sync(c.client.get(), list, E_CAL_OBJ_MOD_THIS, E_CAL_OPERATION_FLAG_NONE,
+                                                    cancel, e);
+        }, err.out(), answerMsFor(detached.items.size()), c.identifier);
         g_slist_free(list);
         if (!done)
             return fail("修改事件", err);
@@ -564,7 +587,9 @@ int EdsCalendarStore::addComponents(const QString& calendarIdentifier, const QBy
     for (ICalComponent* zoneComponent : parts.zones) {
         GPtr<ICalTimezone> zone(i_cal_timezone_new());
         i_cal_timezone_set_component(zone.get(), i_cal_component_clone(zoneComponent));
-        if (!e_cal_client_add_timezone_sync(c->client.get(), zone.get(), nullptr, err.out())) {
+        if (!callService([&](GCancellable* cancel, GError** e) {
+                return e_cal_client_add_timezone_sync(c->client.get(), zone.get(), cancel, e);
+            }, err.out(), kAnswerMs, c->identifier)) {
             setError(error, QStringLiteral("系统日历写入时区失败：") + err.text());
             return -1;
         }
@@ -619,7 +644,9 @@ void EdsCalendarStore::objectsArrived(Calendar& c, const QList<ICalComponent*>& 
             GSList* all = nullptr;
             GErrorHolder err;
             whole.clear();
-            if (e_cal_client_get_objects_for_uid_sync(c.client.get(), uid.toUtf8().constData(), &all, nullptr, err.out())) {
+            if (callService([&](GCancellable* cancel, GError** e) {
+                    return e_cal_client_get_objects_for_uid_sync(c.client.get(), uid.toUtf8().constData(), &all, cancel, e);
+                }, err.out(), kAnswerMs, c.identifier)) {
                 for (GSList* l = all; l; l = l->next)
                     whole += componentText(e_cal_component_get_icalcomponent(E_CAL_COMPONENT(l->data)));
             }

@@ -9,13 +9,17 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <functional>
 #include <map>
 #include <memory>
 
+class EdsCallWatchdog;
 struct _ESourceRegistry;
 struct _ESource;
 struct _ICalComponent;
 struct _GMainContext;
+struct _GCancellable;
+struct _GError;
 
 // The calendar store over the desktop's calendar service (Evolution Data
 // Server): the calendars GNOME Calendar, Evolution and the online accounts
@@ -44,6 +48,16 @@ public:
     // reconnect after this wait, doubled after each try up to the longest.
     static constexpr int kReconnectFirstMs = 2000;
     static constexpr int kReconnectLongestMs = 30000;
+    // How long a call to the service may go unanswered before it is given
+    // up and the service taken for not answering, so the window never waits
+    // on it longer; a call carrying many events gets more for each beyond the
+    // first few, and reading a whole calendar more still.
+    static constexpr int kAnswerMs = 1700;
+    static constexpr int kBulkFreeItems = 25;
+    static constexpr int kBulkItemMs = 20;
+    static constexpr int kListAnswerMs = 10000;
+    // A probe the service did not answer is sent again after this wait.
+    static constexpr int kProbeRetryMs = 1000;
     // The bus name of the service's source registry.
     static constexpr const char* kRegistryBusName = "org.gnome.evolution.dataserver.Sources5";
 
@@ -89,6 +103,8 @@ public:
     // of a connection, or a write the service took while not connected to
     // it (kept in its offline copy), until the service is connected again.
     QString serverProblem(const QString& calendarIdentifier) const override;
+    // Set from a call the service left unanswered until it answers a probe.
+    QString serviceProblem() const override { return m_silence; }
 
 private:
     struct Calendar;
@@ -111,6 +127,17 @@ private:
     void serverReachable(const QString& calendarIdentifier, bool confirmed);
     // Asks the service to reach the servers out of reach again.
     void reconnectServers();
+    // Runs one synchronous call to the service, given up after `ms`. While
+    // the service is not answering nothing is sent and the call fails at
+    // once. A call to a calendar (`calendarIdentifier` given) that is given
+    // up takes the service for not answering until it answers a probe.
+    bool callService(const std::function<int(_GCancellable*, _GError**)>& call, _GError** error, int ms,
+                     const QString& calendarIdentifier = {});
+    static int answerMsFor(qsizetype items);
+    void serviceStoppedAnswering(const QString& calendarIdentifier);
+    // Asks the service something cheap without waiting for it.
+    void probeService();
+    void probeAnswered(const _GError* error);
     // What the service's callbacks report.
     friend struct EdsCallbacks;
     void objectsArrived(Calendar& c, const QList<_ICalComponent*>& components);
@@ -137,6 +164,12 @@ private:
     };
     QHash<QString, Outage> m_outages;
     QTimer m_reconnectTimer;
+    std::unique_ptr<EdsCallWatchdog> m_watchdog;
+    // Why the service is taken for not answering; empty while it answers.
+    QString m_silence;
+    QString m_probeCalendar;
+    bool m_probing = false;
+    QTimer m_probeTimer;
     int m_reconnectWaitMs = kReconnectFirstMs;
     QTimer m_changedTimer;
     QTimer m_glibPump;
