@@ -461,13 +461,38 @@ BackupManager::ImportResult BackupManager::importBackup(const QString& filePath)
         return {false, QStringLiteral("无法先备份当前数据（") + failure + QStringLiteral("），未导入任何内容")};
     Log::line(QStringLiteral("💾 导入前已备份当前数据: ") + kept);
 
-    if (!contents.values.isEmpty() && !UserDefaults::standard().setValues(contents.values))
+    // The calendar still holds the events of the book being replaced: the
+    // sync brings it in line with the restored one, in the same write.
+    QVariantMap values = contents.values;
+    if (values.contains(QString(OrderbookKeys::orders)))
+        values.insert(QString(OrderbookKeys::calendarRestoreFollowUp), calendarFollowUp());
+    if (!values.isEmpty() && !UserDefaults::standard().setValues(values))
         return {false, QStringLiteral("无法写入设置文件")};
 
     releaseAutoBackupHold();
     OrderManager::shared().load();
     PackageManager::shared().loadPackages();
     return {true, QStringLiteral("备份导入成功，请重启软件使全部数据生效\n导入前的数据已备份到：") + kept};
+}
+
+QVariantMap BackupManager::calendarFollowUp()
+{
+    // An earlier import not yet followed left its events in the calendar too.
+    QVariantMap followUp = UserDefaults::standard()
+                               .dictionary(QString(OrderbookKeys::calendarRestoreFollowUp))
+                               .value_or(QVariantMap());
+    QStringList held = followUp.value(QStringLiteral("heldEvents")).toStringList();
+    QStringList orders = followUp.value(QStringLiteral("orders")).toStringList();
+    for (const Order& o : OrderManager::shared().orders()) {
+        if (o.calendarEventIdentifier && !o.calendarEventIdentifier->isEmpty())
+            held.append(*o.calendarEventIdentifier);
+        orders.append(OrderCodec::uuidText(o.id));
+    }
+    held.removeDuplicates();
+    orders.removeDuplicates();
+    followUp.insert(QStringLiteral("heldEvents"), held);
+    followUp.insert(QStringLiteral("orders"), orders);
+    return followUp;
 }
 
 QList<std::pair<QDateTime, QFileInfo>> BackupManager::autoBackupsNewestFirst(const QString& except) const

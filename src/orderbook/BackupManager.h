@@ -93,6 +93,9 @@ private:
     void cleanupOldAutoBackups(int keep, const QString& justWritten);
     QList<std::pair<QDateTime, QFileInfo>> autoBackupsNewestFirst(const QString& except = {}) const;
     static QVariant serializeValue(const QVariant& value);
+    // What the calendar needs to follow a restore: the events and orders of
+    // the book about to be replaced.
+    static QVariantMap calendarFollowUp();
 
     const QStringList m_coreDataKeys;
     const QStringList m_preferenceKeys;

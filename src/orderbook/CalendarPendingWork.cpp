@@ -9,6 +9,7 @@
 namespace {
 const QString kOrders = QStringLiteral("orders");
 const QString kRemovals = QStringLiteral("removeEvents");
+const QString kEvents = QStringLiteral("orderEvents");
 
 bool isBlank(const QUuid& id) { return id.isNull(); }
 bool isBlank(const QString& id) { return id.isEmpty(); }
@@ -62,12 +63,18 @@ CalendarPendingWork::Lists CalendarPendingWork::read() const
         if (!v.toString().isEmpty())
             out.removals.append(v.toString());
     }
+    const QVariantMap events = stored.value(kEvents).toMap();
+    for (auto it = events.cbegin(); it != events.cend(); ++it) {
+        const std::optional<QUuid> id = OrderCodec::parseUuid(it.key());
+        if (id && !it.value().toString().isEmpty())
+            out.events.insert(*id, it.value().toString());
+    }
     return out;
 }
 
 bool CalendarPendingWork::write(const Lists& lists, const Lists& before)
 {
-    if (lists.orders == before.orders && lists.removals == before.removals)
+    if (lists.orders == before.orders && lists.removals == before.removals && lists.events == before.events)
         return false;
     QVariantList orders;
     for (const QUuid& id : lists.orders)
@@ -77,6 +84,11 @@ bool CalendarPendingWork::write(const Lists& lists, const Lists& before)
         stored.insert(kOrders, orders);
     if (!lists.removals.isEmpty())
         stored.insert(kRemovals, QVariant(lists.removals).toList());
+    QVariantMap events;
+    for (auto it = lists.events.cbegin(); it != lists.events.cend(); ++it)
+        events.insert(OrderCodec::uuidText(it.key()), it.value());
+    if (!events.isEmpty())
+        stored.insert(kEvents, events);
     m_defaults.set(QString(OrderbookKeys::pendingCalendarWork), stored.isEmpty() ? QVariant() : QVariant(stored));
     return true;
 }
@@ -91,6 +103,11 @@ QStringList CalendarPendingWork::removals() const
     return read().removals;
 }
 
+QHash<QUuid, QString> CalendarPendingWork::intendedEvents() const
+{
+    return read().events;
+}
+
 bool CalendarPendingWork::change(const std::function<void(Lists&)>& edit)
 {
     const Lists before = read();
@@ -99,14 +116,22 @@ bool CalendarPendingWork::change(const std::function<void(Lists&)>& edit)
     return write(now, before);
 }
 
-bool CalendarPendingWork::addOrders(const QList<QUuid>& ids)
+bool CalendarPendingWork::addOrders(const QList<QUuid>& ids, const QHash<QUuid, QString>& intendedEvents)
 {
-    return !ids.isEmpty() && change([&](Lists& l) { addTo(l.orders, ids); });
+    return !ids.isEmpty() && change([&](Lists& l) {
+        addTo(l.orders, ids);
+        for (auto it = intendedEvents.cbegin(); it != intendedEvents.cend(); ++it)
+            l.events.insert(it.key(), it.value());
+    });
 }
 
 bool CalendarPendingWork::dropOrders(const QList<QUuid>& ids)
 {
-    return !ids.isEmpty() && change([&](Lists& l) { dropFrom(l.orders, ids); });
+    return !ids.isEmpty() && change([&](Lists& l) {
+        dropFrom(l.orders, ids);
+        for (const QUuid& id : ids)
+            l.events.remove(id);
+    });
 }
 
 bool CalendarPendingWork::addRemovals(const QStringList& eventIds)

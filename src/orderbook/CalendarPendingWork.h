@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
 #include <QStringList>
 #include <QUuid>
@@ -21,9 +22,13 @@ public:
     QList<QUuid> orders() const;
     QStringList removals() const;
     int size() const { return int(orders().size() + removals().size()); }
+    // The event each waiting order's write was to make: the service may have
+    // made it after all, so the next write takes it up instead of a second one.
+    QHash<QUuid, QString> intendedEvents() const;
 
-    // Each returns whether the stored list changed.
-    bool addOrders(const QList<QUuid>& ids);
+    // Each returns whether the stored list changed. Dropping orders drops
+    // their intended events.
+    bool addOrders(const QList<QUuid>& ids, const QHash<QUuid, QString>& intendedEvents = {});
     bool dropOrders(const QList<QUuid>& ids);
     bool addRemovals(const QStringList& eventIds);
     bool dropRemovals(const QStringList& eventIds);
@@ -32,6 +37,7 @@ private:
     struct Lists {
         QList<QUuid> orders;
         QStringList removals;
+        QHash<QUuid, QString> events;
     };
     Lists read() const;
     // Applies `edit` to the stored lists; whether they changed.

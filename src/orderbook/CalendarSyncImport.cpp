@@ -19,12 +19,72 @@
 
 void CalendarSyncManager::publishRefreshedEvents(QList<ShootEvent> events)
 {
+    followRestoredBook(events);
     removeReturnedEvents(events);
     retryPendingWork();
     const QSet<QString> hidden = tieEventsToOrders(events) + deletedOrderEvents();
     events.removeIf([&hidden](const ShootEvent& e) { return hidden.contains(e.id); });
     setShootEvents(events);
     autoImportEvents(events);
+}
+
+void CalendarSyncManager::followRestoredBook(const QList<ShootEvent>& events)
+{
+    const QString key(OrderbookKeys::calendarRestoreFollowUp);
+    const std::optional<QVariantMap> followUp = m_defaults.dictionary(key);
+    if (!followUp || !m_calendarSyncEnabled || !m_permissionGranted)
+        return;
+    const QStringList heldBefore = followUp->value(QStringLiteral("heldEvents")).toStringList();
+    const QStringList ordersBefore = followUp->value(QStringLiteral("orders")).toStringList();
+    QSet<QString> heldNow;
+    QList<QUuid> rewrite;
+    for (const Order& o : m_orders.orders()) {
+        if (o.calendarEventIdentifier)
+            heldNow.insert(*o.calendarEventIdentifier);
+        if (o.syncToCalendar)
+            rewrite.append(o.id);
+    }
+    QStringList removals;
+    for (const QString& id : heldBefore) {
+        if (!heldNow.contains(id) && m_eventStore.event(id))
+            removals.append(id);
+    }
+    // Events the replaced book's orders had in the making name them.
+    const QSet<QString> replaced(ordersBefore.cbegin(), ordersBefore.cend());
+    for (const ShootEvent& e : events) {
+        if (!heldNow.contains(e.id) && replaced.contains(e.orderId) && !namesStoredOrder(e.orderId))
+            removals.append(e.id);
+    }
+    removals.removeDuplicates();
+    // The restored orders hold their events again: no earlier removal takes them.
+    QStringList reclaimed;
+    for (const QString& id : m_pending.removals()) {
+        if (heldNow.contains(id))
+            reclaimed.append(id);
+    }
+    for (const QString& id : std::as_const(reclaimed))
+        m_deletedOrderEvents.remove(id);
+    pendingWorkDone({}, reclaimed);
+    // Kept as waiting work before the marker goes: a restart half-way loses none.
+    m_pending.addOrders(rewrite);
+    m_pending.addRemovals(removals);
+    m_defaults.remove(key);
+    m_restoreOrders = QSet<QUuid>(rewrite.cbegin(), rewrite.cend());
+    m_restoreRemovals = QSet<QString>(removals.cbegin(), removals.cend());
+    logDebug(QStringLiteral("按恢复的备份对齐日历：%1 个订单的事件待写入，%2 个事件待移除").arg(rewrite.size()).arg(removals.size()));
+    Q_EMIT pendingWorkChanged();
+}
+
+int CalendarSyncManager::pendingRestoreWork() const
+{
+    if (m_restoreOrders.isEmpty() && m_restoreRemovals.isEmpty())
+        return 0;
+    int count = 0;
+    for (const QUuid& id : m_pending.orders())
+        count += m_restoreOrders.contains(id) ? 1 : 0;
+    for (const QString& id : m_pending.removals())
+        count += m_restoreRemovals.contains(id) ? 1 : 0;
+    return count;
 }
 
 QSet<QString> CalendarSyncManager::tieEventsToOrders(const QList<ShootEvent>& events)
@@ -277,8 +337,10 @@ void CalendarSyncManager::pendingWorkFailed(const QList<QUuid>& orders, const QS
         return;
     bool changed = m_pending.addOrders(orders);
     changed = m_pending.addRemovals(removals) || changed;
-    // A server out of reach is the cause, whatever the write's own message.
-    const QString server = calendarServerProblem();
+    // A service that does not answer, or a server out of reach, is the
+    // cause, whatever the write's own message.
+    const QString service = calendarServiceProblem();
+    const QString server = service.isEmpty() ? calendarServerProblem() : service;
     const QString why = server.isEmpty() ? cause : server;
     if (!why.isEmpty() && why != m_lastFailure) {
         m_lastFailure = why;
@@ -294,6 +356,13 @@ void CalendarSyncManager::pendingWorkDone(const QList<QUuid>& orders, const QStr
     changed = m_pending.dropRemovals(removals) || changed;
     if (changed && m_pending.size() == 0)
         m_lastFailure.clear();
+    if (changed && (!m_restoreOrders.isEmpty() || !m_restoreRemovals.isEmpty()) && pendingRestoreWork() == 0) {
+        logDebug(QStringLiteral("日历已按恢复的备份对齐：写入 %1 个事件，移除 %2 个事件")
+                     .arg(m_restoreOrders.size())
+                     .arg(m_restoreRemovals.size()));
+        m_restoreOrders.clear();
+        m_restoreRemovals.clear();
+    }
     if (changed)
         Q_EMIT pendingWorkChanged();
 }
@@ -314,6 +383,11 @@ bool CalendarSyncManager::pendingWorkWritten(const QList<QUuid>& orders, const Q
              + problem);
     pendingWorkFailed(orders, removals, problem);
     return false;
+}
+
+QString CalendarSyncManager::calendarServiceProblem() const
+{
+    return m_eventStore.serviceProblem();
 }
 
 QString CalendarSyncManager::calendarServerProblem() const

@@ -87,12 +87,16 @@ public:
     int pendingCalendarWork() const { return m_pending.size(); }
     // The orders among it: those whose event is still to be written.
     int pendingCalendarOrders() const { return int(m_pending.orders().size()); }
+    // The part of it that brings the calendar in line with a restored backup.
+    int pendingRestoreWork() const;
     // Why the calendar last refused; empty once nothing waits.
     QString lastCalendarFailure() const { return m_lastFailure; }
     // Why the dedicated calendar's server cannot be reached now; empty while
     // it can, or when the calendar has none. What is written meanwhile stays
     // on this computer and counts as waiting until the server has it.
     QString calendarServerProblem() const;
+    // Why the calendar service itself does not answer now; empty while it does.
+    QString calendarServiceProblem() const;
     bool isSyncing(const QUuid& orderId) const { return m_syncingOrderIds.contains(orderId); }
 
     // The stored rule list; the defaults when nothing readable is stored
@@ -175,13 +179,19 @@ private:
     std::optional<CalendarInfo> getDedicatedCalendar();
     std::optional<CalendarInfo> createCalendar(const CalendarSource& source);
 
-    // Saves the order's event into `calendar`, the dedicated one (uncommitted
-    // when `commit` is false), and adds its reminders to `reminders`. `avoid`
+    // Saves the order's event into `calendar`, the dedicated one, without
+    // committing it, and adds its reminders to `reminders`. `avoid`
     // names events another order of the same batch already took. Returns the
     // identifier, none on failure.
+    // `intended` is the event an earlier write of the order, cut short, was
+    // to make: taken up when it exists, made under that identifier otherwise.
     std::optional<QString> writeEvent(const std::optional<CalendarInfo>& calendar, const Order& order,
-                                      const QList<ReminderRule>& rules, bool commit, Reminders& reminders,
-                                      const QSet<QString>& avoid = {});
+                                      const QList<ReminderRule>& rules, Reminders& reminders,
+                                      const QSet<QString>& avoid = {}, const QString& intended = {});
+    // Commits the events saved for `orders` (their identifiers in `events`),
+    // keeping them as waiting work first; false (logged, changes dropped,
+    // the cause in m_lastWriteError) when the calendar refused.
+    bool commitWrites(const QList<QUuid>& orders, const QHash<QUuid, QString>& events);
     void addCustomAlarms(CalendarEvent& event, const QDateTime& shootDate, const QList<ReminderRule>& rules);
     void scheduleLocalNotification(const Order& order, const QDateTime& shootDate,
                                    const QList<ReminderRule>& rules, Reminders& reminders);
@@ -196,6 +206,10 @@ private:
     // for their removal; neither is shown nor imported again.
     QSet<QString> deletedOrderEvents() const;
     void forgetDeletedOrderEvents(const QStringList& identifiers);
+    // After a backup import: the restored orders' events are written again
+    // (made anew where gone), and the events the book held before for orders
+    // the restore took away are removed, so none comes back as an order.
+    void followRestoredBook(const QList<ShootEvent>& events);
     // Events of deleted orders taken for removed that a refresh finds again
     // go back on the pending removals.
     void removeReturnedEvents(const QList<ShootEvent>& events);
@@ -237,6 +251,9 @@ private:
     // Taken off by deletes this session: a refresh read before a delete must
     // not bring them back.
     QSet<QString> m_deletedOrderEvents;
+    // What the last restore asked of the calendar, until it is all done.
+    QSet<QUuid> m_restoreOrders;
+    QSet<QString> m_restoreRemovals;
     bool m_isAuthorized = false;
     bool m_calendarSyncEnabled = true;
     bool m_lastCanReadEvents = false;

@@ -155,8 +155,15 @@ void CalendarSyncManager::syncOrder(const Order& order, EventCompletion completi
     }
 
     m_syncingOrderIds.insert(order.id);
+    // Waiting work before the calendar is asked anything: a kill, a crash or
+    // a service that stops answering leaves it to the next start or refresh.
+    if (m_pending.addOrders({order.id}))
+        Q_EMIT pendingWorkChanged();
     Reminders reminders;
-    const std::optional<QString> identifier = writeEvent(getDedicatedCalendar(), order, reminderRules(), true, reminders);
+    std::optional<QString> identifier = writeEvent(getDedicatedCalendar(), order, reminderRules(), reminders,
+                                                   {}, m_pending.intendedEvents().value(order.id));
+    if (identifier && !commitWrites({order.id}, {{order.id, *identifier}}))
+        identifier.reset();
     if (identifier) {
         applyReminders(reminders);
         pendingWorkWritten({order.id}, {}, {*identifier});
@@ -169,9 +176,25 @@ void CalendarSyncManager::syncOrder(const Order& order, EventCompletion completi
     finish(identifier);
 }
 
+bool CalendarSyncManager::commitWrites(const QList<QUuid>& orders, const QHash<QUuid, QString>& events)
+{
+    // The event each write is to make is recorded before the calendar hears
+    // of it: a write cut short is sent again into the event it may have made.
+    if (m_pending.addOrders(orders, events))
+        Q_EMIT pendingWorkChanged();
+    QString error;
+    if (m_eventStore.commit(&error))
+        return true;
+    logDebug(QStringLiteral("日历同步失败: ") + error);
+    m_lastWriteError = error;
+    m_eventStore.reset();
+    return false;
+}
+
 std::optional<QString> CalendarSyncManager::writeEvent(const std::optional<CalendarInfo>& calendar, const Order& order,
-                                                       const QList<ReminderRule>& rules, bool commit,
-                                                       Reminders& reminders, const QSet<QString>& avoid)
+                                                       const QList<ReminderRule>& rules, Reminders& reminders,
+                                                       const QSet<QString>& avoid,
+                                                       const QString& intended)
 {
     if (!calendar) {
         logDebug(QStringLiteral("无法获取专属日历，同步失败"));
@@ -183,11 +206,17 @@ std::optional<QString> CalendarSyncManager::writeEvent(const std::optional<Calen
     std::optional<CalendarEvent> existing;
     if (order.calendarEventIdentifier && !avoid.contains(*order.calendarEventIdentifier))
         existing = m_eventStore.event(*order.calendarEventIdentifier);
+    if (!existing && !intended.isEmpty() && !avoid.contains(intended))
+        existing = m_eventStore.event(intended);
     if (existing) {
         event = *existing;
         logDebug(QStringLiteral("直接修改已有日历事件：") + event.identifier);
     } else {
         logDebug(QStringLiteral("新建日历事件"));
+        // Under the identifier a write cut short was to give it; a new one
+        // is given by the save, before anything is sent.
+        if (!avoid.contains(intended))
+            event.identifier = intended;
     }
     event.title = eventTitle(order);
     event.notes = eventNotes(order);
@@ -218,11 +247,9 @@ std::optional<QString> CalendarSyncManager::writeEvent(const std::optional<Calen
     event.orderIdentifier = OrderCodec::uuidText(order.id);
 
     QString error;
-    if (!m_eventStore.saveEvent(event, commit, &error)) {
+    if (!m_eventStore.saveEvent(event, false, &error)) {
         logDebug(QStringLiteral("日历同步失败: ") + error);
         m_lastWriteError = error;
-        if (commit)
-            m_eventStore.reset();
         return std::nullopt;
     }
     reminders.withdraw += mine.withdraw;
@@ -255,13 +282,22 @@ int CalendarSyncManager::deleteEvents(const QStringList& identifiers)
 {
     if (!m_calendarSyncEnabled || !m_permissionGranted)
         return 0;
-    QStringList going, refused;
+    QStringList wanted = identifiers;
+    wanted.removeAll(QString());
+    // Recorded before the calendar is asked anything, as a write is.
+    if (m_pending.addRemovals(wanted))
+        Q_EMIT pendingWorkChanged();
+    QStringList going, refused, absent;
     QString error;
-    for (const QString& identifier : identifiers) {
-        if (identifier.isEmpty() || !m_eventStore.event(identifier))
-            continue;
-        (m_eventStore.removeEvent(identifier, false, &error) ? going : refused).append(identifier);
+    for (const QString& identifier : std::as_const(wanted)) {
+        if (!m_eventStore.event(identifier))
+            absent.append(identifier);
+        else
+            (m_eventStore.removeEvent(identifier, false, &error) ? going : refused).append(identifier);
     }
+    // Nothing to remove where the calendar answers and holds no such event.
+    if (calendarServiceProblem().isEmpty() && calendarServerProblem().isEmpty())
+        pendingWorkDone({}, absent);
     if (!going.isEmpty() && !m_eventStore.commit(&error)) {
         m_eventStore.reset();
         refused += std::exchange(going, {});
@@ -311,6 +347,8 @@ void CalendarSyncManager::batchSyncAllOrders(const QList<Order>& orders, CountCo
 std::optional<int> CalendarSyncManager::writeOrders(const QList<Order>& orders, bool skipCancelled, int& kept)
 {
     const QList<ReminderRule> rules = withLocalTriggers(reminderRules());
+    const QHash<QUuid, QString> intended = m_pending.intendedEvents();
+    QHash<QUuid, QString> intents;
     Reminders reminders;
     QHash<QUuid, QString> assigned;
     QSet<QString> taken;
@@ -330,24 +368,23 @@ std::optional<int> CalendarSyncManager::writeOrders(const QList<Order>& orders, 
         // Two orders holding one event (a copied order) each get their own.
         if (!calendar)
             calendar = getDedicatedCalendar();
-        const std::optional<QString> identifier = writeEvent(calendar, order, rules, false, reminders, taken);
+        const std::optional<QString> identifier = writeEvent(calendar, order, rules, reminders, taken,
+                                                             intended.value(order.id));
         m_syncingOrderIds.remove(order.id);
         if (!identifier) {
             failed.append(order.id);
             continue;
         }
         written.append(order.id);
+        intents.insert(order.id, *identifier);
         writtenEvents.append(*identifier);
         taken.insert(*identifier);
         if (order.calendarEventIdentifier != *identifier)
             assigned.insert(order.id, *identifier);
     }
 
-    QString error;
-    if (!m_eventStore.commit(&error)) {
-        logDebug(QStringLiteral("日历同步失败: ") + error);
-        m_eventStore.reset();
-        pendingWorkFailed(written + failed, {}, error);
+    if (!commitWrites(written, intents)) {
+        pendingWorkFailed(written + failed, {}, m_lastWriteError);
         return std::nullopt;
     }
     // The orders know their events before any refresh could take those

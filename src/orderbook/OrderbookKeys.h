@@ -21,6 +21,9 @@ inline constexpr StoredKey deletedOrderEvents{"calendarDeletedOrderEvents"};
 // Calendar work not yet done: {"orders": [order ids whose event is to be
 // written], "removeEvents": [event ids to remove]}; retried at every refresh.
 inline constexpr StoredKey pendingCalendarWork{"calendarPendingWork"};
+// Left by a backup import for the calendar to follow the restored book:
+// {"heldEvents": [event ids the book held before], "orders": [its order ids]}.
+inline constexpr StoredKey calendarRestoreFollowUp{"calendarRestoreFollowUp"};
 // Never written means on: the settings switch shows it on.
 inline constexpr PreferenceKey<bool> autoBackupEnabled{"autoBackupEnabled", true};
 
@@ -38,6 +41,7 @@ inline QList<PreferenceEntry> entries()
             entry(localNotificationEnabled),
             entry(deletedOrderEvents),
             entry(pendingCalendarWork),
+            entry(calendarRestoreFollowUp),
             entry(autoBackupEnabled)};
 }
 }

@@ -94,14 +94,18 @@ QString CalendarSyncStatusBar::messageFor(State state, bool reachesPhone, bool o
 }
 
 QString CalendarSyncStatusBar::pendingMessage(int pendingWork, const QString& lastFailure, const QString& storeNotice,
-                                              const QString& serverProblem)
+                                              const QString& serverProblem, const QString& serviceProblem,
+                                              int restoreWork)
 {
+    const QString waiting = pendingWork > 0 ? QStringLiteral("，%1 项改动等待同步").arg(pendingWork) : QString();
+    if (!serviceProblem.isEmpty())
+        return serviceProblem + waiting + QStringLiteral("，服务恢复响应后自动同步");
     if (!serverProblem.isEmpty()) {
-        QString text = QStringLiteral("日历服务器无法连接");
-        if (pendingWork > 0)
-            text += QStringLiteral("，%1 项改动等待同步").arg(pendingWork);
-        return text + QStringLiteral("（") + serverProblem + QStringLiteral("），服务器恢复后自动同步");
+        return QStringLiteral("日历服务器无法连接") + waiting + QStringLiteral("（") + serverProblem
+            + QStringLiteral("），服务器恢复后自动同步");
     }
+    if (restoreWork > 0)
+        return QStringLiteral("正在按恢复的备份更新日历，%1 个事件待对齐").arg(restoreWork);
     if (pendingWork <= 0)
         return storeNotice;
     QString text = QStringLiteral("有 %1 个档期尚未同步到日历").arg(pendingWork);
@@ -118,7 +122,9 @@ void CalendarSyncStatusBar::refresh()
         ? pendingMessage(m_source.pendingWork ? m_source.pendingWork() : 0,
                          m_source.lastFailure ? m_source.lastFailure() : QString(),
                          m_source.storeNotice ? m_source.storeNotice() : QString(),
-                         m_source.serverProblem ? m_source.serverProblem() : QString())
+                         m_source.serverProblem ? m_source.serverProblem() : QString(),
+                         m_source.serviceProblem ? m_source.serviceProblem() : QString(),
+                         m_source.restoreWork ? m_source.restoreWork() : 0)
         : QString();
     if (!warning.isEmpty())
         m_state = State::pending;

@@ -27,16 +27,20 @@ public:
         std::function<QString()> storeNotice; // why this session's calendar is not the usual one
         std::function<QString()> serverProblem; // why the calendar's server cannot be reached
         std::function<bool()> onlineAccounts;   // the calendar store can have online accounts at all
+        std::function<QString()> serviceProblem; // why the calendar service itself does not answer
+        std::function<int()> restoreWork;        // of pendingWork, what follows a restored backup
     };
     // The banner's message: the phone is named only when the calendar syncs
     // online; otherwise it says the bookings stay on this computer, and how
     // to get them to the phone where online accounts can be added.
     static QString messageFor(State state, bool reachesPhone, bool onlineAccounts = true);
     static State stateFor(bool syncEnabled, bool isAuthorized, bool hasFullAccess);
-    // The warning of the pending state: a server out of reach with what waits
-    // and why; else what waits and why; else the notice.
+    // The warning of the pending state: a service that does not answer, or a
+    // server out of reach, with what waits and why; else a restore being
+    // followed; else what waits and why; else the notice.
     static QString pendingMessage(int pendingWork, const QString& lastFailure, const QString& storeNotice,
-                                  const QString& serverProblem = {});
+                                  const QString& serverProblem = {}, const QString& serviceProblem = {},
+                                  int restoreWork = 0);
 
     explicit CalendarSyncStatusBar(Source source, QWidget* parent = nullptr);
     State state() const { return m_state; }

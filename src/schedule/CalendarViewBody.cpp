@@ -204,7 +204,9 @@ void CalendarViewBody::setCalendarSync(CalendarSyncManager* sync)
                             [guard] { return guard ? guard->lastCalendarFailure() : QString(); },
                             [guard] { return guard ? guard->eventStore().sessionNotice() : QString(); },
                             [guard] { return guard ? guard->calendarServerProblem() : QString(); },
-                            [guard] { return !guard || guard->eventStore().supportsOnlineAccounts(); }});
+                            [guard] { return !guard || guard->eventStore().supportsOnlineAccounts(); },
+                            [guard] { return guard ? guard->calendarServiceProblem() : QString(); },
+                            [guard] { return guard ? guard->pendingRestoreWork() : 0; }});
     m_selection.setCalendarReachesPhone([guard] { return guard && guard->syncsToPhone(); });
     // The calendar is found (and its account known) by the refresh that publishes the events.
     for (auto signal : {&CalendarSyncManager::isAuthorizedChanged, &CalendarSyncManager::calendarSyncEnabledChanged,

@@ -98,6 +98,23 @@ public:
         qputenv("DBUS_SESSION_BUS_ADDRESS", m_address.toUtf8());
         qputenv("GSETTINGS_BACKEND", "memory");
     }
+    // Stops the calendar factory and the backends it runs where they stand
+    // (SIGSTOP), as a stuck service would be, or lets them go on (SIGCONT).
+    void setCalendarFactoryStopped(bool stopped) const
+    {
+        QList<qint64> pids{m_factory.processId()};
+        for (qsizetype i = 0; i < pids.size(); ++i) {
+            for (const QString& task : QDir(QStringLiteral("/proc/%1/task").arg(pids[i])).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+                QFile children(QStringLiteral("/proc/%1/task/%2/children").arg(pids[i]).arg(task));
+                if (children.open(QIODevice::ReadOnly))
+                    for (const QByteArray& pid : children.readAll().split(' '))
+                        if (pid.trimmed().toLongLong() > 0)
+                            pids.append(pid.trimmed().toLongLong());
+            }
+        }
+        for (const qint64 pid : pids)
+            ::kill(pid_t(pid), stopped ? SIGSTOP : SIGCONT);
+    }
     // The calendar factory anew: no calendar is open in the service any more.
     bool restartFactory()
     {

@@ -15,22 +15,41 @@
 #include <QLabel>
 #include <QTest>
 
+#include <memory>
+
 // One start of the app over a calendar store: the orders read afresh from
 // the preferences under `root`, the calendar sync, and the schedule screen
 // shown with its first refresh done. Ending it is quitting the app.
 struct ScheduleSession {
     ScheduleSession(CalendarStore& calendar, const QString& root)
-        : defaults(root + "/defaults.json")
-        , orders(defaults)
+        : ownDefaults(std::make_unique<UserDefaults>(root + "/defaults.json"))
+        , ownOrders(std::make_unique<OrderManager>(*ownDefaults))
+        , defaults(*ownDefaults)
+        , orders(*ownOrders)
         , notifications(root + "/pending.json", QDBusConnection(QStringLiteral("no-bus")))
         , sync(calendar, notifications, defaults, orders)
         , view(orders, sync, defaults)
+    {
+        open();
+    }
+    // Over the app's own preference and order stores, which the backup
+    // exports and restores.
+    ScheduleSession(CalendarStore& calendar, UserDefaults& appDefaults, OrderManager& appOrders, const QString& root)
+        : defaults(appDefaults)
+        , orders(appOrders)
+        , notifications(root + "/pending.json", QDBusConnection(QStringLiteral("no-bus")))
+        , sync(calendar, notifications, defaults, orders)
+        , view(orders, sync, defaults)
+    {
+        open();
+    }
+
+    void open()
     {
         view.resize(1100, 800);
         view.show();
         settle();
     }
-
     // Lets queued refreshes, imports and the service's reports run.
     static void settle(int ms = 100) { QTest::qWait(ms); }
 
@@ -59,8 +78,10 @@ struct ScheduleSession {
                      OrderStatus::pendingShoot, true, QStringLiteral("提前1天"), "", false);
     }
 
-    UserDefaults defaults;
-    OrderManager orders;
+    std::unique_ptr<UserDefaults> ownDefaults;
+    std::unique_ptr<OrderManager> ownOrders;
+    UserDefaults& defaults;
+    OrderManager& orders;
     UserNotificationCenter notifications;
     CalendarSyncManager sync;
     ScheduleIncomeView view;
