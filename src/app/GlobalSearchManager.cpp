@@ -117,7 +117,13 @@ void GlobalSearchManager::beginRecording()
     QString error;
     // A failed start leaves neither the microphone nor the request behind,
     // so a retry begins clean.
-    if (!m_recognizer->start(&error)) {
+    const SpeechRecognizer::Start started = m_recognizer->start(&error);
+    const bool found = started != SpeechRecognizer::Start::noMicrophone;
+    if (found != m_microphoneFound) {
+        m_microphoneFound = found;
+        Q_EMIT microphoneFoundChanged(found);
+    }
+    if (started != SpeechRecognizer::Start::started) {
         Log::line(QStringLiteral("语音识别启动失败: ") + error);
         return;
     }

@@ -34,6 +34,8 @@ public:
     // machine, or the model failed to load; the reason says which.
     bool speechAvailable() const { return m_speechAvailable; }
     QString speechUnavailableReason() const { return m_speechUnavailableReason; }
+    // False while the last try found no microphone; every try looks again.
+    bool microphoneFound() const { return m_microphoneFound; }
 
     void startRecording();
     void stopRecording();
@@ -50,6 +52,7 @@ Q_SIGNALS:
     void isRecordingChanged(bool recording);
     void microphonePermissionGrantedChanged(bool granted);
     void speechAvailableChanged(bool available);
+    void microphoneFoundChanged(bool found);
 
 private:
     void beginRecording();
@@ -63,5 +66,6 @@ private:
     bool m_isRecording = false;
     bool m_permissionGranted = true;
     bool m_speechAvailable = true;
+    bool m_microphoneFound = true;
     QString m_speechUnavailableReason;
 };

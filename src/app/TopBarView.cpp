@@ -165,6 +165,7 @@ TopBarView::TopBarView(GlobalSearchManager* manager, QWidget* parent)
     connect(m_manager, &GlobalSearchManager::isRecordingChanged, this, &TopBarView::updateMicrophone);
     connect(m_manager, &GlobalSearchManager::microphonePermissionGrantedChanged, this, &TopBarView::updateMicrophone);
     connect(m_manager, &GlobalSearchManager::speechAvailableChanged, this, &TopBarView::updateMicrophone);
+    connect(m_manager, &GlobalSearchManager::microphoneFoundChanged, this, &TopBarView::updateMicrophone);
     connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, [this] {
         QPalette pal = m_field->palette();
         pal.setColor(QPalette::Text, AppTheme::textPrimary());
@@ -281,16 +282,20 @@ void TopBarView::updateMicrophone()
         look.symbolScale = 1.2;
         look.text = [] { return kAccent; };
     } else {
-        const bool usable = m_manager->microphonePermissionGranted() && m_manager->speechAvailable();
+        const bool usable = m_manager->microphonePermissionGranted() && m_manager->speechAvailable()
+            && m_manager->microphoneFound();
         look.symbol = QStringLiteral("mic");
         look.text = [usable] { return primaryAt(usable ? 0.4 : 0.2); };
     }
     m_mic->setLook(look);
     if (!m_manager->speechAvailable())
         m_mic->setToolTip(QStringLiteral("语音输入不可用：") + m_manager->speechUnavailableReason());
+    else if (!m_manager->microphonePermissionGranted())
+        m_mic->setToolTip(QStringLiteral("麦克风权限未开启，请在系统设置中开启"));
+    else if (!m_manager->microphoneFound())
+        m_mic->setToolTip(QStringLiteral("语音输入不可用：未找到麦克风，接入麦克风后再点击"));
     else
-        m_mic->setToolTip(m_manager->microphonePermissionGranted() ? QStringLiteral("点击语音搜索")
-                                                                  : QStringLiteral("麦克风权限未开启，请在系统设置中开启"));
+        m_mic->setToolTip(QStringLiteral("点击语音搜索"));
 }
 
 QList<SearchItem> TopBarView::flatten(const QList<SearchGroup>& groups)

@@ -22,26 +22,37 @@ std::unique_ptr<SpeechEngine> SpeechEngine::fromModule(const QString& path)
     return std::unique_ptr<SpeechEngine>(create(QFileInfo(module.fileName()).absolutePath()));
 }
 
+std::optional<AudioInputDevice> AudioCapture::microphone(const QList<AudioInputDevice>& inputs)
+{
+    std::optional<AudioInputDevice> first;
+    for (const AudioInputDevice& input : inputs) {
+        if (input.isMonitor())
+            continue;
+        if (input.isDefault)
+            return input;
+        if (!first)
+            first = input;
+    }
+    return first;
+}
+
 namespace {
 // The Qt Multimedia capture lives in a module beside the app, loaded when the
-// microphone is first opened.
+// microphone is first looked for.
 class ModuleAudioCapture : public AudioCapture
 {
 public:
-    bool open(const SpeechAudioFormat& format, BufferHandler onBuffer, QString* error) override
+    std::optional<QList<AudioInputDevice>> inputDevices(QString* error) override
     {
-        if (!m_capture) {
-            QLibrary module(QCoreApplication::applicationDirPath() + QStringLiteral("/tessary-audio"));
-            using Create = AudioCapture* (*)();
-            const auto create = reinterpret_cast<Create>(module.resolve("tessaryCreateAudioCapture"));
-            if (!create) {
-                if (error)
-                    *error = QStringLiteral("缺少音频组件 tessary-audio，无法打开麦克风");
-                return false;
-            }
-            m_capture.reset(create());
-        }
-        return m_capture->open(format, std::move(onBuffer), error);
+        if (!load(error))
+            return std::nullopt;
+        return m_capture->inputDevices(error);
+    }
+
+    bool open(const AudioInputDevice& device, const SpeechAudioFormat& format, BufferHandler onBuffer,
+              QString* error) override
+    {
+        return load(error) && m_capture->open(device, format, std::move(onBuffer), error);
     }
 
     void close() override
@@ -53,6 +64,22 @@ public:
     bool isOpen() const override { return m_capture && m_capture->isOpen(); }
 
 private:
+    bool load(QString* error)
+    {
+        if (m_capture)
+            return true;
+        QLibrary module(QCoreApplication::applicationDirPath() + QStringLiteral("/tessary-audio"));
+        using Create = AudioCapture* (*)();
+        const auto create = reinterpret_cast<Create>(module.resolve("tessaryCreateAudioCapture"));
+        if (!create) {
+            if (error)
+                *error = QStringLiteral("缺少音频组件 tessary-audio，无法打开麦克风");
+            return false;
+        }
+        m_capture.reset(create());
+        return true;
+    }
+
     std::unique_ptr<AudioCapture> m_capture;
 };
 }

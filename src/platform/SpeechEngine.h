@@ -1,10 +1,12 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 // Whether the user lets the app turn speech into text.
 enum class SpeechAuthorization { notDetermined, denied, restricted, authorized };
@@ -74,15 +76,36 @@ public:
     void cancel() override {}
 };
 
+// One audio input the system offers, as its sound server names it.
+struct AudioInputDevice
+{
+    QByteArray id;
+    QString description;
+    bool isDefault = false;
+
+    // The sound server's copy of what an output plays: it hears the
+    // speakers, not the user.
+    bool isMonitor() const { return id.endsWith(".monitor"); }
+};
+
 // The microphone: delivers PCM buffers in the requested format until closed.
 class AudioCapture
 {
 public:
     using BufferHandler = std::function<void(const QByteArray& pcm)>;
     virtual ~AudioCapture() = default;
-    virtual bool open(const SpeechAudioFormat& format, BufferHandler onBuffer, QString* error) = 0;
+    // The inputs there are now. Asked before every opening rather than kept,
+    // so a microphone plugged in while the app runs is found on the next
+    // try. Null when the inputs cannot be listed at all; `error` says why.
+    virtual std::optional<QList<AudioInputDevice>> inputDevices(QString* error) = 0;
+    virtual bool open(const AudioInputDevice& device, const SpeechAudioFormat& format, BufferHandler onBuffer,
+                      QString* error) = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
+
+    // The input to record from: the default one unless it is a monitor,
+    // otherwise the first that is not; none when every input is a monitor.
+    static std::optional<AudioInputDevice> microphone(const QList<AudioInputDevice>& inputs);
 
     // The default input device through Qt Multimedia.
     static std::unique_ptr<AudioCapture> createDefault();

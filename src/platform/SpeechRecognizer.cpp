@@ -36,13 +36,22 @@ bool SpeechRecognizer::isAvailable()
     return m_engine->isAvailable();
 }
 
-bool SpeechRecognizer::start(QString* error)
+SpeechRecognizer::Start SpeechRecognizer::start(QString* error)
 {
     stop();
     if (!m_audio) {
         if (error)
             *error = QStringLiteral("没有可用的音频输入");
-        return false;
+        return Start::failed;
+    }
+    const auto inputs = m_audio->inputDevices(error);
+    if (!inputs)
+        return Start::failed;
+    const auto microphone = AudioCapture::microphone(*inputs);
+    if (!microphone) {
+        if (error)
+            *error = QStringLiteral("没有可用的麦克风");
+        return Start::noMicrophone;
     }
     // Results of an earlier recognition that arrive late are dropped.
     const quint64 generation = ++m_generation;
@@ -60,14 +69,15 @@ bool SpeechRecognizer::start(QString* error)
         }, Qt::QueuedConnection);
     };
     if (!m_engine->begin(m_locale, onResult, onError, error))
-        return false;
+        return Start::failed;
     SpeechEngine* engine = m_engine.get();
-    if (!m_audio->open(m_engine->format(), [engine](const QByteArray& pcm) { engine->feed(pcm); }, error)) {
+    if (!m_audio->open(*microphone, m_engine->format(), [engine](const QByteArray& pcm) { engine->feed(pcm); },
+                       error)) {
         m_engine->cancel();
-        return false;
+        return Start::failed;
     }
     m_running = true;
-    return true;
+    return Start::started;
 }
 
 void SpeechRecognizer::stop()

@@ -25,9 +25,10 @@ public:
     bool isAvailable();
     QString unavailableReason() const { return m_engine->unavailableReason(); }
 
-    // Opens the microphone at the engine's format and starts recognising.
-    // On failure nothing stays open and `error` says why.
-    bool start(QString* error);
+    enum class Start { started, noMicrophone, failed };
+    // Looks for a microphone, opens it at the engine's format and starts
+    // recognising. On failure nothing stays open and `error` says why.
+    Start start(QString* error);
     // Ends the audio, cancels the recognition and closes the microphone;
     // harmless when nothing runs.
     void stop();

@@ -13,6 +13,7 @@
 #include "ui/Symbols.h"
 #include "ui/ThemeObserver.h"
 
+#include "RecordedSpeech.h"
 #include "UserInput.h"
 
 #include <gtest/gtest.h>
@@ -368,11 +369,11 @@ private:
     Script* m_s;
 };
 
-class ScriptedAudio : public AudioCapture
+class ScriptedAudio : public RecordedSpeech::ListedAudioCapture
 {
 public:
     explicit ScriptedAudio(Script* s) : m_s(s) {}
-    bool open(const SpeechAudioFormat&, BufferHandler, QString* error) override
+    bool open(const AudioInputDevice&, const SpeechAudioFormat&, BufferHandler, QString* error) override
     {
         if (m_s->failAudio) {
             *error = "no device";

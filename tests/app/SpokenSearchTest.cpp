@@ -26,10 +26,10 @@ namespace {
 QString userModelFolder() { return SpeechModel::folders(QStringLiteral("zh_CN")).first(); }
 
 // A device that is there but cannot be opened.
-class BrokenMicrophone : public AudioCapture
+class BrokenMicrophone : public RecordedSpeech::ListedAudioCapture
 {
 public:
-    bool open(const SpeechAudioFormat&, BufferHandler, QString* error) override
+    bool open(const AudioInputDevice&, const SpeechAudioFormat&, BufferHandler, QString* error) override
     {
         *error = QStringLiteral("无法打开麦克风");
         return false;
@@ -184,6 +184,49 @@ TEST_F(SpokenSearchWindow, WithoutAModelOrWithADamagedOneTheMicrophoneSaysWhy)
         UserInput::click(mic());
         EXPECT_FALSE(manager->isRecording());
         EXPECT_EQ(mic()->toolTip(), c.tooltip);
+    }
+}
+
+TEST_F(SpokenSearchWindow, WithoutAMicrophoneTheButtonSaysSoAndOnePluggedInLaterIsUsedOnTheNextClick)
+{
+    const QString noMicrophone = "语音输入不可用：未找到麦克风，接入麦克风后再点击";
+    struct Case {
+        const char* name;
+        QList<AudioInputDevice> inputs;
+    };
+    const QList<Case> cases = {
+        {"no input at all", {}},
+        {"only the monitor of the speakers, as the default input", {RecordedSpeech::speakerMonitor()}},
+    };
+    RecordedSpeech::installEnglishModel(userModelFolder());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        delete window;
+        log.clear();
+        RecordedSpeech::FileAudioCapture* microphone = nullptr;
+        open([&] {
+            microphone = new RecordedSpeech::FileAudioCapture(goForward());
+            microphone->devices = c.inputs;
+            return microphone;
+        });
+        UserInput::click(mic());
+        EXPECT_FALSE(manager->isRecording());
+        EXPECT_EQ(microphone->opens, 0);
+        EXPECT_EQ(mic()->toolTip(), noMicrophone);
+        EXPECT_EQ(log, QStringList{"语音识别启动失败: 没有可用的麦克风"});
+        EXPECT_TRUE(manager->microphonePermissionGranted());
+        EXPECT_TRUE(manager->speechAvailable());
+
+        // Plugged in without taking the default from the monitor.
+        AudioInputDevice plugged = RecordedSpeech::builtInMicrophone();
+        plugged.isDefault = c.inputs.isEmpty();
+        microphone->devices.append(plugged);
+        UserInput::click(mic());
+        EXPECT_TRUE(manager->isRecording());
+        EXPECT_EQ(microphone->opened, plugged.id);
+        EXPECT_EQ(mic()->toolTip(), "点击语音搜索");
+        ASSERT_TRUE(waitForStop());
+        EXPECT_EQ(manager->searchText(), "go forward ten meters");
     }
 }
 

@@ -2,6 +2,10 @@
 // English model, read through the same model-folder loader the app uses for
 // its zh-CN model (the English model is put where the user's zh-CN model
 // goes).
+#include "platform/SpeechEngine.h"
+
+#include <gtest/gtest.h>
+
 #ifdef TESSARY_SPEECH_CHECK
 
 #include "PocketSphinxEngine.h"
@@ -261,3 +265,31 @@ TEST_F(SpeechRecognition, TheAppsModuleMakesTheEngineAndWithoutItSpeechIsUnavail
 }
 
 #endif
+
+// Which input a spoken search records from needs no recogniser.
+TEST(SpeechMicrophone, TheDefaultInputUnlessItOnlyHearsTheSpeakersThenTheFirstMicrophone)
+{
+    const AudioInputDevice monitor{"alsa_output.pci-0000_00_1f.3.analog-stereo.monitor", "Monitor of Speakers", true};
+    const AudioInputDevice builtIn{"alsa_input.pci-0000_00_1f.3.analog-stereo", "Built-in Microphone", false};
+    const AudioInputDevice headset{"alsa_input.usb-Headset-00.mono-fallback", "USB Headset", false};
+    AudioInputDevice defaultHeadset = headset;
+    defaultHeadset.isDefault = true;
+    struct Case {
+        const char* name;
+        QList<AudioInputDevice> inputs;
+        QByteArray chosen; // empty: no microphone
+    };
+    const QList<Case> cases = {
+        {"no input", {}, {}},
+        {"only a monitor", {monitor}, {}},
+        {"a monitor that is not the default", {AudioInputDevice{monitor.id, monitor.description, false}}, {}},
+        {"the default is a monitor", {monitor, builtIn, headset}, builtIn.id},
+        {"the default is a microphone", {builtIn, defaultHeadset, monitor}, headset.id},
+        {"no default", {builtIn, headset}, builtIn.id},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::optional<AudioInputDevice> chosen = AudioCapture::microphone(c.inputs);
+        EXPECT_EQ(chosen ? chosen->id : QByteArray(), c.chosen);
+    }
+}

@@ -72,11 +72,30 @@ inline void installEnglishModel(const QString& userFolder, const QStringList& tr
     }
 }
 
+inline AudioInputDevice builtInMicrophone()
+{
+    return {"alsa_input.pci-0000_00_1f.3.analog-stereo", QStringLiteral("Built-in Audio Analog Stereo"), true};
+}
+inline AudioInputDevice speakerMonitor()
+{
+    return {"alsa_output.pci-0000_00_1f.3.analog-stereo.monitor",
+            QStringLiteral("Monitor of Built-in Audio Analog Stereo"), true};
+}
+
+// A capture whose inputs are what the test lists: by default one built-in
+// microphone; a test unplugs it or leaves only the monitor of the speakers.
+class ListedAudioCapture : public AudioCapture
+{
+public:
+    std::optional<QList<AudioInputDevice>> inputDevices(QString*) override { return devices; }
+    QList<AudioInputDevice> devices = {builtInMicrophone()};
+};
+
 // A microphone that plays a recording (16 kHz mono 16-bit), then the quiet
 // of a room, in buffers of 1024 samples: by default a few at a time and
 // faster than real time; `realPace`, one every 64 ms as a device gives them.
 // Lives on the thread that opens it.
-class FileAudioCapture : public AudioCapture
+class FileAudioCapture : public ListedAudioCapture
 {
 public:
     explicit FileAudioCapture(QByteArray pcm, int quietMs = 4000, bool realPace = false)
@@ -91,13 +110,15 @@ public:
         m_timer.setInterval(realPace ? 64 : 4);
     }
 
-    bool open(const SpeechAudioFormat& format, BufferHandler onBuffer, QString* error) override
+    bool open(const AudioInputDevice& device, const SpeechAudioFormat& format, BufferHandler onBuffer,
+              QString* error) override
     {
         if (format.sampleRate != 16000 || format.channels != 1 || m_pcm.isEmpty()) {
             if (error)
                 *error = QStringLiteral("无法打开麦克风");
             return false;
         }
+        opened = device.id;
         m_onBuffer = std::move(onBuffer);
         m_at = 0;
         ++opens;
@@ -110,6 +131,8 @@ public:
     qsizetype delivered() const { return m_at; }
 
     int opens = 0;
+    // The id of the input last opened.
+    QByteArray opened;
 
 private:
     void tick()

@@ -7,6 +7,7 @@
 #include <QIODevice>
 #include <QMediaDevices>
 
+#include <algorithm>
 #include <memory>
 #include <optional>
 
@@ -27,15 +28,28 @@ class QtAudioCapture : public AudioCapture
 public:
     ~QtAudioCapture() override { close(); }
 
-    bool open(const SpeechAudioFormat& format, BufferHandler onBuffer, QString* error) override
+    std::optional<QList<AudioInputDevice>> inputDevices(QString*) override
+    {
+        QList<AudioInputDevice> inputs;
+        for (const QAudioDevice& device : QMediaDevices::audioInputs())
+            inputs.append({device.id(), device.description(), device.isDefault()});
+        return inputs;
+    }
+
+    bool open(const AudioInputDevice& input, const SpeechAudioFormat& format, BufferHandler onBuffer,
+              QString* error) override
     {
         close();
-        const QAudioDevice device = QMediaDevices::defaultAudioInput();
-        if (device.isNull()) {
+        const QList<QAudioDevice> devices = QMediaDevices::audioInputs();
+        const auto found = std::find_if(devices.begin(), devices.end(),
+                                        [&input](const QAudioDevice& d) { return d.id() == input.id; });
+        // Unplugged since it was listed.
+        if (found == devices.end()) {
             if (error)
                 *error = QStringLiteral("没有可用的麦克风");
             return false;
         }
+        const QAudioDevice device = *found;
         QAudioFormat f;
         f.setSampleRate(format.sampleRate);
         f.setChannelCount(format.channels);
