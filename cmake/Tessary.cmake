@@ -266,15 +266,20 @@ endfunction()
 # faster than -O2 and keeps it debuggable; the code it tests keeps its own.
 set(TESSARY_TEST_OPTIONS $<$<NOT:$<CONFIG:Debug>>:-Og>)
 
-# tessary_test(NAME SOURCES src... LIBS lib...)
+# tessary_test(NAME SOURCES src... LIBS lib... [SCREEN file])
 # Every test process runs with its own temporary HOME and XDG folders (see tests/support).
+# SCREEN names a JSON file of the offscreen platform's screens to run on.
 function(tessary_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(ARG "" "SCREEN" "SOURCES;LIBS" ${ARGN})
+  set(platform offscreen)
+  if(ARG_SCREEN)
+    set(platform "offscreen:configfile=${ARG_SCREEN}")
+  endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE tessary_test_support ${ARG_LIBS} GTest::gtest Qt6::Test)
   target_compile_options(${name} PRIVATE ${TESSARY_TEST_OPTIONS})
   tessary_precompile(${name})
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;TZ=Asia/Shanghai" TIMEOUT 300)
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=${platform};TZ=Asia/Shanghai" TIMEOUT 300)
 endfunction()

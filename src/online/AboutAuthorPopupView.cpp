@@ -1,5 +1,6 @@
 #include "AboutAuthorPopupView.h"
 
+#include "online/PopupFit.h"
 #include "online/PopupTexts.h"
 #include "online/RemoteContentLoader.h"
 #include "online/TextAreaStyle.h"
@@ -13,25 +14,17 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QPainter>
-#include <QScrollArea>
 #include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
-// As tall as its text, up to 500; only a longer text scrolls. (A plain
-// scroll area asks for a fixed 24 lines whatever it holds.)
-class GrowingTextArea : public QScrollArea
-{
-public:
-    static constexpr int kMaxHeight = 500;
-    using QScrollArea::QScrollArea;
-    QSize sizeHint() const override
-    {
-        const int frame = 2 * frameWidth();
-        const int content = widget() ? widget()->heightForWidth(width() - frame) : 0;
-        return {width(), qMin(qMax(content, 0) + frame, kMaxHeight)};
-    }
-};
+constexpr int kWidth = 460;
+constexpr int kInset = 26;
+// As tall as its text up to this; only a longer text scrolls.
+constexpr int kMaxTextHeight = 500;
+// The paragraphs' column: the text region less the canvas's right margin and
+// the scroll bar that may show.
+constexpr int kColumnWidth = kWidth - 2 * kInset - 8 - 6;
 }
 
 AboutAuthorPopupView::AboutAuthorPopupView(QWidget* parent)
@@ -41,30 +34,19 @@ AboutAuthorPopupView::AboutAuthorPopupView(QWidget* parent)
 {
     setObjectName(QStringLiteral("aboutAuthorSheet"));
     setWindowTitle(QStringLiteral("关于我"));
-    setFixedWidth(460);
     auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(26, 26, 26, 26);
+    column->setContentsMargins(kInset, kInset, kInset, kInset);
     column->setSpacing(14);
-    column->setSizeConstraint(QLayout::SetFixedSize);
     auto* title = new ThemedLabel(QStringLiteral("关于我"), Fonts::system(17, QFont::Bold), &AppTheme::textGold, this);
     title->setAlignment(Qt::AlignHCenter);
     column->addWidget(title);
 
-    auto* area = new GrowingTextArea(this);
-    area->setObjectName(QStringLiteral("aboutText"));
-    area->setWidgetResizable(true);
-    area->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    area->setFixedWidth(460 - 2 * 26);
-    area->setMaximumHeight(GrowingTextArea::kMaxHeight);
-    styleTextArea(area, AppTheme::textPrimary());
     auto* canvas = new QWidget;
     m_text = new QVBoxLayout(canvas);
     m_text->setContentsMargins(0, 0, 8, 0);
     m_text->setSpacing(14);
-    area->setWidget(canvas);
-    // setWidget fills the canvas with the palette's light window colour,
-    // which hides the dark theme's light text: the popup's own ground shows.
-    canvas->setAutoFillBackground(false);
+    auto* area = new FittingScrollArea(canvas, kWidth - 2 * kInset, this, kMaxTextHeight);
+    area->setObjectName(QStringLiteral("aboutText"));
     column->addWidget(area);
 
     auto* row = new QHBoxLayout;
@@ -99,6 +81,7 @@ AboutAuthorPopupView::AboutAuthorPopupView(QWidget* parent)
         update();
     });
     showParagraphs();
+    PopupFit::keepInRoom(this);
 
     RemoteContentLoader::fetchAsync(QStringLiteral("about.txt"), this, [this](const std::optional<QString>& text) {
         if (!text)
@@ -156,15 +139,14 @@ void AboutAuthorPopupView::showParagraphs()
         delete item;
     }
     for (const QString& paragraph : m_paragraphs) {
-        auto* label = new ThemedLabel(paragraph, Fonts::system(13),
+        auto* label = new ThemedLabel(QString(), Fonts::system(13),
                                       [] { return AppTheme::withOpacity(AppTheme::textPrimary(), 0.85); });
         label->setObjectName(QStringLiteral("paragraph"));
         label->setWordWrap(true);
+        PopupFit::setWrappedText(label, paragraph, kColumnWidth);
         m_text->addWidget(label);
     }
     m_text->addStretch(1);
-    if (QWidget* area = findChild<QWidget*>(QStringLiteral("aboutText")))
-        area->updateGeometry();
 }
 
 void AboutAuthorPopupView::paintEvent(QPaintEvent*)

@@ -2,6 +2,7 @@
 
 #include "online/OnlineConfig.h"
 #include "online/OnlineKeys.h"
+#include "online/PopupFit.h"
 #include "online/RemoteFetch.h"
 #include "online/TextAreaStyle.h"
 #include "online/TextLines.h"
@@ -69,7 +70,6 @@ ChangelogPopupView::ChangelogPopupView(QWidget* parent)
 {
     setObjectName(QStringLiteral("changelogPopup"));
     setWindowTitle(QStringLiteral("更新日志"));
-    setFixedSize(480, 560);
     setAutoFillBackground(false);
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(28, 28, 28, 28);
@@ -106,8 +106,11 @@ ChangelogPopupView::ChangelogPopupView(QWidget* parent)
         m_loading = false;
     }
     render();
+    PopupFit::keepInRoom(this);
     loadChangelog();
 }
+
+QSize ChangelogPopupView::sizeHint() const { return {480, 560}; }
 
 ChangelogPopupView* ChangelogPopupView::create(QWidget* parent)
 {

@@ -19,6 +19,8 @@ public:
     QString changelogText() const { return m_text; }
     bool isLoading() const { return m_loading; }
     QTextEdit* rows() const { return m_rows; }
+    // Its frame whatever the text; a smaller room gives it less, and the rows scroll.
+    QSize sizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

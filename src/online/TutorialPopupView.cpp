@@ -1,6 +1,8 @@
 #include "TutorialPopupView.h"
 
+#include "online/PopupFit.h"
 #include "online/RemoteContentLoader.h"
+#include "online/TextAreaStyle.h"
 #include "online/PlateLook.h"
 #include "platform/UrlOpener.h"
 #include "ui/AppTheme.h"
@@ -14,6 +16,11 @@
 #include <QVBoxLayout>
 
 namespace {
+constexpr int kWidth = 380;
+constexpr int kInset = 26;
+// A row's widest: the column less the scroll bar that may show beside it.
+constexpr int kRowWidth = kWidth - 2 * kInset - 8;
+
 void clear(QVBoxLayout* box)
 {
     while (QLayoutItem* item = box->takeAt(0)) {
@@ -29,12 +36,20 @@ ThemedLabel* heading(const QString& text, QWidget* parent)
     return l;
 }
 
+// A link's title is the server's: on one row, cut to the column.
+PlateButton* linkRow(const QString& title, PlateButton::Look look)
+{
+    auto* row = new PlateButton(QString(), std::move(look));
+    PopupFit::setElidedText(row, title, kRowWidth);
+    return row;
+}
+
 // Tutorial links are underlined gold text.
-PlateButton* textLink(const QString& text, QWidget* parent)
+PlateButton::Look textLinkLook()
 {
     QFont font = Fonts::system(13, QFont::Medium);
     font.setUnderline(true);
-    return new PlateButton(text, plateLook(nullptr, &AppTheme::textGold, font, QMargins()), parent);
+    return plateLook(nullptr, &AppTheme::textGold, font, QMargins());
 }
 }
 
@@ -45,28 +60,38 @@ TutorialPopupView::TutorialPopupView(QWidget* parent)
     setObjectName(QStringLiteral("tutorialSheet"));
     setWindowTitle(QStringLiteral("使用教程"));
     auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(26, 26, 26, 26);
-    // The layout fixes the size: the strut keeps the sheet 380 wide.
-    column->addStrut(380 - 2 * 26);
+    column->setContentsMargins(kInset, kInset, kInset, kInset);
     column->setSpacing(16);
-    column->setSizeConstraint(QLayout::SetFixedSize);
     column->addWidget(heading(QStringLiteral("我的社交账号"), this));
+    // Both lists scroll between the first heading and "关闭", which stay in
+    // sight however many links the server sends.
+    auto* canvas = new QWidget;
+    auto* lists = new QVBoxLayout(canvas);
+    lists->setContentsMargins(0, 0, 0, 0);
+    lists->setSpacing(16);
     m_socialBox = new QVBoxLayout;
     m_socialBox->setSpacing(16);
-    column->addLayout(m_socialBox);
-    column->addWidget(heading(QStringLiteral("使用教程"), this));
+    lists->addLayout(m_socialBox);
+    lists->addWidget(heading(QStringLiteral("使用教程"), canvas));
     m_tutorialBox = new QVBoxLayout;
     m_tutorialBox->setSpacing(10);
     m_tutorialBox->setContentsMargins(0, 4, 0, 4);
-    column->addLayout(m_tutorialBox);
+    lists->addLayout(m_tutorialBox);
+    auto* area = new FittingScrollArea(canvas, kWidth - 2 * kInset, this);
+    area->setObjectName(QStringLiteral("tutorialLinks"));
+    column->addWidget(area, 1);
     auto* close = new PlateButton(
         QStringLiteral("关闭"),
         plateLook(&AppTheme::cardBackground, &AppTheme::textGold, Fonts::system(13, QFont::Medium), {22, 6, 22, 6}), this);
     close->setObjectName(QStringLiteral("closeButton"));
     connect(close, &QAbstractButton::clicked, this, &QDialog::reject);
     column->addWidget(close, 0, Qt::AlignHCenter);
-    connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, [this] { update(); });
+    connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, [this, area] {
+        styleTextArea(area, AppTheme::textPrimary());
+        update();
+    });
     rebuild();
+    PopupFit::keepInRoom(this);
 
     // Social first, then the tutorials; both answers die with the sheet.
     RemoteContentLoader::fetchAsync(QStringLiteral("social.txt"), this, [this](const std::optional<QString>& text) {
@@ -99,22 +124,20 @@ void TutorialPopupView::rebuild()
             UrlOpener::open(*url);
     };
     for (const PopupTexts::Link& link : m_social) {
-        auto* b = new PlateButton(
-            link.title,
-            plateLook(&AppTheme::gold, &AppTheme::onGoldText, Fonts::system(14, QFont::DemiBold), {32, 10, 32, 10}, 10),
-            this);
+        auto* b = linkRow(link.title, plateLook(&AppTheme::gold, &AppTheme::onGoldText,
+                                                Fonts::system(14, QFont::DemiBold), {32, 10, 32, 10}, 10));
         b->setObjectName(QStringLiteral("socialLink"));
         connect(b, &QAbstractButton::clicked, this, [open, url = link.url] { open(url); });
         m_socialBox->addWidget(b, 0, Qt::AlignHCenter);
     }
     for (const PopupTexts::Link& link : m_tutorial) {
-        auto* b = textLink(link.title, this);
+        auto* b = linkRow(link.title, textLinkLook());
         b->setObjectName(QStringLiteral("tutorialLink"));
         connect(b, &QAbstractButton::clicked, this, [open, url = link.url] { open(url); });
         m_tutorialBox->addWidget(b, 0, Qt::AlignHCenter);
     }
     if (m_tutorial.isEmpty()) {
-        auto* none = new ThemedLabel(QStringLiteral("计划更新中"), Fonts::system(12), &SystemColors::gray, this);
+        auto* none = new ThemedLabel(QStringLiteral("计划更新中"), Fonts::system(12), &SystemColors::gray, nullptr);
         none->setObjectName(QStringLiteral("tutorialPlaceholder"));
         m_tutorialBox->addWidget(none, 0, Qt::AlignHCenter);
     }
