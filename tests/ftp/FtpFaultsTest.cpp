@@ -496,6 +496,9 @@ while not os.path.exists(path):
     time.sleep(0.001)
 if how != 'unread':
     assert command(None).startswith('226')
+if how == 'read, then a command':
+    # Its reply is never read: the close at once is a reset.
+    control.sendall(b'NOOP\r\n')
 if how == 'reset later':
     time.sleep(0.5)
     control.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack('ii', 1, 0))
@@ -503,7 +506,7 @@ os.close(control.detach())
 )PY";
     Server s;
     const QList<std::pair<const char*, bool>> cases{
-        {"unread", false}, {"read", true}, {"reset later", true}};
+        {"unread", false}, {"read", true}, {"read, then a command", true}, {"reset later", true}};
     for (const auto& [how, kept] : cases) {
         const ProcessResult client =
             run("python3", {"-c", bareClientScript(script), QString::number(s.port()), s.path("a.jpg"), how});
@@ -541,4 +544,38 @@ TEST(FtpFaults, APartFileIsNeverSweptBetweenItsCreationAndItsLock)
     EXPECT_EQ(c.finish(*data, "whole"), kComplete);
     EXPECT_EQ(readFile(s.path("a.jpg")), "whole");
     EXPECT_EQ(s.entries(), QStringList{"a.jpg"});
+}
+
+TEST(FtpFaults, TakingBackAnUnreadFileLeavesTheNameToTheUploadThatTookItSince)
+{
+    // A camera's upload to the server under test whose 226 goes unread; in
+    // the moments between, its file is moved away (an import takes it) and a
+    // second camera, on another server of the folder, stores the same name.
+    static const char* const script = R"PY(
+import os, sys, time
+port, other, path = int(sys.argv[1]), int(sys.argv[2]), sys.argv[3]
+name = os.path.basename(path)
+second, second_control, second_command = bare_stor(other, name)
+second.sendall(b'second')
+first, control, command = bare_stor(port, name)
+first.sendall(b'first')
+first.close()
+while not os.path.exists(path):
+    time.sleep(0.001)
+os.rename(path, os.path.join(os.path.dirname(path), 'moved.jpg'))
+second.close()
+assert second_command(None).startswith('226')
+os.close(control.detach())
+)PY";
+    Server s;
+    ChildServer other(s.root());
+    ASSERT_NE(other.port, 0) << other.output.toStdString();
+    const ProcessResult client = run("python3", {"-c", bareClientScript(script), QString::number(s.port()),
+                                                 QString::number(other.port), s.path("a.jpg")});
+    ASSERT_EQ(client.exitCode, 0) << client.err.toStdString();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] { return s.server.sessionCount() == 0 && s.entries() == QStringList({"a.jpg", "moved.jpg"}); }, kWaitMs))
+        << s.entries().join(", ").toStdString();
+    EXPECT_EQ(readFile(s.path("a.jpg")), "second");
+    EXPECT_EQ(readFile(s.path("moved.jpg")), "first");
 }

@@ -36,6 +36,20 @@ const QString kRules =
     R"([{"id":"0F8FAD5B-D9CB-469F-A165-70867728950E","value":7,"unit":"天","triggerTime":784000000},)"
     R"({"id":"1F8FAD5B-D9CB-469F-A165-70867728950E","value":2,"unit":"小时"}])";
 
+// `backup` with each stored list as a JSON array instead of base64 text.
+QByteArray withListsAsArrays(const QByteArray& backup)
+{
+    QJsonObject root = QJsonDocument::fromJson(backup).object();
+    QJsonObject data = root["data"].toObject();
+    for (const char* key : {"schedule_orders_v1", "schedule_restdays_v1", "schedulePackages", "scheduleReminderRules"}) {
+        const QByteArray list = QByteArray::fromBase64(data[key].toString().toLatin1());
+        EXPECT_TRUE(QJsonDocument::fromJson(list).isArray()) << key;
+        data[key] = QJsonDocument::fromJson(list).array();
+    }
+    root["data"] = data;
+    return QJsonDocument(root).toJson();
+}
+
 class BackupManagerTest : public ::testing::Test
 {
 protected:
@@ -270,26 +284,37 @@ TEST_F(BackupManagerTest, RestoreBringsBackTheStoresAtOnceInOneWrite)
     const QList<RestDay> savedDays = orders.restDays();
     const QList<Package> savedPackages = packages.packages();
     ASSERT_TRUE(backups.exportBackup(path(), false, false, false, false));
+    const QByteArray exported = readAll(path());
 
-    for (const QString& key : defaults.dictionaryRepresentation().keys())
-        defaults.remove(key);
-    ASSERT_TRUE(orders.setOrders({}));
-    ASSERT_TRUE(orders.setRestDays({}));
+    // The stored lists as the export writes them (base64 text), and written
+    // out as JSON arrays, which the reader takes as well.
+    for (const bool asArrays : {false, true}) {
+        SCOPED_TRACE(asArrays ? "lists as JSON arrays" : "as exported");
+        write(path(), asArrays ? withListsAsArrays(exported) : exported);
+        for (const QString& key : defaults.dictionaryRepresentation().keys())
+            defaults.remove(key);
+        ASSERT_TRUE(orders.setOrders({}));
+        ASSERT_TRUE(orders.setRestDays({}));
 
-    // At the first change the file must already hold everything.
-    QByteArray onDiskAtFirstChange;
-    QObject watcher; // ends the watch with this test
-    QObject::connect(&defaults, &UserDefaults::changed, &watcher, [&] {
-        if (onDiskAtFirstChange.isEmpty())
-            onDiskAtFirstChange = readAll(defaults.filePath());
-    });
-    EXPECT_TRUE(backups.importBackup(path()).success);
-    EXPECT_TRUE(onDiskAtFirstChange.contains("weekStartsOnMonday") && onDiskAtFirstChange.contains("schedulePackages"));
-    EXPECT_EQ(orders.orders(), savedOrders);
-    EXPECT_EQ(orders.restDays(), savedDays);
-    EXPECT_EQ(packages.packages(), savedPackages);
-    EXPECT_EQ(defaults.data("scheduleReminderRules"), kRules.toUtf8());
-    EXPECT_TRUE(defaults.boolean("weekStartsOnMonday"));
+        // At the first change the file must already hold everything.
+        QByteArray onDiskAtFirstChange;
+        QObject watcher; // ends the watch with this round
+        QObject::connect(&defaults, &UserDefaults::changed, &watcher, [&] {
+            if (onDiskAtFirstChange.isEmpty())
+                onDiskAtFirstChange = readAll(defaults.filePath());
+        });
+        const BackupManager::ImportResult result = backups.importBackup(path());
+        EXPECT_TRUE(result.success) << result.message.toStdString();
+        EXPECT_TRUE(onDiskAtFirstChange.contains("weekStartsOnMonday") && onDiskAtFirstChange.contains("schedulePackages"));
+        EXPECT_EQ(orders.orders(), savedOrders);
+        EXPECT_EQ(orders.restDays(), savedDays);
+        EXPECT_EQ(packages.packages(), savedPackages);
+        EXPECT_EQ(OrderCodec::decodeReminderRules(defaults.data("scheduleReminderRules").value_or("")),
+                  OrderCodec::decodeReminderRules(kRules.toUtf8()));
+        if (!asArrays)
+            EXPECT_EQ(defaults.data("scheduleReminderRules"), kRules.toUtf8());
+        EXPECT_TRUE(defaults.boolean("weekStartsOnMonday"));
+    }
 }
 
 TEST_F(BackupManagerTest, DamagedFilesNeverCrashOrHalfRestore)

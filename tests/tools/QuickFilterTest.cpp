@@ -139,6 +139,36 @@ TEST(QuickFilter, BackDuringARunDetachesIt)
     EXPECT_TRUE(fx.lines().contains("✅ [快速分片] 输出位置: " + fx.output()));
 }
 
+// Quitting stops a run between two files: the names it never reached are
+// not reported missing, and it is not logged as done.
+TEST(QuickFilter, ARunStoppedByQuittingListsNoNamesAsMissing)
+{
+    FilterFixture fx;
+    Set names;
+    for (int i = 0; i < 20; ++i) {
+        const QString name = QString("DSC_%1").arg(i, 4, 10, QChar('0'));
+        fx.card(name + ".ARW");
+        names.insert(name);
+    }
+    QuickFilterEngine engine;
+    // The quit comes while the first file is being copied, as the controller
+    // stops its engines when the app goes.
+    ReadHookScope quit([&engine](const QString&, qint64 at, qint64 size) {
+        if (at == size)
+            engine.stop();
+        return 0;
+    });
+    QSignalSpy finished(&engine, &QuickFilterEngine::finished);
+    engine.run({.source = fx.card(), .keywords = names, .date = kDay, .missingListEnabled = [] { return true; }});
+    ASSERT_EQ(finished.count(), 1);
+    EXPECT_TRUE(finished.first().first().value<QuickFilterOutcome>().missing.isEmpty());
+    EXPECT_EQ(ImportFixture::tree(fx.output()).size(), 1);
+    EXPECT_EQ(fx.missingList(), "<none>");
+    const QStringList lines = fx.lines();
+    EXPECT_TRUE(lines.filter("完成：").isEmpty()) << lines.join('\n').toStdString();
+    EXPECT_TRUE(lines.filter("未找到对应文件").isEmpty()) << lines.join('\n').toStdString();
+}
+
 TEST(QuickFilter, SamplesAccumulateOnce)
 {
     ImportFixture fx;

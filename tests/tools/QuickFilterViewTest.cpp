@@ -22,6 +22,15 @@ struct FilterScreen : ToolScreen<QuickFilterController, QuickFilterView>
     }
     template <class T = QWidget> T* find(const char* name) { return view->findChild<T*>(name); }
     void click(const char* name) { UserInput::click(find(name)); }
+    // Replaces the names in the box as a user does: select all, delete, type.
+    void typeNames(const QString& names)
+    {
+        UserInput::click(view->keywordBox()->editor());
+        UserInput::key(view, Qt::Key_A, Qt::ControlModifier);
+        UserInput::key(view, Qt::Key_Delete);
+        EXPECT_TRUE(view->keywordsText().isEmpty());
+        UserInput::type(view->keywordBox()->editor(), names);
+    }
     void dropSamples(const QList<QUrl>& urls)
     {
         QSignalSpy merged(view, &QuickFilterView::samplesChanged);
@@ -129,14 +138,32 @@ TEST(QuickFilterView, NamesThatMatchNothingAreCountedAndNamedOnTheEndedPanel)
 
         // Every name found: the finished face as before.
         fx.click("backButton");
-        UserInput::click(fx.view->keywordBox()->editor());
-        UserInput::key(fx.view, Qt::Key_A, Qt::ControlModifier);
-        UserInput::key(fx.view, Qt::Key_Delete);
-        EXPECT_TRUE(fx.view->keywordsText().isEmpty());
-        UserInput::type(fx.view->keywordBox()->editor(), "ＩＭＧ＿００２１");
+        fx.typeNames("ＩＭＧ＿００２１");
         ASSERT_TRUE(fx.runToEnd([&] { fx.click("startButton"); }));
         EXPECT_EQ(panel->titleText(), "分片完成");
         EXPECT_EQ(panel->resultLines(), QStringList({"已导出：0个", "跳过重复：1个"}));
         EXPECT_TRUE(panel->firework());
     });
+}
+
+// The panel names the first five names without a file; "等" only says that
+// there are more than it names.
+TEST(QuickFilterView, TheMissingNamesEndInEtcOnlyWhenSomeAreLeftUnnamed)
+{
+    FilterScreen fx;
+    fx.card("shoot/DSC_0100.NEF");
+    sendDrag(fx.find("folderZone"), {url(fx.card() + "/shoot")}, true);
+    const struct { const char* typed; const char* count; const char* named; } rows[] = {
+        {"0001，0002，0003，0004", "名单中未找到：4个", "0001、0002、0003、0004"},
+        {"0001，0002，0003，0004，0005", "名单中未找到：5个", "0001、0002、0003、0004、0005"},
+        {"0001，0002，0003，0004，0005，0006", "名单中未找到：6个", "0001、0002、0003、0004、0005 等"},
+    };
+    for (const auto& row : rows) {
+        fx.typeNames(row.typed);
+        ASSERT_TRUE(fx.runToEnd([&] { fx.click("startButton"); })) << row.typed;
+        EXPECT_EQ(fx.view->progressView()->resultLines(),
+                  QStringList({"已导出：0个", "跳过重复：0个", row.count, row.named}))
+            << fx.view->progressView()->resultLines().join('|').toStdString();
+        fx.click("backButton");
+    }
 }
