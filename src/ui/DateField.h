@@ -56,6 +56,8 @@ private:
     void styleCalendar();
     void applyWeekStart();
     void refuse(const QString& typed);
+    // Whether the typed text names a day; shown whole when it does.
+    bool textNamesADay();
 
     UserDefaults& m_prefs;
     QCalendarWidget* m_calendar = nullptr;
