@@ -536,25 +536,31 @@ TEST_F(OrderFormViewTest, AHalfErasedDayIsRefusedHoweverTheEntryEnds)
 }
 
 // A click leaves the field stepping as usual: by its arrow keys and, once
-// focused, by the wheel, in the section the click went to.
+// focused, by the wheel, in the section the click went to. The click lands
+// on the digits, or on the frame around them, which the field itself takes.
 TEST_F(OrderFormViewTest, AClickedDayStepsByArrowKeysAndTheWheel)
 {
     const QDate opened = QDate::currentDate().addDays(20);
-    auto view = open(std::nullopt, opened);
-    auto* day = child<DateField>(view.get(), "shootDay");
-    UserInput::click(day, Qt::LeftButton, QPoint(12, day->height() / 2)); // on the year
     struct Step { const char* what; int years; };
     const Step steps[] = {{"Up", 1}, {"Up", 2}, {"Down", 1}, {"wheel away", 2}, {"wheel back", 1}};
-    for (const Step& s : steps) {
-        const QString what(s.what);
-        if (what.startsWith("wheel"))
-            UserInput::wheel(day, what.endsWith("away") ? 1 : -1);
-        else
-            UserInput::key(day, what == "Up" ? Qt::Key_Up : Qt::Key_Down);
-        EXPECT_EQ(day->date(), opened.addYears(s.years)) << s.what;
+    struct Place { const char* where; int x; int y; }; // y -1: halfway down
+    for (const Place& p : {Place{"on the year", 12, -1}, Place{"on the frame before it", 2, -1},
+                           Place{"on the frame above it", 12, 1}}) {
+        SCOPED_TRACE(p.where);
+        auto view = open(std::nullopt, opened);
+        auto* day = child<DateField>(view.get(), "shootDay");
+        UserInput::click(day, Qt::LeftButton, QPoint(p.x, p.y < 0 ? day->height() / 2 : p.y));
+        for (const Step& s : steps) {
+            const QString what(s.what);
+            if (what.startsWith("wheel"))
+                UserInput::wheel(day, what.endsWith("away") ? 1 : -1);
+            else
+                UserInput::key(day, what == "Up" ? Qt::Key_Up : Qt::Key_Down);
+            EXPECT_EQ(day->date(), opened.addYears(s.years)) << s.what;
+        }
+        UserInput::key(day, Qt::Key_Return);
+        EXPECT_EQ(LocalCalendar::dayOf(view->model().shootDate()), opened.addYears(1));
     }
-    UserInput::key(day, Qt::Key_Return);
-    EXPECT_EQ(LocalCalendar::dayOf(view->model().shootDate()), opened.addYears(1));
 }
 
 }
