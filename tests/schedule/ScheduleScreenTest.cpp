@@ -98,6 +98,17 @@ protected:
         settle();
         return view;
     }
+    // The new-order form opened by its button, with `customer` typed in.
+    static QDialog* openNewOrderForm(ScheduleIncomeView& view, const QString& customer)
+    {
+        UserInput::click(view.findChild<QAbstractButton*>("scheduleNewOrderButton"));
+        auto* form = view.findChild<QDialog*>("scheduleOrderForm");
+        if (!form)
+            return nullptr;
+        (void)QTest::qWaitForWindowExposed(form);
+        UserInput::type(form->findChild<QWidget*>("customerName"), customer);
+        return form;
+    }
     std::unique_ptr<ScheduleOrderFlows> flows;
 };
 
@@ -590,11 +601,8 @@ QByteArray fileBytes(const QString& path)
 TEST_F(ScheduleScreenTest, ARefusedSaveKeepsTheFormOpenAndSaysWhy)
 {
     const auto view = showView({1100, 760});
-    UserInput::click(view->findChild<QAbstractButton*>("scheduleNewOrderButton"));
-    auto* form = view->findChild<QDialog*>("scheduleOrderForm");
+    QDialog* form = openNewOrderForm(*view, "王女士");
     ASSERT_TRUE(form);
-    (void)QTest::qWaitForWindowExposed(form);
-    UserInput::type(form->findChild<QWidget*>("customerName"), "王女士");
     const QByteArray before = fileBytes(store->filePath());
     {
         SaveFaults::Fail fail(Paths::SaveStep::Write, 0, ENOSPC);
@@ -624,11 +632,8 @@ TEST_F(ScheduleScreenTest, ALaterDayAfterPastOnesPutsTheBookingInTheCalendarAgai
 {
     UserDefaults::standard().set(OrderbookKeys::syncCalendarDefault, true);
     const auto view = showView({1100, 760});
-    UserInput::click(view->findChild<QAbstractButton*>("scheduleNewOrderButton"));
-    auto* form = view->findChild<QDialog*>("scheduleOrderForm");
+    QDialog* form = openNewOrderForm(*view, "王女士");
     ASSERT_TRUE(form);
-    (void)QTest::qWaitForWindowExposed(form);
-    UserInput::type(form->findChild<QWidget*>("customerName"), "王女士");
     auto* sync = form->findChild<QAbstractButton*>("syncSwitch");
     auto* day = form->findChild<QWidget*>("shootDay");
     ASSERT_TRUE(sync->isChecked());
