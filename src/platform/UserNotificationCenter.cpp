@@ -115,7 +115,6 @@ UserNotificationCenter::UserNotificationCenter(const QString& storePath, QObject
     , m_store(storePath)
     , m_connectionName(QStringLiteral("%1-notifications-%2").arg(QString::fromLatin1(Product::kSystemName)).arg(quintptr(this), 0, 16))
 {
-    load();
     m_worker.setMaxThreadCount(1);
     connect(&m_timer, &WallClockTimer::timeout, this, &UserNotificationCenter::deliverDue);
     connect(&m_timer, &WallClockTimer::clockChanged, this, &UserNotificationCenter::scheduleTimer);
@@ -137,6 +136,9 @@ UserNotificationCenter::UserNotificationCenter(const QString& storePath, QObject
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, reload);
     connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, reload);
     watchStore();
+    // Read once watched: a change made between a read and the watch would go
+    // unseen until the next one (the app writing while the agent starts).
+    load();
     // Requests that fell due while the app was closed go out as soon as the
     // event loop runs.
     m_timer.start(0);

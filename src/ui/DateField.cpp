@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QTextCharFormat>
 #include <QToolButton>
 #include <QToolTip>
@@ -132,9 +133,7 @@ void DateField::showDate(const QDate& day)
 
 bool DateField::finishEntry()
 {
-    QString text = lineEdit()->text();
-    int pos = lineEdit()->cursorPosition();
-    if (validate(text, pos) != QValidator::Acceptable) {
+    if (!textNamesADay()) {
         refuse(lineEdit()->text());
         return false;
     }
@@ -145,6 +144,24 @@ bool DateField::finishEntry()
         m_refusal.clear();
         Q_EMIT dateEntered(day);
     }
+    return true;
+}
+
+bool DateField::textNamesADay()
+{
+    QString text = lineEdit()->text();
+    int pos = lineEdit()->cursorPosition();
+    if (validate(text, pos) == QValidator::Acceptable)
+        return true;
+    // Qt holds a short last section ("2027-01-2") as unfinished, since a digit
+    // could still follow; ended there, it names that day. An emptied section
+    // names none: Qt's fix-up would enter a day the keys only passed through.
+    static const QRegularExpression shortSections(QStringLiteral("^(\\d{4})-(\\d{1,2})-(\\d{1,2})$"));
+    const QRegularExpressionMatch m = shortSections.match(text);
+    const QDate day = m.hasMatch() ? QDate(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt()) : QDate();
+    if (!day.isValid() || day < minimumDate() || day > maximumDate())
+        return false;
+    setDate(day);
     return true;
 }
 
@@ -168,9 +185,7 @@ void DateField::keyPressEvent(QKeyEvent* event)
 {
     QLineEdit* edit = lineEdit();
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        QString text = edit->text();
-        int pos = edit->cursorPosition();
-        if (validate(text, pos) != QValidator::Acceptable) {
+        if (!textNamesADay()) {
             // Kept here: the refusal is the answer to this key, not the dialog's default button.
             refuse(edit->text());
             event->accept();
@@ -234,12 +249,8 @@ void DateField::focusOutEvent(QFocusEvent* event)
 {
     // A popup (this field's own calendar, a menu) takes the keyboard only for a while.
     const bool leaving = event->reason() != Qt::PopupFocusReason;
-    if (leaving) {
-        QString text = lineEdit()->text();
-        int pos = lineEdit()->cursorPosition();
-        if (validate(text, pos) != QValidator::Acceptable)
-            refuse(lineEdit()->text());
-    }
+    if (leaving && !textNamesADay())
+        refuse(lineEdit()->text());
     m_sectionFilled = false;
     QDateEdit::focusOutEvent(event);
     if (leaving)

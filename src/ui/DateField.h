@@ -12,7 +12,9 @@ class UserDefaults;
 //   digits as a press on a step button).
 // - Typing goes section by section: with the whole date selected, the first
 //   digit starts over at the year; a separator typed right after the digits
-//   filled a section is not a second move on.
+//   filled a section is not a second move on. Ended after one digit of the
+//   last section ("2027/1/2"), the entry names that day; with a section
+//   erased it names none and is refused.
 // - A key that would make a day that does not exist (02-30, month 13) is
 //   refused where the user sees it, and the field goes back to the day last
 //   entered instead of keeping a different day the keys passed through.
@@ -56,6 +58,8 @@ private:
     void styleCalendar();
     void applyWeekStart();
     void refuse(const QString& typed);
+    // Whether the typed text names a day; shown whole when it does.
+    bool textNamesADay();
 
     UserDefaults& m_prefs;
     QCalendarWidget* m_calendar = nullptr;

@@ -87,7 +87,7 @@ protected:
         UserInput::click(day, Qt::LeftButton, QPoint(12, day->height() / 2));
         UserInput::key(day, Qt::Key_A, Qt::ControlModifier);
         for (const QChar c : text) {
-            UserInput::key(day, c == '-' ? Qt::Key_Minus : Qt::Key(Qt::Key_0 + c.digitValue()));
+            UserInput::keys(day, c);
             EXPECT_FALSE(pastDateAlertUp(view)) << "while typing " << text.toStdString();
         }
         if (end != Qt::Key_unknown)
@@ -480,6 +480,87 @@ TEST_F(OrderFormViewTest, PackageFillWritesTheExactPrice)
     ASSERT_EQ(saved.size(), 1);
     EXPECT_EQ(saved.last().totalAmount, 8888.5);
     EXPECT_EQ(saved.last().depositAmount, 300.5);
+}
+
+TEST_F(OrderFormViewTest, ASlashADashOrADotClosesAShortSection)
+{
+    const int next = QDate::currentDate().year() + 1;
+    const QString y = QString::number(next);
+    struct Row { QString typed; Qt::Key end; QDate day; };
+    const Row rows[] = {
+        {y + "/1/2", Qt::Key_Return, QDate(next, 1, 2)},
+        {y + "/1/2", Qt::Key_Tab, QDate(next, 1, 2)},
+        {y + "-1-2", Qt::Key_Return, QDate(next, 1, 2)},
+        {y + ".1.2", Qt::Key_Return, QDate(next, 1, 2)},
+        {y + "/1/25", Qt::Key_Return, QDate(next, 1, 25)},
+        {y + "/11/2", Qt::Key_Return, QDate(next, 11, 2)}, // a full month needs no closing
+        {y + "/3-4", Qt::Key_Tab, QDate(next, 3, 4)},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.typed.toStdString());
+        auto view = open();
+        typeDay(view.get(), r.typed, r.end);
+        EXPECT_EQ(child<DateField>(view.get(), "shootDay")->date(), r.day);
+        EXPECT_EQ(LocalCalendar::dayOf(view->model().shootDate()), r.day);
+    }
+}
+
+// Erasing the day's digits passes through other days (15 -> 1 -> nothing):
+// ending the entry there, by any way, keeps the day last entered.
+TEST_F(OrderFormViewTest, AHalfErasedDayIsRefusedHoweverTheEntryEnds)
+{
+    const QDate entered(QDate::currentDate().year() + 1, 3, 15);
+    const QString half = entered.toString("yyyy-MM-");
+    for (const char* end : {"Enter", "Tab", "save"}) {
+        SCOPED_TRACE(end);
+        auto view = open();
+        UserInput::type(child(view.get(), "customerName"), "王女士");
+        auto* day = child<DateField>(view.get(), "shootDay");
+        typeDay(view.get(), entered.toString("yyyyMMdd"), Qt::Key_Return);
+        ASSERT_EQ(LocalCalendar::dayOf(view->model().shootDate()), entered);
+        UserInput::key(day, Qt::Key_End);
+        UserInput::key(day, Qt::Key_Backspace);
+        UserInput::key(day, Qt::Key_Backspace);
+        ASSERT_EQ(day->text(), half);
+        if (QString(end) == "save")
+            UserInput::click(child(view.get(), "saveButton"));
+        else
+            UserInput::key(day, QString(end) == "Tab" ? Qt::Key_Tab : Qt::Key_Return);
+        QApplication::processEvents();
+        EXPECT_EQ(day->date(), entered);
+        EXPECT_EQ(day->text(), entered.toString("yyyy-MM-dd"));
+        EXPECT_EQ(LocalCalendar::dayOf(view->model().shootDate()), entered);
+        EXPECT_TRUE(day->refusal().contains("「" + half)) << day->refusal().toStdString();
+        EXPECT_TRUE(saved.isEmpty());
+    }
+}
+
+// A click leaves the field stepping as usual: by its arrow keys and, once
+// focused, by the wheel, in the section the click went to. The click lands
+// on the digits, or on the frame around them, which the field itself takes.
+TEST_F(OrderFormViewTest, AClickedDayStepsByArrowKeysAndTheWheel)
+{
+    const QDate opened = QDate::currentDate().addDays(20);
+    struct Step { const char* what; int years; };
+    const Step steps[] = {{"Up", 1}, {"Up", 2}, {"Down", 1}, {"wheel away", 2}, {"wheel back", 1}};
+    struct Place { const char* where; int x; int y; }; // y -1: halfway down
+    for (const Place& p : {Place{"on the year", 12, -1}, Place{"on the frame before it", 2, -1},
+                           Place{"on the frame above it", 12, 1}}) {
+        SCOPED_TRACE(p.where);
+        auto view = open(std::nullopt, opened);
+        auto* day = child<DateField>(view.get(), "shootDay");
+        UserInput::click(day, Qt::LeftButton, QPoint(p.x, p.y < 0 ? day->height() / 2 : p.y));
+        for (const Step& s : steps) {
+            const QString what(s.what);
+            if (what.startsWith("wheel"))
+                UserInput::wheel(day, what.endsWith("away") ? 1 : -1);
+            else
+                UserInput::key(day, what == "Up" ? Qt::Key_Up : Qt::Key_Down);
+            EXPECT_EQ(day->date(), opened.addYears(s.years)) << s.what;
+        }
+        UserInput::key(day, Qt::Key_Return);
+        EXPECT_EQ(LocalCalendar::dayOf(view->model().shootDate()), opened.addYears(1));
+    }
 }
 
 }

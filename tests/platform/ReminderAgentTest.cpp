@@ -34,10 +34,16 @@ protected:
         }
     }
 
-    QProcess& startAgent(bool waitForName = true)
+    // `zone`, when given, is the agent's TZ.
+    QProcess& startAgent(bool waitForName = true, const QString& zone = {})
     {
         agents.push_back(std::make_unique<QProcess>());
         QProcess& agent = *agents.back();
+        if (!zone.isEmpty()) {
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("TZ", zone);
+            agent.setProcessEnvironment(env);
+        }
         agent.start(TESSARY_AGENT_PATH, {});
         EXPECT_TRUE(agent.waitForStarted(5000));
         if (waitForName)
@@ -58,12 +64,16 @@ protected:
     // Written straight into the file, as the app leaves it before it quits.
     void addRequests(int count, const QDateTime& due, const QString& prefix)
     {
+        addRequests(count, UserNotificationTrigger::matching(due), prefix);
+    }
+    void addRequests(int count, const UserNotificationTrigger& trigger, const QString& prefix)
+    {
         ASSERT_TRUE(pending.update([&](PendingNotificationStore::Requests& list) {
             for (int i = 0; i < count; ++i) {
                 UserNotificationRequest r;
                 r.identifier = prefix + QString::number(i);
                 r.title = r.identifier;
-                r.trigger = UserNotificationTrigger::matching(due);
+                r.trigger = trigger;
                 list.append(r);
             }
         }));
@@ -94,15 +104,18 @@ QDateTime thisMinute()
 
 TEST_F(ReminderAgentTest, AloneItShowsARequestAtItsMinuteOnceAndTakesItOut)
 {
-    startAgent();
-    // Reminders are due on the minute: the next one at least a few seconds off.
-    if (QDateTime::currentDateTime().secsTo(thisMinute().addSecs(60)) < 4)
-        QTest::qWait(5000);
-    const QDateTime due = thisMinute().addSecs(60);
-    addRequests(1, due, "on-time-");
-    ASSERT_TRUE(waitForCalls(1, 65000));
-    EXPECT_GE(QDateTime::currentDateTime(), due);
-    EXPECT_LT(QDateTime::currentDateTime(), due.addSecs(2));
+    // The agent in a zone some seconds off UTC, whose next minute starts
+    // three seconds from now: the request is due then, not up to a minute on.
+    const qint64 due = (QDateTime::currentMSecsSinceEpoch() / 1000 + 3) * 1000;
+    const int offset = int((60 - due / 1000 % 60) % 60);
+    startAgent(true, QString("TST-0:00:%1").arg(offset, 2, 10, QChar('0')));
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(due, Qt::OffsetFromUTC, offset);
+    ASSERT_EQ(local.time().second(), 0);
+    addRequests(1, UserNotificationTrigger{local.date().year(), local.date().month(), local.date().day(),
+                                           local.time().hour(), local.time().minute()},
+                "on-time-");
+    ASSERT_TRUE(waitForCalls(1));
+    EXPECT_GE(QDateTime::currentMSecsSinceEpoch(), due) << "not before its minute";
     EXPECT_TRUE(QTest::qWaitFor([&] { return pending.read().isEmpty(); }, 2000));
     QTest::qWait(300);
     EXPECT_EQ(service.calls.size(), 1);

@@ -180,32 +180,79 @@ TEST_F(SpeechRecognition, TheEndOfSpeechEndsTheRecognitionAndAStoppedOneLetsANew
     EXPECT_TRUE(QTest::qWaitFor([&] { return engine.runningWorkers() == 0; }, 10000));
 }
 
+// The recording as a device in another format would give it: resampled to
+// `rate` along straight lines, each sample in every one of `channels`.
+QByteArray asDevice(const QByteArray& speech, int rate, int channels, PcmConverter::Sample sample)
+{
+    const int n = int(speech.size() / 2);
+    const int m = int(qint64(n) * rate / 16000);
+    const int width = sample == PcmConverter::Sample::UInt8 ? 1 : sample == PcmConverter::Sample::Int16 ? 2 : 4;
+    QByteArray device(qsizetype(m) * width * channels, Qt::Uninitialized);
+    auto at = [&](int i) { return qFromLittleEndian<qint16>(speech.constData() + 2 * std::clamp(i, 0, n - 1)); };
+    char* out = device.data();
+    for (int k = 0; k < m; ++k) {
+        const double t = k * 16000.0 / rate;
+        const int i = int(t);
+        const double v = (at(i) + (at(i + 1) - at(i)) * (t - i)) / 32768.0;
+        for (int c = 0; c < channels; ++c, out += width) {
+            switch (sample) {
+            case PcmConverter::Sample::UInt8: *out = char(uint8_t(std::lround(v * 127 + 128))); break;
+            case PcmConverter::Sample::Int16: qToLittleEndian<qint16>(qint16(std::lround(v * 32767)), out); break;
+            case PcmConverter::Sample::Int32: qToLittleEndian<qint32>(qint32(std::lround(v * 2147483647.0)), out); break;
+            case PcmConverter::Sample::Float: {
+                const float f = float(v);
+                std::memcpy(out, &f, 4);
+                break;
+            }
+            }
+        }
+    }
+    return device;
+}
+
+// Root mean square of the difference of two 16-bit recordings, against
+// that of the first.
+double relativeError(const QByteArray& said, const QByteArray& heard)
+{
+    double diff = 0, power = 0;
+    for (qsizetype i = 0; i + 1 < std::min(said.size(), heard.size()); i += 2) {
+        const double a = qFromLittleEndian<qint16>(said.constData() + i);
+        const double b = qFromLittleEndian<qint16>(heard.constData() + i);
+        diff += (a - b) * (a - b);
+        power += a * a;
+    }
+    return std::sqrt(diff / std::max(power, 1.0));
+}
+
 TEST_F(SpeechRecognition, AudioInAnotherFormatIsConvertedToTheRecognisersRate)
 {
     RecordedSpeech::installEnglishModel(userModelFolder());
     ASSERT_TRUE(engine.load(kLocale));
-    // The recording as a 44.1 kHz stereo float device would give it.
     const QByteArray speech = RecordedSpeech::samples(RecordedSpeech::dataFolder() + "/goforward.raw");
-    const int n = int(speech.size() / 2);
-    const int m = int(qint64(n) * 44100 / 16000);
-    QByteArray device(qsizetype(m) * 8, Qt::Uninitialized);
-    auto at = [&](int i) { return qFromLittleEndian<qint16>(speech.constData() + 2 * std::clamp(i, 0, n - 1)); };
-    for (int k = 0; k < m; ++k) {
-        const double t = k * 16000.0 / 44100.0;
-        const int i = int(t);
-        const float v = float((at(i) + (at(i + 1) - at(i)) * (t - i)) / 32768.0);
-        std::memcpy(device.data() + 8 * k, &v, 4);
-        std::memcpy(device.data() + 8 * k + 4, &v, 4);
+    // 8 bits make the room's quiet a noise loud enough to be heard as a word.
+    struct Row { const char* device; int rate; int channels; PcmConverter::Sample sample; int wordsAmiss; };
+    const Row rows[] = {
+        {"44.1 kHz stereo float", 44100, 2, PcmConverter::Sample::Float, 0},
+        {"48 kHz stereo 32-bit", 48000, 2, PcmConverter::Sample::Int32, 0},
+        {"16 kHz 8-bit unsigned", 16000, 1, PcmConverter::Sample::UInt8, 1},
+        {"11.025 kHz 16-bit", 11025, 1, PcmConverter::Sample::Int16, 0},
+        {"12 kHz stereo 8-bit unsigned", 12000, 2, PcmConverter::Sample::UInt8, 1},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.device);
+        const QByteArray device = asDevice(speech, r.rate, r.channels, r.sample);
+        PcmConverter converter(r.rate, r.channels, r.sample, 16000);
+        QByteArray converted;
+        // Buffers that split frames and samples anywhere.
+        for (qsizetype i = 0; i < device.size(); i += 4099)
+            converted += converter.convert(device.mid(i, 4099));
+        EXPECT_NEAR(converted.size() / 2, speech.size() / 2, 4);
+        EXPECT_LT(relativeError(speech, converted), 0.25);
+        Heard heard;
+        recognise(engine, converted, heard);
+        EXPECT_EQ(heard.error, "");
+        EXPECT_LE(wordErrors(words("go forward ten meters"), words(heard.final)), r.wordsAmiss) << heard.final.toStdString();
     }
-    PcmConverter converter(44100, 2, PcmConverter::Sample::Float, 16000);
-    QByteArray converted;
-    // Buffers that split frames and samples anywhere.
-    for (qsizetype i = 0; i < device.size(); i += 4099)
-        converted += converter.convert(device.mid(i, 4099));
-    EXPECT_NEAR(converted.size() / 2, n, 4);
-    Heard heard;
-    recognise(engine, converted, heard);
-    EXPECT_EQ(heard.final, "go forward ten meters");
 }
 
 TEST_F(SpeechRecognition, AMissingOrDamagedModelMakesTheEngineUnavailableAndSaysWhy)

@@ -1,5 +1,8 @@
 #include "orderbook/CalendarSyncFixture.h"
 
+#include "orderbook/OrderbookKeys.h"
+#include "platform/UserDefaults.h"
+
 #include "SaveFaults.h"
 #include "ScheduleTestSupport.h"
 #include "UsageUploads.h"
@@ -94,6 +97,17 @@ protected:
         view->show();
         settle();
         return view;
+    }
+    // The new-order form opened by its button, with `customer` typed in.
+    static QDialog* openNewOrderForm(ScheduleIncomeView& view, const QString& customer)
+    {
+        UserInput::click(view.findChild<QAbstractButton*>("scheduleNewOrderButton"));
+        auto* form = view.findChild<QDialog*>("scheduleOrderForm");
+        if (!form)
+            return nullptr;
+        (void)QTest::qWaitForWindowExposed(form);
+        UserInput::type(form->findChild<QWidget*>("customerName"), customer);
+        return form;
     }
     std::unique_ptr<ScheduleOrderFlows> flows;
 };
@@ -587,11 +601,8 @@ QByteArray fileBytes(const QString& path)
 TEST_F(ScheduleScreenTest, ARefusedSaveKeepsTheFormOpenAndSaysWhy)
 {
     const auto view = showView({1100, 760});
-    UserInput::click(view->findChild<QAbstractButton*>("scheduleNewOrderButton"));
-    auto* form = view->findChild<QDialog*>("scheduleOrderForm");
+    QDialog* form = openNewOrderForm(*view, "王女士");
     ASSERT_TRUE(form);
-    (void)QTest::qWaitForWindowExposed(form);
-    UserInput::type(form->findChild<QWidget*>("customerName"), "王女士");
     const QByteArray before = fileBytes(store->filePath());
     {
         SaveFaults::Fail fail(Paths::SaveStep::Write, 0, ENOSPC);
@@ -613,6 +624,43 @@ TEST_F(ScheduleScreenTest, ARefusedSaveKeepsTheFormOpenAndSaysWhy)
     EXPECT_EQ(orders->orders().first().customerName, "王女士");
 }
 
+}
+
+// Each past day turns 日历提醒 off with its alert; a later day after any
+// number of them turns it back on, and the booking reaches the calendar.
+TEST_F(ScheduleScreenTest, ALaterDayAfterPastOnesPutsTheBookingInTheCalendarAgain)
+{
+    UserDefaults::standard().set(OrderbookKeys::syncCalendarDefault, true);
+    const auto view = showView({1100, 760});
+    QDialog* form = openNewOrderForm(*view, "王女士");
+    ASSERT_TRUE(form);
+    auto* sync = form->findChild<QAbstractButton*>("syncSwitch");
+    auto* day = form->findChild<QWidget*>("shootDay");
+    ASSERT_TRUE(sync->isChecked());
+    const QDate today = QDate::currentDate();
+    struct Step { QDate day; bool past; };
+    for (const Step& s : {Step{today.addDays(-3), true}, Step{today.addDays(-2), true}, Step{today.addDays(4), false}}) {
+        SCOPED_TRACE(s.day.toString(Qt::ISODate).toStdString());
+        UserInput::click(day, Qt::LeftButton, QPoint(12, day->height() / 2));
+        UserInput::key(day, Qt::Key_A, Qt::ControlModifier);
+        UserInput::keys(day, s.day.toString("yyyyMMdd"));
+        UserInput::key(day, Qt::Key_Return);
+        settle();
+        QMessageBox* alert = nullptr;
+        for (auto* box : form->findChildren<QMessageBox*>("pastDateAlert"))
+            alert = box->isVisible() ? box : alert;
+        ASSERT_EQ(bool(alert), s.past);
+        if (alert)
+            UserInput::click(alert->buttons().first());
+        EXPECT_EQ(sync->isChecked(), !s.past);
+    }
+    UserInput::click(form->findChild<QWidget*>("saveButton"));
+    settle();
+    ASSERT_EQ(orders->orders().size(), 1);
+    const Order stored = orders->orders().first();
+    EXPECT_EQ(stored.shootDate.date(), today.addDays(4));
+    ASSERT_TRUE(stored.calendarEventIdentifier);
+    EXPECT_TRUE(calendar->event(*stored.calendarEventIdentifier));
 }
 
 // The statistics open at their top and as tall as they are, whatever the

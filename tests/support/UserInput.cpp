@@ -186,6 +186,19 @@ void key(QWidget* anyInWindow, Qt::Key k, Qt::KeyboardModifiers modifiers)
     QApplication::processEvents();
 }
 
+void keys(QWidget* anyInWindow, const QString& text)
+{
+    QWidget* top = readyWindow(anyInWindow);
+    if (!top)
+        return;
+    activate(top);
+    for (const QChar c : text) {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus && focus->window() == top ? focus : top, c.toLatin1());
+        QApplication::processEvents();
+    }
+}
+
 void chooseMenuItem(QMenu* menu, const QString& text)
 {
     if (!menu) {

@@ -26,6 +26,9 @@ void type(QWidget* target, const QString& text);
 void wheel(QWidget* target, int notches, QPoint at = QPoint());
 // One key press to the window's focus widget, as the keyboard sends it.
 void key(QWidget* anyInWindow, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+// Presses the key of each ASCII character of `text` (digits, '-', '/') in
+// turn, to whichever widget has the focus then.
+void keys(QWidget* anyInWindow, const QString& text);
 // Clicks the enabled action whose text (without '&' marks) is `text` in the
 // open popup menu; fails the test when there is no popup or no such action.
 void chooseMenuItem(const QString& text);
