@@ -297,9 +297,11 @@ void CalendarSyncManager::retryPendingWork()
     if (!removals.isEmpty()) {
         deleteEvents(removals);
         QStringList gone;
-        // Gone from this computer is not gone from the server while it is out of reach.
+        // Gone from this computer is not gone from the server while it is out
+        // of reach, and not read is not gone while the service does not answer.
+        const bool answered = calendarServerProblem().isEmpty() && calendarServiceProblem().isEmpty();
         for (const QString& id : removals) {
-            if (!m_eventStore.event(id) && calendarServerProblem().isEmpty())
+            if (answered && !m_eventStore.event(id))
                 gone.append(id);
         }
         // Gone for good: a refresh read before the removal must not show them again.
