@@ -545,6 +545,8 @@ bool EdsCalendarStore::commitCalendar(Calendar& c, QString* error)
     for (auto it = c.pending.cbegin(); it != c.pending.cend(); ++it)
         c.expectEcho(it.key());
     c.pending.clear();
+    // The service carries out writes again: its next silence is probed soon.
+    m_probeWaitMs = kProbeFirstMs;
     // Taken is not sent: without its server the service keeps the change
     // in its offline copy and answers success all the same.
     if (hasServer(c.client.get())) {

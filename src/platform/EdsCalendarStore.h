@@ -56,8 +56,12 @@ public:
     static constexpr int kBulkFreeItems = 25;
     static constexpr int kBulkItemMs = 20;
     static constexpr int kListAnswerMs = 10000;
-    // A probe the service did not answer is sent again after this wait.
-    static constexpr int kProbeRetryMs = 1000;
+    // A service that stopped answering is probed after this wait, doubled
+    // each time it stops again before a write went through, up to the
+    // longest: one that answers probes but not writes (a backend waiting on
+    // its server) is not asked to write again every moment.
+    static constexpr int kProbeFirstMs = 1000;
+    static constexpr int kProbeLongestMs = 30000;
     // The bus name of the service's source registry.
     static constexpr const char* kRegistryBusName = "org.gnome.evolution.dataserver.Sources5";
 
@@ -169,6 +173,7 @@ private:
     QString m_silence;
     QString m_probeCalendar;
     bool m_probing = false;
+    int m_probeWaitMs = kProbeFirstMs;
     QTimer m_probeTimer;
     int m_reconnectWaitMs = kReconnectFirstMs;
     QTimer m_changedTimer;

@@ -50,7 +50,8 @@ void EdsCalendarStore::serviceStoppedAnswering(const QString& calendarIdentifier
     m_silence = QStringLiteral("系统日历服务没有响应");
     Log::line(QStringLiteral("[CalendarStore] 系统日历服务没有响应，改动暂存在本机，等它恢复后再写入"));
     Q_EMIT serverStateChanged();
-    probeService();
+    m_probeTimer.start(m_probeWaitMs);
+    m_probeWaitMs = std::min(m_probeWaitMs * 2, kProbeLongestMs);
 }
 
 void EdsCalendarStore::probeService()
@@ -96,7 +97,7 @@ void EdsCalendarStore::probeAnswered(const GError* error)
     m_probing = false;
     if (error && (g_error_matches(error, G_IO_ERROR, G_IO_ERROR_TIMED_OUT)
                   || g_error_matches(error, G_IO_ERROR, G_IO_ERROR_CANCELLED))) {
-        m_probeTimer.start(kProbeRetryMs);
+        m_probeTimer.start(kProbeFirstMs);
         return;
     }
     if (m_silence.isEmpty())

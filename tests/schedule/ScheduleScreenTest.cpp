@@ -98,16 +98,9 @@ protected:
         settle();
         return view;
     }
-    // The new-order form opened by its button, with `customer` typed in.
     static QDialog* openNewOrderForm(ScheduleIncomeView& view, const QString& customer)
     {
-        UserInput::click(view.findChild<QAbstractButton*>("scheduleNewOrderButton"));
-        auto* form = view.findChild<QDialog*>("scheduleOrderForm");
-        if (!form)
-            return nullptr;
-        (void)QTest::qWaitForWindowExposed(form);
-        UserInput::type(form->findChild<QWidget*>("customerName"), customer);
-        return form;
+        return ScheduleTestSupport::openNewOrderForm(view, customer);
     }
     std::unique_ptr<ScheduleOrderFlows> flows;
 };

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QAbstractButton>
+#include <QDialog>
 #include <QDir>
 #include <QMessageBox>
 #include <QPointer>
@@ -14,6 +15,19 @@
 #include <gtest/gtest.h>
 
 namespace ScheduleTestSupport {
+
+// The schedule screen's new-order form opened by its button, with `customer`
+// typed in; null when it did not open.
+inline QDialog* openNewOrderForm(QWidget& screen, const QString& customer)
+{
+    UserInput::click(screen.findChild<QAbstractButton*>("scheduleNewOrderButton"));
+    auto* form = screen.findChild<QDialog*>("scheduleOrderForm");
+    if (!form)
+        return nullptr;
+    (void)QTest::qWaitForWindowExposed(form);
+    UserInput::type(form->findChild<QWidget*>("customerName"), customer);
+    return form;
+}
 
 // Until every section, row and fade under `root` has come to rest.
 inline void waitForFades(QWidget* root)

@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 
 #undef signals
 #include <libedataserver/libedataserver.h>
@@ -173,8 +175,15 @@ void RadicaleServer::stop()
     stopProcess(m_server);
 }
 
+void RadicaleServer::setHanging(bool hanging)
+{
+    if (m_server.state() != QProcess::NotRunning)
+        ::kill(pid_t(m_server.processId()), hanging ? SIGSTOP : SIGCONT);
+}
+
 RadicaleServer::~RadicaleServer()
 {
+    setHanging(false);
     stopProcess(m_server);
 }
 

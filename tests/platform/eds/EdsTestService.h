@@ -59,6 +59,9 @@ public:
     // Stops the server, or starts it again on the same port and collections.
     void stop();
     bool start();
+    // Keeps every connection open and answers nothing (SIGSTOP), as a server
+    // that hangs does, or answers again.
+    void setHanging(bool hanging);
     int port() const { return m_port; }
     QString calendarPath() const { return QStringLiteral("/user/") + m_collection + QLatin1Char('/'); }
     // The calendar's events, read with a plain CalDAV REPORT: href and text.
