@@ -276,13 +276,11 @@ void CalendarSyncManager::autoImportEvents(const QList<ShootEvent>& events)
 
 void CalendarSyncManager::rememberUndeletedEvents(const QStringList& identifiers)
 {
-    const bool allowed = m_calendarSyncEnabled && m_permissionGranted;
-    const QStringList before = m_pending.removals();
-    QStringList left;
-    for (const QString& id : identifiers) {
-        if (!id.isEmpty() && !before.contains(id) && (!allowed || m_eventStore.event(id)))
-            left.append(id);
-    }
+    // With access, the removal itself kept what the calendar refused.
+    if (m_calendarSyncEnabled && m_permissionGranted)
+        return;
+    QStringList left = identifiers;
+    left.removeAll(QString());
     if (left.isEmpty())
         return;
     logDebug(QStringLiteral("已删除订单的日历事件暂未移除，待权限恢复后移除：%1 条").arg(left.size()));
@@ -293,7 +291,24 @@ void CalendarSyncManager::retryPendingWork()
 {
     if (!m_calendarSyncEnabled || !m_permissionGranted)
         return;
-    const QStringList removals = m_pending.removals();
+    QStringList removals = m_pending.removals();
+    if (!removals.isEmpty()) {
+        // A removal kept for an order the disk never let go (the app ended
+        // before its delete was stored) is void while the order holds the
+        // event and asks for the calendar.
+        QSet<QString> held;
+        for (const Order& o : m_orders.orders()) {
+            if (o.syncToCalendar && o.calendarEventIdentifier)
+                held.insert(*o.calendarEventIdentifier);
+        }
+        QStringList kept;
+        for (const QString& id : std::as_const(removals)) {
+            if (held.contains(id))
+                kept.append(id);
+        }
+        pendingWorkDone({}, kept);
+        removals.removeIf([&held](const QString& id) { return held.contains(id); });
+    }
     if (!removals.isEmpty()) {
         deleteEvents(removals);
         QStringList gone;

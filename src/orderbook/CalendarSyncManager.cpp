@@ -51,6 +51,7 @@ CalendarSyncManager::CalendarSyncManager(CalendarStore& eventStore, UserNotifica
     if (!m_eventStore.sessionNotice().isEmpty())
         logDebug(m_eventStore.sessionNotice());
     m_orders.setCalendarEventDeleter([this](const QList<Order>& going) { ordersDeleted(going); });
+    m_orders.setDeleteAnnouncer([this](const QList<Order>& orders, bool going) { ordersAboutToGo(orders, going); });
     connect(&m_eventStore, &CalendarStore::changed, this, [this] {
         if (m_calendarSyncEnabled)
             refreshEvents();
@@ -65,6 +66,7 @@ CalendarSyncManager::CalendarSyncManager(CalendarStore& eventStore, UserNotifica
 CalendarSyncManager::~CalendarSyncManager()
 {
     m_orders.setCalendarEventDeleter({});
+    m_orders.setDeleteAnnouncer({});
 }
 
 void CalendarSyncManager::logDebug(const QString& message) const

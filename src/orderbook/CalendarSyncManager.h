@@ -131,6 +131,12 @@ public:
     std::optional<Order> importEventAsOrder(const ShootEvent& event) const;
 
     // --- Orders to events ---
+    // Keeps the order's write as waiting work before the caller stores the
+    // order, so a kill before its sync leaves the write to the next start.
+    // Returns whether it was not waiting yet; a caller whose store refused
+    // the order then withdraws it.
+    bool keepWriteIntent(const QUuid& orderId);
+    void withdrawWriteIntent(const QUuid& orderId);
     // Creates or updates the order's event and schedules its reminders; the
     // completion gets the event identifier, none on failure or skip. The order
     // is not changed: storing the identifier is the caller's business.
@@ -197,8 +203,11 @@ private:
                                    const QList<ReminderRule>& rules, Reminders& reminders);
     // Withdraws first, then adds: the new requests are never removed.
     void applyReminders(const Reminders& reminders);
-    // The deleter the order store calls before it removes orders.
+    // The deleter the order store calls once it removed orders.
     void ordersDeleted(const QList<Order>& orders);
+    // The order store's word before it removes orders (and after, when the
+    // disk kept them): their events wait for removal from then on.
+    void ordersAboutToGo(const QList<Order>& orders, bool going);
 
     // Events back to orders (CalendarSyncImport.cpp).
     void publishRefreshedEvents(QList<ShootEvent> events);
@@ -220,7 +229,8 @@ private:
     bool namesStoredOrder(const QString& orderId) const;
     void autoImportEvents(const QList<ShootEvent>& events);
     Order orderFromEvent(const ShootEvent& event, const ParsedOrderFields& parsed, bool manual) const;
-    // Keeps the events in `identifiers` that still exist as pending removals.
+    // Without the switch or access, keeps `identifiers` as pending removals
+    // and says so in the log.
     void rememberUndeletedEvents(const QStringList& identifiers);
     // Writes and removes what it can of the pending work.
     void retryPendingWork();

@@ -398,6 +398,33 @@ std::optional<int> CalendarSyncManager::writeOrders(const QList<Order>& orders, 
     return int(written.size());
 }
 
+bool CalendarSyncManager::keepWriteIntent(const QUuid& orderId)
+{
+    if (!m_calendarSyncEnabled || !m_pending.addOrders({orderId}))
+        return false;
+    Q_EMIT pendingWorkChanged();
+    return true;
+}
+
+void CalendarSyncManager::withdrawWriteIntent(const QUuid& orderId)
+{
+    pendingWorkDone({orderId}, {});
+}
+
+void CalendarSyncManager::ordersAboutToGo(const QList<Order>& orders, bool going)
+{
+    QStringList events;
+    for (const Order& order : orders) {
+        if (order.calendarEventIdentifier && !order.calendarEventIdentifier->isEmpty())
+            events.append(*order.calendarEventIdentifier);
+    }
+    // Kept before the book loses the orders: a kill in between leaves their
+    // removal waiting, never an event no order holds, which a later start
+    // would take for a new booking.
+    if (going ? m_pending.addRemovals(events) : m_pending.dropRemovals(events))
+        Q_EMIT pendingWorkChanged();
+}
+
 void CalendarSyncManager::ordersDeleted(const QList<Order>& orders)
 {
     Reminders reminders;

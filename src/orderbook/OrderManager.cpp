@@ -321,12 +321,7 @@ bool OrderManager::deleteOrder(const Order& order)
     // only one left.
     if (going.isEmpty() || going.first().calendarEventIdentifier != order.calendarEventIdentifier)
         going.prepend(order);
-    // An order the disk kept keeps its event and reminders.
-    if (removeOrders({order.id}) < 0)
-        return false;
-    if (m_eventDeleter)
-        m_eventDeleter(going);
-    return true;
+    return removeAnnounced({order.id}, going) >= 0;
 }
 
 int OrderManager::deleteOrders(const QList<QUuid>& ids)
@@ -339,9 +334,20 @@ int OrderManager::deleteOrders(const QList<QUuid>& ids)
     }
     if (going.isEmpty())
         return 0;
-    const int removed = removeOrders(wanted);
-    if (removed < 0)
-        return 0;
+    return std::max(removeAnnounced(wanted, going), 0);
+}
+
+int OrderManager::removeAnnounced(const QSet<QUuid>& ids, const QList<Order>& going)
+{
+    if (m_deleteAnnouncer)
+        m_deleteAnnouncer(going, true);
+    // An order the disk kept keeps its event and reminders.
+    const int removed = removeOrders(ids);
+    if (removed < 0) {
+        if (m_deleteAnnouncer)
+            m_deleteAnnouncer(going, false);
+        return removed;
+    }
     if (m_eventDeleter)
         m_eventDeleter(going);
     return removed;

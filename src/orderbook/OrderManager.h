@@ -125,6 +125,10 @@ public:
     // with every order going, linked to an event or not.
     using EventDeleter = std::function<void(const QList<Order>& orders)>;
     void setCalendarEventDeleter(EventDeleter deleter) { m_eventDeleter = std::move(deleter); }
+    // Told before orders are removed (`going` true), and again when the disk
+    // kept them after all (false), so what their events need is kept first.
+    using DeleteAnnouncer = std::function<void(const QList<Order>& orders, bool going)>;
+    void setDeleteAnnouncer(DeleteAnnouncer announcer) { m_deleteAnnouncer = std::move(announcer); }
 
 Q_SIGNALS:
     void ordersChanged();
@@ -136,6 +140,8 @@ private:
     int indexOf(const QUuid& id) const;
     // How many went; -1 when the save failed and none did.
     int removeOrders(const QSet<QUuid>& ids);
+    // removeOrders between the announcements, then the event deleter.
+    int removeAnnounced(const QSet<QUuid>& ids, const QList<Order>& going);
     void ordersDidChange();
     // Saves a change made in memory; when that fails, `undo` puts memory back.
     bool saveOrUndo(const std::function<void()>& undo);
@@ -160,5 +166,6 @@ private:
     mutable bool m_dayIndexValid = false;
     mutable int m_dayIndexGeneration = 0;
     EventDeleter m_eventDeleter;
+    DeleteAnnouncer m_deleteAnnouncer;
     QString m_lastSaveError;
 };

@@ -22,8 +22,13 @@ QString ScheduleOrderFlows::saveRefusedMessage()
 
 bool ScheduleOrderFlows::saveOrder(const Order& order, bool isEdit)
 {
+    // The calendar write waits before the order is stored: the app ending in
+    // between leaves it to the next start, not an order without its event.
+    const bool intentKept = order.syncToCalendar && m_sync.keepWriteIntent(order.id);
     const bool stored = isEdit ? m_orders.updateOrder(order) : m_orders.addOrder(order);
     if (!stored) {
+        if (intentKept)
+            m_sync.withdrawWriteIntent(order.id);
         Log::line(QStringLiteral("⚠️ [档期] ") + saveRefusedMessage() + QStringLiteral("：") + order.customerName);
         return false;
     }

@@ -222,8 +222,13 @@ TEST_F(CalendarServiceStallTest, AWriteCutShortByAKillIsSentByTheNextStart)
         ASSERT_TRUE(QTest::qWaitFor([&] { return app.canReadLine() && app.readLine().startsWith("READY"); }, 20000));
         EdsTestService::instance().setCalendarFactoryStopped(true);
         app.write(QByteArray(action) + ' ' + OrderCodec::uuidText(id).toUtf8() + '\n');
-        // Well inside the time the app gives the service to answer.
-        QTest::qWait(600);
+        // Killed once the change is on disk: its calendar write is then in
+        // the service's hands, which holds it.
+        ASSERT_TRUE(QTest::qWaitFor([&, action = QByteArray(action), id = id] {
+            UserDefaults disk(root + "/defaults.json");
+            const std::optional<Order> stored = OrderManager(disk).order(id);
+            return action == "delete" ? !stored : stored && (action == "add" || stored->note == "客户改了时间");
+        }, 10000));
         ::kill(pid_t(app.processId()), SIGKILL);
         app.waitForFinished(5000);
         EdsTestService::instance().setCalendarFactoryStopped(false);
