@@ -68,10 +68,10 @@ struct EdsCalendarStore::Calendar {
             g_signal_handlers_disconnect_by_data(source.get(), this);
         if (client)
             g_signal_handlers_disconnect_by_data(client.get(), this);
-        if (view) {
+        // Letting the view go ends it in the service without waiting for an
+        // answer; stopping it first would wait on a service that may be silent.
+        if (view)
             g_signal_handlers_disconnect_by_data(view.get(), this);
-            e_cal_client_view_stop(view.get(), nullptr);
-        }
     }
 
     void expectEcho(const QString& uid)
