@@ -238,20 +238,38 @@ TEST_F(CalendarViewTest, SyncBannersAndTheirButtons)
     }
     // Writes that wait, or a session without the calendar service, turn the
     // green line into a warning with what waits and why.
-    int waiting = 0;
-    QString cause, notice, server;
+    int waiting = 0, restore = 0;
+    QString cause, notice, server, service;
     bar->setSource({[] { return true; }, [] { return true; }, [] { return true; }, [] { return true; },
-                    [&] { return waiting; }, [&] { return cause; }, [&] { return notice; }, [&] { return server; }});
-    const struct { int waiting; const char* cause; const char* notice; const char* server; S state; const char* message; } warnings[] = {
-        {0, "", "", "", S::synced, "日历双向同步已开启，手机日历App登记档期自动同步"},
-        {2, "拒绝连接", "", "", S::pending, "有 2 个档期尚未同步到日历（拒绝连接），日历恢复后自动重试"},
-        {1, "", "服务不可用", "", S::pending, "有 1 个档期尚未同步到日历，日历恢复后自动重试"},
-        {0, "", "服务不可用", "", S::pending, "服务不可用"},
-        {3, "拒绝连接", "", "拒绝连接", S::pending, "日历服务器无法连接，3 项改动等待同步（拒绝连接），服务器恢复后自动同步"},
-        {0, "", "", "拒绝连接", S::pending, "日历服务器无法连接（拒绝连接），服务器恢复后自动同步"},
+                    [&] { return waiting; }, [&] { return cause; }, [&] { return notice; }, [&] { return server; },
+                    [] { return true; }, [&] { return service; }, [&] { return restore; }});
+    const struct {
+        int waiting;
+        const char* cause;
+        const char* notice;
+        const char* server;
+        const char* service;
+        int restore;
+        S state;
+        const char* message;
+    } warnings[] = {
+        {0, "", "", "", "", 0, S::synced, "日历双向同步已开启，手机日历App登记档期自动同步"},
+        {2, "拒绝连接", "", "", "", 0, S::pending, "有 2 个档期尚未同步到日历（拒绝连接），日历恢复后自动重试"},
+        {1, "", "服务不可用", "", "", 0, S::pending, "有 1 个档期尚未同步到日历，日历恢复后自动重试"},
+        {0, "", "服务不可用", "", "", 0, S::pending, "服务不可用"},
+        {3, "拒绝连接", "", "拒绝连接", "", 0, S::pending, "日历服务器无法连接，3 项改动等待同步（拒绝连接），服务器恢复后自动同步"},
+        {0, "", "", "拒绝连接", "", 0, S::pending, "日历服务器无法连接（拒绝连接），服务器恢复后自动同步"},
+        // The service not answering says so before whatever it said of its server.
+        {2, "系统日历服务没有响应", "", "拒绝连接", "系统日历服务没有响应", 0, S::pending,
+         "系统日历服务没有响应，2 项改动等待同步，服务恢复响应后自动同步"},
+        {0, "", "", "", "系统日历服务没有响应", 0, S::pending, "系统日历服务没有响应，服务恢复响应后自动同步"},
+        // A restore being followed, until its last event is in line.
+        {5, "", "", "", "", 3, S::pending, "正在按恢复的备份更新日历，3 个事件待对齐"},
+        {4, "", "", "拒绝连接", "", 3, S::pending, "日历服务器无法连接，4 项改动等待同步（拒绝连接），服务器恢复后自动同步"},
     };
     for (const auto& w : warnings) {
-        waiting = w.waiting, cause = w.cause, notice = w.notice, server = w.server;
+        waiting = w.waiting, cause = w.cause, notice = w.notice, server = w.server, service = w.service;
+        restore = w.restore;
         bar->refresh();
         EXPECT_EQ(bar->state(), w.state);
         EXPECT_EQ(text("syncStatusMessage"), w.message);
