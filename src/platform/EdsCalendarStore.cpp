@@ -153,9 +153,16 @@ struct EdsCallbacks {
 std::unique_ptr<EdsCalendarStore> EdsCalendarStore::connect(QString* error)
 {
     GErrorHolder err;
-    ESourceRegistry* registry = e_source_registry_new_sync(nullptr, err.out());
+    // Bounded as every other call: a registry that does not answer leaves
+    // this session on the files instead of holding the app.
+    EdsCallWatchdog watchdog;
+    GPtr<GCancellable> cancellable(g_cancellable_new());
+    watchdog.arm(cancellable.get(), kListAnswerMs);
+    ESourceRegistry* registry = e_source_registry_new_sync(cancellable.get(), err.out());
+    watchdog.disarm();
     if (!registry) {
-        setError(error, QStringLiteral("无法连接系统日历服务：") + err.text());
+        const bool silent = g_cancellable_is_cancelled(cancellable.get());
+        setError(error, QStringLiteral("无法连接系统日历服务：") + (silent ? QStringLiteral("系统日历服务没有响应") : err.text()));
         return nullptr;
     }
     return std::unique_ptr<EdsCalendarStore>(new EdsCalendarStore(registry));
