@@ -162,7 +162,10 @@ void CalendarSyncManager::syncOrder(const Order& order, EventCompletion completi
     Reminders reminders;
     std::optional<QString> identifier = writeEvent(getDedicatedCalendar(), order, reminderRules(), reminders,
                                                    {}, m_pending.intendedEvents().value(order.id));
-    if (identifier && !commitWrites({order.id}, {{order.id, *identifier}}))
+    QHash<QUuid, QString> made;
+    if (identifier && order.calendarEventIdentifier != *identifier)
+        made.insert(order.id, *identifier);
+    if (identifier && !commitWrites({order.id}, made))
         identifier.reset();
     if (identifier) {
         applyReminders(reminders);
@@ -348,7 +351,6 @@ std::optional<int> CalendarSyncManager::writeOrders(const QList<Order>& orders, 
 {
     const QList<ReminderRule> rules = withLocalTriggers(reminderRules());
     const QHash<QUuid, QString> intended = m_pending.intendedEvents();
-    QHash<QUuid, QString> intents;
     Reminders reminders;
     QHash<QUuid, QString> assigned;
     QSet<QString> taken;
@@ -376,14 +378,14 @@ std::optional<int> CalendarSyncManager::writeOrders(const QList<Order>& orders, 
             continue;
         }
         written.append(order.id);
-        intents.insert(order.id, *identifier);
         writtenEvents.append(*identifier);
         taken.insert(*identifier);
+        // Only an event the order does not hold yet needs its name kept.
         if (order.calendarEventIdentifier != *identifier)
             assigned.insert(order.id, *identifier);
     }
 
-    if (!commitWrites(written, intents)) {
+    if (!commitWrites(written, assigned)) {
         pendingWorkFailed(written + failed, {}, m_lastWriteError);
         return std::nullopt;
     }
