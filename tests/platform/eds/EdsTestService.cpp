@@ -177,7 +177,7 @@ void RadicaleServer::stop()
 
 void RadicaleServer::setHanging(bool hanging)
 {
-    if (m_server.state() != QProcess::NotRunning)
+    if (m_server.state() != QProcess::NotRunning && m_server.processId() > 0)
         ::kill(pid_t(m_server.processId()), hanging ? SIGSTOP : SIGCONT);
 }
 

@@ -38,7 +38,7 @@ public:
     // Removes every calendar of that title, so a test starts from none.
     void removeCalendars(const QString& title);
     // The calendar factory stopped where it stands, or going on again.
-    void setCalendarFactoryStopped(bool stopped) { m_daemons.setCalendarFactoryStopped(stopped); }
+    bool setCalendarFactoryStopped(bool stopped) { return m_daemons.setCalendarFactoryStopped(stopped); }
     QString busAddress() const { return m_daemons.address(); }
     void stop();
 

@@ -95,7 +95,8 @@ TEST_F(CalendarServiceStallTest, ASilentServiceNeverHoldsTheWindowAndTheChangesG
     // environment while this one reads it.
     EdsTestService& eds = EdsTestService::instance();
     const Silence silences[] = {
-        {"the calendar service stopped", [&eds](RadicaleServer&, bool on) { eds.setCalendarFactoryStopped(on); }},
+        {"the calendar service stopped",
+         [&eds](RadicaleServer&, bool on) { EXPECT_TRUE(eds.setCalendarFactoryStopped(on)) << "no calendar factory"; }},
         {"its CalDAV server hanging", [](RadicaleServer& server, bool on) { server.setHanging(on); }},
     };
     for (const Silence& silence : silences) {
@@ -237,7 +238,7 @@ TEST_F(CalendarServiceStallTest, AWriteCutShortByAKillIsSentByTheNextStart)
                   {"--gtest_also_run_disabled_tests",
                    "--gtest_filter=CalendarServiceStallChild.DISABLED_AppProcessKilledInTheMiddleOfAWrite"});
         ASSERT_TRUE(QTest::qWaitFor([&] { return app.canReadLine() && app.readLine().startsWith("READY"); }, 20000));
-        EdsTestService::instance().setCalendarFactoryStopped(true);
+        ASSERT_TRUE(EdsTestService::instance().setCalendarFactoryStopped(true));
         app.write(QByteArray(action) + ' ' + OrderCodec::uuidText(id).toUtf8() + '\n');
         // Killed once the change is on disk: its calendar write is then in
         // the service's hands, which holds it.
