@@ -225,6 +225,17 @@ QList<std::pair<QString, QByteArray>> RadicaleServer::report() const
     return out;
 }
 
+QHash<QString, QList<QByteArray>> RadicaleServer::eventsByOrder() const
+{
+    static const QRegularExpression orderId(QStringLiteral("X-TESSARY-ORDER-ID:([0-9A-F-]{36})"));
+    QHash<QString, QList<QByteArray>> out;
+    for (const auto& [href, text] : report()) {
+        const QRegularExpressionMatch m = orderId.match(QString::fromUtf8(text));
+        out[m.hasMatch() ? m.captured(1) : QString()].append(text);
+    }
+    return out;
+}
+
 bool RadicaleServer::put(const QString& href, const QByteArray& ics) const
 {
     int status = 0;

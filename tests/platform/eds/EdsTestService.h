@@ -2,6 +2,7 @@
 
 #include "CalendarServiceDaemons.h"
 
+#include <QHash>
 #include <QProcess>
 #include <QString>
 
@@ -66,6 +67,8 @@ public:
     QString calendarPath() const { return QStringLiteral("/user/") + m_collection + QLatin1Char('/'); }
     // The calendar's events, read with a plain CalDAV REPORT: href and text.
     QList<std::pair<QString, QByteArray>> report() const;
+    // The calendar's event texts by the order id each names (empty: none).
+    QHash<QString, QList<QByteArray>> eventsByOrder() const;
     // Writes an event's text to its href, as another device would.
     bool put(const QString& href, const QByteArray& ics) const;
 

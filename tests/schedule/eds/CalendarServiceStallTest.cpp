@@ -6,6 +6,7 @@
 
 #include "EdsTestService.h"
 #include "ScheduleSession.h"
+#include "ServiceSessionTest.h"
 
 #include "TestEnv.h"
 #include "UserInput.h"
@@ -57,29 +58,10 @@ private:
     qint64 m_longest = 0;
 };
 
-// How many events on the server name each order, and their texts.
-QHash<QString, QList<QByteArray>> eventsByOrder(const RadicaleServer& server)
-{
-    static const QRegularExpression orderId("X-TESSARY-ORDER-ID:([0-9A-F-]{36})");
-    QHash<QString, QList<QByteArray>> out;
-    for (const auto& [href, text] : server.report()) {
-        const QRegularExpressionMatch m = orderId.match(QString::fromUtf8(text));
-        out[m.hasMatch() ? m.captured(1) : QString()].append(text);
-    }
-    return out;
-}
-
-class CalendarServiceStallTest : public ::testing::Test
+class CalendarServiceStallTest : public ServiceSessionTest
 {
 protected:
-    void SetUp() override
-    {
-        EdsTestService::instance().removeCalendars(CalendarSyncManager::calendarName());
-        root = TestEnv::root() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        QDir().mkpath(root);
-    }
     void TearDown() override { EdsTestService::instance().setCalendarFactoryStopped(false); }
-    QString root;
 };
 
 // Whatever keeps the service from answering, for 20 s: the window answers
@@ -166,7 +148,7 @@ TEST_F(CalendarServiceStallTest, ASilentServiceNeverHoldsTheWindowAndTheChangesG
         // taken up, never doubled.
         QHash<QString, QList<QByteArray>> onServer;
         EXPECT_TRUE(QTest::qWaitFor([&] {
-            onServer = eventsByOrder(server);
+            onServer = server.eventsByOrder();
             const QList<QByteArray> firsts = onServer.value(OrderCodec::uuidText(first.id));
             return onServer.size() == 2 && firsts.size() == 1 && firsts.first().contains("改到傍晚")
                 && onServer.value(OrderCodec::uuidText(second.id)).size() == 1;
@@ -256,7 +238,7 @@ TEST_F(CalendarServiceStallTest, AWriteCutShortByAKillIsSentByTheNextStart)
     ScheduleSession s(*service, root);
     QHash<QString, QList<QByteArray>> onServer;
     EXPECT_TRUE(QTest::qWaitFor([&] {
-        onServer = eventsByOrder(server);
+        onServer = server.eventsByOrder();
         const QList<QByteArray> edited = onServer.value(OrderCodec::uuidText(kept.id));
         return onServer.size() == 2 && edited.size() == 1 && edited.first().contains("客户改了时间")
             && onServer.value(OrderCodec::uuidText(added)).size() == 1;

@@ -1,5 +1,6 @@
 #include "EdsTestService.h"
 #include "ScheduleSession.h"
+#include "ServiceSessionTest.h"
 
 #include "TestEnv.h"
 #include "orderbook/OrderCodec.h"
@@ -47,17 +48,7 @@ QByteArray filesText(const QString& folder)
     return all;
 }
 
-class ScheduleCalendarServiceTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        EdsTestService::instance().removeCalendars(CalendarSyncManager::calendarName());
-        root = TestEnv::root() + "/" + ::testing::UnitTest::GetInstance()->current_test_info()->name();
-        QDir().mkpath(root);
-    }
-    QString root;
-};
+using ScheduleCalendarServiceTest = ServiceSessionTest;
 
 // A session without the service between two with it (a login whose bus lacks
 // the service) must neither duplicate orders nor leave two events per order.
