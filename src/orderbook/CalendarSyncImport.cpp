@@ -21,9 +21,13 @@ void CalendarSyncManager::publishRefreshedEvents(QList<ShootEvent> events)
 {
     followRestoredBook(events);
     removeReturnedEvents(events);
+    removeStrayEvents(events);
     retryPendingWork();
-    const QSet<QString> hidden = tieEventsToOrders(events) + deletedOrderEvents();
-    events.removeIf([&hidden](const ShootEvent& e) { return hidden.contains(e.id); });
+    // What waits for removal is no order's to take back.
+    const QSet<QString> going = deletedOrderEvents();
+    events.removeIf([&going](const ShootEvent& e) { return going.contains(e.id); });
+    const QSet<QString> copies = tieEventsToOrders(events);
+    events.removeIf([&copies](const ShootEvent& e) { return copies.contains(e.id); });
     setShootEvents(events);
     autoImportEvents(events);
 }
@@ -32,18 +36,31 @@ void CalendarSyncManager::followRestoredBook(const QList<ShootEvent>& events)
 {
     const QString key(OrderbookKeys::calendarRestoreFollowUp);
     const std::optional<QVariantMap> followUp = m_defaults.dictionary(key);
-    if (!followUp || !m_calendarSyncEnabled || !m_permissionGranted)
+    // Followed only against a calendar read now: a silent service answers
+    // "no such event" for every event the replaced book held.
+    if (!followUp || !m_calendarSyncEnabled || !m_permissionGranted || !calendarServiceProblem().isEmpty())
         return;
     const QStringList heldBefore = followUp->value(QStringLiteral("heldEvents")).toStringList();
     const QStringList ordersBefore = followUp->value(QStringLiteral("orders")).toStringList();
     QSet<QString> heldNow;
+    QSet<QUuid> book;
     QList<QUuid> rewrite;
     for (const Order& o : m_orders.orders()) {
+        book.insert(o.id);
         if (o.calendarEventIdentifier)
             heldNow.insert(*o.calendarEventIdentifier);
         if (o.syncToCalendar)
             rewrite.append(o.id);
     }
+    // The orders the restore took away are let go like deleted ones; those
+    // it brought back are the book's again.
+    QList<QUuid> takenAway;
+    for (const QString& text : ordersBefore) {
+        if (const std::optional<QUuid> id = OrderCodec::parseUuid(text); id && !book.contains(*id))
+            takenAway.append(*id);
+    }
+    m_released.add(takenAway);
+    m_released.lift(book);
     QStringList removals;
     for (const QString& id : heldBefore) {
         if (!heldNow.contains(id) && m_eventStore.event(id))
@@ -144,6 +161,40 @@ bool CalendarSyncManager::namesStoredOrder(const QString& orderId) const
     return id && m_orders.order(*id);
 }
 
+void CalendarSyncManager::removeStrayEvents(const QList<ShootEvent>& events)
+{
+    QSet<QUuid> book, off;
+    QSet<QString> heldOn, heldOff;
+    for (const Order& o : m_orders.orders()) {
+        book.insert(o.id);
+        if (!o.syncToCalendar)
+            off.insert(o.id);
+        if (o.calendarEventIdentifier)
+            (o.syncToCalendar ? heldOn : heldOff).insert(*o.calendarEventIdentifier);
+    }
+    QSet<QUuid> released = m_released.ids();
+    // An order the book holds is never let go, whatever a kill left stored.
+    if (released.intersects(book)) {
+        m_released.lift(book);
+        released.subtract(book);
+    }
+    if (released.isEmpty() && off.isEmpty())
+        return;
+    const QSet<QString> waiting = deletedOrderEvents();
+    QStringList stray;
+    for (const ShootEvent& e : events) {
+        if (heldOn.contains(e.id) || waiting.contains(e.id))
+            continue;
+        const std::optional<QUuid> named = e.orderId.isEmpty() ? std::nullopt : OrderCodec::parseUuid(e.orderId);
+        if (heldOff.contains(e.id) || (named && (off.contains(*named) || released.contains(*named))))
+            stray.append(e.id);
+    }
+    if (stray.isEmpty())
+        return;
+    logDebug(QStringLiteral("日历中有已删除或已关闭日历提醒的订单的事件，移除：%1 条").arg(stray.size()));
+    pendingWorkFailed({}, stray, {});
+}
+
 QSet<QString> CalendarSyncManager::deletedOrderEvents() const
 {
     QSet<QString> ids = m_deletedOrderEvents;
@@ -189,9 +240,10 @@ std::optional<Order> CalendarSyncManager::importEventAsOrder(const ShootEvent& e
 {
     if (m_orders.hasOrderWithCalendarEventIdentifier(event.id) || deletedOrderEvents().contains(event.id))
         return std::nullopt;
-    // An event written for an order of the book is that order's, never a second one.
+    // An event written for an order of the book is that order's, never a
+    // second one; one naming an order the book let go is a leftover.
     const std::optional<CalendarEvent> stored = m_eventStore.event(event.id);
-    if (!stored || namesStoredOrder(stored->orderIdentifier))
+    if (!stored || namesStoredOrder(stored->orderIdentifier) || m_released.contains(stored->orderIdentifier))
         return std::nullopt;
     return orderFromEvent(event, CalendarEventParser::parse(event), true);
 }
@@ -236,10 +288,15 @@ void CalendarSyncManager::autoImportEvents(const QList<ShootEvent>& events)
         if (o.calendarEventIdentifier)
             taken.insert(*o.calendarEventIdentifier);
     }
+    const QSet<QUuid> released = m_released.ids();
+    auto namesReleased = [&released](const QString& orderId) {
+        const std::optional<QUuid> id = orderId.isEmpty() ? std::nullopt : OrderCodec::parseUuid(orderId);
+        return id && released.contains(*id);
+    };
 
     QList<Order> found;
     for (const ShootEvent& event : events) {
-        if (taken.contains(event.id) || namesStoredOrder(event.orderId))
+        if (taken.contains(event.id) || namesStoredOrder(event.orderId) || namesReleased(event.orderId))
             continue;
         const ParsedOrderFields p = CalendarEventParser::parse(event);
         // The list was read before this step was queued; an event removed

@@ -14,6 +14,8 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <utility>
+
 namespace {
 
 QColor dedicatedCalendarColor()
@@ -39,6 +41,7 @@ CalendarSyncManager::CalendarSyncManager(CalendarStore& eventStore, UserNotifica
     , m_orders(orders)
     , m_log(Paths::dataDir() + QLatin1Char('/') + QLatin1String(logFileName))
     , m_pending(defaults)
+    , m_released(defaults)
 {
     // A stored 0 or 1 is a switch too; anything else leaves it on.
     const QVariant stored = defaults.object(OrderbookKeys::calendarSyncEnabled);
@@ -56,7 +59,11 @@ CalendarSyncManager::CalendarSyncManager(CalendarStore& eventStore, UserNotifica
         if (m_calendarSyncEnabled)
             refreshEvents();
     });
-    connect(&m_eventStore, &CalendarStore::serverStateChanged, this, &CalendarSyncManager::pendingWorkChanged);
+    connect(&m_eventStore, &CalendarStore::serverStateChanged, this, [this] {
+        if (calendarServiceProblem().isEmpty())
+            m_silenceLogged = false;
+        Q_EMIT pendingWorkChanged();
+    });
     QTimer::singleShot(0, this, [this] {
         checkPermission();
         checkNotificationPermission();
@@ -72,6 +79,17 @@ CalendarSyncManager::~CalendarSyncManager()
 void CalendarSyncManager::logDebug(const QString& message) const
 {
     m_log.append(message);
+}
+
+void CalendarSyncManager::logFailure(const QString& error)
+{
+    const QString silence = calendarServiceProblem();
+    if (silence.isEmpty()) {
+        m_silenceLogged = false;
+        logDebug(QStringLiteral("日历同步失败: ") + error);
+    } else if (!std::exchange(m_silenceLogged, true)) {
+        logDebug(QStringLiteral("日历同步失败: ") + silence);
+    }
 }
 
 // --- State ---
@@ -368,7 +386,11 @@ void CalendarSyncManager::refreshEvents()
     const QDateTime end = now.addMonths(6);
     logDebug(QStringLiteral("开始刷新日历事件，范围：") + CalendarSyncLog::dateText(start) + QStringLiteral(" ~ ") + CalendarSyncLog::dateText(end));
     const QList<CalendarEvent> found = m_eventStore.events(start, end, {calendar->identifier});
-    logDebug(QStringLiteral("从系统日历读取到 %1 条事件").arg(found.size()));
+    // What a silent service gave is only what was read before, if anything.
+    if (calendarServiceProblem().isEmpty())
+        logDebug(QStringLiteral("从系统日历读取到 %1 条事件").arg(found.size()));
+    else
+        logFailure({});
     QList<ShootEvent> events;
     events.reserve(found.size());
     for (const CalendarEvent& e : found)

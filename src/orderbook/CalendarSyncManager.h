@@ -5,6 +5,7 @@
 #include "orderbook/Order.h"
 #include "orderbook/OrderbookKeys.h"
 #include "orderbook/ParsedOrderFields.h"
+#include "orderbook/ReleasedOrders.h"
 #include "orderbook/ReminderRule.h"
 #include "orderbook/ShootEvent.h"
 #include "platform/CalendarEvent.h"
@@ -137,6 +138,14 @@ public:
     // the order then withdraws it.
     bool keepWriteIntent(const QUuid& orderId);
     void withdrawWriteIntent(const QUuid& orderId);
+    // The events an order leaves when it is let go or switched off the
+    // calendar: the one it holds, and the one a write cut short was to make.
+    QStringList eventsOf(const QList<Order>& orders) const;
+    // Keeps the removal of `events` as waiting work before the caller stores
+    // an order switched off the calendar; returns those not waiting yet, which
+    // a caller whose store refused the order withdraws.
+    QStringList keepRemovalIntent(const QStringList& events);
+    void withdrawRemovalIntent(const QStringList& events);
     // Creates or updates the order's event and schedules its reminders; the
     // completion gets the event identifier, none on failure or skip. The order
     // is not changed: storing the identifier is the caller's business.
@@ -180,6 +189,9 @@ private:
     };
 
     void logDebug(const QString& message) const;
+    // A calendar failure, said once while the service does not answer: then
+    // every write fails for that one cause.
+    void logFailure(const QString& error);
     void setAuthorized(bool authorized);
     void setShootEvents(const QList<ShootEvent>& events);
     std::optional<CalendarInfo> getDedicatedCalendar();
@@ -219,6 +231,10 @@ private:
     // (made anew where gone), and the events the book held before for orders
     // the restore took away are removed, so none comes back as an order.
     void followRestoredBook(const QList<ShootEvent>& events);
+    // Events the book no longer wants wherever a refresh finds them: those
+    // naming an order it let go, and those of an order switched off the
+    // calendar. They wait for removal, so none becomes an order again.
+    void removeStrayEvents(const QList<ShootEvent>& events);
     // Events of deleted orders taken for removed that a refresh finds again
     // go back on the pending removals.
     void removeReturnedEvents(const QList<ShootEvent>& events);
@@ -250,6 +266,7 @@ private:
     OrderManager& m_orders;
     CalendarSyncLog m_log;
     CalendarPendingWork m_pending;
+    ReleasedOrders m_released;
     QString m_lastFailure;
     QString m_lastWriteError;
 
@@ -267,4 +284,5 @@ private:
     bool m_isAuthorized = false;
     bool m_calendarSyncEnabled = true;
     bool m_lastCanReadEvents = false;
+    bool m_silenceLogged = false;
 };

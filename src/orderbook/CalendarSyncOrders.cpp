@@ -188,7 +188,7 @@ bool CalendarSyncManager::commitWrites(const QList<QUuid>& orders, const QHash<Q
     QString error;
     if (m_eventStore.commit(&error))
         return true;
-    logDebug(QStringLiteral("日历同步失败: ") + error);
+    logFailure(error);
     m_lastWriteError = error;
     m_eventStore.reset();
     return false;
@@ -251,7 +251,7 @@ std::optional<QString> CalendarSyncManager::writeEvent(const std::optional<Calen
 
     QString error;
     if (!m_eventStore.saveEvent(event, false, &error)) {
-        logDebug(QStringLiteral("日历同步失败: ") + error);
+        logFailure(error);
         m_lastWriteError = error;
         return std::nullopt;
     }
@@ -306,7 +306,10 @@ int CalendarSyncManager::deleteEvents(const QStringList& identifiers)
         refused += std::exchange(going, {});
     }
     if (!refused.isEmpty()) {
-        logDebug(QStringLiteral("删除日历事件失败: ") + error);
+        if (calendarServiceProblem().isEmpty())
+            logDebug(QStringLiteral("删除日历事件失败: ") + error);
+        else
+            logFailure(error);
         pendingWorkFailed({}, refused, error);
     }
     pendingWorkWritten({}, going, {});
@@ -413,16 +416,55 @@ void CalendarSyncManager::withdrawWriteIntent(const QUuid& orderId)
     pendingWorkDone({orderId}, {});
 }
 
-void CalendarSyncManager::ordersAboutToGo(const QList<Order>& orders, bool going)
+QStringList CalendarSyncManager::eventsOf(const QList<Order>& orders) const
 {
+    const QHash<QUuid, QString> intended = m_pending.intendedEvents();
     QStringList events;
     for (const Order& order : orders) {
         if (order.calendarEventIdentifier && !order.calendarEventIdentifier->isEmpty())
             events.append(*order.calendarEventIdentifier);
+        // The service may still make the event a given-up write asked for.
+        if (const QString made = intended.value(order.id); !made.isEmpty())
+            events.append(made);
     }
+    events.removeDuplicates();
+    return events;
+}
+
+QStringList CalendarSyncManager::keepRemovalIntent(const QStringList& events)
+{
+    if (!m_calendarSyncEnabled)
+        return {};
+    const QStringList waiting = m_pending.removals();
+    QStringList kept;
+    for (const QString& id : events) {
+        if (!id.isEmpty() && !waiting.contains(id))
+            kept.append(id);
+    }
+    if (m_pending.addRemovals(kept))
+        Q_EMIT pendingWorkChanged();
+    return kept;
+}
+
+void CalendarSyncManager::withdrawRemovalIntent(const QStringList& events)
+{
+    pendingWorkDone({}, events);
+}
+
+void CalendarSyncManager::ordersAboutToGo(const QList<Order>& orders, bool going)
+{
+    const QStringList events = eventsOf(orders);
+    QList<QUuid> ids;
+    for (const Order& order : orders)
+        ids.append(order.id);
     // Kept before the book loses the orders: a kill in between leaves their
-    // removal waiting, never an event no order holds, which a later start
-    // would take for a new booking.
+    // removal waiting, and whatever event still names them (one a stalled
+    // service makes later, one another store kept) is removed where it turns
+    // up, never taken for a new booking.
+    if (going)
+        m_released.add(ids);
+    else
+        m_released.lift(QSet<QUuid>(ids.cbegin(), ids.cend()));
     if (going ? m_pending.addRemovals(events) : m_pending.dropRemovals(events))
         Q_EMIT pendingWorkChanged();
 }
@@ -430,13 +472,15 @@ void CalendarSyncManager::ordersAboutToGo(const QList<Order>& orders, bool going
 void CalendarSyncManager::ordersDeleted(const QList<Order>& orders)
 {
     Reminders reminders;
-    QStringList events;
+    QList<QUuid> ids;
     for (const Order& order : orders) {
         reminders.withdraw.append(order.id);
-        if (order.calendarEventIdentifier)
-            events.append(*order.calendarEventIdentifier);
+        ids.append(order.id);
     }
+    const QStringList events = eventsOf(orders);
     applyReminders(reminders);
+    // Their writes are void now; the events those were to make are removed.
+    pendingWorkDone(ids, {});
     deleteEvents(events);
     rememberUndeletedEvents(events);
     forgetDeletedOrderEvents(events);

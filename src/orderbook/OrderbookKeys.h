@@ -24,6 +24,9 @@ inline constexpr StoredKey pendingCalendarWork{"calendarPendingWork"};
 // Left by a backup import for the calendar to follow the restored book:
 // {"heldEvents": [event ids the book held before], "orders": [its order ids]}.
 inline constexpr StoredKey calendarRestoreFollowUp{"calendarRestoreFollowUp"};
+// Orders this book let go (deleted, or taken away by a restore), newest last:
+// [order ids]. An event naming one is removed wherever it turns up.
+inline constexpr StoredKey calendarReleasedOrders{"calendarReleasedOrders"};
 // Never written means on: the settings switch shows it on.
 inline constexpr PreferenceKey<bool> autoBackupEnabled{"autoBackupEnabled", true};
 
@@ -42,6 +45,7 @@ inline QList<PreferenceEntry> entries()
             entry(deletedOrderEvents),
             entry(pendingCalendarWork),
             entry(calendarRestoreFollowUp),
+            entry(calendarReleasedOrders),
             entry(autoBackupEnabled)};
 }
 }

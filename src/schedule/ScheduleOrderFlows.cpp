@@ -22,13 +22,23 @@ QString ScheduleOrderFlows::saveRefusedMessage()
 
 bool ScheduleOrderFlows::saveOrder(const Order& order, bool isEdit)
 {
-    // The calendar write waits before the order is stored: the app ending in
-    // between leaves it to the next start, not an order without its event.
+    // The calendar's side of the change waits before the order is stored: the
+    // app ending in between leaves it to the next start, never an order
+    // without its event, nor an order switched off whose event stays.
+    QStringList leaving;
+    if (isEdit && !order.syncToCalendar) {
+        QList<Order> versions{order};
+        if (const std::optional<Order> stored = m_orders.order(order.id))
+            versions.append(*stored);
+        leaving = m_sync.eventsOf(versions);
+    }
     const bool intentKept = order.syncToCalendar && m_sync.keepWriteIntent(order.id);
+    const QStringList removalsKept = m_sync.keepRemovalIntent(leaving);
     const bool stored = isEdit ? m_orders.updateOrder(order) : m_orders.addOrder(order);
     if (!stored) {
         if (intentKept)
             m_sync.withdrawWriteIntent(order.id);
+        m_sync.withdrawRemovalIntent(removalsKept);
         Log::line(QStringLiteral("⚠️ [档期] ") + saveRefusedMessage() + QStringLiteral("：") + order.customerName);
         return false;
     }
@@ -46,8 +56,8 @@ bool ScheduleOrderFlows::saveOrder(const Order& order, bool isEdit)
         return true;
     }
     if (isEdit) {
-        if (order.calendarEventIdentifier)
-            m_sync.deleteEvent(*order.calendarEventIdentifier);
+        m_sync.withdrawWriteIntent(order.id);
+        m_sync.deleteEvents(leaving);
         // No longer synced: nothing keeps its reminders right any more.
         m_sync.removeLocalNotifications(order.id);
     }

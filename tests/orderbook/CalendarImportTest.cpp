@@ -178,18 +178,22 @@ TEST_F(CalendarImportTest, DeletedOrdersStayDeleted)
 }
 
 // An event naming an order of the book is that order's, never a new order:
-// the order keeps its own event, or the copy when its own is gone.
+// the order keeps its own event, or the copy when its own is gone. One naming
+// an order this book let go is a leftover and goes; one naming an order this
+// book never held (another computer's) comes in as today.
 TEST_F(CalendarImportTest, EventsNamingAnOrderAreThatOrdersEvents)
 {
+    enum class Named { bookOrder, letGo, neverHeld };
     struct Case {
         const char* name;
         bool ownEventGone;
-        bool orderExists;
+        Named named;
     };
     const Case cases[] = {
-        {"a copy beside the order's event", false, true},
-        {"the order's event gone", true, true},
-        {"an order not in the book", false, false},
+        {"a copy beside the order's event", false, Named::bookOrder},
+        {"the order's event gone", true, Named::bookOrder},
+        {"an order this book let go", false, Named::letGo},
+        {"an order this book never held", false, Named::neverHeld},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -201,20 +205,28 @@ TEST_F(CalendarImportTest, EventsNamingAnOrderAreThatOrdersEvents)
         ASSERT_TRUE(calendar->saveEvent(copy));
         if (c.ownEventGone)
             ASSERT_TRUE(calendar->removeEvent(own));
-        if (!c.orderExists) {
+        if (c.named != Named::bookOrder) {
             ASSERT_TRUE(calendar->removeEvent(own));
             orders->setCalendarEventIdentifiers({{o.id, copy.identifier}});
             orders->deleteOrder(*orders->order(o.id));
             ASSERT_FALSE(calendar->event(copy.identifier));
             copy.identifier.clear();
-            ASSERT_TRUE(calendar->saveEvent(copy)); // written by that order's other session
+            if (c.named == Named::neverHeld)
+                copy.orderIdentifier = OrderCodec::uuidText(QUuid::createUuid());
+            ASSERT_TRUE(calendar->saveEvent(copy)); // written by another session
         }
-        EXPECT_EQ(manager->importEventAsOrder(shootEvent(copy.identifier)).has_value(), !c.orderExists);
+        EXPECT_EQ(manager->importEventAsOrder(shootEvent(copy.identifier)).has_value(), c.named == Named::neverHeld);
         refreshAndWriteBack();
+        if (c.named == Named::letGo) {
+            EXPECT_TRUE(orders->orders().isEmpty()) << "a booking this book let go never comes back";
+            EXPECT_TRUE(allEvents(*calendar).isEmpty());
+            EXPECT_EQ(manager->pendingCalendarWork(), 0);
+            continue;
+        }
         ASSERT_EQ(orders->orders().size(), 1);
         const Order kept = orders->orders().first();
-        EXPECT_EQ(kept.id == o.id, c.orderExists);
-        EXPECT_EQ(kept.calendarEventIdentifier, c.ownEventGone || !c.orderExists ? copy.identifier : own);
+        EXPECT_EQ(kept.id == o.id, c.named == Named::bookOrder);
+        EXPECT_EQ(kept.calendarEventIdentifier, c.ownEventGone || c.named != Named::bookOrder ? copy.identifier : own);
         const QList<CalendarEvent> events = allEvents(*calendar);
         ASSERT_EQ(events.size(), 1) << "one event per order";
         EXPECT_EQ(events.first().orderIdentifier, OrderCodec::uuidText(kept.id));
