@@ -118,10 +118,12 @@ void GlobalSearchManager::beginRecording()
     // A failed start leaves neither the microphone nor the request behind,
     // so a retry begins clean.
     const SpeechRecognizer::Start started = m_recognizer->start(&error);
-    const bool found = started != SpeechRecognizer::Start::noMicrophone;
-    if (found != m_microphoneFound) {
+    const bool serviceMissing = started == SpeechRecognizer::Start::noSoundService;
+    const bool found = started != SpeechRecognizer::Start::noMicrophone && !serviceMissing;
+    if (found != m_microphoneFound || serviceMissing != m_soundServiceMissing) {
         m_microphoneFound = found;
-        Q_EMIT microphoneFoundChanged(found);
+        m_soundServiceMissing = serviceMissing;
+        Q_EMIT microphoneChanged();
     }
     if (started != SpeechRecognizer::Start::started) {
         Log::line(QStringLiteral("语音识别启动失败: ") + error);

@@ -36,6 +36,9 @@ public:
     QString speechUnavailableReason() const { return m_speechUnavailableReason; }
     // False while the last try found no microphone; every try looks again.
     bool microphoneFound() const { return m_microphoneFound; }
+    // True when the last try found no microphone because no sound service
+    // ran as the app first looked for one: none appears before a restart.
+    bool soundServiceMissing() const { return m_soundServiceMissing; }
 
     void startRecording();
     void stopRecording();
@@ -52,7 +55,8 @@ Q_SIGNALS:
     void isRecordingChanged(bool recording);
     void microphonePermissionGrantedChanged(bool granted);
     void speechAvailableChanged(bool available);
-    void microphoneFoundChanged(bool found);
+    // microphoneFound or soundServiceMissing changed.
+    void microphoneChanged();
 
 private:
     void beginRecording();
@@ -67,5 +71,6 @@ private:
     bool m_permissionGranted = true;
     bool m_speechAvailable = true;
     bool m_microphoneFound = true;
+    bool m_soundServiceMissing = false;
     QString m_speechUnavailableReason;
 };

@@ -92,6 +92,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
 void MainWindow::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
+    fitStoredPlace();
     if (m_watchingFirstFrame || m_firstFrameShown)
         return;
     m_watchingFirstFrame = true;
@@ -104,6 +105,10 @@ void MainWindow::announceFirstFrame()
     if (m_firstFrameShown)
         return;
     m_firstFrameShown = true;
+    // An X11 window manager tells the frame only once the window is mapped.
+    fitStoredPlace();
+    // From now on the place is the user's.
+    m_fitStoredPlace = false;
     Q_EMIT firstFrameShown();
 }
 
@@ -139,20 +144,61 @@ void MainWindow::restoreStoredGeometry()
     if (rect.width() <= 0 || rect.height() <= 0)
         return;
     // A place on a screen that is gone (or a size no screen shows) would
-    // open the window out of reach: the default place is used instead. The
-    // title bar must be reachable, so its strip has to lie on a screen.
-    const QRect titleStrip(rect.x(), rect.y(), rect.width(), kReachableStrip);
-    bool reachable = false;
-    for (const QScreen* screen : QGuiApplication::screens()) {
-        const QRect shared = screen->availableGeometry().intersected(titleStrip);
-        reachable = reachable || (shared.width() >= kReachableStrip * 2 && shared.height() > 0);
-    }
-    if (!reachable)
+    // open the window out of reach: the default place is used instead.
+    if (!screenOfTitleBar(rect))
         return;
     resize(rect.size());
     move(rect.topLeft());
+    // A place kept from a bigger screen would leave the bottom of the
+    // sidebar below this one.
+    m_fitStoredPlace = true;
+    fitStoredPlace();
     if (stored.value("maximized").toBool())
         setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void MainWindow::fitStoredPlace()
+{
+    // A maximised window is the window manager's to size; its normal place
+    // was fitted before it was maximised.
+    if (!m_fitStoredPlace || isMaximized() || isFullScreen())
+        return;
+    const QRect frame = frameGeometry();
+    const QScreen* screen = screenOfTitleBar(frame);
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QMargins margins(geometry().left() - frame.left(), geometry().top() - frame.top(),
+                           frame.right() - geometry().right(), frame.bottom() - geometry().bottom());
+    const QSize minimum = minimumSize().expandedTo(minimumSizeHint()).grownBy(margins);
+    QRect fitted(frame.topLeft(), frame.size().boundedTo(area.size()).expandedTo(minimum));
+    // The top left last: a window bigger than the area at its minimum keeps
+    // its title bar on the screen.
+    fitted.moveRight(qMin(fitted.right(), area.right()));
+    fitted.moveBottom(qMin(fitted.bottom(), area.bottom()));
+    fitted.moveLeft(qMax(fitted.left(), area.left()));
+    fitted.moveTop(qMax(fitted.top(), area.top()));
+    if (fitted == frame)
+        return;
+    resize(fitted.size().shrunkBy(margins));
+    move(fitted.topLeft());
+}
+
+const QScreen* MainWindow::screenOfTitleBar(const QRect& frame)
+{
+    // The title bar must be reachable, so its strip has to lie on a screen;
+    // of several, the one with the most of it.
+    const QRect titleStrip(frame.x(), frame.y(), frame.width(), kReachableStrip);
+    const QScreen* best = nullptr;
+    int bestWidth = kReachableStrip * 2 - 1;
+    for (const QScreen* screen : QGuiApplication::screens()) {
+        const QRect shared = screen->availableGeometry().intersected(titleStrip);
+        if (shared.height() > 0 && shared.width() > bestWidth) {
+            best = screen;
+            bestWidth = shared.width();
+        }
+    }
+    return best;
 }
 
 void MainWindow::applyTheme()

@@ -5,6 +5,7 @@
 #include <functional>
 
 class ContentView;
+class QScreen;
 
 // The one main window: the content view under the menu bar "文件" (Quit)
 // and "帮助" (About). Its size and place are kept for the next start.
@@ -50,12 +51,20 @@ private:
 
     void applyTheme();
     void restoreStoredGeometry();
+    // Shrinks a restored window to the free area of its screen (not below
+    // its minimum) and moves it inside, as often as its frame becomes known,
+    // up to the first frame.
+    void fitStoredPlace();
+    // The screen whose free area holds the most of the title bar of a window
+    // at `frame`, or null when none holds enough to reach it.
+    static const QScreen* screenOfTitleBar(const QRect& frame);
     void announceFirstFrame();
     std::function<bool()> m_ask;
 
     ContentView* m_content = nullptr;
     QAction* m_about = nullptr;
     QAction* m_quit = nullptr;
+    bool m_fitStoredPlace = false;
     bool m_watchingFirstFrame = false;
     bool m_firstFrameShown = false;
 };

@@ -165,7 +165,7 @@ TopBarView::TopBarView(GlobalSearchManager* manager, QWidget* parent)
     connect(m_manager, &GlobalSearchManager::isRecordingChanged, this, &TopBarView::updateMicrophone);
     connect(m_manager, &GlobalSearchManager::microphonePermissionGrantedChanged, this, &TopBarView::updateMicrophone);
     connect(m_manager, &GlobalSearchManager::speechAvailableChanged, this, &TopBarView::updateMicrophone);
-    connect(m_manager, &GlobalSearchManager::microphoneFoundChanged, this, &TopBarView::updateMicrophone);
+    connect(m_manager, &GlobalSearchManager::microphoneChanged, this, &TopBarView::updateMicrophone);
     connect(&ThemeObserver::shared(), &ThemeObserver::styleChanged, this, [this] {
         QPalette pal = m_field->palette();
         pal.setColor(QPalette::Text, AppTheme::textPrimary());
@@ -292,6 +292,8 @@ void TopBarView::updateMicrophone()
         m_mic->setToolTip(QStringLiteral("语音输入不可用：") + m_manager->speechUnavailableReason());
     else if (!m_manager->microphonePermissionGranted())
         m_mic->setToolTip(QStringLiteral("麦克风权限未开启，请在系统设置中开启"));
+    else if (m_manager->soundServiceMissing())
+        m_mic->setToolTip(QStringLiteral("语音输入不可用：首次使用时系统声音服务未运行，请在声音服务运行后重新启动本应用"));
     else if (!m_manager->microphoneFound())
         m_mic->setToolTip(QStringLiteral("语音输入不可用：未找到麦克风，接入麦克风后再点击"));
     else

@@ -42,6 +42,11 @@ namespace {
 class ModuleAudioCapture : public AudioCapture
 {
 public:
+    explicit ModuleAudioCapture(QString path)
+        : m_path(std::move(path))
+    {
+    }
+
     std::optional<QList<AudioInputDevice>> inputDevices(QString* error) override
     {
         if (!load(error))
@@ -62,13 +67,14 @@ public:
     }
 
     bool isOpen() const override { return m_capture && m_capture->isOpen(); }
+    bool soundServiceConnected() const override { return !m_capture || m_capture->soundServiceConnected(); }
 
 private:
     bool load(QString* error)
     {
         if (m_capture)
             return true;
-        QLibrary module(QCoreApplication::applicationDirPath() + QStringLiteral("/tessary-audio"));
+        QLibrary module(m_path);
         using Create = AudioCapture* (*)();
         const auto create = reinterpret_cast<Create>(module.resolve("tessaryCreateAudioCapture"));
         if (!create) {
@@ -80,8 +86,17 @@ private:
         return true;
     }
 
+    QString m_path;
     std::unique_ptr<AudioCapture> m_capture;
 };
 }
 
-std::unique_ptr<AudioCapture> AudioCapture::createDefault() { return std::make_unique<ModuleAudioCapture>(); }
+std::unique_ptr<AudioCapture> AudioCapture::createDefault()
+{
+    return fromModule(QCoreApplication::applicationDirPath() + QStringLiteral("/tessary-audio"));
+}
+
+std::unique_ptr<AudioCapture> AudioCapture::fromModule(const QString& path)
+{
+    return std::make_unique<ModuleAudioCapture>(path);
+}

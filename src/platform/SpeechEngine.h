@@ -102,11 +102,18 @@ public:
                       QString* error) = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
+    // False when no sound service answered as the inputs were first listed:
+    // the audio layer does not connect later, so no input appears before the
+    // app starts again.
+    virtual bool soundServiceConnected() const { return true; }
 
     // The input to record from: the default one unless it is a monitor,
     // otherwise the first that is not; none when every input is a monitor.
     static std::optional<AudioInputDevice> microphone(const QList<AudioInputDevice>& inputs);
 
-    // The default input device through Qt Multimedia.
+    // The default input device through Qt Multimedia, from the module beside the app.
     static std::unique_ptr<AudioCapture> createDefault();
+    // The capture of the module at `path` (without its suffix), loaded when
+    // first used.
+    static std::unique_ptr<AudioCapture> fromModule(const QString& path);
 };

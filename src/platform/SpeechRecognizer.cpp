@@ -49,9 +49,10 @@ SpeechRecognizer::Start SpeechRecognizer::start(QString* error)
         return Start::failed;
     const auto microphone = AudioCapture::microphone(*inputs);
     if (!microphone) {
+        const bool connected = m_audio->soundServiceConnected();
         if (error)
-            *error = QStringLiteral("没有可用的麦克风");
-        return Start::noMicrophone;
+            *error = connected ? QStringLiteral("没有可用的麦克风") : QStringLiteral("未连接到系统声音服务");
+        return connected ? Start::noMicrophone : Start::noSoundService;
     }
     // Results of an earlier recognition that arrive late are dropped.
     const quint64 generation = ++m_generation;

@@ -25,9 +25,10 @@ public:
     bool isAvailable();
     QString unavailableReason() const { return m_engine->unavailableReason(); }
 
-    enum class Start { started, noMicrophone, failed };
+    enum class Start { started, noMicrophone, noSoundService, failed };
     // Looks for a microphone, opens it at the engine's format and starts
-    // recognising. On failure nothing stays open and `error` says why.
+    // recognising. On failure nothing stays open and `error` says why;
+    // noSoundService is a missing microphone that only a restart can find.
     Start start(QString* error);
     // Ends the audio, cancels the recognition and closes the microphone;
     // harmless when nothing runs.

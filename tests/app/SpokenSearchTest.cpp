@@ -12,6 +12,7 @@
 #include "platform/Log.h"
 #include "platform/SpeechRecognizer.h"
 
+#include "TestEnv.h"
 #include "UserInput.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +21,13 @@
 #include <QDialog>
 #include <QDir>
 #include <QLineEdit>
+#include <QLocalSocket>
+#include <QProcess>
 #include <QTest>
+
+#include <csignal>
+#include <sys/prctl.h>
+#include <utility>
 
 namespace {
 QString userModelFolder() { return SpeechModel::folders(QStringLiteral("zh_CN")).first(); }
@@ -89,6 +96,38 @@ struct SpokenSearchWindow : ::testing::Test {
     PocketSphinxEngine* engine = nullptr;
     QStringList texts, log;
     Log::Sink previousSink;
+};
+
+// A sound server of the test's own on `socket`, with no device at all; it
+// ends with the test, or with the test's process.
+class SoundServer
+{
+public:
+    explicit SoundServer(const QString& socket)
+    {
+        m_server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_server.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
+        m_server.start("pulseaudio", {"-n", "--daemonize=no", "--exit-idle-time=-1", "--use-pid-file=no",
+                                      "--disable-shm=yes", "--log-level=error", "-L",
+                                      "module-native-protocol-unix auth-anonymous=1 socket=" + socket});
+        m_ready = QTest::qWaitFor([&] {
+            QLocalSocket probe;
+            probe.connectToServer(socket);
+            return probe.waitForConnected(100);
+        }, 10000);
+    }
+    ~SoundServer()
+    {
+        m_server.terminate();
+        if (!m_server.waitForFinished(5000))
+            m_server.kill();
+        m_server.waitForFinished(5000);
+    }
+    bool ready() const { return m_ready; }
+
+private:
+    QProcess m_server;
+    bool m_ready = false;
 };
 
 const QByteArray& goForward()
@@ -242,6 +281,50 @@ TEST_F(SpokenSearchWindow, AMicrophoneThatFailsToOpenLeavesNoRecordingAndNoReque
     UserInput::click(mic());
     EXPECT_FALSE(manager->isRecording());
     EXPECT_EQ(log.count("语音识别启动失败: 无法打开麦克风"), 2);
+}
+
+// The microphone through the app's audio module and Qt's audio layer, which
+// looks for the sound server once per process: each of these tests needs a
+// process of its own, as ctest gives every test.
+struct SystemMicrophone : SpokenSearchWindow {
+    void SetUp() override
+    {
+        SpokenSearchWindow::SetUp();
+        static bool audioLayerAsked = false;
+        if (std::exchange(audioLayerAsked, true))
+            GTEST_SKIP() << "the sound server was looked for earlier in this process";
+        RecordedSpeech::installEnglishModel(userModelFolder());
+        // The only place the sound library looks, so no server of the machine's is found.
+        qputenv("PULSE_SERVER", "unix:" + socket.toUtf8());
+        open([] { return AudioCapture::fromModule(QStringLiteral(TESSARY_AUDIO_MODULE)).release(); });
+    }
+    const QString socket = TestEnv::root() + "/runtime/sound-server";
+};
+
+TEST_F(SystemMicrophone, WithoutASoundServerAtFirstUseTheButtonAsksForARestartEvenOnceOneRuns)
+{
+    const QString restart = "语音输入不可用：首次使用时系统声音服务未运行，请在声音服务运行后重新启动本应用";
+    UserInput::click(mic());
+    EXPECT_FALSE(manager->isRecording());
+    EXPECT_EQ(UserInput::hover(mic()), restart);
+    EXPECT_EQ(log, QStringList{"语音识别启动失败: 未连接到系统声音服务"});
+
+    // The audio layer does not connect to a server that starts later.
+    SoundServer server(socket);
+    ASSERT_TRUE(server.ready());
+    UserInput::click(mic());
+    EXPECT_FALSE(manager->isRecording());
+    EXPECT_EQ(UserInput::hover(mic()), restart);
+}
+
+TEST_F(SystemMicrophone, WithASoundServerButNoMicrophoneTheButtonAsksForOne)
+{
+    SoundServer server(socket);
+    ASSERT_TRUE(server.ready());
+    UserInput::click(mic());
+    EXPECT_FALSE(manager->isRecording());
+    EXPECT_EQ(UserInput::hover(mic()), "语音输入不可用：未找到麦克风，接入麦克风后再点击");
+    EXPECT_EQ(log, QStringList{"语音识别启动失败: 没有可用的麦克风"});
 }
 
 #endif

@@ -7,6 +7,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QTest>
+#include <QToolTip>
 #include <QSpontaneKeyEvent>
 #include <QWheelEvent>
 #include <QWidget>
@@ -134,6 +135,24 @@ void doubleClick(QWidget* target, QPoint at)
     QTest::mouseClick(top->windowHandle(), Qt::LeftButton, Qt::NoModifier, p);
     QTest::mouseDClick(top->windowHandle(), Qt::LeftButton, Qt::NoModifier, p);
     QApplication::processEvents();
+}
+
+QString hover(QWidget* target, QPoint at)
+{
+    const auto [top, p] = reach(target, at, "hovering");
+    if (!top)
+        return {};
+    // Qt shows tooltips in the active window only.
+    activate(top);
+    QToolTip::hideText();
+    (void)QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000);
+    // A move onto the target from elsewhere: a pointer already resting there
+    // sends nothing.
+    QTest::mouseMove(top->windowHandle(), p == QPoint(0, 0) ? QPoint(1, 1) : QPoint(0, 0));
+    QTest::mouseMove(top->windowHandle(), p);
+    if (!QTest::qWaitFor([] { return QToolTip::isVisible(); }, 3000))
+        return {};
+    return QToolTip::text();
 }
 
 void type(QWidget* target, const QString& text)

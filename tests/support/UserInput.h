@@ -17,6 +17,9 @@ namespace UserInput {
 void click(QWidget* target, Qt::MouseButton button = Qt::LeftButton, QPoint at = QPoint(),
            Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 void doubleClick(QWidget* target, QPoint at = QPoint());
+// Rests the mouse on `target` at `at` (its centre when null) until a tooltip
+// shows, and returns the tooltip's text; empty when none shows.
+QString hover(QWidget* target, QPoint at = QPoint());
 // Clicks `target` to give it focus, then types `text` into the focus widget.
 void type(QWidget* target, const QString& text);
 // Turns the mouse wheel over `target` at `at` (its centre when null) by

@@ -1,11 +1,16 @@
 #include "platform/PcmConverter.h"
+#include "platform/Product.h"
 #include "platform/SpeechEngine.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSource>
+#include <QDeadlineTimer>
 #include <QIODevice>
 #include <QMediaDevices>
+
+#include <pulse/context.h>
+#include <pulse/mainloop.h>
 
 #include <algorithm>
 #include <memory>
@@ -23,6 +28,35 @@ std::optional<PcmConverter::Sample> sampleOf(QAudioFormat::SampleFormat format)
     }
 }
 
+// Whether a sound server (PulseAudio, or PipeWire's stand-in for it)
+// answers now, looked for as Qt's audio layer looks, through the same client
+// library and settings; one that would only start on demand is not started.
+bool soundServerAnswers()
+{
+    pa_mainloop* loop = pa_mainloop_new();
+    if (!loop)
+        return false;
+    pa_context* context = pa_context_new(pa_mainloop_get_api(loop), Product::kSystemName);
+    bool ready = false;
+    if (context && pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) {
+        const QDeadlineTimer deadline(2000);
+        for (;;) {
+            const pa_context_state_t state = pa_context_get_state(context);
+            ready = state == PA_CONTEXT_READY;
+            if (ready || !PA_CONTEXT_IS_GOOD(state) || deadline.hasExpired())
+                break;
+            if (pa_mainloop_prepare(loop, int(deadline.remainingTime() * 1000)) < 0 || pa_mainloop_poll(loop) < 0
+                || pa_mainloop_dispatch(loop) < 0)
+                break;
+        }
+        pa_context_disconnect(context);
+    }
+    if (context)
+        pa_context_unref(context);
+    pa_mainloop_free(loop);
+    return ready;
+}
+
 class QtAudioCapture : public AudioCapture
 {
 public:
@@ -33,8 +67,15 @@ public:
         QList<AudioInputDevice> inputs;
         for (const QAudioDevice& device : QMediaDevices::audioInputs())
             inputs.append({device.id(), device.description(), device.isDefault()});
+        // Qt 6.4's audio layer connects to the sound server at its first
+        // question only: when none answered then, it lists no input for the
+        // rest of the run. So whether one answers is asked once, right after.
+        static const bool connected = soundServerAnswers();
+        m_connected = connected;
         return inputs;
     }
+
+    bool soundServiceConnected() const override { return m_connected; }
 
     bool open(const AudioInputDevice& input, const SpeechAudioFormat& format, BufferHandler onBuffer,
               QString* error) override
@@ -98,6 +139,7 @@ public:
 
 private:
     std::unique_ptr<QAudioSource> m_source;
+    bool m_connected = true;
 };
 }
 
