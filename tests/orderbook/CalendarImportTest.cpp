@@ -1,6 +1,8 @@
 #include "CalendarSyncFixture.h"
 
+#include "orderbook/OrderCodec.h"
 #include "orderbook/OrderbookKeys.h"
+#include "orderbook/ReleasedOrders.h"
 
 #include <QRegularExpression>
 #include <QTest>
@@ -462,6 +464,87 @@ TEST_F(CalendarImportTest, ADeletedOrdersEventTheServerGivesBackGoesAgain)
         EXPECT_TRUE(orders->orders().isEmpty());
         EXPECT_FALSE(listed());
     }
+}
+
+}
+
+namespace {
+
+// Whatever left an event behind (another session's store, a write the
+// service carried out late, a kill between two writes), a refresh brings the
+// calendar in line with the book: an order let go or switched off keeps no
+// event, and an order the book holds again takes its event back.
+TEST_F(CalendarImportTest, TheCalendarFollowsTheBookWhateverWasLeftBehind)
+{
+    enum class Then { deleted, switchedOff, deletedThenBroughtBack };
+    struct Case {
+        const char* name;
+        Then then;
+        bool eventStays;
+    };
+    const Case cases[] = {
+        {"an order deleted", Then::deleted, false},
+        {"an order switched off, stored without its removal", Then::switchedOff, false},
+        {"a deleted order the book holds again", Then::deletedThenBroughtBack, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Order o = synced("钱十", 6);
+        ASSERT_TRUE(sync(o));
+        const Order held = *orders->order(o.id);
+        CalendarEvent left = *calendar->event(*held.calendarEventIdentifier);
+        switch (c.then) {
+        case Then::deleted:
+        case Then::deletedThenBroughtBack:
+            ASSERT_TRUE(orders->deleteOrder(held));
+            break;
+        case Then::switchedOff: {
+            Order off = held;
+            off.syncToCalendar = false;
+            ASSERT_TRUE(orders->updateOrder(off));
+            break;
+        }
+        }
+        // Made again after the removal, as a late or other writer would.
+        left.identifier.clear();
+        ASSERT_TRUE(calendar->saveEvent(left));
+        if (c.then == Then::deletedThenBroughtBack) {
+            Order back = held;
+            back.calendarEventIdentifier.reset();
+            ASSERT_EQ(orders->addOrders({back}).size(), 1);
+        }
+        refreshAndWriteBack();
+        EXPECT_EQ(bool(calendar->event(left.identifier)), c.eventStays);
+        EXPECT_EQ(manager->pendingCalendarWork(), 0);
+        ASSERT_EQ(orders->orders().size(), c.then == Then::deleted ? 0 : 1) << "no order comes from the leftover";
+        if (c.eventStays)
+            EXPECT_EQ(orders->orders().first().calendarEventIdentifier, left.identifier);
+        for (const Order& rest : orders->orders())
+            orders->deleteOrder(rest);
+        refreshAndWriteBack();
+        EXPECT_TRUE(allEvents(*calendar).isEmpty());
+    }
+}
+
+// The record of orders let go is bounded, newest last, and never names an
+// order the book holds once a refresh has seen it.
+TEST_F(CalendarImportTest, TheRecordOfOrdersLetGoIsBounded)
+{
+    ReleasedOrders released(*store);
+    QList<QUuid> ids;
+    for (int i = 0; i < ReleasedOrders::limit + 5; ++i)
+        ids.append(QUuid::createUuid());
+    ASSERT_TRUE(released.add(ids));
+    const QVariantList stored = *store->array(QString(OrderbookKeys::calendarReleasedOrders));
+    ASSERT_EQ(stored.size(), ReleasedOrders::limit);
+    EXPECT_EQ(stored.first().toString(), OrderCodec::uuidText(ids[5])) << "the oldest go first";
+    EXPECT_EQ(stored.last().toString(), OrderCodec::uuidText(ids.last()));
+    EXPECT_FALSE(released.contains(OrderCodec::uuidText(ids.first())));
+
+    const Order o = synced("孙一", 3);
+    released.add({o.id});
+    refreshAndWriteBack();
+    EXPECT_FALSE(released.contains(OrderCodec::uuidText(o.id)));
 }
 
 }
