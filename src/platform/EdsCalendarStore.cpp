@@ -400,7 +400,7 @@ bool EdsCalendarStore::saveEvent(CalendarEvent& event, bool commitNow, QString* 
     normalizeTimes(event);
     Calendar* target = open(event.calendarIdentifier);
     if (!target) {
-        setError(error, QStringLiteral("事件所属的日历不存在"));
+        setError(error, m_silence.isEmpty() ? QStringLiteral("事件所属的日历不存在") : m_silence);
         return false;
     }
     const bool isNew = event.identifier.isEmpty();
@@ -584,7 +584,7 @@ int EdsCalendarStore::addComponents(const QString& calendarIdentifier, const QBy
 {
     Calendar* c = open(calendarIdentifier);
     if (!c) {
-        setError(error, QStringLiteral("事件所属的日历不存在"));
+        setError(error, m_silence.isEmpty() ? QStringLiteral("事件所属的日历不存在") : m_silence);
         return -1;
     }
     const Components parts(vcalendar);

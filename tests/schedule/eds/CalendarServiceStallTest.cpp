@@ -15,6 +15,7 @@
 #include "orderbook/OrderCodec.h"
 #include "platform/EdsCalendarStore.h"
 #include "platform/Log.h"
+#include "platform/Paths.h"
 #include "schedule/ScheduleOrderFlows.h"
 
 #include <QDialog>
@@ -157,6 +158,38 @@ TEST_F(CalendarServiceStallTest, ASilentServiceNeverHoldsTheWindowAndTheChangesG
         EXPECT_EQ(s.orders.orders().size(), 2);
         EXPECT_EQ(server.report().size(), 2);
     }
+}
+
+// A service that does not answer from the start: the log names it as the
+// cause once, not a missing calendar for every write, and claims no reading.
+TEST_F(CalendarServiceStallTest, AServiceSilentAtStartIsLoggedOnceAsTheCause)
+{
+    QList<Order> bookings;
+    {
+        std::unique_ptr<EdsCalendarStore> service = EdsTestService::instance().store();
+        ScheduleSession s(*service, root);
+        for (const char* name : {"尤一", "许二", "何三"}) {
+            bookings.append(ScheduleSession::booking(name, QDate::currentDate().addDays(4), 300));
+            ASSERT_TRUE(s.view.flows().saveOrder(bookings.last(), false));
+        }
+    }
+    ASSERT_TRUE(EdsTestService::instance().setCalendarFactoryStopped(true));
+    std::unique_ptr<EdsCalendarStore> service = EdsTestService::instance().store();
+    QFile syncLog(Paths::dataDir() + "/calendar_sync.log");
+    const qint64 before = syncLog.size();
+    ScheduleSession s(*service, root);
+    for (const Order& booking : std::as_const(bookings)) {
+        Order edited = *s.orders.order(booking.id);
+        edited.note = QStringLiteral("改期");
+        ASSERT_TRUE(s.view.flows().saveOrder(edited, true));
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] { return s.banner().contains("3 项改动等待同步"); }, 5000)) << s.banner().toStdString();
+    ASSERT_TRUE(syncLog.open(QIODevice::ReadOnly));
+    syncLog.seek(before);
+    const QString written = QString::fromUtf8(syncLog.readAll());
+    EXPECT_EQ(written.count("系统日历服务没有响应"), 1) << written.toStdString();
+    EXPECT_FALSE(written.contains("事件所属的日历不存在")) << written.toStdString();
+    EXPECT_FALSE(written.contains("从系统日历读取到 0 条事件")) << written.toStdString();
 }
 
 // One app process over the service named in its environment: it takes a
