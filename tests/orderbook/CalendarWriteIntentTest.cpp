@@ -2,6 +2,8 @@
 
 #include "orderbook/OrderCodec.h"
 
+#include <utility>
+
 namespace {
 
 class CalendarWriteIntentTest : public CalendarSyncFixture
@@ -58,6 +60,47 @@ TEST_F(CalendarWriteIntentTest, AWriteGivenUpIsTakenUpByTheRetryNeverDoubled)
         EXPECT_EQ(manager->pendingCalendarWork(), 0);
         EXPECT_FALSE(store->hasStoredValue(OrderbookKeys::pendingCalendarWork));
     }
+}
+
+
+// A kill may come between any two files written during a delete. At each of
+// those moments, once the book on disk has lost the order, its event is gone
+// from the calendar or its removal waits on disk: a later start never meets
+// an event no order holds and takes it for a new booking.
+TEST_F(CalendarWriteIntentTest, ADeleteKeepsItsEventsRemovalOnDiskBeforeTheBookLosesTheOrder)
+{
+    const Order o = synced("秦三", 3);
+    const std::optional<QString> event = sync(o);
+    ASSERT_TRUE(event && calendar->event(*event));
+    QStringList moments;
+    bool looking = false;
+    auto look = [&] {
+        if (std::exchange(looking, true))
+            return;
+        UserDefaults disk(store->filePath());
+        const bool booked = OrderManager(disk).order(o.id).has_value();
+        const bool waiting = disk.dictionary(QString(OrderbookKeys::pendingCalendarWork))
+                                 .value_or(QVariantMap())
+                                 .value("removeEvents")
+                                 .toStringList()
+                                 .contains(*event);
+        const bool inCalendar = calendar->event(*event).has_value();
+        moments << QStringLiteral("%1 %2 %3").arg(booked ? "booked" : "deleted", waiting ? "removal-waiting" : "no-removal",
+                                                  inCalendar ? "event-in-calendar" : "event-gone");
+        looking = false;
+    };
+    // Just before each file takes its new bytes: what a kill then leaves.
+    Paths::setSaveHook([&](Paths::SaveStep step, qsizetype&) {
+        if (step == Paths::SaveStep::Rename)
+            look();
+        return 0;
+    });
+    const bool deleted = orders->deleteOrder(*orders->order(o.id));
+    Paths::setSaveHook({});
+    look();
+    ASSERT_TRUE(deleted);
+    EXPECT_FALSE(moments.contains("deleted no-removal event-in-calendar")) << moments.join(", ").toStdString();
+    EXPECT_EQ(moments.last(), "deleted no-removal event-gone");
 }
 
 }

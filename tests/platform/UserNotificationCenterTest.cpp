@@ -2,6 +2,7 @@
 #include "PlatformTestFiles.h"
 
 #include "platform/Log.h"
+#include "platform/PendingNotificationStore.h"
 #include "platform/UserNotificationCenter.h"
 
 #include <QElapsedTimer>
@@ -330,4 +331,33 @@ TEST(UserNotificationCenterTest, TwoRequestsWithOneIdentifierInABatchLeaveTheLat
     ASSERT_EQ(service.calls.size(), 1);
     EXPECT_EQ(service.calls.first().summary, "新提醒");
     EXPECT_EQ(service.calls.first().appIcon, "tessary");
+}
+
+// The reminder agent writes its list while the app starts and reads it (here
+// just after the read, as the app sets an unreadable list aside): the app
+// watches the file before it reads, so the request is still shown.
+TEST(UserNotificationCenterTest, ARequestWrittenRightAfterTheReadAtStartIsShown)
+{
+    NotificationTestBus bus;
+    NotificationTestService& service = bus.startService();
+    rewriteInPlace(storeFile(), "{ not json");
+    bool written = false;
+    Log::setSink([&](const QString& line) {
+        if (written || !line.contains("本地通知列表无法读取"))
+            return;
+        written = true;
+        // Written elsewhere and renamed into place, as the agent replaces the
+        // list: the app holds the list's lock while it reads.
+        const QString agents = TestEnv::root() + "/agent-list.json";
+        ASSERT_TRUE(PendingNotificationStore(agents).update([](PendingNotificationStore::Requests& list) {
+            list.append(shootReminder("order_J_reminder_0", kDue));
+        }));
+        ASSERT_TRUE(QFile::rename(agents, storeFile()));
+    });
+    Centre center(kDue.addSecs(30));
+    Log::setSink({});
+    ASSERT_TRUE(written) << "the unreadable list was not set aside at start";
+    // Out of the list first, then shown: wait for both.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return service.calls.size() == 1 && center.pendingRequests().isEmpty(); }, 3000))
+        << service.calls.size() << " shown, " << center.pendingRequests().size() << " pending";
 }

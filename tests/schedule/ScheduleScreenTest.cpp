@@ -15,6 +15,7 @@
 #include "schedule/ScheduleOrderFlows.h"
 #include "schedule/ScheduleKeys.h"
 #include "schedule/ScheduleSwipe.h"
+#include "schedule/CalendarSyncStatusBar.h"
 #include "schedule/CalendarViewBody.h"
 #include "schedule/MonthGridView.h"
 #include "schedule/ScheduleCalendarModel.h"
@@ -753,4 +754,45 @@ TEST_F(ScheduleScreenTest, TheSettingsSheetOpensWholeOnTheScreen)
         settle();
         EXPECT_TRUE(!sheet || !sheet->isVisible());
     }
+}
+
+// The disk takes the order's calendar write as waiting work, then refuses the
+// order itself: no change waits for the calendar, neither on the banner nor
+// in the stored work a restart takes up, and the next try goes in with its event.
+TEST_F(ScheduleScreenTest, AnOrderTheDiskRefusedLeavesNoCalendarWorkWaiting)
+{
+    // The form reads the app's own preferences.
+    UserDefaults::standard().set(OrderbookKeys::syncCalendarDefault, true);
+    const auto view = showView({1100, 760});
+    const QString green = view->findChild<QLabel*>("syncStatusMessage")->text();
+    ASSERT_EQ(view->calendarView()->syncStatusBar()->state(), CalendarSyncStatusBar::State::synced) << green.toStdString();
+    QDialog* form = openNewOrderForm(*view, "钟女士");
+    ASSERT_TRUE(form);
+    {
+        // The first file replaced keeps the calendar write waiting, the second is the order's.
+        SaveFaults::Fail fail(Paths::SaveStep::Rename, 2, ENOSPC);
+        UserInput::click(form->findChild<QWidget*>("saveButton"));
+        settle();
+        ASSERT_GE(fail.seen(), 2);
+    }
+    QMessageBox* alert = view->lastAlert();
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->text(), "保存失败：磁盘空间不足");
+    ASSERT_TRUE(orders->orders().isEmpty());
+    EXPECT_EQ(view->findChild<QLabel*>("syncStatusMessage")->text(), green);
+    EXPECT_EQ(manager->pendingCalendarWork(), 0);
+    EXPECT_FALSE(UserDefaults(store->filePath()).hasStoredValue(OrderbookKeys::pendingCalendarWork))
+        << fileBytes(store->filePath()).constData();
+
+    alert->accept();
+    settle();
+    UserInput::click(form->findChild<QWidget*>("saveButton"));
+    settle();
+    ASSERT_EQ(orders->orders().size(), 1);
+    const Order stored = orders->orders().first();
+    EXPECT_EQ(stored.customerName, "钟女士");
+    ASSERT_TRUE(stored.calendarEventIdentifier);
+    EXPECT_TRUE(calendar->event(*stored.calendarEventIdentifier));
+    EXPECT_EQ(manager->pendingCalendarWork(), 0);
+    EXPECT_EQ(view->findChild<QLabel*>("syncStatusMessage")->text(), green);
 }

@@ -29,10 +29,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <thread>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -46,17 +48,28 @@ public:
     {
         m_running.start();
         m_since.start();
-        QObject::connect(&m_timer, &QTimer::timeout, [this] { m_longest = std::max(m_longest, m_since.restart()); });
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            const qint64 gap = m_since.restart();
+            m_longest = std::max(m_longest, gap);
+            // A late tick is a loaded machine; a long gap is a window that hangs.
+            if (gap > kHeldMs)
+                m_held += gap;
+        });
         m_timer.start(20);
     }
     qint64 longestGapMs() { return std::max(m_longest, m_since.elapsed()); }
+    // How long, all told, the main thread went without its event loop in
+    // gaps a user notices.
+    qint64 heldMs() const { return m_held; }
     qint64 runningMs() const { return m_running.elapsed(); }
 
 private:
+    static constexpr qint64 kHeldMs = 250;
     QElapsedTimer m_running;
     QTimer m_timer;
     QElapsedTimer m_since;
     qint64 m_longest = 0;
+    qint64 m_held = 0;
 };
 
 class CalendarServiceStallTest : public ServiceSessionTest
@@ -284,6 +297,87 @@ TEST_F(CalendarServiceStallTest, AWriteCutShortByAKillIsSentByTheNextStart)
     EXPECT_EQ(server.report().size(), 2);
     for (const Order& o : s.orders.orders())
         EXPECT_TRUE(o.calendarEventIdentifier) << o.customerName.toStdString();
+}
+
+// While alive, every call writing to a calendar leaves this process's bus
+// connection no more, so it is never answered: the service answers reads and
+// probes but not writes, as one whose backend waits on its server does.
+class UnansweredWrites
+{
+public:
+    UnansweredWrites()
+        : m_bus(g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, nullptr))
+        , m_held(std::make_shared<std::atomic<int>>(0))
+    {
+        // The filter runs on the bus's own thread and may run once more after
+        // its removal: it keeps its counter alive itself.
+        m_filter = g_dbus_connection_add_filter(m_bus, &hold, new std::shared_ptr<std::atomic<int>>(m_held),
+                                                [](gpointer data) { delete static_cast<std::shared_ptr<std::atomic<int>>*>(data); });
+    }
+    ~UnansweredWrites()
+    {
+        g_dbus_connection_remove_filter(m_bus, m_filter);
+        g_object_unref(m_bus);
+    }
+    UnansweredWrites(const UnansweredWrites&) = delete;
+    UnansweredWrites& operator=(const UnansweredWrites&) = delete;
+    // How many writes the app asked for meanwhile.
+    int held() const { return m_held->load(); }
+
+private:
+    static GDBusMessage* hold(GDBusConnection*, GDBusMessage* message, gboolean incoming, gpointer data)
+    {
+        const char* interface = g_dbus_message_get_interface(message);
+        const QByteArray member = g_dbus_message_get_member(message);
+        if (incoming || g_dbus_message_get_message_type(message) != G_DBUS_MESSAGE_TYPE_METHOD_CALL || !interface
+            || qstrcmp(interface, "org.gnome.evolution.dataserver.Calendar") != 0
+            || (member != "CreateObjects" && member != "ModifyObjects" && member != "RemoveObjects"))
+            return message;
+        ++**static_cast<std::shared_ptr<std::atomic<int>>*>(data);
+        g_object_unref(message);
+        return nullptr;
+    }
+
+    GDBusConnection* m_bus;
+    std::shared_ptr<std::atomic<int>> m_held;
+    guint m_filter = 0;
+};
+
+// A service that answers probes but never a write costs the window the whole
+// wait of every write tried: after each one given up it is probed later than
+// the last time, so for 30 s it holds the window well under the 1.7 s of every
+// 3 that a probe each second would cost. The change goes out once writes are
+// answered again.
+TEST_F(CalendarServiceStallTest, AServiceThatAnswersOnlyProbesIsAskedToWriteLessAndLessOften)
+{
+    RadicaleServer server("probed");
+    ASSERT_TRUE(server.running());
+    EdsTestService::instance().addCalDavCalendar(CalendarSyncManager::calendarName(), server.port(), server.calendarPath());
+    std::unique_ptr<EdsCalendarStore> service = EdsTestService::instance().store();
+    ScheduleSession s(*service, root);
+    const Order booked = ScheduleSession::booking("秦六", QDate::currentDate().addDays(4), 300);
+    ASSERT_TRUE(s.view.flows().saveOrder(booked, false));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.report().size() == 1; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return s.banner() == kGreen; }, 5000)) << s.banner().toStdString();
+
+    Order edited = *s.orders.order(booked.id);
+    edited.note = QStringLiteral("改到上午");
+    {
+        UnansweredWrites unanswered;
+        Heartbeat beat;
+        ASSERT_TRUE(s.view.flows().saveOrder(edited, true));
+        QTest::qWait(int(std::max<qint64>(0, 30000 - beat.runningMs())));
+        EXPECT_GE(unanswered.held(), 3) << "the service answers probes, so writes are tried again";
+        EXPECT_LE(beat.heldMs(), 12000) << unanswered.held() << " writes tried in " << beat.runningMs() << " ms";
+        EXPECT_LE(beat.longestGapMs(), 3000);
+        EXPECT_EQ(s.sync.pendingCalendarWork(), 1);
+    }
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        const QList<QByteArray> events = server.eventsByOrder().value(OrderCodec::uuidText(booked.id));
+        return events.size() == 1 && events.first().contains("改到上午");
+    }, 40000)) << server.report().size();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return s.banner() == kGreen; }, 5000)) << s.banner().toStdString();
+    EXPECT_EQ(server.report().size(), 1);
 }
 
 }

@@ -12,6 +12,7 @@
 #include "schedule/ScheduleOrderFlows.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -288,6 +289,50 @@ TEST_F(ScheduleCalendarServiceTest, ChangesMadeWhileTheServerIsDownReachItWhenIt
         EXPECT_EQ(s.orders.orders().size(), 3) << "nothing deleted comes back as an order";
         EXPECT_TRUE(dayShowsThree()) << s.cell(day).unimportedEvents.size();
         EXPECT_TRUE(seen.isEmpty()) << seen.join(", ").toStdString();
+    }
+}
+
+
+// The server is asked again after 2, then 4, then 8 s, and so on: one down
+// for about ten seconds has a booking made meanwhile within about ten seconds
+// of its return, without a refresh or any other step.
+TEST_F(ScheduleCalendarServiceTest, ABookingMadeWhileTheServerIsDownReachesItSoonAfterItIsBack)
+{
+    for (const bool offlineCopy : {true, false}) {
+        SCOPED_TRACE(offlineCopy ? "with the offline copy" : "without the offline copy");
+        EdsTestService::instance().removeCalendars(CalendarSyncManager::calendarName());
+        const QString sessionRoot = root + (offlineCopy ? "/offline" : "/online");
+        QDir().mkpath(sessionRoot);
+        RadicaleServer server(offlineCopy ? "soon-kept" : "soon-direct");
+        ASSERT_TRUE(server.running());
+        EdsTestService::instance().addCalDavCalendar(CalendarSyncManager::calendarName(), server.port(),
+                                                     server.calendarPath(), offlineCopy);
+        std::unique_ptr<EdsCalendarStore> service = EdsTestService::instance().store();
+        ScheduleSession s(*service, sessionRoot);
+        const Order first = ScheduleSession::booking("欧阳一", QDate::currentDate().addDays(3), 300);
+        ASSERT_TRUE(s.view.flows().saveOrder(first, false));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server.report().size() == 1; }, 5000)) << server.report().size();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return s.bannerState() == CalendarSyncStatusBar::State::synced; }, 5000))
+            << s.banner().toStdString();
+
+        server.stop();
+        QElapsedTimer down;
+        down.start();
+        const Order meanwhile = ScheduleSession::booking("司马二", QDate::currentDate().addDays(3), 300);
+        ASSERT_TRUE(s.view.flows().saveOrder(meanwhile, false));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return s.banner().startsWith("日历服务器无法连接"); }, 5000))
+            << s.banner().toStdString();
+        QTest::qWait(int(std::max<qint64>(0, 10000 - down.elapsed())));
+        ASSERT_TRUE(server.start());
+        QElapsedTimer back;
+        back.start();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server.eventsByOrder().contains(OrderCodec::uuidText(meanwhile.id)); },
+                                    12000))
+            << "not on the server " << back.elapsed() << " ms after its return, down for " << down.elapsed() - back.elapsed()
+            << " ms";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return s.bannerState() == CalendarSyncStatusBar::State::synced; }, 5000))
+            << s.banner().toStdString();
+        EXPECT_EQ(server.report().size(), 2);
     }
 }
 
