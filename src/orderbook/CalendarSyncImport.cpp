@@ -73,15 +73,10 @@ void CalendarSyncManager::followRestoredBook(const QList<ShootEvent>& events)
             removals.append(e.id);
     }
     removals.removeDuplicates();
-    // The restored orders hold their events again: no earlier removal takes them.
-    QStringList reclaimed;
-    for (const QString& id : m_pending.removals()) {
-        if (heldNow.contains(id))
-            reclaimed.append(id);
-    }
-    for (const QString& id : std::as_const(reclaimed))
-        m_deletedOrderEvents.remove(id);
-    pendingWorkDone({}, reclaimed);
+    // The restored orders hold their events again, so no delete of this
+    // session hides them; a removal still waiting for one is void while its
+    // order asks for the calendar (retryPendingWork), and goes on otherwise.
+    m_deletedOrderEvents.subtract(heldNow);
     // Kept as waiting work before the marker goes: a restart half-way loses none.
     m_pending.addOrders(rewrite);
     m_pending.addRemovals(removals);
