@@ -217,11 +217,9 @@ TEST(CalendarServiceStallChild, DISABLED_AppProcessKilledInTheMiddleOfAWrite)
     std::unique_ptr<EdsCalendarStore> service = EdsCalendarStore::connect(&error);
     ASSERT_TRUE(service) << error.toStdString();
     ScheduleSession s(*service, qEnvironmentVariable("TESSARY_STALL_ROOT"));
-    std::fputs("READY\n", stdout);
-    std::fflush(stdout);
-    QFile in;
-    ASSERT_TRUE(in.open(stdin, QIODevice::ReadOnly));
-    const QStringList ask = QString::fromUtf8(in.readLine()).trimmed().split(' ');
+    ParentPipe parent;
+    ParentPipe::say("READY");
+    const QStringList ask = parent.ask();
     ASSERT_EQ(ask.size(), 2);
     const QUuid id = *OrderCodec::parseUuid(ask[1]);
     if (ask[0] == "add") {

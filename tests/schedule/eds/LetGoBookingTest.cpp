@@ -119,11 +119,9 @@ TEST(LetGoBookingChild, DISABLED_AppProcess)
     // The book's calendar open, as in a session under way.
     s.sync.refreshEvents();
     s.settle();
-    std::fputs("READY\n", stdout);
-    std::fflush(stdout);
-    QFile in;
-    ASSERT_TRUE(in.open(stdin, QIODevice::ReadOnly));
-    const QStringList ask = QString::fromUtf8(in.readLine()).trimmed().split(' ');
+    ParentPipe parent;
+    ParentPipe::say("READY");
+    const QStringList ask = parent.ask();
     ASSERT_GE(ask.size(), 2);
     const QUuid id = *OrderCodec::parseUuid(ask[1]);
     if (ask[0] == "save-then-delete") {
@@ -131,10 +129,9 @@ TEST(LetGoBookingChild, DISABLED_AppProcess)
         o.id = id;
         s.view.flows().saveOrder(o, false);
         s.orders.deleteOrder(*s.orders.order(id));
-        std::fputs("DELETED\n", stdout);
-        std::fflush(stdout);
+        ParentPipe::say("DELETED");
         // Ended by the test, or asked to end as the app does.
-        in.readLine();
+        parent.ask();
         return;
     }
     if (ask[0] == "switch-off") {
@@ -151,8 +148,7 @@ TEST(LetGoBookingChild, DISABLED_AppProcess)
         s.view.flows().saveOrder(o, true);
         s.settle(300);
         Paths::setSaveHook({});
-        std::fputs("DONE\n", stdout);
-        std::fflush(stdout);
+        ParentPipe::say("DONE");
     }
 }
 

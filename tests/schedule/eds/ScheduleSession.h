@@ -11,10 +11,12 @@
 #include "schedule/ScheduleIncomeView.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QDBusConnection>
 #include <QLabel>
 #include <QTest>
 
+#include <cstdio>
 #include <memory>
 
 // One start of the app over a calendar store: the orders read afresh from
@@ -85,4 +87,18 @@ struct ScheduleSession {
     UserNotificationCenter notifications;
     CalendarSyncManager sync;
     ScheduleIncomeView view;
+};
+
+// A test's second app process and the test that runs it: lines on its
+// standard output say where it is, a line on its standard input asks.
+struct ParentPipe {
+    ParentPipe() { in.open(stdin, QIODevice::ReadOnly); }
+    static void say(const char* word)
+    {
+        std::fputs(word, stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+    }
+    QStringList ask() { return QString::fromUtf8(in.readLine()).trimmed().split(' '); }
+    QFile in;
 };
