@@ -8,6 +8,7 @@
 #include "platform/SetAsideFiles.h"
 #include "platform/UserDefaults.h"
 #include "ui/ThemeObserver.h"
+#include "ChildProcess.h"
 #include "UserInput.h"
 
 #include <gtest/gtest.h>
@@ -20,6 +21,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <csignal>
 
 namespace {
 QString backupDir() { return Paths::dataDir() + "/AutoBackups"; }
@@ -153,14 +156,16 @@ TEST(SetAsideTest, ALaunchThatSetTheSettingsAsideMakesNoAutomaticBackup)
     ASSERT_EQ(before.size(), 5);
     write(UserDefaults::standard().filePath(), "{\"schedule_orders_v1\": tru");
 
-    QProcess app;
-    app.setProcessChannelMode(QProcess::MergedChannels);
-    app.start(TESSARY_BINARY, {});
-    ASSERT_TRUE(app.waitForStarted(10000));
-    EXPECT_FALSE(app.waitForFinished(2000));
-    app.terminate();
-    ASSERT_TRUE(app.waitForFinished(10000));
-    const QString output = QString::fromUtf8(app.readAll());
+    ChildProcess app;
+    app.process().setProcessChannelMode(QProcess::MergedChannels);
+    app.process().start(TESSARY_BINARY, {});
+    // However slowly it starts, SIGTERM finds the app's own handler.
+    ASSERT_TRUE(app.catches(SIGTERM, 30000)) << app.ending() << app.output().toStdString();
+    EXPECT_FALSE(app.finished(2000)) << app.ending();
+    app.process().terminate();
+    ASSERT_TRUE(app.finished(10000));
+    EXPECT_TRUE(app.exitedCleanly()) << app.ending();
+    const QString output = QString::fromUtf8(app.output());
     EXPECT_TRUE(output.contains("💾 本次启动时设置文件无法读取，恢复备份或修改订单前不做自动备份")) << output.toStdString();
     EXPECT_EQ(QDir(backupDir()).entryList(QDir::Files), before);
 }

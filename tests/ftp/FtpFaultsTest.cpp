@@ -1,11 +1,9 @@
+#include "ChildProcess.h"
 #include "FtpTestSupport.h"
 
 #include "platform/FileNaming.h"
 
 #include <QSemaphore>
-
-#include <cerrno>
-#include <csignal>
 
 using namespace FtpTest;
 using namespace std::chrono_literals;
@@ -17,20 +15,19 @@ struct ChildServer
 {
     explicit ChildServer(const QString& root)
     {
-        process.start(QStringLiteral(FTP_CHILD_SERVER), {root});
+        server.process().start(QStringLiteral(FTP_CHILD_SERVER), {root});
         // Log lines may come first; the port is the line that is a number.
-        while (port == 0 && (process.canReadLine() || process.waitForReadyRead(kWaitMs))) {
-            const QByteArray line = process.readLine().trimmed();
-            output += line + '\n';
-            port = quint16(line.toUInt());
+        while (port == 0) {
+            const QByteArray line = nextLine(server.process(), kWaitMs);
+            if (line.isEmpty())
+                break;
+            output += line;
+            port = quint16(line.trimmed().toUInt());
         }
     }
-    ~ChildServer()
-    {
-        process.kill();
-        process.waitForFinished();
-    }
-    QProcess process;
+    ChildServer(const ChildServer&) = delete;
+    ChildServer& operator=(const ChildServer&) = delete;
+    ChildProcess server;
     QByteArray output;
     quint16 port = 0;
 };
@@ -90,14 +87,15 @@ TEST(FtpFaults, ServerKilledMidUploadLeavesNoFinalFileAndTheRetrySucceeds)
     ASSERT_TRUE(writeFile(source, photo));
 
     auto server = std::make_unique<ChildServer>(root);
-    ASSERT_NE(server->port, 0) << server->output.toStdString() << server->process.readAllStandardError().toStdString();
-    QProcess camera;
-    camera.start("curl", curlArguments(server->port, {"--limit-rate", "4M", "-T", source}));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return bytesReceived(root) > 1024 * 1024; }, 20000));
-    ::kill(pid_t(server->process.processId()), SIGKILL);
-    server->process.waitForFinished();
-    ASSERT_TRUE(camera.waitForFinished(20000));
-    EXPECT_NE(camera.exitCode(), 0);
+    ASSERT_NE(server->port, 0) << server->output.toStdString()
+                               << server->server.process().readAllStandardError().toStdString();
+    // Slow enough to be mid-upload however late the test gets to its kill.
+    ChildProcess camera;
+    camera.process().start("curl", curlArguments(server->port, {"--limit-rate", "1M", "-T", source}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bytesReceived(root) > 1024 * 1024; }, 20000)) << camera.ending();
+    ASSERT_TRUE(server->server.kill()) << "the server ended before the test's kill: " << server->server.ending();
+    ASSERT_TRUE(camera.finished(20000));
+    EXPECT_FALSE(camera.exitedCleanly()) << camera.ending();
 
     // Only the hidden partial file is left, under no name a camera sees.
     QStringList left = QDir(root).entryList(QDir::Files | QDir::Hidden);
@@ -229,11 +227,11 @@ TEST(FtpFaults, CameraKilledMidUploadLeavesNoFileAndItsRetryStoresTheWholeOne)
     const QByteArray video = randomBytes(16 * 1024 * 1024, 11);
     ASSERT_TRUE(writeFile(file, video));
 
-    QProcess camera;
-    camera.start("curl", curlArguments(s.port(), {"--limit-rate", "4M", "-T", file}));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return bytesReceived(s.root()) > 1024 * 1024; }, 20000));
-    ::kill(pid_t(camera.processId()), SIGKILL);
-    ASSERT_TRUE(camera.waitForFinished(kWaitMs));
+    // Slow enough to be mid-upload however late the test gets to its kill.
+    ChildProcess camera;
+    camera.process().start("curl", curlArguments(s.port(), {"--limit-rate", "1M", "-T", file}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return bytesReceived(s.root()) > 1024 * 1024; }, 20000)) << camera.ending();
+    ASSERT_TRUE(camera.kill()) << "the camera ended before the test's kill: " << camera.ending();
     // Both of its connections ended cleanly, by the kernel: nothing takes the name.
     EXPECT_TRUE(QTest::qWaitFor([&] { return s.entries().isEmpty(); }, kWaitMs)) << s.entries().join(", ").toStdString();
 

@@ -1,5 +1,6 @@
 #include "OnlineFixture.h"
 
+#include "ChildProcess.h"
 #include "online/StatsReporter.h"
 
 #include <QDir>
@@ -84,8 +85,9 @@ TEST_F(StatsReporterTest, UploadsOneSignedObjectPerEventInShanghaiTime)
     env.insert("NOW", QString::number(kNow));
     bucket.setProcessEnvironment(env);
     bucket.start("python3", {"-c", kBucket});
-    ASSERT_TRUE(bucket.waitForReadyRead(10000));
-    upload = {"http", "127.0.0.1:" + bucket.readLine().trimmed(), kVector.secretId, kVector.secretKey};
+    const QByteArray port = nextLine(bucket, 10000).trimmed();
+    ASSERT_FALSE(port.isEmpty()) << bucket.readAllStandardError().toStdString();
+    upload = {"http", "127.0.0.1:" + port, kVector.secretId, kVector.secretKey};
     const QByteArray oldTz = qgetenv("TZ");
     qputenv("TZ", "UTC");
     tzset();

@@ -1,3 +1,4 @@
+#include "ChildProcess.h"
 #include "NotificationTestBus.h"
 #include "PlatformTestFiles.h"
 
@@ -24,28 +25,21 @@ protected:
     NotificationTestBus bus;
     NotificationTestService& service = bus.startService();
     PendingNotificationStore pending{UserNotificationCenter::defaultStorePath()};
-    std::vector<std::unique_ptr<QProcess>> agents;
-
-    void TearDown() override
-    {
-        for (auto& agent : agents) {
-            agent->kill();
-            agent->waitForFinished(3000);
-        }
-    }
+    // Killed at the end of the test, as they leave.
+    std::vector<std::unique_ptr<ChildProcess>> agents;
 
     // `zone`, when given, is the agent's TZ.
-    QProcess& startAgent(bool waitForName = true, const QString& zone = {})
+    ChildProcess& startAgent(bool waitForName = true, const QString& zone = {})
     {
-        agents.push_back(std::make_unique<QProcess>());
-        QProcess& agent = *agents.back();
+        agents.push_back(std::make_unique<ChildProcess>());
+        ChildProcess& agent = *agents.back();
         if (!zone.isEmpty()) {
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.insert("TZ", zone);
-            agent.setProcessEnvironment(env);
+            agent.process().setProcessEnvironment(env);
         }
-        agent.start(TESSARY_AGENT_PATH, {});
-        EXPECT_TRUE(agent.waitForStarted(5000));
+        agent.process().start(TESSARY_AGENT_PATH, {});
+        EXPECT_TRUE(agent.process().waitForStarted(5000)) << agent.ending();
         if (waitForName)
             EXPECT_TRUE(QTest::qWaitFor([&] { return agentHoldsName(); }, 5000));
         return agent;
@@ -125,13 +119,13 @@ TEST_F(ReminderAgentTest, WithTheAppRunningEveryRequestIsShownOnceAlsoWhenTheAge
 {
     addRequests(50, thisMinute(), "first-");
     UserNotificationCenter app(UserNotificationCenter::defaultStorePath());
-    QProcess& agent = startAgent(false);
+    ChildProcess& agent = startAgent(false);
     ASSERT_TRUE(waitForCalls(50));
 
     addRequests(50, thisMinute(), "second-");
     ASSERT_TRUE(waitForCalls(60));
-    agent.kill(); // SIGKILL, in the middle of the run
-    agent.waitForFinished(3000);
+    // In the middle of the run; an agent gone before it would be a fault.
+    ASSERT_TRUE(agent.kill()) << agent.ending();
     startAgent(false);
     ASSERT_TRUE(waitForCalls(100));
     QTest::qWait(500);
@@ -142,19 +136,18 @@ TEST_F(ReminderAgentTest, WithTheAppRunningEveryRequestIsShownOnceAlsoWhenTheAge
 
 TEST_F(ReminderAgentTest, ASecondAgentLeavesTheNameToTheFirstAndExitsAtOnce)
 {
-    QProcess& first = startAgent();
-    QProcess& second = startAgent(false);
-    ASSERT_TRUE(second.waitForFinished(5000));
-    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(second.exitCode(), 0);
-    EXPECT_EQ(first.state(), QProcess::Running);
+    ChildProcess& first = startAgent();
+    ChildProcess& second = startAgent(false);
+    ASSERT_TRUE(second.finished(5000));
+    EXPECT_TRUE(second.exitedCleanly()) << second.ending();
+    EXPECT_EQ(first.process().state(), QProcess::Running) << first.ending();
     EXPECT_TRUE(agentHoldsName());
 }
 
 TEST_F(ReminderAgentTest, AnUnreadableListIsKeptAsideAndTheNextRequestStillComes)
 {
     rewriteInPlace(UserNotificationCenter::defaultStorePath(), "{ not json");
-    QProcess& agent = startAgent();
+    ChildProcess& agent = startAgent();
     // The agent may take the bus name before it has read the file.
     EXPECT_TRUE(QTest::qWaitFor(
         [] {
@@ -164,7 +157,7 @@ TEST_F(ReminderAgentTest, AnUnreadableListIsKeptAsideAndTheNextRequestStillComes
         10000));
     addRequests(1, thisMinute(), "after-");
     ASSERT_TRUE(waitForCalls(1));
-    EXPECT_EQ(agent.state(), QProcess::Running);
+    EXPECT_EQ(agent.process().state(), QProcess::Running) << agent.ending();
 }
 
 TEST_F(ReminderAgentTest, TheSwitchWritesOrRemovesTheAutostartEntryAndStartsAnAgent)

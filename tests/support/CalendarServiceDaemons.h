@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChildProcess.h"
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDir>
@@ -63,8 +64,7 @@ public:
                 "<allow own=\"*\"/></policy></busconfig>\n");
         f.close();
         start(m_bus, env, "dbus-daemon", {"--config-file=" + config, "--print-address", "--nofork"});
-        while (m_address.isEmpty() && m_bus.waitForReadyRead(5000))
-            m_address = QString::fromUtf8(m_bus.readLine()).trimmed();
+        m_address = QString::fromUtf8(nextLine(m_bus, 10000)).trimmed();
         env.insert("DBUS_SESSION_BUS_ADDRESS", m_address);
         exportSession();
         // The bus goes away before this process does: that must not end it.

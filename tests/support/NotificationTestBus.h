@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChildProcess.h"
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
@@ -82,8 +83,7 @@ public:
         f.close();
         m_daemon.start("dbus-daemon", {"--config-file=" + config, "--print-address", "--nofork"});
         m_daemon.waitForStarted(5000);
-        while (m_address.isEmpty() && m_daemon.waitForReadyRead(5000))
-            m_address = QString::fromUtf8(m_daemon.readLine()).trimmed();
+        m_address = QString::fromUtf8(nextLine(m_daemon, 10000)).trimmed();
         if (exportAddress)
             qputenv("DBUS_SESSION_BUS_ADDRESS", m_address.toUtf8());
     }

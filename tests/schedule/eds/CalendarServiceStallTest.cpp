@@ -8,6 +8,7 @@
 #include "ScheduleSession.h"
 #include "ServiceSessionTest.h"
 
+#include "ChildProcess.h"
 #include "TestEnv.h"
 #include "UserInput.h"
 #include "orderbook/OrderbookKeys.h"
@@ -31,7 +32,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <csignal>
 #include <thread>
 #include <cstdio>
 #include <memory>
@@ -254,27 +254,26 @@ TEST_F(CalendarServiceStallTest, AWriteCutShortByAKillIsSentByTheNextStart)
 
     for (const auto& [action, id] : {std::pair{"edit", kept.id}, std::pair{"delete", dropped.id}, std::pair{"add", added}}) {
         SCOPED_TRACE(action);
-        QProcess app;
+        ChildProcess app;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("TESSARY_STALL_BUS", EdsTestService::instance().busAddress());
         env.insert("TESSARY_STALL_ROOT", root);
-        app.setProcessEnvironment(env);
-        app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        app.start(QCoreApplication::applicationFilePath(),
-                  {"--gtest_also_run_disabled_tests",
-                   "--gtest_filter=CalendarServiceStallChild.DISABLED_AppProcessKilledInTheMiddleOfAWrite"});
-        ASSERT_TRUE(QTest::qWaitFor([&] { return app.canReadLine() && app.readLine().startsWith("READY"); }, 20000));
+        app.process().setProcessEnvironment(env);
+        app.process().setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        app.process().start(QCoreApplication::applicationFilePath(),
+                            {"--gtest_also_run_disabled_tests",
+                             "--gtest_filter=CalendarServiceStallChild.DISABLED_AppProcessKilledInTheMiddleOfAWrite"});
+        ASSERT_TRUE(app.said("READY", 20000)) << app.ending();
         ASSERT_TRUE(EdsTestService::instance().setCalendarFactoryStopped(true));
-        app.write(QByteArray(action) + ' ' + OrderCodec::uuidText(id).toUtf8() + '\n');
+        app.process().write(QByteArray(action) + ' ' + OrderCodec::uuidText(id).toUtf8() + '\n');
         // Killed once the change is on disk: its calendar write is then in
         // the service's hands, which holds it.
         ASSERT_TRUE(QTest::qWaitFor([&, action = QByteArray(action), id = id] {
             UserDefaults disk(root + "/defaults.json");
             const std::optional<Order> stored = OrderManager(disk).order(id);
             return action == "delete" ? !stored : stored && (action == "add" || stored->note == "客户改了时间");
-        }, 10000));
-        ::kill(pid_t(app.processId()), SIGKILL);
-        app.waitForFinished(5000);
+        }, 10000)) << app.ending();
+        ASSERT_TRUE(app.kill()) << "the app ended before the test's kill: " << app.ending();
         EdsTestService::instance().setCalendarFactoryStopped(false);
     }
 

@@ -7,6 +7,7 @@
 #include "ScheduleSession.h"
 #include "ServiceSessionTest.h"
 
+#include "ChildProcess.h"
 #include "TestEnv.h"
 #include "orderbook/OrderCodec.h"
 #include "platform/EdsCalendarStore.h"
@@ -49,7 +50,7 @@ QString syncLogText(const ScheduleSession& s)
 
 // A second app process, this test binary running the child case below over
 // the service's bus (or the calendar files) and the preferences under `root`.
-class AppProcess
+class AppProcess : public ChildProcess
 {
 public:
     AppProcess(const QString& root, const QString& files)
@@ -61,38 +62,12 @@ public:
         env.insert(kRootVariable, root);
         // Folders of its own: ending normally, it empties them as a test does.
         env.remove("TESSARY_TEST_ROOT");
-        m_app.setProcessEnvironment(env);
-        m_app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_app.start(QCoreApplication::applicationFilePath(),
-                    {"--gtest_also_run_disabled_tests", "--gtest_filter=LetGoBookingChild.DISABLED_AppProcess"});
+        process().setProcessEnvironment(env);
+        process().setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process().start(QCoreApplication::applicationFilePath(),
+                        {"--gtest_also_run_disabled_tests", "--gtest_filter=LetGoBookingChild.DISABLED_AppProcess"});
     }
-    ~AppProcess()
-    {
-        if (m_app.state() != QProcess::NotRunning)
-            kill();
-    }
-    void ask(const QByteArray& line) { m_app.write(line + '\n'); }
-    // Waits for a line starting with `word`; false when the process ended first.
-    bool said(const QByteArray& word, int ms)
-    {
-        return QTest::qWaitFor([&] {
-            while (m_app.canReadLine()) {
-                if (m_app.readLine().startsWith(word))
-                    return true;
-            }
-            return m_app.state() == QProcess::NotRunning;
-        }, ms) && m_app.state() != QProcess::NotRunning;
-    }
-    void kill()
-    {
-        ::kill(pid_t(m_app.processId()), SIGKILL);
-        m_app.waitForFinished(5000);
-    }
-    bool finished(int ms) { return m_app.waitForFinished(ms) || m_app.state() == QProcess::NotRunning; }
-    bool killed() const { return m_app.exitStatus() == QProcess::CrashExit; }
-
-private:
-    QProcess m_app;
+    void ask(const QByteArray& line) { process().write(line + '\n'); }
 };
 
 std::unique_ptr<CalendarStore> sessionStore(const QString& files)
@@ -185,20 +160,21 @@ TEST_F(LetGoBookingTest, ABookingDeletedWhileTheServiceHeldItsWriteNeverComesBac
         const QString named = OrderCodec::uuidText(booking);
         {
             AppProcess app(root, {});
-            ASSERT_TRUE(app.said("READY", 20000));
+            ASSERT_TRUE(app.said("READY", 20000)) << app.ending();
             ASSERT_TRUE(EdsTestService::instance().setCalendarFactoryStopped(true));
             app.ask("save-then-delete " + named.toUtf8());
-            ASSERT_TRUE(app.said("DELETED", 20000));
+            ASSERT_TRUE(app.said("DELETED", 20000)) << app.ending();
             if (ending.serviceBackFirst) {
                 EdsTestService::instance().setCalendarFactoryStopped(false);
                 ASSERT_TRUE(QTest::qWaitFor([&] { return server.eventsByOrder().contains(named); }, 10000))
                     << "the service never carried out the write it held";
             }
             if (ending.killed) {
-                app.kill();
+                ASSERT_TRUE(app.kill()) << "the app ended before the test's kill: " << app.ending();
             } else {
                 app.ask("end");
-                EXPECT_TRUE(app.finished(20000));
+                ASSERT_TRUE(app.finished(20000));
+                EXPECT_TRUE(app.exitedCleanly()) << app.ending();
             }
             EdsTestService::instance().setCalendarFactoryStopped(false);
         }
@@ -271,11 +247,15 @@ TEST_F(LetGoBookingTest, AnOrderSwitchedOffTheCalendarLosesItsEventWhereverTheSa
             bool done = false;
             {
                 AppProcess app(sessionRoot, folder);
-                ASSERT_TRUE(app.said("READY", 20000));
+                ASSERT_TRUE(app.said("READY", 20000)) << app.ending();
                 app.ask("switch-off " + OrderCodec::uuidText(booking.id).toUtf8() + ' ' + QByteArray::number(nth));
                 done = app.said("DONE", 20000);
-                ASSERT_TRUE(app.finished(20000));
-                ASSERT_EQ(app.killed(), !done);
+                ASSERT_TRUE(app.finished(20000)) << app.ending();
+                // Only its own kill at the n-th write may cut it short.
+                if (done)
+                    ASSERT_TRUE(app.exitedCleanly()) << "after its save: " << app.ending();
+                else
+                    ASSERT_TRUE(app.killed()) << "without finishing its save: " << app.ending();
             }
             std::unique_ptr<CalendarStore> store = sessionStore(folder);
             ScheduleSession s(*store, sessionRoot);
