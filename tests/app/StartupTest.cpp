@@ -262,11 +262,11 @@ struct App : QProcess
     ~App() override
     {
         terminate();
-        waitForFinished(10000);
+        waitForFinished(30000);
     }
     bool says(const QString& text)
     {
-        return QTest::qWaitFor([&] { return output.contains(text); }, 10000);
+        return QTest::qWaitFor([&] { return output.contains(text); }, 30000);
     }
 };
 }
@@ -276,9 +276,9 @@ TEST(StartupTest, ASecondLaunchBringsTheFirstForwardAndEndsEvenAfterACrash)
     const QString socket = SingleInstance::serverName();
     EXPECT_TRUE(socket.startsWith(qEnvironmentVariable("XDG_RUNTIME_DIR") + "/tessary-")) << socket.toStdString();
     auto first = std::make_unique<App>();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(socket); }, 10000)) << first->output.toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(socket); }, 30000)) << first->output.toStdString();
     App second;
-    ASSERT_TRUE(second.waitForFinished(10000));
+    ASSERT_TRUE(second.waitForFinished(30000));
     EXPECT_EQ(second.exitCode(), 0);
     EXPECT_TRUE(second.output.contains("已在运行")) << second.output.toStdString();
     EXPECT_TRUE(first->says("再次启动：显示窗口")) << first->output.toStdString();
@@ -286,7 +286,7 @@ TEST(StartupTest, ASecondLaunchBringsTheFirstForwardAndEndsEvenAfterACrash)
 
     // A crash leaves the socket behind; the next launch takes its place.
     first->kill();
-    first->waitForFinished(10000);
+    first->waitForFinished(30000);
     first.reset();
     ASSERT_TRUE(QFileInfo::exists(socket));
     App third;
@@ -294,7 +294,7 @@ TEST(StartupTest, ASecondLaunchBringsTheFirstForwardAndEndsEvenAfterACrash)
     ASSERT_TRUE(QTest::qWaitFor([&] { return handlesSignal(third, SIGTERM) || third.state() == QProcess::NotRunning; }, 30000));
     EXPECT_EQ(third.state(), QProcess::Running) << third.output.toStdString();
     App fourth;
-    ASSERT_TRUE(fourth.waitForFinished(10000));
+    ASSERT_TRUE(fourth.waitForFinished(30000));
     EXPECT_TRUE(third.says("再次启动：显示窗口")) << third.output.toStdString();
 }
 
