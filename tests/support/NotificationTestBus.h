@@ -36,6 +36,9 @@ public:
     QString refuseWith;
     // Notify is recorded but never answered, as by a daemon that hangs.
     bool silent = false;
+    // When set, only this many Notify calls are answered; later ones are
+    // recorded and never answered.
+    qsizetype answerFirst = -1;
 
     QString introspect(const QString&) const override { return {}; }
 
@@ -48,7 +51,7 @@ public:
         } else if (message.member() == "Notify" && args.size() == 8) {
             calls.append({args[2].toString(), args[3].toString(), args[4].toString(), qdbus_cast<QVariantMap>(args[6]),
                           args[7].toInt()});
-            if (silent)
+            if (silent || (answerFirst >= 0 && calls.size() > answerFirst))
                 return true;
             reply = message.createReply(QVariant::fromValue(uint(calls.size())));
         } else if (message.member() == "GetCapabilities") {
