@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ChildProcess.h"
+
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDir>
@@ -12,6 +13,7 @@
 
 #include <csignal>
 #include <sys/prctl.h>
+#include <unistd.h>
 
 #undef signals
 #include <gio/gio.h>
@@ -140,7 +142,13 @@ public:
     {
         p.setProcessEnvironment(env);
         p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        p.setChildProcessModifier([] { prctl(PR_SET_PDEATHSIG, SIGTERM); });
+        p.setChildProcessModifier([] {
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
+            // A group of its own: a daemon a test stopped is never sent on by
+            // the SIGCONT the kernel gives the test's group when the shell
+            // that started it leaves.
+            setpgid(0, 0);
+        });
         p.start(program, args);
         p.waitForStarted(5000);
     }

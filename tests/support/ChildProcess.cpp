@@ -60,14 +60,6 @@ bool ChildProcess::said(const QByteArray& word, int ms)
     return heard;
 }
 
-bool ChildProcess::says(const QByteArray& text, int ms)
-{
-    return QTest::qWaitFor([&] {
-        const bool ended = m_process.state() == QProcess::NotRunning;
-        return output().contains(text) || ended;
-    }, ms) && m_output.contains(text);
-}
-
 bool ChildProcess::finished(int ms)
 {
     return m_process.state() == QProcess::NotRunning || m_process.waitForFinished(ms);
@@ -78,8 +70,8 @@ bool ChildProcess::kill()
     if (m_process.state() == QProcess::NotRunning)
         return false;
     m_process.kill();
-    // A process stopped by SIGKILL ends at once; this wait is only the reaping.
-    m_process.waitForFinished(-1);
+    // SIGKILL ends it at once; this is the reaping, bounded all the same.
+    m_process.waitForFinished(30000);
     return killed();
 }
 

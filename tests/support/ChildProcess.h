@@ -24,8 +24,6 @@ public:
     // Waits for a line of its output starting with `word`, after the lines an
     // earlier call took. False when it ended, or `ms` passed, with no such line.
     bool said(const QByteArray& word, int ms);
-    // Waits until its output holds `text` anywhere.
-    bool says(const QByteArray& text, int ms);
     // All it wrote that was read so far.
     const QByteArray& output();
 
@@ -33,7 +31,8 @@ public:
     bool finished(int ms);
     // The test's SIGKILL, sent only while the process is ours to signal (a
     // pid already reaped may be another process's by now); waits for the end.
-    // True when the kill is what ended it.
+    // True when the kill is what ended it: false for a process that had
+    // already ended on its own.
     bool kill();
 
     // Waits until it has a handler of its own for `signal`: far enough into

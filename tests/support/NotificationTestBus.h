@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ChildProcess.h"
+
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>

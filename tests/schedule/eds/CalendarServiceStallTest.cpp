@@ -119,16 +119,25 @@ TEST_F(CalendarServiceStallTest, ASilentServiceNeverHoldsTheWindowAndTheChangesG
 
         Heartbeat beat;
         silence.set(server, true);
-        // It comes back after 20 s from a thread of its own: a window stuck
-        // waiting on it fails the heartbeat instead of hanging the test.
+        // It comes back once the checks at the end of the silence are done,
+        // however late the test gets to them, from a thread of its own: a
+        // window stuck waiting on it fails the heartbeat after a minute
+        // instead of hanging the test.
+        std::atomic<bool> checked{false};
         std::thread back([&] {
-            std::this_thread::sleep_for(std::chrono::seconds(20));
+            for (int i = 0; i < 1200 && !checked; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
             silence.set(server, false);
         });
         struct Join {
             std::thread& t;
-            ~Join() { t.join(); }
-        } joined{back};
+            std::atomic<bool>& checked;
+            ~Join()
+            {
+                checked = true;
+                t.join();
+            }
+        } joined{back, checked};
         // A booking entered in the form, and an edit.
         // The form goes once saved.
         const QPointer<QDialog> form = ScheduleTestSupport::openNewOrderForm(s.view, "陈二");
@@ -154,6 +163,7 @@ TEST_F(CalendarServiceStallTest, ASilentServiceNeverHoldsTheWindowAndTheChangesG
         const QString written = QString::fromUtf8(syncLog.readAll()) + logged.join('\n');
         syncLog.close();
         EXPECT_FALSE(written.contains(QRegularExpression("成功: [1-9]"))) << written.toStdString();
+        checked = true;
 
         EXPECT_TRUE(QTest::qWaitFor([&] { return s.banner() == kGreen; }, 40000)) << s.banner().toStdString();
         EXPECT_EQ(s.sync.pendingCalendarWork(), 0);
