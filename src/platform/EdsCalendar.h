@@ -51,6 +51,9 @@ struct EdsCalendarStore::Calendar {
     // writes and merged with them, so a report matching one of these states
     // is an echo and changes nothing.
     QHash<QString, QList<std::pair<qint64, std::optional<CalendarEvent>>>> echoes;
+    // Reports of pending events, set aside for our write about to overwrite
+    // them: if that write fails, what they said must be read again.
+    QSet<QString> reportedWhilePending;
     // A failed commit may have reached the service in part: read it again.
     bool stale = false;
     bool failed = false;

@@ -552,6 +552,7 @@ bool EdsCalendarStore::commitCalendar(Calendar& c, QString* error)
     for (auto it = c.pending.cbegin(); it != c.pending.cend(); ++it)
         c.expectEcho(it.key());
     c.pending.clear();
+    c.reportedWhilePending.clear();
     // The service carries out writes again: its next silence is probed soon.
     m_probeWaitMs = kProbeFirstMs;
     // Taken is not sent: without its server the service keeps the change
@@ -570,6 +571,7 @@ bool EdsCalendarStore::commitCalendar(Calendar& c, QString* error)
 
 void EdsCalendarStore::reset()
 {
+    bool setAside = false;
     for (auto& [id, c] : m_calendars) {
         for (auto it = c->pending.cbegin(); it != c->pending.cend(); ++it) {
             c->doc->replaceComponents(it.key(), it.value());
@@ -577,7 +579,18 @@ void EdsCalendarStore::reset()
         }
         c->pending.clear();
         c->keptReadings = 0;
+        // The service's word on these was set aside for a write that did not
+        // go: read the calendar again and say so, or the next try is made
+        // against what the service no longer holds (a create of an event a
+        // write carried out for a client already gone left on the server).
+        if (!c->reportedWhilePending.isEmpty()) {
+            c->reportedWhilePending.clear();
+            c->stale = true;
+            setAside = true;
+        }
     }
+    if (setAside)
+        scheduleChanged();
 }
 
 int EdsCalendarStore::addComponents(const QString& calendarIdentifier, const QByteArray& vcalendar, QString* error)
@@ -637,8 +650,10 @@ void EdsCalendarStore::objectsArrived(Calendar& c, const QList<ICalComponent*>& 
     bool outside = false;
     for (ICalComponent* component : components) {
         const QString uid = QString::fromUtf8(i_cal_component_get_uid(component));
-        if (c.pending.contains(uid))
-            continue; // about to be overwritten by ours
+        if (c.pending.contains(uid)) {
+            c.reportedWhilePending.insert(uid); // about to be overwritten by ours
+            continue;
+        }
         // Our own writes come back by the thousand: told apart on libical's
         // reading, without writing it out and reading it again.
         if (c.echoes.contains(uid)
@@ -678,6 +693,8 @@ void EdsCalendarStore::objectsRemoved(Calendar& c, const QStringList& uids, cons
 {
     bool outside = false;
     for (const QString& uid : uids) {
+        if (c.pending.contains(uid))
+            c.reportedWhilePending.insert(uid);
         if (c.isEcho(uid, std::nullopt) || c.pending.contains(uid) || !c.doc->contains(uid))
             continue; // our own removal
         c.known.remove(uid);

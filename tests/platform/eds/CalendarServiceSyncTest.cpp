@@ -10,6 +10,7 @@
 #include "platform/UserNotificationCenter.h"
 
 #include <QDBusConnection>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -189,4 +190,50 @@ TEST(CalendarServiceSyncTest, CalendarsOfOnlineAccountsReachThePhoneWhateverThei
         ASSERT_TRUE(info);
         EXPECT_EQ(info->source.syncsOnline(), online) << info->title.toStdString();
     }
+}
+
+// The service carried out a write for a client already gone and took the
+// server's copy in only while the app's own write of that event was under
+// way: that report, set aside for a write that then fails, is read again,
+// and the app is told, so its retry goes through as a change of the event.
+TEST(CalendarServiceSyncTest, AReportSetAsideForAWriteThatFailedIsReadAgain)
+{
+    RadicaleServer server;
+    ASSERT_TRUE(server.running());
+    EdsTestService& service = EdsTestService::instance();
+    const QString calendarId = service.addCalDavCalendar("拍摄档期", server.port(), server.calendarPath());
+    std::unique_ptr<EdsCalendarStore> store = service.store();
+    CalendarEvent event;
+    event.calendarIdentifier = calendarId;
+    event.title = QStringLiteral("赵六 - 婚纱照");
+    event.startDate = inDays(5);
+    event.endDate = inDays(5).addSecs(3600);
+    ASSERT_TRUE(store->saveEvent(event));
+    QList<std::pair<QString, QByteArray>> onServer;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return (onServer = server.report()).size() == 1; }, 5000));
+    // Gone from the service, back on the server behind its back.
+    ASSERT_TRUE(store->removeEvent(event.identifier));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return server.report().isEmpty(); }, 5000));
+    ASSERT_TRUE(server.put(onServer.first().first, onServer.first().second));
+
+    // The app's write is under way when the service reports the server's copy.
+    event.title = QStringLiteral("赵六 - 改期");
+    ASSERT_TRUE(store->saveEvent(event, false));
+    store->refreshFromServers();
+    std::unique_ptr<EdsCalendarStore> other = service.store();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return other->event(event.identifier).has_value(); }, 10000));
+    QTest::qWait(300); // this store's report of it, set aside
+    QSignalSpy changed(store.get(), &CalendarStore::changed);
+    QString error;
+    ASSERT_FALSE(store->commit(&error)) << "a create of an event the service holds";
+    store->reset();
+    ASSERT_TRUE(changed.wait(5000)) << "nothing tells the app to read and try again";
+    const std::optional<CalendarEvent> held = store->event(event.identifier);
+    ASSERT_TRUE(held);
+    EXPECT_EQ(held->title, "赵六 - 婚纱照");
+    EXPECT_TRUE(store->saveEvent(event, true, &error)) << error.toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        onServer = server.report();
+        return onServer.size() == 1 && onServer.first().second.contains("SUMMARY:赵六 - 改期");
+    }, 5000)) << onServer.size();
 }
