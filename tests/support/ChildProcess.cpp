@@ -1,5 +1,6 @@
 #include "ChildProcess.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QTest>
 
@@ -17,6 +18,14 @@ ChildProcess::ChildProcess()
 ChildProcess::~ChildProcess()
 {
     kill();
+}
+
+void ChildProcess::startTestCase(const QString& testCase, const QProcessEnvironment& env)
+{
+    m_process.setProcessEnvironment(env);
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_process.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--gtest_also_run_disabled_tests"), QStringLiteral("--gtest_filter=") + testCase});
 }
 
 void ChildProcess::readAvailable()

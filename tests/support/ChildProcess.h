@@ -20,6 +20,9 @@ public:
 
     // For the environment, the channels and the start.
     QProcess& process() { return m_process; }
+    // Starts this test binary again to run only its disabled case `testCase`
+    // ("Suite.DISABLED_Name") under `env`; its errors go to the test's own.
+    void startTestCase(const QString& testCase, const QProcessEnvironment& env);
 
     // Waits for a line of its output starting with `word`, after the lines an
     // earlier call took. False when it ended, or `ms` passed, with no such line.

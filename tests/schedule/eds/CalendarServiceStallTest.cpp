@@ -268,11 +268,7 @@ TEST_F(CalendarServiceStallTest, AWriteCutShortByAKillIsSentByTheNextStart)
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("TESSARY_STALL_BUS", EdsTestService::instance().busAddress());
         env.insert("TESSARY_STALL_ROOT", root);
-        app.process().setProcessEnvironment(env);
-        app.process().setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        app.process().start(QCoreApplication::applicationFilePath(),
-                            {"--gtest_also_run_disabled_tests",
-                             "--gtest_filter=CalendarServiceStallChild.DISABLED_AppProcessKilledInTheMiddleOfAWrite"});
+        app.startTestCase(QStringLiteral("CalendarServiceStallChild.DISABLED_AppProcessKilledInTheMiddleOfAWrite"), env);
         ASSERT_TRUE(app.said("READY", 20000)) << app.ending();
         ASSERT_TRUE(EdsTestService::instance().setCalendarFactoryStopped(true));
         app.process().write(QByteArray(action) + ' ' + OrderCodec::uuidText(id).toUtf8() + '\n');

@@ -62,10 +62,7 @@ public:
         env.insert(kRootVariable, root);
         // Folders of its own: ending normally, it empties them as a test does.
         env.remove("TESSARY_TEST_ROOT");
-        process().setProcessEnvironment(env);
-        process().setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        process().start(QCoreApplication::applicationFilePath(),
-                        {"--gtest_also_run_disabled_tests", "--gtest_filter=LetGoBookingChild.DISABLED_AppProcess"});
+        startTestCase(QStringLiteral("LetGoBookingChild.DISABLED_AppProcess"), env);
     }
     void ask(const QByteArray& line) { process().write(line + '\n'); }
 };
