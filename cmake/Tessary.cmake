@@ -281,5 +281,8 @@ function(tessary_test name)
   tessary_precompile(${name})
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=${platform};TZ=Asia/Shanghai" TIMEOUT 300)
+    # One value per property: the discovered tests' properties are written
+    # out flat, so a list would spill into the names after it.
+    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=${platform}" ENVIRONMENT_MODIFICATION "TZ=set:Asia/Shanghai"
+               TIMEOUT 300 FIXTURES_REQUIRED tessary_processes)
 endfunction()

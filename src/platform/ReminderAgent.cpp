@@ -52,18 +52,36 @@ int ReminderAgent::run()
         Log::line(QStringLiteral("🔔 [提醒] 没有会话总线，提醒代理退出"));
         return 1;
     }
+    // The session ending ends the agent, wherever in its start that comes:
+    // the watch is in place before anything else is asked of the bus, and
+    // each step after it looks whether the bus went meanwhile, since an end
+    // that came before the watch is never reported.
+    bus.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"), QStringLiteral("org.freedesktop.DBus.Local"),
+                QStringLiteral("Disconnected"), QCoreApplication::instance(), SLOT(quit()));
+    auto sessionEnded = [&bus] {
+        if (bus.isConnected())
+            return false;
+        Log::line(QStringLiteral("🔔 [提醒] 会话总线已断开，提醒代理退出"));
+        return true;
+    };
     const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply = bus.interface()->registerService(
         QString::fromLatin1(UserNotificationCenter::kAgentService), QDBusConnectionInterface::DontQueueService,
         QDBusConnectionInterface::DontAllowReplacement);
-    if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered) {
+    if (sessionEnded())
+        return 0;
+    if (!reply.isValid()) {
+        Log::line(QStringLiteral("🔔 [提醒] 无法取得提醒代理的总线名: ") + reply.error().message());
+        return 1;
+    }
+    if (reply.value() != QDBusConnectionInterface::ServiceRegistered) {
         Log::line(QStringLiteral("🔔 [提醒] 提醒代理已在运行，本进程退出"));
         return 0;
     }
-    // The session ending ends the agent.
-    bus.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"), QStringLiteral("org.freedesktop.DBus.Local"),
-                QStringLiteral("Disconnected"), QCoreApplication::instance(), SLOT(quit()));
     UserNotificationCenter center(UserNotificationCenter::defaultStorePath(), bus,
                                   UserNotificationCenter::Role::Agent);
+    // From here the watch's quit comes through the event loop.
+    if (sessionEnded())
+        return 0;
     return QCoreApplication::exec();
 }
 

@@ -8,6 +8,7 @@
 #include "app/TessaryApp.h"
 #include "ChildProcess.h"
 #include "NotificationTestBus.h"
+#include "StrayProcesses.h"
 #include "UsageUploads.h"
 #include "UserInput.h"
 #include "platform/Paths.h"
@@ -30,6 +31,9 @@
 #include <QThreadPool>
 #include <QTest>
 #include <QTimer>
+
+#include <optional>
+#include <sys/wait.h>
 #include <QToolButton>
 #include <QWindow>
 
@@ -170,7 +174,9 @@ TEST(StartupTest, LaunchWorkRunsAfterTheFirstFrame)
     const QString agent = dir.path() + "/agent", started = dir.path() + "/started";
     QFile script(agent);
     ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-    script.write("#!/bin/sh\ntouch '" + started.toUtf8() + "'\n");
+    // Says its pid, so the test sees the detached start end.
+    script.write("#!/bin/sh\necho $$ > '" + started.toUtf8() + ".part' && mv '" + started.toUtf8() + ".part' '"
+                 + started.toUtf8() + "'\n");
     script.close();
     script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     ReminderAgent::setExecutablePath(agent);
@@ -219,6 +225,12 @@ TEST(StartupTest, LaunchWorkRunsAfterTheFirstFrame)
     EXPECT_FALSE(QGuiApplication::windowIcon().isNull());
     EXPECT_TRUE(QFileInfo::exists(ReminderAgent::autostartPath()));
     EXPECT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(started); }, 10000));
+    QFile pidFile(started);
+    const pid_t agentPid = pidFile.open(QIODevice::ReadOnly) ? pidFile.readAll().trimmed().toInt() : 0;
+    ASSERT_GT(agentPid, 0);
+    const std::optional<int> status = StrayProcesses::awaitChild(agentPid, 5000);
+    ASSERT_TRUE(status) << "the stand-in agent did not end";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "wait status " << *status;
     EXPECT_EQ(events.take(1), QStringList{"app_launch"});
     ReminderAgent::setExecutablePath({});
 }

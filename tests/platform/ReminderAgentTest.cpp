@@ -1,17 +1,25 @@
+#include "BusProxy.h"
 #include "ChildProcess.h"
 #include "NotificationTestBus.h"
 #include "PlatformTestFiles.h"
+#include "StrayProcesses.h"
 
+#include "platform/FileLock.h"
 #include "platform/PendingNotificationStore.h"
 #include "platform/ReminderAgent.h"
 #include "platform/UserNotificationCenter.h"
 
 #include <QDBusConnectionInterface>
+#include <QElapsedTimer>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
+#include <optional>
+
+#include <sys/wait.h>
 
 using namespace PlatformTestFiles;
 
@@ -21,38 +29,71 @@ namespace {
 // on the private bus with the stand-in notification service.
 class ReminderAgentTest : public ::testing::Test
 {
-protected:
+public:
+    // How long an agent may take to see its bus gone and end.
+    static constexpr int kEndsWithinMs = 2000;
+
     NotificationTestBus bus;
     NotificationTestService& service = bus.startService();
     PendingNotificationStore pending{UserNotificationCenter::defaultStorePath()};
-    // Killed at the end of the test, as they leave.
     std::vector<std::unique_ptr<ChildProcess>> agents;
 
-    // `zone`, when given, is the agent's TZ.
-    ChildProcess& startAgent(bool waitForName = true, const QString& zone = {})
+    // Every agent still running ends with its bus, cleanly.
+    void TearDown() override
+    {
+        std::vector<ChildProcess*> running;
+        for (const auto& agent : agents) {
+            if (agent->process().state() != QProcess::NotRunning)
+                running.push_back(agent.get());
+        }
+        bus.end();
+        for (ChildProcess* agent : running) {
+            EXPECT_TRUE(agent->endsWithin(kEndsWithinMs)) << "an agent still running after its bus ended";
+            EXPECT_TRUE(agent->exitedCleanly()) << agent->ending() << agent->output().toStdString();
+        }
+    }
+
+    // Started on `busAddress` (the test's bus when empty), without waiting;
+    // `zone`, when given, is its TZ.
+    ChildProcess& launchAgent(const QString& busAddress = {}, const QString& zone = {})
     {
         agents.push_back(std::make_unique<ChildProcess>());
         ChildProcess& agent = *agents.back();
-        if (!zone.isEmpty()) {
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (!zone.isEmpty())
             env.insert("TZ", zone);
-            agent.process().setProcessEnvironment(env);
-        }
+        if (!busAddress.isEmpty())
+            env.insert("DBUS_SESSION_BUS_ADDRESS", busAddress);
+        agent.process().setProcessEnvironment(env);
+        agent.process().setProcessChannelMode(QProcess::MergedChannels);
         agent.process().start(TESSARY_AGENT_PATH, {});
         EXPECT_TRUE(agent.process().waitForStarted(5000)) << agent.ending();
-        if (waitForName)
-            EXPECT_TRUE(QTest::qWaitFor([&] { return agentHoldsName(); }, 5000));
         return agent;
     }
 
-    bool agentHoldsName()
+    ChildProcess& startAgent(bool waitForName = true, const QString& zone = {})
     {
-        const bool held = QDBusConnection::connectToBus(bus.address(), "probe")
-                              .interface()
-                              ->isServiceRegistered(UserNotificationCenter::kAgentService)
-                              .value();
-        QDBusConnection::disconnectFromBus("probe");
-        return held;
+        ChildProcess& agent = launchAgent({}, zone);
+        if (waitForName)
+            EXPECT_TRUE(bus.waitForOwner(UserNotificationCenter::kAgentService, 5000)) << agent.ending();
+        return agent;
+    }
+
+    // Ends the bus and tells whether `agent` ended cleanly within the time.
+    ::testing::AssertionResult endsWithTheBus(ChildProcess& agent, const std::function<void()>& meanwhile = {})
+    {
+        if (agent.process().state() == QProcess::NotRunning)
+            return ::testing::AssertionFailure() << "ended before its bus: " << agent.ending();
+        bus.end();
+        QElapsedTimer since;
+        since.start();
+        if (meanwhile)
+            meanwhile();
+        if (!agent.endsWithin(int(std::max<qint64>(0, kEndsWithinMs - since.elapsed()))))
+            return ::testing::AssertionFailure() << "still running " << kEndsWithinMs << " ms after its bus ended";
+        if (!agent.exitedCleanly())
+            return ::testing::AssertionFailure() << agent.ending() << ": " << agent.output().toStdString();
+        return ::testing::AssertionSuccess();
     }
 
     // Written straight into the file, as the app leaves it before it quits.
@@ -145,7 +186,7 @@ TEST_F(ReminderAgentTest, ASecondAgentLeavesTheNameToTheFirstAndExitsAtOnce)
     ASSERT_TRUE(second.finished(5000));
     EXPECT_TRUE(second.exitedCleanly()) << second.ending();
     EXPECT_EQ(first.process().state(), QProcess::Running) << first.ending();
-    EXPECT_TRUE(agentHoldsName());
+    EXPECT_EQ(bus.ownerPid(UserNotificationCenter::kAgentService), uint(first.process().processId()));
 }
 
 TEST_F(ReminderAgentTest, AnUnreadableListIsKeptAsideAndTheNextRequestStillComes)
@@ -170,8 +211,134 @@ TEST_F(ReminderAgentTest, TheSwitchWritesOrRemovesTheAutostartEntryAndStartsAnAg
     ReminderAgent::localNotificationsSwitched(true);
     const QByteArray entry = read(ReminderAgent::autostartPath());
     EXPECT_TRUE(entry.contains("Exec=\"" TESSARY_AGENT_PATH "\"\n")) << entry.constData();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return agentHoldsName(); }, 5000)); // started, detached
+    // Started detached, so it outlives the app; this process takes it in.
+    ASSERT_TRUE(bus.waitForOwner(UserNotificationCenter::kAgentService, 5000));
+    const pid_t agent = pid_t(bus.ownerPid(UserNotificationCenter::kAgentService));
+    ASSERT_GT(agent, 0);
 
     ReminderAgent::localNotificationsSwitched(false);
     EXPECT_FALSE(QFile::exists(ReminderAgent::autostartPath()));
+    ReminderAgent::setExecutablePath({});
+
+    bus.end();
+    const std::optional<int> status = StrayProcesses::awaitChild(agent, kEndsWithinMs);
+    ASSERT_TRUE(status) << "the detached agent still runs " << kEndsWithinMs << " ms after its bus ended";
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "wait status " << *status;
+}
+
+// However far into its life the agent is when the session's bus goes, it
+// ends within two seconds, cleanly; a reminder it was showing stays pending.
+struct BusEnd {
+    const char* name;
+    void (*run)(ReminderAgentTest&);
+};
+
+void PrintTo(const BusEnd& step, std::ostream* os)
+{
+    *os << step.name;
+}
+
+class ReminderAgentBusEndTest : public ReminderAgentTest, public ::testing::WithParamInterface<BusEnd>
+{
+};
+
+TEST_P(ReminderAgentBusEndTest, TheAgentEndsCleanlyWithinTwoSeconds)
+{
+    GetParam().run(*this);
+}
+
+const BusEnd busEnds[] = {
+    {"BeforeItHoldsItsName_ItsCallForTheNameWaits",
+     [](ReminderAgentTest& t) {
+         BusProxy proxy(t.bus.address());
+         proxy.holdCallTo("RequestName");
+         ChildProcess& agent = t.launchAgent(proxy.address());
+         ASSERT_TRUE(QTest::qWaitFor([&] { return proxy.holding(); }, 10000)) << agent.ending();
+         EXPECT_TRUE(t.endsWithTheBus(agent));
+     }},
+    {"HoldingItsNameNotYetReady_ItsFirstReadWaitsForTheAppsLockOnTheList",
+     [](ReminderAgentTest& t) {
+         // An unreadable list is read again under the lock, which the app holds.
+         rewriteInPlace(UserNotificationCenter::defaultStorePath(), "{ not json");
+         std::optional<FileLock> appWriting;
+         appWriting.emplace(UserNotificationCenter::defaultStorePath() + ".lock");
+         ChildProcess& agent = t.launchAgent();
+         ASSERT_TRUE(t.bus.waitForOwner(UserNotificationCenter::kAgentService, 5000)) << agent.ending();
+         EXPECT_TRUE(t.endsWithTheBus(agent, [&] {
+             QTest::qWait(300);
+             appWriting.reset();
+         }));
+     }},
+    {"ReadyButForTheNotificationServiceWhichHasNotAnswered",
+     [](ReminderAgentTest& t) {
+         bool asked = false;
+         // The bus ends before the service's answer goes out.
+         t.service.onCapabilities = [&] {
+             asked = true;
+             t.bus.end();
+         };
+         t.addRequests(1, thisMinute(), "due-");
+         ChildProcess& agent = t.launchAgent();
+         ASSERT_TRUE(QTest::qWaitFor([&] { return asked; }, 10000)) << agent.ending();
+         EXPECT_TRUE(t.endsWithTheBus(agent));
+     }},
+    {"WhileItShowsAReminderTheServiceHasNotAnsweredFor",
+     [](ReminderAgentTest& t) {
+         t.service.silent = true;
+         t.addRequests(1, thisMinute(), "showing-");
+         ChildProcess& agent = t.launchAgent();
+         ASSERT_TRUE(t.waitForCalls(1)) << agent.ending();
+         EXPECT_TRUE(t.endsWithTheBus(agent));
+         EXPECT_EQ(t.pending.read().size(), 1) << "the reminder no answer confirmed";
+     }},
+    {"IdleAfterItsWork",
+     [](ReminderAgentTest& t) {
+         t.addRequests(1, thisMinute(), "done-");
+         ChildProcess& agent = t.startAgent();
+         ASSERT_TRUE(t.waitForCalls(1)) << agent.ending();
+         ASSERT_TRUE(QTest::qWaitFor([&] { return t.pending.read().isEmpty(); }, 5000));
+         QTest::qWait(200);
+         EXPECT_TRUE(t.endsWithTheBus(agent));
+     }},
+};
+
+INSTANTIATE_TEST_SUITE_P(AtEveryStep, ReminderAgentBusEndTest, ::testing::ValuesIn(busEnds),
+                         [](const ::testing::TestParamInfo<BusEnd>& info) { return std::string(info.param.name); });
+
+// The bus ends the moment the agent is told it holds the name, the narrowest
+// place there is; no start of many leaves an agent behind.
+TEST_F(ReminderAgentTest, StartsWhoseBusEndsAsTheNameIsGivenLeaveNoAgentRunning)
+{
+    constexpr int kStarts = 200;
+    int leftRunning = 0, endedOtherwise = 0;
+    std::string firstOther;
+    for (int i = 0; i < kStarts; ++i) {
+        NotificationTestBus session(NotificationTestBus::inTestFolder(), false);
+        BusProxy proxy(session.address());
+        QEventLoop answered;
+        proxy.afterAnswerTo("RequestName", [&] {
+            session.end();
+            proxy.cut();
+            answered.quit();
+        });
+        ChildProcess agent;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("DBUS_SESSION_BUS_ADDRESS", proxy.address());
+        agent.process().setProcessEnvironment(env);
+        agent.process().setProcessChannelMode(QProcess::MergedChannels);
+        QObject::connect(&agent.process(), &QProcess::finished, &answered, &QEventLoop::quit);
+        agent.process().start(TESSARY_AGENT_PATH, {});
+        // Its start may take long on a loaded machine; its end may not.
+        QTimer::singleShot(30000, &answered, &QEventLoop::quit);
+        answered.exec();
+        ASSERT_FALSE(session.running()) << "no answer to the agent's call for the name: " << agent.ending();
+        if (!agent.endsWithin(kEndsWithinMs)) {
+            ++leftRunning;
+            agent.kill();
+        } else if (!agent.exitedCleanly() && endedOtherwise++ == 0) {
+            firstOther = agent.ending() + ": " + agent.output().toStdString();
+        }
+    }
+    EXPECT_EQ(leftRunning, 0) << "of " << kStarts << " starts";
+    EXPECT_EQ(endedOtherwise, 0) << firstOther;
 }

@@ -1,8 +1,10 @@
 #include "ChildProcess.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QTest>
+#include <QTimer>
 
 #include <csignal>
 #include <cstring>
@@ -72,6 +74,17 @@ bool ChildProcess::said(const QByteArray& word, int ms)
 bool ChildProcess::finished(int ms)
 {
     return m_process.state() == QProcess::NotRunning || m_process.waitForFinished(ms);
+}
+
+bool ChildProcess::endsWithin(int ms)
+{
+    if (m_process.state() != QProcess::NotRunning) {
+        QEventLoop loop;
+        QObject::connect(&m_process, &QProcess::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return m_process.state() == QProcess::NotRunning;
 }
 
 bool ChildProcess::kill()

@@ -32,6 +32,9 @@ public:
 
     // Waits for its end; true however long ago the end came.
     bool finished(int ms);
+    // The same with this process's event loop running meanwhile, for a peer
+    // the child talks to that lives in this process.
+    bool endsWithin(int ms);
     // The test's SIGKILL, sent only while the process is ours to signal (a
     // pid already reaped may be another process's by now); waits for the end.
     // True when the kill is what ended it: false for a process that had

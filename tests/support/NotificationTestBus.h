@@ -5,7 +5,11 @@
 #include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusConnectionInterface>
+#include <QDBusServiceWatcher>
 #include <QDBusVirtualObject>
+#include <QEventLoop>
+#include <QTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -94,13 +98,49 @@ public:
 
     ~NotificationTestBus()
     {
+        end();
         stopService();
+        QDBusConnection::disconnectFromBus(watchName());
         qunsetenv("DBUS_SESSION_BUS_ADDRESS");
+    }
+
+    QString address() const { return m_address; }
+    bool running() const { return m_daemon.state() != QProcess::NotRunning; }
+
+    // Ends the bus at once, as a session's end does: every connection to it
+    // sees it go. Safe from within the stand-in service's own handler.
+    void end()
+    {
         m_daemon.kill();
         m_daemon.waitForFinished(5000);
     }
 
-    QString address() const { return m_address; }
+    // Waits for `name` to have an owner, told by the bus as it happens: a
+    // probe that asked again and again would keep the bus daemon and this
+    // process waking, which on a loaded machine starves a process of a
+    // session of its own (a detached start) for as long as it goes on.
+    bool waitForOwner(const QString& name, int ms)
+    {
+        QDBusConnection c = watcher();
+        if (!c.isConnected())
+            return false;
+        QEventLoop loop;
+        QDBusServiceWatcher watch(name, c, QDBusServiceWatcher::WatchForRegistration);
+        QObject::connect(&watch, &QDBusServiceWatcher::serviceRegistered, &loop, &QEventLoop::quit);
+        // Asked once the watch is in place, so an owner that came first counts.
+        if (c.interface()->isServiceRegistered(name).value())
+            return true;
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        loop.exec();
+        return c.interface()->isServiceRegistered(name).value();
+    }
+
+    // The process that owns `name` on this bus; 0 for none.
+    uint ownerPid(const QString& name)
+    {
+        QDBusConnection c = watcher();
+        return c.isConnected() ? c.interface()->servicePid(name).value() : 0;
+    }
 
     // A killed daemon leaves its socket behind: keep it in the test's own folder.
     static QString inTestFolder() { return "unix:tmpdir=" + QDir::tempPath(); }
@@ -126,6 +166,13 @@ public:
     }
 
 private:
+    QString watchName() const { return "test-bus-watch-" + m_address; }
+    QDBusConnection watcher()
+    {
+        QDBusConnection c(watchName());
+        return c.isConnected() ? c : QDBusConnection::connectToBus(m_address, watchName());
+    }
+
     QProcess m_daemon;
     QString m_address;
     std::unique_ptr<NotificationTestService> m_service;

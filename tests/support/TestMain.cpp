@@ -1,3 +1,4 @@
+#include "StrayProcesses.h"
 #include "TestIsolation.h"
 
 #include <gtest/gtest.h>
@@ -6,11 +7,13 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 
 int main(int argc, char** argv)
 {
+    StrayProcesses::adoptOrphans();
     // Isolate before Qt or any store resolves a path. A death test re-runs this
     // binary and leaves through exit(): it reuses its parent's folder, which the
     // parent removes, instead of leaving one of its own behind.
@@ -44,5 +47,14 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::UnitTest::GetInstance()->listeners().Append(new TestIsolation);
-    return RUN_ALL_TESTS();
+    // Appended last, so it runs first at a test's end: before the folders go.
+    ::testing::UnitTest::GetInstance()->listeners().Append(new StrayProcessCheck);
+    const int result = RUN_ALL_TESTS();
+    // What the last steps (a suite's tear-down, static fixtures) left.
+    const QStringList strays = StrayProcesses::endStrays();
+    if (!strays.isEmpty()) {
+        fprintf(stderr, "Left running after the tests, now ended: %s\n", qPrintable(strays.join(", ")));
+        return 1;
+    }
+    return result;
 }
