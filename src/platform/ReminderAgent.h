@@ -11,8 +11,9 @@ class ReminderAgent
 public:
     static constexpr const char* kExecutableName = "tessary-reminders";
 
-    // The agent's main. Returns 0 at once when another agent holds the name,
-    // 1 when there is no session bus.
+    // The agent's main. Returns 0 when the session's bus goes away, whenever
+    // that happens, and at once when another agent holds the name; 1 when
+    // there is no session bus or it refuses the name.
     static int run();
 
     // The agent program: beside the running program, else on PATH; empty
