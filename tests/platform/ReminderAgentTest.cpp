@@ -59,6 +59,13 @@ public:
     {
         agents.push_back(std::make_unique<ChildProcess>());
         ChildProcess& agent = *agents.back();
+        start(agent, busAddress, zone);
+        EXPECT_TRUE(agent.process().waitForStarted(5000)) << agent.ending();
+        return agent;
+    }
+
+    static void start(ChildProcess& agent, const QString& busAddress, const QString& zone = {})
+    {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         if (!zone.isEmpty())
             env.insert("TZ", zone);
@@ -67,8 +74,6 @@ public:
         agent.process().setProcessEnvironment(env);
         agent.process().setProcessChannelMode(QProcess::MergedChannels);
         agent.process().start(TESSARY_AGENT_PATH, {});
-        EXPECT_TRUE(agent.process().waitForStarted(5000)) << agent.ending();
-        return agent;
     }
 
     ChildProcess& startAgent(bool waitForName = true, const QString& zone = {})
@@ -322,12 +327,8 @@ TEST_F(ReminderAgentTest, StartsWhoseBusEndsAsTheNameIsGivenLeaveNoAgentRunning)
             answered.quit();
         });
         ChildProcess agent;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("DBUS_SESSION_BUS_ADDRESS", proxy.address());
-        agent.process().setProcessEnvironment(env);
-        agent.process().setProcessChannelMode(QProcess::MergedChannels);
         QObject::connect(&agent.process(), &QProcess::finished, &answered, &QEventLoop::quit);
-        agent.process().start(TESSARY_AGENT_PATH, {});
+        start(agent, proxy.address());
         // Its start may take long on a loaded machine; its end may not.
         QTimer::singleShot(30000, &answered, &QEventLoop::quit);
         answered.exec();

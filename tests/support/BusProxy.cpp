@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-struct BusProxy::Link : std::enable_shared_from_this<Link> {
+struct BusProxy::Link {
     QPointer<QLocalSocket> client;
     QPointer<QLocalSocket> bus;
     QByteArray fromClient;
@@ -70,15 +70,6 @@ void BusProxy::holdCallTo(const QString& member)
 bool BusProxy::holding() const
 {
     return std::any_of(m_links.cbegin(), m_links.cend(), [](const auto& l) { return !l->held.isEmpty(); });
-}
-
-void BusProxy::release()
-{
-    m_holdMember.clear();
-    for (const auto& link : m_links) {
-        if (link->bus && !link->held.isEmpty())
-            link->bus->write(std::exchange(link->held, {}));
-    }
 }
 
 void BusProxy::afterAnswerTo(const QString& member, std::function<void()> then)

@@ -27,9 +27,8 @@ public:
     QString address() const;
 
     // The client's call to `member`, and all it sends after it, wait here
-    // until release().
+    // for as long as the link lasts.
     void holdCallTo(const QString& member);
-    void release();
     // A call is waiting here.
     bool holding() const;
 
